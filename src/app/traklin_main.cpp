@@ -1,0 +1,7 @@
+// traklin: the dispatcher console.
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  return 0;
+}

@@ -1,0 +1,29 @@
+// The simulated clock: time-scale levels and their timer settings.
+#pragma once
+
+#include <string>
+
+#include "area/area_data.h"
+
+namespace traklin {
+
+inline constexpr TDateTime kStepLength = 0.5 / 86400.0;   ///< one simulation step
+inline constexpr TDateTime kAutosavePeriod = 1.0 / 144.0;  ///< 10 simulated minutes
+inline constexpr TDateTime kAutosaveRetry = 1.0 / 576.0;   ///< 2.5 simulated minutes
+inline constexpr int kBaseTimerInterval = 500;             ///< ms
+inline constexpr int kMaxTimeScale = 9;
+inline constexpr TColor kMultiplierColor = 0xE0C0D0;
+
+/// What a time-scale level means for the step timer and the multiplier label.
+struct TimeScale {
+  int Level = 1;
+  bool TimerEnabled = true;
+  int IntervalMs = kBaseTimerInterval;
+  int StepsPerTick = 1;
+  std::string Label;  ///< "Пауза", empty at level 1, else "x" + speed-up
+};
+
+/// The settings of level 0..9 (levels outside are clamped).
+TimeScale TimeScaleFor(int level);
+
+}  // namespace traklin

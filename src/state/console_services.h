@@ -1,0 +1,25 @@
+// How the simulation reaches the user: the four console services.
+#pragma once
+
+#include <string>
+
+namespace traklin {
+
+/// Implemented by the main window, by tests with scripted answers and by the headless runner.
+/// Called synchronously from inside a simulation step. Texts are UTF-8.
+class ConsoleServices {
+ public:
+  virtual ~ConsoleServices() = default;
+
+  /// An incident or system message; an empty text only rings.
+  virtual void NotifyDispatcher(const std::string& text) = 0;
+  /// A duty officer's report with an OK button, after the LP's ring (negative: default ring).
+  virtual void InformDispatcher(const std::string& caption, const std::string& text,
+                                int ring) = 0;
+  /// A duty officer's question with OK and Cancel; true for OK.
+  virtual bool AskDispatcher(const std::string& caption, const std::string& text, int ring) = 0;
+  /// Saves the state to last.sav; true on success.
+  virtual bool SaveLastState(bool reportFailure) = 0;
+};
+
+}  // namespace traklin

@@ -1,0 +1,52 @@
+// The simulation object: the district, the state, the settings and the clock of one run.
+#pragma once
+
+#include <functional>
+
+#include "area/area_data.h"
+#include "area/area_reader.h"
+#include "settings/settings.h"
+#include "state/clock.h"
+#include "state/console_services.h"
+#include "state/random.h"
+#include "state/state_data.h"
+
+namespace traklin {
+
+/// Everything a run owns. The application makes one and passes it by reference; tests may
+/// make as many as they like.
+class Simulation {
+ public:
+  TAreaData AreaData;
+  TReadDataError ReadDataError;
+  int MaxSpeedLimit = 10;  ///< largest section speed limit of the district, km/h
+  TStateData State;
+  TSettings Settings;
+  RandomGenerator Random;
+  /// The user's side; must be set before the first step.
+  ConsoleServices* Console = nullptr;
+
+  TDateTime LastSaveTime = 0;  ///< simulated time of the last successful save
+  int TimeScaleLevel = 1;
+  int StepsPerTick = 1;
+
+  /// Sets the level and StepsPerTick; returns what the timer and the label must show.
+  TimeScale SetTimeScale(int level);
+
+  /// One step: the clock advances by delta, then every pass runs in its fixed order, and
+  /// finally the autosave check.
+  void SimulationStep(TDateTime delta);
+
+  /// StepsPerTick steps of half a second, calling afterStep after each (the console redraws
+  /// the clock and processes pending events there).
+  void RunTick(const std::function<void()>& afterStep);
+
+  /// The manual save: on success the last-save time becomes the clock, otherwise the next
+  /// autosave attempt is postponed by 2.5 minutes. Returns the success.
+  bool ManualSave();
+
+ private:
+  void AutosaveCheck();
+};
+
+}  // namespace traklin
