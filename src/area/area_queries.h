@@ -1,0 +1,134 @@
+// Lookups, walks over the track graph, route searches and display formats on the district.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "area/area_data.h"
+
+namespace traklin {
+
+// All operations are pure reads of the district. A search that finds nothing returns -1
+// unless said otherwise. LP index = position in Puts; station index = position in Stanzs.
+
+// ---------------------------------------------------------------------------
+// Lookups by code or number
+
+/// LP index of an LP code, searching all LPs from the last to the first.
+int FindLPIndex(const TAreaData& area, int lpCode);
+/// Station index of an LP code, searching Stanzs from the last.
+int FindStationIndex(const TAreaData& area, int lpCode);
+/// The station's line coordinate (kilometre mark); 0 outside 0..StationCount-1.
+int StationCoordinate(const TAreaData& area, int station);
+/// The last creation plan with that train number.
+int FindCreationPlan(const TAreaData& area, int trainNumber);
+/// GruzTrains[dir] when freight, else PassTrains[dir]. dir must be 0 or 1.
+const TGraphTrainsData& GetScheduleTrains(const TAreaData& area, int dir, bool freight);
+/// The last timetable train whose four numbers contain the number.
+int FindScheduleTrain(const TGraphTrainsData& trains, int number);
+
+struct ScheduleTrainEnds {
+  int LocoType = 0;
+  int FirstLPCode = 0;
+  int LastLPCode = 0;
+};
+/// First stop's locomotive and LP code and the last-LP value of the timetable train of that
+/// number (list of parity number mod 2); all 0 when not found or not starting at an LP stop.
+ScheduleTrainEnds GetScheduleTrainEnds(const TAreaData& area, bool freight, int number);
+/// Stop index of a section stop from `start` on; see the stop-search rules.
+int FindTrainStopBySection(const TGraphTrainsData& trains, int train, int section, int start);
+/// Stop index of an LP stop from `start` on; lpCode 0 matches any LP stop.
+int FindTrainStopByLP(const TGraphTrainsData& trains, int train, int lpCode, int start);
+
+// ---------------------------------------------------------------------------
+// Track graph. Every walk ends at section 0 and takes at most SectCount steps.
+
+/// Side[dir] or Straight[dir] of the section (0 for section 0 or none). Going straight over a
+/// parity flip inverts dir. Throws std::runtime_error("Unexpected switch at parity flip") for a
+/// side neighbour at a flipping end.
+int NextSection(const TAreaData& area, int& dir, int section, bool side);
+/// With withinLP: searches only the tracks of LP `lp`; without: sets lp to -1 and searches all
+/// LPs in index order. The first track holding the section sets lp and is returned.
+int FindTrackOfSection(const TAreaData& area, int& lp, int section, bool withinLP);
+/// Semaphore[dir] of the section; -1 for a section below 1 (or out of range).
+int SectionSemaphore(const TAreaData& area, int section, int dir);
+/// The first signal for dir met walking straight on from the section (included); -1 when a
+/// section with a switch at its dir end or the end of track comes first.
+int FindSemaphoreAhead(const TAreaData& area, int dir, int section);
+/// Length in metres of graph peregon `peregon` (index), walking from its end-1 section along
+/// Straight[0] to its end-0 section, both included.
+int GraphPeregonLength(const TAreaData& area, int peregon);
+/// The last graph peregon (index) whose end section at `end` is the section.
+int FindGraphPeregonByEnd(const TAreaData& area, int section, int end);
+
+struct SectionPosition {
+  int Track = -2;  ///< track index, or -2 when no track holds the section (-1: see LP)
+  int LP = -1;     ///< LP index
+};
+SectionPosition LocateSectionPosition(const TAreaData& area, int section, int offset);
+/// The lamp that shows the section when entered from `prev` (0 = no previous section).
+int SectionLamp(const TAreaData& area, int section, int prev);
+
+// ---------------------------------------------------------------------------
+// Throats
+
+/// The last throat of that code whose first signal ahead (parity xor flip, from its entry
+/// section) is the signal.
+int FindThroatBySignal(const TAreaData& area, int lpCode, int signal);
+/// The last throat with the LP's code and graph peregon number n + 1; -1 for negative input.
+int FindThroatOfLP(const TAreaData& area, int lp, int n);
+/// The LP code at end (parity xor flip) of the throat's graph peregon, or -1.
+int ThroatNeighbourLP(const TAreaData& area, int throat);
+/// Whether the throat serves code1 (when above 0, else code2).
+bool ThroatServes(const TAreaData& area, int throat, int code1, int code2);
+
+// ---------------------------------------------------------------------------
+// Switches and routes
+
+/// Switch number of an encoded route entry (entry mod SwitchPosBase).
+int RouteEntrySwitch(const TAreaData& area, int entry);
+/// Whether an encoded route entry asks for the minus (side) position.
+bool RouteEntryIsMinus(const TAreaData& area, int entry);
+/// Lamps 1-2 = the switch's A lamps, 3-5 = its minus or plus lamps. For switch 0 (or a number
+/// outside Strels) `lamps` is left unchanged.
+void GetSwitchLamps(const TAreaData& area, int sw, bool minus, std::array<int, 5>& lamps);
+/// Odd (1) when the start kind is less than the end kind, else even (0).
+int RouteDirection(const TTrainRouteData& route);
+
+/// The last route of LP `lp` with these start and end points, or -1.
+int FindRoute(const TAreaData& area, int lp, int startKind, int startPosition, int endKind,
+              int endPosition);
+
+/// Rating of a chain: more suitable tracks are better, then fewer minus switches, fewer
+/// routes, fewer switches.
+struct RouteQuality {
+  int Suitable = 0;
+  int Minus = 255;
+  int Routes = 255;
+  int Switches = 255;
+};
+RouteQuality InitRouteQuality();
+/// -1 when `second` is better, 1 when worse, 0 when equal.
+int CompareRouteQuality(const RouteQuality& first, const RouteQuality& second);
+/// The best chain of LP `lp` from section `from` to section `to` (index into the LP's Chains),
+/// or -1; its rating goes to `rating` when given. Ties keep the earlier chain.
+int FindBestRoute(const TAreaData& area, int lp, int from, int to,
+                  RouteQuality* rating = nullptr);
+
+// ---------------------------------------------------------------------------
+// Names and display forms (UTF-8)
+
+std::string FormatTrackName(int code);
+std::string StationNamePart(const TAreaData& area, int code, int part);
+std::string LPName(const TAreaData& area, int lp);
+std::string DSPName(const TAreaData& area, int lp);
+/// "0" + upper-case hex digits + "h"; below 1 gives "0h".
+std::string FormatHexNumber(int n);
+TDateTime TimeFromHHMM(int hhmm);
+TDateTime DateFromYearMMDD(int year, int mmdd);
+bool IsSecondHalf(TDateTime t);
+std::string FormatClock(bool minutesOnly, TDateTime t);
+std::string FormatDayMonth(TDateTime t);
+std::string FormatBlinkClock(TDateTime t);
+
+}  // namespace traklin
