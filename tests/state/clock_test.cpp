@@ -17,9 +17,9 @@ struct ScaleRow {
 
 TEST(TimeScaleTest, EveryLevelMatchesTheTable) {
   const ScaleRow rows[] = {
-      {0, false, 500, 1, "Пауза"}, {1, true, 500, 1, ""},   {2, true, 250, 1, "x2"},
-      {3, true, 125, 1, "x4"},     {4, true, 62, 1, "x8"},  {5, true, 62, 2, "x16"},
-      {6, true, 62, 4, "x32"},     {7, true, 62, 8, "x64"}, {8, true, 62, 16, "x128"},
+      {0, false, 500, 1, "Пауза"}, {1, true, 500, 1, ""},     {2, true, 250, 1, "x2"},
+      {3, true, 125, 1, "x4"},     {4, true, 62, 1, "x8"},    {5, true, 62, 2, "x16"},
+      {6, true, 62, 4, "x32"},     {7, true, 62, 8, "x64"},   {8, true, 62, 16, "x128"},
       {9, true, 62, 32, "x256"},
   };
   for (const auto& r : rows) {
