@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "area/area_data.h"
@@ -64,7 +65,13 @@ int FindGraphPeregonByEnd(const TAreaData& area, int section, int end);
 struct SectionPosition {
   int Track = -2;  ///< track index, or -2 when no track holds the section (-1: see LP)
   int LP = -1;     ///< LP index
+  /// With Track -2 and an LP at a peregon end: the track position at that LP, -1 (before
+  /// its first track, the LP at end 1) or the LP's last track index (the LP at end 0);
+  /// otherwise equal to Track.
+  int EdgeTrack = -2;
 };
+/// Where a point `offset` metres into the section lies: on a track of an LP, or at the end of a
+/// graph peregon (offset 0 at its end-1 section, offset = section length at its end-0 section).
 SectionPosition LocateSectionPosition(const TAreaData& area, int section, int offset);
 /// The lamp that shows the section when entered from `prev` (0 = no previous section).
 int SectionLamp(const TAreaData& area, int section, int prev);
@@ -112,23 +119,37 @@ RouteQuality InitRouteQuality();
 int CompareRouteQuality(const RouteQuality& first, const RouteQuality& second);
 /// The best chain of LP `lp` from section `from` to section `to` (index into the LP's Chains),
 /// or -1; its rating goes to `rating` when given. Ties keep the earlier chain.
-int FindBestRoute(const TAreaData& area, int lp, int from, int to,
-                  RouteQuality* rating = nullptr);
+int FindBestRoute(const TAreaData& area, int lp, int from, int to, RouteQuality* rating = nullptr);
 
 // ---------------------------------------------------------------------------
 // Names and display forms (UTF-8)
 
+/// Track number code: 1000 and more = roman numerals, hundreds = letter of "АБВГДЕПИК".
 std::string FormatTrackName(int code);
+/// Base of station name `code` followed by its group pieces at cycle position `part` (1..5);
+/// empty for a code outside Stations.
+
 std::string StationNamePart(const TAreaData& area, int code, int part);
+/// Mnemonic name of a station LP, else part 2 of its station name; empty for a bad index.
 std::string LPName(const TAreaData& area, int lp);
+/// "ДСП " + LPName: the duty officer of the LP.
 std::string DSPName(const TAreaData& area, int lp);
 /// "0" + upper-case hex digits + "h"; below 1 gives "0h".
 std::string FormatHexNumber(int n);
+/// Day fraction of a time written hhmm.
 TDateTime TimeFromHHMM(int hhmm);
+/// Midnight of year-(mmdd div 100)-(mmdd mod 100); throws std::invalid_argument for a date
+/// that does not exist (0230, 1301, 0000).
 TDateTime DateFromYearMMDD(int year, int mmdd);
+/// As DateFromYearMMDD, nullopt for a date that does not exist.
+std::optional<TDateTime> TryDateFromYearMMDD(int year, int mmdd);
+/// Whether the time's milliseconds within its second (rounded as DecodeTime) are 500 or more.
 bool IsSecondHalf(TDateTime t);
+/// " 9:05"; minutes only: " 7 мин." (the minutes of the hour).
 std::string FormatClock(bool minutesOnly, TDateTime t);
+/// " 5.03": day, point, two-digit month.
 std::string FormatDayMonth(TDateTime t);
+/// "12:30" in the first half of each second, "12 30" in the second half.
 std::string FormatBlinkClock(TDateTime t);
 
 }  // namespace traklin
