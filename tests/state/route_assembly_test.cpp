@@ -210,6 +210,18 @@ TEST_F(RouteAssemblyTest, RouteEndingWithoutSignalChainsToTheSignalAhead) {
   EXPECT_EQ(Light(S1).DIR_NEXT, kOdd);
 }
 
+TEST_F(RouteAssemblyTest, SingleSectionRouteNeedsNoHalfAndIsSetInOneStep) {
+  TTrainRouteData single{};
+  single.StartKind = 2;
+  single.EndKind = 3;
+  single.Sections[0] = single.FirstSection = single.LastSection = 4;
+  sim.AreaData.TrainRoutes[0].Routes.push_back(single);
+  Init();
+  EXPECT_EQ(SetRoute(5), 1);
+  EXPECT_EQ(LockedHalves(5), 0);
+  EXPECT_EQ(ReleaseRoute(5), 1);
+}
+
 TEST_F(RouteAssemblyTest, SectionOrderErrorIsThrownOutOfTheStep) {
   TTrainRouteData bad = sim.AreaData.TrainRoutes[0].Routes[R0];
   bad.LastSection = 3;  // the list runs on to 4

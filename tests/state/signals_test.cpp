@@ -93,6 +93,18 @@ TEST_F(SignalsTest, RouteTowardsANumberedThroatLightsTheSecondLamp) {
   }
 }
 
+TEST_F(SignalsTest, SecondLampBeyondTheLampTableFallsBackToTheFirst) {
+  sim.AreaData.GorlStanzs.assign(1, TGorlStanzData{});
+  sim.AreaData.GorlStanzs[0].Code = 1;
+  sim.AreaData.GorlStanzs[0].Parity = kOdd;
+  sim.AreaData.GorlStanzs[0].Number = 1;
+  sim.AreaData.GorlStanzs[0].EntrySection = 6;
+  sim.AreaData.Semaphores[S1].Lamp = 63;  // the last lamp of the table
+  Init();
+  ASSERT_EQ(SetRoute(R2), 5);
+  EXPECT_TRUE(Lamp(63).GREEN);
+}
+
 TEST_F(SignalsTest, SignalOnASwitchSectionIsReportedWhenItWouldOpen) {
   TSemaphoreData sem;
   sem.Kind = 3;
