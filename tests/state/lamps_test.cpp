@@ -41,27 +41,6 @@ TEST_F(LampsTest, SectionLampSetFollowsTheFirstRuleThatApplies) {
   EXPECT_EQ(SectionLampSet(sim, 2).Lamps, (std::array<int, 5>{45, 0, 0, 0, 0}));
 }
 
-TEST_F(LampsTest, LampModesSetTheirFlags) {
-  struct Case {
-    int mode;
-    bool yellowBefore, blinkBefore;
-    bool yellow, blink;
-  };
-  const Case cases[] = {
-      {0, true, true, false, true},   {1, false, true, true, false}, {2, true, true, true, false},
-      {3, false, false, false, true}, {7, true, false, true, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.mode);
-    sim.State.Lamps[5].YELLOW = c.yellowBefore;
-    sim.State.Lamps[5].YELLOW_BLINK = c.blinkBefore;
-    ApplyLampMode(sim, {5, 0, 1000, -3, 0}, c.mode);
-    EXPECT_EQ(Lamp(5).YELLOW, c.yellow);
-    EXPECT_EQ(Lamp(5).YELLOW_BLINK, c.blink);
-  }
-  EXPECT_FALSE(Lamp(0).YELLOW_BLINK);
-}
-
 TEST_F(LampsTest, DepartureCommitLightsItsLampAndExpiresAfterThreeMinutes) {
   ToggleDepartCommit(sim, 0, kOdd);
   EXPECT_DOUBLE_EQ(sim.State.DepartCommits[0].ODD, sim.State.ClockTime);
@@ -88,15 +67,6 @@ TEST_F(LampsTest, DepartureCommitIsConsumedOnce) {
   EXPECT_FALSE(Lamp(60).YELLOW);
   ToggleDepartCommit(sim, 7, kEven);  // no such LP: nothing happens
   EXPECT_FALSE(ConsumeDepartCommit(sim, -1, kOdd));
-}
-
-TEST_F(LampsTest, LPLampIsTheStationsNameLamp) {
-  SetLPLamp(sim, 0, true);
-  EXPECT_TRUE(Lamp(1).YELLOW);
-  SetLPLamp(sim, 0, false);
-  EXPECT_FALSE(Lamp(1).YELLOW);
-  SetLPLamp(sim, 1, true);  // not a station
-  EXPECT_FALSE(Lamp(2).YELLOW);
 }
 
 struct OccupancyCase {
