@@ -175,7 +175,9 @@ void ExpectLamps(const TAreaData& area, std::initializer_list<LampRow> rows) {
     EXPECT_EQ(l.X, r.x);
     EXPECT_EQ(l.Y, r.y);
     EXPECT_EQ(l.Width, r.width);
-    if (r.width != 0) EXPECT_EQ(l.Station, r.station);
+    if (r.width != 0) {
+      EXPECT_EQ(l.Station, r.station);
+    }
   }
 }
 
@@ -211,10 +213,9 @@ TEST(BlockLampTest, DirectionAndDepartureCommitLampsOfOneRow) {
   LaidOutLine line;
   ASSERT_EQ(CompletionError(line.b.a), "no error");
   // Midpoint (120 + 580) / 2 - 5 = 345 on the screen; B is shifted by 100 there.
-  ExpectLamps(line.b.a, {{17, 245, 35, 10, 1},
-                         {18, 345, 63, 10, 0},
-                         {19, 269, 35, 10, 1},
-                         {20, 321, 63, 10, 0}});
+  ExpectLamps(
+      line.b.a,
+      {{17, 245, 35, 10, 1}, {18, 345, 63, 10, 0}, {19, 269, 35, 10, 1}, {20, 321, 63, 10, 0}});
 }
 
 TEST(BlockLampTest, ADirectionLampPairBeyondTheTableIsRefused) {

@@ -33,8 +33,8 @@ std::vector<std::string> Golden(const TLPRoutesData& lp) {
       encoded += fmt::format("{}{}", encoded.empty() ? "" : " ", r.Switches[i]);
     }
     lines.push_back(fmt::format("{}/{}>{}/{} L{}-{} [{}] {{{}}} ({}) f{}{}", r.StartKind,
-                                r.StartPosition, r.EndKind, r.EndPosition, r.StartLamp,
-                                r.EndLamp, sections, decoded, encoded, r.Flags[0], r.Flags[1]));
+                                r.StartPosition, r.EndKind, r.EndPosition, r.StartLamp, r.EndLamp,
+                                sections, decoded, encoded, r.Flags[0], r.Flags[1]));
   }
   return lines;
 }

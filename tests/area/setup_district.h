@@ -129,8 +129,8 @@ class AreaBuilder {
 
   /// A graph peregon between LP indexes lpA (even end) and lpB (odd end); -1 = none.
   /// Returns its number (index + 1).
-  int AddPeregon(int lpA, int lpB, int firstSection, int firstBlockLamp = 0,
-                 int lastBlockLamp = 0, int drawn = 0) {
+  int AddPeregon(int lpA, int lpB, int firstSection, int firstBlockLamp = 0, int lastBlockLamp = 0,
+                 int drawn = 0) {
     TGraphPeregonData p;
     p.LP[0] = lpA + 1;
     p.LP[1] = lpB + 1;
