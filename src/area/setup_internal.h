@@ -10,9 +10,9 @@
 
 namespace traklin::setup_detail {
 
-/// A section number that may be looked up in SlSects (0 and out-of-range are not).
+/// A real section: 1..S-1 and present in SlSects (0 and S carry no links).
 inline bool IsSection(const TAreaData& area, int s) {
-  return s >= 1 && s < static_cast<int>(area.SlSects.size());
+  return s >= 1 && s < area.SectCount && s < static_cast<int>(area.SlSects.size());
 }
 
 inline bool IsLamp(const TAreaData& area, int lamp) {
