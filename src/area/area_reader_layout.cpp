@@ -192,61 +192,46 @@ void ReadSlSects(ReadContext& ctx) {
     return area.Strels[static_cast<std::size_t>(number)];
   };
 
-  for (int i = 1; i < s; ++i) {
+  // Reads the switch and the two neighbours at end d of section i and checks them against the
+  // sections already read: a neighbour must link back through its other end (a regular link)
+  // or, straight on, through the same end (a parity flip).
+  auto readEnd = [&](int i, int d, const char* straightFlipFault, const char* straightMislink,
+                     const char* sideMislink) {
     TSlSectData& cur = at(i);
-    // Odd end.
-    cur.Switch[kOdd] = readSwitch();
-    if (cur.Switch[kOdd] != 0) strel(cur.Switch[kOdd]).OddEnd = 1;
-    int n = cur.Straight[kOdd] = readNeighbour(i);
-    if (n > 0 && n < i) {
-      TSlSectData& other = at(n);
-      if (other.Straight[kEven] == i || other.Side[kEven] == i) {
-        if (other.Flip[kEven]) in.Fail("Indefinite parity reverse");
-      } else if (other.Straight[kOdd] == i && other.Side[kOdd] == 0) {
-        other.Flip[kOdd] = 1;
-        cur.Flip[kOdd] = 1;
-        ++area.ParityFlipCount;
-      } else {
-        in.Fail("Mislinking section (odd direction straight)");
-      }
-    }
-    n = cur.Side[kOdd] = readNeighbour(i);
-    if ((cur.Switch[kOdd] != 0) != (n != 0)) in.Fail("Section with switch data incomplete");
-    if (n > 0 && n < i) {
-      const TSlSectData& other = at(n);
-      if (other.Straight[kEven] != i && other.Side[kEven] != i) {
-        in.Fail("Mislinking section (odd direction to the side)");
-      }
-      if (other.Flip[kEven]) in.Fail("Indefinite parity reverse");
-    }
-    // Even end.
-    cur.Switch[kEven] = readSwitch();
-    if (cur.Switch[kEven] != 0) strel(cur.Switch[kEven]).OddEnd = 0;
-    if (cur.Switch[kEven] != 0 && cur.Switch[kOdd] != 0) {
+    const int back = d ^ 1;
+    cur.Switch[d] = readSwitch();
+    if (cur.Switch[d] != 0) strel(cur.Switch[d]).OddEnd = d == kOdd ? 1 : 0;
+    if (d == kEven && cur.Switch[kEven] != 0 && cur.Switch[kOdd] != 0) {
       in.Fail("Section may have either even or odd switch");
     }
-    n = cur.Straight[kEven] = readNeighbour(i);
+    int n = cur.Straight[d] = readNeighbour(i);
     if (n > 0 && n < i) {
       TSlSectData& other = at(n);
-      if (other.Straight[kOdd] == i || other.Side[kOdd] == i) {
-        if (other.Flip[kOdd]) in.Fail("Indefinite parity flip");
-      } else if (other.Straight[kEven] == i && other.Side[kEven] == 0) {
-        other.Flip[kEven] = 1;
-        cur.Flip[kEven] = 1;
+      if (other.Straight[back] == i || other.Side[back] == i) {
+        if (other.Flip[back]) in.Fail(straightFlipFault);
+      } else if (other.Straight[d] == i && other.Side[d] == 0) {
+        other.Flip[d] = 1;
+        cur.Flip[d] = 1;
         ++area.ParityFlipCount;
       } else {
-        in.Fail("Mislinking section (even direction straight)");
+        in.Fail(straightMislink);
       }
     }
-    n = cur.Side[kEven] = readNeighbour(i);
-    if ((cur.Switch[kEven] != 0) != (n != 0)) in.Fail("Section with switch data incomplete");
+    n = cur.Side[d] = readNeighbour(i);
+    if ((cur.Switch[d] != 0) != (n != 0)) in.Fail("Section with switch data incomplete");
     if (n > 0 && n < i) {
       const TSlSectData& other = at(n);
-      if (other.Straight[kOdd] != i && other.Side[kOdd] != i) {
-        in.Fail("Mislinking section (even direction to the side)");
-      }
-      if (other.Flip[kOdd]) in.Fail("Indefinite parity reverse");
+      if (other.Straight[back] != i && other.Side[back] != i) in.Fail(sideMislink);
+      if (other.Flip[back]) in.Fail("Indefinite parity reverse");
     }
+  };
+
+  for (int i = 1; i < s; ++i) {
+    readEnd(i, kOdd, "Indefinite parity reverse", "Mislinking section (odd direction straight)",
+            "Mislinking section (odd direction to the side)");
+    readEnd(i, kEven, "Indefinite parity flip", "Mislinking section (even direction straight)",
+            "Mislinking section (even direction to the side)");
+    TSlSectData& cur = at(i);
     // Lengths.
     const bool hasSwitch = cur.Switch[kEven] != 0 || cur.Switch[kOdd] != 0;
     cur.Length = in.Need(kTooFew);

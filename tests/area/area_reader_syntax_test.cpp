@@ -1,7 +1,6 @@
 // Header values, number syntax, list splitting, section headers, error position and format.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -244,15 +243,14 @@ TEST(AreaReaderSectionTest, LineTextIsDecodedToUtf8) {
   EXPECT_EQ(out.Error.LineText, "АЛК,БРС,Вяз ; лишнее");
 }
 
-TEST(AreaReaderSectionTest, HugeCountInShortFileEndsInTooFewQuickly) {
+// A count of 65535 in a short file must fail on the missing values, not on an allocation sized
+// by the count.
+TEST(AreaReaderSectionTest, HugeStationCountInShortFileEndsInTooFew) {
   DistrictText district;
   district.SetHeader(2, "65535");
-  const auto start = std::chrono::steady_clock::now();
   const LoadOutcome out = Load(district);
   EXPECT_EQ(out.Message, "Too few graph fragms values");
   EXPECT_EQ(out.Line, district.NextHeaderLine("Data_Graph_Fragm"));
-  // Not a timing test of speed, only a guard against a count-sized allocation or loop.
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST(AreaReaderSectionTest, HugeCountsInsideSectionsEndInTooFew) {
