@@ -251,10 +251,7 @@ void TfmControlPanel::TimerTick() {
   tickAttached_ = false;
   std::optional<std::string> failure;
   try {
-    sim_.RunTick([this] {
-      if (!clockHover_) DrawClock();
-      QCoreApplication::processEvents();
-    });
+    RunSteps();
     if (clockHover_) DrawDate();
   } catch (const std::exception& e) {
     failure = e.what();
@@ -267,6 +264,13 @@ void TfmControlPanel::TimerTick() {
     SetTimeScale(0);
     ShowMessage(kApplicationTitle, *failure);
   }
+}
+
+void TfmControlPanel::RunSteps() {
+  sim_.RunTick([this] {
+    if (!clockHover_) DrawClock();
+    QCoreApplication::processEvents();
+  });
 }
 
 void TfmControlPanel::ShowMessage(const std::string& caption, const std::string& text) {

@@ -120,6 +120,9 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  /// The steps of one tick: StepsPerTick simulation steps, redrawing the clock and letting
+  /// pending events run after each.
+  virtual void RunSteps();
 
  private:
   void BuildMenu();

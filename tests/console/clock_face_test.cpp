@@ -28,15 +28,15 @@ QImage SegmentClock(TDateTime t) {
 
 // The middle pixel of segment s of the character whose left edge is x.
 QPoint SegmentMiddle(int s, int x) {
-  static const QPoint middles[10] = {{8, 3},  {14, 7}, {14, 16}, {8, 21}, {3, 16},
-                                     {3, 7},  {8, 12}, {3, 22},  {3, 7},  {3, 15}};
+  static const QPoint middles[10] = {{8, 3}, {14, 7}, {14, 16}, {8, 21}, {3, 16},
+                                     {3, 7}, {8, 12}, {3, 22},  {3, 7},  {3, 15}};
   return middles[s] + QPoint(x, 5);
 }
 
 // Seven segments a..g: 0 top, 1 upper right, 2 lower right, 3 bottom, 4 lower left,
 // 5 upper left, 6 middle.
-const char* const kDigitSegments[10] = {"abcdef", "bc",      "abdeg", "abcdg",   "bcfg",
-                                        "acdfg",  "acdefg",  "abc",   "abcdefg", "abcdfg"};
+const char* const kDigitSegments[10] = {"abcdef", "bc",     "abdeg", "abcdg",   "bcfg",
+                                        "acdfg",  "acdefg", "abc",   "abcdefg", "abcdfg"};
 
 void ExpectDigit(const QImage& image, int x, char digit) {
   const std::string lit = digit == ' ' ? "" : kDigitSegments[digit - '0'];

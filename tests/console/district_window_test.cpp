@@ -66,7 +66,7 @@ TEST(DistrictWindowTest, LongNameWidensTheWindowInsteadOfCuttingTheButton) {
 TEST(DistrictWindowTest, ClickingAButtonReturnsItsDistrict) {
   App();
   TfmDistrict window;
-  WhenModal([](QWidget* modal) {
+  auto answering = WhenModal([](QWidget* modal) {
     modal->findChild<QPushButton*>(QStringLiteral("btDistrict2"))->click();
   });
   EXPECT_EQ(window.Choose(kThree), std::optional<int>(4));
@@ -75,7 +75,7 @@ TEST(DistrictWindowTest, ClickingAButtonReturnsItsDistrict) {
 TEST(DistrictWindowTest, DoubleClickOnTheBackgroundCancels) {
   App();
   TfmDistrict window;
-  WhenModal([](QWidget* modal) {
+  auto answering = WhenModal([](QWidget* modal) {
     const QPointF at(3, 3);
     QMouseEvent click(QEvent::MouseButtonDblClick, at, modal->mapToGlobal(at), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
