@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QDateEdit>
+#include <QEnterEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -86,6 +87,20 @@ TEST_F(ControlPanelTest, HeaderStripHoldsClockAndLabels) {
   EXPECT_EQ(window.lbMultiplier->x(), window.imClock->x() + 80 + 12);
   EXPECT_EQ(window.lbMsg->x(), window.lbMultiplier->x());
   EXPECT_TRUE(window.lbMsg->text().isEmpty());
+}
+
+TEST(ControlPanelLayoutTest, NarrowPanelViewPutsTheLabelsLeftOfTheClock) {
+  App();
+  Simulation sim;
+  sim.AreaData.GraphVids.resize(1);
+  sim.AreaData.GraphVids[0].Values[0] = 380;  // view width
+  sim.AreaData.GraphVids[0].Values[2] = 200;  // clock left: 200 + 80 + 200 >= 380
+  TfmControlPanel window(sim, std::nullopt);
+  EXPECT_EQ(window.imClock->x(), 200);
+  EXPECT_EQ(window.lbMultiplier->geometry().right() + 1, 200 - 12);
+  EXPECT_TRUE(window.lbMultiplier->alignment() & Qt::AlignRight);
+  EXPECT_EQ(window.lbMsg->x(), window.lbMultiplier->x());
+  EXPECT_TRUE(window.lbMsg->alignment() & Qt::AlignRight);
 }
 
 struct LevelRow {
@@ -190,6 +205,19 @@ TEST_F(ControlPanelTest, TickRunsStepsPerTickAndRedrawsTheClock) {
   DrawSegmentClock(painter, sim.State.ClockTime, expected.size());
   painter.end();
   EXPECT_EQ(window.imClock->Image, expected);
+}
+
+TEST_F(ControlPanelTest, HoveredClockShowsTheCalendarAfterTheTick) {
+  sim.State.ClockTime = EncodeDate(2024, 1, 8) + 0.5;
+  window.StartClock();
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+  QApplication::sendEvent(window.imClock, &enter);
+  window.TimerTick();
+  EXPECT_EQ(window.imClock->Image.pixelColor(76, 32), QColor(Qt::white));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(window.imClock, &leave);
+  window.TimerTick();
+  EXPECT_EQ(window.imClock->Image.pixelColor(76, 32), QColor(Qt::black));
 }
 
 TEST_F(ControlPanelTest, PausedClockDoesNotMove) {
