@@ -3,6 +3,8 @@
 
 #include <cassert>
 
+#include "state/interlocking.h"
+
 namespace traklin {
 
 TimeScale Simulation::SetTimeScale(int level) {
@@ -14,6 +16,10 @@ TimeScale Simulation::SetTimeScale(int level) {
 
 void Simulation::SimulationStep(TDateTime delta) {
   State.ClockTime += delta;
+  UpdateRoutes(*this);
+  UpdateSignals(*this);
+  // Station automation and throat tasks come here, then train creation and departures,
+  // then train motion.
   AutosaveCheck();
 }
 

@@ -1,14 +1,195 @@
-// TStateData: the whole changing state of a run.
+// TStateData: the whole changing state of a run, and the train records it holds.
 #pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "area/area_data.h"
 
 namespace traklin {
 
-/// The dynamic state. Its arrays run parallel to those of TAreaData.
+// ---------------------------------------------------------------------------
+// Trains
+
+/// Kinds of a train's pending request to the dispatcher.
+enum TRequestType : std::uint8_t {
+  rqPut = 0,              ///< a station offers to put a train out onto a track
+  rqDepartReady = 1,      ///< a train at a station is ready to depart
+  rqDepartPermit = 2,     ///< a station asks leave for a departure
+  rqReceive = 3,          ///< a station offers to receive an arriving train onto a track
+  rqUnsuitableTrack = 4,  ///< the track does not suit the train; receive anyway?
+  rqLocoChange = 5,       ///< the train must be received for a locomotive change
+  rqNone = 6,             ///< no request pending
+};
+
+/// Position of one end (head or tail) of a train. Distances in metres.
+struct TTrainEndPosData {
+  int PEREGON_IDX = -1;     ///< graph peregon index; -1 inside a station
+  int ROUTE_IDX = -1;       ///< route of LP LP_CODE being followed; -1 none
+  int LP_CODE = 0;          ///< LP the end is in or last entered; 0 on a peregon
+  int SECT_IDX = 0;         ///< section; 0 = not in the district
+  double SECT_POS = 0;      ///< 0 .. section length
+  int SPEED_LIM_SECT = 0;   ///< km/h
+  std::uint8_t DIR = 0;     ///< direction of travel of this end in its section
+};
+
+/// One entry of a train's speed log.
+struct TTrainLogEntry {
+  TDateTime TS = 0;
+  double SPEED = 0;  ///< m/s, absolute
+  int SPEED_LIM = 0;  ///< km/h
+  bool SEMAPH_CLOSED = false;
+  bool SEMAPH_WARNING = false;
+};
+using TTrainLogData = std::vector<TTrainLogEntry>;
+
+/// One train. Field names are the save-file keys.
+struct TTrainData {
+  int NUMBER = 0;
+  int SCHEDULE_NUMBER = 0;
+  int LOCO_IDX = 0;
+  int CARS = 0;
+  int LEN = 0;     ///< m
+  int WEIGHT = 0;  ///< t
+  int LOAD_TYPE = 0;  ///< below 100 freight, 100 and above passenger
+  int SECT_NEXT_IDX = 0;
+  int STOP_SECT_IDX = 0;
+  int STOP_ADVICE_SECT_IDX = 0;
+  double LOCO_POS = 0;  ///< line coordinate in metres; 0 = not known
+  TTrainEndPosData HEAD;
+  TTrainEndPosData TAIL;
+  double SPEED = 0;   ///< m/s, >= 0
+  int SPEED_LIM = 0;  ///< km/h
+  bool PASSED_CLOSED = false;
+  bool PASSED_SIDE_WARNING = false;
+  bool PASSED_NEXT_WARNING = false;
+  int SWITCHES = 0;
+  int SIDE_SWITCHES = 0;
+  int SEMAPH_NEXT_IDX = -1;
+  int NEXT_LP_CODE = 0;
+  int SCHEDULE_IDX = -1;
+  int STOP_LP_CODE = 0;
+  int STOP_ADVICE_LP_CODE = 0;
+  int PLAN_CREATION_LP_CODE = 0;
+  int CREATION_LP_CODE = 0;
+  int ARRIVAL_LP_CODE = 0;
+  int PLAN_ARRIVAL_LP_CODE = 0;
+  TDateTime REQUEST_TIME = 0;
+  std::uint8_t REQUEST_TYPE = rqNone;
+  int REQUEST_LP_CODE = 0;
+  int REQUEST_PERFORMABLE = 0;
+  TDateTime CREATE_TIME = 0;
+  TDateTime PLAN_CREATE_TIME = 0;
+  TDateTime PLACE_TIME = 0;
+  bool ARRIVAL_NOTIFIED = false;
+  bool DEPARTURE_NOTIFIED = false;
+  TDateTime DEPARTURE_TIME = 0;
+  bool DEPARTURE_SCHEDULED = false;
+  bool DEPARTURE_COMMISSION = false;
+  TDateTime POS_LOG_TIME = 0;  ///< not saved
+  std::string INDEXED_NAME;    ///< UTF-8
+  TTrainLogData LOG;
+};
+using TTrainsData = std::vector<TTrainData>;
+
+/// One entry of the shared position log.
+struct TTrainPosLogEntry {
+  TDateTime TS = 0;
+  int NUMBER = 0;
+  std::uint8_t DIR = 0;
+  int SECT_IDX = 0;
+  double LOCO_POS = 0;  ///< the head's position within its section
+  bool KEY_POINT = false;
+  bool Flag1 = false;  ///< working flags of the graph window, not saved
+  bool Flag2 = false;
+};
+using TTrainPosLogData = std::vector<TTrainPosLogEntry>;
+
+// ---------------------------------------------------------------------------
+// Interlocking
+
+/// Colours a lamp refresh computes (red in the low byte).
+inline constexpr TColor kLampRed = 0x0000FF;
+inline constexpr TColor kLampYellow = 0x00FFFF;
+inline constexpr TColor kLampGreen = 0x00FF00;
+inline constexpr TColor kLampGrey = 0x505050;
+/// Drawn colour after a load: no computed colour takes it, so every lamp is repainted.
+inline constexpr TColor kLampRepaint = 0x508050;
+
+struct TLampControlData {
+  TColor DrawnColor = kLampGrey;
+  bool RED = false;
+  bool YELLOW = false;
+  bool YELLOW_BLINK = false;
+  bool GREEN = false;
+};
+using TLampControlsData = std::vector<TLampControlData>;
+
+/// Switch position: 0 normal (straight), 1 reverse (side). Save key SIDE.
+using TSwitchesData = std::vector<std::uint8_t>;
+
+/// Locks and occupancy of one section's two halves (0 even, 1 odd); -1 = none.
+struct TSectionSchuntData {
+  int LP_EVEN = -1;
+  int LP_ODD = -1;
+  int TRN_EVEN = -1;
+  int TRN_ODD = -1;
+  int ROUTE_EVEN = -1;
+  int ROUTE_ODD = -1;
+};
+using TSectionSchuntsData = std::vector<TSectionSchuntData>;
+
+struct TSemaphoreLightData {
+  int SECT_NEXT = 0;  ///< section of the next signal of the set route; 0 = none
+  std::uint8_t DIR_NEXT = 0;
+  int PREV_SECT_NEXT = 0;
+  int SIDE_SWITCHES = 0;
+  bool CLOSED = true;
+  bool NEXT_WARNING = true;
+  bool SIDE_WARNING = false;
+};
+using TSemaphoreLightsData = std::vector<TSemaphoreLightData>;
+
+/// (TASKED, SCHUNTED): (0,false) free, (>0,false) assembling, (0,true) set, (>0,true) releasing.
+struct TRouteControlData {
+  TDateTime TASKED = 0;
+  bool SCHUNTED = false;
+};
+using TLPRoutesControlData = std::vector<TRouteControlData>;
+using TRoutesControlData = std::vector<TLPRoutesControlData>;
+
+struct TGorlTaskData {
+  TDateTime TASKED = 0;  ///< 0 = no task
+  bool SEND = false;
+  bool TRANSIT = false;
+  int TRACK = 0;
+  std::string DIR;  ///< UTF-8
+};
+using TGorlTasksData = std::vector<TGorlTaskData>;
+
+struct TDepartCommitData {
+  TDateTime EVEN = 0;
+  TDateTime ODD = 0;
+};
+using TDepartCommitsData = std::vector<TDepartCommitData>;
+
+// ---------------------------------------------------------------------------
+
+/// The dynamic state. Its arrays run parallel to those of TAreaData and are indexed alike.
 struct TStateData {
   TDateTime ClockTime = 0;              ///< simulated date and time
   TDateTime NextRandomFreightTime = 0;  ///< time of the next random freight generation
+  TTrainsData Trains;
+  TLampControlsData Lamps;               ///< parallel to GraphLamps
+  TSwitchesData Switches;                ///< parallel to Strels
+  TSectionSchuntsData Sects;             ///< parallel to SlSects
+  TSemaphoreLightsData Semaphores;       ///< parallel to Semaphores
+  TRoutesControlData Routes;             ///< parallel to TrainRoutes[lp].Routes
+  TGorlTasksData Gorls;                  ///< parallel to GorlStanzs
+  TCreationPlansData RandomPlans;        ///< random freights planned for the day
+  TTrainPosLogData PosLog;
+  TDepartCommitsData DepartCommits;      ///< parallel to Puts
 };
 
 }  // namespace traklin
