@@ -114,13 +114,24 @@ TEST(GeneratedDistrictsLoad, ControlledStationKeepsItsFileRoutesAndTheirSwitches
   }
 }
 
-TEST(GeneratedDistrictsLoad, BlockLampsAreAllLaidOutWithShowAll) {
-  const dg::District d = dg::BuildDistrict(ShippedLine(1));
-  traklin::TAreaData area;
-  ASSERT_EQ(LoadAndPrepare(d, area), "");
-  for (std::size_t p = 0; p < area.GraphPeregons.size(); ++p) {
-    const auto& g = area.GraphPeregons[p];
-    for (int l = g.BlockLamps[0]; l <= g.BlockLamps[1]; ++l)
-      EXPECT_GT(area.GraphLamps[l].Width, 0) << "peregon " << p + 1 << " lamp " << l;
+TEST(GeneratedDistrictsLoad, BlockLampsAreAllLaidOutInEveryViewWithShowAll) {
+  for (int number : {1, 2}) {
+    const dg::District d = dg::BuildDistrict(ShippedLine(number));
+    for (int view = 0; view < static_cast<int>(d.Views.size()); ++view) {
+      traklin::TAreaData area;
+      int maxSpeedLimit = 10;
+      traklin::TReadDataError error;
+      traklin::LoadAreaDataFromBytes(dg::DataDatText(d), area, maxSpeedLimit, error);
+      traklin::SetupOptions options;
+      options.ShowAllBlockSect = true;
+      options.ViewIndex = view;
+      traklin::PrepareDistrict(area, options);
+      for (std::size_t p = 0; p < area.GraphPeregons.size(); ++p) {
+        const auto& g = area.GraphPeregons[p];
+        for (int l = g.BlockLamps[0]; l <= g.BlockLamps[1]; ++l)
+          EXPECT_GT(area.GraphLamps[l].Width, 0)
+              << "district " << number << " view " << view << " peregon " << p + 1;
+      }
+    }
   }
 }
