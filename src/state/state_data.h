@@ -25,19 +25,19 @@ enum TRequestType : std::uint8_t {
 
 /// Position of one end (head or tail) of a train. Distances in metres.
 struct TTrainEndPosData {
-  int PEREGON_IDX = -1;     ///< graph peregon index; -1 inside a station
-  int ROUTE_IDX = -1;       ///< route of LP LP_CODE being followed; -1 none
-  int LP_CODE = 0;          ///< LP the end is in or last entered; 0 on a peregon
-  int SECT_IDX = 0;         ///< section; 0 = not in the district
-  double SECT_POS = 0;      ///< 0 .. section length
-  int SPEED_LIM_SECT = 0;   ///< km/h
-  std::uint8_t DIR = 0;     ///< direction of travel of this end in its section
+  int PEREGON_IDX = -1;    ///< graph peregon index; -1 inside a station
+  int ROUTE_IDX = -1;      ///< route of LP LP_CODE being followed; -1 none
+  int LP_CODE = 0;         ///< LP the end is in or last entered; 0 on a peregon
+  int SECT_IDX = 0;        ///< section; 0 = not in the district
+  double SECT_POS = 0;     ///< 0 .. section length
+  int SPEED_LIM_SECT = 0;  ///< km/h
+  std::uint8_t DIR = 0;    ///< direction of travel of this end in its section
 };
 
 /// One entry of a train's speed log.
 struct TTrainLogEntry {
   TDateTime TS = 0;
-  double SPEED = 0;  ///< m/s, absolute
+  double SPEED = 0;   ///< m/s, absolute
   int SPEED_LIM = 0;  ///< km/h
   bool SEMAPH_CLOSED = false;
   bool SEMAPH_WARNING = false;
@@ -50,8 +50,8 @@ struct TTrainData {
   int SCHEDULE_NUMBER = 0;
   int LOCO_IDX = 0;
   int CARS = 0;
-  int LEN = 0;     ///< m
-  int WEIGHT = 0;  ///< t
+  int LEN = 0;        ///< m
+  int WEIGHT = 0;     ///< t
   int LOAD_TYPE = 0;  ///< below 100 freight, 100 and above passenger
   int SECT_NEXT_IDX = 0;
   int STOP_SECT_IDX = 0;
@@ -181,15 +181,15 @@ struct TStateData {
   TDateTime ClockTime = 0;              ///< simulated date and time
   TDateTime NextRandomFreightTime = 0;  ///< time of the next random freight generation
   TTrainsData Trains;
-  TLampControlsData Lamps;               ///< parallel to GraphLamps
-  TSwitchesData Switches;                ///< parallel to Strels
-  TSectionSchuntsData Sects;             ///< parallel to SlSects
-  TSemaphoreLightsData Semaphores;       ///< parallel to Semaphores
-  TRoutesControlData Routes;             ///< parallel to TrainRoutes[lp].Routes
-  TGorlTasksData Gorls;                  ///< parallel to GorlStanzs
-  TCreationPlansData RandomPlans;        ///< random freights planned for the day
+  TLampControlsData Lamps;          ///< parallel to GraphLamps
+  TSwitchesData Switches;           ///< parallel to Strels
+  TSectionSchuntsData Sects;        ///< parallel to SlSects
+  TSemaphoreLightsData Semaphores;  ///< parallel to Semaphores
+  TRoutesControlData Routes;        ///< parallel to TrainRoutes[lp].Routes
+  TGorlTasksData Gorls;             ///< parallel to GorlStanzs
+  TCreationPlansData RandomPlans;   ///< random freights planned for the day
   TTrainPosLogData PosLog;
-  TDepartCommitsData DepartCommits;      ///< parallel to Puts
+  TDepartCommitsData DepartCommits;  ///< parallel to Puts
 };
 
 }  // namespace traklin
