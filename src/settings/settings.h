@@ -9,6 +9,11 @@ struct TSettings {
   bool ShowAllBlockSect = false;
   bool RestoreTimeScaleAtMsg = false;
   bool RestoreTimeScaleAtRings = false;
+  int ReapplyPutRequestPauseMin = 6;
+  int ReapplySameRequestPauseMin = 6;
+  bool NotifiesFromControlled = false;
+  bool NotifiesFromPosts = false;
+  bool NotifiesOfUnplannedStops = true;
 };
 
 }  // namespace traklin

@@ -3,6 +3,9 @@
 
 #include <cassert>
 
+#include "trains/stops.h"
+#include "trains/train_motion.h"
+
 namespace traklin {
 
 TimeScale Simulation::SetTimeScale(int level) {
@@ -14,6 +17,8 @@ TimeScale Simulation::SetTimeScale(int level) {
 
 void Simulation::SimulationStep(TDateTime delta) {
   State.ClockTime += delta;
+  DepartTrains(*this);
+  MoveTrains(*this, delta);
   AutosaveCheck();
 }
 
