@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "area/area_data.h"
@@ -24,7 +25,8 @@ int StationCoordinate(const TAreaData& area, int station);
 int FindCreationPlan(const TAreaData& area, int trainNumber);
 /// GruzTrains[dir] when freight, else PassTrains[dir]. dir must be 0 or 1.
 const TGraphTrainsData& GetScheduleTrains(const TAreaData& area, int dir, bool freight);
-/// The last timetable train whose four numbers contain the number.
+/// The last timetable train whose four numbers contain the number; number 0 (an unused slot)
+/// matches none.
 int FindScheduleTrain(const TGraphTrainsData& trains, int number);
 
 struct ScheduleTrainEnds {
@@ -43,30 +45,43 @@ int FindTrainStopByLP(const TGraphTrainsData& trains, int train, int lpCode, int
 // ---------------------------------------------------------------------------
 // Track graph. Every walk ends at section 0 and takes at most SectCount steps.
 
-/// Side[dir] or Straight[dir] of the section (0 for section 0 or none). Going straight over a
-/// parity flip inverts dir. Throws std::runtime_error("Unexpected switch at parity flip") for a
-/// side neighbour at a flipping end.
+/// Side[dir] or Straight[dir] of the section (0 for section 0, none, or a section or neighbour
+/// outside SlSects; dir other than 0/1 gives 0 and stays). Going straight over a parity flip
+/// inverts dir. Throws std::runtime_error("Unexpected switch at parity flip") when the side
+/// branch is asked for at a flipping end.
 int NextSection(const TAreaData& area, int& dir, int section, bool side);
 /// With withinLP: searches only the tracks of LP `lp`; without: sets lp to -1 and searches all
-/// LPs in index order. The first track holding the section sets lp and is returned.
+/// LPs in index order. The first track holding the section sets lp and is returned; -1 when
+/// none (or, with withinLP, when lp is not an LP index).
 int FindTrackOfSection(const TAreaData& area, int& lp, int section, bool withinLP);
-/// Semaphore[dir] of the section; -1 for a section below 1 (or out of range).
+/// Semaphore[dir] of the section; -1 for a section below 1, or anything out of range.
 int SectionSemaphore(const TAreaData& area, int section, int dir);
 /// The first signal for dir met walking straight on from the section (included); -1 when a
-/// section with a switch at its dir end or the end of track comes first.
+/// section with a switch at its dir end or the end of track comes first. Parity flips are
+/// followed; a walk longer than the section table (a ring) gives -1.
 int FindSemaphoreAhead(const TAreaData& area, int dir, int section);
 /// Length in metres of graph peregon `peregon` (index), walking from its end-1 section along
-/// Straight[0] to its end-0 section, both included.
+/// Straight[0] to its end-0 section, both included; parity flips on the way are followed.
+/// 0 when the end-0 section is not reached (broken links, a ring) or the index is bad.
 int GraphPeregonLength(const TAreaData& area, int peregon);
-/// The last graph peregon (index) whose end section at `end` is the section.
+/// The last graph peregon (index) whose end section at `end` is the section; -1 for section 0.
 int FindGraphPeregonByEnd(const TAreaData& area, int section, int end);
 
 struct SectionPosition {
   int Track = -2;  ///< track index, or -2 when no track holds the section (-1: see LP)
   int LP = -1;     ///< LP index
+  /// With Track -2 and an LP at a peregon end: the track position at that LP, -1 (before
+  /// its first track, the LP at end 1) or the LP's last track index (the LP at end 0);
+  /// otherwise equal to Track.
+  int EdgeTrack = -2;
 };
+/// Where a point `offset` metres into the section lies: on a track of an LP, or at the end of a
+/// graph peregon (offset 0 at its end-1 section, offset = section length at its end-0 section).
 SectionPosition LocateSectionPosition(const TAreaData& area, int section, int offset);
-/// The lamp that shows the section when entered from `prev` (0 = no previous section).
+/// The lamp that shows the section when entered from `prev` (0 = no previous section): its own
+/// lamp; else the lamp of a switch at its end; else the first / last / middle lamp of the track
+/// holding it when entered from Straight[0] / Straight[1] / elsewhere (no previous section is
+/// elsewhere); else 0.
 int SectionLamp(const TAreaData& area, int section, int prev);
 
 // ---------------------------------------------------------------------------
@@ -85,7 +100,7 @@ bool ThroatServes(const TAreaData& area, int throat, int code1, int code2);
 // ---------------------------------------------------------------------------
 // Switches and routes
 
-/// Switch number of an encoded route entry (entry mod SwitchPosBase).
+/// Switch number of an encoded route entry (entry mod SwitchPosBase); 0 for an entry below 1.
 int RouteEntrySwitch(const TAreaData& area, int entry);
 /// Whether an encoded route entry asks for the minus (side) position.
 bool RouteEntryIsMinus(const TAreaData& area, int entry);
@@ -112,23 +127,37 @@ RouteQuality InitRouteQuality();
 int CompareRouteQuality(const RouteQuality& first, const RouteQuality& second);
 /// The best chain of LP `lp` from section `from` to section `to` (index into the LP's Chains),
 /// or -1; its rating goes to `rating` when given. Ties keep the earlier chain.
-int FindBestRoute(const TAreaData& area, int lp, int from, int to,
-                  RouteQuality* rating = nullptr);
+int FindBestRoute(const TAreaData& area, int lp, int from, int to, RouteQuality* rating = nullptr);
 
 // ---------------------------------------------------------------------------
 // Names and display forms (UTF-8)
 
+/// Track number code: 1000 and more = roman numerals, hundreds = letter of "АБВГДЕПИК".
 std::string FormatTrackName(int code);
+/// Base of station name `code` followed by its group pieces at cycle position `part` (1..5);
+/// empty for a code outside Stations.
+
 std::string StationNamePart(const TAreaData& area, int code, int part);
+/// Mnemonic name of a station LP, else part 2 of its station name; empty for a bad index.
 std::string LPName(const TAreaData& area, int lp);
+/// "ДСП " + LPName: the duty officer of the LP.
 std::string DSPName(const TAreaData& area, int lp);
 /// "0" + upper-case hex digits + "h"; below 1 gives "0h".
 std::string FormatHexNumber(int n);
+/// Day fraction of a time written hhmm.
 TDateTime TimeFromHHMM(int hhmm);
+/// Midnight of year-(mmdd div 100)-(mmdd mod 100); throws std::invalid_argument for a date
+/// that does not exist (0230, 1301, 0000).
 TDateTime DateFromYearMMDD(int year, int mmdd);
+/// As DateFromYearMMDD, nullopt for a date that does not exist.
+std::optional<TDateTime> TryDateFromYearMMDD(int year, int mmdd);
+/// Whether the time's milliseconds within its second (rounded as DecodeTime) are 500 or more.
 bool IsSecondHalf(TDateTime t);
+/// " 9:05"; minutes only: " 7 мин." (the minutes of the hour).
 std::string FormatClock(bool minutesOnly, TDateTime t);
+/// " 5.03": day, point, two-digit month.
 std::string FormatDayMonth(TDateTime t);
+/// "12:30" in the first half of each second, "12 30" in the second half.
 std::string FormatBlinkClock(TDateTime t);
 
 }  // namespace traklin

@@ -1,0 +1,194 @@
+// Reading and writing the settings record in Traklin.ini.
+#include "settings/settings.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+#include <string_view>
+
+#include "settings/ini_file.h"
+
+namespace traklin {
+namespace {
+
+constexpr std::string_view kView = "VIEW";
+constexpr std::string_view kGid = "GID";
+constexpr std::string_view kLevel = "LEVEL";
+constexpr std::string_view kReference = "REFERENCE";
+constexpr std::string_view kSound = "SOUND";
+constexpr std::string_view kMessages = "MESSAGES";
+
+/// Reads values of one file, remembering (or throwing, when strict) what is not an integer.
+class ValueReader {
+ public:
+  ValueReader(const IniFile& ini, TSettingsReadMode mode, TSettingsProblems& problems)
+      : ini_(ini), mode_(mode), problems_(problems) {}
+
+  std::int32_t Int(std::string_view section, std::string_view key, std::int32_t fallback) {
+    const std::optional<std::string> text = ini_.GetString(section, key);
+    if (!text) return fallback;
+    if (const auto value = ParseInt32(*text)) return *value;
+    if (mode_ == TSettingsReadMode::Strict) {
+      throw TSettingsError(std::string(section), std::string(key), *text);
+    }
+    problems_.push_back(std::string(section) + "/" + std::string(key) + ": " + *text);
+    return fallback;
+  }
+  bool Bool(std::string_view section, std::string_view key, bool fallback) {
+    return Int(section, key, fallback ? 1 : 0) != 0;
+  }
+  // Colours are stored as signed 32-bit numbers; the bits are the colour.
+  TColor Color(std::string_view section, std::string_view key, TColor fallback) {
+    return static_cast<TColor>(Int(section, key, static_cast<std::int32_t>(fallback)));
+  }
+
+ private:
+  const IniFile& ini_;
+  TSettingsReadMode mode_;
+  TSettingsProblems& problems_;
+};
+
+/// The file's text, or an empty one with a problem when it cannot be read leniently.
+IniFile LoadForReading(const std::filesystem::path& path, TSettingsReadMode mode,
+                       TSettingsProblems& problems) {
+  try {
+    return IniFile::Load(path);
+  } catch (const IniError& e) {
+    if (mode == TSettingsReadMode::Strict) throw;
+    problems.push_back(e.what());
+    return IniFile{};
+  }
+}
+
+}  // namespace
+
+TSettingsError::TSettingsError(std::string section, std::string key, std::string value)
+    : std::runtime_error("Illegal setting value " + section + "/" + key + ": " + value),
+      Section(std::move(section)),
+      Key(std::move(key)),
+      Value(std::move(value)) {}
+
+std::filesystem::path DefaultSettingsPath() {
+  return std::filesystem::path("..") / "config" / "Traklin.ini";
+}
+
+std::string RandomFreightKey(int from, int to) {
+  return "RANDOMFREIGHTSFROM" + std::to_string(from) + "TO" + std::to_string(to);
+}
+
+TSettingsProblems ReadGeneralSettings(const std::filesystem::path& path, TSettings& settings,
+                                      TSettingsReadMode mode) {
+  TSettingsProblems problems;
+  const IniFile ini = LoadForReading(path, mode, problems);
+  ValueReader r(ini, mode, problems);
+  const TSettings def;
+  // Filled in a copy so that a strict failure leaves the record as it was.
+  TSettings s = settings;
+  s.RandomFreights.clear();
+  s.RandomFreightsTotal = 0;
+
+  s.ShowAllBlockSect = r.Bool(kView, "SHOWALLBLOCKSECT", def.ShowAllBlockSect);
+  s.Resolution = r.Int(kView, "RESOLUTION", def.Resolution);
+  s.ColorLampLPOff = r.Color(kView, "COLORLAMPLPOFF", def.ColorLampLPOff);
+  s.ColorLampLPLit = r.Color(kView, "COLORLAMPLPLIT", def.ColorLampLPLit);
+  s.ColorLampLPOffText = r.Color(kView, "COLORLAMPLPOFFTEXT", def.ColorLampLPOffText);
+  s.ColorLampLPLitText = r.Color(kView, "COLORLAMPLPLITTEXT", def.ColorLampLPLitText);
+
+  s.GidEnabled = r.Bool(kGid, "GIDENABLED", def.GidEnabled);
+  s.ScalePercents = r.Int(kGid, "SCALEPERCENTS", def.ScalePercents);
+  s.ScaleKmOnly = r.Bool(kGid, "SCALEKMONLY", def.ScaleKmOnly);
+
+  s.RandomFreightsNumberDeviation = std::clamp(
+      r.Int(kLevel, "RANDOMFREIGHTSNUMBERDEVIATION", def.RandomFreightsNumberDeviation), 0, 100);
+  s.CreateDependantTrains = r.Bool(kLevel, "CREATEDEPENDANTTRAINS", def.CreateDependantTrains);
+
+  s.TrainRefWithLog = r.Bool(kReference, "TRAINREFWITHLOG", def.TrainRefWithLog);
+
+  s.RequestRings = r.Bool(kSound, "REQUESTRINGS", def.RequestRings);
+  s.MessageRings = r.Bool(kSound, "MESSAGERINGS", def.MessageRings);
+
+  s.RestoreTimeScaleAtMsg = r.Bool(kMessages, "RESTORETIMESCALEATMSG", def.RestoreTimeScaleAtMsg);
+  s.RestoreTimeScaleAtRings =
+      r.Bool(kMessages, "RESTORETIMESCALEATRINGS", def.RestoreTimeScaleAtRings);
+  s.ReapplyPutRequestPauseMin =
+      r.Int(kMessages, "REAPPLYPUTREQUESTPAUSEMIN", def.ReapplyPutRequestPauseMin);
+  s.ReapplySameRequestPauseMin =
+      r.Int(kMessages, "REAPPLYSAMEREQUESTPAUSEMIN", def.ReapplySameRequestPauseMin);
+  s.NotifiesFromControlled =
+      r.Bool(kMessages, "NOTIFIESFROMCONTROLLED", def.NotifiesFromControlled);
+  s.NotifiesFromPosts = r.Bool(kMessages, "NOTIFIESFROMPOSTS", def.NotifiesFromPosts);
+  s.NotifiesOfUnplannedStops =
+      r.Bool(kMessages, "NOTIFIESOFUNPLANNEDSTOPS", def.NotifiesOfUnplannedStops);
+
+  settings = std::move(s);
+  return problems;
+}
+
+TSettingsProblems ReadDistrictSettings(const std::filesystem::path& path, const TAreaData& area,
+                                       TSettings& settings, TSettingsReadMode mode) {
+  TSettingsProblems problems;
+  const IniFile ini = LoadForReading(path, mode, problems);
+  ValueReader r(ini, mode, problems);
+
+  TRandomFreightsData freights;
+  std::int32_t total = 0;
+  for (const TCreationPlanData& plan : area.CreationPlans) {
+    if (plan.Cars != 0) continue;
+    const bool odd = plan.Number % 2 != 0;
+    const int from = odd ? plan.CreationPoint : plan.ArrivalPoint;
+    const int to = odd ? plan.ArrivalPoint : plan.CreationPoint;
+    const bool known = std::any_of(freights.begin(), freights.end(), [&](const auto& f) {
+      return (f.From == from && f.To == to) || (f.From == to && f.To == from);
+    });
+    if (known) continue;
+    // A negative count would make the daily number of trains negative.
+    const int count = std::max(0, r.Int(kLevel, RandomFreightKey(from, to), 0));
+    freights.push_back({from, to, count});
+    // Saturating: a hand-edited file must not overflow the total.
+    total = static_cast<std::int32_t>(std::min<std::int64_t>(
+        std::int64_t{total} + count, std::numeric_limits<std::int32_t>::max()));
+  }
+  settings.RandomFreights = std::move(freights);
+  settings.RandomFreightsTotal = total;
+  return problems;
+}
+
+void WriteSettings(const std::filesystem::path& path, const TSettings& s) {
+  IniFile ini = IniFile::Load(path);
+  const auto flag = [](bool b) { return b ? 1 : 0; };
+  const auto color = [](TColor c) { return static_cast<std::int32_t>(c); };
+
+  ini.SetInteger(kView, "SHOWALLBLOCKSECT", flag(s.ShowAllBlockSect));
+  ini.SetInteger(kView, "RESOLUTION", s.Resolution);
+  ini.SetInteger(kView, "COLORLAMPLPOFF", color(s.ColorLampLPOff));
+  ini.SetInteger(kView, "COLORLAMPLPLIT", color(s.ColorLampLPLit));
+  ini.SetInteger(kView, "COLORLAMPLPOFFTEXT", color(s.ColorLampLPOffText));
+  ini.SetInteger(kView, "COLORLAMPLPLITTEXT", color(s.ColorLampLPLitText));
+
+  ini.SetInteger(kGid, "GIDENABLED", flag(s.GidEnabled));
+  ini.SetInteger(kGid, "SCALEPERCENTS", s.ScalePercents);
+  ini.SetInteger(kGid, "SCALEKMONLY", flag(s.ScaleKmOnly));
+
+  for (const TRandomFreightData& f : s.RandomFreights) {
+    ini.SetInteger(kLevel, RandomFreightKey(f.From, f.To), f.Count);
+  }
+  ini.SetInteger(kLevel, "RANDOMFREIGHTSNUMBERDEVIATION", s.RandomFreightsNumberDeviation);
+  ini.SetInteger(kLevel, "CREATEDEPENDANTTRAINS", flag(s.CreateDependantTrains));
+
+  ini.SetInteger(kMessages, "RESTORETIMESCALEATMSG", flag(s.RestoreTimeScaleAtMsg));
+  ini.SetInteger(kMessages, "RESTORETIMESCALEATRINGS", flag(s.RestoreTimeScaleAtRings));
+  ini.SetInteger(kMessages, "REAPPLYPUTREQUESTPAUSEMIN", s.ReapplyPutRequestPauseMin);
+  ini.SetInteger(kMessages, "REAPPLYSAMEREQUESTPAUSEMIN", s.ReapplySameRequestPauseMin);
+  ini.SetInteger(kMessages, "NOTIFIESFROMCONTROLLED", flag(s.NotifiesFromControlled));
+  ini.SetInteger(kMessages, "NOTIFIESFROMPOSTS", flag(s.NotifiesFromPosts));
+  ini.SetInteger(kMessages, "NOTIFIESOFUNPLANNEDSTOPS", flag(s.NotifiesOfUnplannedStops));
+
+  ini.SetInteger(kReference, "TRAINREFWITHLOG", flag(s.TrainRefWithLog));
+
+  ini.SetInteger(kSound, "REQUESTRINGS", flag(s.RequestRings));
+  ini.SetInteger(kSound, "MESSAGERINGS", flag(s.MessageRings));
+
+  ini.Save(path);
+}
+
+}  // namespace traklin
