@@ -240,7 +240,7 @@ TEST(Motion, RunThroughStationReleasesRouteBehindTailAndFreesIt) {
     EXPECT_EQ(st.Sects[s].TRN_EVEN, -1) << s;
   }
   EXPECT_FALSE(st.Routes[B][1].SCHUNTED);
-  EXPECT_EQ(st.Semaphores[1].SECT_NEXT, 0);       // the entry signal closed its route
+  EXPECT_EQ(st.Semaphores[1].SECT_NEXT, 0);  // the entry signal closed its route
   EXPECT_EQ(st.Semaphores[1].PREV_SECT_NEXT, 8);
   EXPECT_EQ(st.Sects[9].TRN_EVEN, i);
   EXPECT_FALSE(line.Train(i).PASSED_CLOSED);
@@ -339,13 +339,12 @@ TEST_P(CrashTest, TrainStopsForGoodWithItsMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CrashTest,
-    ::testing::Values(
-        CrashCase{"trailing a diverging switch from the straight leg", 25, 395, 0, 1,
-                  "Поезд сошел на стрелке набок на секции 01Ah"},
-        CrashCase{"trailing a straight switch from the diverging leg", 27, 395, 0, 0,
-                  "Поезд сошел на стрелке прямо на секции 01Ah"},
-        CrashCase{"running off the end of the track", 29, 395, 0, 0,
-                  "Поезд № 2 выехал за участок с секции 01Dh"}));
+    ::testing::Values(CrashCase{"trailing a diverging switch from the straight leg", 25, 395, 0, 1,
+                                "Поезд сошел на стрелке набок на секции 01Ah"},
+                      CrashCase{"trailing a straight switch from the diverging leg", 27, 395, 0, 0,
+                                "Поезд сошел на стрелке прямо на секции 01Ah"},
+                      CrashCase{"running off the end of the track", 29, 395, 0, 0,
+                                "Поезд № 2 выехал за участок с секции 01Dh"}));
 
 TEST(Crash, CollisionWithStandingTrain) {
   TestLine line(kLine);
@@ -356,7 +355,8 @@ TEST(Crash, CollisionWithStandingTrain) {
   Drive(line, a, 4, 1495, 10, 0);
   line.Steps(2);
   ASSERT_FALSE(line.Console.Notes.empty());
-  EXPECT_EQ(line.Console.Notes.front(), "Поезд № 2 столкнулся с поездом № 4 и сошел на секции 05h!");
+  EXPECT_EQ(line.Console.Notes.front(),
+            "Поезд № 2 столкнулся с поездом № 4 и сошел на секции 05h!");
   EXPECT_EQ(line.Train(a).SPEED, 0);
   EXPECT_EQ(line.Sim.State.Sects[5].TRN_EVEN, b);
 }

@@ -164,8 +164,8 @@ TAreaData BuildDistrict(const std::string& text) {
     } else if (word == "pass" || word == "freight") {
       TGraphTrainData t;
       in >> t.Numbers[0] >> t.LastLP;
-      auto& list = word == "pass" ? area.PassTrains[t.Numbers[0] & 1]
-                                  : area.GruzTrains[t.Numbers[0] & 1];
+      auto& list =
+          word == "pass" ? area.PassTrains[t.Numbers[0] & 1] : area.GruzTrains[t.Numbers[0] & 1];
       list.push_back(t);
       lastTrain = &list.back();
     } else if (word == "stop") {
@@ -220,7 +220,9 @@ TestLine::TestLine(const std::string& text, unsigned seed) {
   Sim.Random.Seed(seed);
 }
 
-int TestLine::LPIndex(int code) const { return LPByCode(Sim.AreaData, code); }
+int TestLine::LPIndex(int code) const {
+  return LPByCode(Sim.AreaData, code);
+}
 
 int TestLine::AddTrain(int number, int loadType, int cars, int len, int weight, int loco, int dir,
                        int lpCode, int arrivalCode) {
