@@ -2,6 +2,9 @@
 #include "state/clock.h"
 
 #include <algorithm>
+#include <stdexcept>
+
+#include "area/date_time.h"
 
 namespace traklin {
 
@@ -24,6 +27,14 @@ TimeScale TimeScaleFor(int level) {
   else
     s.Label = "x" + std::to_string(factor * steps);
   return s;
+}
+
+TDateTime StartClockTime(int baseYear, int month, int day) {
+  const int year = month < 6 ? baseYear + 1 : baseYear;
+  // The calendar of TDateTime covers the years 1 to 9999.
+  if (year < 1 || year > 9999) throw std::invalid_argument("Invalid argument to date encode");
+  if (month == 2 && day == 29 && !TryEncodeDate(year, 2, 29)) day = 28;
+  return EncodeDate(year, month, day);
 }
 
 }  // namespace traklin

@@ -7,7 +7,7 @@
 
 namespace traklin {
 
-inline constexpr TDateTime kStepLength = 0.5 / 86400.0;   ///< one simulation step
+inline constexpr TDateTime kStepLength = 0.5 / 86400.0;    ///< one simulation step
 inline constexpr TDateTime kAutosavePeriod = 1.0 / 144.0;  ///< 10 simulated minutes
 inline constexpr TDateTime kAutosaveRetry = 1.0 / 576.0;   ///< 2.5 simulated minutes
 inline constexpr int kBaseTimerInterval = 500;             ///< ms
@@ -25,5 +25,11 @@ struct TimeScale {
 
 /// The settings of level 0..9 (levels outside are clamped).
 TimeScale TimeScaleFor(int level);
+
+/// The clock's initial time: midnight of (Y, month, day) with Y = baseYear + 1 for a month
+/// before June, else baseYear. 29 February falls back to 28 February in a year that has no
+/// leap day. Throws std::invalid_argument when the date still does not exist (years outside
+/// 1..9999).
+TDateTime StartClockTime(int baseYear, int month, int day);
 
 }  // namespace traklin

@@ -3,13 +3,21 @@
 
 #include <array>
 
+#include "area/date_time.h"
 #include "state/simulation.h"
 
 namespace traklin {
 
 /// Builds the dynamic state from the loaded and prepared district (clock at midnight of the
-/// start date; every signal closed; every route free).
+/// start date; every signal closed; every route free). The start date takes the month and day
+/// of the computer's local date. The random generator is reseeded from the clock unless it
+/// was seeded explicitly.
 void StateInit(Simulation& sim);
+/// The same with a given "today" (only its month and day are used).
+void StateInit(Simulation& sim, const DateParts& today);
+/// Midnight of (month, day) in the district's year: baseYear + 1 before June, else baseYear.
+/// 29 February falls back to 28 February in a year that has none.
+TDateTime StateStartDate(int baseYear, int month, int day);
 
 // ---------------------------------------------------------------------------
 // Route operations; "now" is the clock. lp = LP index, r = route index within the LP.
@@ -31,8 +39,10 @@ bool RouteIsOccupied(Simulation& sim, int lp, int r, bool withFirst);
 bool ChainIsOccupied(Simulation& sim, int lp, int chain, bool withFirst);
 
 /// The train occupying section s, or -1; reports inconsistent occupancy to the dispatcher.
+/// On inconsistent data the answer may be an index beyond the trains (reported): the section
+/// then counts as occupied, and callers must check the index before using it.
 int OccupyingTrain(Simulation& sim, int s);
-/// The train on half d of section s, or -1.
+/// The train on half d of section s, or -1; the same caveat as OccupyingTrain.
 int OccupyingTrainDir(Simulation& sim, int s, int d);
 /// The route of that LP code whose first (atStart) or last section is s and that locks the
 /// matching half; -1 when none.
@@ -40,8 +50,14 @@ int RouteAtSection(const Simulation& sim, int lpCode, int s, int d, bool atStart
 
 /// Lamp modes: 0 yellow off, 1 yellow on and flashing off, 2 flashing off, 3 flashing on.
 void SetRouteLamps(Simulation& sim, int lp, int r, int mode);
-/// Once per step: advances per LP at most one pending route by one section half.
+/// Once per step: advances per LP at most one pending route by one section half. Throws
+/// std::runtime_error("Неверный порядок секций маршрута " ...) when a route's section list
+/// disagrees with its recorded first and last sections.
 void UpdateRoutes(Simulation& sim);
+/// Whether a route is set towards signal g from the other side: some signal of another
+/// direction (not a block signal) leads to g's section or into g's graph peregon. False for
+/// g < 0.
+bool OpposingRouteSet(const Simulation& sim, int g);
 
 // ---------------------------------------------------------------------------
 // Signals and lamps

@@ -6,7 +6,7 @@
 namespace traklin {
 
 void RandomGenerator::SeedFromClock() {
-  Seed(static_cast<std::uint64_t>(
+  engine_.seed(static_cast<std::uint64_t>(
       std::chrono::high_resolution_clock::now().time_since_epoch().count()));
 }
 

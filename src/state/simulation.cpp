@@ -3,6 +3,7 @@
 
 #include <cassert>
 
+#include "state/interlocking.h"
 #include "trains/stops.h"
 #include "trains/train_motion.h"
 
@@ -17,6 +18,9 @@ TimeScale Simulation::SetTimeScale(int level) {
 
 void Simulation::SimulationStep(TDateTime delta) {
   State.ClockTime += delta;
+  UpdateRoutes(*this);
+  UpdateSignals(*this);
+  // Station automation and throat tasks come here, then train creation.
   DepartTrains(*this);
   MoveTrains(*this, delta);
   AutosaveCheck();

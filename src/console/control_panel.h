@@ -1,0 +1,150 @@
+// The main window "Траклин": clock, time control, menu, keys, rings and message boxes.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "state/console_services.h"
+#include "state/simulation.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QScrollArea;
+class QTimer;
+
+namespace traklin {
+
+class RingPlayer;
+class TfmDistrict;
+class TfmSetTime;
+
+/// The clock picture: shows its image and tells when the mouse enters or leaves it.
+class ClockImage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ClockImage(QWidget* parent = nullptr);
+  QImage Image;
+
+ signals:
+  void hoverChanged(bool hovered);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+};
+
+/// The multiplier colour 0xE0C0D0 (red in the low byte).
+inline const QColor kMultiplierQColor{0xD0, 0xC0, 0xE0};
+inline const QColor kWindowGreen{0x00, 0x80, 0x00};
+
+class TfmControlPanel : public QMainWindow, public ConsoleServices {
+  Q_OBJECT
+
+ public:
+  /// districtArgument: the first command-line argument, if any.
+  TfmControlPanel(Simulation& sim, std::optional<std::string> districtArgument,
+                  QWidget* parent = nullptr);
+  ~TfmControlPanel() override;
+
+  /// The one-time start-up: district, district file, clock and timer. Runs once the window is
+  /// shown and the event loop runs; closes the window when no district can be opened.
+  void StartSimulation();
+
+  /// The last start-up step: the last-save time becomes the clock time and the step timer runs
+  /// at the current level (1 after start).
+  void StartClock();
+
+  /// Sets the time scale level 0..9: timer interval and enabled state, steps per tick and the
+  /// multiplier label. The timer runs only once the start-up has finished.
+  void SetTimeScale(int level);
+
+  /// The step timer's handler: StepsPerTick steps, redrawing the clock after each.
+  void TimerTick();
+
+  /// The key handler of the whole program; the other console windows route their keys here.
+  void FormKeyDown(QKeyEvent* event);
+
+  /// Redraws the clock picture: the segment clock, or the calendar face while hovered.
+  void DrawClock();
+  void DrawDate();
+
+  // Console services.
+  void NotifyDispatcher(const std::string& text) override;
+  void InformDispatcher(const std::string& caption, const std::string& text, int ring) override;
+  bool AskDispatcher(const std::string& caption, const std::string& text, int ring) override;
+  bool SaveLastState(bool reportFailure) override;
+
+  /// Saving and loading last.sav; until they are set, saving fails and loading is unavailable.
+  std::function<bool()> SaveState;
+  std::function<bool()> LoadState;
+
+  /// The program's exit status: 1 when the start-up could not open a district.
+  int ExitCode() const { return exitCode_; }
+  bool Started() const { return started_; }
+  bool InspectionMode() const { return inspectionMode_; }
+  const std::filesystem::path& DistrictDir() const { return districtDir_; }
+
+  QWidget* pnHeader;
+  ClockImage* imClock;
+  QLabel* lbMultiplier;
+  QLabel* lbMsg;
+  QScrollArea* sbPult;
+  QLabel* imPult;
+  QMenuBar* mmOptions;
+  QAction* miLoadLast;
+  QAction* miSave;
+  QAction* miExit;
+  QAction* miGID;
+  QAction* N1;
+  QAction* miNGDP;
+  QAction* miRefTrains;
+  QAction* miRefPassengerSchedule;
+  QAction* miRefApproaches;
+  QAction* N3;
+  QAction* miRefTracks;
+  QAction* miTime0;
+  QAction* miTime1;
+  QAction* miTimeDouble;
+  QAction* miConfiguration;
+  QTimer* Timer;
+  RingPlayer* mpSound;
+  TfmDistrict* fmDistrict;
+  TfmSetTime* fmSetTime;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  /// The steps of one tick: StepsPerTick simulation steps, redrawing the clock and letting
+  /// pending events run after each.
+  virtual void RunSteps();
+
+ private:
+  void BuildMenu();
+  void PlaceClock();
+  void ShowMessage(const std::string& caption, const std::string& text);
+  bool Pause();
+  void SaveClick();
+  void LoadLastClick();
+  void TimeDoubleClick();
+  void FailStart(const std::string& message);
+
+  Simulation& sim_;
+  std::optional<std::string> districtArgument_;
+  std::filesystem::path districtDir_;
+  bool startRan_ = false;
+  bool started_ = false;
+  bool tickAttached_ = true;
+  bool clockHover_ = false;
+  bool inspectionMode_ = false;
+  QString savedCaption_;
+  int panelView_ = 0;
+  int exitCode_ = 0;
+};
+
+}  // namespace traklin

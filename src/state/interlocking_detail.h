@@ -1,0 +1,27 @@
+// Small helpers shared by the interlocking passes (not part of the public interface).
+#pragma once
+
+#include <string>
+
+#include "state/simulation.h"
+
+namespace traklin::detail {
+
+inline void Notify(Simulation& sim, const std::string& text) {
+  if (sim.Console != nullptr) sim.Console->NotifyDispatcher(text);
+}
+
+inline bool ValidSection(const Simulation& sim, int s) {
+  return s > 0 && s < static_cast<int>(sim.AreaData.SlSects.size());
+}
+
+/// The route record and its control record, or nulls when the indices are out of range.
+inline bool ValidRoute(const Simulation& sim, int lp, int r) {
+  if (lp < 0 || r < 0) return false;
+  if (lp >= static_cast<int>(sim.AreaData.TrainRoutes.size())) return false;
+  if (lp >= static_cast<int>(sim.State.Routes.size())) return false;
+  return r < static_cast<int>(sim.AreaData.TrainRoutes[lp].Routes.size()) &&
+         r < static_cast<int>(sim.State.Routes[lp].size());
+}
+
+}  // namespace traklin::detail

@@ -1,0 +1,441 @@
+// Route orders, occupancy queries, route lamps and the per-step assembly and release of routes.
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+#include "area/area_queries.h"
+#include "state/interlocking.h"
+#include "state/interlocking_detail.h"
+
+namespace traklin {
+
+using detail::Notify;
+using detail::ValidRoute;
+using detail::ValidSection;
+
+namespace {
+
+constexpr TDateTime kCommitLifetime = 1.0 / 480.0;  // 3 minutes
+
+int& HalfRoute(TSectionSchuntData& x, int half) {
+  return half ? x.ROUTE_ODD : x.ROUTE_EVEN;
+}
+int& HalfLP(TSectionSchuntData& x, int half) {
+  return half ? x.LP_ODD : x.LP_EVEN;
+}
+int HalfRoute(const TSectionSchuntData& x, int half) {
+  return half ? x.ROUTE_ODD : x.ROUTE_EVEN;
+}
+int HalfLP(const TSectionSchuntData& x, int half) {
+  return half ? x.LP_ODD : x.LP_EVEN;
+}
+
+bool LockedByOther(const TSectionSchuntData& x, int half, int lp, int r) {
+  const int route = HalfRoute(x, half);
+  return route != -1 && (route != r || HalfLP(x, half) != lp);
+}
+
+int RouteLength(const TTrainRouteData& rt) {
+  int n = 0;
+  while (n < kMaxRouteSections && rt.Sections[n] != 0) ++n;
+  return n;
+}
+
+/// The derived values of one route: its section list, direction and half selector.
+class RouteView {
+ public:
+  RouteView(const TTrainRouteData& rt, int lp, int r)
+      : rt_(rt), lp_(lp), r_(r), n_(RouteLength(rt)), dir_(RouteDirection(rt)) {}
+
+  int Count() const { return n_; }
+  int Last() const { return n_ - 1; }
+  int Dir() const { return dir_; }
+  int Section(int i) const { return rt_.Sections[i]; }
+
+  /// e(s) of the section at position i; the recorded first and last sections must stand at
+  /// the first and last positions.
+  int Half(int i) const {
+    const int s = rt_.Sections[i];
+    const bool atLast = i == Last();
+    const bool atFirst = i == 0;
+    if ((s == rt_.LastSection) != atLast || (s == rt_.FirstSection) != atFirst)
+      throw std::runtime_error("Неверный порядок секций маршрута " + std::to_string(lp_) + "-" +
+                               std::to_string(r_));
+    if (s == rt_.LastSection) return dir_ ^ (rt_.Flags[1] & 1);
+    if (s == rt_.FirstSection) return dir_ ^ (rt_.Flags[0] & 1);
+    return dir_;
+  }
+
+  /// Bit h set when half h of position i must be locked by the route.
+  int Needed(int i) const {
+    int mask = 3;
+    if (i == 0) mask &= 1 << Half(0);
+    if (i == Last()) mask &= 1 << (1 - Half(i));
+    return mask;
+  }
+
+ private:
+  const TTrainRouteData& rt_;
+  int lp_, r_, n_, dir_;
+};
+
+/// A needed half of the route locked by another route.
+bool RouteConflictsAtHalves(const Simulation& sim, const RouteView& v, int lp, int r) {
+  for (int i = v.Last(); i >= 0; --i) {
+    const int s = v.Section(i);
+    if (!ValidSection(sim, s) || s >= static_cast<int>(sim.State.Sects.size())) continue;
+    const int mask = v.Needed(i);
+    const TSectionSchuntData& x = sim.State.Sects[s];
+    for (int h = 0; h < 2; ++h)
+      if ((mask & (1 << h)) && LockedByOther(x, h, lp, r)) return true;
+  }
+  return false;
+}
+
+/// An opposing route of the same LP already ends on the route's last section.
+bool OpposingRouteOfLPEndsHere(const Simulation& sim, const RouteView& v, int lp) {
+  const int s = v.Section(v.Last());
+  if (!ValidSection(sim, s) || s >= static_cast<int>(sim.State.Sects.size())) return false;
+  const TSectionSchuntData& x = sim.State.Sects[s];
+  const int half = v.Half(v.Last());
+  const int r2 = HalfRoute(x, half);
+  if (r2 == -1 || HalfLP(x, half) != lp || !ValidRoute(sim, lp, r2)) return false;
+  return RouteDirection(sim.AreaData.TrainRoutes[lp].Routes[r2]) != v.Dir();
+}
+
+void ThrowSwitch(Simulation& sim, int lp, int r, int w) {
+  const TLPRoutesData& table = sim.AreaData.TrainRoutes[lp];
+  const TTrainRouteData& rt = table.Routes[r];
+  const int entries = std::min(table.SwitchCount, kMaxRouteSwitches);
+  for (int k = 0; k < entries; ++k) {
+    if (rt.SwitchNumber[k] != w) continue;
+    if (w < static_cast<int>(sim.State.Switches.size()))
+      sim.State.Switches[w] = rt.SwitchMinus[k] ? 1 : 0;
+    return;
+  }
+  Notify(sim, "Стрелка " + std::to_string(w) + " не в маршруте " + std::to_string(r));
+}
+
+bool SwitchReverse(const Simulation& sim, int w) {
+  return w > 0 && w < static_cast<int>(sim.State.Switches.size()) && sim.State.Switches[w] == 1;
+}
+
+void Assemble(Simulation& sim, int lp, int r, const RouteView& v) {
+  if (RouteIsOccupied(sim, lp, r, false)) return;
+  if (RouteConflictsAtHalves(sim, v, lp, r)) return;
+  if (v.Count() > 0) {
+    if (OpposingRouteOfLPEndsHere(sim, v, lp)) return;
+    const int h = v.Last();
+    if (OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Section(h), v.Half(h)))) return;
+  }
+
+  TStateData& st = sim.State;
+  int prev = -1;  // the last signal met along the route
+  for (int i = 0; i <= v.Last(); ++i) {
+    const int s = v.Section(i);
+    if (!ValidSection(sim, s) || s >= static_cast<int>(st.Sects.size())) continue;
+    const int mask = v.Needed(i);
+    TSectionSchuntData& x = st.Sects[s];
+    for (int h = 0; h < 2; ++h) {
+      if (!(mask & (1 << h)) || HalfRoute(x, h) != -1) continue;
+      const int w = sim.AreaData.SlSects[s].Switch[h];
+      if (w > 0) {
+        ThrowSwitch(sim, lp, r, w);
+        if (SwitchReverse(sim, w) && prev >= 0) st.Semaphores[prev].SIDE_SWITCHES += 1;
+      }
+      HalfRoute(x, h) = r;
+      HalfLP(x, h) = lp;
+      return;
+    }
+    // Every needed half of s is locked: link the signals met so far.
+    const int e = v.Half(i);
+    int g = SectionSemaphore(sim.AreaData, s, e);
+    if (g < 0 && i == v.Last()) g = FindSemaphoreAhead(sim.AreaData, e, s);
+    if (g >= 0 && g < static_cast<int>(st.Semaphores.size())) {
+      if (prev >= 0 && st.Semaphores[prev].SECT_NEXT == 0) {
+        st.Semaphores[prev].SECT_NEXT = sim.AreaData.Semaphores[g].Section;
+        st.Semaphores[prev].DIR_NEXT = sim.AreaData.Semaphores[g].Direction;
+      }
+      prev = g;
+    }
+  }
+  TRouteControlData& ctl = st.Routes[lp][r];
+  ctl.SCHUNTED = true;
+  SetRouteLamps(sim, lp, r, 1);
+  ctl.TASKED = 0;
+}
+
+void Release(Simulation& sim, int lp, int r, const RouteView& v) {
+  if (RouteIsOccupied(sim, lp, r, true)) return;
+  if (RouteConflictsAtHalves(sim, v, lp, r)) return;
+  SetRouteLamps(sim, lp, r, 0);
+
+  TStateData& st = sim.State;
+  for (int i = 0; i <= v.Last(); ++i) {
+    const int s = v.Section(i);
+    const int g = SectionSemaphore(sim.AreaData, s, v.Half(i));
+    if (g >= 0 && g < static_cast<int>(st.Semaphores.size()) && i < v.Last() &&
+        st.Semaphores[g].SECT_NEXT > 0) {
+      TSemaphoreLightData& light = st.Semaphores[g];
+      light.PREV_SECT_NEXT = light.SECT_NEXT;
+      light.SECT_NEXT = 0;
+      light.SIDE_SWITCHES = 0;
+    }
+    if (!ValidSection(sim, s) || s >= static_cast<int>(st.Sects.size())) continue;
+    TSectionSchuntData& x = st.Sects[s];
+    for (int h = 0; h < 2; ++h) {
+      if (HalfRoute(x, h) == r && HalfLP(x, h) == lp) {
+        HalfRoute(x, h) = -1;
+        return;
+      }
+    }
+  }
+  TRouteControlData& ctl = st.Routes[lp][r];
+  ctl.SCHUNTED = false;
+  SetRouteLamps(sim, lp, r, 2);
+  ctl.TASKED = 0;
+}
+
+void ExpireCommits(Simulation& sim, int lp) {
+  if (lp >= sim.AreaData.StationCount || lp >= static_cast<int>(sim.State.DepartCommits.size()))
+    return;
+  for (int dir = 0; dir < 2; ++dir) {
+    const TDepartCommitData& c = sim.State.DepartCommits[lp];
+    const TDateTime given = dir ? c.ODD : c.EVEN;
+    if (given != 0 && sim.State.ClockTime - given > kCommitLifetime)
+      ToggleDepartCommit(sim, lp, dir);
+  }
+}
+
+/// The route the LP works on in this step: releases first, then the earliest order.
+int ChooseActiveRoute(Simulation& sim, int lp) {
+  const int count = std::min(static_cast<int>(sim.AreaData.TrainRoutes[lp].Routes.size()),
+                             static_cast<int>(sim.State.Routes[lp].size()));
+  int active = -1;
+  for (int r = 0; r < count; ++r) {
+    const TRouteControlData& ctl = sim.State.Routes[lp][r];
+    if (!(ctl.TASKED > 0)) continue;
+    SetRouteLamps(sim, lp, r, 3);
+    if (active < 0) {
+      active = r;
+      continue;
+    }
+    const TRouteControlData& cur = sim.State.Routes[lp][active];
+    if (ctl.SCHUNTED != cur.SCHUNTED) {
+      if (ctl.SCHUNTED) active = r;
+    } else if (ctl.TASKED < cur.TASKED) {
+      active = r;
+    }
+  }
+  return active;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Route operations
+
+bool OrderRoute(Simulation& sim, int lp, int r) {
+  if (!ValidRoute(sim, lp, r)) return false;
+  TRouteControlData& ctl = sim.State.Routes[lp][r];
+  if (ctl.TASKED != 0 || ctl.SCHUNTED) return false;
+  ctl.TASKED = sim.State.ClockTime;
+  return true;
+}
+
+bool CancelRoute(Simulation& sim, int lp, int r) {
+  if (!ValidRoute(sim, lp, r)) return false;
+  TRouteControlData& ctl = sim.State.Routes[lp][r];
+  if (ctl.TASKED != 0 || !ctl.SCHUNTED) return false;
+  ctl.TASKED = sim.State.ClockTime;
+  return true;
+}
+
+bool ReverseRoute(Simulation& sim, int lp, int r) {
+  if (!ValidRoute(sim, lp, r)) return false;
+  TRouteControlData& ctl = sim.State.Routes[lp][r];
+  if (ctl.TASKED == 0) return false;
+  ctl.TASKED = sim.State.ClockTime;
+  ctl.SCHUNTED = !ctl.SCHUNTED;
+  return true;
+}
+
+namespace {
+
+const TChainData* FindChain(const Simulation& sim, int lp, int chain) {
+  if (lp < 0 || lp >= static_cast<int>(sim.AreaData.TrainRoutes.size()) || chain < 0)
+    return nullptr;
+  const auto& chains = sim.AreaData.TrainRoutes[lp].Chains;
+  return chain < static_cast<int>(chains.size()) ? &chains[chain] : nullptr;
+}
+
+}  // namespace
+
+void OrderChain(Simulation& sim, int lp, int chain) {
+  const TChainData* c = FindChain(sim, lp, chain);
+  if (c == nullptr) return;
+  for (int k = 0; k < kMaxChainRoutes && c->Routes[k] >= 0; ++k) OrderRoute(sim, lp, c->Routes[k]);
+}
+
+bool RouteIsPending(const Simulation& sim, int lp, int r) {
+  return ValidRoute(sim, lp, r) && sim.State.Routes[lp][r].TASKED != 0;
+}
+
+bool RouteIsSet(const Simulation& sim, int lp, int r) {
+  if (!ValidRoute(sim, lp, r)) return false;
+  const TRouteControlData& ctl = sim.State.Routes[lp][r];
+  return ctl.TASKED == 0 && ctl.SCHUNTED;
+}
+
+bool ChainIsPending(const Simulation& sim, int lp, int chain) {
+  const TChainData* c = FindChain(sim, lp, chain);
+  if (c == nullptr) return false;
+  for (int k = 0; k < kMaxChainRoutes && c->Routes[k] >= 0; ++k)
+    if (RouteIsPending(sim, lp, c->Routes[k])) return true;
+  return false;
+}
+
+bool ChainIsSet(const Simulation& sim, int lp, int chain) {
+  const TChainData* c = FindChain(sim, lp, chain);
+  if (c == nullptr) return false;
+  for (int k = 0; k < kMaxChainRoutes && c->Routes[k] >= 0; ++k)
+    if (!RouteIsSet(sim, lp, c->Routes[k])) return false;
+  return true;
+}
+
+bool RouteIsOccupied(Simulation& sim, int lp, int r, bool withFirst) {
+  if (!ValidRoute(sim, lp, r)) return false;
+  const TTrainRouteData& rt = sim.AreaData.TrainRoutes[lp].Routes[r];
+  const int n = RouteLength(rt);
+  for (int i = withFirst ? 0 : 1; i < n; ++i)
+    if (OccupyingTrain(sim, rt.Sections[i]) >= 0) return true;
+  return false;
+}
+
+bool ChainIsOccupied(Simulation& sim, int lp, int chain, bool withFirst) {
+  const TChainData* c = FindChain(sim, lp, chain);
+  if (c == nullptr) return false;
+  for (int k = 0; k < kMaxChainRoutes && c->Routes[k] >= 0; ++k)
+    if (RouteIsOccupied(sim, lp, c->Routes[k], k == 0 ? withFirst : true)) return true;
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// Occupancy
+
+int OccupyingTrain(Simulation& sim, int s) {
+  if (s < 1 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
+  const TSectionSchuntData& x = sim.State.Sects[s];
+  int a = x.TRN_EVEN;
+  const int b = x.TRN_ODD;
+  if (a >= 0 && b >= 0 && b != a)
+    Notify(sim, "Секция " + FormatHexNumber(s) + " занята двумя поездами сразу, " +
+                    std::to_string(a) + " и " + std::to_string(b));
+  if (a < 0) a = b;
+  if (a >= static_cast<int>(sim.State.Trains.size()))
+    Notify(sim, "Секция " + FormatHexNumber(s) +
+                    " занята несуществующим поездом, номер в списке был " + std::to_string(a));
+  return a;
+}
+
+int OccupyingTrainDir(Simulation& sim, int s, int d) {
+  if (s < 1 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
+  const TSectionSchuntData& x = sim.State.Sects[s];
+  const int a = (d & 1) ? x.TRN_ODD : x.TRN_EVEN;
+  if (a >= static_cast<int>(sim.State.Trains.size()))
+    Notify(sim, "Секция " + FormatHexNumber(s) + " занята несуществующим поездом № " +
+                    std::to_string(a));
+  return a;
+}
+
+int RouteAtSection(const Simulation& sim, int lpCode, int s, int d, bool atStart) {
+  const int p = FindLPIndex(sim.AreaData, lpCode);
+  if (p < 0 || s < 0 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
+  const int half = atStart ? (d & 1) : ((d & 1) ^ 1);
+  const int r = HalfRoute(sim.State.Sects[s], half);
+  if (r < 0) return r;
+  if (p >= static_cast<int>(sim.AreaData.TrainRoutes.size()) ||
+      r >= static_cast<int>(sim.AreaData.TrainRoutes[p].Routes.size()))
+    return -1;
+  const TTrainRouteData& rt = sim.AreaData.TrainRoutes[p].Routes[r];
+  return (atStart ? rt.FirstSection : rt.LastSection) == s ? r : -1;
+}
+
+// ---------------------------------------------------------------------------
+// Route lamps and the route update
+
+void SetRouteLamps(Simulation& sim, int lp, int r, int mode) {
+  if (!ValidRoute(sim, lp, r)) return;
+  const TAreaData& area = sim.AreaData;
+  const TLPRoutesData& table = area.TrainRoutes[lp];
+  const TTrainRouteData& rt = table.Routes[r];
+
+  const int entries = std::min(table.SwitchCount, kMaxRouteSwitches);
+  for (int k = 0; k < entries; ++k) {
+    const int w = rt.SwitchNumber[k];
+    if (w <= 0 || w >= static_cast<int>(area.Strels.size())) continue;
+    if (mode == 0) {
+      // Another route through the switch keeps its lamps lit.
+      const int s = area.Strels[w].Section;
+      if (s > 0 && s < static_cast<int>(sim.State.Sects.size())) {
+        const TSectionSchuntData& x = sim.State.Sects[s];
+        if ((x.ROUTE_EVEN != -1 && x.ROUTE_EVEN != r) || (x.ROUTE_ODD != -1 && x.ROUTE_ODD != r))
+          continue;
+      }
+    }
+    std::array<int, 5> lamps{};
+    GetSwitchLamps(area, w, rt.SwitchMinus[k] != 0, lamps);
+    ApplyLampMode(sim, lamps, mode);
+  }
+
+  const bool endsAtTrack = rt.EndKind != 1 && rt.EndKind != 4;
+  const int n = RouteLength(rt);
+  for (int i = 0; i < n; ++i) {
+    const int s = rt.Sections[i];
+    if (!ValidSection(sim, s)) continue;
+    const TSlSectData& sect = area.SlSects[s];
+    if (sect.Switch[0] > 0 || sect.Switch[1] > 0) continue;
+    if (s == rt.FirstSection) continue;
+    if (s == rt.LastSection && !endsAtTrack) continue;
+    ApplyLampMode(sim, SectionLampSet(sim, s).Lamps, mode);
+  }
+}
+
+void UpdateRoutes(Simulation& sim) {
+  const TAreaData& area = sim.AreaData;
+  const int lpCount = std::max(area.LPCount, static_cast<int>(area.TrainRoutes.size()));
+  for (int lp = 0; lp < lpCount; ++lp) {
+    ExpireCommits(sim, lp);
+    if (lp >= static_cast<int>(area.TrainRoutes.size()) ||
+        lp >= static_cast<int>(sim.State.Routes.size()))
+      continue;
+    const int r = ChooseActiveRoute(sim, lp);
+    if (r < 0) continue;
+    const RouteView v(area.TrainRoutes[lp].Routes[r], lp, r);
+    if (!sim.State.Routes[lp][r].SCHUNTED)
+      Assemble(sim, lp, r, v);
+    else
+      Release(sim, lp, r, v);
+  }
+}
+
+bool OpposingRouteSet(const Simulation& sim, int g) {
+  const TAreaData& area = sim.AreaData;
+  const int signals = std::min(static_cast<int>(area.Semaphores.size()),
+                               static_cast<int>(sim.State.Semaphores.size()));
+  if (g < 0 || g >= signals) return false;
+  const TSemaphoreData& sg = area.Semaphores[g];
+  for (int j = 0; j < signals; ++j) {
+    const TSemaphoreData& sj = area.Semaphores[j];
+    const TSemaphoreLightData& lj = sim.State.Semaphores[j];
+    if (sj.Kind == 2 || lj.SECT_NEXT <= 0 || lj.DIR_NEXT == sg.Direction) continue;
+    if (lj.SECT_NEXT == sg.Section) return true;
+    if (sj.Next > 0 && sj.Next == sg.Next) return true;
+    const int k = SectionSemaphore(area, lj.SECT_NEXT, lj.DIR_NEXT);
+    if (k >= 0 && k < signals && area.Semaphores[k].Next > 0 && area.Semaphores[k].Next == sg.Next)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace traklin
