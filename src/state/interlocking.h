@@ -15,9 +15,6 @@ namespace traklin {
 void StateInit(Simulation& sim);
 /// The same with a given "today" (only its month and day are used).
 void StateInit(Simulation& sim, const DateParts& today);
-/// Midnight of (month, day) in the district's year: baseYear + 1 before June, else baseYear.
-/// 29 February falls back to 28 February in a year that has none.
-TDateTime StateStartDate(int baseYear, int month, int day);
 
 // ---------------------------------------------------------------------------
 // Route operations; "now" is the clock. lp = LP index, r = route index within the LP.

@@ -6,13 +6,6 @@
 
 namespace traklin {
 
-TDateTime StateStartDate(int baseYear, int month, int day) {
-  const int year = month < 6 ? baseYear + 1 : baseYear;
-  // 29 February of a year without one would make start-up fail one day in four years.
-  if (month == 2 && day == 29 && !TryEncodeDate(year, 2, 29)) day = 28;
-  return EncodeDate(year, month, day);
-}
-
 void StateInit(Simulation& sim) {
   StateInit(sim, DecodeDate(LocalNow()));
 }
@@ -74,7 +67,7 @@ void StateInit(Simulation& sim, const DateParts& today) {
 
   if (!sim.Random.ExplicitlySeeded()) sim.Random.SeedFromClock();
   st.NextRandomFreightTime = 0;
-  st.ClockTime = StateStartDate(area.BaseYear, today.Month, today.Day);
+  st.ClockTime = StartClockTime(area.BaseYear, today.Month, today.Day);
 }
 
 }  // namespace traklin

@@ -11,7 +11,7 @@ struct DateCase {
   int year, expectMonth, expectDay;
 };
 
-TEST(StateStartDateTest, YearFollowsTheMonthAndTheLeapDayFallsBack) {
+TEST(StartClockTimeLeapDayTest, YearFollowsTheMonthAndTheLeapDayFallsBack) {
   const DateCase cases[] = {
       {2010, 3, 15, 2011, 3, 15},  // before June: the year after the base year
       {2010, 6, 15, 2010, 6, 15},  // from June on: the base year
@@ -23,7 +23,7 @@ TEST(StateStartDateTest, YearFollowsTheMonthAndTheLeapDayFallsBack) {
   for (const DateCase& c : cases) {
     SCOPED_TRACE(std::to_string(c.baseYear) + "-" + std::to_string(c.month) + "-" +
                  std::to_string(c.day));
-    EXPECT_DOUBLE_EQ(StateStartDate(c.baseYear, c.month, c.day),
+    EXPECT_DOUBLE_EQ(StartClockTime(c.baseYear, c.month, c.day),
                      EncodeDate(c.year, c.expectMonth, c.expectDay));
   }
 }
@@ -96,6 +96,7 @@ TEST(StateInitEmptyTest, EmptyDistrictGivesEmptyArraysAndStepsRunOverThem) {
   RecordingConsole console;
   sim.Console = &console;
   sim.Random.Seed(3);
+  sim.AreaData.BaseYear = 2010;  // year 0 has no calendar date
   StateInit(sim, DateParts{2026, 8, 1});
   sim.LastSaveTime = sim.State.ClockTime;
   EXPECT_TRUE(sim.State.Lamps.empty());
