@@ -4,6 +4,8 @@
 #include <cassert>
 
 #include "state/interlocking.h"
+#include "trains/stops.h"
+#include "trains/train_motion.h"
 
 namespace traklin {
 
@@ -18,8 +20,9 @@ void Simulation::SimulationStep(TDateTime delta) {
   State.ClockTime += delta;
   UpdateRoutes(*this);
   UpdateSignals(*this);
-  // Station automation and throat tasks come here, then train creation and departures,
-  // then train motion.
+  // Station automation and throat tasks come here, then train creation.
+  DepartTrains(*this);
+  MoveTrains(*this, delta);
   AutosaveCheck();
 }
 

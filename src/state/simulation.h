@@ -25,6 +25,8 @@ class Simulation {
   RandomGenerator Random;
   /// The user's side; must be set before the first step.
   ConsoleServices* Console = nullptr;
+  /// Called when trains were placed on or removed from the district (the train views refresh).
+  std::function<void()> OnTrainListChanged;
 
   TDateTime LastSaveTime = 0;  ///< simulated time of the last successful save
   int TimeScaleLevel = 1;

@@ -1,0 +1,60 @@
+// Train motion: speed limits, the braking curve, kinematics and the passage over sections.
+#pragma once
+
+#include <array>
+
+#include "state/simulation.h"
+
+namespace traklin {
+
+// ---------------------------------------------------------------------------
+// Train physics. Speeds in km/h unless said; accelerations in m/s².
+
+/// a⁺: 0 without a real locomotive or weight; traction ÷ WEIGHT for acceleration type 0,
+/// else traction × CARS ÷ 2 ÷ WEIGHT (single precision). Never NaN or infinite.
+double Acceleration(const Simulation& sim, int i);
+/// a⁻ (positive): 10 without a real locomotive or weight, else (CARS + 1) × 30 ÷ WEIGHT.
+double Deceleration(const Simulation& sim, int i);
+/// Braking distance in metres from v km/h with deceleration a: 5 s of reaction plus 20 m.
+int BrakingDistance(double v, double a);
+/// The speed (km/h) from which a train braking at a can still reach vt within dt metres.
+int RestrictedSpeed(int vt, double dt, double a);
+/// The section speed limit for the train: side limit over a reversed switch, else the
+/// passenger or freight limit; MaxSpeedLimit for s < 1.
+int SectionLimit(const Simulation& sim, int i, int s);
+/// 50 km/h for freight trains, 60 for the others.
+int SightSpeed(const Simulation& sim, int i);
+
+/// One step's change of speed towards target T (m/s) from v (m/s) over dt seconds with
+/// acceleration up / deceleration down.
+struct Kinematics {
+  double Speed = 0;     ///< speed at the end of the step, m/s
+  double Distance = 0;  ///< metres covered
+};
+Kinematics StepKinematics(double v, double target, double dt, double up, double down);
+
+/// The braking curve: the permitted speed (km/h) looking ahead of the head; may lower
+/// SPEED_LIM for a closed signal ahead. v is the current speed in km/h.
+int LookAhead(Simulation& sim, int i, double v);
+
+// ---------------------------------------------------------------------------
+// Motion
+
+/// Once per step: every train with PLACE_TIME 0 logs its speed; trains with leave to move
+/// are moved by delta (a day fraction).
+void MoveTrains(Simulation& sim, TDateTime delta);
+void HeadEntersSection(Simulation& sim, int i);
+void TailLeavesSection(Simulation& sim, int i);
+/// Safety checks at the new head section entered from prev; false when the train crashed.
+bool CheckEntry(Simulation& sim, int i, int prev);
+/// The head section's half of the head direction names the train; its lamps show it.
+void MarkOccupied(Simulation& sim, int i);
+/// Frees the tail section (both halves) and switches its occupied lamps off.
+void ReleaseSection(Simulation& sim, int i);
+/// Frees section s (both halves) and switches its occupied lamps off.
+void ReleaseSectionAt(Simulation& sim, int s);
+/// Which directions graph peregon p (index) is occupied in; lights its direction lamps and
+/// reports a peregon occupied both ways.
+std::array<bool, 2> PeregonDirections(Simulation& sim, int p);
+
+}  // namespace traklin

@@ -1,0 +1,235 @@
+// Train records: names, directions, number groups, the two logs and removal of a train.
+#include "trains/train_records.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "area/area_queries.h"
+#include "trains/station_messages.h"
+#include "trains/train_motion.h"
+
+namespace traklin {
+
+namespace {
+constexpr TDateTime kMinute = 1.0 / 1440.0;
+constexpr TDateTime kSpeedLogSpan = 12 * kMinute;
+constexpr TDateTime kSpeedLogKeep = 6 * kMinute;
+constexpr TDateTime kPosLogSpan = 2.0;
+}  // namespace
+
+std::string FormatTrainNumber(int number, const std::string& indexedName, int dir, int mode) {
+  // The directed number is even in direction 0 and odd in direction 1: 2001 and 2002 both
+  // give 2002 going even and 2001 going odd.
+  const int directed = ((number + 1) & ~1) - (dir & 1);
+  const std::string plain = std::to_string(number);
+  const bool named = !indexedName.empty() && indexedName != plain;
+  switch (mode) {
+    case 1:
+      return "№ " + std::to_string(directed);
+    case 2:
+      return "№ " + (named ? indexedName : plain);
+    case 3:
+      return "№ " + std::to_string(directed) + (named ? " (" + indexedName + ")" : "");
+    default:
+      return "№ " + plain;
+  }
+}
+
+std::string TrainName(const Simulation& sim, int i, int mode) {
+  if (!ValidTrain(sim, i)) return "№ ?";
+  const TTrainData& t = sim.State.Trains[i];
+  return FormatTrainNumber(t.NUMBER, t.INDEXED_NAME, t.HEAD.DIR, mode);
+}
+
+namespace {
+int DirOf(const Simulation& sim, int i, int kind, bool tail) {
+  if (kind != 0 && kind != 1) throw std::logic_error("General train direction is deprecated");
+  if (!ValidTrain(sim, i)) return 0;
+  const TTrainData& t = sim.State.Trains[i];
+  if (kind == 0) return t.NUMBER & 1;
+  return tail ? t.TAIL.DIR : t.HEAD.DIR;
+}
+}  // namespace
+
+int TrainDir(const Simulation& sim, int i, int kind) {
+  return DirOf(sim, i, kind, false);
+}
+int TrainTailDir(const Simulation& sim, int i, int kind) {
+  return DirOf(sim, i, kind, true);
+}
+
+bool IsGroup4000Number(int n) {
+  return n >= 4001 && n <= 4998;
+}
+
+bool IsReversingNumber(int n) {
+  return (n >= 6001 && n <= 6998) || (n >= 7001 && n <= 7628);
+}
+
+bool IsFreightNumber(const TAreaData& area, int n) {
+  return (n >= 1001 && n <= 1998) || (n >= 2001 && n <= 3998) ||
+         (n >= area.FreightNumbering[0] && n <= area.FreightNumbering[1]);
+}
+
+bool ValidTrain(const Simulation& sim, int i) {
+  return i >= 0 && i < static_cast<int>(sim.State.Trains.size());
+}
+
+bool IsMoving(const Simulation& sim, int i) {
+  return ValidTrain(sim, i) && sim.State.Trains[i].SPEED > 0;
+}
+
+void AppendTrainLog(Simulation& sim, int i) {
+  if (!ValidTrain(sim, i)) return;
+  TTrainData& t = sim.State.Trains[i];
+  TTrainLogData& log = t.LOG;
+  if (!log.empty() && log.back().TS - log.front().TS > kSpeedLogSpan) {
+    const TDateTime last = log.back().TS;
+    std::size_t first = 0;
+    while (first < log.size() && last - log[first].TS > kSpeedLogKeep) ++first;
+    log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(first));
+  }
+  TTrainLogEntry e;
+  e.TS = sim.State.ClockTime;
+  e.SPEED = std::fabs(t.SPEED);
+  e.SPEED_LIM = t.SPEED_LIM;
+  log.push_back(e);
+}
+
+void AppendPosLog(Simulation& sim, int i, bool keyPointWanted) {
+  if (!ValidTrain(sim, i)) return;
+  TTrainData& t = sim.State.Trains[i];
+  TTrainPosLogData& log = sim.State.PosLog;
+  // Beyond two days the log keeps its length: the oldest entry makes room for the new one.
+  if (!log.empty() && log.back().TS - log.front().TS > kPosLogSpan) log.erase(log.begin());
+  t.POS_LOG_TIME = sim.State.ClockTime;
+  TTrainPosLogEntry e;
+  e.TS = sim.State.ClockTime;
+  e.NUMBER = t.NUMBER;
+  e.DIR = t.HEAD.DIR;
+  e.SECT_IDX = t.HEAD.SECT_IDX;
+  e.LOCO_POS = t.HEAD.SECT_POS;
+  if (keyPointWanted && ValidSection(sim.AreaData, t.HEAD.SECT_IDX)) {
+    const SectionPosition p = LocateSectionPosition(
+        sim.AreaData, t.HEAD.SECT_IDX, static_cast<int>(RoundHalfEven(t.HEAD.SECT_POS)));
+    e.KEY_POINT = p.Track >= 0 && p.LP >= 0;
+  }
+  log.push_back(e);
+}
+
+void RemoveTrain(Simulation& sim, int i, bool del) {
+  if (!ValidTrain(sim, i)) return;
+  AppendPosLog(sim, i, true);
+  TTrainData& t = sim.State.Trains[i];
+  if (t.HEAD.SECT_IDX != t.TAIL.SECT_IDX)
+    NotifyText(sim, "Поезд не поместился на секции расформирования " +
+                        SectionDesignation(t.HEAD.SECT_IDX));
+  ReleaseSection(sim, i);
+  t.LOG.clear();
+  for (std::size_t s = 0; s < sim.State.Sects.size(); ++s) {
+    TSectionSchuntData& r = sim.State.Sects[s];
+    if (r.TRN_EVEN == i || r.TRN_ODD == i) ReleaseSectionAt(sim, static_cast<int>(s));
+    if (del) {
+      if (r.TRN_EVEN > i) --r.TRN_EVEN;
+      if (r.TRN_ODD > i) --r.TRN_ODD;
+    }
+  }
+  t.HEAD.SECT_IDX = 0;
+  t.TAIL.SECT_IDX = 0;
+  if (del) sim.State.Trains.erase(sim.State.Trains.begin() + i);
+  TrainListChanged(sim);
+}
+
+void TrainListChanged(Simulation& sim) {
+  if (sim.OnTrainListChanged) sim.OnTrainListChanged();
+}
+
+// ---------------------------------------------------------------------------
+
+long RoundHalfEven(double x) {
+  if (!std::isfinite(x)) return 0;
+  return std::lrint(x);
+}
+
+bool ValidSection(const TAreaData& area, int s) {
+  return s >= 1 && s < static_cast<int>(area.SlSects.size());
+}
+
+int SectionSwitch(const TAreaData& area, int s) {
+  if (!ValidSection(area, s)) return 0;
+  const TSlSectData& d = area.SlSects[s];
+  return d.Switch[1] > 0 ? d.Switch[1] : (d.Switch[0] > 0 ? d.Switch[0] : 0);
+}
+
+bool SwitchIsSide(const Simulation& sim, int w) {
+  return w > 0 && w < static_cast<int>(sim.State.Switches.size()) && sim.State.Switches[w] == 1;
+}
+
+int SectionLength(const Simulation& sim, int s) {
+  if (!ValidSection(sim.AreaData, s)) return 0;
+  const TSlSectData& d = sim.AreaData.SlSects[s];
+  return SwitchIsSide(sim, SectionSwitch(sim.AreaData, s)) ? d.SideLength : d.Length;
+}
+
+int NextSectionAhead(const Simulation& sim, int& dir, int s) {
+  if (!ValidSection(sim.AreaData, s) || (dir != 0 && dir != 1)) return 0;
+  const TSlSectData& d = sim.AreaData.SlSects[s];
+  const bool side = d.Switch[dir] > 0 && SwitchIsSide(sim, d.Switch[dir]);
+  int n = 0;
+  try {
+    n = NextSection(sim.AreaData, dir, s, side);
+  } catch (const std::exception&) {
+    return 0;
+  }
+  return ValidSection(sim.AreaData, n) ? n : 0;
+}
+
+int RoomToSectionEnd(const Simulation& sim, int s, double pos, int dir) {
+  const long p = RoundHalfEven(pos);
+  const long room = dir == 0 ? SectionLength(sim, s) - p : p;
+  return room > 0 ? static_cast<int>(room) : 0;
+}
+
+std::string SectionDesignation(int s) {
+  return FormatHexNumber(s);
+}
+
+int LPCode(const TAreaData& area, int lp) {
+  return lp >= 0 && lp < static_cast<int>(area.Puts.size()) ? area.Puts[lp].Code : 0;
+}
+
+int StationKmMark(const TAreaData& area, int lp) {
+  if (lp < 0 || lp >= area.StationCount) return 0;
+  return StationCoordinate(area, lp);
+}
+
+double LocoPosAt(const Simulation& sim, int k, int s, double pos) {
+  return k * 1000.0 + SectionLength(sim, s) / 2 - pos;
+}
+
+const TGraphTrainData* ScheduleEntry(const Simulation& sim, int i, const TGraphTrainsData** list,
+                                     int* index) {
+  if (!ValidTrain(sim, i)) return nullptr;
+  const TTrainData& t = sim.State.Trains[i];
+  const TGraphTrainsData& l =
+      GetScheduleTrains(sim.AreaData, t.SCHEDULE_NUMBER & 1, t.LOAD_TYPE < 100);
+  const int k = FindScheduleTrain(l, t.SCHEDULE_NUMBER);
+  if (list) *list = &l;
+  if (index) *index = k;
+  if (k < 0 || k >= static_cast<int>(l.size())) return nullptr;
+  return &l[k];
+}
+
+const TStopData* CurrentStop(const Simulation& sim, int i) {
+  const TGraphTrainData* e = ScheduleEntry(sim, i);
+  if (!e) return nullptr;
+  const int k = sim.State.Trains[i].SCHEDULE_IDX;
+  if (k < 0 || k >= static_cast<int>(e->Stops.size())) return nullptr;
+  return &e->Stops[k];
+}
+
+TDateTime DayFraction(int hhmm) {
+  return ((hhmm / 100) * 60 + hhmm % 100) / 1440.0;
+}
+
+}  // namespace traklin
