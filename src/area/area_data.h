@@ -117,7 +117,7 @@ struct TSemaphoreData {
   std::uint8_t Direction = 0;
   int Lamp = 0;
   int Section = 0;
-  int Next = -1;  ///< graph peregon index for kinds 0 and 2, else -1
+  int Next = -1;  ///< graph peregon number (index + 1) for kinds 0 and 2, else -1
   int LP = -1;    ///< LP index, -1 = none
 };
 using TSemaphoresData = std::vector<TSemaphoreData>;

@@ -60,6 +60,10 @@ TGraphLampData LampOrBlank(const TAreaData& area, int lamp) {
   return IsLamp(area, lamp) ? area.GraphLamps[lamp] : TGraphLampData{};
 }
 
+// Peregon-end and block signals name their peregon by its number (index + 1), as peregons are
+// referred to everywhere else: the opposing-route check treats 0 as "no peregon", so the first
+// peregon of the file must not be 0.
+
 /// Steps 2 and 3 of the completion at end e of peregon p, whose end section there is sec.
 void CompletePeregonEnd(TAreaData& area, int p, int e, int sec) {
   const TGraphPeregonData& gp = area.GraphPeregons[p];
@@ -75,7 +79,7 @@ void CompletePeregonEnd(TAreaData& area, int p, int e, int sec) {
   if (sem >= 0 && sem < static_cast<int>(area.Semaphores.size())) {
     TSemaphoreData& signal = area.Semaphores[sem];
     signal.Kind = 0;
-    signal.Next = p;
+    signal.Next = p + 1;
     // The signal belongs to the station at this end: its LP index, -1 when the line leaves
     // the district here.
     signal.LP = gp.LP[e] - 1;
@@ -91,7 +95,7 @@ void AddBlockSignal(TAreaData& area, int p, int sec, int dir) {
   signal.Direction = static_cast<std::uint8_t>(dir);
   signal.Lamp = 0;
   signal.Section = sec;
-  signal.Next = p;
+  signal.Next = p + 1;
   signal.LP = -1;
   area.Semaphores.push_back(signal);
   section.Semaphore[dir] = static_cast<int>(area.Semaphores.size()) - 1;

@@ -58,7 +58,7 @@ TEST(PeregonCompletionTest, SignalsOfALineWithAParityFlip) {
   EXPECT_EQ(kinds[3], 1);  // the file's block signal keeps its kind
 
   EXPECT_EQ(sem[0].Kind, 0);  // entering A
-  EXPECT_EQ(sem[0].Next, 0);
+  EXPECT_EQ(sem[0].Next, 1);  // peregon number 1, not index 0
   EXPECT_EQ(sem[0].LP, 0);
   EXPECT_EQ(sem[2].Kind, 0);  // entering B
   EXPECT_EQ(sem[2].LP, 1);
@@ -70,7 +70,7 @@ TEST(PeregonCompletionTest, SignalsOfALineWithAParityFlip) {
     EXPECT_EQ(s.Direction, added[i][1]);
     EXPECT_EQ(s.Kind, 2);
     EXPECT_EQ(s.Lamp, 0);
-    EXPECT_EQ(s.Next, 0);
+    EXPECT_EQ(s.Next, 1);
     EXPECT_EQ(s.LP, -1);
     EXPECT_EQ(b.a.SlSects[s.Section].Semaphore[s.Direction], 3 + i);
   }
