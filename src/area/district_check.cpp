@@ -35,16 +35,11 @@ int RunDistrictCheck(const std::filesystem::path& dir, std::ostream& out, std::o
   const std::vector<std::string> tables = DescribeAreaTables(area);
 
   // As the console starts without a configuration file: the first panel view, block-section
-  // lamps not all shown.
+  // lamps not all shown. Left empty, the text width is 6 pixels per character and no ring
+  // file exists.
   SetupOptions options;
   options.ShowAllBlockSect = false;
   options.ViewIndex = 0;
-  options.TextWidth = [](const std::string& text) {
-    int chars = 0;
-    for (unsigned char c : text) chars += (c & 0xC0) != 0x80 ? 1 : 0;
-    return 6 * chars;
-  };
-  options.RingExists = [](int) { return false; };
   try {
     PrepareDistrict(area, options);
   } catch (const std::exception& e) {
