@@ -2,41 +2,9 @@
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
-#include <system_error>
 
-#include "area/area_reader.h"
-#include "area/area_report.h"
 #include "area/district_catalogue.h"
-
-namespace {
-
-namespace fs = std::filesystem;
-constexpr int kFailure = 2;
-
-// Reads the district in dir and prints its tables; 0 on success, 2 on a reading error.
-int CheckDistrict(const std::string& argument) {
-  fs::path dir = argument;
-  if (const auto number = traklin::ParseDistrictArgument(argument))
-    dir = traklin::kDistrictRoot / std::to_string(*number);
-  std::error_code ec;
-  if (!fs::is_directory(dir, ec)) {
-    std::cerr << "traklin-cli: no district directory " << dir.string() << "\n";
-    return kFailure;
-  }
-  traklin::TAreaData area;
-  int maxSpeedLimit = 10;
-  traklin::TReadDataError error;
-  try {
-    traklin::LoadAreaData(traklin::DistrictDataFile(dir), area, maxSpeedLimit, error);
-  } catch (const std::exception& e) {
-    std::cerr << traklin::ToPlainLineBreaks(traklin::FormatReadDataError(error, e.what())) << "\n";
-    return kFailure;
-  }
-  for (const std::string& line : traklin::DescribeAreaTables(area)) std::cout << line << "\n";
-  return 0;
-}
-
-}  // namespace
+#include "area/district_check.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Traklin headless tools"};
@@ -44,22 +12,32 @@ int main(int argc, char** argv) {
 
   std::string dir;
   CLI::App* check = app.add_subcommand(
-      "check", "Read a district's Data.dat and print its header values and table sizes");
+      "check",
+      "Read a district's Data.dat, run the start-up set-up (peregons, lamps, routes, signals, "
+      "rings) and report the district");
   check
       ->add_option("DIR", dir,
                    "A district directory holding Data.dat, or a district number N "
                    "(../district/N, relative to the working directory)")
       ->required();
   check->footer(
-      "Exit status: 0 when the district was read, 2 when it could not be read (the reason is "
-      "printed as the console's error box shows it).");
+      "On success prints one line per table as read (name and record count), then the "
+      "number of routes and chains of each LP and the number of signals of each kind, and "
+      "exits 0.\n"
+      "On failure prints the console's error box text (\"Error reading Data.dat\" with the "
+      "line, or \"Error initializing data+\" with the reason) and exits 2.");
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     const int rc = app.exit(e);
-    return rc == 0 ? 0 : kFailure;
+    return rc == 0 ? 0 : traklin::kCheckFailed;
   }
-  if (check->parsed()) return CheckDistrict(dir);
+  if (check->parsed()) {
+    std::filesystem::path district = dir;
+    if (const auto number = traklin::ParseDistrictArgument(dir))
+      district = traklin::kDistrictRoot / std::to_string(*number);
+    return traklin::RunDistrictCheck(district, std::cout, std::cerr);
+  }
   return 0;
 }

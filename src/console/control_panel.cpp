@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -13,16 +14,20 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <iostream>
+#include <system_error>
 
 #include "area/area_reader.h"
 #include "area/area_report.h"
 #include "area/date_time.h"
 #include "area/district_catalogue.h"
+#include "area/district_setup.h"
 #include "console/clock_face.h"
 #include "console/district_window.h"
 #include "console/ring_player.h"
 #include "console/set_time_dialog.h"
 #include "state/clock.h"
+#include "state/interlocking.h"
 
 namespace traklin {
 namespace {
@@ -34,12 +39,14 @@ constexpr int kLabelWidth = 120;
 constexpr int kLabelGap = 12;
 const char* const kApplicationTitle = "Traklin";
 
-// Rings before plain messages and before requests; off until the settings carry them.
-constexpr bool kMessageRings = false;
-constexpr bool kRequestRings = false;
-
 QString Text(const std::string& utf8) {
   return QString::fromStdString(ToPlainLineBreaks(utf8));
+}
+
+// Settings problems do not stop the start: the value keeps its default.
+void ReportSettingsProblems(const std::filesystem::path& file, const TSettingsProblems& problems) {
+  for (const std::string& problem : problems)
+    std::cerr << "traklin: " << file.string() << ": " << problem << " (the default is used)\n";
 }
 
 }  // namespace
@@ -65,11 +72,20 @@ void ClockImage::leaveEvent(QEvent*) {
 
 TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> districtArgument,
                                  QWidget* parent)
+    : TfmControlPanel(sim, std::move(districtArgument), ConsolePaths{}, parent) {}
+
+TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> districtArgument,
+                                 ConsolePaths paths, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       sim_(sim),
-      districtArgument_(std::move(districtArgument)) {
+      districtArgument_(std::move(districtArgument)),
+      paths_(std::move(paths)) {
+  // The general preferences come first, before any district is known.
+  ReportSettingsProblems(paths_.SettingsFile,
+                         ReadGeneralSettings(paths_.SettingsFile, sim_.Settings));
+
   setObjectName(QStringLiteral("fmControlPanel"));
   setWindowTitle(QStringLiteral("Траклин"));
   setFont(QFont(QStringLiteral("Tahoma"), 8));
@@ -189,9 +205,12 @@ void TfmControlPanel::PlaceClock() {
   int clockLeft = kDefaultClockLeft;
   int viewWidth = width();
   const auto& views = sim_.AreaData.GraphVids;
-  if (panelView_ >= 0 && panelView_ < static_cast<int>(views.size())) {
-    clockLeft = views[panelView_].Values[2];
-    viewWidth = views[panelView_].Values[0];
+  if (!views.empty()) {
+    // A view index the district does not have falls back to its first view, as the panel does.
+    const bool known = panelView_ >= 0 && panelView_ < static_cast<int>(views.size());
+    const TGraphVidData& view = views[known ? panelView_ : 0];
+    clockLeft = view.Values[2];
+    viewWidth = view.Values[0];
   }
   imClock->move(clockLeft, kClockTop);
   const int clockRight = clockLeft + kClockWidth;
@@ -279,10 +298,14 @@ void TfmControlPanel::ShowMessage(const std::string& caption, const std::string&
   box.exec();
 }
 
+void TfmControlPanel::PlayRing(int n) {
+  mpSound->Play(n);
+}
+
 void TfmControlPanel::NotifyDispatcher(const std::string& text) {
   const int remembered = sim_.TimeScaleLevel;
   if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) SetTimeScale(1);
-  if (kMessageRings || text.empty()) mpSound->Play(-1);
+  if (sim_.Settings.MessageRings || text.empty()) PlayRing(-1);
   if (!text.empty()) {
     ShowMessage(kApplicationTitle, text);
     if (sim_.Settings.RestoreTimeScaleAtMsg) SetTimeScale(remembered);
@@ -293,7 +316,7 @@ void TfmControlPanel::InformDispatcher(const std::string& caption, const std::st
                                        int ring) {
   const int remembered = sim_.TimeScaleLevel;
   if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) SetTimeScale(1);
-  if (kMessageRings || text.empty()) mpSound->Play(ring);
+  if (sim_.Settings.MessageRings || text.empty()) PlayRing(ring);
   ShowMessage(caption, text);
   if (!text.empty() && sim_.Settings.RestoreTimeScaleAtMsg) SetTimeScale(remembered);
 }
@@ -301,7 +324,7 @@ void TfmControlPanel::InformDispatcher(const std::string& caption, const std::st
 bool TfmControlPanel::AskDispatcher(const std::string& caption, const std::string& text, int ring) {
   const int remembered = sim_.TimeScaleLevel;
   if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) SetTimeScale(1);
-  if (kRequestRings || text.empty()) mpSound->Play(ring);
+  if (sim_.Settings.RequestRings || text.empty()) PlayRing(ring);
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), Text(text),
                   QMessageBox::Ok | QMessageBox::Cancel, isVisible() ? this : nullptr);
   const bool yes = box.exec() == QMessageBox::Ok;
@@ -413,7 +436,9 @@ void TfmControlPanel::StartSimulation() {
   DistrictSelection selection;
   std::optional<int> requested = -1;
   if (districtArgument_) requested = ParseDistrictArgument(*districtArgument_);
-  if (requested) selection = SelectDistrict(*fmDistrict, ScanDistricts(kDistrictRoot), *requested);
+  if (requested)
+    selection = SelectDistrict(*fmDistrict, ScanDistricts(paths_.DistrictRoot), *requested,
+                               paths_.DistrictRoot);
   if (selection.DistrictDir.empty()) {
     if (selection.Cancelled) {
       close();
@@ -436,19 +461,72 @@ void TfmControlPanel::StartSimulation() {
     return;
   }
 
+  InitializeData();
+  // The panel picture comes with the control panel.
+  RestoreState();
+}
+
+bool TfmControlPanel::InitializeData() {
   try {
+    ReportSettingsProblems(paths_.SettingsFile,
+                           ReadDistrictSettings(paths_.SettingsFile, sim_.AreaData, sim_.Settings));
+    panelView_ = sim_.Settings.Resolution;
+    imClock->setFixedSize(kClockWidth, kClockHeight);
+    imClock->Image = QImage(kClockWidth, kClockHeight, QImage::Format_RGB32);
+    imClock->Image.fill(Qt::black);
     PlaceClock();
-    const DateParts today = DecodeDate(LocalNow());
-    sim_.State.ClockTime = StartClockTime(sim_.AreaData.BaseYear, today.Month, today.Day);
+
+    SetupOptions options;
+    options.ShowAllBlockSect = sim_.Settings.ShowAllBlockSect;
+    options.ViewIndex = panelView_;
+    const QFontMetrics tahoma(QFont(QStringLiteral("Tahoma"), 8));
+    options.TextWidth = [tahoma](const std::string& text) {
+      return tahoma.horizontalAdvance(QString::fromStdString(text));
+    };
+    options.RingExists = [](int n) {
+      std::error_code ec;
+      return std::filesystem::is_regular_file(RingFile(n), ec);
+    };
+    mpSound->DefaultRing = PrepareDistrict(sim_.AreaData, options);
+    StateInit(sim_);
+
+    // The step timer waits, disabled, for the end of the start.
+    Timer->stop();
+    Timer->setInterval(kBaseTimerInterval);
+    return true;
   } catch (const std::exception& e) {
     ShowMessage(kApplicationTitle, std::string("Error initializing data+\r\n\r\n") + e.what());
+  } catch (...) {
+    ShowMessage(kApplicationTitle, "Error initializing data+\r\n\r\nUnknown error");
   }
+  return false;
+}
 
-  try {
-    sim_.State.ClockTime = fmSetTime->Execute(sim_.State.ClockTime);
-  } catch (const std::exception& e) {
-    ShowMessage(kApplicationTitle, e.what());
+void TfmControlPanel::RestoreState() {
+  bool restored = false;
+  if (LoadState) {
+    try {
+      restored = LoadState();
+    } catch (...) {
+      restored = false;
+    }
+    if (!restored) {
+      // A failed load may have left part of the state behind.
+      try {
+        StateInit(sim_);
+      } catch (const std::exception& e) {
+        ShowMessage(kApplicationTitle, std::string("Error initializing data+\r\n\r\n") + e.what());
+      }
+    }
   }
+  if (!restored) {
+    try {
+      sim_.State.ClockTime = fmSetTime->Execute(sim_.State.ClockTime);
+    } catch (const std::exception& e) {
+      ShowMessage(kApplicationTitle, e.what());
+    }
+  }
+  SetTimeScale(1);
   StartClock();
 }
 

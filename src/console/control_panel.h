@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "area/district_catalogue.h"
+#include "settings/settings.h"
 #include "state/console_services.h"
 #include "state/simulation.h"
 
@@ -44,18 +46,36 @@ class ClockImage : public QWidget {
 inline const QColor kMultiplierQColor{0xD0, 0xC0, 0xE0};
 inline const QColor kWindowGreen{0x00, 0x80, 0x00};
 
+/// Where the main window finds the districts and the configuration file, relative to the
+/// working directory unless absolute.
+struct ConsolePaths {
+  std::filesystem::path DistrictRoot = kDistrictRoot;
+  std::filesystem::path SettingsFile = DefaultSettingsPath();
+};
+
 class TfmControlPanel : public QMainWindow, public ConsoleServices {
   Q_OBJECT
 
  public:
-  /// districtArgument: the first command-line argument, if any.
+  /// districtArgument: the first command-line argument, if any. Reads the general settings
+  /// into sim.Settings; a value that is not a number keeps its default and is reported on
+  /// stderr.
   TfmControlPanel(Simulation& sim, std::optional<std::string> districtArgument,
+                  QWidget* parent = nullptr);
+  TfmControlPanel(Simulation& sim, std::optional<std::string> districtArgument, ConsolePaths paths,
                   QWidget* parent = nullptr);
   ~TfmControlPanel() override;
 
-  /// The one-time start-up: district, district file, clock and timer. Runs once the window is
-  /// shown and the event loop runs; closes the window when no district can be opened.
+  /// The one-time start-up: district, district file, district set-up and state, the start
+  /// time, clock and timer. Runs once the window is shown and the event loop runs; closes the
+  /// window when no district can be opened or its file cannot be read. A failing set-up is
+  /// reported ("Error initializing data+") and the start goes on.
   void StartSimulation();
+
+  /// The district's settings, the panel view, the district set-up, the state and the step
+  /// timer, in one protected block; an error is shown in a box and the start goes on.
+  /// Returns whether everything succeeded.
+  bool InitializeData();
 
   /// The last start-up step: the last-save time becomes the clock time and the step timer runs
   /// at the current level (1 after start).
@@ -90,6 +110,8 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   bool Started() const { return started_; }
   bool InspectionMode() const { return inspectionMode_; }
   const std::filesystem::path& DistrictDir() const { return districtDir_; }
+  /// The panel view index, copied from the settings at start.
+  int PanelView() const { return panelView_; }
 
   QWidget* pnHeader;
   ClockImage* imClock;
@@ -123,6 +145,9 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   /// The steps of one tick: StepsPerTick simulation steps, redrawing the clock and letting
   /// pending events run after each.
   virtual void RunSteps();
+  /// Plays ring n, or the default ring when n is negative (nothing when there is none or its
+  /// file is missing).
+  virtual void PlayRing(int n);
 
  private:
   void BuildMenu();
@@ -133,9 +158,11 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   void LoadLastClick();
   void TimeDoubleClick();
   void FailStart(const std::string& message);
+  void RestoreState();
 
   Simulation& sim_;
   std::optional<std::string> districtArgument_;
+  ConsolePaths paths_;
   std::filesystem::path districtDir_;
   bool startRan_ = false;
   bool started_ = false;

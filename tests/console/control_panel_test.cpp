@@ -28,9 +28,16 @@ using testing_support::App;
 using testing_support::PressKey;
 using testing_support::WhenModal;
 
+// No configuration file: the settings keep their defaults whatever the build tree holds.
+ConsolePaths NoConfig() {
+  ConsolePaths paths;
+  paths.SettingsFile = std::filesystem::path(testing::TempDir()) / "no_config" / "Traklin.ini";
+  return paths;
+}
+
 class ControlPanelTest : public testing::Test {
  protected:
-  ControlPanelTest() : window((App(), sim), std::nullopt) {}
+  ControlPanelTest() : window((App(), sim), std::nullopt, NoConfig()) {}
 
   Simulation sim;
   TfmControlPanel window;
@@ -95,7 +102,7 @@ TEST(ControlPanelLayoutTest, NarrowPanelViewPutsTheLabelsLeftOfTheClock) {
   sim.AreaData.GraphVids.resize(1);
   sim.AreaData.GraphVids[0].Values[0] = 380;  // view width
   sim.AreaData.GraphVids[0].Values[2] = 200;  // clock left: 200 + 80 + 200 >= 380
-  TfmControlPanel window(sim, std::nullopt);
+  TfmControlPanel window(sim, std::nullopt, NoConfig());
   EXPECT_EQ(window.imClock->x(), 200);
   EXPECT_EQ(window.lbMultiplier->geometry().right() + 1, 200 - 12);
   EXPECT_TRUE(window.lbMultiplier->alignment() & Qt::AlignRight);
@@ -323,7 +330,7 @@ class FailingStepWindow : public TfmControlPanel {
 TEST(ControlPanelTickTest, ErrorInsideAStepPausesShowsItOnceAndTheTicksGoOn) {
   App();
   Simulation sim;
-  FailingStepWindow window(sim, std::nullopt);
+  FailingStepWindow window(sim, std::nullopt, NoConfig());
   sim.State.ClockTime = 40000.0;
   window.StartClock();
   window.SetTimeScale(4);
@@ -350,7 +357,7 @@ TEST(ControlPanelTickTest, ErrorInsideAStepPausesShowsItOnceAndTheTicksGoOn) {
 TEST(ControlPanelStartTest, NonNumericDistrictArgumentShowsUnknownDistrictAndEnds) {
   App();
   Simulation sim;
-  TfmControlPanel window(sim, std::string("abc"));
+  TfmControlPanel window(sim, std::string("abc"), NoConfig());
   QString text, title;
   auto answering =
       WhenModal([&](QWidget* modal) { text = AnswerBox(modal, QMessageBox::Ok, &title); });
