@@ -16,6 +16,8 @@ namespace traklin {
 namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
+// Kept as a literal: a std::string here would be built at every section the tail leaves.
+constexpr char kDerailedUnderTrain[] = "(вероятно, из-за перевода стрелки под поездом)";
 
 bool ValidSignal(const Simulation& sim, int g) {
   return g >= 0 && g < static_cast<int>(sim.AreaData.Semaphores.size()) &&
@@ -610,12 +612,11 @@ void TailLeavesSection(Simulation& sim, int i) {
   const TTrainEndPosData old = t.TAIL;
   const int left = old.SECT_IDX;
   const int oldDir = old.DIR & 1;
-  const std::string derailed = "(вероятно, из-за перевода стрелки под поездом)";
 
   if (OccupantOfHalf(sim, left, oldDir) == i)
     ReleaseSection(sim, i);
   else
-    StopForGood(sim, i, "Поезд сошел на секции " + SectionDesignation(left) + derailed);
+    StopForGood(sim, i, "Поезд сошел на секции " + SectionDesignation(left) + kDerailedUnderTrain);
 
   TTrainEndPosData nw = old;
   FollowRoute(sim, old, nw);
@@ -674,7 +675,7 @@ void TailLeavesSection(Simulation& sim, int i) {
     PeregonDirections(sim, nw.PEREGON_IDX >= 0 ? nw.PEREGON_IDX : old.PEREGON_IDX);
 
   if (ns != 0 && OccupantOfHalf(sim, ns, dir) != i)
-    StopForGood(sim, i, "Поезд сошел на секции " + SectionDesignation(ns) + derailed);
+    StopForGood(sim, i, "Поезд сошел на секции " + SectionDesignation(ns) + kDerailedUnderTrain);
 }
 
 std::array<bool, 2> PeregonDirections(Simulation& sim, int p) {
