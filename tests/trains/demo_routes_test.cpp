@@ -197,5 +197,85 @@ TEST(DemoInterlocking, EveryDutyOfficerChainIsSetOpensItsSignalAndIsReleased) {
   EXPECT_EQ(demo.Console.Notes, std::vector<std::string>{});
 }
 
+/// The chain of LP lp from its first track that has one to `to`, or from `from` to its first
+/// track that has one (to < 0); ordered and run until set or 200 steps. Returns the chain.
+int OrderTrackChain(ShippedDistrict& d, int lp, int entry, bool leaving) {
+  const TAreaData& area = d.Sim.AreaData;
+  for (const TTrackData& track : area.Puts[lp].Tracks) {
+    const int chain = leaving ? OrderBestChain(d.Sim, lp, track.Section, entry)
+                              : OrderBestChain(d.Sim, lp, entry, track.Section);
+    if (chain < 0) continue;
+    StepsUntil(d, 200, [&] { return ChainIsSet(d.Sim, lp, chain); });
+    return chain;
+  }
+  return -1;
+}
+
+/// The throat of LP `to` on the graph peregon that joins it to LP `from`.
+int ThroatTowards(const ShippedDistrict& d, int at, int other) {
+  const TAreaData& area = d.Sim.AreaData;
+  for (int p = 0; p < static_cast<int>(area.GraphPeregons.size()); ++p) {
+    const TGraphPeregonData& gp = area.GraphPeregons[p];
+    if ((gp.LP[0] == at + 1 && gp.LP[1] == other + 1) ||
+        (gp.LP[1] == at + 1 && gp.LP[0] == other + 1)) {
+      const int g = ThroatOnPeregon(d.Sim, at, p + 1);
+      if (g >= 0) return g;
+    }
+  }
+  return -1;
+}
+
+TEST(DemoInterlocking, DepartureTowardsTheFlipStationIsSetWhileItsEntryRouteIsSet) {
+  ShippedDistrict demo(1);
+  const int dub = demo.LP("Дубки");
+  const int ked = demo.LP("Кедровая");
+  const TAreaData& area = demo.Sim.AreaData;
+  const int in = ThroatTowards(demo, ked, dub);
+  const int out = ThroatTowards(demo, dub, ked);
+  ASSERT_GE(in, 0);
+  ASSERT_GE(out, 0);
+  ASSERT_EQ(area.GorlStanzs[in].Flip, 1);
+  const int arrival = OrderTrackChain(demo, ked, area.GorlStanzs[in].EntrySection, false);
+  ASSERT_GE(arrival, 0);
+  ASSERT_TRUE(ChainIsSet(demo.Sim, ked, arrival));
+  // Both routes lead the same way, towards Кедровая; the flip only renumbers the direction.
+  const int departure = OrderTrackChain(demo, dub, area.GorlStanzs[out].EntrySection, true);
+  ASSERT_GE(departure, 0);
+  EXPECT_TRUE(ChainIsSet(demo.Sim, dub, departure));
+  EXPECT_EQ(demo.Console.Notes, std::vector<std::string>{});
+}
+
+struct OpposedPair {
+  const char* First;
+  const char* Second;
+};
+
+class DemoOpposedDepartures : public ::testing::TestWithParam<OpposedPair> {};
+
+TEST_P(DemoOpposedDepartures, SecondDepartureOntoTheSamePeregonStaysPending) {
+  ShippedDistrict demo(1);
+  const TAreaData& area = demo.Sim.AreaData;
+  const int a = demo.LP(GetParam().First);
+  const int b = demo.LP(GetParam().Second);
+  const int outA = ThroatTowards(demo, a, b);
+  const int outB = ThroatTowards(demo, b, a);
+  ASSERT_GE(outA, 0);
+  ASSERT_GE(outB, 0);
+  const int first = OrderTrackChain(demo, a, area.GorlStanzs[outA].EntrySection, true);
+  ASSERT_GE(first, 0);
+  ASSERT_TRUE(ChainIsSet(demo.Sim, a, first));
+  const int second = OrderTrackChain(demo, b, area.GorlStanzs[outB].EntrySection, true);
+  ASSERT_GE(second, 0);
+  EXPECT_FALSE(ChainIsSet(demo.Sim, b, second));
+  EXPECT_TRUE(ChainIsPending(demo.Sim, b, second));
+}
+
+// The first peregon of the district (index 0) and the one ending in the parity flip.
+INSTANTIATE_TEST_SUITE_P(Peregons, DemoOpposedDepartures,
+                         ::testing::Values(OpposedPair{"Заречье", "Берёзовка"},
+                                           OpposedPair{"Берёзовка", "Заречье"},
+                                           OpposedPair{"Дубки", "Кедровая"},
+                                           OpposedPair{"Кедровая", "Дубки"}));
+
 }  // namespace
 }  // namespace traklin::test
