@@ -235,5 +235,35 @@ TEST_F(DemoTrip, PassengerTrainRunsStopsCentredDwellsAndIsDisbandedAtItsDestinat
   }
 }
 
+TEST_F(DemoTrip, FreightTrainIntoTheFlipStationFreesEveryHalfOfItsRoutes) {
+  // Train 2001 runs the whole line, changes its locomotive at Озёрная and ends at Кедровая,
+  // whose entry crosses the parity flip.
+  Simulation& s = sim();
+  const TAreaData& area = s.AreaData;
+  demo.SetClock(510);
+  const int i = CreateTimetableTrain(s, 2001);
+  const int zar = demo.LP("Заречье");
+  int track = -1;
+  for (int k = 0; k < area.Puts[zar].TrackCount && track < 0; ++k)
+    if (TrackSuits(s, zar, k, i)) track = k;
+  ASSERT_GE(track, 0);
+  PutOut(s, i, zar, track);
+  Run(i, 20000);
+
+  ASSERT_TRUE(s.State.Trains.empty()) << "the train is still in the district";
+  ASSERT_FALSE(stops.empty());
+  EXPECT_EQ(stops.back().LP, demo.LP("Кедровая"));
+  EXPECT_EQ(demo.Faults(), std::vector<std::string>{});
+  for (int x = 1; x < static_cast<int>(s.State.Sects.size()); ++x) {
+    EXPECT_EQ(s.State.Sects[x].ROUTE_EVEN, -1) << "section " << x;
+    EXPECT_EQ(s.State.Sects[x].ROUTE_ODD, -1) << "section " << x;
+  }
+  for (const auto& routes : s.State.Routes)
+    for (const TRouteControlData& ctl : routes) {
+      EXPECT_FALSE(ctl.SCHUNTED);
+      EXPECT_EQ(ctl.TASKED, 0);
+    }
+}
+
 }  // namespace
 }  // namespace traklin::test

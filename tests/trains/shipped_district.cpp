@@ -146,14 +146,16 @@ bool IsFaultMessage(const std::string& text) {
   return false;
 }
 
-int CreateTimetableTrain(Simulation& sim, int number) {
+int CreateTimetableTrain(Simulation& sim, int number, int freightCars) {
   const TAreaData& area = sim.AreaData;
-  const ScheduleTrainEnds ends = GetScheduleTrainEnds(area, false, number);
   const int plan = FindCreationPlan(area, number);
-  if (ends.FirstLPCode < 1 || ends.LastLPCode < 1 || plan < 0 || ends.LocoType < 2 ||
+  if (plan < 0) throw std::runtime_error("no plan of train " + std::to_string(number));
+  const TCreationPlanData& p = area.CreationPlans[plan];
+  const bool freight = p.Cars == 0;
+  const ScheduleTrainEnds ends = GetScheduleTrainEnds(area, freight, number);
+  if (ends.FirstLPCode < 1 || ends.LastLPCode < 1 || ends.LocoType < 2 ||
       ends.LocoType >= static_cast<int>(area.Locos.size()))
     throw std::runtime_error("no timetable train " + std::to_string(number));
-  const TCreationPlanData& p = area.CreationPlans[plan];
   const TLocoData& loco = area.Locos[ends.LocoType];
 
   TTrainData t;
@@ -165,11 +167,18 @@ int CreateTimetableTrain(Simulation& sim, int number) {
   t.PLAN_ARRIVAL_LP_CODE = p.ArrivalPoint;
   t.LOCO_IDX = ends.LocoType;
   t.SCHEDULE_IDX = 0;
-  t.CARS = p.Cars;
-  const bool hauled = loco.AccelType == 0;
-  t.LEN = hauled ? loco.Length + 26 * t.CARS : t.CARS * loco.Length;
-  t.WEIGHT = hauled ? loco.Weight + 60 * t.CARS : t.CARS * loco.Weight;
-  t.LOAD_TYPE = 100;
+  if (freight) {
+    t.CARS = freightCars;
+    t.LEN = 12 * t.CARS + loco.Length;
+    t.WEIGHT = 60 * t.CARS + loco.Weight;
+    t.LOAD_TYPE = p.LoadType;
+  } else {
+    t.CARS = p.Cars;
+    const bool hauled = loco.AccelType == 0;
+    t.LEN = hauled ? loco.Length + 26 * t.CARS : t.CARS * loco.Length;
+    t.WEIGHT = hauled ? loco.Weight + 60 * t.CARS : t.CARS * loco.Weight;
+    t.LOAD_TYPE = 100;
+  }
   t.HEAD.SPEED_LIM_SECT = t.SPEED_LIM = sim.MaxSpeedLimit;
   sim.State.Trains.push_back(t);
   const int i = static_cast<int>(sim.State.Trains.size()) - 1;
@@ -186,31 +195,6 @@ int CreateTimetableTrain(Simulation& sim, int number) {
   v.CREATE_TIME = v.PLAN_CREATE_TIME = sim.State.ClockTime;
   v.REQUEST_TIME = sim.State.ClockTime - 1;
   v.REQUEST_TYPE = rqNone;
-  return i;
-}
-
-int CreateFreightTrain(Simulation& sim, int number, int from, int to, int dir, int cars) {
-  const TAreaData& area = sim.AreaData;
-  TTrainData t;
-  t.NUMBER = t.SCHEDULE_NUMBER = number;
-  t.CREATION_LP_CODE = t.PLAN_CREATION_LP_CODE = from;
-  t.ARRIVAL_LP_CODE = t.PLAN_ARRIVAL_LP_CODE = to;
-  t.LOCO_IDX = 2;
-  t.SCHEDULE_IDX = -1;
-  t.CARS = cars;
-  const TLocoData loco = area.Locos.size() > 2 ? area.Locos[2] : TLocoData{};
-  t.LEN = 12 * cars + loco.Length;
-  t.WEIGHT = 60 * cars + loco.Weight;
-  t.LOAD_TYPE = 1;
-  t.HEAD.SPEED_LIM_SECT = t.SPEED_LIM = sim.MaxSpeedLimit;
-  t.HEAD.DIR = t.TAIL.DIR = static_cast<std::uint8_t>(dir & 1);
-  sim.State.Trains.push_back(t);
-  const int i = static_cast<int>(sim.State.Trains.size()) - 1;
-  EnterLP(sim, i, from);
-  TTrainData& u = sim.State.Trains[i];
-  u.TAIL.LP_CODE = u.HEAD.LP_CODE;
-  u.CREATE_TIME = u.PLAN_CREATE_TIME = sim.State.ClockTime;
-  u.REQUEST_TIME = sim.State.ClockTime - 1;
   return i;
 }
 

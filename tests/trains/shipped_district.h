@@ -43,15 +43,12 @@ class ShippedDistrict {
 /// at danger or an inconsistent occupancy or route.
 bool IsFaultMessage(const std::string& text);
 
-/// Creates timetable passenger train `number` waiting at its first LP the way a creation plan
-/// does (composition from the plan's cars without extra cars, head direction towards its next
-/// stop, EnterLP at its creation LP, created now). Returns its index; throws when the district
-/// has no such timetable train or plan.
-int CreateTimetableTrain(Simulation& sim, int number);
-
-/// Creates a freight train of `cars` cars waiting at LP code `from` bound for LP code `to`,
-/// without a timetable, heading in direction dir.
-int CreateFreightTrain(Simulation& sim, int number, int from, int to, int dir, int cars);
+/// Creates the timetable train of creation plan `number` waiting at its first LP the way the
+/// plan does: a passenger train from the plan's cars (no extra cars drawn), a freight train
+/// of `freightCars` cars with the locomotive of its timetable; head direction towards its
+/// next stop, EnterLP at its first LP, created now. Returns its index; throws when the
+/// district has no such plan or timetable train.
+int CreateTimetableTrain(Simulation& sim, int number, int freightCars = 50);
 
 /// Puts train i onto track `track` of LP lp and releases it at once (made up).
 void PutOut(Simulation& sim, int i, int lp, int track);

@@ -65,14 +65,7 @@ TEST_P(ShippedTimetables, EveryTrainHasATrackToBeFormedOnAndOneToEndOn) {
   int checked = 0;
   for (const TCreationPlanData& plan : area.CreationPlans) {
     if (plan.Parent != 0) continue;  // formed from its parent, on the parent's track
-    int i = -1;
-    if (plan.Cars > 0) {
-      i = CreateTimetableTrain(sim, plan.Number);
-    } else {
-      const ScheduleTrainEnds ends = GetScheduleTrainEnds(area, true, plan.Number);
-      i = CreateFreightTrain(sim, plan.Number, ends.FirstLPCode, ends.LastLPCode, plan.Number & 1,
-                             50);
-    }
+    const int i = CreateTimetableTrain(sim, plan.Number);
     for (const std::string& f : TrackFaults(sim, i)) faults.push_back(f);
     sim.State.Trains.pop_back();
     ++checked;
