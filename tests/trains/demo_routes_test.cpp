@@ -9,6 +9,7 @@
 #include "area/area_queries.h"
 #include "state/interlocking.h"
 #include "trains/shipped_district.h"
+#include "trains/station_messages.h"
 
 namespace traklin::test {
 namespace {
@@ -47,11 +48,6 @@ int StepsUntil(ShippedDistrict& d, int limit, Done done) {
   return -1;
 }
 
-bool Controlled(const TAreaData& area, int lp) {
-  return lp < area.StationCount && lp < static_cast<int>(area.Stanzs.size()) &&
-         area.Stanzs[lp].Value2 == 0;
-}
-
 /// The start signal of route r of LP lp: on its first section, facing the route.
 int StartSignal(const TAreaData& area, int lp, int r) {
   const TTrainRouteData& route = area.TrainRoutes[lp].Routes[r];
@@ -73,7 +69,7 @@ TEST(DemoInterlocking, DistrictHasControlledStationRoutesAndDutyOfficerChains) {
   int controlledRoutes = 0;
   int chains = 0;
   for (int lp = 0; lp < area.StationCount; ++lp) {
-    if (Controlled(area, lp))
+    if (LPIsControlled(area, lp))
       controlledRoutes += area.TrainRoutes[lp].RouteCount;
     else
       chains += static_cast<int>(area.TrainRoutes[lp].Chains.size());
@@ -88,7 +84,7 @@ TEST(DemoInterlocking, EveryControlledStationRouteIsSetOpensItsSignalAndIsReleas
   const TAreaData& area = sim.AreaData;
   demo.Steps(2);  // block signals settle on the empty line
   for (int lp = 0; lp < area.StationCount; ++lp) {
-    if (!Controlled(area, lp)) continue;
+    if (!LPIsControlled(area, lp)) continue;
     for (int r = 0; r < area.TrainRoutes[lp].RouteCount; ++r) {
       SCOPED_TRACE("LP " + std::to_string(lp) + " route " + std::to_string(r));
       const TTrainRouteData& route = area.TrainRoutes[lp].Routes[r];
@@ -150,7 +146,7 @@ TEST(DemoInterlocking, EveryDutyOfficerChainIsSetOpensItsSignalAndIsReleased) {
   demo.Steps(2);
   int tried = 0;
   for (int lp = 0; lp < area.LPCount; ++lp) {
-    if (Controlled(area, lp)) continue;
+    if (LPIsControlled(area, lp)) continue;
     const auto& chains = area.TrainRoutes[lp].Chains;
     for (int c = 0; c < static_cast<int>(chains.size()); ++c) {
       SCOPED_TRACE("LP " + std::to_string(lp) + " chain " + std::to_string(c));

@@ -12,6 +12,7 @@
 #include "area/date_time.h"
 #include "state/interlocking.h"
 #include "trains/shipped_district.h"
+#include "trains/station_messages.h"
 #include "trains/stops.h"
 #include "trains/train_records.h"
 
@@ -26,10 +27,6 @@ struct Stop {
   TDateTime Departed = 0;
   double Short = 0;  ///< metres the head stopped short of the centred position
 };
-
-bool Controlled(const TAreaData& area, int lp) {
-  return lp >= 0 && lp < area.StationCount && area.Stanzs[lp].Value2 == 0;
-}
 
 int StationOfTrack(const TAreaData& area, int s) {
   int lp = -1;
@@ -74,7 +71,7 @@ class DemoTrip : public ::testing::Test {
     const int dir = t.HEAD.DIR;
     const int head = t.HEAD.SECT_IDX;
     int peregon = -1;
-    if (Controlled(area, lp)) {
+    if (LPIsControlled(area, lp)) {
       const int r = ControlledRoute(
           lp, head, dir, [&](int last) { return FindGraphPeregonByEnd(area, last, dir ^ 1) >= 0; });
       ASSERT_GE(r, 0) << "no exit route at LP " << lp;
@@ -90,7 +87,7 @@ class DemoTrip : public ::testing::Test {
     const int next = FindLPIndex(area, s.State.Trains[i].NEXT_LP_CODE);
     ASSERT_GE(next, 0);
     const int entry = area.GraphPeregons[peregon].EndSection[dir];
-    if (Controlled(area, next)) {
+    if (LPIsControlled(area, next)) {
       const int r = ControlledRoute(next, entry, dir, [&](int last) {
         int l = next;
         const int k = FindTrackOfSection(area, l, last, true);

@@ -14,6 +14,7 @@
 #include "state/clock.h"
 #include "state/interlocking.h"
 #include "trains/shipped_district.h"
+#include "trains/station_messages.h"
 #include "trains/stops.h"
 #include "trains/train_records.h"
 
@@ -72,8 +73,6 @@ class CarefulDispatcher {
       if (sim_.State.Trains[i].NUMBER == number) return i;
     return -1;
   }
-
-  bool Controlled(int lp) const { return lp < area_.StationCount && area_.Stanzs[lp].Value2 == 0; }
 
   bool TrackTaken(int lp, int k) const {
     return tracks_.count({lp, k}) > 0 ||
@@ -162,7 +161,7 @@ class CarefulDispatcher {
   Way Departure(int i, int lp) {
     const TTrainData& t = sim_.State.Trains[i];
     Way w;
-    if (Controlled(lp)) {
+    if (LPIsControlled(area_, lp)) {
       const auto& routes = area_.TrainRoutes[lp].Routes;
       for (int r = 0; r < static_cast<int>(routes.size()) && w.Route < 0; ++r) {
         if (routes[r].FirstSection != t.HEAD.SECT_IDX || RouteDirection(routes[r]) != t.HEAD.DIR)
@@ -189,7 +188,7 @@ class CarefulDispatcher {
     for (int k = 0; k < area_.Puts[next].TrackCount; ++k) {
       const int s = area_.Puts[next].Tracks[k].Section;
       if (TrackTaken(next, k) || !TrackSuits(sim_, next, k, i)) continue;
-      if (Controlled(next)) {
+      if (LPIsControlled(area_, next)) {
         const auto& routes = area_.TrainRoutes[next].Routes;
         for (int r = 0; r < static_cast<int>(routes.size()) && w.Route < 0; ++r)
           if (routes[r].FirstSection == entry && routes[r].LastSection == s && RouteFree(next, r)) {
