@@ -645,7 +645,9 @@ void TailLeavesSection(Simulation& sim, int i) {
         // The route is released behind the tail, half by half.
         ClearLock(sim, left, oldDir, lp, r);
         CloseSignalRoute(sim, left, oldDir);
-        ClearLock(sim, ns, oldDir ^ 1, lp, r);
+        // The rear half of the new section: across a parity flip the tail runs there in the
+        // other direction, so the half is that of the new direction's opposite.
+        ClearLock(sim, ns, dir ^ 1, lp, r);
         RouteLampsOffWhenFree(sim, left);
         RouteLampsOffWhenFree(sim, ns);
         const TTrainRouteData* route = RouteOf(area, lp, r);

@@ -366,8 +366,10 @@ void Builder::Station(int i) {
     t.Mode = st.Tracks[j].Mode;
     t.Kind = st.Tracks[j].Kind;
     t.Order = j;
-    if (s.Right) d.Sections[track[j]].Signal[R] = SLamp(b - 6, y);
-    if (s.Left) d.Sections[track[j]].Signal[L] = SLamp(a + 6, y);
+    // A dead end gets its signal too: an entry route into a terminal needs a signal beyond
+    // it to lead to, or the entry signal could never open.
+    d.Sections[track[j]].Signal[R] = SLamp(b - 6, y);
+    d.Sections[track[j]].Signal[L] = SLamp(a + 6, y);
     d.Labels.push_back({(a + b) / 2 + offsetX, y - 4 + offsetY, TrackName(st.Tracks[j].Number)});
   }
 }

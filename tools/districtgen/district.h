@@ -136,7 +136,7 @@ struct District {
 /// description cannot be laid out.
 District BuildDistrict(const LineSpec& line);
 
-/// The Data.dat text in UTF-8 with CR LF line ends.
+/// The Data.dat text in Windows-1251 with CR LF line ends, ready to be written as it is.
 std::string DataDatText(const District& district);
 
 /// Converts UTF-8 text to Windows-1251; characters outside the code page become '?'.
