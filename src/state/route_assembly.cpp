@@ -429,17 +429,17 @@ bool OpposingRouteSet(const Simulation& sim, int g) {
     const TSemaphoreData& sj = area.Semaphores[j];
     const TSemaphoreLightData& lj = sim.State.Semaphores[j];
     if (sj.Kind == 2 || lj.SECT_NEXT <= 0) continue;
-    // Next is the graph peregon index of a peregon signal (the first peregon is 0), -1 for
-    // a station signal. When j stands on g's peregon both directions count in the peregon's
+    // Next is the graph peregon number of a peregon signal (index + 1), -1 for a station
+    // signal. When j stands on g's peregon both directions count in the peregon's
     // numbering, whereas DIR_NEXT counts where j's route ends, beyond a parity flip.
-    if (sj.Next >= 0 && sj.Next == sg.Next) {
+    if (sj.Next > 0 && sj.Next == sg.Next) {
       if (sj.Direction != sg.Direction) return true;
       continue;
     }
     if (lj.DIR_NEXT == sg.Direction) continue;
     if (lj.SECT_NEXT == sg.Section) return true;
     const int k = SectionSemaphore(area, lj.SECT_NEXT, lj.DIR_NEXT);
-    if (k >= 0 && k < signals && area.Semaphores[k].Next >= 0 && area.Semaphores[k].Next == sg.Next)
+    if (k >= 0 && k < signals && area.Semaphores[k].Next > 0 && area.Semaphores[k].Next == sg.Next)
       return true;
   }
   return false;
