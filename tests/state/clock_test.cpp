@@ -110,6 +110,10 @@ TEST_F(StateInitTest, ArraysRunParallelToTheDistrictAndStartEmptyAtMidnight) {
     // Only block signals watch their block from the start.
     EXPECT_EQ(light.SECT_NEXT > 0, sim.AreaData.Semaphores[i].Kind == 2) << i;
   }
+  // A block signal before a plain section without a signal watches up to the next signal.
+  sim.AreaData.SlSects[2].Semaphore[kOdd] = -1;
+  Restart();
+  EXPECT_EQ(Light(Signal(1, kOdd)).SECT_NEXT, 3);
 }
 
 TEST_F(StateInitTest, ExplicitSeedIsKept) {
