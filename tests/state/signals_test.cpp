@@ -64,6 +64,7 @@ TEST_F(SignalTest, SignalOnASwitchSectionIsReportedWhenItWouldOpen) {
 
 TEST_F(SignalTest, BlockSignalsFollowOccupancyWithoutAnyRouteAndShareALamp) {
   const int odd1 = Signal(1, kOdd), odd2 = Signal(2, kOdd), even3 = Signal(3, kEven);
+  // The block signals have no lamps here: the first two odd ones share block lamp 2.
   sim.AreaData.Semaphores[odd1].Lamp = sim.AreaData.Semaphores[odd2].Lamp = 2;
   Steps(sim, 1);  // free blocks: open, and no stop announced
   EXPECT_FALSE(Light(odd1).CLOSED || Light(odd2).CLOSED || Light(even3).CLOSED);
