@@ -3,97 +3,52 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace traklin {
 namespace {
 
-TEST(DialogItemsTest, DefaultRecordSelectsTheExpectedItems) {
-  const TSettings defaults;
-  EXPECT_EQ(kGidScaleItems[GidScaleIndex(defaults.ScalePercents)], "1:2");
-  EXPECT_EQ(kPauseItems[PauseIndex(defaults.ReapplyPutRequestPauseMin)], "6 мин");
-  EXPECT_EQ(kPauseItems[PauseIndex(defaults.ReapplySameRequestPauseMin)], "6 мин");
-  EXPECT_EQ(kDeviationItems[DeviationIndex(defaults.RandomFreightsNumberDeviation)], " 0 %");
+/// Each stored value selects the given item of the list.
+template <std::size_t N>
+void ExpectSelected(const std::array<std::string_view, N>& items, int (*index)(int),
+                    std::vector<std::pair<int, std::string_view>> rows) {
+  for (const auto& [stored, item] : rows) EXPECT_EQ(items[index(stored)], item) << stored;
 }
 
-struct IndexRow {
-  int stored;
-  std::string_view item;
-};
-
-TEST(DialogItemsTest, ScaleSelectsFirstItemReachingThePercentElseTheLast) {
-  const IndexRow rows[] = {{-3, "1:20"}, {5, "1:20"}, {6, "1:10"},  {40, "1:2"},
-                           {50, "1:2"},  {51, "1:1"}, {500, "5:1"}, {501, "5:1"}};
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.stored);
-    EXPECT_EQ(kGidScaleItems[GidScaleIndex(r.stored)], r.item);
-  }
+/// Storing the value of every item selects that item again (OK without changes is stable);
+/// an index outside the list gives no value.
+template <std::size_t N>
+void ExpectStable(const std::array<std::string_view, N>& items, int (*index)(int),
+                  std::optional<int> (*valueAt)(int)) {
+  for (int i = 0; i < static_cast<int>(N); ++i) EXPECT_EQ(index(*valueAt(i)), i) << items[i];
+  EXPECT_EQ(valueAt(-1), std::nullopt);
+  EXPECT_EQ(valueAt(static_cast<int>(N)), std::nullopt);
 }
 
-TEST(DialogItemsTest, PauseSelectsFirstItemReachingTheMinutesElseTheLast) {
-  const IndexRow rows[] = {{0, "2 мин"},   {2, "2 мин"},   {6, "6 мин"},   {7, "8 мин"},
-                           {46, "60 мин"}, {60, "60 мин"}, {61, "60 мин"}, {1000, "60 мин"}};
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.stored);
-    EXPECT_EQ(kPauseItems[PauseIndex(r.stored)], r.item);
-  }
+TEST(DialogItemsTest, StoredValueSelectsTheFirstItemReachingItElseTheLast) {
+  // clang-format off
+  ExpectSelected(kGidScaleItems, GidScaleIndex, {{-3, "1:20"}, {5, "1:20"}, {6, "1:10"},
+                 {40, "1:2"}, {50, "1:2"}, {51, "1:1"}, {500, "5:1"}, {501, "5:1"}});
+  ExpectSelected(kPauseItems, PauseIndex, {{0, "2 мин"}, {2, "2 мин"}, {6, "6 мин"},
+                 {7, "8 мин"}, {46, "60 мин"}, {60, "60 мин"}, {1000, "60 мин"}});
+  // The deviation selects its tenth, kept inside the list.
+  ExpectSelected(kDeviationItems, DeviationIndex, {{-5, " 0 %"}, {2, " 0 %"}, {10, " 10 %"},
+                 {99, " 90 %"}, {100, " 100 %"}, {150, " 100 %"}});
+  ExpectSelected(kFreightCountItems, FreightCountIndex, {{-1, "0"}, {0, "0"}, {3, "3"},
+                 {10, "10"}, {11, "10"}, {250, "10"}});
+  // clang-format on
 }
 
-TEST(DialogItemsTest, DeviationIndexIsTenthsKeptInsideTheList) {
-  const IndexRow rows[] = {{-5, " 0 %"},  {0, " 0 %"},     {2, " 0 %"},    {10, " 10 %"},
-                           {99, " 90 %"}, {100, " 100 %"}, {150, " 100 %"}};
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.stored);
-    EXPECT_EQ(kDeviationItems[DeviationIndex(r.stored)], r.item);
-  }
-}
-
-TEST(DialogItemsTest, FreightCountAboveTenSelectsTen) {
-  const IndexRow rows[] = {{-1, "0"}, {0, "0"}, {3, "3"}, {10, "10"}, {11, "10"}, {250, "10"}};
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.stored);
-    EXPECT_EQ(kFreightCountItems[FreightCountIndex(r.stored)], r.item);
-  }
-}
-
-TEST(DialogItemsTest, ScaleItemsStandForTheirPercents) {
-  const int percents[] = {5, 10, 20, 25, 50, 100, 200, 400, 500};
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(GidScalePercentAt(i), percents[i]) << kGidScaleItems[i];
-}
-
-// Choosing an item and storing its value must select the same item again, so that OK
-// without changes is stable.
 TEST(DialogItemsTest, EveryItemSurvivesStoreAndReload) {
-  for (int i = 0; i < static_cast<int>(kGidScaleItems.size()); ++i) {
-    EXPECT_EQ(GidScaleIndex(*GidScalePercentAt(i)), i);
-  }
-  for (int i = 0; i < static_cast<int>(kPauseItems.size()); ++i) {
-    EXPECT_EQ(PauseIndex(*PauseMinutesAt(i)), i);
-  }
-  for (int i = 0; i < static_cast<int>(kDeviationItems.size()); ++i) {
-    EXPECT_EQ(DeviationIndex(*DeviationAt(i)), i);
-  }
-  for (int i = 0; i < static_cast<int>(kFreightCountItems.size()); ++i) {
-    EXPECT_EQ(FreightCountIndex(*FreightCountAt(i)), i);
-  }
-}
-
-TEST(DialogItemsTest, IndexOutsideTheListGivesNoValue) {
-  for (int index : {-1, 100}) {
-    EXPECT_EQ(GidScalePercentAt(index), std::nullopt);
-    EXPECT_EQ(PauseMinutesAt(index), std::nullopt);
-    EXPECT_EQ(DeviationAt(index), std::nullopt);
-    EXPECT_EQ(FreightCountAt(index), std::nullopt);
-  }
-}
-
-TEST(DialogItemsTest, ItemTextsAreParsedSafely) {
-  EXPECT_EQ(GidScaleItemPercent("3:4"), 75);
-  EXPECT_EQ(GidScaleItemPercent("1:0"), std::nullopt);
-  EXPECT_EQ(GidScaleItemPercent("1:"), std::nullopt);
-  EXPECT_EQ(GidScaleItemPercent("abc"), std::nullopt);
-  EXPECT_EQ(ItemLeadingNumber("45 мин"), 45);
-  EXPECT_EQ(ItemLeadingNumber(" 100 %"), 100);
-  EXPECT_EQ(ItemLeadingNumber("мин"), std::nullopt);
-  EXPECT_EQ(ItemLeadingNumber(""), std::nullopt);
+  std::vector<int> percents;
+  for (int i = 0; i < static_cast<int>(kGidScaleItems.size()); ++i)
+    percents.push_back(*GidScalePercentAt(i));
+  EXPECT_EQ(percents, (std::vector<int>{5, 10, 20, 25, 50, 100, 200, 400, 500}));
+  ExpectStable(kGidScaleItems, GidScaleIndex, GidScalePercentAt);
+  ExpectStable(kPauseItems, PauseIndex, PauseMinutesAt);
+  ExpectStable(kDeviationItems, DeviationIndex, DeviationAt);
+  ExpectStable(kFreightCountItems, FreightCountIndex, FreightCountAt);
 }
 
 TEST(DialogItemsTest, FreightRowControlNamesJoinThePoints) {

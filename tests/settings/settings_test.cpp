@@ -1,382 +1,270 @@
-// The settings record in Traklin.ini: defaults, reading, clamping, problems and writing.
+// The INI text and the settings record in Traklin.ini: reading, clamping, problems, writing.
 #include "settings/settings.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include "settings/dialog_items.h"
+#include <filesystem>
+#include <fstream>
+#include <tuple>
+
 #include "settings/ini_file.h"
-#include "test_dir.h"
 
 namespace traklin {
 namespace {
 
-void ExpectSameRecord(const TSettings& a, const TSettings& b) {
-  EXPECT_EQ(a.GidEnabled, b.GidEnabled);
-  EXPECT_EQ(a.ShowAllBlockSect, b.ShowAllBlockSect);
-  EXPECT_EQ(a.RestoreTimeScaleAtMsg, b.RestoreTimeScaleAtMsg);
-  EXPECT_EQ(a.RestoreTimeScaleAtRings, b.RestoreTimeScaleAtRings);
-  EXPECT_EQ(a.ScaleKmOnly, b.ScaleKmOnly);
-  EXPECT_EQ(a.Resolution, b.Resolution);
-  EXPECT_EQ(a.ScalePercents, b.ScalePercents);
-  EXPECT_EQ(a.CreateDependantTrains, b.CreateDependantTrains);
-  EXPECT_EQ(a.RequestRings, b.RequestRings);
-  EXPECT_EQ(a.MessageRings, b.MessageRings);
-  EXPECT_EQ(a.TrainRefWithLog, b.TrainRefWithLog);
-  EXPECT_EQ(a.ReapplyPutRequestPauseMin, b.ReapplyPutRequestPauseMin);
-  EXPECT_EQ(a.ReapplySameRequestPauseMin, b.ReapplySameRequestPauseMin);
-  EXPECT_EQ(a.NotifiesFromControlled, b.NotifiesFromControlled);
-  EXPECT_EQ(a.NotifiesFromPosts, b.NotifiesFromPosts);
-  EXPECT_EQ(a.NotifiesOfUnplannedStops, b.NotifiesOfUnplannedStops);
-  EXPECT_EQ(a.ColorLampLPOff, b.ColorLampLPOff);
-  EXPECT_EQ(a.ColorLampLPLit, b.ColorLampLPLit);
-  EXPECT_EQ(a.ColorLampLPOffText, b.ColorLampLPOffText);
-  EXPECT_EQ(a.ColorLampLPLitText, b.ColorLampLPLitText);
-  EXPECT_EQ(a.RandomFreightsNumberDeviation, b.RandomFreightsNumberDeviation);
-  EXPECT_EQ(a.RandomFreights, b.RandomFreights);
-  EXPECT_EQ(a.RandomFreightsTotal, b.RandomFreightsTotal);
+namespace fs = std::filesystem;
+
+/// A scratch directory per test, removed afterwards; `ini` is the settings file in it.
+class ScratchDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir = fs::temp_directory_path() / ("traklin_settings_" + std::to_string(::getpid()) + "_" +
+                                       info->test_suite_name() + "_" + info->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    ini = dir / "Traklin.ini";
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  static void WriteText(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  static std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+
+  fs::path dir, ini;
+};
+
+// ---------------------------------------------------------------------------
+// The INI text
+
+TEST(ParseInt32Test, AcceptsDecimalIntegersOnly) {
+  for (const auto& [text, value] :
+       {std::pair{"0", 0}, std::pair{"42", 42}, std::pair{" 7\t", 7}, std::pair{"-5", -5},
+        std::pair{"+5", 5}, std::pair{"2147483647", 2147483647},
+        std::pair{"-2147483648", -2147483647 - 1}})
+    EXPECT_EQ(ParseInt32(text), value) << text;
+  for (const char* text : {"2147483648", "", "  ", "abc", "12abc", "1 2", "+-5", "0x10", "3.5"})
+    EXPECT_EQ(ParseInt32(text), std::nullopt) << text;
 }
 
-TCreationPlanData Plan(int number, int creation, int arrival, int cars = 0) {
-  TCreationPlanData p;
-  p.Number = number;
-  p.CreationPoint = creation;
-  p.ArrivalPoint = arrival;
-  p.Cars = cars;
-  return p;
+TEST(IniFileTest, UnchangedTextIsWrittenBackByteForByte) {
+  const std::string text =
+      "\xEF\xBB\xBF; top comment\r\n\r\n[Other]\r\n  Name = Value with = sign \r\n"
+      "not a key line\r\n[LEVEL]\r\nRANDOMFREIGHTSFROM1TO2=3\r\n# hash comment\r\n[EMPTY]";
+  EXPECT_EQ(IniFile::Parse(text).Text(), text);
 }
+
+TEST(IniFileTest, KeysAreFoundCaseInsensitivelyInsideTheirSectionOnly) {
+  const IniFile ini = IniFile::Parse("[Level]\nCreate = 1\n[B]\nY=2\nBAD=x1\n[level]\nZ=3\n");
+  EXPECT_EQ(ini.GetString("LEVEL", "CREATE"), "1");
+  EXPECT_EQ(ini.GetInteger("level", "create", 9), 1);
+  EXPECT_EQ(ini.GetString("LEVEL", "Y"), std::nullopt);
+  EXPECT_EQ(ini.GetString("Level", "Z"), "3");  // a repeated header continues the section
+  EXPECT_EQ(ini.GetString("C", "CREATE"), std::nullopt);
+  EXPECT_EQ(ini.GetInteger("B", "BAD", 4), 4);  // malformed: the fallback
+}
+
+TEST(IniFileTest, SettingAKeyChangesOnlyItsLineOrAddsItWhereItBelongs) {
+  // text before, section, key, value, text after
+  const std::tuple<const char*, const char*, const char*, int, const char*> rows[] = {
+      {"[S]\r\n; note\r\nkey = 1\r\nOTHER=2\r\n", "S", "KEY", -7,
+       "[S]\r\n; note\r\nkey=-7\r\nOTHER=2\r\n"},
+      {"[A]\nX=1\n\n; about B\n[B]\nY=2\n", "A", "NEW", 5,
+       "[A]\nX=1\nNEW=5\n\n; about B\n[B]\nY=2\n"},
+      {"[A]\r\nX=1", "B", "Y", 2, "[A]\r\nX=1\r\n\r\n[B]\r\nY=2\r\n"}};
+  for (const auto& [before, section, key, value, after] : rows) {
+    IniFile ini = IniFile::Parse(before);
+    ini.SetInteger(section, key, value);
+    EXPECT_EQ(ini.Text(), after);
+  }
+}
+
+using IniFileDiskTest = ScratchDirTest;
+
+TEST_F(IniFileDiskTest, MissingFileLoadsEmptyAndAWriteCreatesItsDirectoryAtomically) {
+  EXPECT_EQ(IniFile::Load(dir / "none.ini").Text(), "");
+  EXPECT_THROW(IniFile::Load(dir), IniError);  // a directory in the file's place
+  const fs::path path = dir / "config" / "sub" / "a.ini";
+  WriteFileAtomically(path, "[A]\nX=1\n");
+  WriteFileAtomically(path, "[A]\nX=2\n");
+  EXPECT_EQ(ReadText(path), "[A]\nX=2\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(path.parent_path()), {}), 1);
+}
+
+TEST_F(IniFileDiskTest, AtomicWriteKeepsThePermissionsOfTheOldFile) {
+  const fs::perms perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  WriteText(ini, "old");
+  fs::permissions(ini, perms);
+  WriteFileAtomically(ini, "new");
+  EXPECT_EQ(fs::status(ini).permissions(), perms);
+}
+
+TEST_F(IniFileDiskTest, FailedWriteThrowsAndLeavesTheDirectoryClean) {
+  fs::create_directories(ini / "inside");  // a directory in the way: the rename fails
+  EXPECT_THROW(WriteFileAtomically(ini, "text"), IniError);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1);
+}
+
+// ---------------------------------------------------------------------------
+// The settings record
 
 // A district with three freight routes between points 3..9 and one passenger plan.
 TAreaData FreightDistrict() {
-  TAreaData area;
-  area.CreationPlans = {
-      Plan(2001, 5, 9),     // odd: 5 -> 9
-      Plan(2002, 9, 5),     // even, 9 -> 5 read backwards: 5 -> 9 again, skipped
-      Plan(2003, 5, 9),     // the same pair once more, skipped
-      Plan(2004, 3, 7),     // even: 7 -> 3
-      Plan(2005, 3, 7),     // odd: 3 -> 7, the reverse of 7 -> 3, skipped
-      Plan(101, 1, 2, 12),  // passenger plan with cars: no random freights
-      Plan(2007, 4, 6),     // odd: 4 -> 6, no key in the file
+  auto plan = [](int number, int from, int to, int cars = 0) {
+    TCreationPlanData p;
+    std::tie(p.Number, p.CreationPoint, p.ArrivalPoint, p.Cars) =
+        std::tuple(number, from, to, cars);
+    return p;
   };
+  TAreaData area;
+  area.CreationPlans = {plan(2001, 5, 9),     // odd: 5 -> 9
+                        plan(2002, 9, 5),     // even, 9 -> 5 read backwards: 5 -> 9 again, skipped
+                        plan(2003, 5, 9),     // the same pair once more, skipped
+                        plan(2004, 3, 7),     // even: 7 -> 3
+                        plan(2005, 3, 7),     // odd: 3 -> 7, the reverse of 7 -> 3, skipped
+                        plan(101, 1, 2, 12),  // passenger plan with cars: no random freights
+                        plan(2007, 4, 6)};    // odd: 4 -> 6, no key in the file
   return area;
 }
 
 const char kDefaultsFile[] =
-    "[VIEW]\n"
-    "SHOWALLBLOCKSECT=0\n"
-    "RESOLUTION=0\n"
-    "COLORLAMPLPOFF=7368816\n"
-    "COLORLAMPLPLIT=65535\n"
-    "COLORLAMPLPOFFTEXT=0\n"
-    "COLORLAMPLPLITTEXT=0\n"
-    "\n"
-    "[GID]\n"
-    "GIDENABLED=0\n"
-    "SCALEPERCENTS=40\n"
-    "SCALEKMONLY=1\n"
-    "\n"
-    "[LEVEL]\n"
-    "RANDOMFREIGHTSNUMBERDEVIATION=2\n"
-    "CREATEDEPENDANTTRAINS=0\n"
-    "\n"
-    "[MESSAGES]\n"
-    "RESTORETIMESCALEATMSG=0\n"
-    "RESTORETIMESCALEATRINGS=0\n"
-    "REAPPLYPUTREQUESTPAUSEMIN=6\n"
-    "REAPPLYSAMEREQUESTPAUSEMIN=6\n"
-    "NOTIFIESFROMCONTROLLED=0\n"
-    "NOTIFIESFROMPOSTS=0\n"
-    "NOTIFIESOFUNPLANNEDSTOPS=1\n"
-    "\n"
-    "[REFERENCE]\n"
-    "TRAINREFWITHLOG=0\n"
-    "\n"
-    "[SOUND]\n"
-    "REQUESTRINGS=1\n"
-    "MESSAGERINGS=1\n";
+    "[VIEW]\nSHOWALLBLOCKSECT=0\nRESOLUTION=0\nCOLORLAMPLPOFF=7368816\nCOLORLAMPLPLIT=65535\n"
+    "COLORLAMPLPOFFTEXT=0\nCOLORLAMPLPLITTEXT=0\n\n"
+    "[GID]\nGIDENABLED=0\nSCALEPERCENTS=40\nSCALEKMONLY=1\n\n"
+    "[LEVEL]\nRANDOMFREIGHTSNUMBERDEVIATION=2\nCREATEDEPENDANTTRAINS=0\n\n"
+    "[MESSAGES]\nRESTORETIMESCALEATMSG=0\nRESTORETIMESCALEATRINGS=0\n"
+    "REAPPLYPUTREQUESTPAUSEMIN=6\nREAPPLYSAMEREQUESTPAUSEMIN=6\nNOTIFIESFROMCONTROLLED=0\n"
+    "NOTIFIESFROMPOSTS=0\nNOTIFIESOFUNPLANNEDSTOPS=1\n\n"
+    "[REFERENCE]\nTRAINREFWITHLOG=0\n\n"
+    "[SOUND]\nREQUESTRINGS=1\nMESSAGERINGS=1\n";
 
 using SettingsFileTest = ScratchDirTest;
 
-TEST(SettingsTest, DefaultPathIsTheConfigDirectoryBesideBin) {
+TEST_F(SettingsFileTest, NoFileGivesTheDefaultsWhichAreWrittenInSectionOrder) {
   EXPECT_EQ(DefaultSettingsPath().generic_string(), "../config/Traklin.ini");
-}
-
-TEST(SettingsTest, RandomFreightKeyJoinsThePointsInDecimal) {
-  EXPECT_EQ(RandomFreightKey(12, 3), "RANDOMFREIGHTSFROM12TO3");
-}
-
-TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndEmptiesTheFreights) {
   TSettings s;
   s.RandomFreights = {{1, 2, 3}};
   s.RandomFreightsTotal = 3;
   s.Resolution = 5;
-  EXPECT_TRUE(ReadGeneralSettings(dir_ / "Traklin.ini", s).empty());
-  ExpectSameRecord(s, TSettings{});
-  EXPECT_TRUE(s.ScaleKmOnly);
-  EXPECT_EQ(s.ScalePercents, 40);
-  EXPECT_TRUE(s.RequestRings);
-  EXPECT_TRUE(s.MessageRings);
-  EXPECT_EQ(s.ReapplyPutRequestPauseMin, 6);
-  EXPECT_EQ(s.ReapplySameRequestPauseMin, 6);
-  EXPECT_TRUE(s.NotifiesOfUnplannedStops);
-  EXPECT_EQ(s.ColorLampLPOff, 7368816u);
-  EXPECT_EQ(s.ColorLampLPLit, 65535u);
-  EXPECT_EQ(s.ColorLampLPOffText, 0u);
-  EXPECT_EQ(s.RandomFreightsNumberDeviation, 2);
-  EXPECT_TRUE(s.RandomFreights.empty());
+  EXPECT_TRUE(ReadGeneralSettings(ini, s).empty());
   EXPECT_EQ(s.RandomFreightsTotal, 0);
-}
-
-TEST_F(SettingsFileTest, DefaultsAreWrittenInSectionOrder) {
-  const auto path = dir_ / "Traklin.ini";
-  WriteSettings(path, TSettings{});
+  const fs::path path = dir / "config" / "Traklin.ini";  // the directory is created
+  WriteSettings(path, s);
   EXPECT_EQ(ReadText(path), kDefaultsFile);
 }
 
-TEST_F(SettingsFileTest, EveryFieldSurvivesWriteAndRead) {
-  const auto path = dir_ / "Traklin.ini";
-  const TAreaData area = FreightDistrict();
-  TSettings written;
-  written.GidEnabled = true;
-  written.ShowAllBlockSect = true;
-  written.RestoreTimeScaleAtMsg = true;
-  written.RestoreTimeScaleAtRings = true;
-  written.ScaleKmOnly = false;
-  written.Resolution = 2;
-  written.ScalePercents = 200;
-  written.CreateDependantTrains = true;
-  written.RequestRings = false;
-  written.MessageRings = false;
-  written.TrainRefWithLog = true;
-  written.ReapplyPutRequestPauseMin = 15;
-  written.ReapplySameRequestPauseMin = 45;
-  written.NotifiesFromControlled = true;
-  written.NotifiesFromPosts = true;
-  written.NotifiesOfUnplannedStops = false;
-  written.ColorLampLPOff = 0x123456;
-  written.ColorLampLPLit = 0xFFFFFF;
-  written.ColorLampLPOffText = 0xFF;
-  written.ColorLampLPLitText = 0xFF00FF;
-  written.RandomFreightsNumberDeviation = 30;
-  written.RandomFreights = {{5, 9, 4}, {7, 3, 10}, {4, 6, 0}};
-  written.RandomFreightsTotal = 14;
-  WriteSettings(path, written);
-
-  TSettings read;
-  EXPECT_TRUE(ReadGeneralSettings(path, read).empty());
-  EXPECT_TRUE(ReadDistrictSettings(path, area, read).empty());
-  ExpectSameRecord(read, written);
+TEST_F(SettingsFileTest, EveryKeySurvivesReadAndWrite) {
+  // Every key off its default, a colour with the high bit set, and the district's freights.
+  const std::string text =
+      "[VIEW]\nSHOWALLBLOCKSECT=1\nRESOLUTION=2\nCOLORLAMPLPOFF=1193046\n"
+      "COLORLAMPLPLIT=-16777215\nCOLORLAMPLPOFFTEXT=255\nCOLORLAMPLPLITTEXT=16711935\n\n"
+      "[GID]\nGIDENABLED=1\nSCALEPERCENTS=200\nSCALEKMONLY=0\n\n"
+      "[LEVEL]\nRANDOMFREIGHTSFROM5TO9=4\nRANDOMFREIGHTSFROM7TO3=10\nRANDOMFREIGHTSFROM4TO6=0\n"
+      "RANDOMFREIGHTSNUMBERDEVIATION=30\nCREATEDEPENDANTTRAINS=1\n\n"
+      "[MESSAGES]\nRESTORETIMESCALEATMSG=1\nRESTORETIMESCALEATRINGS=1\n"
+      "REAPPLYPUTREQUESTPAUSEMIN=15\nREAPPLYSAMEREQUESTPAUSEMIN=45\nNOTIFIESFROMCONTROLLED=1\n"
+      "NOTIFIESFROMPOSTS=1\nNOTIFIESOFUNPLANNEDSTOPS=0\n\n"
+      "[REFERENCE]\nTRAINREFWITHLOG=1\n\n[SOUND]\nREQUESTRINGS=0\nMESSAGERINGS=0\n";
+  WriteText(ini, text);
+  TSettings s;
+  EXPECT_TRUE(ReadGeneralSettings(ini, s).empty());
+  EXPECT_TRUE(ReadDistrictSettings(ini, FreightDistrict(), s).empty());
+  EXPECT_EQ(std::tie(s.ColorLampLPLit, s.RandomFreightsTotal), std::tuple(0xFF000001u, 14));
+  fs::remove(ini);  // every key written afresh
+  WriteSettings(ini, s);
+  EXPECT_EQ(ReadText(ini), text);
 }
 
-TEST_F(SettingsFileTest, ColourWithTheHighBitSetSurvivesWriteAndRead) {
-  const auto path = dir_ / "Traklin.ini";
-  TSettings written;
-  written.ColorLampLPLit = 0xFF000001;
-  WriteSettings(path, written);
-  TSettings read;
-  EXPECT_TRUE(ReadGeneralSettings(path, read).empty());
-  EXPECT_EQ(read.ColorLampLPLit, 0xFF000001u);
-}
-
-TEST_F(SettingsFileTest, WritingKeepsForeignKeysAndSectionsByteForByte) {
-  const auto path = dir_ / "Traklin.ini";
-  const std::string extra =
-      "[EXTRA]\r\n"
-      "; written by hand\r\n"
-      "Window = 10, 20\r\n"
-      "odd line without value\r\n";
-  WriteText(path,
-            "; Traklin settings\r\n"
-            "[LEVEL]\r\n"
-            "RANDOMFREIGHTSFROM70TO80=4\r\n"
-            "RANDOMFREIGHTSFROM5TO9=1\r\n"
-            "RANDOMFREIGHTSNUMBERDEVIATION=2\r\n"
-            "\r\n" +
+TEST_F(SettingsFileTest, WritingKeepsOtherDistrictsKeysAndForeignSectionsByteForByte) {
+  const std::string extra = "[EXTRA]\r\n; written by hand\r\nWindow = 10, 20\r\nodd line\r\n";
+  WriteText(ini,
+            "; Traklin settings\r\n[LEVEL]\r\nRANDOMFREIGHTSFROM70TO80=4\r\n"
+            "RANDOMFREIGHTSFROM5TO9=1\r\nRANDOMFREIGHTSNUMBERDEVIATION=2\r\n\r\n" +
                 extra);
   TSettings s;
-  ReadGeneralSettings(path, s);
-  ReadDistrictSettings(path, FreightDistrict(), s);
-  WriteSettings(path, s);
-
-  const std::string text = ReadText(path);
-  EXPECT_TRUE(
-      text.starts_with("; Traklin settings\r\n[LEVEL]\r\nRANDOMFREIGHTSFROM70TO80=4\r\n"
-                       "RANDOMFREIGHTSFROM5TO9=1\r\n"))
+  ReadGeneralSettings(ini, s);
+  ReadDistrictSettings(ini, FreightDistrict(), s);
+  WriteSettings(ini, s);
+  // New keys go after the last key of their section, new sections at the end, all with the
+  // file's line ending.
+  const std::string text = ReadText(ini);
+  EXPECT_TRUE(text.starts_with(
+      "; Traklin settings\r\n[LEVEL]\r\nRANDOMFREIGHTSFROM70TO80=4\r\nRANDOMFREIGHTSFROM5TO9=1\r\n"
+      "RANDOMFREIGHTSNUMBERDEVIATION=2\r\nRANDOMFREIGHTSFROM7TO3=0\r\nRANDOMFREIGHTSFROM4TO6=0\r\n"
+      "CREATEDEPENDANTTRAINS=0\r\n\r\n" +
+      extra + "\r\n[VIEW]\r\n"))
       << text;
-  EXPECT_NE(text.find("\r\n\r\n" + extra), std::string::npos) << text;
-  const IniFile ini = IniFile::Parse(text);
-  EXPECT_EQ(ini.GetString("LEVEL", "RANDOMFREIGHTSFROM7TO3"), "0");
-  EXPECT_EQ(ini.GetString("LEVEL", "RANDOMFREIGHTSFROM4TO6"), "0");
-  EXPECT_EQ(ini.GetString("SOUND", "MESSAGERINGS"), "1");
-  EXPECT_EQ(text.find("\n\n"), std::string::npos) << "line endings of the file are kept";
-}
-
-// OK without changes: the dialog maps the record onto its items and back, and the file is
-// written in full.
-TEST_F(SettingsFileTest, OkWithoutChangesRewritesEveryKey) {
-  const auto path = dir_ / "Traklin.ini";
-  WriteText(path, "[LEVEL]\nRANDOMFREIGHTSNUMBERDEVIATION=2\n");
-  TSettings s;
-  ReadGeneralSettings(path, s);
-  s.RandomFreightsNumberDeviation = *DeviationAt(DeviationIndex(s.RandomFreightsNumberDeviation));
-  s.ReapplyPutRequestPauseMin = *PauseMinutesAt(PauseIndex(s.ReapplyPutRequestPauseMin));
-  s.ReapplySameRequestPauseMin = *PauseMinutesAt(PauseIndex(s.ReapplySameRequestPauseMin));
-  s.ScalePercents = *GidScalePercentAt(GidScaleIndex(s.ScalePercents));
-  WriteSettings(path, s);
-
-  const IniFile ini = IniFile::Load(path);
-  EXPECT_EQ(ini.GetString("LEVEL", "RANDOMFREIGHTSNUMBERDEVIATION"), "0");
-  EXPECT_EQ(ini.GetString("GID", "SCALEPERCENTS"), "50");
-  EXPECT_EQ(ini.GetString("MESSAGES", "REAPPLYPUTREQUESTPAUSEMIN"), "6");
-  const char* keys[][2] = {
-      {"VIEW", "SHOWALLBLOCKSECT"},
-      {"VIEW", "RESOLUTION"},
-      {"VIEW", "COLORLAMPLPOFF"},
-      {"VIEW", "COLORLAMPLPLIT"},
-      {"VIEW", "COLORLAMPLPOFFTEXT"},
-      {"VIEW", "COLORLAMPLPLITTEXT"},
-      {"GID", "GIDENABLED"},
-      {"GID", "SCALEKMONLY"},
-      {"LEVEL", "CREATEDEPENDANTTRAINS"},
-      {"MESSAGES", "RESTORETIMESCALEATMSG"},
-      {"MESSAGES", "RESTORETIMESCALEATRINGS"},
-      {"MESSAGES", "REAPPLYSAMEREQUESTPAUSEMIN"},
-      {"MESSAGES", "NOTIFIESFROMCONTROLLED"},
-      {"MESSAGES", "NOTIFIESFROMPOSTS"},
-      {"MESSAGES", "NOTIFIESOFUNPLANNEDSTOPS"},
-      {"REFERENCE", "TRAINREFWITHLOG"},
-      {"SOUND", "REQUESTRINGS"},
-      {"SOUND", "MESSAGERINGS"},
-  };
-  for (const auto& k : keys) EXPECT_TRUE(ini.GetString(k[0], k[1])) << k[0] << "/" << k[1];
+  EXPECT_EQ(text.find("\n\n"), std::string::npos) << text;
 }
 
 TEST_F(SettingsFileTest, DeviationIsClampedToZeroToHundred) {
-  const auto path = dir_ / "Traklin.ini";
-  const std::pair<const char*, int> rows[] = {{"150", 100}, {"101", 100}, {"100", 100},
-                                              {"37", 37},   {"0", 0},     {"-5", 0}};
-  for (const auto& [text, expected] : rows) {
-    SCOPED_TRACE(text);
-    WriteText(path, std::string("[LEVEL]\nRANDOMFREIGHTSNUMBERDEVIATION=") + text + "\n");
+  for (const auto& [text, expected] :
+       {std::pair{"150", 100}, std::pair{"37", 37}, std::pair{"-5", 0}}) {
+    WriteText(ini, std::string("[LEVEL]\nRANDOMFREIGHTSNUMBERDEVIATION=") + text + "\n");
     TSettings s;
-    EXPECT_TRUE(ReadGeneralSettings(path, s).empty());
-    EXPECT_EQ(s.RandomFreightsNumberDeviation, expected);
+    EXPECT_TRUE(ReadGeneralSettings(ini, s).empty());
+    EXPECT_EQ(s.RandomFreightsNumberDeviation, expected) << text;
   }
 }
 
-TEST_F(SettingsFileTest, AnyNonZeroBooleanIsTrue) {
-  const auto path = dir_ / "Traklin.ini";
-  WriteText(path,
-            "[gid]\ngidenabled=2\nscalekmonly=0\n"
-            "[SOUND]\nREQUESTRINGS=0\nMESSAGERINGS=-1\n"
-            "[MESSAGES]\nNOTIFIESFROMPOSTS=7\nNOTIFIESOFUNPLANNEDSTOPS=0\n");
-  TSettings s;
-  EXPECT_TRUE(ReadGeneralSettings(path, s).empty());
-  EXPECT_TRUE(s.GidEnabled);
-  EXPECT_FALSE(s.ScaleKmOnly);
-  EXPECT_FALSE(s.RequestRings);
-  EXPECT_TRUE(s.MessageRings);
-  EXPECT_TRUE(s.NotifiesFromPosts);
-  EXPECT_FALSE(s.NotifiesOfUnplannedStops);
-}
-
-const char kMalformedFile[] =
-    "[VIEW]\nRESOLUTION=abc\nCOLORLAMPLPLIT=255\n"
-    "[GID]\nSCALEPERCENTS=1.5\nGIDENABLED=1\n"
-    "[MESSAGES]\nNOTIFIESOFUNPLANNEDSTOPS=\n";
-
-TEST_F(SettingsFileTest, MalformedValueAtStartUpFallsBackToItsDefaultAndIsReported) {
-  const auto path = dir_ / "Traklin.ini";
-  WriteText(path, kMalformedFile);
+TEST_F(SettingsFileTest, MalformedValueFallsBackToItsDefaultOrInStrictModeChangesNothing) {
+  // Malformed values among good ones, any non-zero boolean true, sections in any case.
+  WriteText(ini,
+            "[VIEW]\nRESOLUTION=abc\nCOLORLAMPLPLIT=255\n[gid]\nSCALEPERCENTS=1.5\ngidenabled=2\n"
+            "scalekmonly=0\n[SOUND]\nREQUESTRINGS=0\nMESSAGERINGS=-1\n"
+            "[MESSAGES]\nNOTIFIESOFUNPLANNEDSTOPS=\nNOTIFIESFROMPOSTS=7\n");
   TSettings s;
   s.Resolution = 3;
-  const TSettingsProblems problems = ReadGeneralSettings(path, s);
-  EXPECT_EQ(problems, (TSettingsProblems{"VIEW/RESOLUTION: abc", "GID/SCALEPERCENTS: 1.5",
-                                         "MESSAGES/NOTIFIESOFUNPLANNEDSTOPS: "}));
+  EXPECT_EQ(ReadGeneralSettings(ini, s),
+            (TSettingsProblems{"VIEW/RESOLUTION: abc", "GID/SCALEPERCENTS: 1.5",
+                               "MESSAGES/NOTIFIESOFUNPLANNEDSTOPS: "}));
+  EXPECT_EQ(
+      std::tie(s.Resolution, s.ColorLampLPLit, s.ScalePercents, s.GidEnabled, s.ScaleKmOnly,
+               s.RequestRings, s.MessageRings, s.NotifiesOfUnplannedStops, s.NotifiesFromPosts),
+      std::tuple(0, 255u, 40, true, false, false, true, true, true));
+
+  TSettings strict;
+  strict.Resolution = 3;
+  EXPECT_THAT(
+      [&] { ReadGeneralSettings(ini, strict, TSettingsReadMode::Strict); },
+      ::testing::ThrowsMessage<TSettingsError>("Illegal setting value VIEW/RESOLUTION: abc"));
+  EXPECT_EQ(std::tie(strict.Resolution, strict.ColorLampLPLit, strict.GidEnabled),
+            std::tuple(3, TSettings{}.ColorLampLPLit, false));
+}
+
+TEST_F(SettingsFileTest, UnreadableFileGivesDefaultsAndAProblemOrAStrictErrorAndIsKept) {
+  fs::create_directories(ini / "keep");  // a directory where the file should be
+  TSettings s;
+  s.Resolution = 3;
+  EXPECT_EQ(ReadGeneralSettings(ini, s),
+            TSettingsProblems{"Cannot read " + ini.string() + ": Is a directory"});
   EXPECT_EQ(s.Resolution, 0);
-  EXPECT_EQ(s.ScalePercents, 40);
-  EXPECT_TRUE(s.NotifiesOfUnplannedStops);
-  EXPECT_EQ(s.ColorLampLPLit, 255u);
-  EXPECT_TRUE(s.GidEnabled);
+  EXPECT_THROW(ReadGeneralSettings(ini, s, TSettingsReadMode::Strict), IniError);
+  EXPECT_THROW(WriteSettings(ini, TSettings{}), IniError);
+  EXPECT_TRUE(fs::is_directory(ini / "keep"));
 }
 
-TEST_F(SettingsFileTest, MalformedValueInStrictModeNamesKeyAndValueAndChangesNothing) {
-  const auto path = dir_ / "Traklin.ini";
-  WriteText(path, kMalformedFile);
-  TSettings s;
-  s.Resolution = 3;
-  s.ColorLampLPLit = 1;
-  try {
-    ReadGeneralSettings(path, s, TSettingsReadMode::Strict);
-    FAIL() << "no error";
-  } catch (const TSettingsError& e) {
-    EXPECT_STREQ(e.what(), "Illegal setting value VIEW/RESOLUTION: abc");
-    EXPECT_EQ(e.Section, "VIEW");
-    EXPECT_EQ(e.Key, "RESOLUTION");
-    EXPECT_EQ(e.Value, "abc");
-  }
-  EXPECT_EQ(s.Resolution, 3);
-  EXPECT_EQ(s.ColorLampLPLit, 1u);
-}
-
-TEST_F(SettingsFileTest, UnreadableFileGivesDefaultsAndAProblemOrAStrictError) {
-  const auto path = dir_ / "Traklin.ini";
-  std::filesystem::create_directories(path);  // a directory where the file should be
-  TSettings s;
-  s.Resolution = 3;
-  const TSettingsProblems problems = ReadGeneralSettings(path, s);
-  ASSERT_EQ(problems.size(), 1u);
-  EXPECT_EQ(problems[0], "Cannot read " + path.string() + ": Is a directory");
-  EXPECT_EQ(s.Resolution, 0);
-  EXPECT_THROW(ReadGeneralSettings(path, s, TSettingsReadMode::Strict), IniError);
-}
-
-TEST_F(SettingsFileTest, FreightPairsAreOrderedByParityAndCountedOnce) {
-  const auto path = dir_ / "Traklin.ini";
-  WriteText(path,
-            "[LEVEL]\n"
-            "RANDOMFREIGHTSFROM5TO9=3\n"
+TEST_F(SettingsFileTest, FreightPairsAreOrderedByParityCountedOnceAndBadCountsReadAsZero) {
+  WriteText(ini,
+            "[LEVEL]\nRANDOMFREIGHTSFROM5TO9=x\n"
             "RANDOMFREIGHTSFROM9TO5=99\n"  // the pair is read in its own order only
-            "RANDOMFREIGHTSFROM7TO3=12\n"
+            "RANDOMFREIGHTSFROM7TO3=-4\nRANDOMFREIGHTSFROM4TO6=2\n"
             "RANDOMFREIGHTSFROM1TO2=50\n");  // the passenger plan's points
   TSettings s;
   s.RandomFreights = {{1, 1, 1}};
-  EXPECT_TRUE(ReadDistrictSettings(path, FreightDistrict(), s).empty());
-  EXPECT_EQ(s.RandomFreights, (TRandomFreightsData{{5, 9, 3}, {7, 3, 12}, {4, 6, 0}}));
-  EXPECT_EQ(s.RandomFreightsTotal, 15);
-}
-
-TEST_F(SettingsFileTest, BadFreightCountsReadAsZero) {
-  const auto path = dir_ / "Traklin.ini";
-  WriteText(path,
-            "[LEVEL]\nRANDOMFREIGHTSFROM5TO9=x\nRANDOMFREIGHTSFROM7TO3=-4\n"
-            "RANDOMFREIGHTSFROM4TO6=2\n");
-  TSettings s;
-  EXPECT_EQ(ReadDistrictSettings(path, FreightDistrict(), s),
+  EXPECT_EQ(ReadDistrictSettings(ini, FreightDistrict(), s),
             TSettingsProblems{"LEVEL/RANDOMFREIGHTSFROM5TO9: x"});
   EXPECT_EQ(s.RandomFreights, (TRandomFreightsData{{5, 9, 0}, {7, 3, 0}, {4, 6, 2}}));
   EXPECT_EQ(s.RandomFreightsTotal, 2);
-  EXPECT_THROW(ReadDistrictSettings(path, FreightDistrict(), s, TSettingsReadMode::Strict),
+  EXPECT_THROW(ReadDistrictSettings(ini, FreightDistrict(), s, TSettingsReadMode::Strict),
                TSettingsError);
   EXPECT_EQ(s.RandomFreightsTotal, 2);
-}
-
-TEST_F(SettingsFileTest, MissingConfigDirectoryIsCreatedAndNoTemporaryFileRemains) {
-  const auto path = dir_ / "config" / "Traklin.ini";
-  WriteSettings(path, TSettings{});
-  WriteSettings(path, TSettings{});
-  EXPECT_EQ(ReadText(path), kDefaultsFile);
-  int entries = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_ / "config")) {
-    ++entries;
-  }
-  EXPECT_EQ(entries, 1);
-}
-
-TEST_F(SettingsFileTest, UnreadableFileIsNotOverwritten) {
-  const auto path = dir_ / "Traklin.ini";
-  std::filesystem::create_directories(path / "keep");
-  EXPECT_THROW(WriteSettings(path, TSettings{}), IniError);
-  EXPECT_TRUE(std::filesystem::is_directory(path / "keep"));
 }
 
 }  // namespace

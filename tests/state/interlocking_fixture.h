@@ -1,19 +1,21 @@
-// Small hand-built districts and a recording console for the interlocking tests.
+// A district read from text and brought up as the start-up does (reader, set-up, StateInit),
+// with a seeded generator and a console that records every message.
 #pragma once
 
-#include <algorithm>
-#include <array>
-#include <initializer_list>
+#include <gtest/gtest.h>
+
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "area/area_queries.h"
+#include "area/area_reader.h"
+#include "area/district_setup.h"
 #include "state/interlocking.h"
-#include "state/simulation.h"
+#include "text_districts.h"
 
 namespace traklin::fixtures {
 
-/// Records every message; answers questions with a fixed reply.
+/// Records every message and counts the saves; questions are answered yes.
 class RecordingConsole : public ConsoleServices {
  public:
   void NotifyDispatcher(const std::string& text) override { notes.push_back(text); }
@@ -24,114 +26,91 @@ class RecordingConsole : public ConsoleServices {
     notes.push_back(text);
     return true;
   }
-  bool SaveLastState(bool) override { return true; }
+  bool SaveLastState(bool) override {
+    ++saves;
+    return saveSucceeds;
+  }
   std::vector<std::string> notes;
-};
-
-/// Builds district records directly: sections 1..sectCount-1, links, signals, routes.
-class DistrictBuilder {
- public:
-  DistrictBuilder(TAreaData& area, int sectCount, int lampCount) : a_(area) {
-    a_.SectCount = sectCount;
-    a_.SlSects.assign(sectCount + 1, TSlSectData{});
-    a_.Sekzs.assign(sectCount + 1, 0);
-    a_.GraphLamps.assign(lampCount, TGraphLampData{});
-    a_.BaseYear = 2010;
-  }
-
-  /// Consecutive sections become straight neighbours, the odd direction running along the list.
-  DistrictBuilder& Line(std::initializer_list<int> sections) {
-    int prev = 0;
-    for (int s : sections) {
-      a_.SlSects[s].Length = 100;
-      if (prev > 0) {
-        a_.SlSects[prev].Straight[1] = s;
-        a_.SlSects[s].Straight[0] = prev;
-      }
-      prev = s;
-    }
-    return *this;
-  }
-
-  /// Switch w at the odd end of `at`, whose side branch leads to `side`.
-  DistrictBuilder& OddSwitch(int w, int at, int side) {
-    if (static_cast<int>(a_.Strels.size()) <= w) a_.Strels.resize(w + 1);
-    a_.SwitchCount = std::max(a_.SwitchCount, w);
-    a_.Strels[w].Section = at;
-    a_.Strels[w].OddEnd = 1;
-    a_.SlSects[at].Switch[1] = w;
-    a_.SlSects[at].Side[1] = side;
-    a_.SlSects[side].Straight[0] = at;
-    return *this;
-  }
-
-  int Signal(int section, int dir, int lamp, int kind, int lp, int next = -1) {
-    TSemaphoreData sem;
-    sem.Kind = static_cast<std::uint8_t>(kind);
-    sem.Direction = static_cast<std::uint8_t>(dir);
-    sem.Lamp = lamp;
-    sem.Section = section;
-    sem.Next = next;
-    sem.LP = lp;
-    a_.Semaphores.push_back(sem);
-    const int index = static_cast<int>(a_.Semaphores.size()) - 1;
-    a_.SlSects[section].Semaphore[dir] = index;
-    return index;
-  }
-
-  /// A station LP with its code; its tracks are (section, first lamp, lamp count).
-  DistrictBuilder& Station(int code, std::initializer_list<std::array<int, 3>> tracks) {
-    TPutData lp;
-    lp.Code = code;
-    for (const auto& t : tracks) {
-      TTrackData track;
-      track.Section = t[0];
-      track.FirstLamp = t[1];
-      track.LampCount = t[2];
-      lp.Tracks.push_back(track);
-    }
-    lp.TrackCount = static_cast<int>(lp.Tracks.size());
-    a_.Puts.push_back(lp);
-    a_.LPCount = static_cast<int>(a_.Puts.size());
-    a_.StationCount = a_.LPCount;
-    a_.GraphFragms.resize(a_.StationCount);
-    TLPRoutesData table;
-    table.Code = code;
-    a_.TrainRoutes.push_back(table);
-    return *this;
-  }
-
-  /// A route of LP lp over the sections in order; switches as (number, minus).
-  int Route(int lp, std::initializer_list<int> sections,
-            std::initializer_list<std::pair<int, bool>> switches, int startKind, int endKind) {
-    TTrainRouteData rt;
-    rt.StartKind = startKind;
-    rt.EndKind = endKind;
-    int k = 0;
-    for (int s : sections) rt.Sections[k++] = s;
-    rt.FirstSection = rt.Sections[0];
-    rt.LastSection = rt.Sections[k - 1];
-    k = 0;
-    for (const auto& [w, minus] : switches) {
-      rt.Switches[k] = w + a_.SwitchPosBase * (minus ? 1 : 0);
-      rt.SwitchNumber[k] = w;
-      rt.SwitchMinus[k] = minus ? 1 : 0;
-      ++k;
-    }
-    TLPRoutesData& table = a_.TrainRoutes[lp];
-    table.SwitchCount = std::max(table.SwitchCount, k);
-    table.Routes.push_back(rt);
-    table.RouteCount = static_cast<int>(table.Routes.size());
-    return table.RouteCount - 1;
-  }
-
- private:
-  TAreaData& a_;
+  int saves = 0;
+  bool saveSucceeds = true;
 };
 
 /// Runs n simulation steps of half a second.
 inline void Steps(Simulation& sim, int n) {
   for (int i = 0; i < n; ++i) sim.SimulationStep(kStepLength);
 }
+
+/// Starts on the controlled station; a test may start again on another district.
+class InterlockingTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Start(); }
+  /// Reads the text and runs the set-up and StateInit; a failure fails the test.
+  void Start(const text_districts::TextDistrict& district = text_districts::ControlledStation()) {
+    try {
+      LoadAreaDataFromBytes(district.Bytes(), sim.AreaData, sim.MaxSpeedLimit, sim.ReadDataError);
+      PrepareDistrict(sim.AreaData, SetupOptions{});
+    } catch (const std::exception& e) {
+      FAIL() << e.what();
+    }
+    sim.Console = &console;
+    sim.Random.Seed(11);
+    Restart();
+  }
+  /// StateInit again, after a test has changed the district.
+  void Restart() {
+    StateInit(sim, DateParts{2026, 3, 15});
+    sim.LastSaveTime = sim.State.ClockTime;
+  }
+
+  TTrainRouteData& Route(int r, int lp = 0) { return sim.AreaData.TrainRoutes[lp].Routes[r]; }
+  /// The signal standing on section s for direction d (-1 when none).
+  int Signal(int s, int d) const { return sim.AreaData.SlSects[s].Semaphore[d]; }
+  /// The signal at the start of a route: on its first section, for the direction of its first
+  /// half.
+  int StartSignal(int r, int lp = 0) {
+    const TTrainRouteData& rt = Route(r, lp);
+    return Signal(rt.FirstSection, RouteDirection(rt) ^ (rt.Flags[0] & 1));
+  }
+  TSemaphoreLightData& Light(int signal) { return sim.State.Semaphores[signal]; }
+  TLampControlData& Lamp(int lamp) { return sim.State.Lamps[lamp]; }
+
+  /// Section halves locked by route r of LP 0, or by any route when r < 0.
+  int LockedHalves(int r = -1) const {
+    auto by = [&](int route, int lp) { return r < 0 ? route != -1 : route == r && lp == 0; };
+    int n = 0;
+    for (const TSectionSchuntData& x : sim.State.Sects)
+      n += by(x.ROUTE_EVEN, x.LP_EVEN) + by(x.ROUTE_ODD, x.LP_ODD);
+    return n;
+  }
+
+  /// Runs steps until the predicate holds, at most `limit`; returns the steps or -1.
+  template <typename Pred>
+  int StepsUntil(Pred done, int limit = 100) {
+    for (int n = 1; n <= limit; ++n) {
+      Steps(sim, 1);
+      if (done()) return n;
+    }
+    return -1;
+  }
+  /// Orders the route (or its release) and returns the steps until it is set (released).
+  int SetRoute(int r, int lp = 0) {
+    EXPECT_TRUE(OrderRoute(sim, lp, r));
+    return StepsUntil([&] { return RouteIsSet(sim, lp, r); });
+  }
+  int ReleaseRoute(int r, int lp = 0) {
+    EXPECT_TRUE(CancelRoute(sim, lp, r));
+    return StepsUntil([&] { return !RouteIsPending(sim, lp, r); });
+  }
+
+  /// Puts train 0 (created when missing) on both halves of section s.
+  void Occupy(int s) {
+    if (sim.State.Trains.empty()) sim.State.Trains.emplace_back();
+    sim.State.Sects[s].TRN_EVEN = sim.State.Sects[s].TRN_ODD = 0;
+  }
+  void Vacate(int s) { sim.State.Sects[s].TRN_EVEN = sim.State.Sects[s].TRN_ODD = -1; }
+
+  Simulation sim;
+  RecordingConsole console;
+};
 
 }  // namespace traklin::fixtures

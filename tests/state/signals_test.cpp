@@ -1,206 +1,126 @@
-// Signal aspects and signal lamps: routes, occupancy, block signals, shared lamps.
-#include <gtest/gtest.h>
-
-#include "station_fixture.h"
+// Signal aspects and signal lamps on the districts of text_districts.h: station signals under
+// routes, block signals under occupancy, shared and second lamps; and the chains of a duty
+// officer's station across a parity flip.
+#include "interlocking_fixture.h"
 
 namespace traklin::fixtures {
 namespace {
 
-using SignalsTest = StationTest;
+using SignalTest = InterlockingTest;
 
-TEST_F(SignalsTest, SignalOpensWhenItsRouteIsSetAndTurnsItsLampGreen) {
-  ASSERT_TRUE(OrderRoute(sim, 0, R0));
-  Steps(sim, 4);
-  EXPECT_TRUE(Light(S0).CLOSED);
-  EXPECT_FALSE(Lamp(10).GREEN);
-  Steps(sim, 1);  // set
-  EXPECT_EQ(Light(S0).SECT_NEXT, 4);
-  EXPECT_FALSE(Light(S0).CLOSED);
-  EXPECT_TRUE(Lamp(10).GREEN);
-  EXPECT_TRUE(Light(S0).NEXT_WARNING);  // S1 has no route beyond it
-  EXPECT_FALSE(Light(S0).SIDE_WARNING);
-}
-
-TEST_F(SignalsTest, SignalStaysClosedWhileTheNextSignalsSectionOrTheSectionBeyondIsOccupied) {
-  for (int occupied : {4, 3}) {
+TEST_F(SignalTest, SignalStaysClosedWhileTheNextSignalsSectionOrTheOneBeyondIsOccupied) {
+  const int entry = Signal(3, kOdd);  // route 0 leads it to the exit on section 5
+  ASSERT_EQ(SetRoute(0), 5);
+  for (int occupied : {5, 4}) {
     SCOPED_TRACE(occupied);
-    Init();
-    ASSERT_EQ(SetRoute(R0), 5);
     Occupy(occupied);
     Steps(sim, 1);
-    EXPECT_TRUE(Light(S0).CLOSED);
-    EXPECT_FALSE(Lamp(10).GREEN);
+    EXPECT_TRUE(Light(entry).CLOSED && !Lamp(16).GREEN);
     Vacate(occupied);
     Steps(sim, 1);
-    EXPECT_FALSE(Light(S0).CLOSED);
-    EXPECT_TRUE(Lamp(10).GREEN);
+    EXPECT_TRUE(!Light(entry).CLOSED && Lamp(16).GREEN);
   }
 }
 
-TEST_F(SignalsTest, ReleaseDarkensTheLampThroughPrevSectNext) {
-  ASSERT_EQ(SetRoute(R0), 5);
-  ASSERT_TRUE(CancelRoute(sim, 0, R0));
-  Steps(sim, 1);
-  EXPECT_EQ(Light(S0).SECT_NEXT, 0);
-  EXPECT_TRUE(Light(S0).CLOSED);
-  EXPECT_FALSE(Lamp(10).GREEN);
-  EXPECT_EQ(Light(S0).PREV_SECT_NEXT, 0);  // consumed by the lamp update
+TEST_F(SignalTest, StationSignalBeforeALongSingleBlockPeregonAnnouncesNoStop) {
+  const int exit = Signal(5, kEven);
+  for (bool spare : {false, true}) {
+    Restart();
+    sim.AreaData.SlSects[3].Spare = spare;
+    ASSERT_EQ(SetRoute(6), 5);  // from track I to the block signal on 3,
+    Occupy(2);                  // which closes
+    Steps(sim, 1);
+    EXPECT_FALSE(Light(exit).CLOSED);
+    EXPECT_EQ(Light(exit).NEXT_WARNING, !spare);
+  }
 }
 
-TEST_F(SignalsTest, RouteOverAReverseSwitchGivesTheSideWarning) {
-  ASSERT_EQ(SetRoute(R1), 5);
-  EXPECT_FALSE(Light(S0).CLOSED);
-  EXPECT_TRUE(Light(S0).SIDE_WARNING);
-  EXPECT_TRUE(Light(S0).NEXT_WARNING);
-}
-
-TEST_F(SignalsTest, OpenNextSignalLiftsTheNextWarning) {
-  ASSERT_EQ(SetRoute(R0), 5);
-  ASSERT_EQ(SetRoute(R2), 5);
-  EXPECT_FALSE(Light(S1).CLOSED);
-  EXPECT_FALSE(Light(S0).NEXT_WARNING);
-  Occupy(6);
-  Steps(sim, 1);
-  EXPECT_TRUE(Light(S1).CLOSED);
-  EXPECT_TRUE(Light(S0).NEXT_WARNING);
-}
-
-TEST_F(SignalsTest, StationSignalBeforeALongSingleBlockPeregonShowsNoWarning) {
-  sim.AreaData.SlSects[4].Spare = 1;
-  ASSERT_EQ(SetRoute(R0), 5);
-  EXPECT_FALSE(Light(S0).NEXT_WARNING);
-  EXPECT_FALSE(Light(S0).SIDE_WARNING);
-}
-
-TEST_F(SignalsTest, RouteTowardsANumberedThroatLightsTheSecondLamp) {
-  // Throat of station 1 whose first signal ahead from its entry section 6 is S2.
-  for (int number : {1, 0}) {
-    SCOPED_TRACE(number);
-    sim.AreaData.GorlStanzs.assign(1, TGorlStanzData{});
-    TGorlStanzData& g = sim.AreaData.GorlStanzs[0];
-    g.Code = 1;
-    g.Parity = kOdd;
-    g.Number = number;
-    g.EntrySection = 6;
-    Init();
-    const int lit = number > 0 ? 21 : 20;
-    const int dark = number > 0 ? 20 : 21;
-    ASSERT_EQ(SetRoute(R2), 5);
-    EXPECT_TRUE(Lamp(lit).GREEN);
-    EXPECT_FALSE(Lamp(dark).GREEN);
-    ASSERT_EQ(ReleaseRoute(R2), 5);
+TEST_F(SignalTest, RouteTowardsANumberedThroatLightsTheSecondLampIfThereIsOne) {
+  // Exit 18 (route 2) leads to the throat entered at section 8; exit 21, the last lamp of
+  // the table (route 7), to the throat entered at section 3.
+  // route, throat number, the lamp lit, the lamp left dark
+  for (const auto [route, number, lit, dark] :
+       {std::array{2, 1, 19, 18}, std::array{2, 0, 18, 19}, std::array{7, 1, 21, 0}}) {
+    SCOPED_TRACE(route * 10 + number);
+    sim.AreaData.GorlStanzs.resize(2);
+    sim.AreaData.GorlStanzs[0] = TGorlStanzData{1, kEven, number, 0, 0, 0, 0, 3, 0};
+    sim.AreaData.GorlStanzs[1] = TGorlStanzData{1, kOdd, number, 0, 0, 0, 0, 8, 0};
+    Restart();
+    ASSERT_EQ(SetRoute(route), 5);
+    EXPECT_TRUE(Lamp(lit).GREEN && !Lamp(dark).GREEN);
+    ASSERT_EQ(ReleaseRoute(route), 5);
     EXPECT_FALSE(Lamp(lit).GREEN);
   }
 }
 
-TEST_F(SignalsTest, SecondLampBeyondTheLampTableFallsBackToTheFirst) {
-  sim.AreaData.GorlStanzs.assign(1, TGorlStanzData{});
-  sim.AreaData.GorlStanzs[0].Code = 1;
-  sim.AreaData.GorlStanzs[0].Parity = kOdd;
-  sim.AreaData.GorlStanzs[0].Number = 1;
-  sim.AreaData.GorlStanzs[0].EntrySection = 6;
-  sim.AreaData.Semaphores[S1].Lamp = 63;  // the last lamp of the table
-  Init();
-  ASSERT_EQ(SetRoute(R2), 5);
-  EXPECT_TRUE(Lamp(63).GREEN);
+TEST_F(SignalTest, SignalOnASwitchSectionIsReportedWhenItWouldOpen) {
+  const int entry = Signal(3, kOdd);
+  sim.AreaData.Semaphores[entry].Section = 4;  // moved onto the end of switch 1
+  Light(entry).SECT_NEXT = 5;
+  Steps(sim, 1);
+  EXPECT_EQ(console.notes, std::vector<std::string>{"Светофор на секции со стрелкой 04h"});
+  EXPECT_FALSE(Light(entry).CLOSED);
 }
 
-TEST_F(SignalsTest, SignalOnASwitchSectionIsReportedWhenItWouldOpen) {
-  TSemaphoreData sem;
-  sem.Kind = 3;
-  sem.Direction = kOdd;
-  sem.Lamp = 17;
-  sem.Section = 3;
-  sem.LP = 0;
-  sim.AreaData.Semaphores.push_back(sem);
-  Init();
-  const int i = static_cast<int>(sim.AreaData.Semaphores.size()) - 1;
-  sim.State.Semaphores[i].SECT_NEXT = 4;
-  sim.State.Semaphores[i].DIR_NEXT = kOdd;
-  Steps(sim, 2);
-  ASSERT_EQ(console.notes.size(), 2u);
-  EXPECT_EQ(console.notes[0], "Светофор на секции со стрелкой 03h");
-  EXPECT_FALSE(sim.State.Semaphores[i].CLOSED);
+TEST_F(SignalTest, BlockSignalsFollowOccupancyWithoutAnyRouteAndShareALamp) {
+  const int odd1 = Signal(1, kOdd), odd2 = Signal(2, kOdd), even3 = Signal(3, kEven);
+  // The block signals have no lamps here: the first two odd ones share block lamp 2.
+  sim.AreaData.Semaphores[odd1].Lamp = sim.AreaData.Semaphores[odd2].Lamp = 2;
+  Steps(sim, 1);  // free blocks: open, and no stop announced
+  EXPECT_FALSE(Light(odd1).CLOSED || Light(odd2).CLOSED || Light(even3).CLOSED);
+  EXPECT_TRUE(Lamp(2).GREEN && !Light(odd1).NEXT_WARNING);
+  // A train on 3 closes the odd signal on 2, and the one before announces the stop; the
+  // lamp they share stays lit while the first is open.
+  Occupy(3);
+  Steps(sim, 1);
+  EXPECT_TRUE(Light(odd2).CLOSED && Light(odd1).NEXT_WARNING && Lamp(2).GREEN);
+  // A train on 2 closes the two signals leading into it, and the shared lamp goes dark.
+  Occupy(2);
+  Steps(sim, 1);
+  EXPECT_TRUE(Light(odd1).CLOSED && Light(even3).CLOSED);
+  EXPECT_FALSE(Lamp(2).GREEN || Light(Signal(2, kEven)).CLOSED);
+  Vacate(2);
+  Vacate(3);
+  Steps(sim, 1);
+  EXPECT_FALSE(Light(odd1).CLOSED || Light(even3).CLOSED || Light(odd2).CLOSED);
+  EXPECT_TRUE(Lamp(2).GREEN);
+  EXPECT_EQ(console.notes, std::vector<std::string>{});
 }
 
-// A peregon of four sections with two block signals.
-//
-//     B0>         B1>
-//  [1]----[2]----[3]----[4]
-class BlockSignalsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    DistrictBuilder b(sim.AreaData, 5, 32);
-    b.Line({1, 2, 3, 4});
-    B0 = b.Signal(1, kOdd, 20, 2, -1);
-    B1 = b.Signal(3, kOdd, 21, 2, -1);
-    sim.Console = &console;
-    sim.Random.Seed(1);
+TEST_F(SignalTest, EveryChainOfTheDutyStationIsSetOpensItsSignalAndIsReleased) {
+  Start(text_districts::DutyStationWithFlip());
+  const std::vector<TChainData>& chains = sim.AreaData.TrainRoutes[0].Chains;
+  ASSERT_EQ(chains.size(), 8u);
+  for (int c = 0; c < 8; ++c) {
+    SCOPED_TRACE(c);
+    const int r = chains[c].Routes[0];
+    const int g = StartSignal(r);
+    ASSERT_GE(g, 0);
+    OrderChain(sim, 0, c);
+    EXPECT_TRUE(ChainIsPending(sim, 0, c));
+    EXPECT_EQ(StepsUntil([&] { return ChainIsSet(sim, 0, c); }), 5);
+    EXPECT_TRUE(!Light(g).CLOSED && Lamp(sim.AreaData.Semaphores[g].Lamp).GREEN);
+    EXPECT_EQ(ReleaseRoute(r), 5);
+    EXPECT_TRUE(Light(g).CLOSED && LockedHalves() == 0);
   }
-  void Init() {
-    StateInit(sim, DateParts{2026, 7, 1});
-    sim.LastSaveTime = sim.State.ClockTime;
-    sim.State.Trains.resize(1);
-  }
-  void Put(int s, int train) { sim.State.Sects[s].TRN_ODD = train; }
-
-  Simulation sim;
-  RecordingConsole console;
-  int B0 = -1, B1 = -1;
-};
-
-TEST_F(BlockSignalsTest, BlockSignalWatchesUpToTheNextSignal) {
-  Init();
-  EXPECT_EQ(sim.State.Semaphores[B0].SECT_NEXT, 3);  // section 2 has no signal of its own
-  EXPECT_EQ(sim.State.Semaphores[B1].SECT_NEXT, 4);  // nothing beyond 4
-  EXPECT_TRUE(sim.State.Semaphores[B0].CLOSED);
+  EXPECT_EQ(console.notes, std::vector<std::string>{});
 }
 
-TEST_F(BlockSignalsTest, BlockSignalFollowsOccupancyWithoutAnyRoute) {
-  Init();
-  Steps(sim, 1);
-  EXPECT_FALSE(sim.State.Semaphores[B0].CLOSED);
-  EXPECT_TRUE(sim.State.Lamps[20].GREEN);
-  for (int s : {2, 3}) {
-    SCOPED_TRACE(s);
-    Put(s, 0);
-    Steps(sim, 1);
-    EXPECT_TRUE(sim.State.Semaphores[B0].CLOSED);
-    EXPECT_FALSE(sim.State.Lamps[20].GREEN);
-    Put(s, -1);
-    Steps(sim, 1);
-    EXPECT_FALSE(sim.State.Semaphores[B0].CLOSED);
-    EXPECT_TRUE(sim.State.Lamps[20].GREEN);
-  }
-  EXPECT_FALSE(sim.State.Semaphores[B0].NEXT_WARNING);  // B1 is open
-  Put(4, 0);
-  Steps(sim, 1);
-  EXPECT_TRUE(sim.State.Semaphores[B1].CLOSED);
-  EXPECT_TRUE(sim.State.Semaphores[B0].NEXT_WARNING);
-}
+TEST_F(SignalTest, EntryOverTheFlipLocksThePeregonHalfThatADepartureNeeds) {
+  Start(text_districts::DutyStationWithFlip());
+  // Route 2: from the odd throat (7, 6, 5) onto track 2; route 5: track I (4, 6, 7) out.
+  ASSERT_EQ(SetRoute(2), 5);
+  const TSectionSchuntData& x = sim.State.Sects[7];
+  EXPECT_EQ(std::tie(x.ROUTE_ODD, x.ROUTE_EVEN, sim.State.Switches[2]), std::tuple(2, -1, 1));
+  const TSemaphoreLightData& entry = Light(Signal(7, kOdd));
+  EXPECT_EQ(std::tuple(entry.SECT_NEXT, entry.DIR_NEXT, entry.SIDE_WARNING),
+            std::tuple(5, kEven, true));
 
-TEST_F(BlockSignalsTest, LampSharedByTwoSignalsStaysLitWhileEitherIsOpen) {
-  sim.AreaData.Semaphores[B1].Lamp = 20;
-  Init();
-  Steps(sim, 1);
-  ASSERT_TRUE(sim.State.Lamps[20].GREEN);
-  Put(2, 0);  // closes B0 only
-  Steps(sim, 1);
-  EXPECT_TRUE(sim.State.Semaphores[B0].CLOSED);
-  EXPECT_FALSE(sim.State.Semaphores[B1].CLOSED);
-  EXPECT_TRUE(sim.State.Lamps[20].GREEN);
-  Put(4, 0);  // closes B1 too
-  Steps(sim, 1);
-  EXPECT_FALSE(sim.State.Lamps[20].GREEN);
-}
-
-TEST_F(BlockSignalsTest, NonexistentTrainKeepsTheSignalClosedAndIsReported) {
-  Init();
-  Put(3, 7);
-  Steps(sim, 1);
-  EXPECT_TRUE(sim.State.Semaphores[B0].CLOSED);
-  ASSERT_FALSE(console.notes.empty());
-  EXPECT_EQ(console.notes[0], "Секция 03h занята несуществующим поездом, номер в списке был 7");
+  ASSERT_TRUE(OrderRoute(sim, 0, 5));
+  Steps(sim, 20);
+  EXPECT_TRUE(RouteIsPending(sim, 0, 5) && Light(Signal(4, kOdd)).CLOSED);
+  EXPECT_EQ(sim.State.Switches[2], 1);  // the waiting route never throws it back
+  EXPECT_EQ(console.notes, std::vector<std::string>{});
 }
 
 }  // namespace

@@ -60,6 +60,34 @@ class TextDistrict {
   std::vector<std::pair<std::string, std::string>> sections_;
 };
 
+/// The 27 sections in file order, all empty ("65535") but for one locomotive type, one
+/// locomotive record and the train number range; `own` replaces sections of a district.
+inline TextDistrict WithDefaults(std::vector<std::string> header,
+                                 std::vector<std::pair<std::string, std::string>> own) {
+  std::vector<std::pair<std::string, std::string>> sections;
+  for (const char* name :
+       {"Data_Graph_Fragm",   "Data_Graph_Vid",      "Data_Graph_Peregon", "Data_Graph_Lamp",
+        "Data_Sekz",          "Data_Stanz",          "Data_Gorl_Stanz",    "Data_Put",
+        "Data_Str",           "Data_Gr_Str",         "Data_Sl_Sekz",       "Data_Marsh_P",
+        "Data_Marsh_M",       "Data_Spar_Gr_Str",    "Data_Lok",           "Data_Ost_Lok",
+        "Data_Peregon",       "Data_Graf_Pass_Ch",   "Data_Graf_Pass_N",   "Data_Graf_Gruz_Ch",
+        "Data_Graf_Gruz_N",   "Data_Podhod_Form",    "Data_Num_Poezd",     "Data_Plan_Form",
+        "DataS_RP_Name_Mnem", "DataS_RP_Name_Manip", "DataS_Stanz_Name"})
+    sections.emplace_back(name, "65535");
+  TextDistrict district(std::move(header), std::move(sections));
+  district.Set("Data_Lok", "2,1,100,20,120,0,100\n65535")
+      .Set("Data_Ost_Lok", "1,100,1,200,0,0")
+      .Set("Data_Num_Poezd", "2001,2999");
+  for (auto& [name, body] : own) district.Set(name, std::move(body));
+  return district;
+}
+
+// Columns of the tables below:
+//   Data_Graph_Peregon  lpA lpB xa ya xb yb drawn dir0 dir1 block0 block1 end
+//   Data_Put            code v2 tracks v4, then per track: section lamp count number mode kind v7
+//   Data_Sl_Sekz        sw1 st1 sd1 sw0 st0 sd0 len slen sig1 sig0 pass frei side
+//   Data_Gorl_Stanz     code value2 peregon low high
+
 // clang-format off
 /// Controlled station Цна (code 1, LP 0, value 2 = 0: no duty officer, no throats) between
 /// two graph peregons that leave the district. Odd runs to the right.
@@ -84,40 +112,21 @@ class TextDistrict {
 ///   3  32->41  6,7,8  sw2 minus    7  22->11  6,4,3  sw1 minus
 // clang-format on
 inline TextDistrict ControlledStation() {
-  return TextDistrict(
+  return WithDefaults(
       {"1", "1", "2", "10", "0", "1000", "0", "0", "2024"},
       {
           {"Data_Graph_Fragm", "0,0,400,100, 200,50, 1,1000, 0,0, 0"},
           {"Data_Graph_Vid", "1\n800,600,10\n200,50,0,1"},
           {"Data_Graph_Peregon",
-           "; lpA lpB xa ya xb yb drawn dir0 dir1 block0 block1 end\n"
-           "0,1, 0,0,0,0, 0, 0,0, 2,4, 1\n"
-           "1,0, 0,0,0,0, 0, 0,0, 5,6, 8\n"
-           "65535"},
+           "0,1, 0,0,0,0, 0, 0,0, 2,4, 1\n1,0, 0,0,0,0, 0, 0,0, 5,6, 8\n65535"},
           {"Data_Graph_Lamp",
-           "1,21\n"
-           "150,50,10\n"                               // 1 name lamp (replaced at start-up)
-           "10,50,10\n30,50,10\n50,50,10\n"            // 2..4 block lamps of peregon 1
-           "330,50,10\n350,50,10\n"                    // 5..6 block lamps of peregon 2
-           "80,50,5\n85,50,5\n85,55,105\n"             // 7..9 switch 1
-           "270,50,5\n265,50,5\n265,55,305\n"          // 10..12 switch 2
-           "120,50,20\n160,50,20\n"                    // 13..14 track I
-           "140,70,30\n"                               // 15 track 2
-           "60,45,2\n320,45,2\n"                       // 16..17 entry signals
-           "190,45,2\n190,65,2\n110,45,2\n110,65,2"},  // 18..21 exit signals
-          {"Data_Sekz", "65535"},
+           "1,21\n150,50,10\n10,50,10\n30,50,10\n50,50,10\n330,50,10\n350,50,10\n"
+           "80,50,5\n85,50,5\n85,55,105\n270,50,5\n265,50,5\n265,55,305\n120,50,20\n160,50,20\n"
+           "140,70,30\n60,45,2\n320,45,2\n190,45,2\n190,65,2\n110,45,2\n110,65,2"},
           {"Data_Stanz", "1,0,2, 1,0, 2,0"},
-          {"Data_Gorl_Stanz", "65535"},
-          {"Data_Put",
-           "; code v2 tracks v4, then section lamp count number mode kind v7\n"
-           "1,0,2,0\n"
-           "5,13,2,1001,1,0,0\n"
-           "6,15,1,2,1,0,0\n"
-           "65535"},
+          {"Data_Put", "1,0,2,0\n5,13,2,1001,1,0,0\n6,15,1,2,1,0,0\n65535"},
           {"Data_Str", "1,1,1\n4,1,0, 7,8,9\n7,2,0, 10,11,12\n65535"},
-          {"Data_Gr_Str", "65535"},
           {"Data_Sl_Sekz",
-           "; sw1 st1 sd1 sw0 st0 sd0 len slen sig1 sig0 pass frei side\n"
            "0,2,0, 0,0,0, 1000,0, 0,0, 80,60, 0\n"   // 1
            "0,3,0, 0,1,0, 1000,0, 0,0, 80,60, 0\n"   // 2
            "0,4,0, 0,2,0, 1000,0, 16,0, 80,60, 0\n"  // 3
@@ -128,28 +137,10 @@ inline TextDistrict ControlledStation() {
            "0,9,0, 0,7,0, 1000,0, 0,17, 80,60, 0\n"  // 8
            "0,0,0, 0,8,0, 1000,0, 0,0, 80,60, 0"},   // 9
           {"Data_Marsh_P",
-           "1,8,1\n"
-           "11,21, 0,0, 3,5, 1\n"
-           "11,22, 0,0, 3,6, 11\n"
-           "31,41, 0,0, 5,8, 2\n"
-           "32,41, 0,0, 6,8, 12\n"
-           "41,31, 0,0, 8,5, 2\n"
-           "41,32, 0,0, 8,6, 12\n"
-           "21,11, 0,0, 5,3, 1\n"
-           "22,11, 0,0, 6,3, 11\n"
-           "65535"},
-          {"Data_Marsh_M", "65535"},
-          {"Data_Spar_Gr_Str", "65535"},
-          {"Data_Lok", "2,1,100,20,120,0,100\n65535"},
-          {"Data_Ost_Lok", "1,100,1,200,0,0"},
+           "1,8,1\n11,21, 0,0, 3,5, 1\n11,22, 0,0, 3,6, 11\n31,41, 0,0, 5,8, 2\n"
+           "32,41, 0,0, 6,8, 12\n41,31, 0,0, 8,5, 2\n41,32, 0,0, 8,6, 12\n"
+           "21,11, 0,0, 5,3, 1\n22,11, 0,0, 6,3, 11\n65535"},
           {"Data_Peregon", "1,10,10, 1,10,10, 0, 1,5, 9,5\n1,10,10, 1,10,10, 0, 10,5, 19,5"},
-          {"Data_Graf_Pass_Ch", "65535"},
-          {"Data_Graf_Pass_N", "65535"},
-          {"Data_Graf_Gruz_Ch", "65535"},
-          {"Data_Graf_Gruz_N", "65535"},
-          {"Data_Podhod_Form", "65535"},
-          {"Data_Num_Poezd", "2001,2999"},
-          {"Data_Plan_Form", "65535"},
           {"DataS_RP_Name_Mnem", "ЦНА"},
           {"DataS_RP_Name_Manip", "Цна"},
           {"DataS_Stanz_Name",
@@ -178,46 +169,22 @@ inline TextDistrict ControlledStation() {
 /// 13 track I, 20 track 2, 14..19 the signals.
 // clang-format on
 inline TextDistrict DutyStationWithFlip() {
-  return TextDistrict(
+  return WithDefaults(
       {"2", "1", "2", "10", "0", "1000", "0", "0", "2024"},
       {
           {"Data_Graph_Fragm", "0,0,400,100, 200,50, 1,5000, 0,0, 0"},
           {"Data_Graph_Vid", "1\n800,600,10\n200,50,0,1"},
           {"Data_Graph_Peregon",
-           "; lpA lpB xa ya xb yb drawn dir0 dir1 block0 block1 end\n"
-           "2,1, 0,0,0,0, 0, 0,0, 2,3, 1\n"
-           "3,1, 0,0,0,0, 0, 0,0, 4,6, 9\n"
-           "65535"},
+           "2,1, 0,0,0,0, 0, 0,0, 2,3, 1\n3,1, 0,0,0,0, 0, 0,0, 4,6, 9\n65535"},
           {"Data_Graph_Lamp",
-           "1,20\n"
-           "150,50,10\n"                               // 1 name lamp (replaced at start-up)
-           "10,50,10\n30,50,10\n"                      // 2..3 block lamps of peregon 1
-           "330,50,10\n350,50,10\n370,50,10\n"         // 4..6 block lamps of peregon 2
-           "80,50,5\n85,50,5\n85,55,105\n"             // 7..9 switch 1
-           "270,50,5\n265,50,5\n265,55,305\n"          // 10..12 switch 2
-           "140,50,30\n"                               // 13 track I
-           "60,45,2\n320,45,2\n"                       // 14..15 entry signals
-           "190,45,2\n190,65,2\n110,45,2\n110,65,2\n"  // 16..19 exit signals
-           "140,70,30"},                               // 20 track 2
-          {"Data_Sekz", "65535"},
+           "1,20\n150,50,10\n10,50,10\n30,50,10\n330,50,10\n350,50,10\n370,50,10\n"
+           "80,50,5\n85,50,5\n85,55,105\n270,50,5\n265,50,5\n265,55,305\n140,50,30\n"
+           "60,45,2\n320,45,2\n190,45,2\n190,65,2\n110,45,2\n110,65,2\n140,70,30"},
           {"Data_Stanz", "1,1,2, 1,0, 2,0"},
-          {"Data_Gorl_Stanz",
-           "; code value2 peregon low high\n"
-           "1,0,1,0,0\n"
-           "1,1,2,0,0\n"
-           "65535"},
-          {"Data_Put",
-           "; code v2 tracks v4, then section lamp count number mode kind v7\n"
-           "1,0,2,0\n"
-           "4,13,1,1001,1,0,0\n"
-           "5,20,1,2,1,0,0\n"
-           "2,0,0,0\n"
-           "3,0,0,0\n"
-           "65535"},
+          {"Data_Gorl_Stanz", "1,0,1,0,0\n1,1,2,0,0\n65535"},
+          {"Data_Put", "1,0,2,0\n4,13,1,1001,1,0,0\n5,20,1,2,1,0,0\n2,0,0,0\n3,0,0,0\n65535"},
           {"Data_Str", "1,1,1\n3,1,0, 7,8,9\n6,2,0, 10,11,12\n65535"},
-          {"Data_Gr_Str", "65535"},
           {"Data_Sl_Sekz",
-           "; sw1 st1 sd1 sw0 st0 sd0 len slen sig1 sig0 pass frei side\n"
            "0,2,0, 0,0,0, 1000,0, 0,0, 80,60, 0\n"   // 1
            "0,3,0, 0,1,0, 1000,0, 14,0, 80,60, 0\n"  // 2
            "1,4,5, 0,2,0, 100,90, 0,0, 60,40, 40\n"  // 3
@@ -227,86 +194,11 @@ inline TextDistrict DutyStationWithFlip() {
            "0,6,0, 0,8,0, 1000,0, 15,0, 80,60, 0\n"  // 7 (flip with 6 at the odd ends)
            "0,7,0, 0,9,0, 1000,0, 0,0, 80,60, 0\n"   // 8
            "0,8,0, 0,0,0, 1000,0, 0,0, 80,60, 0"},   // 9
-          {"Data_Marsh_P", "65535"},
-          {"Data_Marsh_M", "65535"},
-          {"Data_Spar_Gr_Str", "65535"},
-          {"Data_Lok", "2,1,100,20,120,0,100\n65535"},
-          {"Data_Ost_Lok", "1,100,1,200,0,0"},
           {"Data_Peregon", "1,10,10, 1,10,10, 0, 1,5, 4,5\n1,10,10, 1,10,10, 0, 5,5, 9,5"},
-          {"Data_Graf_Pass_Ch", "65535"},
-          {"Data_Graf_Pass_N", "65535"},
-          {"Data_Graf_Gruz_Ch", "65535"},
-          {"Data_Graf_Gruz_N", "65535"},
-          {"Data_Podhod_Form", "65535"},
-          {"Data_Num_Poezd", "2001,2999"},
-          {"Data_Plan_Form", "65535"},
           {"DataS_RP_Name_Mnem", "ДНО"},
           {"DataS_RP_Name_Manip", "Дно"},
           {"DataS_Stanz_Name",
            "Дно,Запад,Восток,Гагарин,Дорохово,Ельня,Жуковка,Зубцов,Истра,Калуга,Лихославль,Москва"},
-      });
-}
-
-// clang-format off
-/// Two controlled stations, Ам (code 1, LP 0) and Бор (code 2, LP 1), facing each other over
-/// graph peregon 1, the first peregon of the file. Each has one track and one departure route.
-///
-///     Ам                    peregon 1 (block lamps 4..5)                 Бор
-///   [1] track 1 6>  ------[2]<8----------------9>[3]------  <7 [4] track 1
-///
-/// Sections 1..4 (SectCount 5), no switches. Lamps: 1 and 2 the name lamps, 3 and 10 the
-/// tracks, 4..5 block lamps, 6 and 7 the exits, 8 and 9 the entry signals.
-/// Routes: Ам 0  31->41  1,2 (odd);  Бор 0  21->11  4,3 (even).
-// clang-format on
-inline TextDistrict StationsFacingOverOnePeregon() {
-  return TextDistrict(
-      {"3", "2", "0", "5", "0", "1000", "0", "0", "2024"},
-      {
-          {"Data_Graph_Fragm",
-           "0,0,200,100, 100,50, 1,1000, 0,0, 0\n"
-           "200,0,400,100, 300,50, 2,9000, 0,0, 0"},
-          {"Data_Graph_Vid", "1\n800,600,10\n100,50,0,1\n300,50,0,1"},
-          {"Data_Graph_Peregon",
-           "; lpA lpB xa ya xb yb drawn dir0 dir1 block0 block1 end\n"
-           "1,2, 0,0,0,0, 0, 0,0, 4,5, 2\n"
-           "65535"},
-          {"Data_Graph_Lamp",
-           "1,10\n"
-           "100,50,10\n300,50,10\n"  // 1..2 name lamps (replaced at start-up)
-           "60,50,20\n"              // 3 track of Ам
-           "210,50,10\n230,50,10\n"  // 4..5 block lamps
-           "90,45,2\n310,45,2\n"     // 6..7 exits
-           "190,45,2\n250,45,2\n"    // 8..9 entries
-           "340,50,20"},             // 10 track of Бор
-          {"Data_Sekz", "65535"},
-          {"Data_Stanz", "1,0,1, 1,0\n2,0,1, 1,0"},
-          {"Data_Gorl_Stanz", "65535"},
-          {"Data_Put", "1,0,1,0\n1,3,1,1,1,0,0\n2,0,1,0\n4,10,1,1,1,0,0\n65535"},
-          {"Data_Str", "1,1,1\n65535"},
-          {"Data_Gr_Str", "65535"},
-          {"Data_Sl_Sekz",
-           "; sw1 st1 sd1 sw0 st0 sd0 len slen sig1 sig0 pass frei side\n"
-           "0,2,0, 0,0,0, 800,0, 6,0, 80,60, 0\n"   // 1 track of Ам
-           "0,3,0, 0,1,0, 1000,0, 0,8, 80,60, 0\n"  // 2
-           "0,4,0, 0,2,0, 1000,0, 9,0, 80,60, 0\n"  // 3
-           "0,0,0, 0,3,0, 800,0, 0,7, 80,60, 0"},   // 4 track of Бор
-          {"Data_Marsh_P", "1,1,0\n31,41, 0,0, 1,2\n2,1,0\n21,11, 0,0, 4,3\n65535"},
-          {"Data_Marsh_M", "65535"},
-          {"Data_Spar_Gr_Str", "65535"},
-          {"Data_Lok", "2,1,100,20,120,0,100\n65535"},
-          {"Data_Ost_Lok", "1,100,1,200,0,0\n1,100,1,200,0,0"},
-          {"Data_Peregon", "1,10,10, 1,10,10, 0, 1,5, 9,5"},
-          {"Data_Graf_Pass_Ch", "65535"},
-          {"Data_Graf_Pass_N", "65535"},
-          {"Data_Graf_Gruz_Ch", "65535"},
-          {"Data_Graf_Gruz_N", "65535"},
-          {"Data_Podhod_Form", "65535"},
-          {"Data_Num_Poezd", "2001,2999"},
-          {"Data_Plan_Form", "65535"},
-          {"DataS_RP_Name_Mnem", "АМ,БОР"},
-          {"DataS_RP_Name_Manip", "Ам,Бор"},
-          {"DataS_Stanz_Name",
-           "Ам,Бор,Нара,Гагарин,Дорохово,Ельня,Жуковка,Зубцов,Истра,Калуга,Лихославль,Москва"},
       });
 }
 
