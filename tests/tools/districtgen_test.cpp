@@ -34,16 +34,14 @@ LineSpec ShippedLine(int number) {
                                 std::to_string(number) / "line.json"));
 }
 
-// Reads the generated Data.dat and runs the whole start-up set-up (every block section shown,
-// the default); returns the error with the last line read, or "".
+// Reads the generated Data.dat and runs the whole start-up set-up with every block section shown
+// in the given view; returns the error with the last line read, or "".
 std::string LoadAndPrepare(const District& d, TAreaData& area, int view) {
   int maxSpeedLimit = 10;
   TReadDataError error;
-  SetupOptions options;
-  options.ViewIndex = view;
   try {
     LoadAreaDataFromBytes(DataDatText(d), area, maxSpeedLimit, error);
-    PrepareDistrict(area, options);
+    PrepareDistrict(area, SetupOptions{true, view, {}, {}});
   } catch (const std::exception& e) {
     return fmt::format("{} (line {} '{}')", e.what(), error.LineNo, error.LineText);
   }
@@ -73,12 +71,11 @@ int StationOfSection(const District& d, int s) {
   return -1;
 }
 
-// Links point back (or flip at a peregon end); a switch section has one switch, at the end of
-// its side link, with a side length and limit there; no signal on it; lengths come with limits.
+// Links point back (or flip at a peregon end), each switch lies on the one section naming it,
+// and every section has a length. (The reader refuses the other section faults, such as a
+// switch without its side link, a signal on a switch or a length without limits.)
 void ExpectSections(const District& d) {
-  const int S = d.SectCount, W = static_cast<int>(d.Switches.size());
-  ASSERT_EQ(static_cast<int>(d.Sections.size()), S);
-  ASSERT_EQ(d.SwitchCount, W - 1);
+  const int S = static_cast<int>(d.Sections.size()), W = static_cast<int>(d.Switches.size());
   std::vector<int> switchSeen(W, 0);
   for (int i = 1; i < S; ++i) {
     SCOPED_TRACE("section " + std::to_string(i));
@@ -91,16 +88,9 @@ void ExpectSections(const District& d) {
       EXPECT_TRUE(n == 0 || o.Straight[1 - e] == i || o.Side[1 - e] == i || flip) << "-> " << n;
       EXPECT_FALSE(flip && !IsPeregonSection(d, i) && !IsPeregonSection(d, n)) << "-> " << n;
       EXPECT_TRUE(m == 0 || d.Sections[m].Straight[1 - e] == i || d.Sections[m].Side[1 - e] == i);
-      EXPECT_EQ(w != 0, m != 0);
       EXPECT_TRUE(w == 0 || d.Switches[w].Section == i) << "switch " << w;
       ++switchSeen[w];
     }
-    const bool hasSwitch = s.Switch[0] || s.Switch[1];
-    EXPECT_FALSE(s.Switch[0] && s.Switch[1]);
-    EXPECT_TRUE(hasSwitch == (s.SideLength != 0) && hasSwitch == (s.SideLimit != 0));
-    EXPECT_FALSE(hasSwitch && (s.Signal[0] || s.Signal[1]));
-    EXPECT_TRUE((s.Length != 0) == (s.PassengerLimit != 0) &&
-                (s.Length != 0) == (s.FreightLimit != 0));
     EXPECT_TRUE(s.Length > 0 && s.Length <= 65535);
   }
   for (int k = 1; k < W; ++k) EXPECT_EQ(switchSeen[k], 1) << "switch " << k;
@@ -118,34 +108,34 @@ void ExpectPeregonsAndThroats(const District& d) {
       s = d.Sections[s].Straight[1];
     }
     // A, B, a section for every block lamp, no switch.
-    EXPECT_EQ(std::tuple(a, StationOfSection(d, d.Sections[s].Straight[1]), IsPeregonSection(d, s),
-                         switches),
+    const int b = StationOfSection(d, d.Sections[s].Straight[1]);
+    EXPECT_EQ(std::tuple(a, b, IsPeregonSection(d, s), switches),
               std::tuple(g.LP[0] - 1, g.LP[1] - 1, true, 0))
         << "peregon " << p + 1;
   }
   for (const Throat& t : d.Throats) {
-    SCOPED_TRACE("throat of " + std::to_string(t.Code));
     const int station = t.Code - d.Line.StationCode(0);
     const GraphPeregon& g = d.Peregons.at(t.Peregon - 1);
     const int flip = d.Line.Stations.at(station).Flip && g.LP[1] - 1 == station ? 1 : 0;
-    EXPECT_EQ(g.LP[t.Parity ^ flip ^ 1] - 1, station);
-    const bool right = g.LP[0] - 1 == station;
-    EXPECT_EQ(std::pair(t.Low, t.High),
-              right ? std::pair(t.Code + 1, d.Line.NameCount()) : std::pair(1, t.Code - 1));
+    EXPECT_EQ(g.LP[t.Parity ^ flip ^ 1] - 1, station) << "throat of " << t.Code;
+    EXPECT_EQ(std::pair(t.Low, t.High), g.LP[0] - 1 == station
+                                            ? std::pair(t.Code + 1, d.Line.NameCount())
+                                            : std::pair(1, t.Code - 1))
+        << "throat of " << t.Code;
   }
 }
 
 // Set-up lamps are distinct and below FirstLamp; file lamps lie inside their station's
-// fragment; a track's lamps (1..5) belong to its station.
+// fragment and the picture; a track's lamps (1..5) belong to its station.
 void ExpectLamps(const District& d) {
   const int n = static_cast<int>(d.Fragments.size());
-  std::multiset<int> setup;
+  std::multiset<int> setup;  // name lamps 1..n, commit lamps (even "РОЧ", odd "РОН"), peregons'
   for (int i = 1; i <= n; ++i) setup.insert(i);
-  for (const auto& fr : d.Fragments) {  // an even commit lamp for "РОЧ", an odd one for "РОН"
+  for (const auto& fr : d.Fragments) {
     EXPECT_TRUE(fr.Commit[0] % 2 == 0 && (fr.Commit[1] == 0 || fr.Commit[1] % 2 == 1));
-    for (int l : fr.Commit)
-      if (l) setup.insert(l);
+    setup.insert({fr.Commit[0], fr.Commit[1]});
   }
+  setup.erase(0);
   for (const auto& g : d.Peregons) {
     for (int l : g.DirectionLamps) setup.insert({l, l + 1});
     for (int l = g.BlockLamps[0]; l <= g.BlockLamps[1]; ++l) setup.insert(l);
@@ -153,12 +143,11 @@ void ExpectLamps(const District& d) {
   EXPECT_EQ(std::set<int>(setup.begin(), setup.end()).size(), setup.size()) << "set-up lamp twice";
   EXPECT_LT(*setup.rbegin(), d.FirstLamp);
   for (std::size_t k = 0; k < d.Lamps.size(); ++k) {
-    ASSERT_TRUE(d.Lamps[k].Station >= 0 && d.Lamps[k].Station < n) << "lamp " << d.LampNumber(k);
-    const Fragment& fr = d.Fragments[d.Lamps[k].Station];
+    const Fragment& fr = d.Fragments.at(d.Lamps[k].Station);
+    const QRect box = QRect(fr.Left, fr.Top, fr.Right - fr.Left, fr.Bottom - fr.Top) &
+                      QRect(0, 0, d.PultWidth, d.PultHeight);
     const LampLine e = LampEnds(d.Lamps[k]);
-    for (auto [x, y] : {std::pair{e.X1, e.Y1}, std::pair{e.X2, e.Y2}})
-      EXPECT_TRUE(x >= fr.Left && x < fr.Right && y >= fr.Top && y < fr.Bottom)
-          << "lamp " << d.LampNumber(k) << " leaves its fragment";
+    EXPECT_TRUE(box.contains(e.X1, e.Y1) && box.contains(e.X2, e.Y2)) << "lamp " << d.LampNumber(k);
   }
   for (std::size_t i = 0; i < d.Tracks.size(); ++i)
     for (const auto& t : d.Tracks[i]) {
@@ -168,29 +157,21 @@ void ExpectLamps(const District& d) {
     }
 }
 
-// Every pixel of the file lamps' lines, drawn as the panel draws them with a 1-pixel pen, lies
-// on a drawn track line of Pult.bmp (the lines are drawn with a margin to catch strays).
+// The file lamps' lines, drawn over Pult.bmp in track colour as the panel draws them with a
+// 1-pixel pen, change no pixel: every lamp pixel lies on a drawn track line.
 void ExpectLampsOnTrack(const District& d) {
   const QImage image = PaintPult(d);
   ASSERT_EQ(image.size(), QSize(d.PultWidth, d.PultHeight));
   EXPECT_EQ(image.pixel(0, image.height() - 1), kPultBackground);
-  QImage lamps(image.size() + QSize(4, 4), QImage::Format_RGB32);
-  lamps.fill(Qt::white);
+  QImage lamps = image.copy();
   QPainter painter(&lamps);
-  painter.setPen(QPen(Qt::black, 1));
-  painter.translate(2, 2);
+  painter.setPen(QPen(QColor::fromRgb(kPultTrack), 1));
   for (const Lamp& l : d.Lamps) {
     const LampLine e = LampEnds(l);
     painter.drawLine(e.X1, e.Y1, e.X2, e.Y2);
   }
   painter.end();
-  std::vector<QPoint> off;
-  for (int y = 0; y < lamps.height(); ++y)
-    for (int x = 0; x < lamps.width(); ++x)
-      if (qGray(reinterpret_cast<const QRgb*>(lamps.constScanLine(y))[x]) == 0 &&
-          (!image.valid(x - 2, y - 2) || image.pixel(x - 2, y - 2) != kPultTrack))
-        off.emplace_back(x - 2, y - 2);
-  EXPECT_TRUE(off.empty()) << "lamp pixel off the track at " << off[0].x() << "," << off[0].y();
+  EXPECT_TRUE(lamps == image) << "a lamp pixel lies off the drawn track";
 }
 
 // Trains run in the list of their parity, stop at every LP in order up to their last LP, and
@@ -214,8 +195,8 @@ void ExpectTimetables(const District& d) {
   }
 }
 
-// The file routes of a controlled station decode to the switches meant, and name exactly the
-// switches they pass.
+// The file routes of a controlled station, as the reader decodes them, name exactly the
+// switches they pass. (The set-up checks that each switch passed is named once, in its position.)
 void ExpectFileRoutes(const District& d, const TAreaData& area) {
   for (const RouteGroup& g : d.RouteGroups) {
     const int lp = g.Code - d.Line.StationCode(0);
@@ -223,13 +204,8 @@ void ExpectFileRoutes(const District& d, const TAreaData& area) {
     const auto& routes = area.TrainRoutes.at(lp).Routes;
     ASSERT_EQ(routes.size(), g.Routes.size());
     for (std::size_t r = 0; r < routes.size(); ++r) {
-      std::set<int> named, passed;
-      for (std::size_t k = 0; k < g.Routes[r].Switches.size(); ++k) {
-        named.insert(routes[r].SwitchNumber[k]);
-        EXPECT_EQ(std::pair(routes[r].SwitchNumber[k], routes[r].SwitchMinus[k] != 0),
-                  g.Routes[r].Switches[k])
-            << "route " << r << " of LP " << lp;
-      }
+      std::set<int> named(std::begin(routes[r].SwitchNumber), std::end(routes[r].SwitchNumber));
+      std::set<int> passed = {0};
       const int* s = routes[r].Sections;
       for (int k = 0; k + 1 < kMaxRouteSections && s[k + 1] != 0; ++k)
         for (auto [a, b] : {std::pair{s[k], s[k + 1]}, std::pair{s[k + 1], s[k]}})
@@ -243,11 +219,9 @@ void ExpectFileRoutes(const District& d, const TAreaData& area) {
 
 // The file and picture invariants, then the reader and the set-up in every view.
 void ExpectSound(const District& d) {
-  ExpectSections(d);
-  ExpectPeregonsAndThroats(d);
-  ExpectLamps(d);
-  ExpectLampsOnTrack(d);
-  ExpectTimetables(d);
+  for (auto check : {ExpectSections, ExpectPeregonsAndThroats, ExpectLamps, ExpectLampsOnTrack,
+                     ExpectTimetables})
+    check(d);
   for (int view = 0; view < static_cast<int>(d.Views.size()); ++view) {
     TAreaData area;
     ASSERT_EQ(LoadAndPrepare(d, area, view), "") << "view " << view;
@@ -256,16 +230,10 @@ void ExpectSound(const District& d) {
         EXPECT_GT(area.GraphLamps[l].Width, 0) << "view " << view << " block lamp " << l;
     if (view > 0) continue;
     // What the generator meant and what the reader and the set-up made of it agree.
+    // (Wrong counts in the header make the reader fail; these two would pass silently.)
     const int flips = std::ranges::count_if(d.Line.Stations, &StationSpec::Flip);
-    EXPECT_EQ(std::tuple(area.StationCount, area.SectCount, area.SwitchCount, area.SwitchPosBase,
-                         area.FirstLamp, area.ParityFlipCount),
-              std::tuple(static_cast<int>(d.Line.Stations.size()), d.SectCount, d.SwitchCount,
-                         d.SwitchPosBase, d.FirstLamp, flips));
-    // Every name resolves to its LP; outside names to the nearer end station.
-    ASSERT_EQ(static_cast<int>(area.Stations.size()), d.Line.NameCount() + 1);
-    const int first = d.Line.StationCode(0), last = d.Line.StationCode(area.StationCount - 1);
-    for (int code = 1; code < static_cast<int>(area.Stations.size()); ++code)
-      EXPECT_EQ(area.Stations[code].LPCode, std::clamp(code, first, last)) << "name " << code;
+    EXPECT_EQ(std::pair(area.SwitchPosBase, area.ParityFlipCount),
+              std::pair(d.SwitchPosBase, flips));
     for (const auto& lp : area.TrainRoutes)
       EXPECT_TRUE(lp.RouteCount > 0 && lp.RouteCount == std::ssize(lp.Routes)) << "LP " << lp.Code;
     for (int l = area.FirstLamp; l < static_cast<int>(area.GraphLamps.size()); ++l)
@@ -274,20 +242,14 @@ void ExpectSound(const District& d) {
   }
 }
 
-TEST(ShippedDistricts, KeepEveryInvariantAndPassTheStartUpInEveryView) {
-  for (int number : {1, 2}) {
-    SCOPED_TRACE("district " + std::to_string(number));
-    ExpectSound(BuildDistrict(ShippedLine(number)));
-  }
-}
-
-// Among them lines with 10 or more switches, whose switch-entry base the reader must end with
-// (it raises the base only on a large minus entry).
-TEST(SyntheticLines, HundredRandomLinesKeepEveryInvariantAndPassTheStartUp) {
+// Among the random lines are lines with 10 or more switches, whose switch-entry base the reader
+// must end with (it raises the base only on a large minus entry).
+TEST(GeneratedDistricts, ShippedAndHundredRandomOnesKeepEveryInvariantAndPassTheStartUp) {
   int raisedBase = 0;
-  for (unsigned seed = 1; seed <= 100; ++seed) {
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    const District d = BuildDistrict(SyntheticLine(2 + seed * 7 % 39, seed * 13 % 151, seed));
+  for (unsigned k = 0; k <= 101; ++k) {
+    SCOPED_TRACE(k < 2 ? "district " + std::to_string(k + 1) : "seed " + std::to_string(k));
+    const District d =
+        BuildDistrict(k < 2 ? ShippedLine(k + 1) : SyntheticLine(2 + k * 7 % 39, k * 13 % 151, k));
     raisedBase += d.SwitchCount >= 10 && d.SwitchPosBase > d.SwitchCount;
     ExpectSound(d);
   }
@@ -321,17 +283,16 @@ TEST(ShippedDistricts, DemoExercisesEveryFeatureAndTheLongLineHasScale) {
     found.insert(buttons == 1121 ? "through-in" : buttons == 3141 ? "through-out" : "");
     for (const auto& sw : r.Switches) found.insert(sw.second ? "minus-route" : "");
   }
+  std::map<std::pair<int, int>, int> sided;  // throats on one side: sides +1 and -1
+  for (const auto& t : d.Throats) sided[{t.Code, t.Parity}] += t.Side != 0;
+  for (const auto& [key, count] : sided)
+    found.insert(count == 2 ? "two-throats" : count ? "lone" : "");
   std::string all;
   for (const std::string& f : found) all += f + " ";
   EXPECT_EQ(all,
             " cal0 cal1 cal2 cal3 cal4 cal5 dependant formed-inside freight0 freight1 kind1 kind2 "
             "kind3 kind4 kind5 loco-change long-block minus-route mode1 mode2 mode3 reversing "
-            "self-acting through-in through-out ");
-  std::map<std::pair<int, int>, int> sided;  // two throats on one side: sides +1 and -1
-  for (const auto& t : d.Throats)
-    if (t.Side != 0) ++sided[{t.Code, t.Parity}];
-  EXPECT_FALSE(sided.empty());
-  for (const auto& [key, count] : sided) EXPECT_EQ(count, 2);
+            "self-acting through-in through-out two-throats ");
 }
 
 TEST(Regeneration, GivesByteIdenticalFiles) {
@@ -348,7 +309,6 @@ TEST(Regeneration, GivesByteIdenticalFiles) {
 }
 
 TEST(DataDatText, IsWindows1251WithCrLfAndNamedFirstLine) {
-  EXPECT_EQ(Utf8ToCp1251("Ab 1;"), "Ab 1;");
   EXPECT_EQ(Utf8ToCp1251("АяЁё№"), std::string("\xC0\xFF\xA8\xB8\xB9"));
   EXPECT_EQ(Utf8ToCp1251("€"), "?");
   const std::string text = DataDatText(BuildDistrict(ShippedLine(1)));
@@ -359,8 +319,8 @@ TEST(DataDatText, IsWindows1251WithCrLfAndNamedFirstLine) {
   EXPECT_NE(text.find(Utf8ToCp1251("Озёрная,")), std::string::npos);
 }
 
-TEST(ValidateLineSpec, RefusesLinesItCannotLayOut) {
-  const std::pair<std::function<void(LineSpec&)>, const char*> cases[] = {
+TEST(LineSpec, DescriptionsItCannotReadOrLayOutAreRefusedWithTheReason) {
+  const std::pair<std::function<void(LineSpec&)>, const char*> spoiled[] = {
       // clang-format off
       {[](LineSpec& l) { l.Stations.resize(1), l.Peregons.clear(); }, "a line needs at least two stations"},
       {[](LineSpec& l) { l.Peregons.pop_back(); }, "6 stations need 5 peregons"},
@@ -374,19 +334,16 @@ TEST(ValidateLineSpec, RefusesLinesItCannotLayOut) {
       {[](LineSpec& l) { l.Peregons[0].Blocks = 0; }, "a peregon has 1..12 block sections"},
       // clang-format on
   };
-  for (const auto& [spoil, message] : cases) {
+  for (const auto& [spoil, message] : spoiled) {
     LineSpec line = ShippedLine(1);
     spoil(line);
     EXPECT_EQ(Refusal([&] { ValidateLineSpec(line); }), message);
   }
-}
-
-TEST(ParseLineSpec, NamesUnknownStationsAndBadTimes) {
   const std::string head =
       R"({"number":3,"outside_left":["a","b","c","d","e"],"outside_right":["f","g","h","i","j"],)"
       R"("stations":[{"name":"S","tracks":[[1,3,1]]},{"name":"T","tracks":[[1,3,1]]}],)"
       R"("peregons":[{"length":5000}],"trains":[)";
-  const std::pair<const char*, const char*> cases[] = {
+  const std::pair<const char*, const char*> unreadable[] = {
       // clang-format off
       {"", "accepted"},
       {R"({"number":1,"from":"S","to":"X","depart":"05:00"})", "unknown district station \"X\""},
@@ -394,11 +351,11 @@ TEST(ParseLineSpec, NamesUnknownStationsAndBadTimes) {
       {R"({"number":1,"from":"S","to":"T","depart":"05:00","plan":{"from":"Z"}})", "unknown station \"Z\""},
       // clang-format on
   };
-  for (const auto& [train, message] : cases)
+  for (const auto& [train, message] : unreadable)
     EXPECT_EQ(Refusal([&] { ParseLineSpec(head + train + "]}"); }), message);
 }
 
-TEST(Assets, RingsDifferAndPicturesAreComplete) {
+TEST(Assets, RingsDifferPicturesAreCompleteAndTheConfigurationIsNeverOverwritten) {
   std::set<std::string> rings;
   for (int k = 0; k < 8; ++k) rings.insert(RingWav(k));
   EXPECT_EQ(rings.size(), 8u) << "two rings sound alike";
@@ -408,26 +365,20 @@ TEST(Assets, RingsDifferAndPicturesAreComplete) {
   fs::remove_all(dir);
   WriteImages(dir);
   int count = 0;
-  for (const auto& entry : fs::directory_iterator(dir))
-    count += !QImage(entry.path().c_str()).isNull();
+  for (const auto& f : fs::directory_iterator(dir)) count += !QImage(f.path().c_str()).isNull();
   EXPECT_EQ(count, 19);
   const QImage car((dir / "300.bmp").c_str());  // rolling stock: transparent by its corner pixel
   EXPECT_EQ(car.pixel(0, 0), qRgb(255, 255, 255));
   EXPECT_NE(car.pixel(car.width() / 2, car.height() / 2), car.pixel(0, 0));
   EXPECT_EQ(QImage((dir / "CtrlBack.bmp").c_str()).size(), QSize(642, 456));
-  fs::remove_all(dir);
-}
-
-TEST(StartingConfig, TurnsTheGraphAndBlockSectionsOnAndIsNeverOverwritten) {
+  // The starting configuration turns the graph and block sections on, and never overwrites.
   const std::string text = StartingConfig(BuildDistrict(ShippedLine(1)));
   EXPECT_NE(text.find("[GID]\r\nGIDENABLED=1"), std::string::npos);
   EXPECT_NE(text.find("[VIEW]\r\nSHOWALLBLOCKSECT=1"), std::string::npos);
-  const fs::path file = fs::path(::testing::TempDir()) / "districtgen-config.ini";
-  fs::remove(file);
-  EXPECT_TRUE(WriteIfMissing(file, "mine"));
-  EXPECT_FALSE(WriteIfMissing(file, text));
-  EXPECT_EQ(ReadFile(file), "mine");
-  fs::remove(file);
+  EXPECT_TRUE(WriteIfMissing(dir / "Traklin.ini", "mine") &&
+              !WriteIfMissing(dir / "Traklin.ini", text));
+  EXPECT_EQ(ReadFile(dir / "Traklin.ini"), "mine");
+  fs::remove_all(dir);
 }
 
 }  // namespace
