@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 #include "console/control_panel.h"
@@ -72,14 +73,20 @@ inline ConsolePaths NoConfig() {
   return paths;
 }
 
-/// A main window that records its rings instead of playing them.
-class RingRecordingWindow : public TfmControlPanel {
+/// A main window that records its rings instead of playing them, and whose steps can be made to
+/// fail.
+class TestWindow : public TfmControlPanel {
  public:
   using TfmControlPanel::TfmControlPanel;
   std::vector<int> rings;
+  int failingRuns = 0, runs = 0;
 
  protected:
   void PlayRing(int n) override { rings.push_back(n); }
+  void RunSteps() override {
+    if (++runs <= failingRuns) throw std::runtime_error("Маршрут не найден");
+    TfmControlPanel::RunSteps();
+  }
 };
 
 }  // namespace traklin::testing_support
