@@ -224,30 +224,24 @@ class StartUpTest : public testing::Test {
   }
   ~StartUpTest() override { fs::remove_all(root); }
 
-  // Installs the district, answers the boxes (the set-time dialog sets 7:30), starts; returns
-  // the texts of the boxes shown.
+  // Installs the district and starts, answering the boxes; returns their texts ("set time" for
+  // the set-time dialog, which sets 7:30).
   QStringList Start(TfmControlPanel& window) {
     std::ofstream(paths.DistrictRoot / "1" / "Data.dat", std::ios::binary) << district.Bytes();
     QStringList texts;
-    ModalAnswers answers({Answer(texts), Answer(texts), Answer(texts)});
+    const auto answer = [&](QWidget* modal) {
+      auto* d = qobject_cast<TfmSetTime*>(modal);
+      texts << (d ? "set time" : "");
+      if (d == nullptr) return ClickBox(&texts.back(), &title)(modal);
+      d->seHours->setValue(7), d->seMinutes->setValue(30), d->btOK->click();
+    };
+    ModalAnswers answers(std::vector<std::function<void(QWidget*)>>(3, answer));
     window.StartSimulation();
     return texts;
   }
-  std::function<void(QWidget*)> Answer(QStringList& texts) {
-    return [this, &texts](QWidget* modal) {
-      if (auto* d = qobject_cast<TfmSetTime*>(modal)) {
-        texts << "set time";
-        d->seHours->setValue(7), d->seMinutes->setValue(30), d->btOK->click();
-      } else {
-        texts << "";
-        ClickBox(&texts.back(), &title)(modal);
-      }
-    };
-  }
 
   const fs::path root =
-      fs::path(testing::TempDir()) /
-      ("console_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+      fs::path(testing::TempDir()) / testing::UnitTest::GetInstance()->current_test_info()->name();
   const ConsolePaths paths{root / "district", root / "config" / "Traklin.ini"};
   Simulation sim;
   test::DistrictText district;
@@ -309,12 +303,6 @@ TEST_F(StartUpTest, NonNumericDistrictArgumentShowsUnknownDistrictAndEnds) {
   EXPECT_EQ(sim.Console, nullptr);
 }
 
-TEST_F(StartUpTest, MalformedSettingKeepsItsDefaultAndTheOtherKeysAreRead) {
-  std::ofstream(paths.SettingsFile) << "[VIEW]\r\nRESOLUTION=wide\r\n[SOUND]\r\nREQUESTRINGS=0\r\n";
-  TfmControlPanel window((App(), sim), std::nullopt, paths);
-  EXPECT_EQ(std::pair(sim.Settings.Resolution, sim.Settings.RequestRings), std::pair(0, false));
-}
-
 // ---------------------------------------------------------------------------
 // Console services: which ring, and the time scale while and after the dispatcher is told
 
@@ -326,15 +314,10 @@ TEST(ConsoleServicesTest, TimeScaleRingAndAnswerFollowTheSettings) {
   // settings restore at messages, restore at rings, message rings, request rings; box shown,
   // level while it is shown (or right after the call without one), level after; rings played
   // before the box (-1 the default ring).
-  const struct {
-    Service service;
-    const char* text;
-    int ring;
-    bool restoreAtMsg, restoreAtRings, messageRings, requestRings, boxShown;
-    int levelWhileShown, levelAfter;
-    std::vector<int> rings;
-  } cases[] = {
-      // clang-format off
+  const std::tuple<Service, const char*, int, bool, bool, bool, bool, bool, int, int,
+                   std::vector<int>>
+      cases[] = {
+          // clang-format off
       {Service::Notify, "Сход", 3, false, false, true, true, true, 1, 1, {-1}},  // box at normal speed after the default ring
       {Service::Notify, "Сход", 3, false, false, false, true, true, 1, 1, {}},   // without message rings: silent
       {Service::Notify, "Сход", 3, true, false, true, true, true, 1, 6, {-1}},   // restore at messages
@@ -352,43 +335,42 @@ TEST(ConsoleServicesTest, TimeScaleRingAndAnswerFollowTheSettings) {
       {Service::Ask, "Принять поезд?", 4, true, false, true, true, true, 1, 6, {4}},    // restore at messages
       {Service::Ask, "", 4, false, true, false, false, true, 6, 6, {4}},  // empty, restore at rings: speed kept
       {Service::Ask, "", 4, true, false, false, false, true, 1, 1, {4}},  // empty, restore at messages only
-      // clang-format on
-  };
-  for (const auto& c : cases) {
+          // clang-format on
+      };
+  int k = 0;
+  for (const auto& [service, text, ring, atMsg, atRings, msgRings, reqRings, box, whileLevel, after,
+                    rings] : cases)
     for (auto button : {QMessageBox::Ok, QMessageBox::Cancel}) {
-      if (button == QMessageBox::Cancel && c.service != Service::Ask) continue;
-      SCOPED_TRACE(testing::Message() << "case " << &c - cases << ", button " << button);
+      if (button == QMessageBox::Cancel && service != Service::Ask) continue;
+      SCOPED_TRACE(testing::Message() << "case " << k++ << ", button " << button);
       Simulation sim;
       TestWindow window(sim, std::nullopt, NoConfig());
-      sim.Settings.RestoreTimeScaleAtMsg = c.restoreAtMsg;
-      sim.Settings.RestoreTimeScaleAtRings = c.restoreAtRings;
-      sim.Settings.MessageRings = c.messageRings;
-      sim.Settings.RequestRings = c.requestRings;
+      std::tie(sim.Settings.RestoreTimeScaleAtMsg, sim.Settings.RestoreTimeScaleAtRings,
+               sim.Settings.MessageRings, sim.Settings.RequestRings) =
+          std::tie(atMsg, atRings, msgRings, reqRings);
       window.StartClock();
       window.SetTimeScale(6);
-      QString text, title;
+      QString shownText, title;
       std::pair<int, std::vector<int>> whileShown;  // level and rings played when the box shows
       ModalAnswers answers({[&](QWidget* modal) {
         whileShown = {sim.TimeScaleLevel, window.rings};
-        ClickBox(&text, &title, button)(modal);
+        ClickBox(&shownText, &title, button)(modal);
       }});
       bool answer = true;
-      if (c.service == Service::Notify) window.NotifyDispatcher(c.text);
-      if (c.service == Service::Inform) window.InformDispatcher("ДСП", c.text, c.ring);
-      if (c.service == Service::Ask) answer = window.AskDispatcher("ДСП", c.text, c.ring);
+      if (service == Service::Notify) window.NotifyDispatcher(text);
+      if (service == Service::Inform) window.InformDispatcher("ДСП", text, ring);
+      if (service == Service::Ask) answer = window.AskDispatcher("ДСП", text, ring);
       QApplication::processEvents();
       if (answers.Answered() == 0) whileShown = {sim.TimeScaleLevel, window.rings};
-      EXPECT_EQ(answers.Answered(), c.boxShown ? 1u : 0u);
-      EXPECT_EQ(answer, button == QMessageBox::Ok);
-      if (c.boxShown && c.service != Service::Notify) {  // line breaks as the box shows them
-        EXPECT_EQ(std::pair(title, text),
-                  std::pair(QStringLiteral("ДСП"), QString(c.text).replace("\r\n", "\n")));
-      }
-      EXPECT_EQ(whileShown, std::pair(c.levelWhileShown, c.rings));  // the ring comes first
+      EXPECT_EQ(std::pair(answers.Answered(), answer),
+                std::pair(std::size_t{box}, button == QMessageBox::Ok));
+      EXPECT_TRUE(!box || service == Service::Notify ||  // line breaks as the box shows them
+                  std::pair(title, shownText) ==
+                      std::pair(QStringLiteral("ДСП"), QString(text).replace("\r\n", "\n")));
+      EXPECT_EQ(whileShown, std::pair(whileLevel, rings));  // the ring comes before the box
       EXPECT_EQ(std::tuple(sim.TimeScaleLevel, window.Timer->isActive(), window.rings),
-                std::tuple(c.levelAfter, c.levelAfter != 0, c.rings));
+                std::tuple(after, after != 0, rings));
     }
-  }
 }
 
 }  // namespace
