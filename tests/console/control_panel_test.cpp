@@ -1,4 +1,5 @@
-// The main window: caption, menu, header, time control, keys, the tick and the services.
+// The main window: caption, menu, header, time control, keys, the tick, saving, the set-time
+// dialog, the start-up on an installed district, and the console services under each setting.
 #include "console/control_panel.h"
 
 #include <gtest/gtest.h>
@@ -9,38 +10,27 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPainter>
-#include <QPushButton>
 #include <QSpinBox>
-#include <QTimer>
-#include <stdexcept>
+#include <fstream>
 
 #include "area/date_time.h"
-#include "console/clock_face.h"
+#include "area/district_text.h"
 #include "console/set_time_dialog.h"
 #include "qt_test_support.h"
 
 namespace traklin {
 namespace {
 
-using testing_support::App;
-using testing_support::PressKey;
-using testing_support::WhenModal;
+namespace fs = std::filesystem;
+using namespace testing_support;
 
-// No configuration file: the settings keep their defaults whatever the build tree holds.
-ConsolePaths NoConfig() {
-  ConsolePaths paths;
-  paths.SettingsFile = std::filesystem::path(testing::TempDir()) / "no_config" / "Traklin.ini";
-  return paths;
-}
+constexpr double kSecond = 1.0 / 86400;
 
 class ControlPanelTest : public testing::Test {
  protected:
   ControlPanelTest() : window((App(), sim), std::nullopt, NoConfig()) {}
-
   Simulation sim;
-  TfmControlPanel window;
+  TestWindow window;
 };
 
 QStringList Captions(const QList<QAction*>& actions) {
@@ -49,146 +39,75 @@ QStringList Captions(const QList<QAction*>& actions) {
   return captions;
 }
 
-QMenu* Submenu(QMenuBar* bar, const QString& caption) {
-  for (QAction* a : bar->actions())
-    if (a->text() == caption) return a->menu();
-  return nullptr;
-}
-
-TEST_F(ControlPanelTest, CaptionAndComponentNames) {
+TEST_F(ControlPanelTest, CaptionComponentsMenuAndHeader) {
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Траклин"));
   EXPECT_EQ(window.objectName(), QStringLiteral("fmControlPanel"));
-  EXPECT_EQ(window.mmOptions->objectName(), QStringLiteral("mmOptions"));
   EXPECT_EQ(window.size(), QSize(651, 418));
-  for (const char* name : {"pnHeader", "imClock", "lbMultiplier", "lbMsg", "sbPult"})
-    EXPECT_NE(window.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
-}
-
-TEST_F(ControlPanelTest, MenuItemsAndCaptionsInOrder) {
-  EXPECT_EQ(Captions(window.mmOptions->actions()),
-            (QStringList{"Файл", "ГИД", "ГИД (доп)", "НГДП", "Справки", "Время", "Настройки..."}));
-  QMenu* file = Submenu(window.mmOptions, "Файл");
-  QMenu* references = Submenu(window.mmOptions, "Справки");
-  QMenu* time = Submenu(window.mmOptions, "Время");
-  ASSERT_TRUE(file && references && time);
-  EXPECT_EQ(Captions(file->actions()),
-            (QStringList{"Загрузить пред. (last.sav)", "Сохранить", "-", "Выход"}));
-  EXPECT_EQ(Captions(references->actions()),
-            (QStringList{"по составам...", "по расписанию (пасс.)", "по подходам...",
-                         "по графикам курсирования...", "по путям..."}));
-  EXPECT_EQ(Captions(time->actions()), (QStringList{"Пауза", "Норма", "Ускорить "}));
-  EXPECT_EQ(window.miTimeDouble->objectName(), QStringLiteral("miTimeDouble"));
-  EXPECT_FALSE(window.N1->isEnabled());
-  EXPECT_FALSE(window.N3->isEnabled());
-  EXPECT_TRUE(window.miTime0->isEnabled());
-  EXPECT_TRUE(window.miSave->isEnabled());
-}
-
-TEST_F(ControlPanelTest, HeaderStripHoldsClockAndLabels) {
+  for (const char* name :
+       {"mmOptions", "miTimeDouble", "pnHeader", "imClock", "lbMultiplier", "lbMsg", "sbPult"})
+    EXPECT_NE(window.findChild<QObject*>(QString::fromLatin1(name)), nullptr) << name;
+  QStringList all = Captions(window.mmOptions->actions());
+  for (QAction* a : window.mmOptions->actions())
+    if (a->menu()) all << "|" << Captions(a->menu()->actions());
+  EXPECT_EQ(all.join(";"),
+            QStringLiteral("Файл;ГИД;ГИД (доп);НГДП;Справки;Время;Настройки...;|;Загрузить "
+                           "пред. (last.sav);Сохранить;-;Выход;|;по составам...;по расписанию "
+                           "(пасс.);по подходам...;по графикам курсирования...;по путям...;|;"
+                           "Пауза;Норма;Ускорить "));
+  EXPECT_FALSE(window.N1->isEnabled() || window.N3->isEnabled());
+  EXPECT_TRUE(window.miTime0->isEnabled() && window.miSave->isEnabled());
+  // The header strip: the clock at the top left, the labels 12 pixels right of it.
   EXPECT_EQ(window.pnHeader->height(), 50);
-  EXPECT_EQ(window.imClock->size(), QSize(80, 36));
-  EXPECT_EQ(window.imClock->y(), 4);
-  EXPECT_EQ(window.lbMultiplier->y(), 8);
-  EXPECT_EQ(window.lbMsg->y(), 24);
-  // Room on the right of the clock: the labels start 12 pixels after it.
-  EXPECT_EQ(window.lbMultiplier->x(), window.imClock->x() + 80 + 12);
-  EXPECT_EQ(window.lbMsg->x(), window.lbMultiplier->x());
+  EXPECT_EQ(window.imClock->geometry(), QRect(window.imClock->x(), 4, 80, 36));
+  EXPECT_EQ(window.lbMultiplier->pos(), QPoint(window.imClock->x() + 80 + 12, 8));
+  EXPECT_EQ(window.lbMsg->pos(), QPoint(window.lbMultiplier->x(), 24));
   EXPECT_TRUE(window.lbMsg->text().isEmpty());
 }
 
-TEST(ControlPanelLayoutTest, NarrowPanelViewPutsTheLabelsLeftOfTheClock) {
-  App();
-  Simulation sim;
-  sim.AreaData.GraphVids.resize(1);
-  sim.AreaData.GraphVids[0].Values[0] = 380;  // view width
-  sim.AreaData.GraphVids[0].Values[2] = 200;  // clock left: 200 + 80 + 200 >= 380
-  TfmControlPanel window(sim, std::nullopt, NoConfig());
-  EXPECT_EQ(window.imClock->x(), 200);
-  EXPECT_EQ(window.lbMultiplier->geometry().right() + 1, 200 - 12);
-  EXPECT_TRUE(window.lbMultiplier->alignment() & Qt::AlignRight);
-  EXPECT_EQ(window.lbMsg->x(), window.lbMultiplier->x());
-  EXPECT_TRUE(window.lbMsg->alignment() & Qt::AlignRight);
-}
-
-struct LevelRow {
-  int level;
-  const char* label;
-  int interval;
-  int steps;
-};
-
-TEST_F(ControlPanelTest, TimeScaleSetsLabelColourIntervalAndSteps) {
-  const LevelRow rows[] = {{0, "Пауза", 500, 1}, {1, "", 500, 1},   {2, "x2", 250, 1},
-                           {3, "x4", 125, 1},    {4, "x8", 62, 1},  {5, "x16", 62, 2},
-                           {6, "x32", 62, 4},    {7, "x64", 62, 8}, {8, "x128", 62, 16},
-                           {9, "x256", 62, 32}};
-  window.StartClock();
-  for (const LevelRow& r : rows) {
-    SCOPED_TRACE(r.level);
-    window.SetTimeScale(r.level);
-    EXPECT_EQ(window.lbMultiplier->text(), QString::fromUtf8(r.label));
-    EXPECT_EQ(window.lbMultiplier->palette().color(QPalette::WindowText), QColor(0xD0, 0xC0, 0xE0));
-    EXPECT_EQ(window.Timer->isActive(), r.level != 0);
-    if (r.level != 0) {
-      EXPECT_EQ(window.Timer->interval(), r.interval);
-    }
-    EXPECT_EQ(sim.StepsPerTick, r.steps);
-    EXPECT_EQ(sim.TimeScaleLevel, r.level);
-  }
-}
-
-TEST_F(ControlPanelTest, TimerStaysOffUntilTheStartUpHasFinished) {
+// The table itself is the core's (its tests pin every level); the window shows the label in its
+// colour and runs the timer at the level's interval once the start-up has finished.
+TEST_F(ControlPanelTest, TimeScaleSetsLabelColourAndTimerAndTheTimerWaitsForTheStart) {
   window.SetTimeScale(3);
   EXPECT_FALSE(window.Timer->isActive());
-  EXPECT_EQ(window.lbMultiplier->text(), QStringLiteral("x4"));
   window.StartClock();
-  EXPECT_TRUE(window.Timer->isActive());
-  EXPECT_EQ(window.Timer->interval(), 125);
-}
-
-struct KeyRow {
-  const char* scenario;
-  int startLevel;
-  int key;
-  int expectedLevel;
-};
-
-TEST_F(ControlPanelTest, KeysChangeTheTimeScale) {
-  const KeyRow rows[] = {
-      {"digit 0 pauses", 5, Qt::Key_0, 0},
-      {"digit 7", 1, Qt::Key_7, 7},
-      {"digit 9", 0, Qt::Key_9, 9},
-      {"minus at 1 pauses", 1, Qt::Key_Minus, 0},
-      {"minus at 0 stays paused", 0, Qt::Key_Minus, 0},
-      {"minus above 1 returns to normal", 6, Qt::Key_Minus, 1},
-      {"equals doubles", 3, Qt::Key_Equal, 4},
-      {"plus doubles", 0, Qt::Key_Plus, 1},
-      {"plus at 9 does nothing", 9, Qt::Key_Plus, 9},
-      {"a letter does nothing", 4, Qt::Key_K, 4},
-  };
-  for (const KeyRow& r : rows) {
-    SCOPED_TRACE(r.scenario);
-    window.SetTimeScale(r.startLevel);
-    PressKey(window, r.key);
-    EXPECT_EQ(sim.TimeScaleLevel, r.expectedLevel);
+  for (const auto& [level, label, interval] :
+       {std::tuple{0, "Пауза", 0}, {1, "", 500}, {2, "x2", 250}, {9, "x256", 62}}) {
+    window.SetTimeScale(level);
+    EXPECT_EQ(
+        std::tuple(window.lbMultiplier->text(),
+                   window.lbMultiplier->palette().color(QPalette::WindowText),
+                   window.Timer->isActive() ? window.Timer->interval() : 0, sim.TimeScaleLevel),
+        std::tuple(QString::fromUtf8(label), QColor(0xD0, 0xC0, 0xE0), interval, level));
   }
 }
 
-TEST_F(ControlPanelTest, TimeMenuItems) {
-  window.SetTimeScale(4);
-  window.miTime0->trigger();
-  EXPECT_EQ(sim.TimeScaleLevel, 0);
-  window.miTime1->trigger();
-  EXPECT_EQ(sim.TimeScaleLevel, 1);
-  window.SetTimeScale(8);
-  window.miTimeDouble->trigger();
-  window.miTimeDouble->trigger();
-  EXPECT_EQ(sim.TimeScaleLevel, 9);
+TEST_F(ControlPanelTest, KeysAndTimeMenuItemsChangeTheTimeScale) {
+  // From level, key (-1, -2, -3: the menu items Pause, Normal, Faster), to level: digits set it,
+  // minus pauses from normal speed and returns to it from above, plus and equals double up to 9.
+  const int rows[][3] = {{5, Qt::Key_0, 0},
+                         {1, Qt::Key_7, 7},
+                         {0, Qt::Key_9, 9},
+                         {1, Qt::Key_Minus, 0},
+                         {0, Qt::Key_Minus, 0},
+                         {6, Qt::Key_Minus, 1},
+                         {3, Qt::Key_Equal, 4},
+                         {0, Qt::Key_Plus, 1},
+                         {9, Qt::Key_Plus, 9},
+                         {4, Qt::Key_K, 4},
+                         {4, -1, 0},
+                         {4, -2, 1},
+                         {3, -3, 4},
+                         {9, -3, 9}};
+  QAction* items[] = {window.miTime0, window.miTime1, window.miTimeDouble};
+  for (const auto& [from, key, to] : rows) {
+    window.SetTimeScale(from);
+    key < 0 ? items[-key - 1]->trigger() : PressKey(window, key);
+    EXPECT_EQ(sim.TimeScaleLevel, to) << "key " << key << " at " << from;
+  }
 }
 
 TEST_F(ControlPanelTest, CtrlDTogglesInspectionModeAndTheCaption) {
-  // Before the start-up the mode is off: the first press saves the caption.
-  PressKey(window, Qt::Key_D, Qt::ControlModifier);
+  PressKey(window, Qt::Key_D, Qt::ControlModifier);  // before the start the mode is off
   EXPECT_TRUE(window.InspectionMode());
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Траклин - debug"));
   PressKey(window, Qt::Key_D, Qt::ControlModifier);
@@ -196,208 +115,238 @@ TEST_F(ControlPanelTest, CtrlDTogglesInspectionModeAndTheCaption) {
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Траклин"));
 }
 
-TEST_F(ControlPanelTest, TickRunsStepsPerTickAndRedrawsTheClock) {
-  const TDateTime start = EncodeDate(2011, 3, 15) + 13.0 / 24 + 47.0 / 1440;
+TEST_F(ControlPanelTest, TickRunsStepsPerTickAndShowsTheCalendarWhileHovered) {
+  const TDateTime start = EncodeDate(2024, 1, 8) + 0.5;
   sim.State.ClockTime = start;
   window.StartClock();
   EXPECT_DOUBLE_EQ(sim.LastSaveTime, start);
   window.TimerTick();
-  EXPECT_NEAR(sim.State.ClockTime, start + 0.5 / 86400, 1e-9);
   window.SetTimeScale(9);
   window.TimerTick();
-  EXPECT_NEAR(sim.State.ClockTime, start + 16.5 / 86400, 1e-9);
-
-  QImage expected(kClockWidth, kClockHeight, QImage::Format_RGB32);
-  QPainter painter(&expected);
-  DrawSegmentClock(painter, sim.State.ClockTime, expected.size());
-  painter.end();
-  EXPECT_EQ(window.imClock->Image, expected);
-}
-
-TEST_F(ControlPanelTest, HoveredClockShowsTheCalendarAfterTheTick) {
-  sim.State.ClockTime = EncodeDate(2024, 1, 8) + 0.5;
-  window.StartClock();
+  EXPECT_NEAR(sim.State.ClockTime, start + (1 + 32) * 0.5 * kSecond, 1e-9);
   QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-  QApplication::sendEvent(window.imClock, &enter);
-  window.TimerTick();
-  EXPECT_EQ(window.imClock->Image.pixelColor(76, 32), QColor(Qt::white));
   QEvent leave(QEvent::Leave);
-  QApplication::sendEvent(window.imClock, &leave);
-  window.TimerTick();
-  EXPECT_EQ(window.imClock->Image.pixelColor(76, 32), QColor(Qt::black));
-}
-
-TEST_F(ControlPanelTest, PausedClockDoesNotMove) {
-  sim.State.ClockTime = 40000.5;
-  window.StartClock();
-  window.SetTimeScale(0);
-  EXPECT_FALSE(window.Timer->isActive());
-  EXPECT_EQ(sim.State.ClockTime, 40000.5);
-}
-
-QString AnswerBox(QWidget* modal, QMessageBox::StandardButton button, QString* title) {
-  auto* box = qobject_cast<QMessageBox*>(modal);
-  if (box == nullptr) return QStringLiteral("<not a message box>");
-  if (title) *title = box->windowTitle();
-  const QString text = box->text();
-  box->button(button)->click();
-  return text;
-}
-
-TEST_F(ControlPanelTest, AskDispatcherShowsOkCancelAndDropsToNormalSpeed) {
-  window.StartClock();
-  for (auto [button, expected] : {std::pair{QMessageBox::Ok, true}, {QMessageBox::Cancel, false}}) {
-    window.SetTimeScale(6);
-    QString text, title;
-    int levelWhileAsked = -1;
-    auto answering = WhenModal([&, b = button](QWidget* modal) {
-      levelWhileAsked = sim.TimeScaleLevel;
-      text = AnswerBox(modal, b, &title);
-    });
-    EXPECT_EQ(window.AskDispatcher("ДСП Лесная", "Принять поезд 2001?\r\nПуть 3", 2), expected);
-    EXPECT_EQ(title, QStringLiteral("ДСП Лесная"));
-    EXPECT_EQ(text, QStringLiteral("Принять поезд 2001?\nПуть 3"));
-    EXPECT_EQ(levelWhileAsked, 1);
-    EXPECT_EQ(sim.TimeScaleLevel, 1);  // not restored without the setting
+  for (QEvent* event : {static_cast<QEvent*>(&enter), &leave}) {
+    QApplication::sendEvent(window.imClock, event);
+    window.TimerTick();  // the white sheet, then the black clock again
+    EXPECT_EQ(window.imClock->Image.pixelColor(76, 32),
+              QColor(event == &enter ? Qt::white : Qt::black));
   }
 }
 
-TEST_F(ControlPanelTest, InformDispatcherRestoresTheLevelWhenTheSettingSaysSo) {
-  sim.Settings.RestoreTimeScaleAtMsg = true;
-  window.StartClock();
-  window.SetTimeScale(5);
-  QString text, title;
-  auto answering =
-      WhenModal([&](QWidget* modal) { text = AnswerBox(modal, QMessageBox::Ok, &title); });
-  window.InformDispatcher("ДСП", "Поезд прибыл", -1);
-  EXPECT_EQ(title, QStringLiteral("ДСП"));
-  EXPECT_EQ(text, QStringLiteral("Поезд прибыл"));
-  EXPECT_EQ(sim.TimeScaleLevel, 5);
-}
-
-TEST_F(ControlPanelTest, NotifyWithEmptyTextOnlyRingsAndKeepsTheLevel) {
-  sim.Settings.RestoreTimeScaleAtRings = true;
-  window.StartClock();
-  window.SetTimeScale(7);
-  bool boxShown = false;
-  auto answering = WhenModal([&](QWidget* modal) {
-    boxShown = true;
-    modal->close();
-  });
-  window.NotifyDispatcher("");
-  QApplication::processEvents();
-  EXPECT_FALSE(boxShown);
-  EXPECT_EQ(sim.TimeScaleLevel, 7);
-}
-
-TEST_F(ControlPanelTest, FailedManualSaveIsReportedAndPostponesTheAutosave) {
+TEST_F(ControlPanelTest, FailedSaveIsReportedAndPostponesTheAutosaveASuccessfulOneMovesIt) {
   sim.State.ClockTime = 40000.25;
   window.StartClock();
   QString text, title;
-  auto answering =
-      WhenModal([&](QWidget* modal) { text = AnswerBox(modal, QMessageBox::Ok, &title); });
-  PressKey(window, Qt::Key_S, Qt::ControlModifier);
-  EXPECT_EQ(text, QStringLiteral("Сохранение не удалось."));
-  EXPECT_EQ(title, QStringLiteral("Traklin"));
-  EXPECT_NEAR(sim.LastSaveTime, 40000.25 + 150.0 / 86400, 1e-9);
-  EXPECT_TRUE(window.Timer->isActive());  // the timer runs again after the attempt
-}
-
-TEST_F(ControlPanelTest, SuccessfulSaveMovesTheLastSaveTime) {
-  int saves = 0;
-  window.SaveState = [&saves] { return ++saves > 0; };
-  sim.State.ClockTime = 40000.0;
-  window.StartClock();
-  sim.State.ClockTime = 40000.1;
-  window.miSave->trigger();
-  EXPECT_EQ(saves, 1);
-  EXPECT_DOUBLE_EQ(sim.LastSaveTime, 40000.1);
-}
-
-// A window whose steps fail the first time.
-class FailingStepWindow : public TfmControlPanel {
- public:
-  using TfmControlPanel::TfmControlPanel;
-  int runs = 0;
-
- protected:
-  void RunSteps() override {
-    if (++runs == 1) throw std::runtime_error("Маршрут не найден");
-    TfmControlPanel::RunSteps();
+  {
+    ModalAnswers answers({ClickBox(&text, &title)});
+    PressKey(window, Qt::Key_S, Qt::ControlModifier);
   }
-};
+  EXPECT_EQ(std::pair(text, title),
+            std::pair(QStringLiteral("Сохранение не удалось."), QStringLiteral("Traklin")));
+  EXPECT_NEAR(sim.LastSaveTime, 40000.25 + 150 * kSecond, 1e-9);
+  EXPECT_TRUE(window.Timer->isActive());  // the timer runs again after the attempt
+  window.SaveState = [] { return true; };
+  sim.State.ClockTime = 40000.5;
+  window.miSave->trigger();
+  EXPECT_DOUBLE_EQ(sim.LastSaveTime, 40000.5);
+}
 
-TEST(ControlPanelTickTest, ErrorInsideAStepPausesShowsItOnceAndTheTicksGoOn) {
-  App();
-  Simulation sim;
-  FailingStepWindow window(sim, std::nullopt, NoConfig());
+TEST_F(ControlPanelTest, ErrorInsideAStepPausesShowsItOnceAndTheTicksGoOn) {
+  window.failingRuns = 1;
   sim.State.ClockTime = 40000.0;
   window.StartClock();
   window.SetTimeScale(4);
-  int boxes = 0;
   QString text;
-  auto answering = WhenModal([&](QWidget* modal) {
-    ++boxes;
-    text = AnswerBox(modal, QMessageBox::Ok, nullptr);
-  });
+  ModalAnswers answers({ClickBox(&text), ClickBox(nullptr)});
   window.TimerTick();
-  EXPECT_EQ(boxes, 1);
+  EXPECT_EQ(answers.Answered(), 1u);
   EXPECT_EQ(text, QStringLiteral("Маршрут не найден"));
-  EXPECT_EQ(sim.TimeScaleLevel, 0);
-  EXPECT_FALSE(window.Timer->isActive());
   EXPECT_EQ(window.lbMultiplier->text(), QStringLiteral("Пауза"));
-
-  // The handler is attached again: the next tick runs its steps.
-  window.SetTimeScale(1);
+  EXPECT_FALSE(sim.TimeScaleLevel != 0 || window.Timer->isActive());
+  window.SetTimeScale(1);  // the handler is attached again: the next tick runs its steps
   window.TimerTick();
   EXPECT_EQ(window.runs, 2);
-  EXPECT_NEAR(sim.State.ClockTime, 40000.0 + 0.5 / 86400, 1e-9);
+  EXPECT_NEAR(sim.State.ClockTime, 40000.0 + 0.5 * kSecond, 1e-9);
 }
 
-TEST(ControlPanelStartTest, NonNumericDistrictArgumentShowsUnknownDistrictAndEnds) {
-  App();
-  Simulation sim;
-  TfmControlPanel window(sim, std::string("abc"), NoConfig());
-  QString text, title;
-  auto answering =
-      WhenModal([&](QWidget* modal) { text = AnswerBox(modal, QMessageBox::Ok, &title); });
-  window.StartSimulation();
-  EXPECT_EQ(text, QStringLiteral("Неизвестен участок симулятора\n"));
-  EXPECT_EQ(title, QStringLiteral("Traklin"));
-  EXPECT_EQ(window.ExitCode(), 1);
-  EXPECT_FALSE(window.Started());
-  EXPECT_TRUE(window.DistrictDir().empty());
-  EXPECT_EQ(sim.Console, nullptr);
-}
-
-TEST(SetTimeDialogTest, OkGivesThePickedDateAndTimeWithoutSeconds) {
+TEST(SetTimeDialogTest, OkGivesThePickedDateAndTimeWithoutSecondsClosingKeepsTheTime) {
   App();
   TfmSetTime dialog;
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Время суток"));
-  const TDateTime t = EncodeDate(2011, 3, 15) + (7 * 3600 + 5 * 60 + 42) / 86400.0;
-  auto answering = WhenModal([](QWidget* modal) {
-    auto* d = qobject_cast<TfmSetTime*>(modal);
-    EXPECT_EQ(d->seHours->value(), 7);
-    EXPECT_EQ(d->seMinutes->value(), 5);
-    EXPECT_EQ(d->dpDate->date(), QDate(2011, 3, 15));
-    d->dpDate->setDate(QDate(2011, 4, 1));
-    d->seHours->setValue(23);
-    d->seMinutes->setValue(9);
-    d->btOK->click();
-  });
+  const TDateTime t = EncodeDate(2011, 3, 15) + (7 * 3600 + 5 * 60 + 42) * kSecond;
+  ModalAnswers answers(
+      {[](QWidget* modal) {
+         auto* d = qobject_cast<TfmSetTime*>(modal);
+         EXPECT_EQ(std::tuple(d->seHours->value(), d->seMinutes->value(), d->dpDate->date()),
+                   std::tuple(7, 5, QDate(2011, 3, 15)));
+         d->dpDate->setDate(QDate(2011, 4, 1)), d->seHours->setValue(23), d->seMinutes->setValue(9);
+         d->btOK->click();
+       },
+       [](QWidget* modal) { qobject_cast<TfmSetTime*>(modal)->reject(); }});
   EXPECT_DOUBLE_EQ(dialog.Execute(t), EncodeDate(2011, 4, 1) + 23.0 / 24 + 9.0 / 1440);
+  EXPECT_EQ(dialog.Execute(t), t);
 }
 
-TEST(SetTimeDialogTest, ClosingWithoutOkKeepsTheTime) {
+// ---------------------------------------------------------------------------
+// Start-up: district 1 installed under a scratch root, with an optional configuration file.
+
+class StartUpTest : public testing::Test {
+ protected:
+  StartUpTest() {
+    fs::remove_all(root);
+    fs::create_directories(paths.DistrictRoot / "1");
+    fs::create_directories(root / "config");
+  }
+  ~StartUpTest() override { fs::remove_all(root); }
+
+  // Installs the district and starts, answering the boxes; returns their texts ("set time" for
+  // the set-time dialog, which sets 7:30).
+  QStringList Start(TfmControlPanel& window) {
+    std::ofstream(paths.DistrictRoot / "1" / "Data.dat", std::ios::binary) << district.Bytes();
+    QStringList texts;
+    const auto answer = [&](QWidget* modal) {
+      auto* d = qobject_cast<TfmSetTime*>(modal);
+      texts << (d ? "set time" : "");
+      if (d == nullptr) return ClickBox(&texts.back(), &title)(modal);
+      d->seHours->setValue(7), d->seMinutes->setValue(30), d->btOK->click();
+    };
+    ModalAnswers answers(std::vector<std::function<void(QWidget*)>>(3, answer));
+    window.StartSimulation();
+    return texts;
+  }
+
+  const fs::path root =
+      fs::path(testing::TempDir()) / testing::UnitTest::GetInstance()->current_test_info()->name();
+  const ConsolePaths paths{root / "district", root / "config" / "Traklin.ini"};
+  Simulation sim;
+  test::DistrictText district;
+  QString title;  // of the last box
+};
+
+TEST_F(StartUpTest, UsableDistrictIsPreparedWithTheSettingsAndStartsAtTheChosenTime) {
+  std::ofstream(paths.SettingsFile) << "[VIEW]\r\nRESOLUTION=1\r\n[SOUND]\r\nMESSAGERINGS=0\r\n";
+  // Two panel views: view 0 800 wide with the clock at 10, view 1 640 wide with the clock at 300.
+  district.SetSection("Data_Graph_Vid",
+                      "2\n800,600,10\n640,480,300\n0,0,0,0\n0,0,0,0\n"
+                      "300,0,0,1\n300,0,0,1");
+  TestWindow window((App(), sim), std::string("1"), paths);
+  EXPECT_FALSE(sim.Settings.MessageRings);            // read when the window is made
+  EXPECT_EQ(Start(window), QStringList{"set time"});  // no error box
+  EXPECT_TRUE(window.Started() && window.ExitCode() == 0 && sim.Console == &window);
+  EXPECT_EQ(window.PanelView(), 1);
+  EXPECT_EQ(window.imClock->geometry(), QRect(300, 4, 80, 36));
+  // The set-up ran (kind 0 signal added at the peregon's end) and the state follows it.
+  EXPECT_FALSE(sim.AreaData.TrainRoutes[0].Routes.empty());
+  EXPECT_EQ(sim.State.Semaphores.size(), sim.AreaData.Semaphores.size());
+  // StateInit starts at midnight of a day of the base year; the dialog sets the time of day.
+  EXPECT_EQ(DecodeDate(sim.State.ClockTime).Year, 2024);
+  EXPECT_NEAR(sim.State.ClockTime - static_cast<int>(sim.State.ClockTime), 7.5 / 24, 1e-9);
+  EXPECT_DOUBLE_EQ(sim.LastSaveTime, sim.State.ClockTime);
+  EXPECT_EQ(std::pair(sim.TimeScaleLevel, window.Timer->isActive() ? window.Timer->interval() : 0),
+            std::pair(1, 500));
+}
+
+TEST_F(StartUpTest, FailingSetUpShowsTheInitializingErrorAndTheClockStillRuns) {
+  district.SetSection("Data_Sekz", "1,1\n2,2\n3,40\n4,4\n5,5\n6,6\n7,7\n65535");
+  TfmControlPanel window((App(), sim), std::string("1"), paths);
+  EXPECT_EQ(
+      Start(window),
+      (QStringList{"Error initializing data+\n\nLamp 40 of section 3 out of bounds", "set time"}));
+  EXPECT_TRUE(window.Started() && window.ExitCode() == 0 && window.Timer->isActive());
+  EXPECT_DOUBLE_EQ(sim.LastSaveTime, sim.State.ClockTime);
+  const TDateTime before = sim.State.ClockTime;  // the clock runs over the unprepared district
+  window.TimerTick();
+  EXPECT_NEAR(sim.State.ClockTime, before + 0.5 * kSecond, 1e-9);
+}
+
+TEST_F(StartUpTest, BrokenDistrictFileShowsTheReadErrorAndEnds) {
+  district.SetSection("Data_Sekz", "1,1\n2,x\n65535");
+  TfmControlPanel window((App(), sim), std::string("1"), paths);
+  const QStringList texts = Start(window);
+  ASSERT_EQ(texts.size(), 1);
+  EXPECT_TRUE(texts[0].startsWith(QStringLiteral("Error reading Data.dat\nAt Line %1\n'2,x'\n\n")
+                                      .arg(district.BodyLine("Data_Sekz", 2))))
+      << texts[0].toStdString();
+  EXPECT_FALSE(window.Started() || window.Timer->isActive() || window.ExitCode() != 1);
+}
+
+TEST_F(StartUpTest, NonNumericDistrictArgumentShowsUnknownDistrictAndEnds) {
+  TfmControlPanel window((App(), sim), std::string("abc"), paths);
+  EXPECT_EQ(Start(window), QStringList{"Неизвестен участок симулятора\n"});
+  EXPECT_EQ(title, QStringLiteral("Traklin"));
+  EXPECT_FALSE(window.Started() || window.ExitCode() != 1 || !window.DistrictDir().empty());
+  EXPECT_EQ(sim.Console, nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Console services: which ring, and the time scale while and after the dispatcher is told
+
+enum class Service { Notify, Inform, Ask };
+
+TEST(ConsoleServicesTest, TimeScaleRingAndAnswerFollowTheSettings) {
   App();
-  TfmSetTime dialog;
-  const TDateTime t = EncodeDate(2011, 3, 15) + 0.3;
-  auto answering = WhenModal([](QWidget* modal) {
-    auto* d = qobject_cast<TfmSetTime*>(modal);
-    d->seHours->setValue(1);
-    d->reject();
-  });
-  EXPECT_EQ(dialog.Execute(t), t);
+  // Every case starts at level 6. Columns: service, text, the LP's ring for Inform and Ask; the
+  // settings restore at messages, restore at rings, message rings, request rings; box shown,
+  // level while it is shown (or right after the call without one), level after; rings played
+  // before the box (-1 the default ring).
+  const std::tuple<Service, const char*, int, bool, bool, bool, bool, bool, int, int,
+                   std::vector<int>>
+      cases[] = {
+          // clang-format off
+      {Service::Notify, "Сход", 3, false, false, true, true, true, 1, 1, {-1}},  // box at normal speed after the default ring
+      {Service::Notify, "Сход", 3, false, false, false, true, true, 1, 1, {}},   // without message rings: silent
+      {Service::Notify, "Сход", 3, true, false, true, true, true, 1, 6, {-1}},   // restore at messages
+      {Service::Notify, "Сход", 3, false, true, true, true, true, 1, 1, {-1}},   // restore at rings: a text still slows down
+      {Service::Notify, "", 3, true, false, false, false, false, 1, 1, {-1}},    // empty: rings anyway and slows down
+      {Service::Notify, "", 3, false, true, false, false, false, 6, 6, {-1}},    // empty, restore at rings: only rings
+      {Service::Inform, "Поезд прибыл", 3, false, false, true, false, true, 1, 1, {3}},  // the LP's ring
+      {Service::Inform, "Поезд прибыл", -1, false, false, true, true, true, 1, 1, {-1}}, // no ring of its own
+      {Service::Inform, "Поезд прибыл", 3, false, false, false, true, true, 1, 1, {}},   // follows message rings
+      {Service::Inform, "Поезд прибыл", 3, true, false, true, true, true, 1, 6, {3}},    // restore at messages
+      {Service::Inform, "", 3, false, true, false, false, true, 6, 6, {3}},  // empty: a box, speed kept
+      {Service::Inform, "", 3, true, false, false, false, true, 1, 1, {3}},  // empty without restore at rings
+      {Service::Ask, "Принять поезд 2001?\r\nПуть 3", 4, false, false, false, true, true, 1, 1, {4}},  // the LP's ring
+      {Service::Ask, "Принять поезд?", 4, false, false, true, false, true, 1, 1, {}},   // follows request rings
+      {Service::Ask, "Принять поезд?", 4, true, false, true, true, true, 1, 6, {4}},    // restore at messages
+      {Service::Ask, "", 4, false, true, false, false, true, 6, 6, {4}},  // empty, restore at rings: speed kept
+      {Service::Ask, "", 4, true, false, false, false, true, 1, 1, {4}},  // empty, restore at messages only
+          // clang-format on
+      };
+  int k = 0;
+  for (const auto& [service, text, ring, atMsg, atRings, msgRings, reqRings, box, whileLevel, after,
+                    rings] : cases)
+    for (auto button : {QMessageBox::Ok, QMessageBox::Cancel}) {
+      if (button == QMessageBox::Cancel && service != Service::Ask) continue;
+      SCOPED_TRACE(testing::Message() << "case " << k++ << ", button " << button);
+      Simulation sim;
+      TestWindow window(sim, std::nullopt, NoConfig());
+      std::tie(sim.Settings.RestoreTimeScaleAtMsg, sim.Settings.RestoreTimeScaleAtRings,
+               sim.Settings.MessageRings, sim.Settings.RequestRings) =
+          std::tie(atMsg, atRings, msgRings, reqRings);
+      window.StartClock();
+      window.SetTimeScale(6);
+      QString shownText, title;
+      std::pair<int, std::vector<int>> whileShown;  // level and rings played when the box shows
+      ModalAnswers answers({[&](QWidget* modal) {
+        whileShown = {sim.TimeScaleLevel, window.rings};
+        ClickBox(&shownText, &title, button)(modal);
+      }});
+      bool answer = true;
+      if (service == Service::Notify) window.NotifyDispatcher(text);
+      if (service == Service::Inform) window.InformDispatcher("ДСП", text, ring);
+      if (service == Service::Ask) answer = window.AskDispatcher("ДСП", text, ring);
+      QApplication::processEvents();
+      if (answers.Answered() == 0) whileShown = {sim.TimeScaleLevel, window.rings};
+      EXPECT_EQ(std::pair(answers.Answered(), answer),
+                std::pair(std::size_t{box}, button == QMessageBox::Ok));
+      EXPECT_TRUE(!box || service == Service::Notify ||  // line breaks as the box shows them
+                  std::pair(title, shownText) ==
+                      std::pair(QStringLiteral("ДСП"), QString(text).replace("\r\n", "\n")));
+      EXPECT_EQ(whileShown, std::pair(whileLevel, rings));  // the ring comes before the box
+      EXPECT_EQ(std::tuple(sim.TimeScaleLevel, window.Timer->isActive(), window.rings),
+                std::tuple(after, after != 0, rings));
+    }
 }
 
 }  // namespace

@@ -1,12 +1,19 @@
-// Helpers of the console tests: the application object and answers to modal windows.
+// Helpers of the console tests: the application object, answers to modal windows, keys, and a
+// main window without a configuration file that records its rings.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
-#include <QWidget>
 #include <functional>
-#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "console/control_panel.h"
 
 namespace traklin::testing_support {
 
@@ -20,27 +27,66 @@ inline QApplication& App() {
   return *app;
 }
 
-/// Calls answer with the next modal window once it is shown (polling for up to five seconds).
-/// Polling stops when the returned timer is destroyed.
-[[nodiscard]] inline std::unique_ptr<QTimer> WhenModal(std::function<void(QWidget*)> answer) {
-  auto timer = std::make_unique<QTimer>();
-  auto tries = std::make_shared<int>(0);
-  timer->setInterval(5);
-  QTimer* t = timer.get();
-  QObject::connect(t, &QTimer::timeout, [t, tries, answer] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr && ++*tries < 1000) return;
-    t->stop();
-    if (modal != nullptr) answer(modal);
-  });
-  timer->start();
-  return timer;
+/// Answers the modal windows one after the other as they are shown; each answer must close its
+/// window. Polling stops when the object is destroyed.
+class ModalAnswers {
+ public:
+  explicit ModalAnswers(std::vector<std::function<void(QWidget*)>> answers)
+      : answers_(std::move(answers)) {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal == nullptr || !modal->isVisible() || next_ >= answers_.size()) return;
+      answers_[next_++](modal);
+    });
+    timer_.start();
+  }
+  std::size_t Answered() const { return next_; }
+
+ private:
+  std::vector<std::function<void(QWidget*)>> answers_;
+  std::size_t next_ = 0;
+  QTimer timer_;
+};
+
+/// An answer that clicks a message box's button and keeps its text and caption.
+inline std::function<void(QWidget*)> ClickBox(
+    QString* text, QString* title = nullptr, QMessageBox::StandardButton button = QMessageBox::Ok) {
+  return [=](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr) << "expected a message box";
+    if (text) *text = box->text();
+    if (title) *title = box->windowTitle();
+    box->button(button)->click();
+  };
 }
 
-/// Sends a key press to the widget.
 inline void PressKey(QWidget& widget, int key, Qt::KeyboardModifiers modifiers = {}) {
   QKeyEvent press(QEvent::KeyPress, key, modifiers);
   QApplication::sendEvent(&widget, &press);
 }
+
+/// No configuration file: the settings keep their defaults whatever the build tree holds.
+inline ConsolePaths NoConfig() {
+  ConsolePaths paths;
+  paths.SettingsFile = std::filesystem::path(testing::TempDir()) / "no_config" / "Traklin.ini";
+  return paths;
+}
+
+/// A main window that records its rings instead of playing them, and whose steps can be made to
+/// fail.
+class TestWindow : public TfmControlPanel {
+ public:
+  using TfmControlPanel::TfmControlPanel;
+  std::vector<int> rings;
+  int failingRuns = 0, runs = 0;
+
+ protected:
+  void PlayRing(int n) override { rings.push_back(n); }
+  void RunSteps() override {
+    if (++runs <= failingRuns) throw std::runtime_error("Маршрут не найден");
+    TfmControlPanel::RunSteps();
+  }
+};
 
 }  // namespace traklin::testing_support
