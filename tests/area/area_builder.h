@@ -1,18 +1,21 @@
-// Builds small districts as records for the start-up set-up tests, linked the way the
-// district reader links them.
+// Builds small districts as records, linked the way the district reader links them, for the
+// query and start-up set-up tests.
 #pragma once
 
+#include <algorithm>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "area/area_data.h"
 
-namespace traklin::testing_setup {
+namespace traklin::test {
 
 /// Odd direction runs to the right in every sketch: Straight[1] is the right-hand neighbour.
 class AreaBuilder {
  public:
-  /// Sections 1..sectionCount-1, lamps 0..lampCount-1 (all undefined).
-  AreaBuilder(int sectionCount, int lampCount) {
+  /// Sections 1..sectionCount-1 of length 100, lamps 0..lampCount-1 (all undefined).
+  explicit AreaBuilder(int sectionCount, int lampCount = 0) {
     a.SectCount = sectionCount;
     a.SlSects.resize(sectionCount + 1);
     a.Sekzs.assign(sectionCount + 1, 0);
@@ -23,67 +26,63 @@ class AreaBuilder {
     for (int s = 1; s < sectionCount; ++s) a.SlSects[s].Length = 100;
   }
 
-  /// i -> j to the right.
-  void Odd(int i, int j) {
-    a.SlSects[i].Straight[kOdd] = j;
-    a.SlSects[j].Straight[kEven] = i;
+  /// Sections linked one after another to the right.
+  AreaBuilder& Line(std::initializer_list<int> sections) {
+    for (auto s = sections.begin(); s + 1 < sections.end(); ++s) {
+      a.SlSects[s[0]].Straight[kOdd] = s[1];
+      a.SlSects[s[1]].Straight[kEven] = s[0];
+    }
+    return *this;
   }
 
-  /// A switch at the right (odd) end of i: straight to `straight`, side to `side`.
-  void OddSwitch(int i, int sw, int straight, int side) {
-    AddSwitch(i, sw, kOdd);
-    a.SlSects[i].Straight[kOdd] = straight;
-    a.SlSects[i].Side[kOdd] = side;
-    a.SlSects[straight].Straight[kEven] = i;
-    a.SlSects[side].Straight[kEven] = i;
-  }
-
-  /// A switch at the left (even) end of i: straight to `straight`, side to `side`.
-  void EvenSwitch(int i, int sw, int straight, int side) {
-    AddSwitch(i, sw, kEven);
-    a.SlSects[i].Straight[kEven] = straight;
-    a.SlSects[i].Side[kEven] = side;
-    a.SlSects[straight].Straight[kOdd] = i;
-    a.SlSects[side].Straight[kOdd] = i;
-  }
-
-  /// i and j both point to the right at each other: the parity flips between them.
-  void OddFlip(int i, int j) {
-    a.SlSects[i].Straight[kOdd] = j;
-    a.SlSects[j].Straight[kOdd] = i;
-    a.SlSects[i].Flip[kOdd] = 1;
-    a.SlSects[j].Flip[kOdd] = 1;
+  /// i and j meet with their ends `end`: the parity flips between them.
+  void Flip(int i, int j, int end = kOdd) {
+    a.SlSects[i].Straight[end] = j;
+    a.SlSects[j].Straight[end] = i;
+    a.SlSects[i].Flip[end] = a.SlSects[j].Flip[end] = 1;
     ++a.ParityFlipCount;
+  }
+
+  /// Switch `sw` at end `end` of section i: side branch to `side`, straight to `straight`
+  /// (0 leaves the straight link as it is).
+  void Switch(int i, int end, int sw, int side, int straight = 0) {
+    if (static_cast<int>(a.Strels.size()) <= sw) a.Strels.resize(sw + 1);
+    a.SwitchCount = std::max(a.SwitchCount, sw);
+    a.Strels[sw].Section = i;
+    a.Strels[sw].OddEnd = static_cast<std::uint8_t>(end);
+    TSlSectData& s = a.SlSects[i];
+    s.Switch[end] = sw;
+    s.Side[end] = side;
+    s.SideLength = 100;
+    s.SideSpeedLimit = 40;
+    a.SlSects[side].Straight[1 - end] = i;
+    if (straight != 0) {
+      s.Straight[end] = straight;
+      a.SlSects[straight].Straight[1 - end] = i;
+    }
   }
 
   /// A station: LP, fragment, names. Returns its LP index.
   int AddStation(int code, const std::string& name, int anchorX = 0, int anchorY = 0) {
-    TStanzData st;
-    st.Code = code;
-    a.Stanzs.push_back(st);
-    TGraphFragmData f;
+    a.Stanzs.emplace_back().Code = code;
+    TGraphFragmData& f = a.GraphFragms.emplace_back();
     f.AnchorX = anchorX;
     f.AnchorY = anchorY;
-    f.Right = 10000;
-    f.Bottom = 10000;
+    f.Right = f.Bottom = 10000;
     f.ShownCode = code;
-    a.GraphFragms.push_back(f);
     a.LPMnemNames.push_back(name);
     a.LPManipNames.push_back(name);
     ++a.StationCount;
-    return AddLP(code, name);
+    Name(code, name);
+    return AddLP(code);
   }
 
   /// A further LP (not a station). Returns its LP index.
-  int AddLP(int code, const std::string& name) {
-    TPutData put;
-    put.Code = code;
-    a.Puts.push_back(put);
+  int AddLP(int code, const std::string& name = "") {
+    a.Puts.emplace_back().Code = code;
     a.LPCount = static_cast<int>(a.Puts.size());
-    Name(code, name);
-    TLPRoutesData routes;
-    routes.Code = code;
-    a.TrainRoutes.push_back(routes);
+    if (!name.empty()) Name(code, name);
+    a.TrainRoutes.emplace_back().Code = code;
     return a.LPCount - 1;
   }
 
@@ -94,18 +93,20 @@ class AreaBuilder {
     a.Stations[code].Name = name;
   }
 
-  /// Mode 1: sign A +1, sign B 0; mode 2: A -1; mode 3: B -1.
-  int AddTrack(int lp, int section, int number, int mode = 1, int firstLamp = 0,
-               int lampCount = 0) {
+  /// Mode 1: sign A +1, sign B 0; mode 2: A -1; mode 3: B -1. Kind 5 sets the LP's flag.
+  int AddTrack(int lp, int section, int number, int mode = 1, int firstLamp = 0, int lampCount = 0,
+               int kind = 0) {
     TTrackData t;
     t.Section = section;
     t.Number = number;
     t.Mode = mode;
+    t.Kind = kind;
     t.SignA = mode == 2 ? -1 : 1;
     t.SignB = mode == 3 ? -1 : (mode == 1 ? 0 : 1);
     t.FirstLamp = firstLamp;
     t.LampCount = lampCount;
     TPutData& put = a.Puts[lp];
+    if (kind == 5) put.Kind5[number & 1] = 1;
     put.Tracks.push_back(t);
     put.TrackCount = static_cast<int>(put.Tracks.size());
     a.SlSects[section].TrackLP = lp;
@@ -115,7 +116,7 @@ class AreaBuilder {
 
   /// A throat decoded from the file's second value as the reader does.
   int AddThroat(int code, int value2, int peregon, int low = 0, int high = 0) {
-    TGorlStanzData t;
+    TGorlStanzData& t = a.GorlStanzs.emplace_back();
     t.Code = code;
     t.Parity = static_cast<std::uint8_t>(value2 & 1);
     t.Number = value2 >= 4 ? value2 >> 3 : value2 >> 1;
@@ -123,7 +124,6 @@ class AreaBuilder {
     t.Peregon = peregon;
     t.CodeLow = low;
     t.CodeHigh = high;
-    a.GorlStanzs.push_back(t);
     return static_cast<int>(a.GorlStanzs.size()) - 1;
   }
 
@@ -131,45 +131,60 @@ class AreaBuilder {
   /// Returns its number (index + 1).
   int AddPeregon(int lpA, int lpB, int firstSection, int firstBlockLamp = 0, int lastBlockLamp = 0,
                  int drawn = 0) {
-    TGraphPeregonData p;
+    TGraphPeregonData& p = a.GraphPeregons.emplace_back();
     p.LP[0] = lpA + 1;
     p.LP[1] = lpB + 1;
     p.EndSection[0] = firstSection;
     p.BlockLamps[0] = firstBlockLamp;
     p.BlockLamps[1] = lastBlockLamp;
     p.Drawn = drawn;
-    a.GraphPeregons.push_back(p);
     a.Peregons.emplace_back();
     return static_cast<int>(a.GraphPeregons.size());
   }
 
   /// A file signal as the reader appends it: kind 1 on a track section, else kind 3.
-  int AddSignal(int section, int dir, int lamp) {
-    TSemaphoreData s;
+  int AddSignal(int section, int dir, int lamp = 0) {
+    TSemaphoreData& s = a.Semaphores.emplace_back();
     s.Direction = static_cast<std::uint8_t>(dir);
     s.Lamp = lamp;
     s.Section = section;
     s.LP = a.SlSects[section].TrackLP;
     s.Kind = s.LP >= 0 ? 1 : 3;
-    a.Semaphores.push_back(s);
     a.SlSects[section].SignalLamp[dir] = lamp;
     a.SlSects[section].Semaphore[dir] = static_cast<int>(a.Semaphores.size()) - 1;
     return static_cast<int>(a.Semaphores.size()) - 1;
   }
 
   TAreaData a;
-
- private:
-  void AddSwitch(int i, int sw, int end) {
-    if (static_cast<int>(a.Strels.size()) <= sw) a.Strels.resize(sw + 1);
-    a.Strels[sw].Section = i;
-    a.Strels[sw].OddEnd = static_cast<std::uint8_t>(end);
-    a.SwitchCount = static_cast<int>(a.Strels.size()) - 1;
-    a.SlSects[i].Switch[end] = sw;
-    a.SlSects[i].SideLength = 100;
-    a.SlSects[i].SideSpeedLimit = 40;
-  }
 };
+
+/// A route record between two kinds with decoded switch pairs (number, minus), entries in base 10.
+inline TTrainRouteData Route(int startKind, int endKind, int first, int last,
+                             std::initializer_list<std::pair<int, bool>> switches = {}) {
+  TTrainRouteData r;
+  r.StartKind = startKind;
+  r.EndKind = endKind;
+  r.StartPosition = r.EndPosition = 1;
+  r.FirstSection = first;
+  r.LastSection = last;
+  int k = 0;
+  for (const auto& [number, minus] : switches) {
+    r.SwitchNumber[k] = number;
+    r.SwitchMinus[k] = minus ? 1 : 0;
+    r.Switches[k++] = number + (minus ? 10 : 0);
+  }
+  return r;
+}
+
+/// A chain of the given route indexes.
+inline TChainData Chain(int from, int to, std::initializer_list<int> routes) {
+  TChainData c;
+  c.StartSection = from;
+  c.EndSection = to;
+  int k = 0;
+  for (int r : routes) c.Routes[k++] = r;
+  return c;
+}
 
 // Station S (code 10) with two tracks and a throat on each side; switches 12 and 15, so that
 // the encoded entries of the minus positions (22, 25) would read as other switches.
@@ -183,10 +198,10 @@ inline AreaBuilder TwoTrackStation(int sectionCount = 7) {
   const int s = b.AddStation(10, "S");
   const int w = b.AddStation(11, "W");
   const int e = b.AddStation(12, "E");
-  b.Odd(1, 2);
-  b.OddSwitch(2, 12, 3, 4);
-  b.EvenSwitch(5, 15, 3, 4);
-  b.Odd(5, 6);
+  b.Line({1, 2});
+  b.Switch(2, kOdd, 12, 4, 3);
+  b.Switch(5, kEven, 15, 4, 3);
+  b.Line({5, 6});
   b.a.SwitchCount = 15;
   b.a.Sekzs[1] = 20;
   b.a.Sekzs[6] = 21;
@@ -194,11 +209,9 @@ inline AreaBuilder TwoTrackStation(int sectionCount = 7) {
   b.a.Sekzs[5] = 23;
   b.AddTrack(s, 3, 1, 1, 30, 3);
   b.AddTrack(s, 4, 2, 1, 33, 1);
-  const int p1 = b.AddPeregon(w, s, 1);
-  const int p2 = b.AddPeregon(s, e, 6);
-  b.AddThroat(10, 0, p1);
-  b.AddThroat(10, 1, p2);
+  b.AddThroat(10, 0, b.AddPeregon(w, s, 1));
+  b.AddThroat(10, 1, b.AddPeregon(s, e, 6));
   return b;
 }
 
-}  // namespace traklin::testing_setup
+}  // namespace traklin::test
