@@ -2,14 +2,38 @@
 // query and start-up set-up tests.
 #pragma once
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "area/area_data.h"
 
 namespace traklin::test {
+
+/// The message of the runtime error a step throws, or "no error".
+template <typename Step>
+std::string ErrorOf(Step step) {
+  try {
+    step();
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+/// kind, direction, section, lamp, LP and next peregon of every signal, in table order.
+inline std::vector<std::string> SignalList(const TAreaData& area) {
+  std::vector<std::string> lines;
+  for (const TSemaphoreData& s : area.Semaphores)
+    lines.push_back(fmt::format("k{} d{} s{} lamp{} lp{} next{}", s.Kind, s.Direction, s.Section,
+                                s.Lamp, s.LP, s.Next));
+  return lines;
+}
 
 /// Odd direction runs to the right in every sketch: Straight[1] is the right-hand neighbour.
 class AreaBuilder {

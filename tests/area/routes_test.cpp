@@ -51,16 +51,8 @@ Lines GoldenChains(const std::vector<TChainData>& chains) {
   return lines;
 }
 
-std::string Failure(TAreaData& area, bool wholeSetup = false) {
-  try {
-    if (wholeSetup)
-      PrepareDistrict(area, SetupOptions{});
-    else
-      CheckRoutes(area);
-  } catch (const std::runtime_error& e) {
-    return e.what();
-  }
-  return "no error";
+std::string Failure(TAreaData& area) {
+  return ErrorOf([&] { CheckRoutes(area); });
 }
 
 /// A route as Data_Marsh_P gives it: raw switch entries, nothing decoded yet.
@@ -270,22 +262,14 @@ TAreaData Read(const TextDistrict& district) {
   return area;
 }
 
-TAreaData Prepare(const TextDistrict& district) {
-  TAreaData area = Read(district);
-  PrepareDistrict(area, SetupOptions{});
-  return area;
-}
-
-Lines Signals(const TAreaData& area) {
-  Lines lines;
-  for (const TSemaphoreData& s : area.Semaphores)
-    lines.push_back(fmt::format("k{} d{} s{} lamp{} lp{} next{}", s.Kind, s.Direction, s.Section,
-                                s.Lamp, s.LP, s.Next));
-  return lines;
+std::string SetupFailure(const TextDistrict& district, TAreaData& area) {
+  area = Read(district);
+  return ErrorOf([&] { PrepareDistrict(area, SetupOptions{}); });
 }
 
 TEST(TextDistrictSetupTest, DutyStationRoutesAndSignalsFollowTheDrawingThroughTheFlip) {
-  const TAreaData area = Prepare(DutyStationWithFlip());
+  TAreaData area;
+  ASSERT_EQ(SetupFailure(DutyStationWithFlip(), area), "no error");
   ASSERT_EQ(area.TrainRoutes.size(), 3u);
   EXPECT_EQ(Golden(area.TrainRoutes[0]),
             (Lines{
@@ -317,7 +301,7 @@ TEST(TextDistrictSetupTest, DutyStationRoutesAndSignalsFollowTheDrawingThroughTh
                               area.SlSects[6].Throat[kOdd], area.GraphPeregons[0].EndSection[1],
                               area.GraphPeregons[1].EndSection[1]}),
             (std::vector<int>{2, 0, 7, 1, 0, 1, -1, 2, 7}));
-  EXPECT_EQ(Signals(area),
+  EXPECT_EQ(SignalList(area),
             (Lines{"k0 d1 s2 lamp14 lp0 next1",  // entry from Запад
                    "k1 d1 s4 lamp16 lp0 next-1", "k1 d0 s4 lamp18 lp0 next-1",
                    "k1 d1 s5 lamp17 lp0 next-1", "k1 d0 s5 lamp19 lp0 next-1",
@@ -334,7 +318,8 @@ TEST(TextDistrictSetupTest, DutyStationRoutesAndSignalsFollowTheDrawingThroughTh
 }
 
 TEST(TextDistrictSetupTest, ControlledStationKeepsItsFileRoutesAndClassifiesItsSignals) {
-  const TAreaData area = Prepare(ControlledStation());
+  TAreaData area;
+  ASSERT_EQ(SetupFailure(ControlledStation(), area), "no error");
   EXPECT_EQ(Golden(area.TrainRoutes[0]),
             (Lines{"1/1>2/1 L0-0 [3 4 5] {1+} (1) f00", "1/1>2/2 L0-0 [3 4 6] {1-} (11) f00",
                    "3/1>4/1 L0-0 [5 7 8] {2+} (2) f00", "3/2>4/1 L0-0 [6 7 8] {2-} (12) f00",
@@ -343,12 +328,12 @@ TEST(TextDistrictSetupTest, ControlledStationKeepsItsFileRoutesAndClassifiesItsS
   EXPECT_TRUE(area.TrainRoutes[0].Chains.empty());
   // Entries at the peregon ends, the station's own signals, then the block signals of
   // peregon 1 (sections 1..3) and of peregon 2 (sections 8..9).
-  EXPECT_EQ(Signals(area), (Lines{"k0 d1 s3 lamp16 lp0 next1", "k3 d1 s5 lamp18 lp0 next-1",
-                                  "k3 d0 s5 lamp20 lp0 next-1", "k3 d1 s6 lamp19 lp0 next-1",
-                                  "k3 d0 s6 lamp21 lp0 next-1", "k0 d0 s8 lamp17 lp0 next2",
-                                  "k2 d1 s1 lamp0 lp-1 next1", "k2 d0 s2 lamp0 lp-1 next1",
-                                  "k2 d1 s2 lamp0 lp-1 next1", "k2 d0 s3 lamp0 lp-1 next1",
-                                  "k2 d1 s8 lamp0 lp-1 next2", "k2 d0 s9 lamp0 lp-1 next2"}));
+  EXPECT_EQ(SignalList(area), (Lines{"k0 d1 s3 lamp16 lp0 next1", "k3 d1 s5 lamp18 lp0 next-1",
+                                     "k3 d0 s5 lamp20 lp0 next-1", "k3 d1 s6 lamp19 lp0 next-1",
+                                     "k3 d0 s6 lamp21 lp0 next-1", "k0 d0 s8 lamp17 lp0 next2",
+                                     "k2 d1 s1 lamp0 lp-1 next1", "k2 d0 s2 lamp0 lp-1 next1",
+                                     "k2 d1 s2 lamp0 lp-1 next1", "k2 d0 s3 lamp0 lp-1 next1",
+                                     "k2 d1 s8 lamp0 lp-1 next2", "k2 d0 s9 lamp0 lp-1 next2"}));
   EXPECT_EQ(DescribeSetup(area).back(),
             "Signals: 2 peregon end (kind 0), 0 to throat (kind 1), 6 block (kind 2), 4 other "
             "station (kind 3)");
@@ -366,12 +351,9 @@ TEST(TextDistrictSetupTest, DistrictsMadeToFailStopTheStartWithTheirMessage) {
        "is straight"},
       {DutyStationWithFlip().Replace("Data_Gorl_Stanz", "1,1,2,0,0\n", "1,1,2,0,0\n1,0,1,0,0\n"),
        "Double peregon (1) usage (2<>0)"},
-      {ControlledStation(), "no error"},
-      {DutyStationWithFlip(), "no error"}};
-  for (const auto& [district, message] : rows) {
-    TAreaData area = Read(district);
-    EXPECT_EQ(Failure(area, true), message);
-  }
+  };
+  TAreaData area;
+  for (const auto& [district, message] : rows) EXPECT_EQ(SetupFailure(district, area), message);
 }
 
 }  // namespace

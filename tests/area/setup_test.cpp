@@ -16,26 +16,8 @@
 namespace traklin::test {
 namespace {
 
-template <typename Step>
-std::string ErrorOf(Step step) {
-  try {
-    step();
-  } catch (const std::runtime_error& e) {
-    return e.what();
-  }
-  return "no error";
-}
-
 std::string Completion(TAreaData& area, const SetupOptions& options = {}) {
   return ErrorOf([&] { CompletePeregons(area, options); });
-}
-
-std::vector<std::string> Signals(const TAreaData& area) {
-  std::vector<std::string> lines;
-  for (const TSemaphoreData& s : area.Semaphores)
-    lines.push_back(fmt::format("k{} d{} s{} lamp{} lp{} next{}", s.Kind, s.Direction, s.Section,
-                                s.Lamp, s.LP, s.Next));
-  return lines;
 }
 
 // Stations A and B joined by a three-section peregon; the parity flips between the peregon's
@@ -66,7 +48,7 @@ TEST(PeregonCompletionTest, SignalsOfALineWithAParityFlip) {
   ASSERT_EQ(Completion(b.a), "no error");
   // Entries become kind 0 with the peregon number (not its index); the file's block signal
   // keeps kind 3; block signals are added in walk order, turning at the flip.
-  EXPECT_EQ(Signals(b.a),
+  EXPECT_EQ(SignalList(b.a),
             (std::vector<std::string>{"k0 d0 s2 lamp20 lp0 next1", "k3 d1 s3 lamp21 lp-1 next-1",
                                       "k0 d1 s4 lamp22 lp1 next1", "k2 d1 s2 lamp0 lp-1 next1",
                                       "k2 d0 s3 lamp0 lp-1 next1", "k2 d0 s4 lamp0 lp-1 next1"}));
