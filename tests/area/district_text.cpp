@@ -20,15 +20,11 @@ struct DefaultSection {
 const char* const kDefaultHeader[9] = {"1", "2", "2", "8", "0", "1000", "0", "0", "2024"};
 
 const DefaultSection kDefaultSections[27] = {
-    {"Data_Graph_Fragm",
-     "; left top right bottom ax ay code coord dc0 dc1 icon\n"
-     "0,0,200,100, 0,0, 1,1000, 0,19, 0\n"
-     "300,0,500,100, 300,0, 2,9000, 0,0, 0"},
+    {"Data_Graph_Fragm",  // left top right bottom ax ay code coord dc0 dc1 icon
+     "0,0,200,100, 0,0, 1,1000, 0,19, 0\n300,0,500,100, 300,0, 2,9000, 0,0, 0"},
     {"Data_Graph_Vid", "1\n800,600,10\n0,0,0,0\n300,0,0,1"},
-    {"Data_Graph_Peregon",
-     "; lpA lpB xa ya xb yb drawn dir0 dir1 block0 block1 end\n"
-     "1,2, 10,0,1005,0, 1, 17,18, 16,16, 5\n"
-     "65535"},
+    {"Data_Graph_Peregon",  // lpA lpB xa ya xb yb drawn dir0 dir1 block0 block1 end
+     "1,2, 10,0,1005,0, 1, 17,18, 16,16, 5\n65535"},
     {"Data_Graph_Lamp",  // sections 1..7; switch 1 A, plus, minus; switch 2; signals; more
      "1,20\n20,50,10\n60,40,20\n60,60,20\n120,50,10\n250,50,30\n350,50,20\n420,50,10\n"
      "40,50,5\n45,50,5\n45,55,105\n100,50,5\n95,50,5\n95,55,305\n"
@@ -63,9 +59,7 @@ const DefaultSection kDefaultSections[27] = {
     {"Data_Podhod_Form", "1,0,0\n65535"},
     {"Data_Num_Poezd", "2001,2999"},
     {"Data_Plan_Form",
-     "0800,6001,Экспресс,1,0,1,2,10,0101,1231,1,2,1,3\n"
-     "0900,2001,-,1,0,1,2,3,0,0,0\n"
-     "65535"},
+     "0800,6001,Экспресс,1,0,1,2,10,0101,1231,1,2,1,3\n0900,2001,-,1,0,1,2,3,0,0,0\n65535"},
     {"DataS_RP_Name_Mnem", "АЛК,БРС"},
     {"DataS_RP_Name_Manip", "Алексеевка,Борисово"},
     {"DataS_Stanz_Name",
