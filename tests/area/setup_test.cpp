@@ -32,31 +32,19 @@ std::string Completion(TAreaData& area, const SetupOptions& options = {}) {
 }
 
 TEST(PeregonCompletionTest, BrokenPeregonsAndFlipsWithoutThroatsAreRefused) {
-  const std::pair<std::function<AreaBuilder()>, const char*> rows[] = {
-      {[] {  // [1] >-< [2], no peregon
-         AreaBuilder b(3, 4);
-         b.AddStation(1, "A");
-         b.Flip(1, 2);
-         return b;
-       },
-       "Inlet expected at parity flip at0001h"},
-      {[] {  // A: [1] ==P1 (4 block lamps)== [2]--[3] and then nothing
-         AreaBuilder b(4, 20);
-         b.Line({1, 2, 3});
-         b.AddPeregon(b.AddStation(1, "A"), -1, 2, 10, 13);
-         return b;
-       },
-       "Graph peregon 1 breaks off after section 0003h with 2 of its 4 block sections left"},
-      {[] {  // [1]--[2]--[1]... with 100 block lamps
-         AreaBuilder b(3, 120);
-         b.Line({1, 2, 1});
-         b.AddPeregon(b.AddStation(1, "A"), -1, 1, 10, 109);
-         return b;
-       },
-       "Graph peregon 1 has more block sections than the district has sections"},
-  };
-  for (const auto& [build, message] : rows) {
-    AreaBuilder b = build();
+  // clang-format off
+  const std::pair<std::function<void(AreaBuilder&)>, const char*> rows[] = {
+      // [1] >-< [2], no peregon
+      {[](AreaBuilder& b) { b.Flip(1, 2); }, "Inlet expected at parity flip at0001h"},
+      // A: [1] ==P1 (4 block lamps)== [2]--[3] and then nothing
+      {[](AreaBuilder& b) { b.Line({1, 2, 3}), b.AddPeregon(0, -1, 2, 10, 13); }, "Graph peregon 1 breaks off after section 0003h with 2 of its 4 block sections left"},
+      // [1]--[2]--[1]... with 100 block lamps
+      {[](AreaBuilder& b) { b.Line({1, 2, 1}), b.AddPeregon(0, -1, 1, 10, 109); }, "Graph peregon 1 has more block sections than the district has sections"}};
+  // clang-format on
+  for (const auto& [spoil, message] : rows) {
+    AreaBuilder b(4, 120);
+    b.AddStation(1, "A");
+    spoil(b);
     EXPECT_EQ(Completion(b.a), message);
   }
 }
@@ -237,35 +225,21 @@ TEST(RingTest, HashFollowsTheRecurrenceAndRingsGoToLPs) {
 }
 
 TEST(ReferenceCheckTest, EachBrokenReferenceIsNamed) {
+  // clang-format off
   const std::pair<std::function<void(AreaBuilder&)>, const char*> rows[] = {
       {[](AreaBuilder& b) { b.a.Sekzs[3] = 40; }, "Lamp 40 of section 3 out of bounds"},
-      {[](AreaBuilder& b) { b.a.GraphFragms[1].DepartCommitLamp[1] = 99; },
-       "Departure commit lamp 99 of station 1 out of bounds"},
-      {[](AreaBuilder& b) { b.a.GraphPeregons[1].LP[1] = 9; },
-       "Graph peregon 2 refers to unknown LP 9"},
-      {[](AreaBuilder& b) { b.a.GraphPeregons[0].EndSection[0] = 0; },
-       "Graph peregon 1 end section 0 out of bounds"},
-      {[](AreaBuilder& b) {
-         b.a.GraphPeregons[0].Drawn = 1;
-         b.a.GraphPeregons[0].LP[0] = 0;
-       },
-       "Graph peregon 1 is drawn but has no station at end 0"},
-      {[](AreaBuilder& b) { b.a.GraphPeregons[0].BlockLamps[1] = 45; },
-       "Block lamps 0..45 of graph peregon 1 out of bounds"},
-      {[](AreaBuilder& b) { b.a.GraphPeregons[0].DirectionLamps[1] = -2; },
-       "Direction lamp -2 of graph peregon 1 out of bounds"},
-      {[](AreaBuilder& b) { b.a.Puts[2].Code = 13; },
-       "LP code 13 of LP 2 has no entry among the station names"},
+      {[](AreaBuilder& b) { b.a.GraphFragms[1].DepartCommitLamp[1] = 99; }, "Departure commit lamp 99 of station 1 out of bounds"},
+      {[](AreaBuilder& b) { b.a.GraphPeregons[1].LP[1] = 9; }, "Graph peregon 2 refers to unknown LP 9"},
+      {[](AreaBuilder& b) { b.a.GraphPeregons[0].EndSection[0] = 0; }, "Graph peregon 1 end section 0 out of bounds"},
+      {[](AreaBuilder& b) { b.a.GraphPeregons[0].Drawn = 1, b.a.GraphPeregons[0].LP[0] = 0; }, "Graph peregon 1 is drawn but has no station at end 0"},
+      {[](AreaBuilder& b) { b.a.GraphPeregons[0].BlockLamps[1] = 45; }, "Block lamps 0..45 of graph peregon 1 out of bounds"},
+      {[](AreaBuilder& b) { b.a.GraphPeregons[0].DirectionLamps[1] = -2; }, "Direction lamp -2 of graph peregon 1 out of bounds"},
+      {[](AreaBuilder& b) { b.a.Puts[2].Code = 13; }, "LP code 13 of LP 2 has no entry among the station names"},
       // throat t1 numbered 1, so the exit signal on track I may light lamp 40
-      {[](AreaBuilder& b) {
-         b.a.GorlStanzs[1].Number = 1;
-         b.AddSignal(3, kOdd, 39);
-       },
-       "Second lamp 40 of semaphore at section 03h out of bounds"},
+      {[](AreaBuilder& b) { b.a.GorlStanzs[1].Number = 1, b.AddSignal(3, kOdd, 39); }, "Second lamp 40 of semaphore at section 03h out of bounds"},
       // a third peregon from W ends at section 1 too, with a throat of S of its own
-      {[](AreaBuilder& b) { b.AddThroat(10, 0, b.AddPeregon(1, 0, 1)); },
-       "Double peregon (3) usage (2<>0)"},
-  };
+      {[](AreaBuilder& b) { b.AddThroat(10, 0, b.AddPeregon(1, 0, 1)); }, "Double peregon (3) usage (2<>0)"}};
+  // clang-format on
   for (const auto& [spoil, message] : rows) {
     AreaBuilder b = TwoTrackStation();
     spoil(b);
