@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <map>
+#include <utility>
+
+#include "area/cp1251.h"
 
 namespace traklin {
 
@@ -16,35 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The Windows-1251 bytes of a UTF-8 text of ASCII, Russian letters and "№".
-std::string Cp1251(const std::string& utf8) {
-  std::string out;
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-      continue;
-    }
-    unsigned u;
-    if ((b & 0xE0) == 0xC0) {
-      u = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
-      i += 1;
-    } else {
-      u = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu) << 6) |
-          (static_cast<unsigned char>(utf8[i + 2]) & 0x3Fu);
-      i += 2;
-    }
-    const std::map<unsigned, unsigned char> special{{0x401, 0xA8}, {0x451, 0xB8}, {0x2116, 0xB9}};
-    if (u >= 0x410 && u <= 0x44F)
-      out += static_cast<char>(0xC0 + (u - 0x410));
-    else
-      out += static_cast<char>(special.at(u));
-  }
-  return out;
-}
-
 // A district root in a fresh temporary directory.
-class DistrictRootTest : public testing::Test {
+class DistrictScanTest : public testing::Test {
  protected:
   void SetUp() override {
     root_ =
@@ -55,13 +30,15 @@ class DistrictRootTest : public testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  // Writes the district file of district n; the text is Windows-1251 bytes.
-  void Install(int n, const std::string& bytes, const std::string& fileName = "Data.dat") {
-    const fs::path dir = root_ / std::to_string(n);
-    fs::create_directories(dir);
-    std::ofstream(dir / fileName, std::ios::binary) << bytes;
+  /// Writes the file of district n; the first line is written in Windows-1251.
+  void Install(int n, const std::string& utf8, const std::string& fileName = "Data.dat") {
+    fs::create_directories(root_ / std::to_string(n));
+    std::ofstream(root_ / std::to_string(n) / fileName, std::ios::binary) << Utf8ToCp1251(utf8);
   }
-
+  /// Installs districts 1.. with a bare header each.
+  void InstallNumbers(std::initializer_list<int> numbers) {
+    for (int n : numbers) Install(n, std::to_string(n) + "\r\n");
+  }
   std::vector<int> Numbers() {
     std::vector<int> numbers;
     if (auto catalogue = ScanDistricts(root_))
@@ -72,93 +49,61 @@ class DistrictRootTest : public testing::Test {
   fs::path root_;
 };
 
-using DistrictScanTest = DistrictRootTest;
-
-TEST_F(DistrictScanTest, EmptyRootGivesNoCatalogue) {
+TEST_F(DistrictScanTest, EmptyOrMissingRootGivesNoCatalogue) {
   EXPECT_FALSE(ScanDistricts(root_).has_value());
   EXPECT_FALSE(ScanDistricts(root_ / "missing").has_value());
 }
 
-TEST_F(DistrictScanTest, MissesAreCountedInTotalSoTheScanStopsAtThirteen) {
-  // 3 and 5..13 are the ten misses; 14 is never looked at.
-  for (int n : {1, 2, 4, 14}) Install(n, std::to_string(n) + "\r\n");
+TEST_F(DistrictScanTest, TenMissesInTotalEndTheScan) {
+  InstallNumbers({1, 2, 4, 13});  // 3 and 5..12 are nine misses: 13 is still reached
+  EXPECT_EQ(Numbers(), (std::vector<int>{1, 2, 4, 13}));
+  fs::remove_all(root_ / "13");
+  InstallNumbers({14});  // 13 is the tenth miss: 14 is never looked at
   EXPECT_EQ(Numbers(), (std::vector<int>{1, 2, 4}));
 }
 
-TEST_F(DistrictScanTest, DistrictThirteenIsStillReachedAfterNineMisses) {
-  for (int n : {1, 2, 4, 13}) Install(n, std::to_string(n) + "\r\n");
-  EXPECT_EQ(Numbers(), (std::vector<int>{1, 2, 4, 13}));
-}
-
-TEST_F(DistrictScanTest, HeaderIsTheFirstLineThatIsNeitherEmptyNorComment) {
-  Install(1, "; district file\r\n\r\n   \r\n  ; another comment\r\n1 ;x Первый\r\n");
-  Install(2, "; only comments\r\n\r\n");
-  Install(3, "");
-  EXPECT_EQ(Numbers(), (std::vector<int>{1}));
-}
-
-TEST_F(DistrictScanTest, HeaderMustStartWithTheDirectoryNumber) {
-  Install(1, "7 ;x Чужой\r\n");
-  Install(2, "2 ;x Свой\r\n");
-  EXPECT_EQ(Numbers(), (std::vector<int>{2}));
-}
-
-TEST_F(DistrictScanTest, NumberTestIsOnTheTextSoDistrictOneAcceptsTwelve) {
-  Install(1, Cp1251("12 ;x Двенадцатый\r\n"));
+TEST_F(DistrictScanTest, TheHeaderLineMustStartWithTheNumberText) {
+  Install(1, "; district file\r\n\r\n   \r\n  ; another comment\r\n12 ;x Двенадцатый\r\n");
   Install(2, "12\r\n");  // does not start with "2"
+  Install(3, "; only comments\r\n\r\n");
+  Install(4, "");
+  Install(5, "7 ;x Чужой\r\n");
+  Install(6, "6\r\n", "data.dat");  // the file name in any letter case
+  Install(7, "7\r\n", "DATA.DAT");
+  Install(8, "8\r\n", "data.txt");
   const auto catalogue = ScanDistricts(root_);
   ASSERT_TRUE(catalogue.has_value());
-  ASSERT_EQ(catalogue->size(), 1u);
-  EXPECT_EQ(catalogue->front(), (DistrictEntry{1, "Двенадцатый"}));
+  // The number test is on the text, so district 1 accepts "12".
+  EXPECT_EQ(*catalogue,
+            (DistrictCatalogue{{1, "Двенадцатый"}, {6, "неизвестный"}, {7, "неизвестный"}}));
 }
-
-TEST_F(DistrictScanTest, FileNameIsMatchedInAnyLetterCase) {
-  Install(1, "1\r\n", "data.dat");
-  Install(2, "2\r\n", "DATA.DAT");
-  Install(3, "3\r\n", "Data.dat");
-  Install(4, "4\r\n", "data.txt");
-  EXPECT_EQ(Numbers(), (std::vector<int>{1, 2, 3}));
-}
-
-TEST(DistrictDataFileTest, PrefersDataDatAndFallsBackToItsName) {
-  const fs::path dir = fs::path(testing::TempDir()) / "district_data_file";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  EXPECT_EQ(DistrictDataFile(dir), dir / "Data.dat");
-  std::ofstream(dir / "data.dat") << "1";
-  EXPECT_EQ(DistrictDataFile(dir), dir / "data.dat");
-  std::ofstream(dir / "Data.dat") << "1";
-  EXPECT_EQ(DistrictDataFile(dir), dir / "Data.dat");
-  fs::remove_all(dir);
-}
-
-struct NameCase {
-  const char* scenario;
-  const char* header;  // UTF-8, written to the file in Windows-1251
-  const char* name;
-};
 
 TEST_F(DistrictScanTest, DisplayNameIsTheCommentWithoutItsFirstWord) {
-  const NameCase cases[] = {
-      {"word, blank and name", "5 ;Участок Западный", "Западный"},
-      {"one word is kept", "5 ;Западный", "Западный"},
-      {"no comment", "5", "неизвестный"},
-      {"empty comment", "5 ;   ", "неизвестный"},
-      {"one word between blanks", "5 ; Участок   ", "Участок"},
-      {"name of several words is trimmed", "5;  Участок   Северо Западный  ", "Северо Западный"},
-      {"later semicolons stay in the name", "5 ;a b;c", "b;c"},
-      {"a tab also ends the first word", "5 ;a\tЮжный", "Южный"},
-      {"letters beyond А..я", "5 ;x Ёжик№1", "Ёжик№1"},
-  };
-  for (int n = 1; n <= 4; ++n) Install(n, std::to_string(n) + "\r\n");
-  for (const NameCase& c : cases) {
-    SCOPED_TRACE(c.scenario);
-    Install(5, Cp1251(c.header) + "\r\n");
+  const std::pair<const char*, const char*> rows[] = {
+      {"5 ;Участок Западный", "Западный"},
+      {"5 ;Западный", "Западный"},  // one word is kept
+      {"5", "неизвестный"},
+      {"5 ;   ", "неизвестный"},
+      {"5 ; Участок   ", "Участок"},
+      {"5;  Участок   Северо Западный  ", "Северо Западный"},
+      {"5 ;a b;c", "b;c"},         // later semicolons stay in the name
+      {"5 ;a\tЮжный", "Южный"},    // a tab also ends the first word
+      {"5 ;x Ёжик№1", "Ёжик№1"}};  // letters beyond А..я
+  InstallNumbers({1, 2, 3, 4});
+  for (const auto& [header, name] : rows) {
+    Install(5, std::string(header) + "\r\n");
     const auto catalogue = ScanDistricts(root_);
     ASSERT_TRUE(catalogue.has_value());
-    ASSERT_EQ(catalogue->size(), 5u);
-    EXPECT_EQ(catalogue->back(), (DistrictEntry{5, c.name}));
+    EXPECT_EQ(catalogue->back(), (DistrictEntry{5, name})) << header;
   }
+}
+
+TEST_F(DistrictScanTest, DataFileIsFoundInAnyLetterCaseDataDatFirst) {
+  EXPECT_EQ(DistrictDataFile(root_), root_ / "Data.dat");
+  std::ofstream(root_ / "data.dat") << "1";
+  EXPECT_EQ(DistrictDataFile(root_), root_ / "data.dat");
+  std::ofstream(root_ / "Data.dat") << "1";
+  EXPECT_EQ(DistrictDataFile(root_), root_ / "Data.dat");
 }
 
 // Answers the district window from a script and counts how often it was shown.
@@ -177,84 +122,51 @@ class ScriptedChooser : public DistrictChooser {
   std::optional<int> answer_;
 };
 
-const DistrictCatalogue kThree{{1, "Первый"}, {2, "Второй"}, {4, "Четвёртый"}};
-
-TEST(DistrictSelectionTest, NoCatalogueSelectsNothingWithoutTheWindow) {
-  ScriptedChooser chooser(1);
-  for (const auto& catalogue :
-       {std::optional<DistrictCatalogue>{}, std::optional(DistrictCatalogue{})}) {
-    const DistrictSelection s = SelectDistrict(chooser, catalogue, 1, "root");
-    EXPECT_EQ(s.Number, -1);
-    EXPECT_FALSE(s.Cancelled);
-    EXPECT_TRUE(s.DistrictDir.empty());
+TEST(DistrictSelectionTest, TheWindowIsShownOnlyAmongSeveralWithoutAnInstalledRequest) {
+  const DistrictCatalogue three{{1, "Первый"}, {2, "Второй"}, {4, "Четвёртый"}};
+  struct Row {
+    const char* scenario;
+    std::optional<DistrictCatalogue> catalogue;
+    int requested;
+    std::optional<int> answer;
+    int number, shown;
+    bool cancelled;
+  };
+  const Row rows[] = {
+      {"no catalogue", std::nullopt, 1, 1, -1, 0, false},
+      {"an empty catalogue", DistrictCatalogue{}, 1, 1, -1, 0, false},
+      {"the only district, whatever was requested",
+       DistrictCatalogue{{3, "Один"}},
+       7,
+       {},
+       3,
+       0,
+       false},
+      {"the only district, none requested", DistrictCatalogue{{3, "Один"}}, -1, {}, 3, 0, false},
+      {"the requested district is installed", three, 4, {}, 4, 0, false},
+      {"the requested district is not installed", three, 3, 2, 2, 1, false},
+      {"the window is cancelled", three, -1, {}, -1, 1, true}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.scenario);
+    ScriptedChooser chooser(r.answer);
+    const DistrictSelection s = SelectDistrict(chooser, r.catalogue, r.requested, "root");
+    EXPECT_EQ(s.Number, r.number);
+    EXPECT_EQ(s.Cancelled, r.cancelled);
+    EXPECT_EQ(s.DistrictDir,
+              r.number < 0 ? fs::path() : fs::path("root") / std::to_string(r.number));
+    EXPECT_EQ(chooser.shown, r.shown);
+    EXPECT_EQ(chooser.offered, r.shown != 0 ? three : DistrictCatalogue{});
   }
-  EXPECT_EQ(chooser.shown, 0);
-}
-
-TEST(DistrictSelectionTest, SingleDistrictIsTakenWhateverWasRequested) {
-  for (int requested : {-1, 3, 7}) {
-    SCOPED_TRACE(requested);
-    ScriptedChooser chooser(std::nullopt);
-    const DistrictSelection s =
-        SelectDistrict(chooser, DistrictCatalogue{{3, "Один"}}, requested, "root");
-    EXPECT_EQ(s.Number, 3);
-    EXPECT_EQ(s.DistrictDir, fs::path("root") / "3");
-    EXPECT_EQ(chooser.shown, 0);
-  }
-}
-
-TEST(DistrictSelectionTest, RequestedInstalledDistrictIsTakenWithoutTheWindow) {
-  ScriptedChooser chooser(std::nullopt);
-  const DistrictSelection s = SelectDistrict(chooser, kThree, 4, "root");
-  EXPECT_EQ(s.Number, 4);
-  EXPECT_FALSE(s.Cancelled);
-  EXPECT_EQ(s.DistrictDir, fs::path("root") / "4");
-  EXPECT_EQ(chooser.shown, 0);
-}
-
-TEST(DistrictSelectionTest, DefaultRootIsTheDistrictDirectoryBesideTheProgram) {
-  ScriptedChooser chooser(std::nullopt);
-  EXPECT_EQ(SelectDistrict(chooser, kThree, 2).DistrictDir, fs::path("../district/2"));
-}
-
-TEST(DistrictSelectionTest, UninstalledRequestAmongSeveralShowsTheWindow) {
-  ScriptedChooser chooser(2);
-  const DistrictSelection s = SelectDistrict(chooser, kThree, 3, "root");
-  EXPECT_EQ(chooser.shown, 1);
-  EXPECT_EQ(chooser.offered, kThree);
-  EXPECT_EQ(s.Number, 2);
-  EXPECT_FALSE(s.Cancelled);
-  EXPECT_EQ(s.DistrictDir, fs::path("root") / "2");
-}
-
-TEST(DistrictSelectionTest, CancelledWindowSelectsNothingAndSaysSo) {
-  ScriptedChooser chooser(std::nullopt);
-  const DistrictSelection s = SelectDistrict(chooser, kThree, -1, "root");
-  EXPECT_EQ(chooser.shown, 1);
-  EXPECT_EQ(s.Number, -1);
-  EXPECT_TRUE(s.Cancelled);
-  EXPECT_TRUE(s.DistrictDir.empty());
+  ScriptedChooser chooser(std::nullopt);  // by default beside the program
+  EXPECT_EQ(SelectDistrict(chooser, three, 2).DistrictDir, fs::path("../district/2"));
 }
 
 TEST(DistrictArgumentTest, OnlyDecimalNumbersAreDistrictNumbers) {
-  const std::pair<const char*, std::optional<int>> cases[] = {
-      {"1", 1},
-      {"12", 12},
-      {" 3 ", 3},
-      {"+2", 2},
-      {"-1", -1},
-      {"0", 0},
-      {"", std::nullopt},
-      {"abc", std::nullopt},
-      {"1a", std::nullopt},
-      {"+-1", std::nullopt},
-      {"1 2", std::nullopt},
-      {"99999999999", std::nullopt},
-  };
-  for (const auto& [text, expected] : cases) {
-    SCOPED_TRACE(text);
-    EXPECT_EQ(ParseDistrictArgument(text), expected);
-  }
+  const std::pair<const char*, std::optional<int>> rows[] = {
+      {"1", 1},           {"12", 12},  {" 3 ", 3}, {"+2", 2},   {"-1", -1},  {"0", 0},
+      {"", std::nullopt}, {"abc", {}}, {"1a", {}}, {"+-1", {}}, {"1 2", {}}, {"99999999999", {}}};
+  for (const auto& [text, expected] : rows)
+    EXPECT_EQ(ParseDistrictArgument(text), expected) << text;
 }
 
 }  // namespace

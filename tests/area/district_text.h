@@ -20,13 +20,12 @@ namespace traklin::test {
 ///               `-----[3]-----'
 ///                    track 2
 ///
-///   Sections 1..7 (SectCount 8). Switch 1 stands at the odd end of section 1 (straight to 2,
-///   side to 3); switch 2 at the even end of section 4 (straight to 2, side to 3). Signals:
-///   odd signal lamp 14 on section 2 (track I, kind 1), odd block signal lamp 16 on section 5
-///   (peregon, kind 3), even signal lamp 15 on section 6 (track B1, kind 1). Throats: the odd
+///   Sections 1..7 (SectCount 8). Switch 1 at the odd end of section 1, switch 2 at the even
+///   end of section 4 (both straight to 2, side to 3). Signals: odd 14 on section 2 (kind 1),
+///   odd block signal 16 on section 5 (kind 3), even 15 on section 6 (kind 1). Throats: the odd
 ///   throat of A and the even throat of B open to graph peregon 1, whose even end is section 5.
-///   Lamps 1..20 (FirstLamp 1): 1..7 the sections' own lamps, 8..10 switch 1 (A, plus, minus),
-///   11..13 switch 2, 14..16 signals, 17..18 direction lamps, 19..20 further lamps.
+///   Lamps 1..20: 1..7 the sections, 8..10 switch 1 (A, plus, minus), 11..13 switch 2,
+///   14..16 signals, 17..18 direction lamps, 19 A's departure commit, 20 spare.
 ///   One loco type (2), one even passenger train 2002 from B to A with a section stop at 5,
 ///   one passenger and one freight plan, 13 station names (Russian, written in Windows-1251).
 // clang-format on
@@ -34,14 +33,13 @@ class DistrictText {
  public:
   DistrictText();
 
-  /// The 27 section names in file order.
-  static const std::vector<std::string>& SectionNames();
-
   /// Replaces header value index (1..9) by a line of text, e.g. "12 ; comment".
   void SetHeader(int index, std::string line);
   /// Replaces a section's body (lines separated by '\n', UTF-8); throws on an unknown name.
   void SetSection(std::string_view name, std::string body);
   const std::string& Section(std::string_view name) const;
+  /// The section's body with its line k (1-based) replaced by text.
+  std::string WithLine(std::string_view name, int k, const std::string& text) const;
 
   /// The whole text, UTF-8, lines ended by '\n'.
   std::string Text() const;
