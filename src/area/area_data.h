@@ -33,8 +33,8 @@ using TGraphFragmsData = std::vector<TGraphFragmData>;
 
 /// Placement of one station's fragment in a panel view.
 struct TGraphVidFragmData {
-  int X = 0, Y = 0;  ///< screen position of the fragment's anchor
-  int Value3 = 0;    ///< name-lamp vertical offset (1000 and more = negative)
+  int X = 0, Y = 0;        ///< screen position of the fragment's anchor
+  int Value3 = 0;          ///< name-lamp vertical offset (1000 and more = negative)
   std::uint8_t Shown = 0;  ///< 1 when the fourth value was non-zero (separator flag)
 };
 using TGraphVidFragmsData = std::vector<TGraphVidFragmData>;
@@ -92,19 +92,19 @@ using TGrStrelsData = std::vector<TGrStrelData>;
 
 /// A track-circuit section; index = section number 0..S (0 and S carry no links).
 struct TSlSectData {
-  int Switch[2] = {0, 0};    ///< switch at the even / odd end, 0 = none
-  int Straight[2] = {0, 0};  ///< straight neighbour in the even / odd direction, 0 = end of track
-  int Side[2] = {0, 0};      ///< neighbour through the side branch at that end, 0 = none
-  int Length = 0;            ///< metres along the straight path
-  int SideLength = 0;        ///< metres along the side branch; non-zero exactly with a switch
+  int Switch[2] = {0, 0};      ///< switch at the even / odd end, 0 = none
+  int Straight[2] = {0, 0};    ///< straight neighbour in the even / odd direction, 0 = end of track
+  int Side[2] = {0, 0};        ///< neighbour through the side branch at that end, 0 = none
+  int Length = 0;              ///< metres along the straight path
+  int SideLength = 0;          ///< metres along the side branch; non-zero exactly with a switch
   int SignalLamp[2] = {0, 0};  ///< lamp of the signal for the even / odd direction, 0 = none
-  int PassengerSpeedLimit = 0;  ///< km/h, 0 = none
-  int FreightSpeedLimit = 0;    ///< km/h, 0 = none
-  int SideSpeedLimit = 0;       ///< km/h over the side branch
-  int Semaphore[2] = {-1, -1};  ///< index into Semaphores, -1 = none
-  int Throat[2] = {-1, -1};     ///< throat entered in that direction, -1 = none
-  int TrackLP = -1;             ///< LP index of the track holding the section, -1 = unknown
-  int Track = -1;               ///< track index within that LP, -1 = unknown
+  int PassengerSpeedLimit = 0;    ///< km/h, 0 = none
+  int FreightSpeedLimit = 0;      ///< km/h, 0 = none
+  int SideSpeedLimit = 0;         ///< km/h over the side branch
+  int Semaphore[2] = {-1, -1};    ///< index into Semaphores, -1 = none
+  int Throat[2] = {-1, -1};       ///< throat entered in that direction, -1 = none
+  int TrackLP = -1;               ///< LP index of the track holding the section, -1 = unknown
+  int Track = -1;                 ///< track index within that LP, -1 = unknown
   std::uint8_t Flip[2] = {0, 0};  ///< direction parity flips at the even / odd end
   std::uint8_t Spare = 0;         ///< long single-block peregon section, set at start-up
 };
@@ -142,14 +142,14 @@ using TStanzsData = std::vector<TStanzData>;
 
 /// A station throat: where a peregon meets the station.
 struct TGorlStanzData {
-  int Code = 0;               ///< LP code of the station
-  std::uint8_t Parity = 0;    ///< 0 even, 1 odd
+  int Code = 0;             ///< LP code of the station
+  std::uint8_t Parity = 0;  ///< 0 even, 1 odd
   int Number = 0;
-  int Side = 0;               ///< +1, -1 or 0
-  int Peregon = 0;            ///< graph peregon number (1-based), 0 = none
+  int Side = 0;                   ///< +1, -1 or 0
+  int Peregon = 0;                ///< graph peregon number (1-based), 0 = none
   int CodeLow = 0, CodeHigh = 0;  ///< LP codes served; both 0 = every LP
-  int EntrySection = 0;       ///< set at start-up
-  std::uint8_t Flip = 0;      ///< set at start-up
+  int EntrySection = 0;           ///< set at start-up
+  std::uint8_t Flip = 0;          ///< set at start-up
 };
 using TGorlStanzsData = std::vector<TGorlStanzData>;
 
@@ -207,7 +207,7 @@ struct TTrainRouteData {
   int EndLamp = 0;
   int FirstSection = 0;
   int LastSection = 0;
-  std::uint8_t Flags[2] = {0, 0};  ///< flip byte of the start throat / of the end throat
+  std::uint8_t Flags[2] = {0, 0};        ///< flip byte of the start throat / of the end throat
   int Switches[kMaxRouteSwitches] = {};  ///< encoded entries, 0 after the last
   int Sections[kMaxRouteSections] = {};  ///< sections in order, 0 after the last
   /// Decoded switch entries, filled by the route check for every route: switch number
@@ -277,7 +277,7 @@ struct TCreationInletData {
 using TCreationInletsData = std::vector<TCreationInletData>;
 
 struct TCreationPlanData {
-  int Time = 0;    ///< hhmm
+  int Time = 0;  ///< hhmm
   int Number = 0;
   std::string Name;  ///< UTF-8; empty when written "-" or "0"
   int Inlet = 0;

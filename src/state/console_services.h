@@ -14,8 +14,7 @@ class ConsoleServices {
   /// An incident or system message; an empty text only rings.
   virtual void NotifyDispatcher(const std::string& text) = 0;
   /// A duty officer's report with an OK button, after the LP's ring (negative: default ring).
-  virtual void InformDispatcher(const std::string& caption, const std::string& text,
-                                int ring) = 0;
+  virtual void InformDispatcher(const std::string& caption, const std::string& text, int ring) = 0;
   /// A duty officer's question with OK and Cancel; true for OK.
   virtual bool AskDispatcher(const std::string& caption, const std::string& text, int ring) = 0;
   /// Saves the state to last.sav; true on success.
