@@ -1,8 +1,6 @@
 // The simulation step and the tick loop.
 #include "state/simulation.h"
 
-#include <cassert>
-
 #include "state/interlocking.h"
 #include "trains/stops.h"
 #include "trains/train_motion.h"
@@ -34,24 +32,19 @@ void Simulation::RunTick(const std::function<void()>& afterStep) {
 }
 
 void Simulation::AutosaveCheck() {
-  if (!(LastSaveTime + kAutosavePeriod < State.ClockTime)) return;
-  bool saved = false;
-  try {
-    saved = Console != nullptr && Console->SaveLastState(false);
-  } catch (...) {
-    saved = false;
-  }
-  if (saved)
-    LastSaveTime = State.ClockTime;
-  else
-    LastSaveTime += kAutosaveRetry;
+  if (LastSaveTime + kAutosavePeriod < State.ClockTime) SaveAndReschedule(false);
 }
 
 bool Simulation::ManualSave() {
+  return SaveAndReschedule(true);
+}
+
+bool Simulation::SaveAndReschedule(bool reportFailure) {
   bool saved = false;
   try {
-    saved = Console != nullptr && Console->SaveLastState(true);
+    saved = Console != nullptr && Console->SaveLastState(reportFailure);
   } catch (...) {
+    // A save that raises counts as failed; the next attempt comes later.
     saved = false;
   }
   if (saved)

@@ -49,6 +49,9 @@ class Simulation {
 
  private:
   void AutosaveCheck();
+  /// Saves through the console; success sets the last-save time, failure postpones the next
+  /// attempt by 2.5 minutes.
+  bool SaveAndReschedule(bool reportFailure);
 };
 
 }  // namespace traklin
