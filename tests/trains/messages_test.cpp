@@ -1,8 +1,8 @@
 // Station reports and their filters, requests, the repeat rule and entering an LP.
 #include <gtest/gtest.h>
 
+#include "trains/harness.h"
 #include "trains/station_messages.h"
-#include "trains/test_line.h"
 #include "trains/train_records.h"
 
 namespace traklin::test {
@@ -19,10 +19,7 @@ station 2 Beta 1 12
 station 5 Loop 0 11
 lp 6 Post
 lp 7 Plain
-section 1 1000
-section 2 1000
-section 3 1000
-section 4 1000
+sections 1000 1 2 3 4
 track 2 1 1 3 0
 track 5 2 205 3 0
 track 6 3 1012 3 0
@@ -54,7 +51,7 @@ TEST_P(ReportFilterTest, ShowsReportsOnlyWhereTheSettingsAllow) {
   line.Sim.Settings.NotifiesFromControlled = c.FromControlled;
   line.Sim.Settings.NotifiesFromPosts = c.FromPosts;
   line.Sim.Settings.NotifiesOfUnplannedStops = c.UnplannedStops;
-  const int i = line.AddTrain(2, 100, 10, 300, 1000, 2, 0, c.LPCode, 9);
+  const int i = line.Add({.Number = 2, .LP = c.LPCode, .Arrival = 9});
   const int lp = line.LPIndex(c.LPCode);
   ArrivalReport(line.Sim, i, lp, c.Report, c.Planned);
   EXPECT_EQ(line.Console.Infos.size(), c.Arrival ? 1u : 0u) << c.What;
@@ -70,29 +67,26 @@ TEST_P(ReportFilterTest, ShowsReportsOnlyWhereTheSettingsAllow) {
   EXPECT_EQ(line.Train(i).HEAD.LP_CODE, 0) << c.What;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Settings, ReportFilterTest,
     ::testing::Values(
-        FilterCase{"station, planned stop", 2, false, false, true, true, true, true, false},
-        FilterCase{"station, passing with controlled off", 2, false, false, true, true, true, true,
-                   false},
-        FilterCase{"station, passing with controlled on", 2, true, false, true, true, true, true,
-                   true},
-        FilterCase{"station, unplanned stop, unplanned off", 2, false, false, false, true, false,
-                   false, false},
-        FilterCase{"station, unplanned stop, unplanned on", 2, false, false, true, true, false,
-                   true, false},
+        FilterCase{"station, planned stop, controlled off", 2, false, false, true, true, true, true, false},
+        FilterCase{"station, passing with controlled on", 2, true, false, true, true, true, true, true},
+        FilterCase{"station, unplanned stop, unplanned off", 2, false, false, false, true, false, false, false},
+        FilterCase{"station, unplanned stop, unplanned on", 2, false, false, true, true, false, true, false},
         FilterCase{"station, no report wanted", 2, false, false, true, false, true, false, false},
         FilterCase{"controlled loop, off", 5, false, false, true, true, true, false, false},
         FilterCase{"controlled loop, on", 5, true, false, true, true, true, true, true},
         FilterCase{"post, off", 6, false, false, true, true, true, false, false},
         FilterCase{"post, on", 6, false, true, true, true, true, true, true},
         FilterCase{"plain LP", 7, false, false, true, true, true, true, true}));
+// clang-format on
 
 TEST(PassingReport, NotAfterAnArrivalAndMovesTheTimetableOn) {
   TestLine line(kLPs);
   line.Sim.Settings.NotifiesFromControlled = true;
-  const int i = line.AddTrain(2, 100, 10, 300, 1000, 2, 0, 2, 9);
+  const int i = line.Add({.Number = 2, .LP = 2, .Arrival = 9});
   line.Train(i).SCHEDULE_IDX = 0;
   line.Train(i).ARRIVAL_NOTIFIED = true;
   PassingReport(line.Sim, i);
@@ -105,7 +99,7 @@ TEST(PassingReport, NotAfterAnArrivalAndMovesTheTimetableOn) {
 TEST(StationReport, TextsCaptionRingAndMinutes) {
   TestLine line(kLPs);
   line.Sim.AreaData.Puts[0].Ring = 4;
-  const int i = line.AddTrain(2001, 100, 10, 300, 1000, 2, 1, 2, 9);
+  const int i = line.Add({.Number = 2001, .Dir = 1, .LP = 2, .Arrival = 9});
   line.Sim.State.ClockTime = 45000.0 + (10 * 60 + 7) * kMin;
   for (int kind = 0; kind <= 4; ++kind) StationReport(line.Sim, 0, i, kind);
   line.Sim.State.ClockTime = 45000.0 + (10 * 60 + 35) * kMin;
@@ -134,7 +128,7 @@ TEST_P(PostRequestTest, AsksOrInformsWithTheKindsText) {
   const RequestCase& c = GetParam();
   TestLine line(kLPs);
   line.Console.DefaultAnswer = true;
-  const int i = line.AddTrain(2, 100, 10, 300, 1000, 2, 0, 5, 9);
+  const int i = line.Add({.Number = 2, .LP = 5, .Arrival = 9});
   const int lp = line.LPIndex(5);
   const bool answer = PostRequest(line.Sim, lp, i, 0, c.Performable, c.Kind);
   EXPECT_EQ(answer, c.Performable);
@@ -166,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PostRequest, LocoChangeAlwaysInformsAndNoneShowsNothing) {
   TestLine line(kLPs);
-  const int i = line.AddTrain(2, 100, 10, 300, 1000, 2, 0, 5, 9);
+  const int i = line.Add({.Number = 2, .LP = 5, .Arrival = 9});
   EXPECT_FALSE(PostRequest(line.Sim, 1, i, 0, true, rqLocoChange));
   ASSERT_EQ(line.Console.Infos.size(), 1u);
   EXPECT_TRUE(line.Console.Questions.empty());
@@ -190,7 +184,7 @@ double StaleShare(TestLine& line, int i, int kind, int lpCode) {
 
 TEST(RequestIsFresh, SameRequestWaitsItsPauseThenReturnsOneStepInFour) {
   TestLine line(kLPs, 3);
-  const int i = line.AddTrain(2, 100, 10, 300, 1000, 2, 0, 2, 9);
+  const int i = line.Add({.Number = 2, .LP = 2, .Arrival = 9});
   EXPECT_FALSE(RequestIsFresh(line.Sim, i, rqPut, 2, 1));  // created a day ago: never held
   line.Console.DefaultAnswer = false;
   PostRequest(line.Sim, 0, i, 0, true, rqPut);
@@ -215,13 +209,13 @@ TEST(RequestIsFresh, SameRequestWaitsItsPauseThenReturnsOneStepInFour) {
 
 TEST(HeldTrainRequest, RingsAtAControlledStationOnly) {
   TestLine line(kLPs);
-  const int at = line.AddTrain(2, 100, 10, 300, 1000, 2, 0, 5, 9);
+  const int at = line.Add({.Number = 2, .LP = 5, .Arrival = 9});
   HeldTrainRequest(line.Sim, at);
   ASSERT_EQ(line.Console.Notes.size(), 1u);
   EXPECT_EQ(line.Console.Notes[0], "");
   EXPECT_EQ(line.Train(at).REQUEST_TYPE, rqNone);
   EXPECT_DOUBLE_EQ(line.Train(at).REQUEST_TIME, line.Sim.State.ClockTime);
-  const int other = line.AddTrain(4, 100, 10, 300, 1000, 2, 0, 2, 9);
+  const int other = line.Add({.Number = 4, .LP = 2, .Arrival = 9});
   HeldTrainRequest(line.Sim, other);
   EXPECT_EQ(line.Console.Notes.size(), 1u);
   EXPECT_TRUE(line.Console.Infos.empty());
@@ -229,7 +223,7 @@ TEST(HeldTrainRequest, RingsAtAControlledStationOnly) {
 
 TEST(EnterLP, NextStopAndTimetableMismatches) {
   TestLine line(kLPs);
-  const int i = line.AddTrain(2, 100, 10, 300, 1000, 2, 0, 2, 9);
+  const int i = line.Add({.Number = 2, .LP = 2, .Arrival = 9});
   line.Train(i).SCHEDULE_IDX = 0;
   EnterLP(line.Sim, i, 2);
   EXPECT_EQ(line.Train(i).HEAD.LP_CODE, 2);
@@ -240,12 +234,12 @@ TEST(EnterLP, NextStopAndTimetableMismatches) {
   EXPECT_EQ(line.Console.Notes[0],
             "Поезд № 2 прибывает на пункт № 7, отличный от пункта № 6 в расписании.");
 
-  const int lost = line.AddTrain(102, 100, 10, 300, 1000, 2, 0, 2, 9);
+  const int lost = line.Add({.Number = 102, .LP = 2, .Arrival = 9});
   EnterLP(line.Sim, lost, 7);
   ASSERT_EQ(line.Console.Notes.size(), 2u);
   EXPECT_EQ(line.Console.Notes[1], "Пассажирский поезд № 102 не имеет расписания.");
 
-  const int freight = line.AddTrain(1001, 5, 10, 300, 1000, 2, 1, 7, 9);
+  const int freight = line.Add({.Number = 1001, .Dir = 1, .LP = 7, .Arrival = 9, .Load = 5});
   EnterLP(line.Sim, freight, 7);
   EXPECT_EQ(line.Train(freight).STOP_LP_CODE, 7);
   EXPECT_EQ(line.Console.Notes.size(), 2u);
