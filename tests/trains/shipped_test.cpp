@@ -1,24 +1,342 @@
 // The shipped districts under the whole simulation step: every route of the demo district set
-// and released, timetable trains run alone and for hours, and every timetable train has tracks
-// to start and end on.
+// and released, timetable trains run alone and for hours by a careful dispatcher, and every
+// timetable train has tracks to start and end on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "area/area_queries.h"
+#include "area/area_reader.h"
+#include "area/date_time.h"
+#include "area/district_setup.h"
+#include "districtgen/district.h"
+#include "state/clock.h"
 #include "state/interlocking.h"
 #include "trains/harness.h"
 #include "trains/station_messages.h"
 #include "trains/stops.h"
+#include "trains/throat_queries.h"
 #include "trains/train_records.h"
 
 namespace traklin::test {
 namespace {
 
 using Texts = std::vector<std::string>;
+
+/// A shipped district (data/districts/<number>/line.json), generated, read from its Data.dat
+/// bytes, prepared by the start-up set-up with the default options (all block sections shown,
+/// view 0) and given a fresh state on 15 March, a seeded generator and a recording console.
+struct ShippedDistrict {
+  Simulation Sim;
+  RecordingConsole Console;
+
+  explicit ShippedDistrict(int number, unsigned seed = 1) {
+    static std::map<int, std::string> generated;  // Data.dat bytes, generated once per run
+    std::string& bytes = generated[number];
+    if (bytes.empty()) {
+      std::ifstream in(std::string(TRAKLIN_SOURCE_DIR) + "/data/districts/" +
+                       std::to_string(number) + "/line.json");
+      std::ostringstream json;
+      json << in.rdbuf();
+      bytes = districtgen::DataDatText(
+          districtgen::BuildDistrict(districtgen::ParseLineSpec(json.str())));
+    }
+    LoadAreaDataFromBytes(bytes, Sim.AreaData, Sim.MaxSpeedLimit, Sim.ReadDataError);
+    PrepareDistrict(Sim.AreaData, SetupOptions{});
+    Sim.Random.Seed(seed);
+    StateInit(Sim, DateParts{2024, 3, 15});
+    Sim.Console = &Console;
+    Sim.LastSaveTime = Sim.State.ClockTime;
+  }
+  /// LP index of the station of that name; throws when the district has none.
+  int LP(const std::string& name) const {
+    const TAreaData& area = Sim.AreaData;
+    for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp) {
+      const int code = area.Puts[lp].Code;
+      if (code > 0 && code < static_cast<int>(area.Stations.size()) &&
+          area.Stations[code].Name == name)
+        return lp;
+    }
+    throw std::runtime_error("no LP named " + name);
+  }
+  void SetClock(int hhmm) {
+    Sim.LastSaveTime = Sim.State.ClockTime = std::floor(Sim.State.ClockTime) + TimeFromHHMM(hhmm);
+  }
+  void Steps(int n) {
+    for (int k = 0; k < n; ++k) Sim.SimulationStep(kStepLength);
+  }
+  /// Every console text so far that tells of a crash, a collision, a derailment, a signal
+  /// passed at danger or an inconsistent occupancy or route.
+  Texts Faults() const {
+    static const char* const kFaults[] = {" выехал за участок с секции ",
+                                          " столкнулся с поездом ",
+                                          "сошел на ",
+                                          "Поезд на маршруте неизвестного ЛП",
+                                          "Поезд на несобранном маршруте",
+                                          " проехал красный сигнал ",
+                                          " занята двумя поездами сразу",
+                                          " занята несуществующим поездом",
+                                          "Неверный порядок секций маршрута",
+                                          " не в маршруте ",
+                                          "Светофор на секции со стрелкой",
+                                          "Перегон занят поездами в обоих направлениях"};
+    Texts texts = Console.Notes, faults;
+    for (const auto* boxes : {&Console.Infos, &Console.Questions})
+      for (const RecordingConsole::Box& box : *boxes) texts.push_back(box.Text);
+    for (const std::string& text : texts)
+      if (std::any_of(std::begin(kFaults), std::end(kFaults),
+                      [&](const char* f) { return text.find(f) != std::string::npos; }))
+        faults.push_back(text);
+    return faults;
+  }
+};
+
+/// Creates the timetable train of creation plan `number` waiting at its first LP the way the
+/// plan does: a passenger train from the plan's cars, a freight train of 50 cars with the
+/// locomotive of its timetable; head towards its next stop, EnterLP at its first LP.
+int CreateTimetableTrain(Simulation& sim, int number) {
+  const TAreaData& area = sim.AreaData;
+  const int plan = FindCreationPlan(area, number);
+  if (plan < 0) throw std::runtime_error("no plan of train " + std::to_string(number));
+  const TCreationPlanData& p = area.CreationPlans[plan];
+  const bool freight = p.Cars == 0;
+  const ScheduleTrainEnds ends = GetScheduleTrainEnds(area, freight, number);
+  if (ends.FirstLPCode < 1 || ends.LastLPCode < 1 || ends.LocoType < 2 ||
+      ends.LocoType >= static_cast<int>(area.Locos.size()))
+    throw std::runtime_error("no timetable train " + std::to_string(number));
+  const TLocoData& loco = area.Locos[ends.LocoType];
+  TTrainData& t = sim.State.Trains.emplace_back();
+  t.NUMBER = t.SCHEDULE_NUMBER = number;
+  t.INDEXED_NAME = p.Name;
+  t.CREATION_LP_CODE = ends.FirstLPCode;
+  t.ARRIVAL_LP_CODE = ends.LastLPCode;
+  t.PLAN_CREATION_LP_CODE = p.CreationPoint;
+  t.PLAN_ARRIVAL_LP_CODE = p.ArrivalPoint;
+  t.LOCO_IDX = ends.LocoType;
+  t.SCHEDULE_IDX = 0;
+  const bool hauled = freight || loco.AccelType == 0;
+  t.CARS = freight ? 50 : p.Cars;
+  t.LEN = hauled ? loco.Length + (freight ? 12 : 26) * t.CARS : t.CARS * loco.Length;
+  t.WEIGHT = hauled ? loco.Weight + 60 * t.CARS : t.CARS * loco.Weight;
+  t.LOAD_TYPE = freight ? p.LoadType : 100;
+  t.HEAD.SPEED_LIM_SECT = t.SPEED_LIM = sim.MaxSpeedLimit;
+  const int i = static_cast<int>(sim.State.Trains.size()) - 1;
+  int throat = -1, dir = number & 1;
+  if (!ThroatOfNextStop(sim, throat, dir, FindLPIndex(area, ends.FirstLPCode), i)) dir = number & 1;
+  sim.State.Trains[i].HEAD.DIR = sim.State.Trains[i].TAIL.DIR = static_cast<std::uint8_t>(dir & 1);
+  EnterLP(sim, i, ends.FirstLPCode);
+  TTrainData& v = sim.State.Trains[i];
+  v.TAIL.LP_CODE = v.HEAD.LP_CODE;
+  v.CREATE_TIME = v.PLAN_CREATE_TIME = sim.State.ClockTime;
+  v.REQUEST_TIME = sim.State.ClockTime - 1;
+  v.REQUEST_TYPE = rqNone;
+  return i;
+}
+
+/// The throat of LP lp on graph peregon number p (1-based), or -1.
+int ThroatOnPeregon(const Simulation& sim, int lp, int p) {
+  const auto& throats = sim.AreaData.GorlStanzs;
+  for (int g = 0; g < static_cast<int>(throats.size()); ++g)
+    if (throats[g].Code == sim.AreaData.Puts[lp].Code && throats[g].Peregon == p) return g;
+  return -1;
+}
+
+/// Section halves a route needs: both halves of every inner section, one at each end.
+int NeededHalves(const Simulation& sim, int lp, int r) {
+  const TTrainRouteData& route = sim.AreaData.TrainRoutes[lp].Routes[r];
+  int n = 0;
+  while (n < kMaxRouteSections && route.Sections[n] != 0) ++n;
+  return n < 2 ? 0 : 2 * n - 2;
+}
+
+/// Forms timetable trains at their plan times on free tracks, and sets a train's way on from
+/// each station (exit and entry routes or chains) once the peregon is clear of trains coming
+/// the other way and a suitable track at the next station is free.
+class Dispatcher {
+ public:
+  explicit Dispatcher(ShippedDistrict& d) : d_(d), sim_(d.Sim), area_(d.Sim.AreaData) {}
+  /// Forms the train of plan `number` once the clock reaches `at`.
+  void Plan(TDateTime at, int number) { plans_.push_back({at, number}); }
+  /// Plans every train whose plan time lies within `hours` from now.
+  void PlanHours(int hours) {
+    const TDateTime now = sim_.State.ClockTime;
+    for (const TCreationPlanData& plan : area_.CreationPlans) {
+      const TDateTime at = std::floor(now) + TimeFromHHMM(plan.Time);
+      if (plan.Parent == 0 && at >= now && at < now + hours / 24.0) Plan(at, plan.Number);
+    }
+  }
+  /// One simulation step with the dispatcher's work before it.
+  void Step() {
+    FormDueTrains();
+    std::erase_if(holds_, [&](Hold& h) {
+      const int i = Find(h.Number);
+      if (i < 0) return true;
+      const TTrainData& t = sim_.State.Trains[i];
+      const bool on = h.Section > 0
+                          ? t.HEAD.SECT_IDX == h.Section || t.TAIL.SECT_IDX == h.Section
+                          : t.HEAD.PEREGON_IDX == h.Peregon || t.TAIL.PEREGON_IDX == h.Peregon;
+      h.Reached |= on;
+      return h.Reached && !on;
+    });
+    for (int i = 0; i < static_cast<int>(sim_.State.Trains.size()); ++i) Serve(i);
+    d_.Steps(1);
+    Gone += static_cast<int>(std::erase_if(alive_, [&](int n) { return Find(n) < 0; }));
+  }
+  int Planned() const { return static_cast<int>(plans_.size()); }
+  int Formed = 0, Gone = 0;
+
+ private:
+  /// A peregon (Section 0) or a track (Peregon -1) held for a train until it has passed.
+  struct Hold {
+    int Number, Peregon;
+    bool TowardsB;
+    int Section;
+    bool Reached;
+  };
+  /// A chain or a controlled-station route, and the graph peregon it leads onto or from.
+  struct Way {
+    int Chain = -1, Route = -1, Peregon = -1;
+  };
+
+  int Find(int number) const {
+    for (int i = 0; i < static_cast<int>(sim_.State.Trains.size()); ++i)
+      if (sim_.State.Trains[i].NUMBER == number) return i;
+    return -1;
+  }
+  bool TrackTaken(int s) const {
+    return OccupyingTrain(sim_, s) >= 0 ||
+           std::any_of(holds_.begin(), holds_.end(), [&](const Hold& h) { return h.Section == s; });
+  }
+  bool RouteFree(int lp, int r) const {
+    return !RouteIsPending(sim_, lp, r) && !RouteIsSet(sim_, lp, r) &&
+           !RouteIsOccupied(sim_, lp, r, false);
+  }
+  bool ChainFree(int lp, int c) const {
+    const TChainData& chain = area_.TrainRoutes[lp].Chains[c];
+    for (int k = 0; k < kMaxChainRoutes && chain.Routes[k] >= 0; ++k)
+      if (!RouteFree(lp, chain.Routes[k])) return false;
+    return true;
+  }
+  int DepartureThroat(int i, int lp) const {
+    int throat = -1, dir = sim_.State.Trains[i].HEAD.DIR;
+    return ThroatOfNextStop(sim_, throat, dir, lp, i) ? throat : -1;
+  }
+
+  void FormDueTrains() {
+    for (Due& due : plans_) {
+      if (due.Number == 0 || due.At > sim_.State.ClockTime) continue;
+      int i = Find(due.Number);
+      if (i < 0) {
+        i = CreateTimetableTrain(sim_, due.Number);
+        alive_.push_back(due.Number);
+        ++Formed;
+      }
+      // Put out on a free formation track from which it can leave.
+      const TTrainData& t = sim_.State.Trains[i];
+      const int lp = FindLPIndex(area_, t.CREATION_LP_CODE), throat = DepartureThroat(i, lp);
+      for (int k = 0; k < area_.Puts[lp].TrackCount && due.Number != 0; ++k) {
+        const int s = area_.Puts[lp].Tracks[k].Section;
+        if (TrackTaken(s) || !TrackSuits(sim_, lp, k, i) || area_.SlSects[s].Length < t.LEN + 2 ||
+            (throat >= 0 && FindBestRoute(area_, lp, s, area_.GorlStanzs[throat].EntrySection) < 0))
+          continue;
+        if (!PutOnTrack(sim_, i, lp, k)) throw std::runtime_error("the train does not fit");
+        holds_.push_back({due.Number, -1, false, s, false});
+        due.Number = 0;
+      }
+    }
+    for (int i = 0; i < static_cast<int>(sim_.State.Trains.size()); ++i)
+      if (sim_.State.Trains[i].PLACE_TIME != 0 &&
+          sim_.State.Trains[i].PLACE_TIME < sim_.State.ClockTime)
+        ReleaseMadeUp(sim_, i);
+  }
+
+  Way Departure(int i, int lp) const {
+    const TTrainData& t = sim_.State.Trains[i];
+    if (LPIsControlled(area_, lp)) {
+      const auto& routes = area_.TrainRoutes[lp].Routes;
+      for (int r = 0; r < static_cast<int>(routes.size()); ++r) {
+        const int p = FindGraphPeregonByEnd(area_, routes[r].LastSection, t.HEAD.DIR ^ 1);
+        if (routes[r].FirstSection == t.HEAD.SECT_IDX && RouteDirection(routes[r]) == t.HEAD.DIR &&
+            p >= 0 && RouteFree(lp, r))
+          return {-1, r, p};
+      }
+      return {};
+    }
+    const int throat = DepartureThroat(i, lp);
+    if (throat < 0) return {};
+    const int c = FindBestRoute(area_, lp, t.HEAD.SECT_IDX, area_.GorlStanzs[throat].EntrySection);
+    return c >= 0 && ChainFree(lp, c) ? Way{c, -1, area_.GorlStanzs[throat].Peregon - 1} : Way{};
+  }
+
+  /// The way into LP next from graph peregon p onto a free track that suits train i.
+  Way Arrival(int i, int next, int p, int dir, int* track) const {
+    Way w;
+    const int throat = ThroatOnPeregon(sim_, next, p + 1);
+    const int entry = throat >= 0 ? area_.GorlStanzs[throat].EntrySection
+                                  : area_.GraphPeregons[p].EndSection[dir];
+    RouteQuality best = InitRouteQuality(), rating;
+    for (int k = 0; k < area_.Puts[next].TrackCount; ++k) {
+      const int s = area_.Puts[next].Tracks[k].Section;
+      if (TrackTaken(s) || !TrackSuits(sim_, next, k, i)) continue;
+      const auto& routes = area_.TrainRoutes[next].Routes;
+      for (int r = 0; LPIsControlled(area_, next) && r < static_cast<int>(routes.size()); ++r)
+        if (w.Route < 0 && routes[r].FirstSection == entry && routes[r].LastSection == s &&
+            RouteFree(next, r))
+          w = {-1, r, p}, *track = s;
+      const int c =
+          LPIsControlled(area_, next) ? -1 : FindBestRoute(area_, next, entry, s, &rating);
+      if (c >= 0 && ChainFree(next, c) && (w.Chain < 0 || CompareRouteQuality(best, rating) < 0))
+        w = {c, -1, p}, best = rating, *track = s;
+    }
+    return w;
+  }
+
+  /// A train on a track of a station that is not its destination gets its way on to the next
+  /// station, once.
+  void Serve(int i) {
+    const TTrainData& t = sim_.State.Trains[i];
+    int lp = -1;
+    if (t.PLACE_TIME != 0 || t.HEAD.SECT_IDX <= 0 || t.NEXT_LP_CODE == 0 ||
+        t.HEAD.LP_CODE == t.ARRIVAL_LP_CODE ||
+        FindTrackOfSection(area_, lp, t.HEAD.SECT_IDX, false) < 0 ||
+        std::count(served_.begin(), served_.end(), std::pair{t.NUMBER, lp}) > 0)
+      return;
+    const int next = FindLPIndex(area_, t.NEXT_LP_CODE);
+    const Way out = next < 0 ? Way{} : Departure(i, lp);
+    if (out.Peregon < 0) return;
+    const bool towardsB = area_.GraphPeregons[out.Peregon].LP[0] - 1 == lp;
+    for (const Hold& h : holds_)
+      if (h.Section == 0 && h.Peregon == out.Peregon && h.TowardsB != towardsB) return;
+    int track = -1;
+    const Way in = Arrival(i, next, out.Peregon, t.HEAD.DIR, &track);
+    if (in.Peregon < 0) return;
+    for (const auto& [at, w] : {std::pair{lp, out}, std::pair{next, in}})
+      w.Chain >= 0 ? OrderChain(sim_, at, w.Chain) : void(OrderRoute(sim_, at, w.Route));
+    holds_.push_back({t.NUMBER, out.Peregon, towardsB, 0, false});
+    holds_.push_back({t.NUMBER, -1, false, track, false});
+    served_.push_back({t.NUMBER, lp});
+  }
+
+  struct Due {
+    TDateTime At;
+    int Number;  ///< 0 once put out
+  };
+  ShippedDistrict& d_;
+  Simulation& sim_;
+  const TAreaData& area_;
+  std::vector<Due> plans_;
+  std::vector<int> alive_;
+  std::vector<Hold> holds_;
+  std::vector<std::pair<int, int>> served_;  ///< (train number, LP) whose way on was set
+};
+
 using LampFlags = std::vector<std::array<bool, 4>>;
 
 LampFlags Flags(const Simulation& sim) {
@@ -166,9 +484,10 @@ int OrderTrackChain(ShippedDistrict& d, int lp, int other, bool leaving) {
   if (g < 0) return -1;
   const int entry = d.Sim.AreaData.GorlStanzs[g].EntrySection;
   for (const TTrackData& track : d.Sim.AreaData.Puts[lp].Tracks) {
-    const int chain = leaving ? OrderBestChain(d.Sim, lp, track.Section, entry)
-                              : OrderBestChain(d.Sim, lp, entry, track.Section);
+    const int chain = leaving ? FindBestRoute(d.Sim.AreaData, lp, track.Section, entry)
+                              : FindBestRoute(d.Sim.AreaData, lp, entry, track.Section);
     if (chain < 0) continue;
+    OrderChain(d.Sim, lp, chain);
     StepsUntil(d, 200, [&] { return ChainIsSet(d.Sim, lp, chain); });
     return chain;
   }
