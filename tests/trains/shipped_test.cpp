@@ -8,6 +8,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -75,25 +76,16 @@ struct ShippedDistrict {
   /// Every console text so far that tells of a crash, a collision, a derailment, a signal
   /// passed at danger or an inconsistent occupancy or route.
   Texts Faults() const {
-    static const char* const kFaults[] = {" выехал за участок с секции ",
-                                          " столкнулся с поездом ",
-                                          "сошел на ",
-                                          "Поезд на маршруте неизвестного ЛП",
-                                          "Поезд на несобранном маршруте",
-                                          " проехал красный сигнал ",
-                                          " занята двумя поездами сразу",
-                                          " занята несуществующим поездом",
-                                          "Неверный порядок секций маршрута",
-                                          " не в маршруте ",
-                                          "Светофор на секции со стрелкой",
-                                          "Перегон занят поездами в обоих направлениях"};
+    static const std::regex fault(
+        " выехал за участок с секции | столкнулся с поездом |сошел на |Поезд на маршруте "
+        "неизвестного ЛП|Поезд на несобранном маршруте| проехал красный сигнал | занята двумя "
+        "поездами сразу| занята несуществующим поездом|Неверный порядок секций маршрута| не в "
+        "маршруте |Светофор на секции со стрелкой|Перегон занят поездами в обоих направлениях");
     Texts texts = Console.Notes, faults;
     for (const auto* boxes : {&Console.Infos, &Console.Questions})
       for (const RecordingConsole::Box& box : *boxes) texts.push_back(box.Text);
-    for (const std::string& text : texts)
-      if (std::any_of(std::begin(kFaults), std::end(kFaults),
-                      [&](const char* f) { return text.find(f) != std::string::npos; }))
-        faults.push_back(text);
+    std::copy_if(texts.begin(), texts.end(), std::back_inserter(faults),
+                 [](const std::string& text) { return std::regex_search(text, fault); });
     return faults;
   }
 };
@@ -356,25 +348,22 @@ int LockedHalves(const Simulation& sim) {
 /// Steps until done() holds; the number of steps, or -1 after `limit`.
 template <class Done>
 int StepsUntil(ShippedDistrict& d, int limit, Done done) {
-  for (int n = 1; n <= limit; ++n) {
-    d.Steps(1);
-    if (done()) return n;
-  }
+  for (int n = 1; n <= limit; ++n)
+    if (d.Steps(1), done()) return n;
   return -1;
 }
 
+/// Whether the signal shows green; a route towards a numbered throat shows on its second lamp.
 bool SignalLampGreen(const Simulation& sim, int g) {
-  const int lamp = sim.AreaData.Semaphores[g].Lamp;
-  // A route towards a numbered throat shows on the signal's second lamp.
+  const int lamp = sim.AreaData.Semaphores[g].Lamp, n = static_cast<int>(sim.State.Lamps.size());
   for (int l : {lamp, lamp + 1})
-    if (l > 0 && l < static_cast<int>(sim.State.Lamps.size()) && sim.State.Lamps[l].GREEN)
-      return true;
+    if (l > 0 && l < n && sim.State.Lamps[l].GREEN) return true;
   return false;
 }
 
 // Every controlled-station route, and every chain of the stations with duty officers, is set
-// one route of the LP per step and one half at a time, opens its start signal, and is released
-// again in as many steps, leaving every lamp as it was and nothing to report.
+// one route of the LP per step and one half at a time, throws its switches, opens its start
+// signal, and is released again in as many steps, leaving every lamp as it was.
 TEST(DemoInterlocking, EveryRouteAndChainIsSetOpensItsSignalAndIsReleased) {
   ShippedDistrict demo(1);
   Simulation& sim = demo.Sim;
@@ -388,72 +377,57 @@ TEST(DemoInterlocking, EveryRouteAndChainIsSetOpensItsSignalAndIsReleased) {
     for (int c = 0; c < count; ++c) {
       SCOPED_TRACE("LP " + std::to_string(lp) + (desk ? " route " : " chain ") + std::to_string(c));
       std::vector<int> routes;
-      if (desk) routes.push_back(c);
-      for (int k = 0; !desk && k < kMaxChainRoutes && table.Chains[c].Routes[k] >= 0; ++k)
-        routes.push_back(table.Chains[c].Routes[k]);
-      int halves = 0, steps = 0;
-      for (int r : routes)
-        halves += NeededHalves(sim, lp, r), steps += NeededHalves(sim, lp, r) + 1;
+      for (int k = 0; k < kMaxChainRoutes && (desk ? k == 0 : table.Chains[c].Routes[k] >= 0); ++k)
+        routes.push_back(desk ? c : table.Chains[c].Routes[k]);
+      int halves = 0;
+      for (int r : routes) halves += NeededHalves(sim, lp, r);
+      const int steps = halves + static_cast<int>(routes.size());
       const auto all = [&](bool (*query)(const Simulation&, int, int), bool value) {
-        for (int r : routes)
-          if (query(sim, lp, r) != value) return false;
-        return true;
+        return std::all_of(routes.begin(), routes.end(),
+                           [&](int r) { return query(sim, lp, r) == value; });
       };
       const LampFlags before = Flags(sim);
       const TTrainRouteData& first = table.Routes[routes[0]];
+      // The dispatcher reaches a route through its start and end buttons.
       if (desk) {
-        // The dispatcher reaches the route through its start and end buttons.
         EXPECT_EQ(FindRoute(area, lp, first.StartKind, first.StartPosition, first.EndKind,
                             first.EndPosition),
                   c);
         ASSERT_TRUE(OrderRoute(sim, lp, c));
-        ++controlledRoutes;
       } else {
         OrderChain(sim, lp, c);
-        ++chains;
       }
+      (desk ? controlledRoutes : chains)++;
       EXPECT_EQ(StepsUntil(demo, 500, [&] { return all(RouteIsSet, true); }), steps);
       EXPECT_EQ(LockedHalves(sim), halves);
-      for (int r : routes) {
-        const TTrainRouteData& route = table.Routes[r];
-        for (int k = 0; k < kMaxRouteSwitches && route.SwitchNumber[k] > 0; ++k) {
-          const int w = route.SwitchNumber[k];
-          EXPECT_EQ(sim.State.Switches[w], route.SwitchMinus[k]) << "switch " << w;
+      for (int r : routes)
+        for (int k = 0; k < kMaxRouteSwitches && table.Routes[r].SwitchNumber[k] > 0; ++k) {
+          const int w = table.Routes[r].SwitchNumber[k];
+          const bool minus = table.Routes[r].SwitchMinus[k] != 0;
+          EXPECT_EQ(sim.State.Switches[w], minus) << "switch " << w;
           std::array<int, 5> lamps{};
-          GetSwitchLamps(area, w, route.SwitchMinus[k] != 0, lamps);
+          GetSwitchLamps(area, w, minus, lamps);
           for (int l : lamps)
             EXPECT_TRUE(l <= 0 || (sim.State.Lamps[l].YELLOW && !sim.State.Lamps[l].YELLOW_BLINK))
                 << "switch " << w << " lamp " << l;
         }
-      }
       const int g =
           SectionSemaphore(area, first.FirstSection, RouteDirection(first) ^ (first.Flags[0] & 1));
-      if (desk) {
-        ASSERT_GE(g, 0) << "no start signal";
-        // An entry signal stands at the peregon end; an exit signal is a station signal.
-        const int kind = area.Semaphores[g].Kind;
-        if (FindGraphPeregonByEnd(area, first.FirstSection, 0) >= 0 ||
-            FindGraphPeregonByEnd(area, first.FirstSection, 1) >= 0)
-          EXPECT_EQ(kind, 0);
-        else
-          EXPECT_TRUE(kind == 1 || kind == 3) << kind;
-      }
+      // An entry signal stands at the peregon end; an exit signal is a station signal.
+      const bool entry = FindGraphPeregonByEnd(area, first.FirstSection, 0) >= 0 ||
+                         FindGraphPeregonByEnd(area, first.FirstSection, 1) >= 0;
+      const int kind = g >= 0 ? area.Semaphores[g].Kind : -1;
+      ASSERT_TRUE(!desk || (entry ? kind == 0 : kind == 1 || kind == 3)) << "start signal " << g;
       demo.Steps(1);  // the signal update of the step that set the route ran before it
-      if (g >= 0) {
-        EXPECT_GT(sim.State.Semaphores[g].SECT_NEXT, 0);
-        EXPECT_FALSE(sim.State.Semaphores[g].CLOSED);
-        EXPECT_TRUE(SignalLampGreen(sim, g));
-      }
+      EXPECT_TRUE(g < 0 || (sim.State.Semaphores[g].SECT_NEXT > 0 &&
+                            !sim.State.Semaphores[g].CLOSED && SignalLampGreen(sim, g)));
       for (int r : routes) EXPECT_TRUE(CancelRoute(sim, lp, r));
       EXPECT_EQ(StepsUntil(demo, 500, [&] { return all(RouteIsPending, false); }), steps);
       EXPECT_TRUE(all(RouteIsSet, false));
       EXPECT_EQ(LockedHalves(sim), 0);
       demo.Steps(1);
-      if (g >= 0) {
-        EXPECT_TRUE(sim.State.Semaphores[g].CLOSED);
-        EXPECT_EQ(sim.State.Semaphores[g].SECT_NEXT, 0);
-        EXPECT_FALSE(SignalLampGreen(sim, g));
-      }
+      EXPECT_TRUE(g < 0 || (sim.State.Semaphores[g].SECT_NEXT == 0 &&
+                            sim.State.Semaphores[g].CLOSED && !SignalLampGreen(sim, g)));
       const LampFlags after = Flags(sim);
       for (std::size_t l = 0; l < before.size(); ++l)
         EXPECT_EQ(before[l], after[l]) << "lamp " << l;
@@ -468,11 +442,9 @@ TEST(DemoInterlocking, EveryRouteAndChainIsSetOpensItsSignalAndIsReleased) {
 int ThroatTowards(const ShippedDistrict& d, int at, int other) {
   const auto& peregons = d.Sim.AreaData.GraphPeregons;
   for (int p = 0; p < static_cast<int>(peregons.size()); ++p) {
-    const auto& lps = peregons[p].LP;
-    const int g = ThroatOnPeregon(d.Sim, at, p + 1);
-    if (g >= 0 &&
-        ((lps[0] == at + 1 && lps[1] == other + 1) || (lps[1] == at + 1 && lps[0] == other + 1)))
-      return g;
+    const int g = ThroatOnPeregon(d.Sim, at, p + 1), a = peregons[p].LP[0] - 1,
+              b = peregons[p].LP[1] - 1;
+    if (g >= 0 && ((a == at && b == other) || (b == at && a == other))) return g;
   }
   return -1;
 }
@@ -481,12 +453,11 @@ int ThroatTowards(const ShippedDistrict& d, int at, int other) {
 /// `other` (leaving or arriving), and runs until it is set or 200 steps pass; -1 when none.
 int OrderTrackChain(ShippedDistrict& d, int lp, int other, bool leaving) {
   const int g = ThroatTowards(d, lp, other);
-  if (g < 0) return -1;
-  const int entry = d.Sim.AreaData.GorlStanzs[g].EntrySection;
   for (const TTrackData& track : d.Sim.AreaData.Puts[lp].Tracks) {
+    const int entry = g < 0 ? 0 : d.Sim.AreaData.GorlStanzs[g].EntrySection;
     const int chain = leaving ? FindBestRoute(d.Sim.AreaData, lp, track.Section, entry)
                               : FindBestRoute(d.Sim.AreaData, lp, entry, track.Section);
-    if (chain < 0) continue;
+    if (g < 0 || chain < 0) continue;
     OrderChain(d.Sim, lp, chain);
     StepsUntil(d, 200, [&] { return ChainIsSet(d.Sim, lp, chain); });
     return chain;
@@ -500,8 +471,7 @@ int OrderTrackChain(ShippedDistrict& d, int lp, int other, bool leaving) {
 // only renumbers the direction.
 TEST(DemoInterlocking, DepartureOntoAPeregonWaitsOnlyForATrainComingTheOtherWay) {
   struct Case {
-    const char* First;
-    const char* Second;
+    const char *First, *Second;
     bool FirstLeaves;
   };
   for (const Case c : {Case{"Заречье", "Берёзовка", true}, Case{"Берёзовка", "Заречье", true},
@@ -511,18 +481,14 @@ TEST(DemoInterlocking, DepartureOntoAPeregonWaitsOnlyForATrainComingTheOtherWay)
     ShippedDistrict demo(1);
     const int a = demo.LP(c.First), b = demo.LP(c.Second);
     const int first = OrderTrackChain(demo, a, b, c.FirstLeaves);
-    ASSERT_GE(first, 0);
-    ASSERT_TRUE(ChainIsSet(demo.Sim, a, first));
+    ASSERT_TRUE(first >= 0 && ChainIsSet(demo.Sim, a, first));
     const int second = OrderTrackChain(demo, b, a, true);
     ASSERT_GE(second, 0);
     EXPECT_EQ(ChainIsSet(demo.Sim, b, second), !c.FirstLeaves);
     EXPECT_EQ(ChainIsPending(demo.Sim, b, second), c.FirstLeaves);
     EXPECT_EQ(demo.Console.Notes, Texts{});
+    EXPECT_TRUE(c.FirstLeaves || demo.Sim.AreaData.GorlStanzs[ThroatTowards(demo, a, b)].Flip == 1);
   }
-  ShippedDistrict demo(1);
-  const int flipThroat = ThroatTowards(demo, demo.LP("Кедровая"), demo.LP("Дубки"));
-  ASSERT_GE(flipThroat, 0);
-  EXPECT_EQ(demo.Sim.AreaData.GorlStanzs[flipThroat].Flip, 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -544,12 +510,10 @@ std::vector<Stop> RunAlone(ShippedDistrict& demo, int number, int hhmm) {
   Dispatcher dispatcher(demo);
   dispatcher.Plan(sim.State.ClockTime, number);
   std::vector<Stop> stops;
-  for (int n = 0; n < 20000; ++n) {
-    dispatcher.Step();
-    if (sim.State.Trains.empty()) break;
+  for (int n = 0; n < 20000 && (dispatcher.Step(), !sim.State.Trains.empty()); ++n) {
     const TTrainData& t = sim.State.Trains[0];
-    int lp = -1;
     const int s = t.HEAD.SECT_IDX;
+    int lp = -1;
     if (t.SPEED == 0 && t.DEPARTURE_TIME != 0 && FindTrackOfSection(area, lp, s, false) >= 0 &&
         (stops.empty() || stops.back().LP != lp)) {
       const int room = RoomToSectionEnd(sim, s, t.HEAD.SECT_POS, t.HEAD.DIR);
@@ -561,20 +525,11 @@ std::vector<Stop> RunAlone(ShippedDistrict& demo, int number, int hhmm) {
   }
   EXPECT_TRUE(sim.State.Trains.empty()) << "the train is still in the district";
   EXPECT_EQ(demo.Faults(), Texts{});
-  for (std::size_t x = 1; x < sim.State.Sects.size(); ++x) {
-    const TSectionSchuntData& h = sim.State.Sects[x];
-    EXPECT_TRUE(h.TRN_EVEN == -1 && h.TRN_ODD == -1) << "section " << x;
-    EXPECT_TRUE(h.ROUTE_EVEN == -1 && h.ROUTE_ODD == -1) << "section " << x;
-  }
+  for (const TSectionSchuntData& h : sim.State.Sects)
+    EXPECT_TRUE(h.TRN_EVEN == -1 && h.TRN_ODD == -1 && h.ROUTE_EVEN == -1 && h.ROUTE_ODD == -1);
   for (const auto& routes : sim.State.Routes)
     for (const TRouteControlData& ctl : routes) EXPECT_TRUE(!ctl.SCHUNTED && ctl.TASKED == 0);
   return stops;
-}
-
-/// The report time as the station gives it: the minute, a space before one digit, " мин.".
-std::string Minutes(TDateTime t) {
-  const int m = DecodeTime(t).Minute;
-  return (m < 10 ? " " : "") + std::to_string(m) + " мин.";
 }
 
 TEST(DemoTrip, PassengerTrainRunsStopsCentredDwellsAndIsDisbandedAtItsDestination) {
@@ -583,32 +538,35 @@ TEST(DemoTrip, PassengerTrainRunsStopsCentredDwellsAndIsDisbandedAtItsDestinatio
   // Train 803 is formed at Заречье at 11:55, made up by 12:00, and leaves at 12:15.
   const std::vector<Stop> stops = RunAlone(demo, 803, 1155);
   const Texts names = {"Заречье", "Берёзовка", "Сосновка", "Озёрная", "Дубки"};
-  const std::vector<int> departures = {1215, 1222, 1228, 1237};
+  const int departures[] = {1215, 1222, 1228, 1237};
   ASSERT_EQ(stops.size(), names.size());
-  Texts expected;
+  Texts expected, shown;
+  // The report time as the station gives it: the minute, a space before one digit, " мин.".
+  const auto report = [&](std::size_t k, const char* what, TDateTime t) {
+    const int m = DecodeTime(t).Minute;
+    expected.push_back("ДСП " + demo.Sim.AreaData.LPMnemNames[stops[k].LP] + ": Поезд № 803 " +
+                       what + (m < 10 ? " " : "") + std::to_string(m) + " мин.");
+  };
   for (std::size_t k = 0; k < names.size(); ++k) {
     SCOPED_TRACE(names[k]);
     EXPECT_EQ(stops[k].LP, demo.LP(names[k]));
-    const std::string from = "ДСП " + demo.Sim.AreaData.LPMnemNames[stops[k].LP] + ": ";
     if (k > 0) {
       // Centred, less the 20 m margin every stopping restriction of the braking curve keeps.
       EXPECT_NEAR(stops[k].Short, 20.0, 3.0) << "not centred";
-      expected.push_back(from + "Поезд № 803 прибыл в " + Minutes(stops[k].Arrived));
+      report(k, "прибыл в ", stops[k].Arrived);
     }
-    if (k < departures.size()) {
+    if (k < names.size() - 1) {
       const TDateTime planned = std::floor(stops[k].Arrived) + TimeFromHHMM(departures[k]);
       EXPECT_GE(stops[k].Departed, planned);
       EXPECT_GE(stops[k].Departed - stops[k].Arrived, 1.0 / 1440) << "dwelt less than a minute";
       EXPECT_LT(stops[k].Departed - planned, 2.0 / 1440) << "left more than 2 minutes late";
-      expected.push_back(from + "Поезд № 803 отправился в " + Minutes(stops[k].Departed));
+      report(k, "отправился в ", stops[k].Departed);
     }
   }
-  Texts shown;
   for (const auto& box : demo.Console.Infos) shown.push_back(box.Caption + ": " + box.Text);
   EXPECT_EQ(shown, expected);
   EXPECT_TRUE(demo.Console.Questions.empty());
   EXPECT_EQ(demo.Console.Notes, Texts{});
-
   // The position log marks the train's arrival and departure (or disbanding) at every
   // station, in time order, and ends where it was disbanded.
   std::vector<const TTrainPosLogEntry*> log;
@@ -616,13 +574,12 @@ TEST(DemoTrip, PassengerTrainRunsStopsCentredDwellsAndIsDisbandedAtItsDestinatio
     if (e.NUMBER == 803) log.push_back(&e);
   ASSERT_FALSE(log.empty());
   for (std::size_t k = 1; k < log.size(); ++k) EXPECT_LE(log[k - 1]->TS, log[k]->TS);
-  for (const Stop& stop : stops) {
-    int keyPoints = 0;
-    for (const TTrainPosLogEntry* e : log) keyPoints += e->KEY_POINT && e->SECT_IDX == stop.Section;
-    EXPECT_GE(keyPoints, 2) << "LP " << stop.LP;
-  }
-  EXPECT_EQ(log.back()->SECT_IDX, stops.back().Section);
-  EXPECT_TRUE(log.back()->KEY_POINT);
+  for (const Stop& stop : stops)
+    EXPECT_GE(std::count_if(log.begin(), log.end(),
+                            [&](auto* e) { return e->KEY_POINT && e->SECT_IDX == stop.Section; }),
+              2)
+        << "LP " << stop.LP;
+  EXPECT_TRUE(log.back()->SECT_IDX == stops.back().Section && log.back()->KEY_POINT);
 }
 
 TEST(DemoTrip, FreightTrainWithLocoChangeIntoTheFlipStationFreesEveryHalfOfItsRoutes) {
@@ -657,43 +614,38 @@ TEST(ShippedHours, TimetableTrainsRunWithoutCrashCollisionOrDerailment) {
   }
 }
 
-/// Track k of LP lp joins a throat of the LP by a chain of routes, leaving from it or arriving
-/// on it. An LP without throats is run from the desk and needs none.
-bool JoinedToAThroat(const TAreaData& area, int lp, int k, bool leaving) {
-  const int s = area.Puts[lp].Tracks[k].Section;
-  bool throats = false;
-  for (const TGorlStanzData& g : area.GorlStanzs) {
-    if (g.Code != area.Puts[lp].Code || g.EntrySection <= 0) continue;
-    throats = true;
-    if ((leaving ? FindBestRoute(area, lp, s, g.EntrySection)
-                 : FindBestRoute(area, lp, g.EntrySection, s)) >= 0)
-      return true;
-  }
-  return !throats;
-}
-
 TEST(ShippedTimetables, EveryTrainHasATrackToBeFormedOnAndOneToEndOn) {
   for (int number : {1, 2}) {
     ShippedDistrict district(number);
     Simulation& sim = district.Sim;
     const TAreaData& area = sim.AreaData;
+    // Track k of LP lp suits the train and joins a throat of the LP by a chain of routes,
+    // leaving from it or arriving on it; an LP without throats is run from the desk.
+    const auto usable = [&](int lp, int k, int i, bool leaving) {
+      const int s = area.Puts[lp].Tracks[k].Section;
+      bool throats = false, joined = false;
+      for (const TGorlStanzData& g : area.GorlStanzs)
+        if (g.Code == area.Puts[lp].Code && g.EntrySection > 0)
+          throats = true, joined |= (leaving ? FindBestRoute(area, lp, s, g.EntrySection)
+                                             : FindBestRoute(area, lp, g.EntrySection, s)) >= 0;
+      return TrackSuits(sim, lp, k, i) && (joined || !throats) &&
+             (!leaving || area.SlSects[s].Length >= sim.State.Trains[i].LEN + 2);
+    };
     Texts faults;
     int checked = 0;
     for (const TCreationPlanData& plan : area.CreationPlans) {
       if (plan.Parent != 0) continue;  // formed from its parent, on the parent's track
       const int i = CreateTimetableTrain(sim, plan.Number);
-      const TTrainData& t = sim.State.Trains[i];
-      const int first = FindLPIndex(area, t.CREATION_LP_CODE);
-      const int last = FindLPIndex(area, t.ARRIVAL_LP_CODE);
-      bool formed = false, ends = false;
-      for (int k = 0; first >= 0 && k < area.Puts[first].TrackCount; ++k)
-        formed |= TrackSuits(sim, first, k, i) && JoinedToAThroat(area, first, k, true) &&
-                  area.SlSects[area.Puts[first].Tracks[k].Section].Length >= t.LEN + 2;
-      for (int k = 0; last >= 0 && k < area.Puts[last].TrackCount; ++k)
-        ends |= TrackSuits(sim, last, k, i) && JoinedToAThroat(area, last, k, false);
-      if (!formed)
-        faults.push_back("train " + std::to_string(t.NUMBER) + ": no track to be formed on");
-      if (!ends) faults.push_back("train " + std::to_string(t.NUMBER) + ": no track to end on");
+      for (const bool leaving : {true, false}) {
+        const int lp = FindLPIndex(area, leaving ? sim.State.Trains[i].CREATION_LP_CODE
+                                                 : sim.State.Trains[i].ARRIVAL_LP_CODE);
+        bool found = false;
+        for (int k = 0; lp >= 0 && k < area.Puts[lp].TrackCount; ++k)
+          found |= usable(lp, k, i, leaving);
+        if (!found)
+          faults.push_back("train " + std::to_string(plan.Number) +
+                           (leaving ? " starts" : " ends") + " on no track");
+      }
       sim.State.Trains.pop_back();
       ++checked;
     }
