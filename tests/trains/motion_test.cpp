@@ -216,82 +216,71 @@ TEST(Motion, HeadAndTailDirectionsAcrossParityFlip) {
   EXPECT_TRUE(line.Console.Notes.empty());
 }
 
-enum Setup { kPlain, kSwitch2Side, kCollision, kUnjoined, kUnassembled, kUnknownLP, kThrownUnder };
-
 struct CrashCase {
-  Setup How;
   int Section;
   double Pos;
+  void (*Setup)(TestLine& line, int i);
   const char* Message;
 };
 
-class CrashTest : public ::testing::TestWithParam<CrashCase> {};
-
-// A 300 m train at 10 m/s, heading for D (controlled) on D's sections, onto the peregon on
-// the line; it crashes and never moves again.
-TEST_P(CrashTest, TrainStopsForGoodWithItsMessage) {
-  const CrashCase& c = GetParam();
-  TestLine line;
-  const int i = line.Add({.LP = 4});
-  line.Drive(i, c.Section, c.Pos, 10, c.Section < 20 ? 0 : -1);
-  TStateData& st = line.Sim.State;
-  TTrainData& t = line.Train(i);
-  switch (c.How) {
-    case kPlain:
-      break;
-    case kSwitch2Side:
-      st.Switches[2] = 1;
-      break;
-    case kCollision: {
-      const int b = line.Add({.Number = 4});
-      line.Drive(b, 5, 800, 0, 0);
-      line.Train(b).DEPARTURE_TIME = st.ClockTime + 1;
-      break;
-    }
-    case kUnjoined:
-      line.Sim.AreaData.SlSects[5].Straight[1] = 0;
-      break;  // 5 does not lead back
-    case kUnassembled:
-      line.SetRoute(2, 0);
-      st.Routes[line.LPIndex(2)][0].TASKED = st.ClockTime;  // being released
-      break;
-    case kUnknownLP:
-      t.HEAD.LP_CODE = 99;
-      t.HEAD.ROUTE_IDX = 0;
-      st.Sects[4].TRN_EVEN = -1;
-      EXPECT_FALSE(CheckEntry(line.Sim, i, 3));
-      break;
-    case kThrownUnder:  // the head has passed switch 1 straight; the tail is still on it
-      line.Train(i).TAIL.SECT_IDX = 20;
-      line.Train(i).TAIL.SECT_POS = 300;
-      st.Sects[20].TRN_EVEN = i;
-      st.Switches[1] = 1;
-      break;
+// A 300 m train at 10 m/s on D's sections (D is controlled) or on the peregon of the line
+// crashes with its message, ends where it stands and never moves again.
+TEST(Crash, EachCaseGivesItsMessageAndStopsTheTrainForGood) {
+  using L = TestLine&;
+  const CrashCase cases[] = {
+      {25, 395, [](L l, int) { l.Sim.State.Switches[2] = 1; },
+       "Поезд сошел на стрелке набок на секции 01Ah"},
+      {27, 395, [](L, int) {}, "Поезд сошел на стрелке прямо на секции 01Ah"},
+      {29, 395, [](L, int) {}, "Поезд № 2 выехал за участок с секции 01Dh"},
+      {4, 1495,
+       [](L l, int) {
+         const int b = l.Add({.Number = 4});
+         l.Drive(b, 5, 800, 0, 0);
+         l.Train(b).DEPARTURE_TIME = l.Sim.State.ClockTime + 1;  // standing
+       },
+       "Поезд № 2 столкнулся с поездом № 4 и сошел на секции 05h!"},
+      {4, 1495, [](L l, int) { l.Sim.AreaData.SlSects[5].Straight[1] = 0; },  // 5 not back to 4
+       "Поезд сошел на нестыкованной секции 05h"},
+      {6, 1495,
+       [](L l, int) {
+         l.SetRoute(2, 0);
+         l.Sim.State.Routes[l.LPIndex(2)][0].TASKED = l.Sim.State.ClockTime;  // being released
+       },
+       "Поезд на несобранном маршруте на секции 07h"},
+      {4, 100,
+       [](L l, int i) {
+         l.Train(i).HEAD.LP_CODE = 99;
+         l.Train(i).HEAD.ROUTE_IDX = 0;
+         l.Sim.State.Sects[4].TRN_EVEN = -1;
+         EXPECT_FALSE(CheckEntry(l.Sim, i, 3));
+       },
+       "Поезд на маршруте неизвестного ЛП на секции 04h"},
+      {23, 200,
+       [](L l, int i) {  // the head has passed switch 1 straight; the tail is still on it
+         l.Train(i).TAIL.SECT_IDX = 20;
+         l.Train(i).TAIL.SECT_POS = 300;
+         l.Sim.State.Sects[20].TRN_EVEN = i;
+         l.Sim.State.Switches[1] = 1;
+       },
+       "Поезд сошел на секции 018h(вероятно, из-за перевода стрелки под поездом)"}};
+  for (const CrashCase& c : cases) {
+    TestLine line;
+    const int i = line.Add({.LP = 4});
+    line.Drive(i, c.Section, c.Pos, 10, c.Section < 20 ? 0 : -1);
+    c.Setup(line, i);
+    line.Steps(30);
+    ASSERT_FALSE(line.Console.Notes.empty()) << c.Message;
+    EXPECT_EQ(line.Console.Notes.front(), c.Message);
+    const TTrainData& t = line.Train(i);
+    EXPECT_EQ(t.SPEED, 0) << c.Message;
+    EXPECT_EQ(t.ARRIVAL_LP_CODE, t.HEAD.LP_CODE) << c.Message;
+    const int sect = t.HEAD.SECT_IDX;
+    const double where = t.HEAD.SECT_POS;
+    line.Steps(200, true);
+    EXPECT_EQ(line.Train(i).HEAD.SECT_IDX, sect) << c.Message;
+    EXPECT_DOUBLE_EQ(line.Train(i).HEAD.SECT_POS, where) << c.Message;
   }
-  if (c.How != kUnknownLP) line.Steps(30);
-  ASSERT_FALSE(line.Console.Notes.empty());
-  EXPECT_EQ(line.Console.Notes.front(), c.Message);
-  EXPECT_EQ(line.Train(i).SPEED, 0);
-  EXPECT_EQ(line.Train(i).ARRIVAL_LP_CODE, line.Train(i).HEAD.LP_CODE);  // it ends there
-  const double where = line.Train(i).HEAD.SECT_POS;
-  const int sect = line.Train(i).HEAD.SECT_IDX;
-  line.Steps(200, true);
-  EXPECT_EQ(line.Train(i).HEAD.SECT_IDX, sect);
-  EXPECT_DOUBLE_EQ(line.Train(i).HEAD.SECT_POS, where);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CrashTest,
-    ::testing::Values(
-        CrashCase{kSwitch2Side, 25, 395, "Поезд сошел на стрелке набок на секции 01Ah"},
-        CrashCase{kPlain, 27, 395, "Поезд сошел на стрелке прямо на секции 01Ah"},
-        CrashCase{kPlain, 29, 395, "Поезд № 2 выехал за участок с секции 01Dh"},
-        CrashCase{kCollision, 4, 1495, "Поезд № 2 столкнулся с поездом № 4 и сошел на секции 05h!"},
-        CrashCase{kUnjoined, 4, 1495, "Поезд сошел на нестыкованной секции 05h"},
-        CrashCase{kUnassembled, 6, 1495, "Поезд на несобранном маршруте на секции 07h"},
-        CrashCase{kUnknownLP, 4, 100, "Поезд на маршруте неизвестного ЛП на секции 04h"},
-        CrashCase{kThrownUnder, 23, 200,
-                  "Поезд сошел на секции 018h(вероятно, из-за перевода стрелки под поездом)"}));
 
 }  // namespace
 }  // namespace traklin::test

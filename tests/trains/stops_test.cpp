@@ -172,19 +172,21 @@ int ReadyAtA(TestLine& line) {
   return i;
 }
 
-int CallsUntilDeparture(unsigned seed) {
+// Calls of DepartTrains, one step apart, until the ready train at A starts; -1 if it never does.
+int CallsUntilDeparture(unsigned seed, bool routeSet = true) {
   TestLine line(kLine, seed);
   const int i = ReadyAtA(line);
-  line.SetRoute(1, 0);
+  if (routeSet) line.SetRoute(1, 0);
   for (int k = 1; k <= 2000; ++k) {
     line.Sim.State.ClockTime += kStepLength;
     DepartTrains(line.Sim);
     if (line.Train(i).DEPARTURE_TIME == 0) return k;
   }
+  EXPECT_TRUE(line.Console.Notes.empty());  // a closed station signal (kind 1) rings nothing
   return -1;
 }
 
-TEST(DepartTrains, ReadyTrainStartsAtARandomMomentAfterItsDwell) {
+TEST(DepartTrains, ReadyTrainStartsAtARandomMomentAfterItsDwellWhenItsSignalIsOpen) {
   const int k = CallsUntilDeparture(7);
   EXPECT_GT(k, 60);  // not before the 30 s dwell
   EXPECT_LT(k, 60 + 400);
@@ -193,30 +195,7 @@ TEST(DepartTrains, ReadyTrainStartsAtARandomMomentAfterItsDwell) {
   for (unsigned seed = 1; seed <= 20; ++seed) total += CallsUntilDeparture(seed) - 60;
   EXPECT_GT(total / 20, 5);  // ten seconds (20 steps) on average
   EXPECT_LT(total / 20, 45);
-}
-
-TEST(DepartTrains, DepartureClearsTheStopAndIsReported) {
-  TestLine line;
-  const int i = ReadyAtA(line);
-  line.SetRoute(1, 0);
-  line.Sim.State.ClockTime = At(12, 7);
-  for (int k = 0; k < 400 && line.Train(i).DEPARTURE_TIME != 0; ++k) DepartTrains(line.Sim);
-  const TTrainData& t = line.Train(i);
-  EXPECT_EQ(t.DEPARTURE_TIME, 0);
-  EXPECT_EQ(t.STOP_SECT_IDX, 0);
-  ASSERT_EQ(line.Console.Infos.size(), 1u);
-  EXPECT_EQ(line.Console.Infos[0].Caption, "ДСП Alfa");
-  EXPECT_EQ(line.Console.Infos[0].Text, "Поезд № 2 отправился в  7 мин.");
-  EXPECT_TRUE(t.DEPARTURE_NOTIFIED);
-}
-
-TEST(DepartTrains, ClosedExitSignalHoldsTheTrainSilently) {
-  TestLine line;
-  const int i = ReadyAtA(line);
-  line.Sim.State.ClockTime = At(12, 7);
-  for (int k = 0; k < 400; ++k) DepartTrains(line.Sim);
-  EXPECT_NE(line.Train(i).DEPARTURE_TIME, 0);
-  EXPECT_TRUE(line.Console.Notes.empty());  // a station signal (kind 1) rings nothing
+  EXPECT_EQ(CallsUntilDeparture(7, false), -1);
 }
 
 TEST(DepartTrains, TrainHeldAtEntrySignalRingsOnceUntilTheRequestGoesStale) {
