@@ -60,7 +60,6 @@ TAreaData BuildDistrict(const std::string& text) {
     area.SectCount = std::max(area.SectCount, s + 1);
     return area.SlSects[s];
   };
-  std::vector<TPutData> others;     // further LPs, put after the stations
   TGraphTrainData* last = nullptr;  // the timetable train the stop lines belong to
   std::string statements = text;
   std::replace(statements.begin(), statements.end(), ';', '\n');
@@ -71,30 +70,19 @@ TAreaData BuildDistrict(const std::string& text) {
     std::string word, name;
     int a = 0, b = 0, c = 0;
     if (!(in >> word)) continue;
-    if (word == "station" || word == "lp") {
-      TPutData p;
+    if (word == "station" || word == "lp") {  // stations first, then the further LPs
+      TPutData& p = area.Puts.emplace_back();
       in >> p.Code >> name;
+      area.LPCount = static_cast<int>(area.Puts.size());
       area.Stations[p.Code].Name = name;
       area.Stations[p.Code].LPCode = p.Code;
-      if (word == "lp") {
-        others.push_back(p);
-        continue;
-      }
-      TStanzData st;
-      TGraphFragmData f;
-      in >> st.Value2 >> f.Coordinate;
+      if (word == "lp") continue;
+      TStanzData& st = area.Stanzs.emplace_back();
       st.Code = p.Code;
-      area.Stanzs.push_back(st);
-      area.GraphFragms.push_back(f);
+      in >> st.Value2 >> area.GraphFragms.emplace_back().Coordinate;
       area.LPMnemNames.push_back(name);
-      area.Puts.push_back(p);
       area.StationCount++;
-      continue;
-    }
-    area.Puts.insert(area.Puts.end(), others.begin(), others.end());
-    others.clear();
-    area.LPCount = static_cast<int>(area.Puts.size());
-    if (word == "track") {
+    } else if (word == "track") {
       TTrackData k;
       in >> a >> k.Section >> k.Number >> k.Kind >> k.Mode;
       auto& put = area.Puts[LPByCode(area, a)];
@@ -167,8 +155,6 @@ TAreaData BuildDistrict(const std::string& text) {
       throw std::runtime_error("unknown statement in test district: " + word);
     }
   }
-  area.Puts.insert(area.Puts.end(), others.begin(), others.end());
-  area.LPCount = static_cast<int>(area.Puts.size());
   area.TrainRoutes.resize(area.Puts.size());
   for (int k = 0; k < area.LPCount; ++k) area.TrainRoutes[k].Code = area.Puts[k].Code;
   area.SlSects.resize(area.SectCount + 1);

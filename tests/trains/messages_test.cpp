@@ -1,6 +1,8 @@
 // Station reports and their filters, requests, the repeat rule and entering an LP.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "trains/harness.h"
 #include "trains/station_messages.h"
 #include "trains/train_records.h"
@@ -109,10 +111,8 @@ TEST(PostRequest, AsksOrInformsWithTheTextOfItsKind) {
     EXPECT_EQ(boxes[0].Caption, "ДСП Delta");
     EXPECT_EQ(boxes[0].Text, c.Text);
     const TTrainData& t = line.Train(i);
-    EXPECT_EQ(t.REQUEST_TYPE, c.Kind);
-    EXPECT_EQ(t.REQUEST_LP_CODE, 4);
-    EXPECT_EQ(t.REQUEST_PERFORMABLE, c.Performable ? 1 : -1);
-    EXPECT_DOUBLE_EQ(t.REQUEST_TIME, line.Sim.State.ClockTime);
+    EXPECT_EQ(std::tuple(t.REQUEST_TYPE, t.REQUEST_LP_CODE, t.REQUEST_PERFORMABLE, t.REQUEST_TIME),
+              std::tuple(c.Kind, 4, c.Performable ? 1 : -1, line.Sim.State.ClockTime));
   }
 }
 
@@ -179,9 +179,8 @@ TEST(EnterLP, NextStopAndTimetableMismatches) {
   const int i = line.Add({.LP = 2, .Arrival = 9});
   line.Train(i).SCHEDULE_IDX = 1;
   EnterLP(line.Sim, i, 2);
-  EXPECT_EQ(line.Train(i).HEAD.LP_CODE, 2);
-  EXPECT_EQ(line.Train(i).STOP_LP_CODE, 2);
-  EXPECT_EQ(line.Train(i).NEXT_LP_CODE, 3);
+  const TTrainData& t = line.Train(i);
+  EXPECT_EQ(std::tuple(t.HEAD.LP_CODE, t.STOP_LP_CODE, t.NEXT_LP_CODE), std::tuple(2, 2, 3));
   EnterLP(line.Sim, i, 7);
   EnterLP(line.Sim, line.Add({.Number = 102, .LP = 2, .Arrival = 9}), 7);
   EXPECT_EQ(line.Console.Notes,

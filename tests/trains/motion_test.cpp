@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "trains/harness.h"
 #include "trains/stops.h"
@@ -101,8 +102,7 @@ TEST(LookAhead, SpareSectionSignalCountsOnlyWithin2000Metres) {
   line.Train(i).TAIL.SECT_POS = 0;
   line.Train(i).SEMAPH_NEXT_IDX = -1;
   line.Train(i).SPEED_LIM = 80;
-  EXPECT_EQ(LookAhead(line.Sim, i, 0), 80);
-  EXPECT_EQ(line.Train(i).SPEED_LIM, 80);
+  EXPECT_EQ(std::tuple(LookAhead(line.Sim, i, 0), line.Train(i).SPEED_LIM), std::tuple(80, 80));
 }
 
 TEST(LookAhead, UnseenEntrySignalIsLoggedClosedWithWarning) {
@@ -155,17 +155,15 @@ TEST(Motion, RunThroughStationReleasesRouteBehindTailAndFreesIt) {
   ASSERT_EQ(line.Train(i).TAIL.SECT_IDX, 9);
   EXPECT_TRUE(sawHalfReleased);
   const int B = line.LPIndex(2);
-  EXPECT_FALSE(st.Routes[B][0].SCHUNTED || st.Routes[B][1].SCHUNTED);
-  EXPECT_EQ(st.Routes[B][0].TASKED, 0);
-  for (int s : {6, 7, 8}) {
-    EXPECT_EQ(st.Sects[s].ROUTE_EVEN, -1) << s;
-    EXPECT_EQ(st.Sects[s].ROUTE_ODD, -1) << s;
-    EXPECT_EQ(st.Sects[s].TRN_EVEN, -1) << s;
-  }
-  EXPECT_EQ(st.Semaphores[1].SECT_NEXT, 0);  // the entry signal closed its route
-  EXPECT_EQ(st.Semaphores[1].PREV_SECT_NEXT, 8);
-  EXPECT_EQ(st.Sects[9].TRN_EVEN, i);
-  EXPECT_FALSE(line.Train(i).PASSED_CLOSED);
+  EXPECT_FALSE(st.Routes[B][0].SCHUNTED || st.Routes[B][1].SCHUNTED || st.Routes[B][0].TASKED != 0);
+  for (int s : {6, 7, 8})
+    EXPECT_EQ(std::tuple(st.Sects[s].ROUTE_EVEN, st.Sects[s].ROUTE_ODD, st.Sects[s].TRN_EVEN),
+              std::tuple(-1, -1, -1))
+        << s;
+  // The entry signal closed its route; the train occupies 9 and never passed a closed signal.
+  EXPECT_EQ(std::tuple(st.Semaphores[1].SECT_NEXT, st.Semaphores[1].PREV_SECT_NEXT,
+                       st.Sects[9].TRN_EVEN, line.Train(i).PASSED_CLOSED),
+            std::tuple(0, 8, i, false));
   EXPECT_EQ(line.Console.Notes, std::vector<std::string>{});
 }
 
@@ -204,15 +202,13 @@ TEST(Motion, HeadAndTailDirectionsAcrossParityFlip) {
   line.Drive(i, 31, 10, 5);
   line.Train(i).HEAD.LP_CODE = 0;
   line.Steps(4);
-  EXPECT_EQ(line.Train(i).HEAD.SECT_IDX, 32);
-  EXPECT_EQ(line.Train(i).HEAD.DIR, 0);
-  EXPECT_EQ(line.Train(i).TAIL.SECT_IDX, 31);
-  EXPECT_EQ(line.Train(i).TAIL.DIR, 1);
+  const TTrainData& t = line.Train(i);
+  EXPECT_EQ(std::tuple(t.HEAD.SECT_IDX, t.HEAD.DIR, t.TAIL.SECT_IDX, t.TAIL.DIR),
+            std::tuple(32, 0, 31, 1));
   EXPECT_EQ(line.Sim.State.Sects[32].TRN_EVEN, i);
   line.Steps(60);
-  EXPECT_EQ(line.Train(i).TAIL.SECT_IDX, 32);
-  EXPECT_EQ(line.Train(i).TAIL.DIR, 0);
-  EXPECT_EQ(line.Sim.State.Sects[31].TRN_ODD, -1);
+  EXPECT_EQ(std::tuple(t.TAIL.SECT_IDX, t.TAIL.DIR, line.Sim.State.Sects[31].TRN_ODD),
+            std::tuple(32, 0, -1));
   EXPECT_TRUE(line.Console.Notes.empty());
 }
 
@@ -272,13 +268,11 @@ TEST(Crash, EachCaseGivesItsMessageAndStopsTheTrainForGood) {
     ASSERT_FALSE(line.Console.Notes.empty()) << c.Message;
     EXPECT_EQ(line.Console.Notes.front(), c.Message);
     const TTrainData& t = line.Train(i);
-    EXPECT_EQ(t.SPEED, 0) << c.Message;
-    EXPECT_EQ(t.ARRIVAL_LP_CODE, t.HEAD.LP_CODE) << c.Message;
+    EXPECT_TRUE(t.SPEED == 0 && t.ARRIVAL_LP_CODE == t.HEAD.LP_CODE) << c.Message;
     const int sect = t.HEAD.SECT_IDX;
     const double where = t.HEAD.SECT_POS;
     line.Steps(200, true);
-    EXPECT_EQ(line.Train(i).HEAD.SECT_IDX, sect) << c.Message;
-    EXPECT_DOUBLE_EQ(line.Train(i).HEAD.SECT_POS, where) << c.Message;
+    EXPECT_TRUE(t.HEAD.SECT_IDX == sect && t.HEAD.SECT_POS == where) << c.Message;
   }
 }
 

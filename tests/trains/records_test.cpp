@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <stdexcept>
+#include <tuple>
 
 #include "trains/harness.h"
 #include "trains/train_records.h"
@@ -58,9 +59,9 @@ TEST(TrainRecords, DirectionKindsAndDeprecatedGeneralDirection) {
   TestLine line;
   const int i = line.Add({.Number = 2001});
   line.Train(i).TAIL.DIR = 1;
-  EXPECT_EQ(TrainDir(line.Sim, i, 0), 1);
-  EXPECT_EQ(TrainDir(line.Sim, i, 1), 0);
-  EXPECT_EQ(TrainTailDir(line.Sim, i, 1), 1);
+  EXPECT_EQ(
+      std::tuple(TrainDir(line.Sim, i, 0), TrainDir(line.Sim, i, 1), TrainTailDir(line.Sim, i, 1)),
+      std::tuple(1, 0, 1));
   EXPECT_EQ(TrainName(line.Sim, i, 1), "№ 2002");
   try {
     TrainDir(line.Sim, i, 2);
@@ -104,10 +105,9 @@ TEST(TrainLogs, PositionLogBeyondTwoDaysKeepsItsLength) {
   ASSERT_EQ(line.Sim.State.PosLog.size(), 6u);
   EXPECT_DOUBLE_EQ(line.Sim.State.PosLog.front().TS, 45000.5);
   const TTrainPosLogEntry& e = line.Sim.State.PosLog.back();
-  EXPECT_EQ(e.NUMBER, 2);
-  EXPECT_EQ(e.SECT_IDX, 2);
-  EXPECT_DOUBLE_EQ(e.LOCO_POS, 1180);  // the head's place: 20 m short of the 1200 m track's end
-  EXPECT_FALSE(e.KEY_POINT);
+  // The head's place, 20 m short of the end of A's 1200 m track.
+  EXPECT_EQ(std::tuple(e.NUMBER, e.SECT_IDX, e.LOCO_POS, e.KEY_POINT),
+            std::tuple(2, 2, 1180, false));
   EXPECT_DOUBLE_EQ(line.Train(i).POS_LOG_TIME, 45003.0);
 }
 
@@ -124,12 +124,10 @@ TEST(RemoveTrain, DeletingTrainThreeOfSixRenumbersOccupancy) {
   st.Lamps[2].RED = true;
   RemoveTrain(line.Sim, 3, true);
   ASSERT_EQ(st.Trains.size(), 5u);
-  EXPECT_EQ(line.Train(3).NUMBER, 10);
-  EXPECT_EQ(line.Train(4).NUMBER, 12);
-  EXPECT_EQ(st.Sects[1].TRN_ODD, 4);
-  EXPECT_EQ(st.Sects[3].TRN_EVEN, 3);
-  EXPECT_EQ(st.Sects[2].TRN_EVEN, -1);
-  EXPECT_FALSE(st.Lamps[2].RED);
+  EXPECT_EQ(std::tuple(line.Train(3).NUMBER, line.Train(4).NUMBER), std::tuple(10, 12));
+  EXPECT_EQ(
+      std::tuple(st.Sects[1].TRN_ODD, st.Sects[3].TRN_EVEN, st.Sects[2].TRN_EVEN, st.Lamps[2].RED),
+      std::tuple(4, 3, -1, false));
   EXPECT_EQ(changes, 1);
   EXPECT_TRUE(line.Console.Notes.empty());
 }
@@ -143,9 +141,9 @@ TEST(RemoveTrain, TrainAcrossTwoSectionsIsReportedAndReleased) {
   RemoveTrain(line.Sim, i, false);
   EXPECT_EQ(line.Console.Notes,
             std::vector<std::string>{"Поезд не поместился на секции расформирования 03h"});
-  EXPECT_EQ(line.Sim.State.Sects[3].TRN_EVEN, -1);
-  EXPECT_EQ(line.Train(i).HEAD.SECT_IDX, 0);
-  EXPECT_EQ(line.Sim.State.Trains.size(), 1u);
+  EXPECT_EQ(std::tuple(line.Sim.State.Sects[3].TRN_EVEN, line.Train(i).HEAD.SECT_IDX,
+                       line.Sim.State.Trains.size()),
+            std::tuple(-1, 0, 1u));
 }
 
 }  // namespace

@@ -170,10 +170,10 @@ class Dispatcher {
     std::erase_if(holds_, [&](Hold& h) {
       const int i = Find(h.Number);
       if (i < 0) return true;
-      const TTrainData& t = sim_.State.Trains[i];
+      const TTrainEndPosData &head = sim_.State.Trains[i].HEAD, &tail = sim_.State.Trains[i].TAIL;
       const bool on = h.Section > 0
-                          ? t.HEAD.SECT_IDX == h.Section || t.TAIL.SECT_IDX == h.Section
-                          : t.HEAD.PEREGON_IDX == h.Peregon || t.TAIL.PEREGON_IDX == h.Peregon;
+                          ? head.SECT_IDX == h.Section || tail.SECT_IDX == h.Section
+                          : head.PEREGON_IDX == h.Peregon || tail.PEREGON_IDX == h.Peregon;
       h.Reached |= on;
       return h.Reached && !on;
     });
@@ -192,9 +192,10 @@ class Dispatcher {
     int Section;
     bool Reached;
   };
-  /// A chain or a controlled-station route, and the graph peregon it leads onto or from.
+  /// A chain of a station with throats or a route of a controlled one.
   struct Way {
-    int Chain = -1, Route = -1, Peregon = -1;
+    int Chain = -1, Route = -1;
+    int Last = 0;  ///< the section it ends on
   };
 
   int Find(int number) const {
@@ -206,19 +207,37 @@ class Dispatcher {
     return OccupyingTrain(sim_, s) >= 0 ||
            std::any_of(holds_.begin(), holds_.end(), [&](const Hold& h) { return h.Section == s; });
   }
-  bool RouteFree(int lp, int r) const {
-    return !RouteIsPending(sim_, lp, r) && !RouteIsSet(sim_, lp, r) &&
-           !RouteIsOccupied(sim_, lp, r, false);
-  }
-  bool ChainFree(int lp, int c) const {
-    const TChainData& chain = area_.TrainRoutes[lp].Chains[c];
-    for (int k = 0; k < kMaxChainRoutes && chain.Routes[k] >= 0; ++k)
-      if (!RouteFree(lp, chain.Routes[k])) return false;
-    return true;
-  }
   int DepartureThroat(int i, int lp) const {
     int throat = -1, dir = sim_.State.Trains[i].HEAD.DIR;
     return ThroatOfNextStop(sim_, throat, dir, lp, i) ? throat : -1;
+  }
+  /// The free way of LP lp from section `from` to `to` (at a controlled station with to 0: to
+  /// any peregon end in direction dir); Route and Chain stay -1 when there is none.
+  Way Between(int lp, int from, int to, int dir, RouteQuality* rating = nullptr) const {
+    const auto free = [&](int r) {
+      return !RouteIsPending(sim_, lp, r) && !RouteIsSet(sim_, lp, r) &&
+             !RouteIsOccupied(sim_, lp, r, false);
+    };
+    const auto& table = area_.TrainRoutes[lp];
+    if (LPIsControlled(area_, lp)) {
+      for (int r = 0; r < table.RouteCount; ++r) {
+        const TTrainRouteData& route = table.Routes[r];
+        if (route.FirstSection == from && free(r) &&
+            (to > 0 ? route.LastSection == to
+                    : RouteDirection(route) == dir &&
+                          FindGraphPeregonByEnd(area_, route.LastSection, dir ^ 1) >= 0))
+          return {-1, r, route.LastSection};
+      }
+      return {};
+    }
+    const int c = FindBestRoute(area_, lp, from, to, rating);
+    for (int k = 0; c >= 0 && k < kMaxChainRoutes && table.Chains[c].Routes[k] >= 0; ++k)
+      if (!free(table.Chains[c].Routes[k])) return {};
+    return c >= 0 ? Way{c, -1, to} : Way{};
+  }
+  void Order(int lp, const Way& w) {
+    if (w.Chain >= 0) OrderChain(sim_, lp, w.Chain);
+    if (w.Route >= 0) OrderRoute(sim_, lp, w.Route);
   }
 
   void FormDueTrains() {
@@ -249,70 +268,44 @@ class Dispatcher {
         ReleaseMadeUp(sim_, i);
   }
 
-  Way Departure(int i, int lp) const {
-    const TTrainData& t = sim_.State.Trains[i];
-    if (LPIsControlled(area_, lp)) {
-      const auto& routes = area_.TrainRoutes[lp].Routes;
-      for (int r = 0; r < static_cast<int>(routes.size()); ++r) {
-        const int p = FindGraphPeregonByEnd(area_, routes[r].LastSection, t.HEAD.DIR ^ 1);
-        if (routes[r].FirstSection == t.HEAD.SECT_IDX && RouteDirection(routes[r]) == t.HEAD.DIR &&
-            p >= 0 && RouteFree(lp, r))
-          return {-1, r, p};
-      }
-      return {};
-    }
-    const int throat = DepartureThroat(i, lp);
-    if (throat < 0) return {};
-    const int c = FindBestRoute(area_, lp, t.HEAD.SECT_IDX, area_.GorlStanzs[throat].EntrySection);
-    return c >= 0 && ChainFree(lp, c) ? Way{c, -1, area_.GorlStanzs[throat].Peregon - 1} : Way{};
-  }
-
-  /// The way into LP next from graph peregon p onto a free track that suits train i.
-  Way Arrival(int i, int next, int p, int dir, int* track) const {
-    Way w;
-    const int throat = ThroatOnPeregon(sim_, next, p + 1);
-    const int entry = throat >= 0 ? area_.GorlStanzs[throat].EntrySection
-                                  : area_.GraphPeregons[p].EndSection[dir];
-    RouteQuality best = InitRouteQuality(), rating;
-    for (int k = 0; k < area_.Puts[next].TrackCount; ++k) {
-      const int s = area_.Puts[next].Tracks[k].Section;
-      if (TrackTaken(s) || !TrackSuits(sim_, next, k, i)) continue;
-      const auto& routes = area_.TrainRoutes[next].Routes;
-      for (int r = 0; LPIsControlled(area_, next) && r < static_cast<int>(routes.size()); ++r)
-        if (w.Route < 0 && routes[r].FirstSection == entry && routes[r].LastSection == s &&
-            RouteFree(next, r))
-          w = {-1, r, p}, *track = s;
-      const int c =
-          LPIsControlled(area_, next) ? -1 : FindBestRoute(area_, next, entry, s, &rating);
-      if (c >= 0 && ChainFree(next, c) && (w.Chain < 0 || CompareRouteQuality(best, rating) < 0))
-        w = {c, -1, p}, best = rating, *track = s;
-    }
-    return w;
-  }
-
-  /// A train on a track of a station that is not its destination gets its way on to the next
-  /// station, once.
+  /// A train on a track of a station that is not its destination gets its way out onto the
+  /// peregon and its way in onto the best free track of the next station, once.
   void Serve(int i) {
     const TTrainData& t = sim_.State.Trains[i];
+    const int dir = t.HEAD.DIR, next = FindLPIndex(area_, t.NEXT_LP_CODE);
     int lp = -1;
-    if (t.PLACE_TIME != 0 || t.HEAD.SECT_IDX <= 0 || t.NEXT_LP_CODE == 0 ||
+    if (t.PLACE_TIME != 0 || t.HEAD.SECT_IDX <= 0 || next < 0 ||
         t.HEAD.LP_CODE == t.ARRIVAL_LP_CODE ||
         FindTrackOfSection(area_, lp, t.HEAD.SECT_IDX, false) < 0 ||
         std::count(served_.begin(), served_.end(), std::pair{t.NUMBER, lp}) > 0)
       return;
-    const int next = FindLPIndex(area_, t.NEXT_LP_CODE);
-    const Way out = next < 0 ? Way{} : Departure(i, lp);
-    if (out.Peregon < 0) return;
-    const bool towardsB = area_.GraphPeregons[out.Peregon].LP[0] - 1 == lp;
+    const int throat = LPIsControlled(area_, lp) ? -1 : DepartureThroat(i, lp);
+    if (throat < 0 && !LPIsControlled(area_, lp)) return;
+    const Way out =
+        Between(lp, t.HEAD.SECT_IDX, throat < 0 ? 0 : area_.GorlStanzs[throat].EntrySection, dir);
+    const int p = throat >= 0 ? area_.GorlStanzs[throat].Peregon - 1
+                              : FindGraphPeregonByEnd(area_, out.Last, dir ^ 1);
+    if ((out.Chain < 0 && out.Route < 0) || p < 0) return;
+    const bool towardsB = area_.GraphPeregons[p].LP[0] - 1 == lp;
     for (const Hold& h : holds_)
-      if (h.Section == 0 && h.Peregon == out.Peregon && h.TowardsB != towardsB) return;
-    int track = -1;
-    const Way in = Arrival(i, next, out.Peregon, t.HEAD.DIR, &track);
-    if (in.Peregon < 0) return;
-    for (const auto& [at, w] : {std::pair{lp, out}, std::pair{next, in}})
-      w.Chain >= 0 ? OrderChain(sim_, at, w.Chain) : void(OrderRoute(sim_, at, w.Route));
-    holds_.push_back({t.NUMBER, out.Peregon, towardsB, 0, false});
-    holds_.push_back({t.NUMBER, -1, false, track, false});
+      if (h.Section == 0 && h.Peregon == p && h.TowardsB != towardsB) return;
+    const int g = ThroatOnPeregon(sim_, next, p + 1);
+    const int entry =
+        g >= 0 ? area_.GorlStanzs[g].EntrySection : area_.GraphPeregons[p].EndSection[dir];
+    Way in;
+    RouteQuality best = InitRouteQuality(), rating;
+    for (int k = 0; k < area_.Puts[next].TrackCount; ++k) {
+      const int s = area_.Puts[next].Tracks[k].Section;
+      if (TrackTaken(s) || !TrackSuits(sim_, next, k, i) || in.Route >= 0) continue;
+      const Way w = Between(next, entry, s, dir, &rating);
+      if (w.Route >= 0 || (w.Chain >= 0 && (in.Chain < 0 || CompareRouteQuality(best, rating) < 0)))
+        in = w, best = rating;
+    }
+    if (in.Chain < 0 && in.Route < 0) return;
+    Order(lp, out);
+    Order(next, in);
+    holds_.push_back({t.NUMBER, p, towardsB, 0, false});
+    holds_.push_back({t.NUMBER, -1, false, in.Last, false});
     served_.push_back({t.NUMBER, lp});
   }
 

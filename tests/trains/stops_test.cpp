@@ -1,6 +1,8 @@
 // Dwell rules, locomotive changes, putting a train out, and departures.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "state/clock.h"
 #include "trains/harness.h"
 #include "trains/station_messages.h"
@@ -103,15 +105,12 @@ TEST(LocoChange, TurnaroundWhenTheNextStopLiesBehind) {
   const double head = line.Train(i).HEAD.SECT_POS, tail = line.Train(i).TAIL.SECT_POS;
   TrainStopped(line.Sim, i, true);
   const TTrainData& t = line.Train(i);
-  EXPECT_EQ(t.HEAD.DIR, 1);
-  EXPECT_EQ(t.TAIL.DIR, 1);
-  EXPECT_DOUBLE_EQ(t.HEAD.SECT_POS, tail);
-  EXPECT_DOUBLE_EQ(t.TAIL.SECT_POS, head);
-  EXPECT_EQ(line.Sim.State.Sects[8].TRN_ODD, i);
-  EXPECT_EQ(line.Sim.State.Sects[8].TRN_EVEN, -1);
-  EXPECT_EQ(t.SEMAPH_NEXT_IDX, 3);
-  EXPECT_EQ(t.SECT_NEXT_IDX, 7);
-  EXPECT_EQ(t.LOCO_IDX, 3);
+  const TSectionSchuntData& x = line.Sim.State.Sects[8];
+  // Head and tail swap ends, both now odd; the odd signal on 8 and section 7 lie ahead.
+  EXPECT_EQ(std::tuple(t.HEAD.DIR, t.TAIL.DIR, t.HEAD.SECT_POS, t.TAIL.SECT_POS),
+            std::tuple(1, 1, tail, head));
+  EXPECT_EQ(std::tuple(x.TRN_ODD, x.TRN_EVEN, t.SEMAPH_NEXT_IDX, t.SECT_NEXT_IDX, t.LOCO_IDX),
+            std::tuple(i, -1, 3, 7, 3));
   EXPECT_TRUE(line.Console.Notes.empty());
 }
 
@@ -122,10 +121,9 @@ TEST(LocoChange, TurnaroundWithoutSignalLeavesTrainAsItWas) {
   LocoChange(line.Sim, i, 3);
   EXPECT_EQ(line.Console.Notes, std::vector<std::string>{"Поезд № 20 должен быть принят на путь "
                                                          "со светофором в обратном направлении."});
-  EXPECT_EQ(line.Train(i).HEAD.DIR, 0);
-  EXPECT_EQ(line.Train(i).LOCO_IDX, 2);
-  EXPECT_EQ(line.Train(i).WEIGHT, 1000);
-  EXPECT_EQ(line.Sim.State.Sects[8].TRN_EVEN, i);
+  const TTrainData& t = line.Train(i);
+  EXPECT_EQ(std::tuple(t.HEAD.DIR, t.LOCO_IDX, t.WEIGHT, line.Sim.State.Sects[8].TRN_EVEN),
+            std::tuple(0, 2, 1000, i));
 }
 
 TEST(LocoChange, RefusedWhenTrainDoesNotFitOrIsOutsideAnLP) {
@@ -152,14 +150,13 @@ TEST(PutOnTrack, TooShortTrackKeepsTrainWaitingAnExactFitIsCentred) {
   EXPECT_EQ(line.Train(i).HEAD.SECT_IDX, 0);
   line.Train(i).LEN = 1198;  // exactly fits: margins of 1 m
   EXPECT_TRUE(PutOnTrack(line.Sim, i, line.LPIndex(1), 0));
-  EXPECT_DOUBLE_EQ(line.Train(i).HEAD.SECT_POS, 1199);
-  EXPECT_DOUBLE_EQ(line.Train(i).TAIL.SECT_POS, 1);
-  EXPECT_DOUBLE_EQ(line.Train(i).LOCO_POS, 15000 + 600 - 1199);
+  const TTrainData& t = line.Train(i);
+  EXPECT_EQ(std::tuple(t.HEAD.SECT_POS, t.TAIL.SECT_POS, t.LOCO_POS),
+            std::tuple(1199, 1, 15000 + 600 - 1199));
   EXPECT_NEAR((line.Train(i).PLACE_TIME - line.Sim.State.ClockTime) * 1440, 5, 1e-6);
   EXPECT_TRUE(line.Sim.State.Lamps[2].YELLOW_BLINK);
   ReleaseMadeUp(line.Sim, i);
-  EXPECT_TRUE(line.Sim.State.Lamps[2].RED);
-  EXPECT_FALSE(line.Sim.State.Lamps[2].YELLOW_BLINK);
+  EXPECT_TRUE(line.Sim.State.Lamps[2].RED && !line.Sim.State.Lamps[2].YELLOW_BLINK);
 }
 
 // ---------------------------------------------------------------------------
