@@ -7,6 +7,7 @@
 
 #include "area/area_queries.h"
 #include "state/clock.h"
+#include "state/interlocking.h"
 #include "trains/stops.h"
 #include "trains/train_motion.h"
 #include "trains/train_records.h"
@@ -165,22 +166,13 @@ TAreaData BuildDistrict(const std::string& text) {
 
 TestLine::TestLine(const std::string& text, unsigned seed) {
   Sim.AreaData = BuildDistrict(text);
-  const TAreaData& area = Sim.AreaData;
   Sim.MaxSpeedLimit = 80;
-  for (const auto& s : area.SlSects)
+  for (const auto& s : Sim.AreaData.SlSects)
     Sim.MaxSpeedLimit = std::max({Sim.MaxSpeedLimit, s.PassengerSpeedLimit, s.FreightSpeedLimit});
-  TStateData& st = Sim.State;
-  st.ClockTime = 45000.5;
-  st.Lamps.resize(area.GraphLamps.size());
-  st.Switches.assign(area.Strels.size() + 1, 0);
-  st.Sects.resize(area.SlSects.size());
-  for (const TSemaphoreData& g : area.Semaphores)
-    st.Semaphores.emplace_back().DIR_NEXT = g.Direction;
-  for (const auto& routes : area.TrainRoutes) st.Routes.emplace_back(routes.Routes.size());
-  st.Gorls.resize(area.GorlStanzs.size());
-  st.DepartCommits.resize(area.Puts.size());
-  Sim.Console = &Console;
   Sim.Random.Seed(seed);
+  StateInit(Sim, DateParts{2023, 3, 13});
+  Sim.State.ClockTime = 45000.5;
+  Sim.Console = &Console;
 }
 
 int TestLine::LPIndex(int code) const {
