@@ -2,7 +2,6 @@
 // helpers that place and drive trains.
 #pragma once
 
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -10,7 +9,7 @@
 
 namespace traklin::test {
 
-/// Records every message; answers questions from a script (then the default answer).
+/// Records every message and gives every question the same answer.
 struct RecordingConsole : ConsoleServices {
   struct Box {
     std::string Caption, Text;
@@ -18,7 +17,6 @@ struct RecordingConsole : ConsoleServices {
   };
   std::vector<std::string> Notes;
   std::vector<Box> Infos, Questions;
-  std::deque<bool> Answers;
   bool DefaultAnswer = true;
 
   void NotifyDispatcher(const std::string& text) override { Notes.push_back(text); }
@@ -27,9 +25,7 @@ struct RecordingConsole : ConsoleServices {
   }
   bool AskDispatcher(const std::string& caption, const std::string& text, int ring) override {
     Questions.push_back({caption, text, ring});
-    const bool a = Answers.empty() ? DefaultAnswer : Answers.front();
-    if (!Answers.empty()) Answers.pop_front();
-    return a;
+    return DefaultAnswer;
   }
   bool SaveLastState(bool) override { return true; }
 };

@@ -59,12 +59,8 @@ struct ShippedDistrict {
   /// LP index of the station of that name; throws when the district has none.
   int LP(const std::string& name) const {
     const TAreaData& area = Sim.AreaData;
-    for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp) {
-      const int code = area.Puts[lp].Code;
-      if (code > 0 && code < static_cast<int>(area.Stations.size()) &&
-          area.Stations[code].Name == name)
-        return lp;
-    }
+    for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp)
+      if (area.Stations.at(area.Puts[lp].Code).Name == name) return lp;
     throw std::runtime_error("no LP named " + name);
   }
   void SetClock(int hhmm) {
