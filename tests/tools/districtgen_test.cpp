@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "area/area_reader.h"
+#include "area/cp1251.h"
 #include "area/district_setup.h"
 #include "districtgen/pictures.h"
 
@@ -309,8 +310,6 @@ TEST(Regeneration, GivesByteIdenticalFiles) {
 }
 
 TEST(DataDatText, IsWindows1251WithCrLfAndNamedFirstLine) {
-  EXPECT_EQ(Utf8ToCp1251("АяЁё№"), std::string("\xC0\xFF\xA8\xB8\xB9"));
-  EXPECT_EQ(Utf8ToCp1251("€"), "?");
   const std::string text = DataDatText(BuildDistrict(ShippedLine(1)));
   EXPECT_EQ(text.substr(0, text.find("\r\n")), Utf8ToCp1251("1 ; Участок Демо"));
   for (auto k = text.find('\n'); k != std::string::npos; k = text.find('\n', k + 1))

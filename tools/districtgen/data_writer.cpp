@@ -3,53 +3,10 @@
 
 #include <string>
 
+#include "area/cp1251.h"
 #include "districtgen/district.h"
 
 namespace traklin::districtgen {
-
-std::string Utf8ToCp1251(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-      continue;
-    }
-    unsigned cp = 0;
-    int len = 0;
-    if ((c & 0xE0) == 0xC0)
-      cp = c & 0x1F, len = 2;
-    else if ((c & 0xF0) == 0xE0)
-      cp = c & 0x0F, len = 3;
-    else if ((c & 0xF8) == 0xF0)
-      cp = c & 0x07, len = 4;
-    else
-      len = 1;
-    for (int k = 1; k < len && i + k < text.size(); ++k)
-      cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    i += len;
-    int b = -1;
-    if (cp >= 0x410 && cp <= 0x44F)
-      b = static_cast<int>(cp - 0x410 + 0xC0);
-    else if (cp == 0x401)
-      b = 0xA8;  // Ё
-    else if (cp == 0x451)
-      b = 0xB8;  // ё
-    else if (cp == 0x2116)
-      b = 0xB9;  // №
-    else if (cp == 0xAB)
-      b = 0xAB;
-    else if (cp == 0xBB)
-      b = 0xBB;
-    else if (cp == 0x2013)
-      b = 0x96;
-    else if (cp == 0x2014)
-      b = 0x97;
-    out += b < 0 ? '?' : static_cast<char>(b);
-  }
-  return out;
-}
 
 namespace {
 
@@ -302,7 +259,7 @@ std::string DataDatText(const District& d) {
   for (const auto& s : line.OutsideLeft) w.Values("{}, ; {}", s, code++);
   for (const auto& s : line.Stations) w.Values("{}, ; {}", s.Name, code++);
   for (const auto& s : line.OutsideRight) w.Values("{}, ; {}", s, code++);
-  return Utf8ToCp1251(w.Take());
+  return traklin::Utf8ToCp1251(w.Take());
 }
 
 }  // namespace traklin::districtgen

@@ -139,7 +139,4 @@ District BuildDistrict(const LineSpec& line);
 /// The Data.dat text in Windows-1251 with CR LF line ends, ready to be written as it is.
 std::string DataDatText(const District& district);
 
-/// Converts UTF-8 text to Windows-1251; characters outside the code page become '?'.
-std::string Utf8ToCp1251(const std::string& text);
-
 }  // namespace traklin::districtgen
