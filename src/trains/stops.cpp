@@ -221,7 +221,7 @@ void TrainStopped(Simulation& sim, int i, bool report) {
       if (stop.LocoType > 1) LocoChange(sim, i, stop.LocoType);
       TTrainData& u = sim.State.Trains[i];
       u.DEPARTURE_SCHEDULED = true;
-      const int km = StationKmMark(area, lp);
+      const int km = StationCoordinate(area, lp);
       if (km > 0) u.LOCO_POS = LocoPosAt(sim, km, u.HEAD.SECT_IDX, u.HEAD.SECT_POS);
     }
   }
@@ -297,7 +297,7 @@ void LocoChange(Simulation& sim, int i, int newLoco) {
   const std::string name = TrainName(sim, i, 1);
   if (t.HEAD.SECT_IDX != t.TAIL.SECT_IDX) {
     NotifyText(sim, "Поезд " + name + " не поместился на секции " +
-                        SectionDesignation(t.HEAD.SECT_IDX) + " пути для смены локомотива.");
+                        FormatHexNumber(t.HEAD.SECT_IDX) + " пути для смены локомотива.");
     return;
   }
   if (t.HEAD.LP_CODE < 1) {
@@ -374,7 +374,7 @@ bool PutOnTrack(Simulation& sim, int i, int lp, int track) {
     t.HEAD.SECT_POS = m;
     t.TAIL.SECT_POS = t.LEN + m;
   }
-  const int km = StationKmMark(area, lp);
+  const int km = StationCoordinate(area, lp);
   t.LOCO_POS = km > 0 ? LocoPosAt(sim, km, s, t.HEAD.SECT_POS) : 0;
   t.PLACE_TIME = sim.State.ClockTime + (t.LOAD_TYPE < 100 ? 10 : 5) * kMinute;
   MarkOccupied(sim, i);

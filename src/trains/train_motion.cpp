@@ -479,7 +479,7 @@ void HeadEntersSection(Simulation& sim, int i) {
   if (t.LOCO_POS == 0 && ns != 0) {
     int lp = -1;
     if (FindTrackOfSection(area, lp, ns, false) >= 0) {
-      const int km = StationKmMark(area, lp);
+      const int km = StationCoordinate(area, lp);
       if (km > 0) t.LOCO_POS = LocoPosAt(sim, km, ns, t.HEAD.SECT_POS);
     }
   }
@@ -501,7 +501,7 @@ void HeadEntersSection(Simulation& sim, int i) {
     t.PASSED_NEXT_WARNING = passedState.NEXT_WARNING;
     if (passedState.CLOSED)
       NotifyText(sim, "Поезд " + TrainName(sim, i, 1) + " проехал красный сигнал (перед секцией " +
-                          SectionDesignation(old.SECT_IDX) + ")!");
+                          FormatHexNumber(old.SECT_IDX) + ")!");
   } else if (OnStationTrack(sim, ns)) {
     t.PASSED_SIDE_WARNING = false;
   }
@@ -519,8 +519,7 @@ bool CheckEntry(Simulation& sim, int i, int prev) {
   const int s = t.HEAD.SECT_IDX;
   const std::string name = TrainName(sim, i, 1);
   if (!ValidSectState(sim, s)) {
-    StopForGood(sim, i,
-                "Поезд " + name + " выехал за участок с секции " + SectionDesignation(prev));
+    StopForGood(sim, i, "Поезд " + name + " выехал за участок с секции " + FormatHexNumber(prev));
     return false;
   }
   const TSectionSchuntData& lock = sim.State.Sects[s];
@@ -530,7 +529,7 @@ bool CheckEntry(Simulation& sim, int i, int prev) {
   if (other >= 0) {
     StopForGood(sim, i,
                 "Поезд " + name + " столкнулся с поездом " + TrainName(sim, other, 1) +
-                    " и сошел на секции " + SectionDesignation(s) + "!");
+                    " и сошел на секции " + FormatHexNumber(s) + "!");
     return false;
   }
   const TSlSectData& sect = area.SlSects[s];
@@ -539,7 +538,7 @@ bool CheckEntry(Simulation& sim, int i, int prev) {
     const bool joined = prev > 0 && (prev == sect.Straight[0] || prev == sect.Side[0] ||
                                      prev == sect.Straight[1] || prev == sect.Side[1]);
     if (!joined) {
-      StopForGood(sim, i, "Поезд сошел на нестыкованной секции " + SectionDesignation(s));
+      StopForGood(sim, i, "Поезд сошел на нестыкованной секции " + FormatHexNumber(s));
       return false;
     }
     const int lp = t.HEAD.LP_CODE > 0 ? FindLPIndex(area, t.HEAD.LP_CODE) : -1;
@@ -548,18 +547,18 @@ bool CheckEntry(Simulation& sim, int i, int prev) {
         area.Stanzs[lp].Value2 == 0 && w > 0) {
       const bool reverse = SwitchIsSide(sim, w);
       if (reverse && prev == sect.Straight[side]) {
-        StopForGood(sim, i, "Поезд сошел на стрелке набок на секции " + SectionDesignation(s));
+        StopForGood(sim, i, "Поезд сошел на стрелке набок на секции " + FormatHexNumber(s));
         return false;
       }
       if (!reverse && prev == sect.Side[side]) {
-        StopForGood(sim, i, "Поезд сошел на стрелке прямо на секции " + SectionDesignation(s));
+        StopForGood(sim, i, "Поезд сошел на стрелке прямо на секции " + FormatHexNumber(s));
         return false;
       }
     }
   } else {
     const int lp = t.HEAD.LP_CODE > 0 ? FindLPIndex(area, t.HEAD.LP_CODE) : -1;
     if (lp < 0) {
-      StopForGood(sim, i, "Поезд на маршруте неизвестного ЛП на секции " + SectionDesignation(s));
+      StopForGood(sim, i, "Поезд на маршруте неизвестного ЛП на секции " + FormatHexNumber(s));
       return false;
     }
     const int r = t.HEAD.ROUTE_IDX;
@@ -567,7 +566,7 @@ bool CheckEntry(Simulation& sim, int i, int prev) {
                            r < static_cast<int>(sim.State.Routes[lp].size()) &&
                            sim.State.Routes[lp][r].TASKED == 0 && sim.State.Routes[lp][r].SCHUNTED;
     if (!assembled) {
-      StopForGood(sim, i, "Поезд на несобранном маршруте на секции " + SectionDesignation(s));
+      StopForGood(sim, i, "Поезд на несобранном маршруте на секции " + FormatHexNumber(s));
       return false;
     }
   }
@@ -616,7 +615,7 @@ void TailLeavesSection(Simulation& sim, int i) {
   if (OccupantOfHalf(sim, left, oldDir) == i)
     ReleaseSection(sim, i);
   else
-    StopForGood(sim, i, "Поезд сошел на секции " + SectionDesignation(left) + kDerailedUnderTrain);
+    StopForGood(sim, i, "Поезд сошел на секции " + FormatHexNumber(left) + kDerailedUnderTrain);
 
   TTrainEndPosData nw = old;
   FollowRoute(sim, old, nw);
@@ -677,7 +676,7 @@ void TailLeavesSection(Simulation& sim, int i) {
     PeregonDirections(sim, nw.PEREGON_IDX >= 0 ? nw.PEREGON_IDX : old.PEREGON_IDX);
 
   if (ns != 0 && OccupantOfHalf(sim, ns, dir) != i)
-    StopForGood(sim, i, "Поезд сошел на секции " + SectionDesignation(ns) + kDerailedUnderTrain);
+    StopForGood(sim, i, "Поезд сошел на секции " + FormatHexNumber(ns) + kDerailedUnderTrain);
 }
 
 std::array<bool, 2> PeregonDirections(Simulation& sim, int p) {

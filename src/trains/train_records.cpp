@@ -122,8 +122,8 @@ void RemoveTrain(Simulation& sim, int i, bool del) {
   AppendPosLog(sim, i, true);
   TTrainData& t = sim.State.Trains[i];
   if (t.HEAD.SECT_IDX != t.TAIL.SECT_IDX)
-    NotifyText(sim, "Поезд не поместился на секции расформирования " +
-                        SectionDesignation(t.HEAD.SECT_IDX));
+    NotifyText(sim,
+               "Поезд не поместился на секции расформирования " + FormatHexNumber(t.HEAD.SECT_IDX));
   ReleaseSection(sim, i);
   t.LOG.clear();
   for (std::size_t s = 0; s < sim.State.Sects.size(); ++s) {
@@ -190,17 +190,8 @@ int RoomToSectionEnd(const Simulation& sim, int s, double pos, int dir) {
   return room > 0 ? static_cast<int>(room) : 0;
 }
 
-std::string SectionDesignation(int s) {
-  return FormatHexNumber(s);
-}
-
 int LPCode(const TAreaData& area, int lp) {
   return lp >= 0 && lp < static_cast<int>(area.Puts.size()) ? area.Puts[lp].Code : 0;
-}
-
-int StationKmMark(const TAreaData& area, int lp) {
-  if (lp < 0 || lp >= area.StationCount) return 0;
-  return StationCoordinate(area, lp);
 }
 
 double LocoPosAt(const Simulation& sim, int k, int s, double pos) {

@@ -57,12 +57,8 @@ int SectionLength(const Simulation& sim, int s);
 int NextSectionAhead(const Simulation& sim, int& dir, int s);
 /// Distance from an end position to the end of its section in its direction (never negative).
 int RoomToSectionEnd(const Simulation& sim, int s, double pos, int dir);
-/// The section's designation in messages: its number in hexadecimal ("0A1h").
-std::string SectionDesignation(int s);
 /// The LP code of LP index lp, 0 for a bad index.
 int LPCode(const TAreaData& area, int lp);
-/// The station kilometre mark of an LP index (0 when it is no station or has no mark).
-int StationKmMark(const TAreaData& area, int lp);
 /// Line coordinate of the head standing at position pos of section s at a station with
 /// kilometre mark k: k * 1000 + L / 2 - pos.
 double LocoPosAt(const Simulation& sim, int k, int s, double pos);
