@@ -517,9 +517,10 @@ bool CheckEntry(Simulation& sim, int i, int prev) {
   const TAreaData& area = sim.AreaData;
   TTrainData& t = sim.State.Trains[i];
   const int s = t.HEAD.SECT_IDX;
-  const std::string name = TrainName(sim, i, 1);
   if (!ValidSectState(sim, s)) {
-    StopForGood(sim, i, "Поезд " + name + " выехал за участок с секции " + FormatHexNumber(prev));
+    StopForGood(
+        sim, i,
+        "Поезд " + TrainName(sim, i, 1) + " выехал за участок с секции " + FormatHexNumber(prev));
     return false;
   }
   const TSectionSchuntData& lock = sim.State.Sects[s];
@@ -528,11 +529,12 @@ bool CheckEntry(Simulation& sim, int i, int prev) {
                                                     : -1;
   if (other >= 0) {
     StopForGood(sim, i,
-                "Поезд " + name + " столкнулся с поездом " + TrainName(sim, other, 1) +
-                    " и сошел на секции " + FormatHexNumber(s) + "!");
+                "Поезд " + TrainName(sim, i, 1) + " столкнулся с поездом " +
+                    TrainName(sim, other, 1) + " и сошел на секции " + FormatHexNumber(s) + "!");
     return false;
   }
   const TSlSectData& sect = area.SlSects[s];
+  const int lp = t.HEAD.LP_CODE > 0 ? FindLPIndex(area, t.HEAD.LP_CODE) : -1;
   if (t.HEAD.ROUTE_IDX < 0) {
     const int side = (prev == sect.Straight[1] || prev == sect.Side[1]) ? 1 : 0;
     const bool joined = prev > 0 && (prev == sect.Straight[0] || prev == sect.Side[0] ||
@@ -541,7 +543,6 @@ bool CheckEntry(Simulation& sim, int i, int prev) {
       StopForGood(sim, i, "Поезд сошел на нестыкованной секции " + FormatHexNumber(s));
       return false;
     }
-    const int lp = t.HEAD.LP_CODE > 0 ? FindLPIndex(area, t.HEAD.LP_CODE) : -1;
     const int w = sect.Switch[side];
     if (lp >= 0 && lp < area.StationCount && lp < static_cast<int>(area.Stanzs.size()) &&
         area.Stanzs[lp].Value2 == 0 && w > 0) {
@@ -556,16 +557,11 @@ bool CheckEntry(Simulation& sim, int i, int prev) {
       }
     }
   } else {
-    const int lp = t.HEAD.LP_CODE > 0 ? FindLPIndex(area, t.HEAD.LP_CODE) : -1;
     if (lp < 0) {
       StopForGood(sim, i, "Поезд на маршруте неизвестного ЛП на секции " + FormatHexNumber(s));
       return false;
     }
-    const int r = t.HEAD.ROUTE_IDX;
-    const bool assembled = lp < static_cast<int>(sim.State.Routes.size()) &&
-                           r < static_cast<int>(sim.State.Routes[lp].size()) &&
-                           sim.State.Routes[lp][r].TASKED == 0 && sim.State.Routes[lp][r].SCHUNTED;
-    if (!assembled) {
+    if (!RouteIsSet(sim, lp, t.HEAD.ROUTE_IDX)) {
       StopForGood(sim, i, "Поезд на несобранном маршруте на секции " + FormatHexNumber(s));
       return false;
     }
@@ -596,12 +592,7 @@ void ReleaseSectionAt(Simulation& sim, int s) {
   if (!ValidSectState(sim, s)) return;
   sim.State.Sects[s].TRN_EVEN = -1;
   sim.State.Sects[s].TRN_ODD = -1;
-  const TLampSet set = SectionLampSet(sim, s);
-  for (int lamp : set.Lamps)
-    if (lamp > 0 && lamp < static_cast<int>(sim.State.Lamps.size())) {
-      sim.State.Lamps[lamp].RED = false;
-      sim.State.Lamps[lamp].YELLOW_BLINK = false;
-    }
+  SetLampFlags(sim, s, false, false);
 }
 
 void TailLeavesSection(Simulation& sim, int i) {
