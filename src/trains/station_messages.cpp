@@ -2,12 +2,12 @@
 #include "trains/station_messages.h"
 
 #include "area/area_queries.h"
+#include "area/date_time.h"
 #include "trains/train_records.h"
 
 namespace traklin {
 
 namespace {
-constexpr TDateTime kMinute = 1.0 / 1440.0;
 
 bool ValidLP(const TAreaData& area, int lp) {
   return lp >= 0 && lp < static_cast<int>(area.Puts.size());

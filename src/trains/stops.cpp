@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "area/area_queries.h"
+#include "area/date_time.h"
 #include "trains/station_messages.h"
 #include "trains/throat_queries.h"
 #include "trains/train_motion.h"
@@ -13,8 +14,6 @@
 namespace traklin {
 
 namespace {
-constexpr TDateTime kSecond = 1.0 / 86400.0;
-constexpr TDateTime kMinute = 1.0 / 1440.0;
 constexpr TDateTime kHour = 1.0 / 24.0;
 
 bool ValidTrack(const TAreaData& area, int lp, int track) {

@@ -5,13 +5,13 @@
 #include <stdexcept>
 
 #include "area/area_queries.h"
+#include "area/date_time.h"
 #include "trains/station_messages.h"
 #include "trains/train_motion.h"
 
 namespace traklin {
 
 namespace {
-constexpr TDateTime kMinute = 1.0 / 1440.0;
 constexpr TDateTime kSpeedLogSpan = 12 * kMinute;
 constexpr TDateTime kSpeedLogKeep = 6 * kMinute;
 constexpr TDateTime kPosLogSpan = 2.0;
