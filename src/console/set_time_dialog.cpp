@@ -36,7 +36,7 @@ TfmSetTime::TfmSetTime(QWidget* parent)
   btOK->setObjectName(QStringLiteral("btOK"));
   btOK->setGeometry(64, 104, 75, 25);
   btOK->setDefault(true);
-  connect(btOK, &QPushButton::clicked, this, &TfmSetTime::btOKClick);
+  connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void TfmSetTime::Fill(TDateTime t) {
@@ -56,14 +56,7 @@ TDateTime TfmSetTime::Picked() const {
 TDateTime TfmSetTime::Execute(TDateTime t) {
   Fill(t);
   if (exec() != QDialog::Accepted) return t;
-  const QDate date = dpDate->date();
-  return EncodeDate(date.year(), date.month(), date.day()) + (hhmm_ / 100) / 24.0 +
-         (hhmm_ % 100) / 1440.0;
-}
-
-void TfmSetTime::btOKClick() {
-  hhmm_ = seHours->value() * 100 + seMinutes->value();
-  accept();
+  return Picked();
 }
 
 }  // namespace traklin

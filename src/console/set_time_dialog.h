@@ -30,11 +30,6 @@ class TfmSetTime : public QDialog {
   QSpinBox* seHours;
   QSpinBox* seMinutes;
   QPushButton* btOK;
-
- private:
-  void btOKClick();
-
-  int hhmm_ = 0;  ///< hours * 100 + minutes, kept by OK
 };
 
 }  // namespace traklin
