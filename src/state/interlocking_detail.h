@@ -15,7 +15,12 @@ inline bool ValidSection(const Simulation& sim, int s) {
   return s > 0 && s < static_cast<int>(sim.AreaData.SlSects.size());
 }
 
-/// The route record and its control record, or nulls when the indices are out of range.
+/// Whether switch w lies reverse (minus).
+inline bool SwitchReverse(const Simulation& sim, int w) {
+  return w > 0 && w < static_cast<int>(sim.State.Switches.size()) && sim.State.Switches[w] == 1;
+}
+
+/// Whether route r of LP lp exists both in the district and in the state.
 inline bool ValidRoute(const Simulation& sim, int lp, int r) {
   if (lp < 0 || r < 0) return false;
   if (lp >= static_cast<int>(sim.AreaData.TrainRoutes.size())) return false;

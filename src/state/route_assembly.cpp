@@ -10,6 +10,7 @@
 namespace traklin {
 
 using detail::Notify;
+using detail::SwitchReverse;
 using detail::ValidRoute;
 using detail::ValidSection;
 
@@ -114,10 +115,6 @@ void ThrowSwitch(Simulation& sim, int lp, int r, int w) {
     return;
   }
   Notify(sim, "Стрелка " + std::to_string(w) + " не в маршруте " + std::to_string(r));
-}
-
-bool SwitchReverse(const Simulation& sim, int w) {
-  return w > 0 && w < static_cast<int>(sim.State.Switches.size()) && sim.State.Switches[w] == 1;
 }
 
 void Assemble(Simulation& sim, int lp, int r, const RouteView& v) {

@@ -119,9 +119,7 @@ TLampSet SectionLampSet(const Simulation& sim, int s) {
     const TSlSectData& sect = area.SlSects[s];
     const int w = sect.Switch[1] > 0 ? sect.Switch[1] : sect.Switch[0];
     if (w > 0) {
-      const bool minus =
-          w < static_cast<int>(sim.State.Switches.size()) && sim.State.Switches[w] == 1;
-      GetSwitchLamps(area, w, minus, set.Lamps);
+      GetSwitchLamps(area, w, detail::SwitchReverse(sim, w), set.Lamps);
       return set;
     }
   }

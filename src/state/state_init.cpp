@@ -26,7 +26,6 @@ void StateInit(Simulation& sim, const DateParts& today) {
 
   // A station's name lamp is drawn in the "LP off" colour from the start.
   for (std::size_t i = 0; i < st.Lamps.size(); ++i) {
-    st.Lamps[i] = TLampControlData{};
     if (i > 0 && area.GraphLamps[i].Station == static_cast<int>(i) - 1)
       st.Lamps[i].DrawnColor = sim.Settings.ColorLampLPOff;
   }
