@@ -165,8 +165,7 @@ void ReadCreationPlans(ReadContext& ctx) {
     plan.Parent = in.Need(kTooFew);
     plan.CreationPoint = in.Need(kTooFew);
     plan.ArrivalPoint = in.Need(kTooFew);
-    const bool isFreight = plan.Number > 999 && !(plan.Number >= 6000 && plan.Number <= 7500);
-    if (isFreight) {
+    if (IsFreightTrainNumber(plan.Number)) {
       plan.LoadType = in.Need(kTooFew);
       if (plan.LoadType > 12) in.Fail("Illegal freight load type");
       for (int k = 0; k < 3; ++k) in.Need(kTooFew);
