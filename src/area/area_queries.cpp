@@ -30,6 +30,10 @@ int FindCreationPlan(const TAreaData& area, int trainNumber) {
   return -1;
 }
 
+bool IsFreightTrainNumber(int number) {
+  return number > 999 && !(number >= 6000 && number <= 7500);
+}
+
 const TGraphTrainsData& GetScheduleTrains(const TAreaData& area, int dir, bool freight) {
   // Only the parity counts, so a negative odd number still picks the odd list.
   const int d = dir & 1;

@@ -23,6 +23,9 @@ int FindStationIndex(const TAreaData& area, int lpCode);
 int StationCoordinate(const TAreaData& area, int station);
 /// The last creation plan with that train number.
 int FindCreationPlan(const TAreaData& area, int trainNumber);
+/// Whether a train number is a freight one: above 999 and outside 6000..7500 (the suburban
+/// numbers).
+bool IsFreightTrainNumber(int number);
 /// GruzTrains[dir] when freight, else PassTrains[dir]. dir must be 0 or 1.
 const TGraphTrainsData& GetScheduleTrains(const TAreaData& area, int dir, bool freight);
 /// The last timetable train whose four numbers contain the number; number 0 (an unused slot)

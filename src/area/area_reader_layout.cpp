@@ -1,6 +1,7 @@
 // Section readers of Data.dat: sections, switches, section links and signals, file routes.
 #include <cstdio>
 
+#include "area/area_queries.h"
 #include "area/area_reader_internal.h"
 
 namespace traklin::area_reader {
@@ -291,8 +292,7 @@ void ReadTrainRoutes(ReadContext& ctx) {
   };
   int code = 0;
   while (in.NextRecord(code, kTooFew)) {
-    int lp = static_cast<int>(area.Puts.size()) - 1;
-    while (lp >= 0 && area.Puts[static_cast<std::size_t>(lp)].Code != code) --lp;
+    const int lp = FindLPIndex(area, code);
     if (lp < 0) in.Fail("Unknown LP code");
     TLPRoutesData group;
     group.Code = code;

@@ -1,4 +1,5 @@
 // Section readers of Data.dat: stations, throats, LPs with their tracks, and peregon data.
+#include "area/area_queries.h"
 #include "area/area_reader_internal.h"
 
 namespace traklin::area_reader {
@@ -50,12 +51,9 @@ void ReadGorlStanzs(ReadContext& ctx) {
     if (g.Peregon > peregonCount) in.Fail("Peregon index out of bounds");
     g.CodeLow = in.Need(kTooFew);
     g.CodeHigh = in.Need(kTooFew);
-    for (const TStanzData& s : ctx.Area.Stanzs) {
-      if (s.Code == g.Code) {
-        ++stationThroats;
-        if (g.Side != 0) ++sidedThroats;
-        break;
-      }
+    if (FindStationIndex(ctx.Area, g.Code) >= 0) {
+      ++stationThroats;
+      if (g.Side != 0) ++sidedThroats;
     }
     throats.push_back(g);
   }

@@ -1,4 +1,5 @@
 // Section readers of Data.dat: loco types, timetable, creation inlets and plans, names.
+#include "area/area_queries.h"
 #include "area/area_reader_internal.h"
 #include "area/cp1251.h"
 
@@ -65,13 +66,6 @@ bool ValidMMDD(int d) {
   return d / 100 <= 12 && d % 100 <= 31;
 }
 
-bool HasLPCode(const TPutsData& puts, int code) {
-  for (const TPutData& p : puts) {
-    if (p.Code == code) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 void ReadGraphTrains(ReadContext& ctx, bool freight, int direction) {
@@ -103,7 +97,7 @@ void ReadGraphTrains(ReadContext& ctx, bool freight, int direction) {
         if (stop.Section > area.SectCount) in.Fail("Illegal stop section");
       } else {
         if (code == 0) in.Fail("Stop code must not be zero");
-        if (!HasLPCode(area.Puts, code)) in.Fail("Stop code is unknown");
+        if (FindLPIndex(area, code) < 0) in.Fail("Stop code is unknown");
         stop.LPCode = code;
       }
       stop.Arrival = in.Need(kTooFew);
@@ -171,8 +165,7 @@ void ReadCreationPlans(ReadContext& ctx) {
     plan.Parent = in.Need(kTooFew);
     plan.CreationPoint = in.Need(kTooFew);
     plan.ArrivalPoint = in.Need(kTooFew);
-    const bool isFreight = plan.Number > 999 && !(plan.Number >= 6000 && plan.Number <= 7500);
-    if (isFreight) {
+    if (IsFreightTrainNumber(plan.Number)) {
       plan.LoadType = in.Need(kTooFew);
       if (plan.LoadType > 12) in.Fail("Illegal freight load type");
       for (int k = 0; k < 3; ++k) in.Need(kTooFew);

@@ -52,12 +52,7 @@ void CheckDistrictReferences(TAreaData& area) {
       Fail(fmt::format("LP code {} of LP {} has no entry among the station names", code, i));
   }
 
-  // One routes entry per LP, so that every LP index may be used on TrainRoutes.
-  while (area.TrainRoutes.size() < area.Puts.size()) {
-    TLPRoutesData entry;
-    entry.Code = area.Puts[area.TrainRoutes.size()].Code;
-    area.TrainRoutes.push_back(std::move(entry));
-  }
+  AddMissingRouteEntries(area);
 }
 
 int PrepareDistrict(TAreaData& area, const SetupOptions& options) {

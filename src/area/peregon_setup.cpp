@@ -75,8 +75,8 @@ void CompletePeregonEnd(TAreaData& area, int p, int e, int sec) {
     area.GorlStanzs[throat].EntrySection = sec;
     section.Throat[e] = throat;
   }
-  const int sem = section.Semaphore[e];
-  if (sem >= 0 && sem < static_cast<int>(area.Semaphores.size())) {
+  const int sem = SectionSemaphore(area, sec, e);
+  if (sem >= 0) {
     TSemaphoreData& signal = area.Semaphores[sem];
     signal.Kind = 0;
     signal.Next = p + 1;

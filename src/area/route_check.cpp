@@ -214,11 +214,7 @@ void ExpandFileRoutes(TAreaData& area, int lp) {
 }
 
 void CheckRoutes(TAreaData& area) {
-  while (area.TrainRoutes.size() < area.Puts.size()) {
-    TLPRoutesData entry;
-    entry.Code = area.Puts[area.TrainRoutes.size()].Code;
-    area.TrainRoutes.push_back(std::move(entry));
-  }
+  AddMissingRouteEntries(area);
   ResolveStations(area);
   for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp) {
     SetThroatEntries(area, lp);

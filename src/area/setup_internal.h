@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "area/area_data.h"
 
@@ -44,6 +45,15 @@ inline std::string Hex4(int n) {
 /// Whether throat t belongs to LP lp (same code).
 inline bool ThroatOfLP(const TAreaData& area, int t, int lp) {
   return IsThroat(area, t) && IsLP(area, lp) && area.GorlStanzs[t].Code == area.Puts[lp].Code;
+}
+
+/// One routes entry per LP, so that every LP index may be used on TrainRoutes.
+inline void AddMissingRouteEntries(TAreaData& area) {
+  while (area.TrainRoutes.size() < area.Puts.size()) {
+    TLPRoutesData entry;
+    entry.Code = area.Puts[area.TrainRoutes.size()].Code;
+    area.TrainRoutes.push_back(std::move(entry));
+  }
 }
 
 }  // namespace traklin::setup_detail

@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "area/area_queries.h"
 #include "districtgen/district.h"
 
 namespace traklin::districtgen {
@@ -22,18 +23,6 @@ constexpr int kNameOffset = 34;     // name lamp above the main line
 constexpr int kRowGap = 36;
 constexpr int kMarginLeft = 90;
 constexpr int kMarginRight = 110;
-
-// Track name as the panel writes it: roman numerals for codes from 1000 on.
-std::string TrackName(int code) {
-  if (code < 1000) return fmt::format("{}", code % 100);
-  int v = (code - 1000) % 100;
-  std::string r;
-  while (v >= 10) r += 'X', v -= 10;
-  if (v == 9) return r + "IX";
-  if (v >= 5) r += 'V', v -= 5;
-  if (v == 4) return r + "IV";
-  return r + std::string(v, 'I');
-}
 
 int DiagonalRun(int depth) {
   return depth * 6 / 35;
@@ -370,7 +359,8 @@ void Builder::Station(int i) {
     // it to lead to, or the entry signal could never open.
     d.Sections[track[j]].Signal[R] = SLamp(b - 6, y);
     d.Sections[track[j]].Signal[L] = SLamp(a + 6, y);
-    d.Labels.push_back({(a + b) / 2 + offsetX, y - 4 + offsetY, TrackName(st.Tracks[j].Number)});
+    d.Labels.push_back(
+        {(a + b) / 2 + offsetX, y - 4 + offsetY, FormatTrackName(st.Tracks[j].Number)});
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "area/area_queries.h"
 #include "area/cp1251.h"
 #include "districtgen/district.h"
 
@@ -241,8 +242,7 @@ std::string DataDatText(const District& d) {
     std::string row =
         fmt::format("{:04},{},{},0,{},{},{},{},{:04},{:04},{},", p.Time, p.Number,
                     p.Name.empty() ? "-" : p.Name, p.Parent, p.From, p.To, p.Q1, p.Q2, p.Q3, p.Q4);
-    const bool passenger = p.Number <= 999 || (p.Number >= 6000 && p.Number <= 7500);
-    if (passenger && p.Q4 != 0) {
+    if (!IsFreightTrainNumber(p.Number) && p.Q4 != 0) {
       row += fmt::format("{},", p.Days.size());
       for (int day : p.Days) row += fmt::format("{},", day);
     }

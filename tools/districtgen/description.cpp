@@ -8,6 +8,8 @@
 #include <set>
 #include <stdexcept>
 
+#include "area/area_queries.h"
+
 namespace traklin::districtgen {
 
 using nlohmann::json;
@@ -199,8 +201,8 @@ void ValidateLineSpec(const LineSpec& line) {
     if (t.From == t.To) fail(who + ": starts where it ends");
     if ((t.Number % 2 == 1) != (t.To > t.From))
       fail(who + ": odd numbers run to the right, even ones to the left");
-    const bool freightNumber = t.Number > 999 && !(t.Number >= 6000 && t.Number <= 7500);
-    if (freightNumber != t.Freight) fail(who + ": the number does not match the train kind");
+    if (IsFreightTrainNumber(t.Number) != t.Freight)
+      fail(who + ": the number does not match the train kind");
     if (t.Loco < 2) fail(who + ": the first locomotive must be 2 or more");
     if (t.Calendar < 0 || t.Calendar > 5) fail(who + ": calendar kind must be 0..5");
     if (!t.Freight && t.Plan && t.Cars < 1) fail(who + ": passenger plans need cars");

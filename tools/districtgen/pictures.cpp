@@ -12,6 +12,8 @@
 #include <set>
 #include <stdexcept>
 
+#include "area/area_queries.h"
+
 namespace traklin::districtgen {
 
 namespace fs = std::filesystem;
@@ -257,7 +259,7 @@ std::string StartingConfig(const District& d) {
       "[LEVEL]\r\n";
   std::set<std::pair<int, int>> pairs;
   for (const Plan& p : d.Plans) {
-    if (p.Number <= 999 || (p.Number >= 6000 && p.Number <= 7500)) continue;
+    if (!IsFreightTrainNumber(p.Number)) continue;
     const auto key = p.Number % 2 ? std::pair{p.From, p.To} : std::pair{p.To, p.From};
     if (pairs.count(key) || pairs.count({key.second, key.first})) continue;
     pairs.insert(key);
