@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "state/simulation.h"
+#include "simulation/simulation.h"
 
 namespace traklin::bench {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "console/control_panel.h"
-#include "state/simulation.h"
+#include "simulation/simulation.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

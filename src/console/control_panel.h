@@ -11,7 +11,7 @@
 #include "area/district_catalogue.h"
 #include "settings/settings.h"
 #include "state/console_services.h"
-#include "state/simulation.h"
+#include "simulation/simulation.h"
 
 class QAction;
 class QLabel;

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "area/date_time.h"
-#include "state/simulation.h"
+#include "state/simulation_data.h"
 
 namespace traklin {
 
@@ -12,73 +12,73 @@ namespace traklin {
 /// start date; every signal closed; every route free). The start date takes the month and day
 /// of the computer's local date. The random generator is reseeded from the clock unless it
 /// was seeded explicitly.
-void StateInit(Simulation& sim);
+void StateInit(SimulationData& sim);
 /// The same with a given "today" (only its month and day are used).
-void StateInit(Simulation& sim, const DateParts& today);
+void StateInit(SimulationData& sim, const DateParts& today);
 
 // ---------------------------------------------------------------------------
 // Route operations; "now" is the clock. lp = LP index, r = route index within the LP.
 
 /// Orders a free route; false when the precondition does not hold.
-bool OrderRoute(Simulation& sim, int lp, int r);
+bool OrderRoute(SimulationData& sim, int lp, int r);
 /// Orders the release of a set route; false when the precondition does not hold.
-bool CancelRoute(Simulation& sim, int lp, int r);
+bool CancelRoute(SimulationData& sim, int lp, int r);
 /// Turns a pending assembly into a release of what was locked so far, and the other way round.
-bool ReverseRoute(Simulation& sim, int lp, int r);
+bool ReverseRoute(SimulationData& sim, int lp, int r);
 /// Orders every route of chain `chain` of the LP.
-void OrderChain(Simulation& sim, int lp, int chain);
-bool RouteIsPending(const Simulation& sim, int lp, int r);
-bool RouteIsSet(const Simulation& sim, int lp, int r);
-bool ChainIsPending(const Simulation& sim, int lp, int chain);
-bool ChainIsSet(const Simulation& sim, int lp, int chain);
+void OrderChain(SimulationData& sim, int lp, int chain);
+bool RouteIsPending(const SimulationData& sim, int lp, int r);
+bool RouteIsSet(const SimulationData& sim, int lp, int r);
+bool ChainIsPending(const SimulationData& sim, int lp, int chain);
+bool ChainIsSet(const SimulationData& sim, int lp, int chain);
 /// Some section of the route from position 1 on (from 0 when withFirst) is occupied.
-bool RouteIsOccupied(Simulation& sim, int lp, int r, bool withFirst);
-bool ChainIsOccupied(Simulation& sim, int lp, int chain, bool withFirst);
+bool RouteIsOccupied(SimulationData& sim, int lp, int r, bool withFirst);
+bool ChainIsOccupied(SimulationData& sim, int lp, int chain, bool withFirst);
 
 /// The train occupying section s, or -1; reports inconsistent occupancy to the dispatcher.
 /// On inconsistent data the answer may be an index beyond the trains (reported): the section
 /// then counts as occupied, and callers must check the index before using it.
-int OccupyingTrain(Simulation& sim, int s);
+int OccupyingTrain(SimulationData& sim, int s);
 /// The train on half d of section s, or -1; the same caveat as OccupyingTrain.
-int OccupyingTrainDir(Simulation& sim, int s, int d);
+int OccupyingTrainDir(SimulationData& sim, int s, int d);
 /// The route of that LP code whose first (atStart) or last section is s and that locks the
 /// matching half; -1 when none.
-int RouteAtSection(const Simulation& sim, int lpCode, int s, int d, bool atStart);
+int RouteAtSection(const SimulationData& sim, int lpCode, int s, int d, bool atStart);
 
 /// Lamp modes: 0 yellow off, 1 yellow on and flashing off, 2 flashing off, 3 flashing on.
-void SetRouteLamps(Simulation& sim, int lp, int r, int mode);
+void SetRouteLamps(SimulationData& sim, int lp, int r, int mode);
 /// Once per step: advances per LP at most one pending route by one section half. Throws
 /// std::runtime_error("Неверный порядок секций маршрута " ...) when a route's section list
 /// disagrees with its recorded first and last sections.
-void UpdateRoutes(Simulation& sim);
+void UpdateRoutes(SimulationData& sim);
 /// Whether a route is set towards signal g from the other side: some signal of another
 /// direction (not a block signal) leads to g's section or into g's graph peregon. False for
 /// g < 0.
-bool OpposingRouteSet(const Simulation& sim, int g);
+bool OpposingRouteSet(const SimulationData& sim, int g);
 
 // ---------------------------------------------------------------------------
 // Signals and lamps
 
 /// Once per step, after UpdateRoutes: stop and caution aspects of every signal.
-void UpdateSignals(Simulation& sim);
+void UpdateSignals(SimulationData& sim);
 /// Sets the GREEN flag of the lamp of signal i.
-void UpdateSignalLamp(Simulation& sim, int i);
+void UpdateSignalLamp(SimulationData& sim, int i);
 
 /// Up to five lamps that show a section (empty entries 0).
 struct TLampSet {
   std::array<int, 5> Lamps{};
   bool OnTrack = false;  ///< the section is a station track
 };
-TLampSet SectionLampSet(const Simulation& sim, int s);
+TLampSet SectionLampSet(const SimulationData& sim, int s);
 /// Applies a lamp mode (see SetRouteLamps) to every lamp index > 0 of the set.
-void ApplyLampMode(Simulation& sim, const std::array<int, 5>& lamps, int mode);
+void ApplyLampMode(SimulationData& sim, const std::array<int, 5>& lamps, int mode);
 
 // ---------------------------------------------------------------------------
 // Departure commits and LP lamps
 
-void ToggleDepartCommit(Simulation& sim, int lp, int dir);
-bool ConsumeDepartCommit(Simulation& sim, int lp, int dir);
+void ToggleDepartCommit(SimulationData& sim, int lp, int dir);
+bool ConsumeDepartCommit(SimulationData& sim, int lp, int dir);
 /// The name lamp of station lp (lamp lp + 1) gets YELLOW = on.
-void SetLPLamp(Simulation& sim, int lp, bool on);
+void SetLPLamp(SimulationData& sim, int lp, bool on);
 
 }  // namespace traklin

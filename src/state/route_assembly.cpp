@@ -81,7 +81,7 @@ class RouteView {
 };
 
 /// A needed half of the route locked by another route.
-bool RouteConflictsAtHalves(const Simulation& sim, const RouteView& v, int lp, int r) {
+bool RouteConflictsAtHalves(const SimulationData& sim, const RouteView& v, int lp, int r) {
   for (int i = v.Last(); i >= 0; --i) {
     const int s = v.Section(i);
     if (!ValidSection(sim, s) || s >= static_cast<int>(sim.State.Sects.size())) continue;
@@ -94,7 +94,7 @@ bool RouteConflictsAtHalves(const Simulation& sim, const RouteView& v, int lp, i
 }
 
 /// An opposing route of the same LP already ends on the route's last section.
-bool OpposingRouteOfLPEndsHere(const Simulation& sim, const RouteView& v, int lp) {
+bool OpposingRouteOfLPEndsHere(const SimulationData& sim, const RouteView& v, int lp) {
   const int s = v.Section(v.Last());
   if (!ValidSection(sim, s) || s >= static_cast<int>(sim.State.Sects.size())) return false;
   const TSectionSchuntData& x = sim.State.Sects[s];
@@ -104,7 +104,7 @@ bool OpposingRouteOfLPEndsHere(const Simulation& sim, const RouteView& v, int lp
   return RouteDirection(sim.AreaData.TrainRoutes[lp].Routes[r2]) != v.Dir();
 }
 
-void ThrowSwitch(Simulation& sim, int lp, int r, int w) {
+void ThrowSwitch(SimulationData& sim, int lp, int r, int w) {
   const TLPRoutesData& table = sim.AreaData.TrainRoutes[lp];
   const TTrainRouteData& rt = table.Routes[r];
   const int entries = std::min(table.SwitchCount, kMaxRouteSwitches);
@@ -117,7 +117,7 @@ void ThrowSwitch(Simulation& sim, int lp, int r, int w) {
   Notify(sim, "Стрелка " + std::to_string(w) + " не в маршруте " + std::to_string(r));
 }
 
-void Assemble(Simulation& sim, int lp, int r, const RouteView& v) {
+void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
   if (RouteIsOccupied(sim, lp, r, false)) return;
   if (RouteConflictsAtHalves(sim, v, lp, r)) return;
   if (v.Count() > 0) {
@@ -162,7 +162,7 @@ void Assemble(Simulation& sim, int lp, int r, const RouteView& v) {
   ctl.TASKED = 0;
 }
 
-void Release(Simulation& sim, int lp, int r, const RouteView& v) {
+void Release(SimulationData& sim, int lp, int r, const RouteView& v) {
   if (RouteIsOccupied(sim, lp, r, true)) return;
   if (RouteConflictsAtHalves(sim, v, lp, r)) return;
   SetRouteLamps(sim, lp, r, 0);
@@ -193,7 +193,7 @@ void Release(Simulation& sim, int lp, int r, const RouteView& v) {
   ctl.TASKED = 0;
 }
 
-void ExpireCommits(Simulation& sim, int lp) {
+void ExpireCommits(SimulationData& sim, int lp) {
   if (lp >= sim.AreaData.StationCount || lp >= static_cast<int>(sim.State.DepartCommits.size()))
     return;
   for (int dir = 0; dir < 2; ++dir) {
@@ -205,7 +205,7 @@ void ExpireCommits(Simulation& sim, int lp) {
 }
 
 /// The route the LP works on in this step: releases first, then the earliest order.
-int ChooseActiveRoute(Simulation& sim, int lp) {
+int ChooseActiveRoute(SimulationData& sim, int lp) {
   const int count = std::min(static_cast<int>(sim.AreaData.TrainRoutes[lp].Routes.size()),
                              static_cast<int>(sim.State.Routes[lp].size()));
   int active = -1;
@@ -232,7 +232,7 @@ int ChooseActiveRoute(Simulation& sim, int lp) {
 // ---------------------------------------------------------------------------
 // Route operations
 
-bool OrderRoute(Simulation& sim, int lp, int r) {
+bool OrderRoute(SimulationData& sim, int lp, int r) {
   if (!ValidRoute(sim, lp, r)) return false;
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   if (ctl.TASKED != 0 || ctl.SCHUNTED) return false;
@@ -240,7 +240,7 @@ bool OrderRoute(Simulation& sim, int lp, int r) {
   return true;
 }
 
-bool CancelRoute(Simulation& sim, int lp, int r) {
+bool CancelRoute(SimulationData& sim, int lp, int r) {
   if (!ValidRoute(sim, lp, r)) return false;
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   if (ctl.TASKED != 0 || !ctl.SCHUNTED) return false;
@@ -248,7 +248,7 @@ bool CancelRoute(Simulation& sim, int lp, int r) {
   return true;
 }
 
-bool ReverseRoute(Simulation& sim, int lp, int r) {
+bool ReverseRoute(SimulationData& sim, int lp, int r) {
   if (!ValidRoute(sim, lp, r)) return false;
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   if (ctl.TASKED == 0) return false;
@@ -259,7 +259,7 @@ bool ReverseRoute(Simulation& sim, int lp, int r) {
 
 namespace {
 
-const TChainData* FindChain(const Simulation& sim, int lp, int chain) {
+const TChainData* FindChain(const SimulationData& sim, int lp, int chain) {
   if (lp < 0 || lp >= static_cast<int>(sim.AreaData.TrainRoutes.size()) || chain < 0)
     return nullptr;
   const auto& chains = sim.AreaData.TrainRoutes[lp].Chains;
@@ -268,23 +268,23 @@ const TChainData* FindChain(const Simulation& sim, int lp, int chain) {
 
 }  // namespace
 
-void OrderChain(Simulation& sim, int lp, int chain) {
+void OrderChain(SimulationData& sim, int lp, int chain) {
   const TChainData* c = FindChain(sim, lp, chain);
   if (c == nullptr) return;
   for (int k = 0; k < kMaxChainRoutes && c->Routes[k] >= 0; ++k) OrderRoute(sim, lp, c->Routes[k]);
 }
 
-bool RouteIsPending(const Simulation& sim, int lp, int r) {
+bool RouteIsPending(const SimulationData& sim, int lp, int r) {
   return ValidRoute(sim, lp, r) && sim.State.Routes[lp][r].TASKED != 0;
 }
 
-bool RouteIsSet(const Simulation& sim, int lp, int r) {
+bool RouteIsSet(const SimulationData& sim, int lp, int r) {
   if (!ValidRoute(sim, lp, r)) return false;
   const TRouteControlData& ctl = sim.State.Routes[lp][r];
   return ctl.TASKED == 0 && ctl.SCHUNTED;
 }
 
-bool ChainIsPending(const Simulation& sim, int lp, int chain) {
+bool ChainIsPending(const SimulationData& sim, int lp, int chain) {
   const TChainData* c = FindChain(sim, lp, chain);
   if (c == nullptr) return false;
   for (int k = 0; k < kMaxChainRoutes && c->Routes[k] >= 0; ++k)
@@ -292,7 +292,7 @@ bool ChainIsPending(const Simulation& sim, int lp, int chain) {
   return false;
 }
 
-bool ChainIsSet(const Simulation& sim, int lp, int chain) {
+bool ChainIsSet(const SimulationData& sim, int lp, int chain) {
   const TChainData* c = FindChain(sim, lp, chain);
   if (c == nullptr) return false;
   for (int k = 0; k < kMaxChainRoutes && c->Routes[k] >= 0; ++k)
@@ -300,7 +300,7 @@ bool ChainIsSet(const Simulation& sim, int lp, int chain) {
   return true;
 }
 
-bool RouteIsOccupied(Simulation& sim, int lp, int r, bool withFirst) {
+bool RouteIsOccupied(SimulationData& sim, int lp, int r, bool withFirst) {
   if (!ValidRoute(sim, lp, r)) return false;
   const TTrainRouteData& rt = sim.AreaData.TrainRoutes[lp].Routes[r];
   const int n = RouteLength(rt);
@@ -309,7 +309,7 @@ bool RouteIsOccupied(Simulation& sim, int lp, int r, bool withFirst) {
   return false;
 }
 
-bool ChainIsOccupied(Simulation& sim, int lp, int chain, bool withFirst) {
+bool ChainIsOccupied(SimulationData& sim, int lp, int chain, bool withFirst) {
   const TChainData* c = FindChain(sim, lp, chain);
   if (c == nullptr) return false;
   for (int k = 0; k < kMaxChainRoutes && c->Routes[k] >= 0; ++k)
@@ -320,7 +320,7 @@ bool ChainIsOccupied(Simulation& sim, int lp, int chain, bool withFirst) {
 // ---------------------------------------------------------------------------
 // Occupancy
 
-int OccupyingTrain(Simulation& sim, int s) {
+int OccupyingTrain(SimulationData& sim, int s) {
   if (s < 1 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
   const TSectionSchuntData& x = sim.State.Sects[s];
   int a = x.TRN_EVEN;
@@ -335,7 +335,7 @@ int OccupyingTrain(Simulation& sim, int s) {
   return a;
 }
 
-int OccupyingTrainDir(Simulation& sim, int s, int d) {
+int OccupyingTrainDir(SimulationData& sim, int s, int d) {
   if (s < 1 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
   const TSectionSchuntData& x = sim.State.Sects[s];
   const int a = (d & 1) ? x.TRN_ODD : x.TRN_EVEN;
@@ -345,7 +345,7 @@ int OccupyingTrainDir(Simulation& sim, int s, int d) {
   return a;
 }
 
-int RouteAtSection(const Simulation& sim, int lpCode, int s, int d, bool atStart) {
+int RouteAtSection(const SimulationData& sim, int lpCode, int s, int d, bool atStart) {
   const int p = FindLPIndex(sim.AreaData, lpCode);
   if (p < 0 || s < 0 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
   const int half = atStart ? (d & 1) : ((d & 1) ^ 1);
@@ -361,7 +361,7 @@ int RouteAtSection(const Simulation& sim, int lpCode, int s, int d, bool atStart
 // ---------------------------------------------------------------------------
 // Route lamps and the route update
 
-void SetRouteLamps(Simulation& sim, int lp, int r, int mode) {
+void SetRouteLamps(SimulationData& sim, int lp, int r, int mode) {
   if (!ValidRoute(sim, lp, r)) return;
   const TAreaData& area = sim.AreaData;
   const TLPRoutesData& table = area.TrainRoutes[lp];
@@ -398,7 +398,7 @@ void SetRouteLamps(Simulation& sim, int lp, int r, int mode) {
   }
 }
 
-void UpdateRoutes(Simulation& sim) {
+void UpdateRoutes(SimulationData& sim) {
   const TAreaData& area = sim.AreaData;
   const int lpCount = std::max(area.LPCount, static_cast<int>(area.TrainRoutes.size()));
   for (int lp = 0; lp < lpCount; ++lp) {
@@ -416,7 +416,7 @@ void UpdateRoutes(Simulation& sim) {
   }
 }
 
-bool OpposingRouteSet(const Simulation& sim, int g) {
+bool OpposingRouteSet(const SimulationData& sim, int g) {
   const TAreaData& area = sim.AreaData;
   const int signals = std::min(static_cast<int>(area.Semaphores.size()),
                                static_cast<int>(sim.State.Semaphores.size()));

@@ -15,18 +15,18 @@ namespace {
 
 constexpr int kLampSetSize = 5;
 
-bool ValidLamp(const Simulation& sim, int lamp) {
+bool ValidLamp(const SimulationData& sim, int lamp) {
   return lamp > 0 && lamp < static_cast<int>(sim.State.Lamps.size());
 }
 
-int SignalCount(const Simulation& sim) {
+int SignalCount(const SimulationData& sim) {
   return std::min(static_cast<int>(sim.AreaData.Semaphores.size()),
                   static_cast<int>(sim.State.Semaphores.size()));
 }
 
 /// Stop aspect: a route is set beyond the signal, the next signal's section and the section
 /// right beyond the signal are free.
-bool SignalMustClose(Simulation& sim, int i) {
+bool SignalMustClose(SimulationData& sim, int i) {
   const TSemaphoreData& sem = sim.AreaData.Semaphores[i];
   const int t = sim.State.Semaphores[i].SECT_NEXT;
   if (t == 0 || OccupyingTrain(sim, t) >= 0) return true;
@@ -41,7 +41,7 @@ bool SignalMustClose(Simulation& sim, int i) {
 
 }  // namespace
 
-void UpdateSignals(Simulation& sim) {
+void UpdateSignals(SimulationData& sim) {
   const int signals = SignalCount(sim);
   for (int i = 0; i < signals; ++i) {
     const bool closed = SignalMustClose(sim, i);
@@ -73,7 +73,7 @@ void UpdateSignals(Simulation& sim) {
   }
 }
 
-void UpdateSignalLamp(Simulation& sim, int i) {
+void UpdateSignalLamp(SimulationData& sim, int i) {
   const int signals = SignalCount(sim);
   if (i < 0 || i >= signals) return;
   const TAreaData& area = sim.AreaData;
@@ -108,7 +108,7 @@ void UpdateSignalLamp(Simulation& sim, int i) {
   sim.State.Lamps[lamp].GREEN = !closed;
 }
 
-TLampSet SectionLampSet(const Simulation& sim, int s) {
+TLampSet SectionLampSet(const SimulationData& sim, int s) {
   const TAreaData& area = sim.AreaData;
   TLampSet set;
   if (s >= 0 && s < static_cast<int>(area.Sekzs.size()) && area.Sekzs[s] > 0) {
@@ -151,7 +151,7 @@ TLampSet SectionLampSet(const Simulation& sim, int s) {
   return set;
 }
 
-void ApplyLampMode(Simulation& sim, const std::array<int, 5>& lamps, int mode) {
+void ApplyLampMode(SimulationData& sim, const std::array<int, 5>& lamps, int mode) {
   for (int lamp : lamps) {
     if (!ValidLamp(sim, lamp)) continue;
     TLampControlData& l = sim.State.Lamps[lamp];

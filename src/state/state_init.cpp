@@ -2,15 +2,16 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "state/clock.h"
 #include "state/interlocking.h"
 
 namespace traklin {
 
-void StateInit(Simulation& sim) {
+void StateInit(SimulationData& sim) {
   StateInit(sim, DecodeDate(LocalNow()));
 }
 
-void StateInit(Simulation& sim, const DateParts& today) {
+void StateInit(SimulationData& sim, const DateParts& today) {
   const TAreaData& area = sim.AreaData;
   TStateData& st = sim.State;
 

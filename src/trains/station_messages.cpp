@@ -22,14 +22,14 @@ std::string CaptionOf(const TAreaData& area, int lp) {
 }
 
 // The filter of arrival and departure reports.
-bool ReportFilterPasses(const Simulation& sim, int lp) {
+bool ReportFilterPasses(const SimulationData& sim, int lp) {
   const bool controlled = LPIsControlled(sim.AreaData, lp);
   return (!controlled || sim.Settings.NotifiesFromControlled) &&
          (!LPIsPost(sim.AreaData, lp) || controlled || sim.Settings.NotifiesFromPosts);
 }
 }  // namespace
 
-void NotifyText(Simulation& sim, const std::string& text) {
+void NotifyText(SimulationData& sim, const std::string& text) {
   if (sim.Console) sim.Console->NotifyDispatcher(text);
 }
 
@@ -42,7 +42,7 @@ bool LPIsPost(const TAreaData& area, int lp) {
   return ValidLP(area, lp) && area.Puts[lp].SingleSided == 1;
 }
 
-void StationReport(Simulation& sim, int lp, int i, int kind) {
+void StationReport(SimulationData& sim, int lp, int i, int kind) {
   const std::string name = TrainName(sim, i, 1);
   const std::string time = FormatClock(true, sim.State.ClockTime);
   std::string text;
@@ -69,7 +69,7 @@ void StationReport(Simulation& sim, int lp, int i, int kind) {
     sim.Console->InformDispatcher(CaptionOf(sim.AreaData, lp), text, RingOf(sim.AreaData, lp));
 }
 
-void ArrivalReport(Simulation& sim, int i, int lp, bool report, bool planned) {
+void ArrivalReport(SimulationData& sim, int i, int lp, bool report, bool planned) {
   if (!ValidTrain(sim, i) || sim.State.Trains[i].ARRIVAL_NOTIFIED) return;
   if (ValidLP(sim.AreaData, lp) && report && (planned || sim.Settings.NotifiesOfUnplannedStops) &&
       ReportFilterPasses(sim, lp))
@@ -77,14 +77,14 @@ void ArrivalReport(Simulation& sim, int i, int lp, bool report, bool planned) {
   sim.State.Trains[i].ARRIVAL_NOTIFIED = true;
 }
 
-void DepartureReport(Simulation& sim, int i, int lp) {
+void DepartureReport(SimulationData& sim, int i, int lp) {
   if (!ValidTrain(sim, i) || sim.State.Trains[i].DEPARTURE_NOTIFIED) return;
   if (ValidLP(sim.AreaData, lp) && ReportFilterPasses(sim, lp))
     StationReport(sim, lp, i, srDeparted);
   sim.State.Trains[i].DEPARTURE_NOTIFIED = true;
 }
 
-void PassingReport(Simulation& sim, int i) {
+void PassingReport(SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return;
   TTrainData& t = sim.State.Trains[i];
   const int code = t.HEAD.LP_CODE;
@@ -104,7 +104,7 @@ void PassingReport(Simulation& sim, int i) {
   after.DEPARTURE_NOTIFIED = false;
 }
 
-bool PostRequest(Simulation& sim, int lp, int i, int track, bool performable, int kind) {
+bool PostRequest(SimulationData& sim, int lp, int i, int track, bool performable, int kind) {
   if (!ValidTrain(sim, i) || kind < rqPut || kind > rqNone) return false;
   if (kind == rqNone) return false;
   TTrainData& t = sim.State.Trains[i];
@@ -158,7 +158,7 @@ bool PostRequest(Simulation& sim, int lp, int i, int track, bool performable, in
   return false;
 }
 
-bool RequestIsFresh(Simulation& sim, int i, int kind, int lpCode, int performable) {
+bool RequestIsFresh(SimulationData& sim, int i, int kind, int lpCode, int performable) {
   if (!ValidTrain(sim, i)) return false;
   const TTrainData& t = sim.State.Trains[i];
   bool fresh = t.REQUEST_TIME != 0;
@@ -176,7 +176,7 @@ bool RequestIsFresh(Simulation& sim, int i, int kind, int lpCode, int performabl
   return fresh;
 }
 
-void HeldTrainRequest(Simulation& sim, int i) {
+void HeldTrainRequest(SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return;
   TTrainData& t = sim.State.Trains[i];
   const int lp = t.HEAD.LP_CODE > 0 ? FindLPIndex(sim.AreaData, t.HEAD.LP_CODE) : -1;
@@ -198,13 +198,13 @@ int NextLPStopCode(const TGraphTrainData& e, int from) {
   return 0;
 }
 
-std::string OtherLPText(const Simulation& sim, int i, int code, int expected) {
+std::string OtherLPText(const SimulationData& sim, int i, int code, int expected) {
   return "Поезд " + TrainName(sim, i, 1) + " прибывает на пункт № " + std::to_string(code) +
          ", отличный от пункта № " + std::to_string(expected) + " в расписании.";
 }
 }  // namespace
 
-void EnterLP(Simulation& sim, int i, int lpCode) {
+void EnterLP(SimulationData& sim, int i, int lpCode) {
   if (!ValidTrain(sim, i)) return;
   {
     TTrainData& t = sim.State.Trains[i];

@@ -3,12 +3,12 @@
 
 #include <string>
 
-#include "state/simulation.h"
+#include "state/simulation_data.h"
 
 namespace traklin {
 
 /// NotifyDispatcher when a console is attached.
-void NotifyText(Simulation& sim, const std::string& text);
+void NotifyText(SimulationData& sim, const std::string& text);
 
 /// Kinds of StationReport.
 enum StationReportKind : int {
@@ -20,15 +20,15 @@ enum StationReportKind : int {
 };
 
 /// A duty officer's report (InformDispatcher) about train i at LP index lp.
-void StationReport(Simulation& sim, int lp, int i, int kind);
+void StationReport(SimulationData& sim, int lp, int i, int kind);
 /// Arrival report of a train that came to rest, under the report filters; marks the arrival
 /// as reported in any case.
-void ArrivalReport(Simulation& sim, int i, int lp, bool report, bool planned);
+void ArrivalReport(SimulationData& sim, int i, int lp, bool report, bool planned);
 /// Departure report of a train starting from a station track, under the report filters.
-void DepartureReport(Simulation& sim, int i, int lp);
+void DepartureReport(SimulationData& sim, int i, int lp);
 /// The head leaves its LP: HEAD_LP_CODE becomes 0, the timetable moves on, and a passing is
 /// reported when neither an arrival nor a departure was.
-void PassingReport(Simulation& sim, int i);
+void PassingReport(SimulationData& sim, int i);
 
 /// A station controlled by the dispatcher without a duty officer.
 bool LPIsControlled(const TAreaData& area, int lp);
@@ -37,13 +37,13 @@ bool LPIsPost(const TAreaData& area, int lp);
 
 /// Records the request in the train and asks (performable) or informs the dispatcher.
 /// Returns the answer to a question, false otherwise. track is a track index of lp.
-bool PostRequest(Simulation& sim, int lp, int i, int track, bool performable, int kind);
+bool PostRequest(SimulationData& sim, int lp, int i, int track, bool performable, int kind);
 /// Whether the train's last request still holds back a new one of this kind from this LP.
 /// performable: +1, -1 or 0 for any.
-bool RequestIsFresh(Simulation& sim, int i, int kind, int lpCode, int performable);
+bool RequestIsFresh(SimulationData& sim, int i, int kind, int lpCode, int performable);
 /// A train held at a closed signal calls for attention.
-void HeldTrainRequest(Simulation& sim, int i);
+void HeldTrainRequest(SimulationData& sim, int i);
 /// The head enters LP lpCode (or the train is created there): timetable check, next stop.
-void EnterLP(Simulation& sim, int i, int lpCode);
+void EnterLP(SimulationData& sim, int i, int lpCode);
 
 }  // namespace traklin

@@ -40,7 +40,7 @@ TDateTime AnchorToCreation(TDateTime s, TDateTime created) {
 }
 }  // namespace
 
-bool TrackSuits(const Simulation& sim, int lp, int track, int i) {
+bool TrackSuits(const SimulationData& sim, int lp, int track, int i) {
   const TAreaData& area = sim.AreaData;
   if (!ValidTrack(area, lp, track) || !ValidTrain(sim, i)) return false;
   const TTrackData& k = area.Puts[lp].Tracks[track];
@@ -86,7 +86,7 @@ bool TrackSuits(const Simulation& sim, int lp, int track, int i) {
   return kind && mode;
 }
 
-int StopQuery(const Simulation& sim, int i, int s, bool useTimetable) {
+int StopQuery(const SimulationData& sim, int i, int s, bool useTimetable) {
   const TAreaData& area = sim.AreaData;
   if (!ValidTrain(sim, i) || !ValidSection(area, s)) return -1;
   const TTrainData& t = sim.State.Trains[i];
@@ -119,14 +119,14 @@ int StopQuery(const Simulation& sim, int i, int s, bool useTimetable) {
   return TrackSuits(sim, lp, track, i) ? 1 : -1;
 }
 
-bool AtConfirmedStop(const Simulation& sim, int i) {
+bool AtConfirmedStop(const SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return false;
   const TTrainData& t = sim.State.Trains[i];
   return t.STOP_LP_CODE > 0 && t.STOP_LP_CODE == t.STOP_ADVICE_LP_CODE &&
          t.STOP_SECT_IDX == t.STOP_ADVICE_SECT_IDX;
 }
 
-TDateTime ScheduledTime(Simulation& sim, int i, TDateTime timeOfDay) {
+TDateTime ScheduledTime(SimulationData& sim, int i, TDateTime timeOfDay) {
   if (!ValidTrain(sim, i)) return timeOfDay;
   TTrainData& t = sim.State.Trains[i];
   if (t.PLAN_CREATE_TIME == 0) {
@@ -140,7 +140,7 @@ TDateTime ScheduledTime(Simulation& sim, int i, TDateTime timeOfDay) {
   return timeOfDay;
 }
 
-TDateTime PlannedDeparture(Simulation& sim, int i, int lp) {
+TDateTime PlannedDeparture(SimulationData& sim, int i, int lp) {
   const TAreaData& area = sim.AreaData;
   if (!ValidTrain(sim, i) || lp < 0 || lp >= static_cast<int>(area.Puts.size())) return 0;
   const int code = area.Puts[lp].Code;
@@ -165,7 +165,7 @@ TDateTime PlannedDeparture(Simulation& sim, int i, int lp) {
   return AnchorToCreation(ScheduledTime(sim, i, DayFraction(stop.Departure)), created);
 }
 
-void TrainStopped(Simulation& sim, int i, bool report) {
+void TrainStopped(SimulationData& sim, int i, bool report) {
   if (!ValidTrain(sim, i) || IsMoving(sim, i)) return;
   const TAreaData& area = sim.AreaData;
   AppendPosLog(sim, i, true);
@@ -232,7 +232,7 @@ void TrainStopped(Simulation& sim, int i, bool report) {
   u.DEPARTURE_TIME = std::max(u.DEPARTURE_TIME, now + W);
 }
 
-void DepartTrains(Simulation& sim) {
+void DepartTrains(SimulationData& sim) {
   const TAreaData& area = sim.AreaData;
   for (int i = static_cast<int>(sim.State.Trains.size()) - 1; i >= 0; --i) {
     // A train held at its signal is examined again at once; each round repeats the draw,
@@ -289,7 +289,7 @@ void DepartTrains(Simulation& sim) {
   }
 }
 
-void LocoChange(Simulation& sim, int i, int newLoco) {
+void LocoChange(SimulationData& sim, int i, int newLoco) {
   if (!ValidTrain(sim, i)) return;
   const TAreaData& area = sim.AreaData;
   TTrainData& t = sim.State.Trains[i];
@@ -343,7 +343,7 @@ void LocoChange(Simulation& sim, int i, int newLoco) {
   u.LOCO_IDX = newLoco;
 }
 
-bool PutOnTrack(Simulation& sim, int i, int lp, int track) {
+bool PutOnTrack(SimulationData& sim, int i, int lp, int track) {
   const TAreaData& area = sim.AreaData;
   if (!ValidTrain(sim, i) || !ValidTrack(area, lp, track)) return false;
   TTrainData& t = sim.State.Trains[i];
@@ -381,7 +381,7 @@ bool PutOnTrack(Simulation& sim, int i, int lp, int track) {
   return true;
 }
 
-void ReleaseMadeUp(Simulation& sim, int i) {
+void ReleaseMadeUp(SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return;
   sim.State.Trains[i].PLACE_TIME = 0;
   MarkOccupied(sim, i);

@@ -8,7 +8,7 @@
 
 namespace traklin {
 
-bool ThroatOfNextStop(Simulation& sim, int& throat, int& dir, int lp, int i) {
+bool ThroatOfNextStop(SimulationData& sim, int& throat, int& dir, int lp, int i) {
   const TAreaData& area = sim.AreaData;
   const int throatCount = static_cast<int>(area.GorlStanzs.size());
   if (!ValidTrain(sim, i) || lp < 0 || lp >= static_cast<int>(area.Puts.size())) return false;
@@ -65,7 +65,7 @@ bool ThroatOfNextStop(Simulation& sim, int& throat, int& dir, int lp, int i) {
   return found;
 }
 
-int ReceiveTaskOfTrack(const Simulation& sim, int lp, int track) {
+int ReceiveTaskOfTrack(const SimulationData& sim, int lp, int track) {
   const TAreaData& area = sim.AreaData;
   if (lp < 0 || lp >= static_cast<int>(area.Puts.size())) return -1;
   const int code = area.Puts[lp].Code;
@@ -78,7 +78,7 @@ int ReceiveTaskOfTrack(const Simulation& sim, int lp, int track) {
   return -1;
 }
 
-bool ThroatTaskCoversTrain(const Simulation& sim, int i) {
+bool ThroatTaskCoversTrain(const SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return false;
   const TAreaData& area = sim.AreaData;
   const TTrainData& t = sim.State.Trains[i];

@@ -19,12 +19,12 @@ constexpr double kSecondsPerDay = 86400.0;
 // Kept as a literal: a std::string here would be built at every section the tail leaves.
 constexpr char kDerailedUnderTrain[] = "(вероятно, из-за перевода стрелки под поездом)";
 
-bool ValidSignal(const Simulation& sim, int g) {
+bool ValidSignal(const SimulationData& sim, int g) {
   return g >= 0 && g < static_cast<int>(sim.AreaData.Semaphores.size()) &&
          g < static_cast<int>(sim.State.Semaphores.size());
 }
 
-bool ValidSectState(const Simulation& sim, int s) {
+bool ValidSectState(const SimulationData& sim, int s) {
   return ValidSection(sim.AreaData, s) && s < static_cast<int>(sim.State.Sects.size());
 }
 
@@ -32,13 +32,13 @@ int& TrainOfHalf(TSectionSchuntData& r, int dir) {
   return dir == 0 ? r.TRN_EVEN : r.TRN_ODD;
 }
 
-int OccupantOfHalf(const Simulation& sim, int s, int dir) {
+int OccupantOfHalf(const SimulationData& sim, int s, int dir) {
   if (!ValidSectState(sim, s)) return -1;
   const TSectionSchuntData& r = sim.State.Sects[s];
   return dir == 0 ? r.TRN_EVEN : r.TRN_ODD;
 }
 
-void SetLampFlags(Simulation& sim, int s, bool red, bool blink) {
+void SetLampFlags(SimulationData& sim, int s, bool red, bool blink) {
   const TLampSet set = SectionLampSet(sim, s);
   for (int lamp : set.Lamps) {
     if (lamp <= 0 || lamp >= static_cast<int>(sim.State.Lamps.size())) continue;
@@ -48,7 +48,7 @@ void SetLampFlags(Simulation& sim, int s, bool red, bool blink) {
 }
 
 // The straight neighbour in dir, whatever the switch; 0 when none.
-int StraightNext(const Simulation& sim, int s, int dir) {
+int StraightNext(const SimulationData& sim, int s, int dir) {
   if (!ValidSection(sim.AreaData, s)) return 0;
   int d = dir;
   try {
@@ -60,7 +60,7 @@ int StraightNext(const Simulation& sim, int s, int dir) {
 }
 
 // The station an end belongs to: its LP, or on a peregon the LP at the far end.
-int EndStationCode(const Simulation& sim, const TTrainEndPosData& e) {
+int EndStationCode(const SimulationData& sim, const TTrainEndPosData& e) {
   if (e.LP_CODE > 0) return e.LP_CODE;
   const TAreaData& area = sim.AreaData;
   if (e.PEREGON_IDX >= 0 && e.PEREGON_IDX < static_cast<int>(area.GraphPeregons.size()))
@@ -83,7 +83,7 @@ bool RouteHasSection(const TTrainRouteData& route, int s) {
 
 // Route bookkeeping of an end about to leave its section: a route starting there is taken
 // up; a route the end has run off is dropped.
-void FollowRoute(const Simulation& sim, const TTrainEndPosData& old, TTrainEndPosData& nw) {
+void FollowRoute(const SimulationData& sim, const TTrainEndPosData& old, TTrainEndPosData& nw) {
   if (old.ROUTE_IDX < 0) {
     const int code = EndStationCode(sim, old);
     if (code > 0) {
@@ -98,7 +98,7 @@ void FollowRoute(const Simulation& sim, const TTrainEndPosData& old, TTrainEndPo
 }
 
 // The end leaves the last section of a graph peregon: it enters the station at that end.
-bool LeavePeregon(const Simulation& sim, const TTrainEndPosData& old, TTrainEndPosData& nw) {
+bool LeavePeregon(const SimulationData& sim, const TTrainEndPosData& old, TTrainEndPosData& nw) {
   const TAreaData& area = sim.AreaData;
   const int p = FindGraphPeregonByEnd(area, old.SECT_IDX, old.DIR & 1);
   if (p < 0 || p >= static_cast<int>(area.GraphPeregons.size())) return false;
@@ -108,18 +108,18 @@ bool LeavePeregon(const Simulation& sim, const TTrainEndPosData& old, TTrainEndP
 }
 
 // The graph peregon that section s begins for a train going in dir, or -1.
-int PeregonBegunBy(const Simulation& sim, int s, int dir) {
+int PeregonBegunBy(const SimulationData& sim, int s, int dir) {
   const int p = FindGraphPeregonByEnd(sim.AreaData, s, (dir & 1) ^ 1);
   return p >= 0 && p < static_cast<int>(sim.AreaData.GraphPeregons.size()) ? p : -1;
 }
 
-bool OnStationTrack(const Simulation& sim, int s) {
+bool OnStationTrack(const SimulationData& sim, int s) {
   if (!ValidSection(sim.AreaData, s)) return false;
   int lp = -1;
   return FindTrackOfSection(sim.AreaData, lp, s, false) >= 0;
 }
 
-void StopForGood(Simulation& sim, int i, const std::string& text) {
+void StopForGood(SimulationData& sim, int i, const std::string& text) {
   NotifyText(sim, text);
   TTrainData& t = sim.State.Trains[i];
   t.SPEED = 0;
@@ -128,20 +128,20 @@ void StopForGood(Simulation& sim, int i, const std::string& text) {
   t.DEPARTURE_COMMISSION = false;
 }
 
-void ClearLock(Simulation& sim, int s, int half, int lp, int r) {
+void ClearLock(SimulationData& sim, int s, int half, int lp, int r) {
   if (!ValidSectState(sim, s)) return;
   TSectionSchuntData& x = sim.State.Sects[s];
   if (half == 0 && x.ROUTE_EVEN == r && x.LP_EVEN == lp) x.ROUTE_EVEN = -1;
   if (half == 1 && x.ROUTE_ODD == r && x.LP_ODD == lp) x.ROUTE_ODD = -1;
 }
 
-void RouteLampsOffWhenFree(Simulation& sim, int s) {
+void RouteLampsOffWhenFree(SimulationData& sim, int s) {
   if (!ValidSectState(sim, s)) return;
   const TSectionSchuntData& x = sim.State.Sects[s];
   if (x.ROUTE_EVEN == -1 && x.ROUTE_ODD == -1) ApplyLampMode(sim, SectionLampSet(sim, s).Lamps, 0);
 }
 
-void CloseSignalRoute(Simulation& sim, int s, int dir) {
+void CloseSignalRoute(SimulationData& sim, int s, int dir) {
   const int g = SectionSemaphore(sim.AreaData, s, dir);
   if (!ValidSignal(sim, g) || sim.AreaData.Semaphores[g].Kind == 2) return;
   TSemaphoreLightData& st = sim.State.Semaphores[g];
@@ -155,7 +155,7 @@ void CloseSignalRoute(Simulation& sim, int s, int dir) {
 // ---------------------------------------------------------------------------
 // Physics
 
-double Acceleration(const Simulation& sim, int i) {
+double Acceleration(const SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return 0;
   const TTrainData& t = sim.State.Trains[i];
   if (t.LOCO_IDX < 2 || t.LOCO_IDX >= static_cast<int>(sim.AreaData.Locos.size()) || t.WEIGHT <= 0)
@@ -168,7 +168,7 @@ double Acceleration(const Simulation& sim, int i) {
   return std::isfinite(a) && a > 0 ? static_cast<double>(a) : 0.0;
 }
 
-double Deceleration(const Simulation& sim, int i) {
+double Deceleration(const SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return 10.0;
   const TTrainData& t = sim.State.Trains[i];
   if (t.LOCO_IDX < 2 || t.WEIGHT <= 0) return 10.0;
@@ -188,7 +188,7 @@ int RestrictedSpeed(int vt, double dt, double a) {
   return static_cast<int>(RoundHalfEven(std::sqrt(ms * ms + 2 * a * rest) * 3.6));
 }
 
-int SectionLimit(const Simulation& sim, int i, int s) {
+int SectionLimit(const SimulationData& sim, int i, int s) {
   if (!ValidSection(sim.AreaData, s)) return sim.MaxSpeedLimit;
   const TSlSectData& d = sim.AreaData.SlSects[s];
   if (SwitchIsSide(sim, SectionSwitch(sim.AreaData, s))) return d.SideSpeedLimit;
@@ -196,7 +196,7 @@ int SectionLimit(const Simulation& sim, int i, int s) {
   return passenger ? d.PassengerSpeedLimit : d.FreightSpeedLimit;
 }
 
-int SightSpeed(const Simulation& sim, int i) {
+int SightSpeed(const SimulationData& sim, int i) {
   return ValidTrain(sim, i) && sim.State.Trains[i].LOAD_TYPE < 100 ? 50 : 60;
 }
 
@@ -233,7 +233,7 @@ Kinematics StepKinematics(double v, double target, double dt, double up, double 
   return k;
 }
 
-int LookAhead(Simulation& sim, int i, double v) {
+int LookAhead(SimulationData& sim, int i, double v) {
   const TAreaData& area = sim.AreaData;
   TTrainData& t = sim.State.Trains[i];
   int R = t.SPEED_LIM;
@@ -315,7 +315,7 @@ int LookAhead(Simulation& sim, int i, double v) {
 // ---------------------------------------------------------------------------
 // Motion
 
-void MoveTrains(Simulation& sim, TDateTime delta) {
+void MoveTrains(SimulationData& sim, TDateTime delta) {
   const TAreaData& area = sim.AreaData;
   const double dt = delta * kSecondsPerDay;
   for (int i = 0; i < static_cast<int>(sim.State.Trains.size()); ++i) {
@@ -411,7 +411,7 @@ void MoveTrains(Simulation& sim, TDateTime delta) {
   }
 }
 
-void HeadEntersSection(Simulation& sim, int i) {
+void HeadEntersSection(SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return;
   const TAreaData& area = sim.AreaData;
   TTrainData& t = sim.State.Trains[i];
@@ -512,7 +512,7 @@ void HeadEntersSection(Simulation& sim, int i) {
     t.SEMAPH_NEXT_IDX = SectionSemaphore(area, ns, t.HEAD.DIR);
 }
 
-bool CheckEntry(Simulation& sim, int i, int prev) {
+bool CheckEntry(SimulationData& sim, int i, int prev) {
   if (!ValidTrain(sim, i)) return false;
   const TAreaData& area = sim.AreaData;
   TTrainData& t = sim.State.Trains[i];
@@ -570,7 +570,7 @@ bool CheckEntry(Simulation& sim, int i, int prev) {
   return true;
 }
 
-void MarkOccupied(Simulation& sim, int i) {
+void MarkOccupied(SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return;
   const TTrainData& t = sim.State.Trains[i];
   const int s = t.HEAD.SECT_IDX;
@@ -583,19 +583,19 @@ void MarkOccupied(Simulation& sim, int i) {
     SetLampFlags(sim, s, false, true);
 }
 
-void ReleaseSection(Simulation& sim, int i) {
+void ReleaseSection(SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return;
   ReleaseSectionAt(sim, sim.State.Trains[i].TAIL.SECT_IDX);
 }
 
-void ReleaseSectionAt(Simulation& sim, int s) {
+void ReleaseSectionAt(SimulationData& sim, int s) {
   if (!ValidSectState(sim, s)) return;
   sim.State.Sects[s].TRN_EVEN = -1;
   sim.State.Sects[s].TRN_ODD = -1;
   SetLampFlags(sim, s, false, false);
 }
 
-void TailLeavesSection(Simulation& sim, int i) {
+void TailLeavesSection(SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return;
   const TAreaData& area = sim.AreaData;
   TTrainData& t = sim.State.Trains[i];
@@ -670,7 +670,7 @@ void TailLeavesSection(Simulation& sim, int i) {
     StopForGood(sim, i, "Поезд сошел на секции " + FormatHexNumber(ns) + kDerailedUnderTrain);
 }
 
-std::array<bool, 2> PeregonDirections(Simulation& sim, int p) {
+std::array<bool, 2> PeregonDirections(SimulationData& sim, int p) {
   std::array<bool, 2> marked{false, false};
   const TAreaData& area = sim.AreaData;
   if (p < 0 || p >= static_cast<int>(area.GraphPeregons.size())) return marked;

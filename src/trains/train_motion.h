@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "state/simulation.h"
+#include "state/simulation_data.h"
 
 namespace traklin {
 
@@ -12,18 +12,18 @@ namespace traklin {
 
 /// a⁺: 0 without a real locomotive or weight; traction ÷ WEIGHT for acceleration type 0,
 /// else traction × CARS ÷ 2 ÷ WEIGHT (single precision). Never NaN or infinite.
-double Acceleration(const Simulation& sim, int i);
+double Acceleration(const SimulationData& sim, int i);
 /// a⁻ (positive): 10 without a real locomotive or weight, else (CARS + 1) × 30 ÷ WEIGHT.
-double Deceleration(const Simulation& sim, int i);
+double Deceleration(const SimulationData& sim, int i);
 /// Braking distance in metres from v km/h with deceleration a: 5 s of reaction plus 20 m.
 int BrakingDistance(double v, double a);
 /// The speed (km/h) from which a train braking at a can still reach vt within dt metres.
 int RestrictedSpeed(int vt, double dt, double a);
 /// The section speed limit for the train: side limit over a reversed switch, else the
 /// passenger or freight limit; MaxSpeedLimit for s < 1.
-int SectionLimit(const Simulation& sim, int i, int s);
+int SectionLimit(const SimulationData& sim, int i, int s);
 /// 50 km/h for freight trains, 60 for the others.
-int SightSpeed(const Simulation& sim, int i);
+int SightSpeed(const SimulationData& sim, int i);
 
 /// One step's change of speed towards target T (m/s) from v (m/s) over dt seconds with
 /// acceleration up / deceleration down.
@@ -35,26 +35,26 @@ Kinematics StepKinematics(double v, double target, double dt, double up, double 
 
 /// The braking curve: the permitted speed (km/h) looking ahead of the head; may lower
 /// SPEED_LIM for a closed signal ahead. v is the current speed in km/h.
-int LookAhead(Simulation& sim, int i, double v);
+int LookAhead(SimulationData& sim, int i, double v);
 
 // ---------------------------------------------------------------------------
 // Motion
 
 /// Once per step: every train with PLACE_TIME 0 logs its speed; trains with leave to move
 /// are moved by delta (a day fraction).
-void MoveTrains(Simulation& sim, TDateTime delta);
-void HeadEntersSection(Simulation& sim, int i);
-void TailLeavesSection(Simulation& sim, int i);
+void MoveTrains(SimulationData& sim, TDateTime delta);
+void HeadEntersSection(SimulationData& sim, int i);
+void TailLeavesSection(SimulationData& sim, int i);
 /// Safety checks at the new head section entered from prev; false when the train crashed.
-bool CheckEntry(Simulation& sim, int i, int prev);
+bool CheckEntry(SimulationData& sim, int i, int prev);
 /// The head section's half of the head direction names the train; its lamps show it.
-void MarkOccupied(Simulation& sim, int i);
+void MarkOccupied(SimulationData& sim, int i);
 /// Frees the tail section (both halves) and switches its occupied lamps off.
-void ReleaseSection(Simulation& sim, int i);
+void ReleaseSection(SimulationData& sim, int i);
 /// Frees section s (both halves) and switches its occupied lamps off.
-void ReleaseSectionAt(Simulation& sim, int s);
+void ReleaseSectionAt(SimulationData& sim, int s);
 /// Which directions graph peregon p (index) is occupied in; lights its direction lamps and
 /// reports a peregon occupied both ways.
-std::array<bool, 2> PeregonDirections(Simulation& sim, int p);
+std::array<bool, 2> PeregonDirections(SimulationData& sim, int p);
 
 }  // namespace traklin

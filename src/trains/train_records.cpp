@@ -35,14 +35,14 @@ std::string FormatTrainNumber(int number, const std::string& indexedName, int di
   }
 }
 
-std::string TrainName(const Simulation& sim, int i, int mode) {
+std::string TrainName(const SimulationData& sim, int i, int mode) {
   if (!ValidTrain(sim, i)) return "№ ?";
   const TTrainData& t = sim.State.Trains[i];
   return FormatTrainNumber(t.NUMBER, t.INDEXED_NAME, t.HEAD.DIR, mode);
 }
 
 namespace {
-int DirOf(const Simulation& sim, int i, int kind, bool tail) {
+int DirOf(const SimulationData& sim, int i, int kind, bool tail) {
   if (kind != 0 && kind != 1) throw std::logic_error("General train direction is deprecated");
   if (!ValidTrain(sim, i)) return 0;
   const TTrainData& t = sim.State.Trains[i];
@@ -51,10 +51,10 @@ int DirOf(const Simulation& sim, int i, int kind, bool tail) {
 }
 }  // namespace
 
-int TrainDir(const Simulation& sim, int i, int kind) {
+int TrainDir(const SimulationData& sim, int i, int kind) {
   return DirOf(sim, i, kind, false);
 }
-int TrainTailDir(const Simulation& sim, int i, int kind) {
+int TrainTailDir(const SimulationData& sim, int i, int kind) {
   return DirOf(sim, i, kind, true);
 }
 
@@ -71,15 +71,15 @@ bool IsFreightNumber(const TAreaData& area, int n) {
          (n >= area.FreightNumbering[0] && n <= area.FreightNumbering[1]);
 }
 
-bool ValidTrain(const Simulation& sim, int i) {
+bool ValidTrain(const SimulationData& sim, int i) {
   return i >= 0 && i < static_cast<int>(sim.State.Trains.size());
 }
 
-bool IsMoving(const Simulation& sim, int i) {
+bool IsMoving(const SimulationData& sim, int i) {
   return ValidTrain(sim, i) && sim.State.Trains[i].SPEED > 0;
 }
 
-void AppendTrainLog(Simulation& sim, int i) {
+void AppendTrainLog(SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return;
   TTrainData& t = sim.State.Trains[i];
   TTrainLogData& log = t.LOG;
@@ -96,7 +96,7 @@ void AppendTrainLog(Simulation& sim, int i) {
   log.push_back(e);
 }
 
-void AppendPosLog(Simulation& sim, int i, bool keyPointWanted) {
+void AppendPosLog(SimulationData& sim, int i, bool keyPointWanted) {
   if (!ValidTrain(sim, i)) return;
   TTrainData& t = sim.State.Trains[i];
   TTrainPosLogData& log = sim.State.PosLog;
@@ -117,7 +117,7 @@ void AppendPosLog(Simulation& sim, int i, bool keyPointWanted) {
   log.push_back(e);
 }
 
-void RemoveTrain(Simulation& sim, int i, bool del) {
+void RemoveTrain(SimulationData& sim, int i, bool del) {
   if (!ValidTrain(sim, i)) return;
   AppendPosLog(sim, i, true);
   TTrainData& t = sim.State.Trains[i];
@@ -140,7 +140,7 @@ void RemoveTrain(Simulation& sim, int i, bool del) {
   TrainListChanged(sim);
 }
 
-void TrainListChanged(Simulation& sim) {
+void TrainListChanged(SimulationData& sim) {
   if (sim.OnTrainListChanged) sim.OnTrainListChanged();
 }
 
@@ -161,17 +161,17 @@ int SectionSwitch(const TAreaData& area, int s) {
   return d.Switch[1] > 0 ? d.Switch[1] : (d.Switch[0] > 0 ? d.Switch[0] : 0);
 }
 
-bool SwitchIsSide(const Simulation& sim, int w) {
+bool SwitchIsSide(const SimulationData& sim, int w) {
   return w > 0 && w < static_cast<int>(sim.State.Switches.size()) && sim.State.Switches[w] == 1;
 }
 
-int SectionLength(const Simulation& sim, int s) {
+int SectionLength(const SimulationData& sim, int s) {
   if (!ValidSection(sim.AreaData, s)) return 0;
   const TSlSectData& d = sim.AreaData.SlSects[s];
   return SwitchIsSide(sim, SectionSwitch(sim.AreaData, s)) ? d.SideLength : d.Length;
 }
 
-int NextSectionAhead(const Simulation& sim, int& dir, int s) {
+int NextSectionAhead(const SimulationData& sim, int& dir, int s) {
   if (!ValidSection(sim.AreaData, s) || (dir != 0 && dir != 1)) return 0;
   const TSlSectData& d = sim.AreaData.SlSects[s];
   const bool side = d.Switch[dir] > 0 && SwitchIsSide(sim, d.Switch[dir]);
@@ -184,7 +184,7 @@ int NextSectionAhead(const Simulation& sim, int& dir, int s) {
   return ValidSection(sim.AreaData, n) ? n : 0;
 }
 
-int RoomToSectionEnd(const Simulation& sim, int s, double pos, int dir) {
+int RoomToSectionEnd(const SimulationData& sim, int s, double pos, int dir) {
   const long p = RoundHalfEven(pos);
   const long room = dir == 0 ? SectionLength(sim, s) - p : p;
   return room > 0 ? static_cast<int>(room) : 0;
@@ -194,11 +194,11 @@ int LPCode(const TAreaData& area, int lp) {
   return lp >= 0 && lp < static_cast<int>(area.Puts.size()) ? area.Puts[lp].Code : 0;
 }
 
-double LocoPosAt(const Simulation& sim, int k, int s, double pos) {
+double LocoPosAt(const SimulationData& sim, int k, int s, double pos) {
   return k * 1000.0 + SectionLength(sim, s) / 2 - pos;
 }
 
-const TGraphTrainData* ScheduleEntry(const Simulation& sim, int i, const TGraphTrainsData** list,
+const TGraphTrainData* ScheduleEntry(const SimulationData& sim, int i, const TGraphTrainsData** list,
                                      int* index) {
   if (!ValidTrain(sim, i)) return nullptr;
   const TTrainData& t = sim.State.Trains[i];
@@ -211,7 +211,7 @@ const TGraphTrainData* ScheduleEntry(const Simulation& sim, int i, const TGraphT
   return &l[k];
 }
 
-const TStopData* CurrentStop(const Simulation& sim, int i) {
+const TStopData* CurrentStop(const SimulationData& sim, int i) {
   const TGraphTrainData* e = ScheduleEntry(sim, i);
   if (!e) return nullptr;
   const int k = sim.State.Trains[i].SCHEDULE_IDX;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "state/simulation.h"
+#include "state/simulation_data.h"
 
 namespace traklin {
 
@@ -12,32 +12,32 @@ namespace traklin {
 /// 3 directed with the indexed name in brackets. Unknown modes act as mode 0.
 std::string FormatTrainNumber(int number, const std::string& indexedName, int dir, int mode);
 /// FormatTrainNumber of train i with its head direction; "№ ?" for a bad index.
-std::string TrainName(const Simulation& sim, int i, int mode);
+std::string TrainName(const SimulationData& sim, int i, int mode);
 
 /// Kind 0: the parity of NUMBER; kind 1: HEAD_DIR (TAIL_DIR). Any other kind throws
 /// std::logic_error("General train direction is deprecated").
-int TrainDir(const Simulation& sim, int i, int kind);
-int TrainTailDir(const Simulation& sim, int i, int kind);
+int TrainDir(const SimulationData& sim, int i, int kind);
+int TrainTailDir(const SimulationData& sim, int i, int kind);
 
 bool IsGroup4000Number(int n);
 /// Trains that turn back at their terminus instead of changing locomotive.
 bool IsReversingNumber(int n);
 bool IsFreightNumber(const TAreaData& area, int n);
 
-bool ValidTrain(const Simulation& sim, int i);
-bool IsMoving(const Simulation& sim, int i);
+bool ValidTrain(const SimulationData& sim, int i);
+bool IsMoving(const SimulationData& sim, int i);
 
 /// Adds a speed-log entry (time, |SPEED|, SPEED_LIM); keeps about the last 6..12 minutes.
-void AppendTrainLog(Simulation& sim, int i);
+void AppendTrainLog(SimulationData& sim, int i);
 /// Adds a position-log entry for the head; the log keeps at most two days.
-void AppendPosLog(Simulation& sim, int i, bool keyPointWanted);
+void AppendPosLog(SimulationData& sim, int i, bool keyPointWanted);
 
 /// Takes the train out of the district (its occupancy released) and, with del, out of the
 /// array; later trains move down by one and the occupancy records follow them.
-void RemoveTrain(Simulation& sim, int i, bool del);
+void RemoveTrain(SimulationData& sim, int i, bool del);
 
 /// Tells the console that trains were placed or removed.
-void TrainListChanged(Simulation& sim);
+void TrainListChanged(SimulationData& sim);
 
 // ---------------------------------------------------------------------------
 // Small shared helpers of the train passes
@@ -49,26 +49,26 @@ bool ValidSection(const TAreaData& area, int s);
 /// The switch lying on the section (at either end), 0 for none.
 int SectionSwitch(const TAreaData& area, int s);
 /// Whether switch w lies reverse (diverging).
-bool SwitchIsSide(const Simulation& sim, int w);
+bool SwitchIsSide(const SimulationData& sim, int w);
 /// Length in force: the side length when the section's switch lies reverse; 0 for bad s.
-int SectionLength(const Simulation& sim, int s);
+int SectionLength(const SimulationData& sim, int s);
 /// The section after s in direction dir along the set switch; dir flips at parity flips.
 /// 0 at the end of track or on bad data.
-int NextSectionAhead(const Simulation& sim, int& dir, int s);
+int NextSectionAhead(const SimulationData& sim, int& dir, int s);
 /// Distance from an end position to the end of its section in its direction (never negative).
-int RoomToSectionEnd(const Simulation& sim, int s, double pos, int dir);
+int RoomToSectionEnd(const SimulationData& sim, int s, double pos, int dir);
 /// The LP code of LP index lp, 0 for a bad index.
 int LPCode(const TAreaData& area, int lp);
 /// Line coordinate of the head standing at position pos of section s at a station with
 /// kilometre mark k: k * 1000 + L / 2 - pos.
-double LocoPosAt(const Simulation& sim, int k, int s, double pos);
+double LocoPosAt(const SimulationData& sim, int k, int s, double pos);
 
 /// The timetable entry the train follows (freight or passenger list by LOAD_TYPE, parity of
 /// SCHEDULE_NUMBER); nullptr when there is none. list/index receive the list and position.
-const TGraphTrainData* ScheduleEntry(const Simulation& sim, int i,
+const TGraphTrainData* ScheduleEntry(const SimulationData& sim, int i,
                                      const TGraphTrainsData** list = nullptr, int* index = nullptr);
 /// The stop at SCHEDULE_IDX of the train's entry, or nullptr.
-const TStopData* CurrentStop(const Simulation& sim, int i);
+const TStopData* CurrentStop(const SimulationData& sim, int i);
 /// Time of day of an hhmm value as a day fraction.
 TDateTime DayFraction(int hhmm);
 

@@ -10,8 +10,9 @@
 #include "area/area_queries.h"
 #include "area/area_reader.h"
 #include "area/district_setup.h"
+#include "simulation/simulation.h"
 #include "state/interlocking.h"
-#include "text_districts.h"
+#include "state/text_districts.h"
 
 namespace traklin::fixtures {
 

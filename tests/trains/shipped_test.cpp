@@ -367,7 +367,7 @@ TEST(DemoInterlocking, EveryRouteAndChainIsSetOpensItsSignalAndIsReleased) {
       int halves = 0;
       for (int r : routes) halves += NeededHalves(sim, lp, r);
       const int steps = halves + static_cast<int>(routes.size());
-      const auto all = [&](bool (*query)(const Simulation&, int, int), bool value) {
+      const auto all = [&](bool (*query)(const SimulationData&, int, int), bool value) {
         return std::all_of(routes.begin(), routes.end(),
                            [&](int r) { return query(sim, lp, r) == value; });
       };

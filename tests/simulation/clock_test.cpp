@@ -1,7 +1,7 @@
 // The clock: time-scale table, steps per tick, autosave timing, the start date; and StateInit.
 #include <stdexcept>
 
-#include "interlocking_fixture.h"
+#include "state/interlocking_fixture.h"
 
 namespace traklin::fixtures {
 namespace {

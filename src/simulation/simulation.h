@@ -3,31 +3,15 @@
 
 #include <functional>
 
-#include "area/area_data.h"
-#include "area/area_reader.h"
-#include "settings/settings.h"
 #include "state/clock.h"
-#include "state/console_services.h"
-#include "state/random.h"
-#include "state/state_data.h"
+#include "state/simulation_data.h"
 
 namespace traklin {
 
-/// Everything a run owns. The application makes one and passes it by reference; tests may
-/// make as many as they like.
-class Simulation {
+/// Everything a run owns, with the step that drives it. The application makes one and passes
+/// it by reference; tests may make as many as they like.
+class Simulation : public SimulationData {
  public:
-  TAreaData AreaData;
-  TReadDataError ReadDataError;
-  int MaxSpeedLimit = 10;  ///< largest section speed limit of the district, km/h
-  TStateData State;
-  TSettings Settings;
-  RandomGenerator Random;
-  /// The user's side; must be set before the first step.
-  ConsoleServices* Console = nullptr;
-  /// Called when trains were placed on or removed from the district (the train views refresh).
-  std::function<void()> OnTrainListChanged;
-
   TDateTime LastSaveTime = 0;  ///< simulated time of the last successful save
   int TimeScaleLevel = 1;
   int StepsPerTick = 1;

@@ -1,5 +1,5 @@
 // The simulation step and the tick loop.
-#include "state/simulation.h"
+#include "simulation/simulation.h"
 
 #include "state/interlocking.h"
 #include "trains/stops.h"

@@ -1,0 +1,31 @@
+// What one run owns: the district, the dynamic state, the settings and the generator.
+#pragma once
+
+#include <functional>
+
+#include "area/area_data.h"
+#include "area/area_reader.h"
+#include "settings/settings.h"
+#include "state/console_services.h"
+#include "state/random.h"
+#include "state/state_data.h"
+
+namespace traklin {
+
+/// The records every pass of the step works on. The simulation object (one layer up) adds
+/// the step, the tick and the saves; the passes below it take this part only, so that the
+/// interlocking and the trains never depend on the layer that drives them.
+struct SimulationData {
+  TAreaData AreaData;
+  TReadDataError ReadDataError;
+  int MaxSpeedLimit = 10;  ///< largest section speed limit of the district, km/h
+  TStateData State;
+  TSettings Settings;
+  RandomGenerator Random;
+  /// The user's side; must be set before the first step.
+  ConsoleServices* Console = nullptr;
+  /// Called when trains were placed on or removed from the district (the train views refresh).
+  std::function<void()> OnTrainListChanged;
+};
+
+}  // namespace traklin
