@@ -1,8 +1,12 @@
 // The simulation step and the tick loop.
 #include "simulation/simulation.h"
 
+#include <array>
+
 #include "state/interlocking.h"
 #include "trains/stops.h"
+#include "trains/throat_automation.h"
+#include "trains/train_creation.h"
 #include "trains/train_motion.h"
 
 namespace traklin {
@@ -14,14 +18,28 @@ TimeScale Simulation::SetTimeScale(int level) {
   return s;
 }
 
+std::span<const Simulation::StepPass> Simulation::StepOrder() {
+  // Routes before signals (a signal opens on a route set in this step), the stations' own
+  // decisions before the tasks they write, creation before departure, motion last, and the
+  // autosave sees the finished step.
+  static constexpr std::array<StepPass, 11> kOrder{{
+      {"Clock", [](Simulation& s, TDateTime d) { s.State.ClockTime += d; }},
+      {"UpdateRoutes", [](Simulation& s, TDateTime) { UpdateRoutes(s); }},
+      {"UpdateSignals", [](Simulation& s, TDateTime) { UpdateSignals(s); }},
+      {"ThroatAutomation", [](Simulation& s, TDateTime) { ThroatAutomation(s); }},
+      {"ExecuteThroatTasks", [](Simulation& s, TDateTime) { ExecuteThroatTasks(s); }},
+      {"CreateFreightTrains", [](Simulation& s, TDateTime) { CreateFreightTrains(s); }},
+      {"CreatePlannedTrains", [](Simulation& s, TDateTime) { CreatePlannedTrains(s); }},
+      {"ServeWaitingTrains", [](Simulation& s, TDateTime) { ServeWaitingTrains(s); }},
+      {"DepartTrains", [](Simulation& s, TDateTime) { DepartTrains(s); }},
+      {"MoveTrains", [](Simulation& s, TDateTime d) { MoveTrains(s, d); }},
+      {"Autosave", [](Simulation& s, TDateTime) { s.AutosaveCheck(); }},
+  }};
+  return kOrder;
+}
+
 void Simulation::SimulationStep(TDateTime delta) {
-  State.ClockTime += delta;
-  UpdateRoutes(*this);
-  UpdateSignals(*this);
-  // Station automation and throat tasks come here, then train creation.
-  DepartTrains(*this);
-  MoveTrains(*this, delta);
-  AutosaveCheck();
+  for (const StepPass& pass : StepOrder()) pass.Run(*this, delta);
 }
 
 void Simulation::RunTick(const std::function<void()>& afterStep) {

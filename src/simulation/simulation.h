@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <span>
 
 #include "state/clock.h"
 #include "state/simulation_data.h"
@@ -12,6 +13,14 @@ namespace traklin {
 /// it by reference; tests may make as many as they like.
 class Simulation : public SimulationData {
  public:
+  /// One pass of the step, named for tests and profiles.
+  struct StepPass {
+    const char* Name;
+    void (*Run)(Simulation& sim, TDateTime delta);
+  };
+  /// The passes of one step in their fixed order.
+  static std::span<const StepPass> StepOrder();
+
   TDateTime LastSaveTime = 0;  ///< simulated time of the last successful save
   int TimeScaleLevel = 1;
   int StepsPerTick = 1;

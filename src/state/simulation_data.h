@@ -12,6 +12,9 @@
 
 namespace traklin {
 
+/// Where a train made by a creation pass comes from.
+enum class TrainSource { Timetable, Plan, Random, Dependant };
+
 /// The records every pass of the step works on. The simulation object (one layer up) adds
 /// the step, the tick and the saves; the passes below it take this part only, so that the
 /// interlocking and the trains never depend on the layer that drives them.
@@ -26,6 +29,12 @@ struct SimulationData {
   ConsoleServices* Console = nullptr;
   /// Called when trains were placed on or removed from the district (the train views refresh).
   std::function<void()> OnTrainListChanged;
+  /// Called by the creation passes once a train is complete and stays (index valid).
+  std::function<void(int train, TrainSource source)> OnTrainCreated;
+  /// Called when a train is about to be taken off the district (index still valid).
+  std::function<void(int train)> OnTrainRemoving;
+  /// Called when a throat task was cancelled or finished (the task dialog refreshes).
+  std::function<void()> OnTasksChanged;
 };
 
 }  // namespace traklin

@@ -119,6 +119,7 @@ void AppendPosLog(SimulationData& sim, int i, bool keyPointWanted) {
 
 void RemoveTrain(SimulationData& sim, int i, bool del) {
   if (!ValidTrain(sim, i)) return;
+  if (sim.OnTrainRemoving) sim.OnTrainRemoving(i);
   AppendPosLog(sim, i, true);
   TTrainData& t = sim.State.Trains[i];
   if (t.HEAD.SECT_IDX != t.TAIL.SECT_IDX)

@@ -1,10 +1,21 @@
 // The clock: time-scale table, steps per tick, autosave timing, the start date; and StateInit.
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "state/interlocking_fixture.h"
 
 namespace traklin::fixtures {
 namespace {
+
+TEST(StepOrderTest, PassesRunInTheirFixedOrder) {
+  std::vector<std::string> names;
+  for (const Simulation::StepPass& pass : Simulation::StepOrder()) names.emplace_back(pass.Name);
+  EXPECT_EQ(names, (std::vector<std::string>{
+                       "Clock", "UpdateRoutes", "UpdateSignals", "ThroatAutomation",
+                       "ExecuteThroatTasks", "CreateFreightTrains", "CreatePlannedTrains",
+                       "ServeWaitingTrains", "DepartTrains", "MoveTrains", "Autosave"}));
+}
 
 TEST(TimeScaleTest, EveryLevelMatchesTheTable) {
   // level: timer on, interval in ms, steps per tick, label
