@@ -211,8 +211,10 @@ void TfmController::SelectStation(int lp, bool task) {
   if (effects.HideTaskDialog && HideTaskDialog) HideTaskDialog();
   if (effects.OpenTaskDialog >= 0 && OpenTaskDialog) OpenTaskDialog(effects.OpenTaskDialog);
   if (effects.ShowDesk) {
-    show();
-    raise();
+    if (isVisible())
+      raise();
+    else
+      show();
   }
   RefreshLamps();
 }
