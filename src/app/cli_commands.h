@@ -21,5 +21,6 @@ std::string DistrictDirectory(const std::string& dirOrNumber);
 
 Command AddCheckCommand(CLI::App& app);
 Command AddRunCommand(CLI::App& app);
+Command AddReportCommand(CLI::App& app);
 
 }  // namespace traklin::cli

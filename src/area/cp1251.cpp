@@ -103,4 +103,12 @@ std::string Utf8ToCp1251(std::string_view text) {
   return out;
 }
 
+int Utf8Length(std::string_view text) {
+  int chars = 0;
+  for (unsigned char c : text) {
+    if ((c & 0xC0) != 0x80) ++chars;
+  }
+  return chars;
+}
+
 }  // namespace traklin

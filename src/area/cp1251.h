@@ -14,4 +14,7 @@ std::string Cp1251ToUtf8(std::string_view bytes);
 /// of a malformed UTF-8 sequence, becomes '?'.
 std::string Utf8ToCp1251(std::string_view text);
 
+/// The number of characters of UTF-8 text: the bytes that do not continue a sequence.
+int Utf8Length(std::string_view text);
+
 }  // namespace traklin

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "area/area_queries.h"
+#include "area/cp1251.h"
 #include "area/district_setup.h"
 #include "area/setup_internal.h"
 
@@ -49,11 +50,7 @@ Placement Place(const TAreaData& area, const TGraphVidData* view, int f) {
 }
 
 int DefaultTextWidth(const std::string& text) {
-  int chars = 0;
-  for (unsigned char c : text) {
-    if ((c & 0xC0) != 0x80) ++chars;
-  }
-  return 6 * chars;
+  return 6 * Utf8Length(text);
 }
 
 TGraphLampData LampOrBlank(const TAreaData& area, int lamp) {

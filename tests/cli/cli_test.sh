@@ -32,6 +32,10 @@ expect 2 'No district directory' run 99
 expect 2 'No district directory' check 99
 expect 0 'steps: 120$' run 1 --for 1m --seed 5 --start "2024-03-15 06:00"
 expect 0 '^end: 2024-03-15 06:01:00.0$' run 1 --for 1m --seed 5 --start "2024-03-15 06:00"
+expect 2 'KIND: bogus not in' report bogus 1
+expect 2 'No district directory' report train 99
+expect 0 '^ Всего на участке: [0-9]+$' report train 1 --for 30m --seed 5 --start "2024-03-15 06:00"
+expect 0 '^   СПРАВКА О ПОДХОДАХ НА 15.03  6:00$' report approaches 1 --start "2024-03-15 06:00"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failed"

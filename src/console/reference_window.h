@@ -1,0 +1,35 @@
+// The reference window "Справка": one text report at a time in a monospaced font.
+#pragma once
+
+#include <QWidget>
+
+#include "simulation/reports.h"
+
+class QPlainTextEdit;
+
+namespace traklin {
+
+class TfmReference : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TfmReference(const SimulationData& sim, QWidget* parent = nullptr);
+
+  /// Builds the report anew, shows the window (not modally) and brings it to the front.
+  void ShowReport(ReportKind kind);
+  /// Whether the window shows the train report (the approaches report is another kind).
+  bool ShowsTrainReport() const { return kind_ == ReportKind::Trains; }
+  ReportKind Kind() const { return kind_; }
+  /// Trains were placed or removed: the train report, when shown, is rebuilt in place.
+  void TrainListChanged();
+
+  QPlainTextEdit* mmText;
+
+ private:
+  void Fill();
+
+  const SimulationData& sim_;
+  ReportKind kind_ = ReportKind::None;
+};
+
+}  // namespace traklin
