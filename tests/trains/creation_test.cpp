@@ -435,6 +435,15 @@ TEST(RandomFreights, TrainsOfTheDayAreCreatedOnceEach) {
   EXPECT_EQ(line.Log.size(), 7u);  // the fixed plan's 1001
 }
 
+TEST(RandomFreights, YesterdaysMidnightPlanDoesNotRunAgain) {
+  CreationLine line;
+  line.Sim.State.RandomPlans = {Plan(0, 1011, 1, 2, 0, 1)};
+  line.Sim.State.NextRandomFreightTime = kDay0 + 1;
+  line.RunFrom(At(0, 0) + 1, 1);
+  EXPECT_EQ(line.Find(1011), -1);
+  EXPECT_DOUBLE_EQ(line.Sim.State.NextRandomFreightTime, kDay0 + 2);
+}
+
 TEST(RandomFreights, NameThatIsNoNumberUsesThePlansOwnNumber) {
   for (const char* name : {"", "abc", "12x"}) {
     CreationLine line;
