@@ -288,7 +288,8 @@ int LPOfCode(const TAreaData& area, int code) {
   return code > 0 ? FindLPIndex(area, code) : -1;
 }
 
-// The entry section through which a waiting train comes onto the LP's tracks; 0 for none.
+// Entry section of the throat through which the waiting train will leave the LP towards its
+// next stop; 0 for none.
 int EntrySectionFor(SimulationData& sim, int i, int lp) {
   const TAreaData& area = sim.AreaData;
   // An asking LP whose station has no duty officer puts nothing out by itself.
