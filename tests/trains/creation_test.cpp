@@ -247,18 +247,6 @@ TEST(CreatePlannedTrains, UnknownLocomotiveReportedOnceInItsMinute) {
   EXPECT_EQ(line.CountNotes("Неизвестный локомотив поезда № 4"), 2);
 }
 
-TEST(CreatePlannedTrains, TwoSimulationsKeepTheirOwnAttempts) {
-  CreationLine first, second;
-  for (CreationLine* line : {&first, &second}) {
-    line->AddPlan(Plan(1200, 4, 1, 2, 10));
-    line->Sim.State.ClockTime = At(12, 0);
-  }
-  first.Run(3);
-  second.Run(3);
-  EXPECT_EQ(first.CountNotes("Неизвестный локомотив поезда № 4"), 1);
-  EXPECT_EQ(second.CountNotes("Неизвестный локомотив поезда № 4"), 1);
-}
-
 // ---------------------------------------------------------------------------
 // Freight trains
 
