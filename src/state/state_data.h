@@ -188,6 +188,11 @@ struct TStateData {
   TRoutesControlData Routes;        ///< parallel to TrainRoutes[lp].Routes
   TGorlTasksData Gorls;             ///< parallel to GorlStanzs
   TCreationPlansData RandomPlans;   ///< random freights planned for the day
+  /// Minute (day number × 1440 + minute of the day) in which each creation plan was last
+  /// tried, parallel to CreationPlans and to RandomPlans; -1 = never. A plan is tried once in
+  /// its minute. Not saved.
+  std::vector<std::int64_t> PlanAttempts;
+  std::vector<std::int64_t> RandomPlanAttempts;
   TTrainPosLogData PosLog;
   TDepartCommitsData DepartCommits;  ///< parallel to Puts
 };
