@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QTransform>
 #include <cmath>
+#include <numbers>
 
 #include "area/area_queries.h"
 #include "area/date_time.h"
@@ -195,7 +196,7 @@ QRect GraphPainter::NumberLabel(QPainter& p, int number, const GraphPart& part,
   // Half the text height and a little more from the line, on its lower side.
   const double cx = (part.X1 + part.X2) / 2.0 - dy / d;
   const double cy = static_cast<double>(part.Y1 + part.Y2) / 2.0 + dx / d;
-  double angle = std::atan2(-dy, dx) * 180.0 / M_PI;
+  double angle = std::atan2(-dy, dx) * 180.0 / std::numbers::pi;
   if (angle > 90) angle -= 180;
   if (angle < -90) angle += 180;
   const double k = scales_.Time / 100.0;

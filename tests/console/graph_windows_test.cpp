@@ -64,44 +64,31 @@ struct GraphFixture : ::testing::Test {
   Simulation sim;
 };
 
-/// Pixels in the box that are not white.
-int Ink(const QImage& image, const QRect& box, QRgb background = kWhite) {
+/// Pixels in the box for which the test holds.
+template <typename Test>
+int Pixels(const QImage& image, const QRect& box, Test test) {
   int n = 0;
   for (int y = box.top(); y <= box.bottom(); ++y)
     for (int x = box.left(); x <= box.right(); ++x)
-      if (image.pixel(x, y) != background) ++n;
+      if (test(image.pixel(x, y))) ++n;
   return n;
 }
-
-/// Pixels near pure red (text is smoothed) in the box.
-int Reddish(const QImage& image, const QRect& box) {
-  int n = 0;
-  for (int y = box.top(); y <= box.bottom(); ++y)
-    for (int x = box.left(); x <= box.right(); ++x) {
-      const QRgb c = image.pixel(x, y);
-      if (qRed(c) > 200 && qGreen(c) < 100 && qBlue(c) < 100) ++n;
-    }
-  return n;
-}
-
-/// Pixels much darker than the grid's grey in the box.
-int Dark(const QImage& image, const QRect& box) {
-  int n = 0;
-  for (int y = box.top(); y <= box.bottom(); ++y)
-    for (int x = box.left(); x <= box.right(); ++x) {
-      const QRgb c = image.pixel(x, y);
-      if (qRed(c) < 80 && qGreen(c) < 80 && qBlue(c) < 80) ++n;
-    }
-  return n;
-}
-
-/// Pixels of exactly that colour in the box.
+/// Pixels of exactly that colour.
 int Count(const QImage& image, const QRect& box, QRgb color) {
-  int n = 0;
-  for (int y = box.top(); y <= box.bottom(); ++y)
-    for (int x = box.left(); x <= box.right(); ++x)
-      if (image.pixel(x, y) == color) ++n;
-  return n;
+  return Pixels(image, box, [&](QRgb c) { return c == color; });
+}
+/// Pixels that are not white: ink of text and lines.
+int Ink(const QImage& image, const QRect& box) {
+  return Pixels(image, box, [](QRgb c) { return c != kWhite; });
+}
+/// Pixels near pure red (text is smoothed).
+int Reddish(const QImage& image, const QRect& box) {
+  return Pixels(image, box,
+                [](QRgb c) { return qRed(c) > 200 && qGreen(c) < 100 && qBlue(c) < 100; });
+}
+/// Pixels much darker than the grid's grey.
+int Dark(const QImage& image, const QRect& box) {
+  return Pixels(image, box, [](QRgb c) { return qRed(c) < 80 && qGreen(c) < 80 && qBlue(c) < 80; });
 }
 
 TEST_F(GraphFixture, TheEmptyGraphHasGridBandsAndLabels) {
@@ -152,10 +139,9 @@ TEST_F(GraphFixture, ARunPastMidnightWrapsAtTheRightEdgeAndNeverCrossesTheDay) {
   Log(At(24, 10), 4, 1, 0);
   const QImage g = Render();
   // Out at (3180, 932) half way down, in again there at the left edge.
-  EXPECT_GT(Count(g, QRect(3167, 670, 6, 8), kRed), 0);
-  EXPECT_GT(Count(g, QRect(3177, 928, 4, 8), kRed), 0);
-  EXPECT_GT(Count(g, QRect(300, 928, 4, 8), kRed), 0);
-  EXPECT_GT(Count(g, QRect(307, 1186, 6, 8), kRed), 0);
+  for (const QRect& box : {QRect(3167, 670, 6, 8), QRect(3177, 928, 4, 8), QRect(300, 928, 4, 8),
+                           QRect(307, 1186, 6, 8)})
+    EXPECT_GT(Count(g, box, kRed), 0) << box.x() << ", " << box.y();
   EXPECT_EQ(Count(g, QRect(400, 300, 2700, 1300), kRed), 0);
 }
 
