@@ -101,8 +101,11 @@ struct TTrainPosLogEntry {
   int SECT_IDX = 0;
   double LOCO_POS = 0;  ///< the head's position within its section
   bool KEY_POINT = false;
-  bool Flag1 = false;  ///< working flags of the graph window, not saved
-  bool Flag2 = false;
+  bool Flag1 = false;  ///< working flags of the graph window, not saved: read by the graph,
+  bool Flag2 = false;  ///< and drawn as the end of a segment
+  /// The train was taken off the district here: the next entry of its number starts another
+  /// run. Not saved.
+  bool RunEnd = false;
 };
 using TTrainPosLogData = std::vector<TTrainPosLogEntry>;
 
