@@ -9,6 +9,7 @@
 #include "area/area_queries.h"
 #include "area/cp1251.h"
 #include "area/date_time.h"
+#include "trains/train_creation.h"
 #include "trains/train_records.h"
 
 namespace traklin {
@@ -86,31 +87,6 @@ int AppendTrainsOfDirection(const SimulationData& sim, int dir, ReportLines& out
     }
   }
   return static_cast<int>(chosen.size());
-}
-
-/// Whether a creation plan runs on the day of `date` by its dates of service and calendar.
-bool PlanRunsOnDay(const TCreationPlanData& plan, TDateTime date) {
-  const DateParts d = DecodeDate(date);
-  const int mmdd = d.Month * 100 + d.Day;
-  if (plan.StartDate != 0 && plan.StartDate > mmdd) return false;
-  if (plan.EndDate != 0 && plan.EndDate < mmdd) return false;
-  const auto listed = [&](int value) {
-    return std::find(plan.Days.begin(), plan.Days.end(), value) != plan.Days.end();
-  };
-  switch (plan.Periodicity) {
-    case 1:
-      return d.Day % 2 == 1;
-    case 2:
-      return d.Day % 2 == 0;
-    case 3:
-      return listed(mmdd);
-    case 4:
-      return listed(d.Day);
-    case 5:
-      return listed(DayOfWeekIso(date));
-    default:
-      return true;
-  }
 }
 
 int MinutesOfHHMM(int hhmm) {
@@ -217,7 +193,7 @@ ReportLines ApproachesReport(const SimulationData& sim) {
   std::vector<Approach> approaches;
   const TDateTime day = std::floor(now);
   for (int p = 0; p < static_cast<int>(area.CreationPlans.size()); ++p) {
-    if (PlanRunsOnDay(area.CreationPlans[p], day)) {
+    if (PlanRunsOn(area.CreationPlans[p], day)) {
       approaches.push_back({p, MinutesOfHHMM(area.CreationPlans[p].Time)});
     }
   }

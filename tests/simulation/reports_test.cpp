@@ -144,11 +144,14 @@ TEST(ReportGoldenTest, DemoDistrictReportsMatchTheirGoldenTexts) {
   const struct {
     ReportKind kind;
     const char* file;
-  } reports[] = {{ReportKind::Trains, "report_train.txt"},
-                 {ReportKind::Approaches, "report_approaches.txt"},
-                 {ReportKind::Timetable, "report_timetable.txt"},
-                 {ReportKind::Tracks, "report_tracks.txt"}};
+    bool withLog;
+  } reports[] = {{ReportKind::Trains, "report_train.txt", false},
+                 {ReportKind::Trains, "report_train_log.txt", true},
+                 {ReportKind::Approaches, "report_approaches.txt", false},
+                 {ReportKind::Timetable, "report_timetable.txt", false},
+                 {ReportKind::Tracks, "report_tracks.txt", false}};
   for (const auto& r : reports) {
+    sim.Settings.TrainRefWithLog = r.withLog;
     const std::string text = JoinReport(BuildReport(sim, r.kind));
     if (update) {
       std::ofstream(golden / r.file, std::ios::binary) << text;
