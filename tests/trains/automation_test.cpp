@@ -333,5 +333,38 @@ TEST(ThroatQueries, RouteConflictsComparesRouteIndexesHalfByHalf) {
   }
 }
 
+// B's track section 8, left in the even direction: a train standing on it, one on the set
+// route 6-7-8 leading into it, one approaching the route's start; the walk back over set
+// routes ends after as many routes as B has, even where two routes lead into each other.
+TEST(ThroatQueries, TrainForTrackWalksBackOverSetRoutesOnly) {
+  struct Case {
+    const char* What;
+    int Section;
+    double Pos, Speed;
+    bool Route, Loop;
+    bool Found, Standing;
+  };
+  const Case cases[] = {
+      {"standing on the track", 8, 900, 0, false, false, true, true},
+      {"moving on the track, no route", 8, 900, 10, false, false, false, false},
+      {"on the set route", 7, 200, 10, true, false, true, false},
+      {"on the route, not set", 7, 200, 10, false, false, false, false},
+      {"approaching the route's start", 5, 1000, 10, true, false, true, false},
+      {"two sections before the route's start", 4, 100, 10, true, false, false, false},
+      {"routes leading into each other", 4, 100, 10, true, true, false, false},
+  };
+  for (const Case& c : cases) {
+    TestLine line(std::string(kLine) + "route 2 0 8 7 6\n");
+    const int i = line.Add({});
+    line.Drive(i, c.Section, c.Pos, c.Speed, c.Section < 7 ? 0 : -1);
+    if (c.Loop) line.SetRoute(2, 2);
+    if (c.Route) line.SetRoute(2, 0);
+    bool standing = false;
+    EXPECT_EQ(TrainForTrack(line.Sim, line.LPIndex(2), 8, 0, &standing), c.Found ? i : -1)
+        << c.What;
+    EXPECT_EQ(standing, c.Standing) << c.What;
+  }
+}
+
 }  // namespace
 }  // namespace traklin::test
