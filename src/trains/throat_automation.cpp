@@ -73,6 +73,13 @@ bool WayOutClear(const SimulationData& sim, const ThroatView& v) {
          !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1));
 }
 
+/// The LP has a departure commit for the throat's direction.
+bool HasCommit(const SimulationData& sim, const ThroatView& v) {
+  if (v.LP >= static_cast<int>(sim.State.DepartCommits.size())) return false;
+  const TDepartCommitData& commit = sim.State.DepartCommits[v.LP];
+  return (v.Dir ? commit.ODD : commit.EVEN) != 0;
+}
+
 bool SectionFree(const SimulationData& sim, int s) {
   return TrainOnHalf(sim, s, 0) < 0 && TrainOnHalf(sim, s, 1) < 0;
 }
@@ -151,8 +158,26 @@ int ChooseTrainToSend(SimulationData& sim, int g, const ThroatView& v, int& trac
   return chosen;
 }
 
+/// Whether train t stands ready to be sent within kSendLead.
+bool DueToLeave(const SimulationData& sim, const ThroatView& v, int t) {
+  const TTrainData& train = sim.State.Trains[t];
+  return !IsMoving(sim, t) && (train.DEPARTURE_SCHEDULED || v.SelfActing) &&
+         train.DEPARTURE_TIME != 0 && train.DEPARTURE_TIME < sim.State.ClockTime + kSendLead;
+}
+
+/// Some train on the LP's tracks, on the half of the throat's direction, is due to leave.
+bool AnyTrainDue(const SimulationData& sim, const ThroatView& v) {
+  for (const TTrackData& track : sim.AreaData.Puts[v.LP].Tracks) {
+    const int t = TrainOnHalf(sim, track.Section, v.Dir);
+    if (t >= 0 && DueToLeave(sim, v, t)) return true;
+  }
+  return false;
+}
+
 void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v) {
-  if (v.Side < 0 || !WayOutClear(sim, v)) return;
+  // Whichever train is chosen below, only one that is due can be sent: without one nothing
+  // would come of the choice, and the cheap test spares the walks on most steps.
+  if (v.Side < 0 || !AnyTrainDue(sim, v) || !WayOutClear(sim, v)) return;
   int k = -1;
   const int t = ChooseTrainToSend(sim, g, v, k);
   if (t < 0) return;
@@ -164,9 +189,7 @@ void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v) {
   if (chain >= 0 && (ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain) ||
                      train.PLACE_TIME != 0 || !train.DEPARTURE_COMMISSION))
     return;
-  if (IsMoving(sim, t) || !(train.DEPARTURE_SCHEDULED || v.SelfActing) ||
-      train.DEPARTURE_TIME == 0 || !(train.DEPARTURE_TIME < sim.State.ClockTime + kSendLead))
-    return;
+  if (!DueToLeave(sim, v, t)) return;
   bool go = false;
   if (!v.SelfActing) {
     if (!RequestIsFresh(sim, t, rqDepartReady, v.Code, 0))
@@ -233,13 +256,15 @@ void ConsiderReception(SimulationData& sim, int g, const ThroatView& v, int t) {
 /// the commit once the train is due; an asking LP asks the dispatcher for it.
 void ConsiderCommit(SimulationData& sim, int g, const ThroatView& v) {
   const TGorlTaskData& task = sim.State.Gorls[g];
-  if (task.TASKED == 0 || !task.SEND || v.Side >= 1) return;
-  if (v.LP >= static_cast<int>(sim.State.DepartCommits.size())) return;
-  const TDepartCommitData& commit = sim.State.DepartCommits[v.LP];
-  if ((v.Dir ? commit.ODD : commit.EVEN) != 0) return;
+  if (task.TASKED == 0 || !task.SEND || v.Side >= 1 || HasCommit(sim, v)) return;
   const int track = task.TRACK;
   const int s = TrackSection(sim.AreaData, v.LP, track);
   if (s == 0) return;
+  // The tests are pure up to the request; the cheap ones about the way out come first.
+  const int chain = FindBestRoute(sim.AreaData, v.LP, s, v.Entry);
+  if (chain < 0 || ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain) ||
+      ChainHoldsTrain(sim, v.LP, chain))
+    return;
   bool standing = false;
   const int t = TrainForTrack(sim, v.LP, s, v.Dir, &standing);
   if (t < 0) return;
@@ -247,10 +272,6 @@ void ConsiderCommit(SimulationData& sim, int g, const ThroatView& v) {
       standing ? sim.State.Trains[t].DEPARTURE_TIME : PlannedDeparture(sim, t, v.LP);
   if (departs != 0 && !(departs < sim.State.ClockTime + kSendLead)) return;
   if (!LeavesThrough(sim, g, v, t)) return;
-  const int chain = FindBestRoute(sim.AreaData, v.LP, s, v.Entry);
-  if (chain < 0 || ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain) ||
-      ChainHoldsTrain(sim, v.LP, chain))
-    return;
   if (v.SelfActing)
     ToggleDepartCommit(sim, v.LP, v.Dir);
   else if (!RequestIsFresh(sim, t, rqDepartPermit, v.Code, 0))
@@ -315,14 +336,19 @@ void ExecuteReceive(SimulationData& sim, int g, const ThroatView& v, int s) {
 }
 
 void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
-  if (sim.State.Gorls[g].TRANSIT || v.Side < 0 || !WayOutClear(sim, v)) return;
+  if (sim.State.Gorls[g].TRANSIT || v.Side < 0) return;
+  // Every test before the commit is consumed is pure, so the cheap ones about the route come
+  // first: a task that waits for a commit costs little on each step.
+  const int chain = FindBestRoute(sim.AreaData, v.LP, s, v.Entry);
+  if (chain < 0 || ChainIsPending(sim, v.LP, chain)) return;
+  const bool set = ChainIsSet(sim, v.LP, chain);
+  const bool mayOrder = v.Side >= 1 || HasCommit(sim, v);
+  if (!set && !mayOrder) return;
+  if (!WayOutClear(sim, v)) return;
   bool standing = false;
   const int t = TrainForTrack(sim, v.LP, s, v.Dir, &standing);
   if (t < 0 || !LeavesThrough(sim, g, v, t)) return;
-
-  const int chain = FindBestRoute(sim.AreaData, v.LP, s, v.Entry);
-  if (chain < 0 || ChainIsPending(sim, v.LP, chain)) return;
-  if (ChainIsSet(sim, v.LP, chain)) return FinishTask(sim, g);
+  if (set) return FinishTask(sim, g);
   if (ChainHoldsTrain(sim, v.LP, chain) || ChainConflicts(sim, v.LP, chain)) return;
 
   const TDateTime limit = sim.State.ClockTime + kSendLead;

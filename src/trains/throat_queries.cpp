@@ -150,16 +150,19 @@ int TrainOnHalf(const SimulationData& sim, int s, int d) {
   if (s < 1 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
   const TSectionSchuntData& x = sim.State.Sects[s];
   const int t = (d & 1) ? x.TRN_ODD : x.TRN_EVEN;
-  return ValidTrain(sim, t) ? t : -1;
+  return t >= 0 && t < static_cast<int>(sim.State.Trains.size()) ? t : -1;
 }
 
 bool ThroatRouteBusy(const SimulationData& sim, int lp, int s) {
   const auto* routes = RoutesOf(sim.AreaData, lp);
-  if (routes == nullptr) return false;
-  for (int r = 0; r < static_cast<int>(routes->size()); ++r) {
-    const TTrainRouteData& rt = (*routes)[r];
-    if ((rt.FirstSection == s || rt.LastSection == s) &&
-        (RouteIsPending(sim, lp, r) || RouteIsSet(sim, lp, r)))
+  if (routes == nullptr || lp >= static_cast<int>(sim.State.Routes.size())) return false;
+  // Asked for every throat on every step: the small control records are read first, the
+  // large route records only for the few routes that are pending or set.
+  const TLPRoutesControlData& control = sim.State.Routes[lp];
+  const int n = static_cast<int>(std::min(routes->size(), control.size()));
+  for (int r = 0; r < n; ++r) {
+    const bool pendingOrSet = control[r].TASKED != 0 || control[r].SCHUNTED;
+    if (pendingOrSet && ((*routes)[r].FirstSection == s || (*routes)[r].LastSection == s))
       return true;
   }
   return false;
