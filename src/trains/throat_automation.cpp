@@ -130,8 +130,8 @@ bool DepartPermitted(SimulationData& sim, const ThroatView& v, int t, int k, boo
 // ---------------------------------------------------------------------------
 // The stations' own decisions
 
-/// A train on one of the LP's tracks that is due to leave through throat g: the first found
-/// from the last track down; a later passenger train displaces a freight one with
+/// A train on one of the LP's tracks that may leave through throat g: the first found from
+/// the last track down; a later passenger train displaces a freight one with
 /// probability 9/10, a train of the same kind the current one with probability 3/10.
 int ChooseTrainToSend(SimulationData& sim, int g, const ThroatView& v, int& track) {
   const TPutData& put = sim.AreaData.Puts[v.LP];

@@ -333,6 +333,34 @@ TEST(ThroatQueries, RouteConflictsComparesRouteIndexesHalfByHalf) {
   }
 }
 
+// Train 2 runs A - B - C and ends at D here; B's throat towards C decides by the train's
+// remaining stops (code range 0..0) or by a code range of its own.
+TEST(ThroatQueries, LineAheadIsFreeUnlessAnAskingStationLiesAhead) {
+  struct Case {
+    const char* What;
+    std::vector<int> Asking;  ///< LP codes that took their code from a station
+    int Low, High;
+    bool Free;
+  };
+  const Case cases[] = {
+      {"no station asks", {}, 0, 0, true},
+      {"the train ends at one that asks", {4}, 1, 1, false},
+      {"a remaining stop asks", {2}, 0, 0, false},
+      {"a stop behind the train asks", {1}, 0, 0, true},
+      {"one in the throat's range asks", {1}, 1, 1, false},
+      {"one outside the throat's range asks", {2}, 1, 1, true},
+  };
+  for (const Case& c : cases) {
+    TestLine line;
+    const int i = line.Add({.Number = 2, .Arrival = 4});
+    line.Train(i).SCHEDULE_IDX = 1;
+    for (int code : c.Asking) line.Sim.AreaData.Puts[line.LPIndex(code)].CodeFromStation = 1;
+    line.Sim.AreaData.GorlStanzs[0].CodeLow = c.Low;
+    line.Sim.AreaData.GorlStanzs[0].CodeHigh = c.High;
+    EXPECT_EQ(LineAheadFree(line.Sim, 0, i), c.Free) << c.What;
+  }
+}
+
 // B's track section 8, left in the even direction: a train standing on it, one on the set
 // route 6-7-8 leading into it, one approaching the route's start; the walk back over set
 // routes ends after as many routes as B has, even where two routes lead into each other.
