@@ -266,6 +266,48 @@ TEST(StationAutomation, StationBeyondAParityFlipSendsAndReceivesOverTheFlip) {
   }
 }
 
+// The dispatcher has told Берёзовка to receive train 803 on track 3, made a freight track
+// here: the station asks whether to take the passenger train there anyway; declined, the
+// task is cancelled (the task dialog hears of it) and the station takes the train in on its
+// own.
+TEST(ThroatTasks, ReceiveOnAnUnsuitableTrackIsAskedAndCancelledWhenDeclined) {
+  DemoRun run;
+  int changes = 0;
+  run.Sim.OnTasksChanged = [&] { ++changes; };
+  run.SetClock(1155);
+  const int i = run.PutOut(803);
+  run.Sim.AreaData.Puts[run.Demo.LP("Берёзовка")].Tracks[1].Kind = 1;
+  run.Sim.State.Gorls[kBerezovkaLeft] = {run.Sim.State.ClockTime + 1.0 / 24, false, false, 1, ""};
+  ASSERT_TRUE(run.RunUntil(30, [&] { return run.Train(i).HEAD.PEREGON_IDX == 0; }));
+  run.Demo.Console.DefaultAnswer = false;
+  ASSERT_TRUE(run.RunUntil(20, [&] { return run.Asked().size() == 2; }));
+  EXPECT_EQ(run.Asked().back(),
+            "ДСП БЕР: Путь 3 не подходит для поезда № 803. Все равно принять поезд?");
+  EXPECT_EQ(run.Sim.State.Gorls[kBerezovkaLeft].TASKED, 0);
+  EXPECT_EQ(changes, 2);  // Заречье's send finished, Берёзовка's receive cancelled
+  ASSERT_TRUE(run.RunUntil(1, [&] { return run.Sim.State.Gorls[kBerezovkaLeft].TASKED != 0; }));
+  EXPECT_NE(run.Sim.State.Gorls[kBerezovkaLeft].TRACK, 1);
+  EXPECT_EQ(run.Told("Берёзовка"), Texts{"Принимается поезд № 803"});
+}
+
+TEST(ThroatTasks, CancellingOneHalfOfATransitCancelsTheOther) {
+  for (const int cancelled : {0, 1}) {
+    TestLine line(std::string(kLine) + "throat 2 0 1 2 9\n");
+    int changes = 0;
+    line.Sim.OnTasksChanged = [&] { ++changes; };
+    TGorlTasksData& tasks = line.Sim.State.Gorls;
+    tasks[0] = {line.Sim.State.ClockTime, false, true, 0, ""};
+    tasks[1] = {line.Sim.State.ClockTime, true, true, 0, ""};
+    CancelTask(line.Sim, cancelled);
+    EXPECT_EQ(std::tuple(tasks[0].TASKED, tasks[1].TASKED, changes), std::tuple(0.0, 0.0, 1));
+    // A task that is no transit is cancelled alone.
+    tasks[0] = {line.Sim.State.ClockTime, false, false, 0, ""};
+    tasks[1] = {line.Sim.State.ClockTime, true, false, 0, ""};
+    CancelTask(line.Sim, cancelled);
+    EXPECT_EQ(tasks[cancelled ^ 1].TASKED, line.Sim.State.ClockTime);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Queries on the train tests' line: B's throat (entry section 6) takes even trains in from A;
 // a second throat, added here, takes odd trains in from C at entry section 9, with the 4000 m
