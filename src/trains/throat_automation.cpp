@@ -341,14 +341,15 @@ void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
   // first: a task that waits for a commit costs little on each step.
   const int chain = FindBestRoute(sim.AreaData, v.LP, s, v.Entry);
   if (chain < 0 || ChainIsPending(sim, v.LP, chain)) return;
-  const bool set = ChainIsSet(sim, v.LP, chain);
-  const bool mayOrder = v.Side >= 1 || HasCommit(sim, v);
-  if (!set && !mayOrder) return;
+  // A set chain finishes the task even when its train is no longer found standing: a train
+  // may start once the first route of a longer chain is set, and the task must not stay
+  // behind it for good, holding the throat.
+  if (ChainIsSet(sim, v.LP, chain)) return FinishTask(sim, g);
+  if (v.Side < 1 && !HasCommit(sim, v)) return;
   if (!WayOutClear(sim, v)) return;
   bool standing = false;
   const int t = TrainForTrack(sim, v.LP, s, v.Dir, &standing);
   if (t < 0 || !LeavesThrough(sim, g, v, t)) return;
-  if (set) return FinishTask(sim, g);
   if (ChainHoldsTrain(sim, v.LP, chain) || ChainConflicts(sim, v.LP, chain)) return;
 
   const TDateTime limit = sim.State.ClockTime + kSendLead;

@@ -290,6 +290,23 @@ TEST(ThroatTasks, ReceiveOnAnUnsuitableTrackIsAskedAndCancelledWhenDeclined) {
   EXPECT_EQ(run.Told("Берёзовка"), Texts{"Принимается поезд № 803"});
 }
 
+// A send task is done once its chain is set, even when its train has already started (as it
+// may on the first route of a longer chain): it must not hold the throat for good.
+TEST(ThroatTasks, SendTaskIsDoneWhenItsChainIsSetWithoutItsTrain) {
+  DemoRun run;
+  int changes = 0;
+  run.Sim.OnTasksChanged = [&] { ++changes; };
+  const TAreaData& area = run.Sim.AreaData;
+  const int lp = run.Demo.LP("Заречье");
+  const int chain = FindBestRoute(area, lp, area.Puts[lp].Tracks[0].Section,
+                                  area.GorlStanzs[kZarechyeRight].EntrySection);
+  ASSERT_GE(chain, 0);
+  run.Sim.State.Gorls[kZarechyeRight] = {run.Sim.State.ClockTime + 1.0 / 24, true, false, 0, ""};
+  OrderChain(run.Sim, lp, chain);
+  ASSERT_TRUE(run.RunUntil(1, [&] { return ChainIsSet(run.Sim, lp, chain); }));
+  EXPECT_EQ(std::tuple(run.Sim.State.Gorls[kZarechyeRight].TASKED, changes), std::tuple(0.0, 1));
+}
+
 TEST(ThroatTasks, CancellingOneHalfOfATransitCancelsTheOther) {
   for (const int cancelled : {0, 1}) {
     TestLine line(std::string(kLine) + "throat 2 0 1 2 9\n");
