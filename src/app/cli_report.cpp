@@ -1,5 +1,4 @@
 // traklin-cli report: a reference report of a district after a headless run, as text.
-#include <chrono>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -29,36 +28,13 @@ const std::map<std::string, ReportKind> kReportKinds = {{"train", ReportKind::Tr
 int Report(const ReportArguments& a) {
   RunOptions options;
   options.District = DistrictDirectory(a.District);
-  if (!a.Start.empty()) {
-    options.Start = ParseStartTime(a.Start);
-    if (!options.Start) {
-      std::cerr << "--start: not a time \"YYYY-MM-DD HH:MM\": " << a.Start << "\n";
-      return kFailed;
-    }
-  }
-  const auto span = ParseSpan(a.For);
-  if (!span) {
-    std::cerr << "--for: not a span (a number with s, m, h or d): " << a.For << "\n";
-    return kFailed;
-  }
+  if (!ParseStartAndSpan(a.Start, a.For, options)) return kFailed;
   if (!a.Settings.empty()) options.SettingsFile = a.Settings;
-  const std::uint64_t seed =
-      a.Seed
-          ? *a.Seed
-          : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
-
   Simulation sim;
-  sim.Random.Seed(seed);
-  std::vector<std::string> warnings;
-  try {
-    PrepareRun(sim, options, &warnings);
-  } catch (const std::exception& e) {
-    std::cerr << e.what() << "\n";
-    return kFailed;
-  }
-  for (const std::string& w : warnings) std::cerr << w << "\n";
+  std::uint64_t seed = 0;
+  if (!SeedAndPrepare(sim, options, a.Seed, seed)) return kFailed;
   EventLog log(sim, nullptr, true);
-  if (*span > 0) RunSimulation(sim, log, *span);
+  if (options.Span > 0) RunSimulation(sim, log, options.Span);
   std::cout << JoinReport(BuildReport(sim, kReportKinds.at(a.Kind)));
   return 0;
 }

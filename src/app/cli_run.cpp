@@ -12,6 +12,41 @@
 
 namespace traklin::cli {
 
+bool ParseStartAndSpan(const std::string& start, const std::string& span, RunOptions& options) {
+  if (!start.empty()) {
+    options.Start = ParseStartTime(start);
+    if (!options.Start) {
+      std::cerr << "--start: not a time \"YYYY-MM-DD HH:MM\": " << start << "\n";
+      return false;
+    }
+  }
+  const auto parsed = ParseSpan(span);
+  if (!parsed) {
+    std::cerr << "--for: not a span (a number with s, m, h or d): " << span << "\n";
+    return false;
+  }
+  options.Span = *parsed;
+  return true;
+}
+
+bool SeedAndPrepare(Simulation& sim, const RunOptions& options, std::optional<std::uint64_t> seed,
+                    std::uint64_t& used) {
+  used =
+      seed
+          ? *seed
+          : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+  sim.Random.Seed(used);
+  std::vector<std::string> warnings;
+  try {
+    PrepareRun(sim, options, &warnings);
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << "\n";
+    return false;
+  }
+  for (const std::string& w : warnings) std::cerr << w << "\n";
+  return true;
+}
+
 namespace {
 
 struct RunArguments {
@@ -28,19 +63,7 @@ struct RunArguments {
 int Run(const RunArguments& a) {
   RunOptions options;
   options.District = DistrictDirectory(a.District);
-  if (!a.Start.empty()) {
-    options.Start = ParseStartTime(a.Start);
-    if (!options.Start) {
-      std::cerr << "--start: not a time \"YYYY-MM-DD HH:MM\": " << a.Start << "\n";
-      return kFailed;
-    }
-  }
-  const auto span = ParseSpan(a.For);
-  if (!span) {
-    std::cerr << "--for: not a span (a number with s, m, h or d): " << a.For << "\n";
-    return kFailed;
-  }
-  options.Span = *span;
+  if (!ParseStartAndSpan(a.Start, a.For, options)) return kFailed;
   options.Answer = a.Answer == "yes";
   if (!a.Settings.empty()) options.SettingsFile = a.Settings;
   for (const std::string& s : a.Sets) {
@@ -51,21 +74,9 @@ int Run(const RunArguments& a) {
     }
     options.Sets.push_back(*assignment);
   }
-  const std::uint64_t seed =
-      a.Seed
-          ? *a.Seed
-          : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
-
   Simulation sim;
-  sim.Random.Seed(seed);
-  std::vector<std::string> warnings;
-  try {
-    PrepareRun(sim, options, &warnings);
-  } catch (const std::exception& e) {
-    std::cerr << e.what() << "\n";
-    return kFailed;
-  }
-  for (const std::string& w : warnings) std::cerr << w << "\n";
+  std::uint64_t seed = 0;
+  if (!SeedAndPrepare(sim, options, a.Seed, seed)) return kFailed;
 
   std::ofstream file;
   std::ostream* events = nullptr;

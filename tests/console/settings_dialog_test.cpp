@@ -17,7 +17,10 @@ class SettingsDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     App();
-    dir = std::filesystem::path(::testing::TempDir()) / "settings_dialog_test";
+    // CTest runs the cases in parallel: each has a directory of its own.
+    dir = std::filesystem::path(::testing::TempDir()) /
+          (std::string("settings_dialog_") +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     file = dir / "config" / "Traklin.ini";
   }
