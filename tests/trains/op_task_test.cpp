@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "area/area_queries.h"
+#include "state/interlocking.h"
 #include "trains/op_task.h"
 #include "trains/shipped_district.h"
+#include "trains/stops.h"
+#include "trains/throat_queries.h"
 
 namespace traklin::test {
 namespace {
@@ -326,6 +329,40 @@ TEST(TaskOrderTest, ARefusedTransitLeavesTheTrainUnmarkedAndASendMarksIt) {
   EXPECT_EQ(t.REQUEST_TIME, sim.State.ClockTime);
   EXPECT_EQ(TaskListText(sim, slots),
             "Отправить нечётный на " + StationNamePart(sim.AreaData, 6, 4) + " с пути I");
+}
+
+// Train 803 stands on track I of Заречье. The dispatcher orders its departure in the dialog
+// and gives the commit; when the train is due the station sets the route: the task is done.
+TEST(TaskOrderTest, AnOrderedDepartureIsCarriedOutByTheStation) {
+  ShippedDistrict demo(1);
+  Simulation& sim = demo.Sim;
+  demo.SetClock(1211);
+  const int i = CreateTimetableTrain(sim, 803);
+  TTrainData& t = sim.State.Trains[i];
+  int throat = -1, dir = t.HEAD.DIR;
+  ASSERT_TRUE(ThroatOfNextStop(sim, throat, dir, kZarechye, i));
+  ASSERT_EQ(throat, kZarechyeOdd);
+  t.HEAD.DIR = t.TAIL.DIR = static_cast<std::uint8_t>(dir);
+  ASSERT_TRUE(PutOnTrack(sim, i, kZarechye, 0));
+  ReleaseMadeUp(sim, i);
+
+  const TaskThroatSlots slots = ThroatSlotsOf(sim.AreaData, kZarechye);
+  bool written = false;
+  EXPECT_EQ(OrderThroatTask(sim, slots, Choose("rbSendOdd", 0), &written), "");
+  ASSERT_TRUE(written);
+  EXPECT_EQ(sim.State.Trains[i].REQUEST_TYPE, 3);
+  const int chain = FindBestRoute(sim.AreaData, kZarechye, TrackSection(sim, kZarechye, 0),
+                                  sim.AreaData.GorlStanzs[kZarechyeOdd].EntrySection);
+  // The district's own plans sit out the steps: train 803 is the only one. The dispatcher
+  // keeps the departure commit given (it lapses after 3 minutes).
+  sim.AreaData.CreationPlans.clear();
+  for (int n = 0; n < 20 * 120 && sim.State.Gorls[kZarechyeOdd].TASKED != 0; ++n) {
+    if (sim.State.DepartCommits[kZarechye].ODD == 0) ToggleDepartCommit(sim, kZarechye, 1);
+    demo.Steps(1);
+  }
+  EXPECT_EQ(sim.State.Gorls[kZarechyeOdd].TASKED, 0);
+  EXPECT_TRUE(ChainIsPending(sim, kZarechye, chain) || ChainIsSet(sim, kZarechye, chain));
+  EXPECT_EQ(TaskListText(sim, slots), "");
 }
 
 TEST(TaskOrderTest, NothingIsOrderedWithoutDeedOrTrack) {
