@@ -189,6 +189,8 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
  private:
   void BuildMenu();
   void PlaceClock();
+  /// Draws the segment clock into the clock picture; repaints the clock when show.
+  void DrawClockFace(bool show);
   void ShowMessage(const std::string& caption, const std::string& text);
   bool Pause();
   void SaveClick();
