@@ -2,8 +2,13 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "simulation/headless_run.h"
 
 namespace traklin::cli {
 
@@ -19,7 +24,28 @@ inline constexpr int kFailed = 2;
 /// The district directory that DIR|N names (a number means ../district/N).
 std::string DistrictDirectory(const std::string& dirOrNumber);
 
+/// The arguments of a run as given on the command line, shared by run and render.
+struct RunArguments {
+  std::string District;
+  std::string Start;
+  std::string For = "24h";
+  std::optional<std::uint64_t> Seed;
+  std::string Answer = "yes";
+  std::string Settings;
+  std::vector<std::string> Sets;
+};
+/// Adds DIR, --start, --for, --seed, --answer, --settings and --set to a subcommand.
+void AddRunArguments(CLI::App* sub, RunArguments& a);
+/// The run options the arguments ask for; a bad argument is told on standard error and gives
+/// nullopt.
+std::optional<RunOptions> ToRunOptions(const RunArguments& a);
+/// The seed given, or one from the clock.
+std::uint64_t SeedOf(const RunArguments& a);
+
 Command AddCheckCommand(CLI::App& app);
 Command AddRunCommand(CLI::App& app);
+/// render panel|desk: the run's window painted offscreen as PNG (needs the console; without
+/// it the command says so and fails).
+Command AddRenderCommand(CLI::App& app);
 
 }  // namespace traklin::cli

@@ -585,6 +585,7 @@ void TfmControlPanel::RefreshLamps() {
 void TfmControlPanel::LampColoursChanged() {
   PanelPicture::RepaintAllLamps(sim_.State.Lamps);
   RefreshLamps();
+  fmController->RedrawLamps();
 }
 
 void TfmControlPanel::PanelClick(QPoint at, Qt::MouseButton button,
@@ -672,6 +673,8 @@ bool TfmControlPanel::InitializeData() {
     mpSound->DefaultRing = PrepareDistrict(sim_.AreaData, options);
     StateInit(sim_);
     fmController->Setup();
+    if (!fmController->PictureError().isEmpty())
+      ShowMessage(kApplicationTitle, fmController->PictureError().toStdString());
 
     // The step timer waits, disabled, for the end of the start.
     Timer->stop();

@@ -39,6 +39,15 @@ QImage RenderWindow(Simulation& sim, const std::filesystem::path& districtDir, R
     window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     window.resize(std::max(panel.width(), 200), panel.height() + window.pnHeader->height() +
                                                     window.menuBar()->sizeHint().height());
+    // The whole panel shows, so no scroll bar belongs in the picture.
+    window.sbPult->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    window.sbPult->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    window.show();
+    QApplication::processEvents();
+    // The menu bar's height is known only once it is laid out: grow by what the panel lacks.
+    const QSize viewport = window.sbPult->viewport()->size();
+    window.resize(window.size() + QSize(std::max(0, panel.width() - viewport.width()),
+                                        std::max(0, panel.height() - viewport.height())));
     picture = Grab(window);
   } else {
     picture = Grab(*window.fmController);

@@ -6,19 +6,14 @@
 
 #include <tuple>
 
+#include "area/panel_records.h"
+
 namespace traklin {
 namespace {
 
-TGraphLampData Lamp(int x, int y, int width, int thickness, int shape = 0, int station = -1) {
-  TGraphLampData l;
-  l.X = x;
-  l.Y = y;
-  l.Width = width;
-  l.Thickness = thickness;
-  l.Shape = shape;
-  l.Station = station;
-  return l;
-}
+using test::Fragment;
+using test::Lamp;
+using test::View;
 
 TEST(PanelGeometry, LampEndPointsFollowTheKindAndTheTranslation) {
   // P1 = (x + 1, y + 1); P2 = (x, y + 1) + the kind's end offset; both moved by (5, 7).
@@ -56,16 +51,9 @@ TEST(PanelGeometry, HitDepthIsTheDistanceToTheNearestSideOfTheWidenedBox) {
 TAreaData TwoStations() {
   TAreaData area;
   area.StationCount = 2;
-  TGraphFragmData a;
-  a.Left = 0, a.Top = 0, a.Right = 100, a.Bottom = 80, a.AnchorX = 50, a.AnchorY = 40;
-  TGraphFragmData b;
-  b.Left = 100, b.Top = 0, b.Right = 200, b.Bottom = 80, b.AnchorX = 150, b.AnchorY = 40;
-  area.GraphFragms = {a, b};
-  TGraphVidData view;
-  view.Values[0] = 800, view.Values[1] = 400, view.Values[2] = 10;
+  area.GraphFragms = {Fragment(0, 0, 100, 80, 50, 40), Fragment(100, 0, 200, 80, 150, 40)};
   // A moves 100 to the right; B goes down to the second row, at the left.
-  view.Fragms = {{150, 40, 0, 0}, {60, 240, 0, 0}};
-  area.GraphVids = {view};
+  area.GraphVids = {View(800, 400, 10, {{150, 40, 0, 0}, {60, 240, 0, 0}})};
   return area;
 }
 

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include "area/panel_records.h"
 #include "console/controller_window.h"
 #include "console/panel_picture.h"
 #include "console/physical_keys.h"
@@ -104,18 +105,11 @@ TEST_F(DeskKeysTest, TheControllerWindowsKeysReachTheMainWindowButADialogKeepsIt
 void InstallPanel(Simulation& sim) {
   TAreaData& area = sim.AreaData;
   area.StationCount = 2;
-  TGraphFragmData a;
-  a.Left = 0, a.Top = 0, a.Right = 100, a.Bottom = 80, a.AnchorX = 50, a.AnchorY = 40;
-  TGraphFragmData b = a;
-  b.Left = 200, b.Right = 300, b.AnchorX = 250;
-  area.GraphFragms = {a, b};
-  TGraphVidData view;
-  view.Values[0] = 400, view.Values[1] = 300, view.Values[2] = 10;
-  view.Fragms = {{150, 100, 0, 0}, {300, 100, 0, 0}};
-  area.GraphVids = {view};
-  TGraphLampData track;
-  track.X = 60, track.Y = 50, track.Width = 20, track.Thickness = 3, track.Station = 0;
-  area.GraphLamps = {TGraphLampData{}, TGraphLampData{}, TGraphLampData{}, track};
+  area.GraphFragms = {test::Fragment(0, 0, 100, 80, 50, 40),
+                      test::Fragment(200, 0, 300, 80, 250, 40)};
+  area.GraphVids = {test::View(400, 300, 10, {{150, 100, 0, 0}, {300, 100, 0, 0}})};
+  area.GraphLamps = {TGraphLampData{}, TGraphLampData{}, TGraphLampData{},
+                     test::Lamp(60, 50, 20, 3, 0, 0)};
   area.FirstLamp = 4;
   sim.State.Lamps.resize(4);
 }

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "area/date_time.h"
+#include "area/panel_records.h"
 #include "qt_test_support.h"
 
 namespace traklin {
@@ -15,11 +16,7 @@ namespace {
 
 using testing_support::App;
 
-TGraphLampData Lamp(int x, int y, int width, int thickness, int station = -1) {
-  TGraphLampData l;
-  l.X = x, l.Y = y, l.Width = width, l.Thickness = thickness, l.Station = station;
-  return l;
-}
+using test::Lamp;
 
 // clang-format off
 /// Two stations in one row of a 400 x 100 panel; B is moved 150 to the right by the view.
@@ -34,26 +31,20 @@ struct PanelFixture {
   PanelFixture() {
     App();
     area.StationCount = 2;
-    TGraphFragmData a;
-    a.Left = 0, a.Top = 0, a.Right = 100, a.Bottom = 80, a.AnchorX = 50, a.AnchorY = 40;
-    a.ShownCode = 7;
-    TGraphFragmData b;
-    b.Left = 100, b.Top = 0, b.Right = 200, b.Bottom = 80, b.AnchorX = 150, b.AnchorY = 40;
-    b.ShownCode = 8;
-    b.DepartCommitLamp[0] = 4;
-    area.GraphFragms = {a, b};
-    TGraphVidData view;
-    view.Values[0] = 400, view.Values[1] = 100, view.Values[2] = 10;
-    view.Fragms = {{50, 40, 20, 0}, {300, 40, 20, 0}};
-    area.GraphVids = {view};
+    area.GraphFragms = {test::Fragment(0, 0, 100, 80, 50, 40),
+                        test::Fragment(100, 0, 200, 80, 150, 40)};
+    area.GraphFragms[0].ShownCode = 7;
+    area.GraphFragms[1].ShownCode = 8;
+    area.GraphFragms[1].DepartCommitLamp[0] = 4;
+    area.GraphVids = {test::View(400, 100, 10, {{50, 40, 20, 0}, {300, 40, 20, 0}})};
     TGraphPeregonData p;
     p.LP[0] = 1, p.LP[1] = 2;
     p.Offsets[0] = 40, p.Offsets[2] = -40;
     p.Drawn = 1;
     p.DirectionLamps[0] = 4, p.DirectionLamps[1] = 6;
     area.GraphPeregons = {p};
-    area.GraphLamps = {Lamp(0, 0, 0, 0),    Lamp(30, 60, 40, 16, 0), Lamp(130, 60, 40, 16, 1),
-                       Lamp(20, 20, 20, 3), Lamp(200, 15, 10, 3),    Lamp(0, 0, 0, 0),
+    area.GraphLamps = {Lamp(0, 0, 0, 0),    Lamp(30, 60, 40, 16, 0, 0), Lamp(130, 60, 40, 16, 0, 1),
+                       Lamp(20, 20, 20, 3), Lamp(200, 15, 10, 3),       Lamp(0, 0, 0, 0),
                        Lamp(200, 45, 10, 3)};
     area.FirstLamp = 7;
     area.LPMnemNames = {"Альфа", "Бета"};
