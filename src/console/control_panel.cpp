@@ -29,6 +29,7 @@
 #include "console/clock_face.h"
 #include "console/controller_window.h"
 #include "console/district_window.h"
+#include "console/graph_windows.h"
 #include "console/panel_picture.h"
 #include "console/physical_keys.h"
 #include "console/picture_view.h"
@@ -146,15 +147,23 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   mpSound->setObjectName(QStringLiteral("mpSound"));
   fmDistrict = new TfmDistrict(this);
   fmSetTime = new TfmSetTime(this);
+  fmGID = new TfmGID(sim_, this);
+  fmGID->setObjectName(QStringLiteral("fmGID"));
+  fmGID->hide();
   fmController = new TfmController(sim_, this);
   fmController->setObjectName(QStringLiteral("fmController"));
   if (!fmController->isWindow()) fmController->setWindowFlag(Qt::Window, true);
   fmController->hide();
+  fmNGDP = new TfmNGDP(sim_, this);
+  fmNGDP->setObjectName(QStringLiteral("fmNGDP"));
+  fmNGDP->hide();
 
   // One filter for the whole application gives the console windows this window's keys.
   qApp->installEventFilter(this);
   RouteKeysOf(this);
   RouteKeysOf(fmController);
+  RouteKeysOf(fmGID);
+  RouteKeysOf(fmNGDP);
 
   Timer = new QTimer(this);
   Timer->setInterval(kBaseTimerInterval);
@@ -207,8 +216,8 @@ void TfmControlPanel::BuildMenu() {
   N1->setEnabled(false);
   N3->setEnabled(false);
   // The graphs, the reports and the settings dialog are not part of this console yet.
-  for (QAction* pending : {miGID, miNGDP, miRefTrains, miRefPassengerSchedule, miRefApproaches,
-                           miRefTracks, miConfiguration})
+  for (QAction* pending :
+       {miRefTrains, miRefPassengerSchedule, miRefApproaches, miRefTracks, miConfiguration})
     pending->setEnabled(false);
   miLoadLast->setEnabled(false);  // enabled once a loader is set
 
@@ -217,6 +226,8 @@ void TfmControlPanel::BuildMenu() {
   connect(miTime0, &QAction::triggered, this, [this] { SetTimeScale(0); });
   connect(miTime1, &QAction::triggered, this, [this] { SetTimeScale(1); });
   connect(miTimeDouble, &QAction::triggered, this, &TfmControlPanel::TimeDoubleClick);
+  connect(miGID, &QAction::triggered, this, &TfmControlPanel::GIDClick);
+  connect(miNGDP, &QAction::triggered, this, &TfmControlPanel::NGDPClick);
   // The state lives in the last save: leaving writes nothing.
   connect(miExit, &QAction::triggered, this, &QWidget::close);
 }
@@ -268,6 +279,14 @@ void TfmControlPanel::TimeDoubleClick() {
   if (sim_.TimeScaleLevel < kMaxTimeScale) SetTimeScale(sim_.TimeScaleLevel + 1);
 }
 
+void TfmControlPanel::GIDClick() {
+  if (sim_.Settings.GidEnabled) fmGID->ShowGraph();
+}
+
+void TfmControlPanel::NGDPClick() {
+  fmNGDP->ShowGraph();
+}
+
 void TfmControlPanel::DrawClock() {
   DrawClockFace(true);
 }
@@ -297,6 +316,7 @@ void TfmControlPanel::TimerTick() {
     RunSteps();
     if (clockHover_) DrawDate();
     RefreshLamps();
+    if (sim_.Settings.GidEnabled) fmGID->Refresh();
     fmController->Tick();
   } catch (const std::exception& e) {
     failure = e.what();
@@ -430,8 +450,8 @@ void TfmControlPanel::FormKeyDown(QKeyEvent* event) {
   const bool shift = modifiers & Qt::ShiftModifier;
   const bool ctrl = modifiers & Qt::ControlModifier;
   bool handled = false;
-  // The reports of Alt+F1..F3, the settings dialog (Ctrl+C), the graphs (G, N) and the trains
-  // window (T, \) come with their windows.
+  // The reports of Alt+F1..F3, the settings dialog (Ctrl+C) and the trains window (T, \) come
+  // with their windows.
   if (key == Qt::Key_D && ctrl) {
     if (inspectionMode_) {
       inspectionMode_ = false;
@@ -455,6 +475,14 @@ void TfmControlPanel::FormKeyDown(QKeyEvent* event) {
           fmController->KeyRoutePress(alt, alt ? r + 1 : 3 - r, c + 1);
           handled = true;
         }
+  }
+  if (key == Qt::Key_G) {
+    GIDClick();
+    handled = true;
+  }
+  if (key == Qt::Key_N) {
+    NGDPClick();
+    handled = true;
   }
   if (key == Qt::Key_S && ctrl) {
     SaveClick();
@@ -675,7 +703,12 @@ bool TfmControlPanel::InitializeData() {
       return std::filesystem::is_regular_file(RingFile(n), ec);
     };
     mpSound->DefaultRing = PrepareDistrict(sim_.AreaData, options);
+    fmGID->SetScales(sim_.Settings.ScalePercents, sim_.Settings.ScaleKmOnly);
+    fmNGDP->SetScales(sim_.Settings.ScalePercents, sim_.Settings.ScaleKmOnly);
     StateInit(sim_);
+    fmNGDP->SetPicturePath(districtDir_ / "NGDP.bmp");
+    if (const auto failure = fmNGDP->EnsurePictureFile(&fmGID->Graph()))
+      ShowMessage(kApplicationTitle, *failure);
     fmController->Setup();
     if (!fmController->PictureError().isEmpty())
       ShowMessage(kApplicationTitle, fmController->PictureError().toStdString());

@@ -28,6 +28,8 @@ class PanelPicture;
 class PictureView;
 class RingPlayer;
 class TfmController;
+class TfmGID;
+class TfmNGDP;
 class TfmDistrict;
 class TfmSetTime;
 
@@ -174,6 +176,8 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   TfmDistrict* fmDistrict;
   TfmSetTime* fmSetTime;
   TfmController* fmController;
+  TfmGID* fmGID;
+  TfmNGDP* fmNGDP;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -196,6 +200,10 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   void SaveClick();
   void LoadLastClick();
   void TimeDoubleClick();
+  /// "ГИД" and the G key: the executed graph, while the graph is enabled.
+  void GIDClick();
+  /// "НГДП" and the N key: the normative graph.
+  void NGDPClick();
   void FailStart(const std::string& message);
   /// Sets level 1 while the dispatcher is told or asked something, unless the clock is paused.
   void DropToNormal();

@@ -10,6 +10,7 @@
 
 #include "area/panel_records.h"
 #include "console/controller_window.h"
+#include "console/graph_windows.h"
 #include "console/panel_picture.h"
 #include "console/physical_keys.h"
 #include "console/picture_view.h"
@@ -99,6 +100,24 @@ TEST_F(DeskKeysTest, TheControllerWindowsKeysReachTheMainWindowButADialogKeepsIt
   window.fmController->hide();
   Press(*window.fmSetTime, Qt::Key_5, Qt::Key_5);
   EXPECT_EQ(sim.TimeScaleLevel, 1);
+}
+
+TEST_F(DeskKeysTest, TheGraphWindowsKeysReachTheMainWindowAndGAndNOpenThem) {
+  window.SetTimeScale(1);
+  EXPECT_TRUE(Press(*window.fmGID, Qt::Key_7, Qt::Key_7));
+  EXPECT_EQ(sim.TimeScaleLevel, 7);
+  EXPECT_TRUE(Press(*window.fmNGDP, Qt::Key_2, Qt::Key_2));
+  EXPECT_EQ(sim.TimeScaleLevel, 2);
+  // ГИД (П on the Russian layout) shows nothing while the graph is disabled.
+  sim.Settings.GidEnabled = false;
+  EXPECT_TRUE(Press(window, Qt::Key_G, 0x041F));
+  EXPECT_FALSE(window.fmGID->isVisible());
+  // НГДП (Т) without a picture file: the error, and the window stays hidden.
+  QString text;
+  ModalAnswers answers({ClickBox(&text)});
+  EXPECT_TRUE(Press(window, Qt::Key_N, 0x0422));
+  EXPECT_TRUE(text.startsWith(QStringLiteral("Error reading NGDP.bmp"))) << text.toStdString();
+  EXPECT_FALSE(window.fmNGDP->isVisible());
 }
 
 // One station fragment on a 400 x 300 panel, moved by the view to (150, 100).
