@@ -11,7 +11,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>

@@ -19,7 +19,6 @@
 class QAction;
 class QLabel;
 class QMenu;
-class QScrollArea;
 class QTimer;
 
 namespace traklin {

@@ -37,7 +37,9 @@ class WindowRenderTest : public testing::Test {
     ASSERT_TRUE(pult.save(QString::fromStdString((dir / "Pult.bmp").string()), "BMP"));
   }
 
-  const fs::path dir = fs::path(testing::TempDir()) / "window_render";
+  // One directory per test: CTest runs the tests side by side.
+  const fs::path dir =
+      fs::path(testing::TempDir()) / testing::UnitTest::GetInstance()->current_test_info()->name();
   RunOptions options;
   Simulation sim;
   std::string warning;
