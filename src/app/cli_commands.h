@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "simulation/headless_run.h"
 
@@ -23,17 +24,33 @@ inline constexpr int kFailed = 2;
 /// The district directory that DIR|N names (a number means ../district/N).
 std::string DistrictDirectory(const std::string& dirOrNumber);
 
-/// Reads --start (empty: none) and --for into the options; prints the problem and returns
-/// false when one of them is not valid.
-bool ParseStartAndSpan(const std::string& start, const std::string& span, RunOptions& options);
-/// Seeds the generator (from the clock without a seed; the seed used goes to `used`) and
-/// prepares the run, printing the settings warnings; prints the reason and returns false when
-/// the district cannot be prepared.
-bool SeedAndPrepare(Simulation& sim, const RunOptions& options, std::optional<std::uint64_t> seed,
-                    std::uint64_t& used);
+/// The arguments of a run as given on the command line, shared by run and render.
+struct RunArguments {
+  std::string District;
+  std::string Start;
+  std::string For = "24h";
+  std::optional<std::uint64_t> Seed;
+  std::string Answer = "yes";
+  std::string Settings;
+  std::vector<std::string> Sets;
+};
+/// Adds DIR, --start, --for, --seed, --answer, --settings and --set to a subcommand.
+void AddRunArguments(CLI::App* sub, RunArguments& a);
+/// The run options the arguments ask for; a bad argument is told on standard error and gives
+/// nullopt.
+std::optional<RunOptions> ToRunOptions(const RunArguments& a);
+/// The seed given, or one from the clock.
+std::uint64_t SeedOf(const RunArguments& a);
+/// Seeds sim and prepares the run, printing the settings warnings; prints the reason and
+/// returns false when the district or a setting cannot be used.
+bool SeedAndPrepare(Simulation& sim, const RunOptions& options, std::uint64_t seed);
 
 Command AddCheckCommand(CLI::App& app);
 Command AddRunCommand(CLI::App& app);
+/// report KIND: a reference report after a run, as text.
 Command AddReportCommand(CLI::App& app);
+/// render panel|desk: the run's window painted offscreen as PNG (needs the console; without
+/// it the command says so and fails).
+Command AddRenderCommand(CLI::App& app);
 
 }  // namespace traklin::cli

@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
   CLI::App app{"Traklin headless tools"};
   app.require_subcommand(1);
   const std::vector<Command> commands{AddCheckCommand(app), AddRunCommand(app),
-                                      AddReportCommand(app)};
+                                      AddReportCommand(app), AddRenderCommand(app)};
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

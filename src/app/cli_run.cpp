@@ -12,71 +12,20 @@
 
 namespace traklin::cli {
 
-bool ParseStartAndSpan(const std::string& start, const std::string& span, RunOptions& options) {
-  if (!start.empty()) {
-    options.Start = ParseStartTime(start);
-    if (!options.Start) {
-      std::cerr << "--start: not a time \"YYYY-MM-DD HH:MM\": " << start << "\n";
-      return false;
-    }
-  }
-  const auto parsed = ParseSpan(span);
-  if (!parsed) {
-    std::cerr << "--for: not a span (a number with s, m, h or d): " << span << "\n";
-    return false;
-  }
-  options.Span = *parsed;
-  return true;
-}
-
-bool SeedAndPrepare(Simulation& sim, const RunOptions& options, std::optional<std::uint64_t> seed,
-                    std::uint64_t& used) {
-  used =
-      seed
-          ? *seed
-          : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
-  sim.Random.Seed(used);
-  std::vector<std::string> warnings;
-  try {
-    PrepareRun(sim, options, &warnings);
-  } catch (const std::exception& e) {
-    std::cerr << e.what() << "\n";
-    return false;
-  }
-  for (const std::string& w : warnings) std::cerr << w << "\n";
-  return true;
-}
-
 namespace {
 
-struct RunArguments {
-  std::string District;
-  std::string Start;
-  std::string For = "24h";
-  std::optional<std::uint64_t> Seed;
-  std::string Answer = "yes";
-  std::string Settings;
-  std::vector<std::string> Sets;
+struct RunCommandArguments : RunArguments {
   std::string Events;
 };
 
-int Run(const RunArguments& a) {
-  RunOptions options;
-  options.District = DistrictDirectory(a.District);
-  if (!ParseStartAndSpan(a.Start, a.For, options)) return kFailed;
-  options.Answer = a.Answer == "yes";
-  if (!a.Settings.empty()) options.SettingsFile = a.Settings;
-  for (const std::string& s : a.Sets) {
-    const auto assignment = ParseSettingAssignment(s);
-    if (!assignment) {
-      std::cerr << "--set: expected SECTION/KEY=VALUE: " << s << "\n";
-      return kFailed;
-    }
-    options.Sets.push_back(*assignment);
-  }
+int Run(const RunCommandArguments& a) {
+  const std::optional<RunOptions> parsed = ToRunOptions(a);
+  if (!parsed) return kFailed;
+  const RunOptions& options = *parsed;
+  const std::uint64_t seed = SeedOf(a);
+
   Simulation sim;
-  std::uint64_t seed = 0;
-  if (!SeedAndPrepare(sim, options, a.Seed, seed)) return kFailed;
+  if (!SeedAndPrepare(sim, options, seed)) return kFailed;
 
   std::ofstream file;
   std::ostream* events = nullptr;
@@ -118,26 +67,78 @@ int Run(const RunArguments& a) {
 
 }  // namespace
 
-Command AddRunCommand(CLI::App& app) {
-  auto a = std::make_shared<RunArguments>();
-  CLI::App* run = app.add_subcommand(
-      "run", "Run a district without a display for a simulated span and report what happened");
-  run->add_option("DIR", a->District,
+void AddRunArguments(CLI::App* sub, RunArguments& a) {
+  sub->add_option("DIR", a.District,
                   "A district directory holding Data.dat, or a district number N "
                   "(../district/N, relative to the working directory)")
       ->required();
-  run->add_option("--start", a->Start,
+  sub->add_option("--start", a.Start,
                   "Simulated start \"YYYY-MM-DD HH:MM\" (default: as the console starts "
                   "without a save)");
-  run->add_option("--for", a->For, "Simulated span: a number with s, m, h or d")
+  sub->add_option("--for", a.For, "Simulated span: a number with s, m, h or d")
       ->capture_default_str();
-  run->add_option("--seed", a->Seed, "Seed of the simulation's generator (default: the clock)");
-  run->add_option("--answer", a->Answer, "The answer to every question a station asks")
+  sub->add_option("--seed", a.Seed, "Seed of the simulation's generator (default: the clock)");
+  sub->add_option("--answer", a.Answer, "The answer to every question a station asks")
       ->check(CLI::IsMember({"yes", "no"}))
       ->capture_default_str();
-  run->add_option("--settings", a->Settings,
+  sub->add_option("--settings", a.Settings,
                   "The configuration file (default ../config/Traklin.ini; missing: defaults)");
-  run->add_option("--set", a->Sets, "SECTION/KEY=VALUE over the configuration (repeatable)");
+  sub->add_option("--set", a.Sets, "SECTION/KEY=VALUE over the configuration (repeatable)");
+}
+
+std::optional<RunOptions> ToRunOptions(const RunArguments& a) {
+  RunOptions options;
+  options.District = DistrictDirectory(a.District);
+  if (!a.Start.empty()) {
+    options.Start = ParseStartTime(a.Start);
+    if (!options.Start) {
+      std::cerr << "--start: not a time \"YYYY-MM-DD HH:MM\": " << a.Start << "\n";
+      return std::nullopt;
+    }
+  }
+  const auto span = ParseSpan(a.For);
+  if (!span) {
+    std::cerr << "--for: not a span (a number with s, m, h or d): " << a.For << "\n";
+    return std::nullopt;
+  }
+  options.Span = *span;
+  options.Answer = a.Answer == "yes";
+  if (!a.Settings.empty()) options.SettingsFile = a.Settings;
+  for (const std::string& s : a.Sets) {
+    const auto assignment = ParseSettingAssignment(s);
+    if (!assignment) {
+      std::cerr << "--set: expected SECTION/KEY=VALUE: " << s << "\n";
+      return std::nullopt;
+    }
+    options.Sets.push_back(*assignment);
+  }
+  return options;
+}
+
+std::uint64_t SeedOf(const RunArguments& a) {
+  return a.Seed ? *a.Seed
+                : static_cast<std::uint64_t>(
+                      std::chrono::system_clock::now().time_since_epoch().count());
+}
+
+bool SeedAndPrepare(Simulation& sim, const RunOptions& options, std::uint64_t seed) {
+  sim.Random.Seed(seed);
+  std::vector<std::string> warnings;
+  try {
+    PrepareRun(sim, options, &warnings);
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << "\n";
+    return false;
+  }
+  for (const std::string& w : warnings) std::cerr << w << "\n";
+  return true;
+}
+
+Command AddRunCommand(CLI::App& app) {
+  auto a = std::make_shared<RunCommandArguments>();
+  CLI::App* run = app.add_subcommand(
+      "run", "Run a district without a display for a simulated span and report what happened");
+  AddRunArguments(run, *a);
   run->add_option("--events", a->Events,
                   "Write the event log (JSON Lines, UTF-8) to FILE, or to standard output "
                   "with -");

@@ -1,6 +1,10 @@
 // traklin: the dispatcher console.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QLocale>
 #include <QTimer>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -10,14 +14,50 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Traklin"));
+  // Dates, numbers and the dialogs' own texts in Russian.
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Traklin: the train dispatcher's workplace."));
+  parser.addHelpOption();
+  parser.addPositionalArgument(QStringLiteral("N"),
+                               QStringLiteral("The district number (../district/N); without it "
+                                              "the only district, or a choice among several."));
+  const QCommandLineOption rateLog(
+      QStringLiteral("rate-log"),
+      QStringLiteral("Print on standard error, once per real second, how many simulated seconds "
+                     "passed."));
+  parser.addOption(rateLog);
+  parser.process(app);
 
   // Paths stay relative to the working directory: ../district, ../sound, ../config.
   std::optional<std::string> districtArgument;
-  const QStringList arguments = QApplication::arguments();
-  if (arguments.size() > 1) districtArgument = arguments[1].toStdString();
+  const QStringList positional = parser.positionalArguments();
+  if (!positional.isEmpty()) districtArgument = positional.front().toStdString();
 
   traklin::Simulation simulation;
   traklin::TfmControlPanel window(simulation, districtArgument);
+
+  QTimer rateTimer;
+  QElapsedTimer real;
+  traklin::TDateTime lastClock = 0;
+  if (parser.isSet(rateLog)) {
+    rateTimer.setInterval(1000);
+    QObject::connect(&rateTimer, &QTimer::timeout, [&] {
+      const double seconds = real.restart() / 1000.0;
+      const traklin::TDateTime clock = simulation.State.ClockTime;
+      if (window.Started() && lastClock != 0) {
+        const double simulated = (clock - lastClock) * 86400.0;
+        std::fprintf(stderr, "rate-log: %.1f simulated s in %.3f s (x%.1f at level %d)\n",
+                     simulated, seconds, seconds > 0 ? simulated / seconds : 0.0,
+                     simulation.TimeScaleLevel);
+      }
+      lastClock = window.Started() ? clock : 0;
+    });
+    real.start();
+    rateTimer.start();
+  }
+
   window.show();
   QTimer::singleShot(0, &window, &traklin::TfmControlPanel::StartSimulation);
   const int rc = QApplication::exec();

@@ -1,5 +1,6 @@
 // Section readers of Data.dat: panel fragments, views, graph peregons and lamps.
 #include "area/area_reader_internal.h"
+#include "area/panel_geometry.h"
 
 namespace traklin::area_reader {
 
@@ -54,15 +55,6 @@ void ReadGraphVids(ReadContext& ctx) {
   in.ExpectEnd("Too many graph vids values");
   ctx.Area.GraphVids = std::move(vids);
 }
-
-namespace {
-
-// Offsets of 1000 and more stand for negative values: 1005 is -5.
-int DecodeOffset(int v) {
-  return v >= 1000 ? 1000 - v : v;
-}
-
-}  // namespace
 
 void ReadGraphPeregons(ReadContext& ctx) {
   DataReader& in = ctx.In;

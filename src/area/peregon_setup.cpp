@@ -6,6 +6,7 @@
 #include "area/area_queries.h"
 #include "area/cp1251.h"
 #include "area/district_setup.h"
+#include "area/panel_geometry.h"
 #include "area/setup_internal.h"
 
 namespace traklin {
@@ -14,39 +15,14 @@ using namespace setup_detail;
 
 namespace {
 
-/// Offsets and name-lamp shifts of 1000 and more stand for 1000 - value.
-int DecodeOffset(int v) {
-  return v >= 1000 ? 1000 - v : v;
-}
-
-/// The chosen panel view, or none when the district has no view.
-const TGraphVidData* ChooseView(const TAreaData& area, int viewIndex) {
-  if (area.GraphVids.empty()) return nullptr;
-  if (viewIndex < 0 || viewIndex >= static_cast<int>(area.GraphVids.size())) viewIndex = 0;
-  return &area.GraphVids[viewIndex];
-}
-
-/// Where fragment f's anchor is placed on the screen by the view; a fragment the view does
-/// not place stays at its anchor.
-struct Placement {
-  int X = 0, Y = 0;    ///< screen position of the anchor
-  int DX = 0, DY = 0;  ///< translation from Pult.bmp to the screen
-  int NameShift = 0;   ///< vertical offset of the name lamp
-};
+using Placement = FragmentPlacement;
 
 Placement Place(const TAreaData& area, const TGraphVidData* view, int f) {
-  Placement p;
-  const TGraphFragmData& fr = area.GraphFragms[f];
-  p.X = fr.AnchorX;
-  p.Y = fr.AnchorY;
-  if (view != nullptr && f < static_cast<int>(view->Fragms.size())) {
-    p.X = view->Fragms[f].X;
-    p.Y = view->Fragms[f].Y;
-    p.NameShift = DecodeOffset(view->Fragms[f].Value3);
-  }
-  p.DX = p.X - fr.AnchorX;
-  p.DY = p.Y - fr.AnchorY;
-  return p;
+  return PlaceFragment(area, view, f);
+}
+
+const TGraphVidData* ChooseView(const TAreaData& area, int viewIndex) {
+  return ChoosePanelView(area, viewIndex);
 }
 
 int DefaultTextWidth(const std::string& text) {

@@ -10,10 +10,12 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
-#include <QScrollArea>
+#include <QScreen>
+#include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <iostream>
 #include <system_error>
 
@@ -22,8 +24,14 @@
 #include "area/date_time.h"
 #include "area/district_catalogue.h"
 #include "area/district_setup.h"
+#include "area/panel_geometry.h"
 #include "console/clock_face.h"
+#include "console/controller_window.h"
 #include "console/district_window.h"
+#include "console/graph_windows.h"
+#include "console/panel_picture.h"
+#include "console/physical_keys.h"
+#include "console/picture_view.h"
 #include "console/ring_player.h"
 #include "console/set_time_dialog.h"
 #include "state/clock.h"
@@ -88,7 +96,7 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
 
   setObjectName(QStringLiteral("fmControlPanel"));
   setWindowTitle(QStringLiteral("Траклин"));
-  setFont(QFont(QStringLiteral("Tahoma"), 8));
+  setFont(PixelFont(QStringLiteral("Tahoma"), 11));
   resize(651, 418);
   move(0, 0);
 
@@ -107,15 +115,15 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   pnHeader->setFixedHeight(kHeaderHeight);
   layout->addWidget(pnHeader);
 
+  // A press on the clock selects nothing: the panel's hit tests work in panel coordinates, and
+  // the clock's own would pick stations near the panel's top-left corner.
   imClock = new ClockImage(pnHeader);
   connect(imClock, &ClockImage::hoverChanged, this,
           [this](bool hovered) { clockHover_ = hovered; });
 
   lbMultiplier = new QLabel(pnHeader);
   lbMultiplier->setObjectName(QStringLiteral("lbMultiplier"));
-  QFont multiplierFont(QStringLiteral("Tahoma"));
-  multiplierFont.setPixelSize(12);  // 9 pt
-  lbMultiplier->setFont(multiplierFont);
+  lbMultiplier->setFont(PixelFont(QStringLiteral("Tahoma"), 12));
 
   lbMsg = new QLabel(pnHeader);
   lbMsg->setObjectName(QStringLiteral("lbMsg"));
@@ -123,13 +131,12 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   white.setColor(QPalette::WindowText, Qt::white);
   lbMsg->setPalette(white);
 
-  sbPult = new QScrollArea(central);
+  sbPult = new PictureView(central);
   sbPult->setObjectName(QStringLiteral("sbPult"));
   sbPult->setFrameShape(QFrame::NoFrame);
-  sbPult->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  imPult = new QLabel;
-  imPult->setObjectName(QStringLiteral("imPult"));
-  sbPult->setWidget(imPult);
+  sbPult->Background = kWindowGreen;
+  sbPult->viewport()->installEventFilter(this);
+  connect(sbPult, &PictureView::pressed, this, &TfmControlPanel::PanelClick);
   layout->addWidget(sbPult, 1);
   setCentralWidget(central);
 
@@ -139,9 +146,28 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   mpSound->setObjectName(QStringLiteral("mpSound"));
   fmDistrict = new TfmDistrict(this);
   fmSetTime = new TfmSetTime(this);
+  fmGID = new TfmGID(sim_, this);
+  fmGID->setObjectName(QStringLiteral("fmGID"));
+  fmGID->hide();
+  fmController = new TfmController(sim_, this);
+  fmController->setObjectName(QStringLiteral("fmController"));
+  if (!fmController->isWindow()) fmController->setWindowFlag(Qt::Window, true);
+  fmController->hide();
+  fmNGDP = new TfmNGDP(sim_, this);
+  fmNGDP->setObjectName(QStringLiteral("fmNGDP"));
+  fmNGDP->hide();
+
+  // One filter for the whole application gives the console windows this window's keys.
+  qApp->installEventFilter(this);
+  RouteKeysOf(this);
+  RouteKeysOf(fmController);
+  RouteKeysOf(fmGID);
+  RouteKeysOf(fmNGDP);
 
   Timer = new QTimer(this);
   Timer->setInterval(kBaseTimerInterval);
+  // A coarse timer may fire up to 5 % late, and at 62 ms that costs the fast levels their rate.
+  Timer->setTimerType(Qt::PreciseTimer);
   connect(Timer, &QTimer::timeout, this, &TfmControlPanel::TimerTick);
 
   PlaceClock();
@@ -189,8 +215,8 @@ void TfmControlPanel::BuildMenu() {
   N1->setEnabled(false);
   N3->setEnabled(false);
   // The graphs, the reports and the settings dialog are not part of this console yet.
-  for (QAction* pending : {miGID, miNGDP, miRefTrains, miRefPassengerSchedule, miRefApproaches,
-                           miRefTracks, miConfiguration})
+  for (QAction* pending :
+       {miRefTrains, miRefPassengerSchedule, miRefApproaches, miRefTracks, miConfiguration})
     pending->setEnabled(false);
   miLoadLast->setEnabled(false);  // enabled once a loader is set
 
@@ -199,6 +225,10 @@ void TfmControlPanel::BuildMenu() {
   connect(miTime0, &QAction::triggered, this, [this] { SetTimeScale(0); });
   connect(miTime1, &QAction::triggered, this, [this] { SetTimeScale(1); });
   connect(miTimeDouble, &QAction::triggered, this, &TfmControlPanel::TimeDoubleClick);
+  connect(miGID, &QAction::triggered, this, &TfmControlPanel::GIDClick);
+  connect(miNGDP, &QAction::triggered, this, &TfmControlPanel::NGDPClick);
+  // The state lives in the last save: leaving writes nothing.
+  connect(miExit, &QAction::triggered, this, &QWidget::close);
 }
 
 void TfmControlPanel::PlaceClock() {
@@ -248,15 +278,27 @@ void TfmControlPanel::TimeDoubleClick() {
   if (sim_.TimeScaleLevel < kMaxTimeScale) SetTimeScale(sim_.TimeScaleLevel + 1);
 }
 
+void TfmControlPanel::GIDClick() {
+  if (sim_.Settings.GidEnabled) fmGID->ShowGraph();
+}
+
+void TfmControlPanel::NGDPClick() {
+  fmNGDP->ShowGraph();
+}
+
 void TfmControlPanel::DrawClock() {
+  DrawClockFace(true);
+}
+
+void TfmControlPanel::DrawClockFace(bool show) {
   QPainter painter(&imClock->Image);
   DrawSegmentClock(painter, sim_.State.ClockTime, imClock->Image.size());
   painter.end();
-  imClock->update();
+  if (show) imClock->update();
 }
 
 void TfmControlPanel::DrawDate() {
-  const bool monthAsDigits = sim_.Random.Draw(100) < 99;
+  const bool monthAsDigits = calendarRandom_.Draw(100) < 99;
   QPainter painter(&imClock->Image);
   DrawCalendarFace(painter, sim_.State.ClockTime, imClock->Image.size(), monthAsDigits);
   painter.end();
@@ -272,6 +314,9 @@ void TfmControlPanel::TimerTick() {
   try {
     RunSteps();
     if (clockHover_) DrawDate();
+    RefreshLamps();
+    if (sim_.Settings.GidEnabled) fmGID->Refresh();
+    fmController->Tick();
   } catch (const std::exception& e) {
     failure = e.what();
   } catch (...) {
@@ -286,8 +331,12 @@ void TfmControlPanel::TimerTick() {
 }
 
 void TfmControlPanel::RunSteps() {
-  sim_.RunTick([this] {
-    if (!clockHover_) DrawClock();
+  // The face is drawn after every step, but shown once a tick: at the fast levels the steps
+  // of a tick follow each other within milliseconds, and each repaint of a window waits for
+  // the display server.
+  int step = 0;
+  sim_.RunTick([this, &step] {
+    if (!clockHover_) DrawClockFace(++step == sim_.StepsPerTick);
     QCoreApplication::processEvents();
   });
 }
@@ -304,7 +353,7 @@ void TfmControlPanel::PlayRing(int n) {
 
 void TfmControlPanel::NotifyDispatcher(const std::string& text) {
   const int remembered = sim_.TimeScaleLevel;
-  if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) SetTimeScale(1);
+  if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) DropToNormal();
   if (sim_.Settings.MessageRings || text.empty()) PlayRing(-1);
   if (!text.empty()) {
     ShowMessage(kApplicationTitle, text);
@@ -315,7 +364,7 @@ void TfmControlPanel::NotifyDispatcher(const std::string& text) {
 void TfmControlPanel::InformDispatcher(const std::string& caption, const std::string& text,
                                        int ring) {
   const int remembered = sim_.TimeScaleLevel;
-  if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) SetTimeScale(1);
+  if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) DropToNormal();
   if (sim_.Settings.MessageRings || text.empty()) PlayRing(ring);
   ShowMessage(caption, text);
   if (!text.empty() && sim_.Settings.RestoreTimeScaleAtMsg) SetTimeScale(remembered);
@@ -323,7 +372,7 @@ void TfmControlPanel::InformDispatcher(const std::string& caption, const std::st
 
 bool TfmControlPanel::AskDispatcher(const std::string& caption, const std::string& text, int ring) {
   const int remembered = sim_.TimeScaleLevel;
-  if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) SetTimeScale(1);
+  if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) DropToNormal();
   if (sim_.Settings.RequestRings || text.empty()) PlayRing(ring);
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), Text(text),
                   QMessageBox::Ok | QMessageBox::Cancel, isVisible() ? this : nullptr);
@@ -332,8 +381,17 @@ bool TfmControlPanel::AskDispatcher(const std::string& caption, const std::strin
   return yes;
 }
 
+void TfmControlPanel::DropToNormal() {
+  // A report or a question while paused must not start the clock.
+  if (sim_.TimeScaleLevel != 0) SetTimeScale(1);
+}
+
 bool TfmControlPanel::Pause() {
-  // Lets a running tick finish before the state is touched.
+  // Lets a running tick finish before the state is touched. Called from inside the tick (the
+  // autosave of a step, or a command between two steps) there is no other tick to wait for:
+  // this one goes on only after the caller returns, and 300 ms of waiting at every autosave
+  // would cost the fast levels an eighth of their rate.
+  if (!tickAttached_) return true;
   for (int i = 0; i < 30; ++i) {
     QThread::msleep(10);
     QCoreApplication::processEvents();
@@ -385,9 +443,14 @@ void TfmControlPanel::keyPressEvent(QKeyEvent* event) {
 }
 
 void TfmControlPanel::FormKeyDown(QKeyEvent* event) {
-  const int key = event->key();
-  const bool ctrl = event->modifiers() & Qt::ControlModifier;
+  const int key = PhysicalKey(*event);
+  const Qt::KeyboardModifiers modifiers = event->modifiers();
+  const bool alt = modifiers & Qt::AltModifier;
+  const bool shift = modifiers & Qt::ShiftModifier;
+  const bool ctrl = modifiers & Qt::ControlModifier;
   bool handled = false;
+  // The reports of Alt+F1..F3, the settings dialog (Ctrl+C) and the trains window (T, \) come
+  // with their windows.
   if (key == Qt::Key_D && ctrl) {
     if (inspectionMode_) {
       inspectionMode_ = false;
@@ -397,6 +460,27 @@ void TfmControlPanel::FormKeyDown(QKeyEvent* event) {
       setWindowTitle(savedCaption_ + QStringLiteral(" - debug"));
       inspectionMode_ = true;
     }
+    handled = true;
+  }
+  // The desk keys: three rows of four, the Alt variant counting rows from the top row, the
+  // Shift variant from the bottom row.
+  static constexpr int kDeskKeys[3][4] = {{Qt::Key_Q, Qt::Key_W, Qt::Key_E, Qt::Key_R},
+                                          {Qt::Key_A, Qt::Key_S, Qt::Key_D, Qt::Key_F},
+                                          {Qt::Key_Z, Qt::Key_X, Qt::Key_C, Qt::Key_V}};
+  if (alt != shift) {
+    for (int r = 0; r < 3; ++r)
+      for (int c = 0; c < 4; ++c)
+        if (key == kDeskKeys[r][c]) {
+          fmController->KeyRoutePress(alt, alt ? r + 1 : 3 - r, c + 1);
+          handled = true;
+        }
+  }
+  if (key == Qt::Key_G) {
+    GIDClick();
+    handled = true;
+  }
+  if (key == Qt::Key_N) {
+    NGDPClick();
     handled = true;
   }
   if (key == Qt::Key_S && ctrl) {
@@ -419,7 +503,135 @@ void TfmControlPanel::FormKeyDown(QKeyEvent* event) {
     SetTimeScale(key - Qt::Key_0);
     handled = true;
   }
+  if (fmController->isVisible()) {
+    if (key == Qt::Key_Comma) {
+      fmController->ToggleCommit(kEven);
+      handled = true;
+    }
+    if (key == Qt::Key_Period) {
+      fmController->ToggleCommit(kOdd);
+      handled = true;
+    }
+    if (key == Qt::Key_B) {
+      fmController->ReleaseMode();
+      handled = true;
+    }
+    if (key == Qt::Key_Delete) {
+      fmController->ResetRouteInput();
+      handled = true;
+    }
+  }
   event->setAccepted(handled);
+}
+
+void TfmControlPanel::RouteKeysOf(QWidget* window) {
+  keyWindows_.emplace_back(window);
+}
+
+bool TfmControlPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Wheel && watched == sbPult->viewport()) {
+    ScrollPanel(static_cast<QWheelEvent*>(event));
+    return true;
+  }
+  if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
+  // Only the console windows: a modal dialog (the set-time dialog, a message box) keeps its
+  // own keys.
+  const QWidget* window = static_cast<QWidget*>(watched)->window();
+  bool routed = false;
+  for (const QPointer<QWidget>& w : keyWindows_) routed = routed || w == window;
+  if (!routed) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  FormKeyDown(key);
+  if (key->isAccepted()) return true;
+  // Not a shortcut: the widget with the focus handles the key as usual.
+  key->accept();
+  return false;
+}
+
+void TfmControlPanel::wheelEvent(QWheelEvent* event) {
+  ScrollPanel(event);
+}
+
+void TfmControlPanel::ScrollPanel(QWheelEvent* event) {
+  QScrollBar* bar = sbPult->verticalScrollBar();
+  if (bar->isVisible()) bar->setValue(bar->value() - event->angleDelta().y());
+  event->accept();
+}
+
+void TfmControlPanel::LoadPanelPicture() {
+  const QString file = QString::fromStdString((districtDir_ / "Pult.bmp").string());
+  const QImage pult(file);
+  if (pult.isNull()) ShowMessage(kApplicationTitle, "Error reading Pult.bmp\r\n");
+  BuildPanel(pult);
+}
+
+void TfmControlPanel::BuildPanel(const QImage& pult) {
+  panel_ = std::make_unique<PanelPicture>(sim_.AreaData, sim_.Settings, panelView_);
+  panel_->Build(pult, kWindowGreen);
+  // The view keeps the picture; the panel paints into it only while refreshing.
+  sbPult->Picture = QImage();
+  sbPult->Picture.swap(panel_->Image);
+  sbPult->Background = panel_->Background;
+  sbPult->PictureChanged();
+  QWidget* central = centralWidget();
+  QPalette palette = central->palette();
+  palette.setColor(QPalette::Window, panel_->Background);
+  central->setPalette(palette);
+
+  const QSize size = panel_->PanelSize();
+  const QScreen* screen = this->screen();
+  const QRect available = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+  const PanelWindowSize s =
+      PanelWindowSizeFor(size.width(), size.height(), available.width(), available.height());
+  // The rule sizes the panel's part of the window; the header strip and the menu come on top,
+  // so that the whole panel shows.
+  const int extra = kHeaderHeight + menuBar()->sizeHint().height();
+  setMinimumSize(s.MinWidth, s.MinHeight + extra);
+  setMaximumSize(s.MaxWidth, s.MaxHeight + extra);
+  resize(s.ClientWidth, s.ClientHeight + extra);
+  PlaceClock();
+  RefreshLamps();
+}
+
+bool TfmControlPanel::AttachRun(const std::filesystem::path& districtDir) {
+  districtDir_ = districtDir;
+  panelView_ = sim_.Settings.Resolution;
+  fmController->Setup();
+  const QImage pult(QString::fromStdString((districtDir_ / "Pult.bmp").string()));
+  BuildPanel(pult);
+  DrawClock();
+  fmController->Tick();
+  return !pult.isNull();
+}
+
+void TfmControlPanel::RefreshLamps() {
+  if (!panel_ || sbPult->Picture.isNull()) return;
+  // Swapped, not copied: a shared picture would be copied whole at the first lamp drawn.
+  panel_->Image.swap(sbPult->Picture);
+  const std::vector<QRect> changed = panel_->RefreshLamps(sim_.State.Lamps, sim_.State.ClockTime);
+  panel_->Image.swap(sbPult->Picture);
+  for (const QRect& r : changed) sbPult->Refresh(r);
+}
+
+void TfmControlPanel::LampColoursChanged() {
+  PanelPicture::RepaintAllLamps(sim_.State.Lamps);
+  RefreshLamps();
+  fmController->RedrawLamps();
+}
+
+void TfmControlPanel::PanelClick(QPoint at, Qt::MouseButton button,
+                                 Qt::KeyboardModifiers modifiers) {
+  if (!panel_) return;
+  const PanelPoint point{at.x(), at.y()};
+  if (inspectionMode_) {
+    const int lamp = FindLampAt(sim_.AreaData, panel_->View(), point);
+    if (lamp > 0)
+      setWindowTitle(savedCaption_ + QStringLiteral(" - debug: lamp № ") + QString::number(lamp));
+  }
+  const int fragment = FindFragmentAt(sim_.AreaData, panel_->View(), point);
+  if (fragment >= 0)
+    fmController->SelectStation(fragment,
+                                button == Qt::RightButton || (modifiers & Qt::ShiftModifier));
 }
 
 void TfmControlPanel::FailStart(const std::string& message) {
@@ -449,8 +661,9 @@ void TfmControlPanel::StartSimulation() {
   }
   districtDir_ = selection.DistrictDir;
 
+  // The first Ctrl+D leaves the inspection mode with the window's own caption.
   inspectionMode_ = true;
-  savedCaption_.clear();
+  savedCaption_ = QStringLiteral("Траклин");
   sim_.Console = this;
 
   try {
@@ -462,7 +675,7 @@ void TfmControlPanel::StartSimulation() {
   }
 
   InitializeData();
-  // The panel picture comes with the control panel.
+  LoadPanelPicture();
   RestoreState();
 }
 
@@ -479,7 +692,8 @@ bool TfmControlPanel::InitializeData() {
     SetupOptions options;
     options.ShowAllBlockSect = sim_.Settings.ShowAllBlockSect;
     options.ViewIndex = panelView_;
-    const QFontMetrics tahoma(QFont(QStringLiteral("Tahoma"), 8));
+    // Measured with exactly the font the name lamps are drawn with.
+    const QFontMetrics tahoma(PanelNameFont());
     options.TextWidth = [tahoma](const std::string& text) {
       return tahoma.horizontalAdvance(QString::fromStdString(text));
     };
@@ -488,7 +702,15 @@ bool TfmControlPanel::InitializeData() {
       return std::filesystem::is_regular_file(RingFile(n), ec);
     };
     mpSound->DefaultRing = PrepareDistrict(sim_.AreaData, options);
+    fmGID->SetScales(sim_.Settings.ScalePercents, sim_.Settings.ScaleKmOnly);
+    fmNGDP->SetScales(sim_.Settings.ScalePercents, sim_.Settings.ScaleKmOnly);
     StateInit(sim_);
+    fmNGDP->SetPicturePath(districtDir_ / "NGDP.bmp");
+    if (const auto failure = fmNGDP->EnsurePictureFile(&fmGID->Graph()))
+      ShowMessage(kApplicationTitle, *failure);
+    fmController->Setup();
+    if (!fmController->PictureError().isEmpty())
+      ShowMessage(kApplicationTitle, fmController->PictureError().toStdString());
 
     // The step timer waits, disabled, for the end of the start.
     Timer->stop();

@@ -3,25 +3,32 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QPointer>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "area/district_catalogue.h"
 #include "settings/settings.h"
-#include "state/console_services.h"
 #include "simulation/simulation.h"
+#include "state/console_services.h"
 
 class QAction;
 class QLabel;
 class QMenu;
-class QScrollArea;
 class QTimer;
 
 namespace traklin {
 
+class PanelPicture;
+class PictureView;
 class RingPlayer;
+class TfmController;
+class TfmGID;
+class TfmNGDP;
 class TfmDistrict;
 class TfmSetTime;
 
@@ -89,7 +96,35 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   void TimerTick();
 
   /// The key handler of the whole program; the other console windows route their keys here.
+  /// Keys are taken by their physical position (see PhysicalKey). Accepts the event when a
+  /// command ran.
   void FormKeyDown(QKeyEvent* event);
+
+  /// Key presses inside window go to FormKeyDown first (the application-wide filter).
+  void RouteKeysOf(QWidget* window);
+
+  /// Step 6 of the start-up: loads Pult.bmp from the district and builds the panel picture;
+  /// without it the panel is drawn on the window colour after "Error reading Pult.bmp".
+  void LoadPanelPicture();
+  /// Builds the panel picture from pult (null: the file could not be read) and sizes the window.
+  void BuildPanel(const QImage& pult);
+
+  /// Shows a run prepared elsewhere (the headless runner): the district directory, the panel
+  /// view of the settings, the desk, the panel from Pult.bmp and the clock, without starting
+  /// the timer. Returns false when Pult.bmp could not be read (the panel is drawn without it).
+  bool AttachRun(const std::filesystem::path& districtDir);
+
+  /// Redraws the lamps whose colour changed (a tick's refresh).
+  void RefreshLamps();
+  /// The colour settings changed: every lamp is redrawn at the next refresh.
+  void LampColoursChanged();
+
+  /// A press on the panel picture (picture coordinates): the inspection caption, then the
+  /// station under the point is selected on the desk (task: right button or Shift).
+  void PanelClick(QPoint at, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+
+  /// The panel picture; empty until the start-up has built it.
+  const PanelPicture* Panel() const { return panel_.get(); }
 
   /// Redraws the clock picture: the segment clock, or the calendar face while hovered.
   void DrawClock();
@@ -117,8 +152,8 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   ClockImage* imClock;
   QLabel* lbMultiplier;
   QLabel* lbMsg;
-  QScrollArea* sbPult;
-  QLabel* imPult;
+  /// The panel picture in its scroll box: only the exposed part is painted.
+  PictureView* sbPult;
   QMenuBar* mmOptions;
   QAction* miLoadLast;
   QAction* miSave;
@@ -139,9 +174,14 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   RingPlayer* mpSound;
   TfmDistrict* fmDistrict;
   TfmSetTime* fmSetTime;
+  TfmController* fmController;
+  TfmGID* fmGID;
+  TfmNGDP* fmNGDP;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   /// The steps of one tick: StepsPerTick simulation steps, redrawing the clock and letting
   /// pending events run after each.
   virtual void RunSteps();
@@ -152,12 +192,22 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
  private:
   void BuildMenu();
   void PlaceClock();
+  /// Draws the segment clock into the clock picture; repaints the clock when show.
+  void DrawClockFace(bool show);
   void ShowMessage(const std::string& caption, const std::string& text);
   bool Pause();
   void SaveClick();
   void LoadLastClick();
   void TimeDoubleClick();
+  /// "ГИД" and the G key: the executed graph, while the graph is enabled.
+  void GIDClick();
+  /// "НГДП" and the N key: the normative graph.
+  void NGDPClick();
   void FailStart(const std::string& message);
+  /// Sets level 1 while the dispatcher is told or asked something, unless the clock is paused.
+  void DropToNormal();
+  /// The wheel scrolls the panel vertically by the wheel delta, when it can scroll.
+  void ScrollPanel(QWheelEvent* event);
   void RestoreState();
 
   Simulation& sim_;
@@ -172,6 +222,10 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   QString savedCaption_;
   int panelView_ = 0;
   int exitCode_ = 0;
+  std::unique_ptr<PanelPicture> panel_;
+  std::vector<QPointer<QWidget>> keyWindows_;
+  /// The calendar face's own draws: hovering over the clock must not change a seeded run.
+  RandomGenerator calendarRandom_;
 };
 
 }  // namespace traklin

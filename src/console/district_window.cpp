@@ -8,6 +8,8 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "console/console_fonts.h"
+
 namespace traklin {
 
 TfmDistrict::TfmDistrict(QWidget* parent)
@@ -15,7 +17,7 @@ TfmDistrict::TfmDistrict(QWidget* parent)
                           Qt::WindowMinimizeButtonHint) {
   setObjectName(QStringLiteral("fmDistrict"));
   setWindowTitle(QStringLiteral("Участок"));
-  setFont(QFont(QStringLiteral("Tahoma"), 8));
+  setFont(PixelFont(QStringLiteral("Tahoma"), 11));
   setMinimumSize(kMinClientWidth, kMinClientHeight);
   resize(kMinClientWidth, kMinClientHeight);
 }

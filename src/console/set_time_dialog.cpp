@@ -2,10 +2,12 @@
 #include "console/set_time_dialog.h"
 
 #include <QDateEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
 
 #include "area/date_time.h"
+#include "console/console_fonts.h"
 
 namespace traklin {
 
@@ -14,7 +16,9 @@ TfmSetTime::TfmSetTime(QWidget* parent)
                           Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint) {
   setObjectName(QStringLiteral("fmSetTime"));
   setWindowTitle(QStringLiteral("Время суток"));
-  setFont(QFont(QStringLiteral("Tahoma"), 8));
+  setFont(PixelFont(QStringLiteral("Tahoma"), 11));
+  // The date is shown the Russian way ("06.12.2024"), whatever the system's locale.
+  setLocale(QLocale(QLocale::Russian, QLocale::Russia));
   setFixedSize(216, 151);
 
   dpDate = new QDateEdit(this);

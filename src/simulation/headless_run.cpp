@@ -153,6 +153,7 @@ void PrepareRun(Simulation& sim, const RunOptions& options, std::vector<std::str
     SetupOptions setup;
     setup.ShowAllBlockSect = sim.Settings.ShowAllBlockSect;
     setup.ViewIndex = sim.Settings.Resolution;
+    setup.TextWidth = options.TextWidth;
     PrepareDistrict(sim.AreaData, setup);
     StateInit(sim);
   } catch (const std::exception& e) {

@@ -37,10 +37,14 @@ struct RunOptions {
   std::filesystem::path SettingsFile = DefaultSettingsPath();
   /// "SECTION/KEY" and value, applied over the file in order.
   std::vector<std::pair<std::string, std::string>> Sets;
+  /// Width in pixels of a name-lamp text; empty: 6 pixels per character. A run that is to be
+  /// pictured measures with the panel's font, so that the name lamps come out as the console
+  /// draws them.
+  std::function<int(const std::string&)> TextWidth;
 };
 
 /// Reads the district, the settings and a fresh state into sim, as the console's start-up
-/// does (text widths of 6 pixels per character, no ring files). Throws RunSetupError with
+/// does (text widths as options.TextWidth gives them, no ring files). Throws RunSetupError with
 /// the console's error text, or TSettingsError for a --set value that is not an integer.
 /// Settings problems of the file itself are reported leniently through `warnings`.
 void PrepareRun(Simulation& sim, const RunOptions& options, std::vector<std::string>* warnings);

@@ -597,11 +597,9 @@ void MarkOccupied(SimulationData& sim, int i) {
   const int s = t.HEAD.SECT_IDX;
   if (!ValidSectState(sim, s)) return;
   TrainOfHalf(sim.State.Sects[s], t.HEAD.DIR & 1) = i;
-  // A train being made up shows its track flashing; a released one shows it occupied.
-  if (t.PLACE_TIME == 0)
-    SetLampFlags(sim, s, true, false);
-  else
-    SetLampFlags(sim, s, false, true);
+  // A train being made up shows its track occupied (red), as a released one does: the track is
+  // taken and a route into it would be refused. Flashing yellow would read as a route being set.
+  SetLampFlags(sim, s, true, false);
 }
 
 void ReleaseSection(SimulationData& sim, int i) {
@@ -711,8 +709,10 @@ std::array<bool, 2> PeregonDirections(SimulationData& sim, int p) {
   for (int d = 0; d < 2; ++d) {
     const int lamp = area.GraphPeregons[p].DirectionLamps[d];
     if (lamp <= 0) continue;
+    // A direction lamp shows the way traffic runs on the line, in yellow like a set route; red
+    // stays for the block sections, which show where the train actually is.
     for (int l = lamp; l <= lamp + 1; ++l)
-      if (l < static_cast<int>(sim.State.Lamps.size())) sim.State.Lamps[l].RED = marked[d];
+      if (l < static_cast<int>(sim.State.Lamps.size())) sim.State.Lamps[l].YELLOW = marked[d];
   }
   return marked;
 }

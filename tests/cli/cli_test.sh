@@ -37,6 +37,23 @@ expect 2 'No district directory' report train 99
 expect 0 '^ Всего на участке: [0-9]+$' report train 1 --for 30m --seed 5 --start "2024-03-15 06:00"
 expect 0 '^   СПРАВКА О ПОДХОДАХ НА 15.03  6:00$' report approaches 1 --start "2024-03-15 06:00"
 
+# render: the same run, then a window as PNG (only when traklin-cli was built with the console).
+png=$(mktemp --suffix .png)
+if ! "$cli" render panel 99 --out "$png" 2>&1 | grep -q 'built without the console'; then
+  expect 2 'WINDOW is required' render
+  expect 2 'WINDOW' render screen 1 --out "$png"
+  expect 2 'No district directory' render panel 99 --out "$png"
+  expect 2 'cannot write' render desk 1 --for 1s --out /nonexistent/dir/x.png
+  expect 0 '^time: 2024-03-15 06:01:00.0$' render panel 1 --for 1m --seed 5 \
+    --start "2024-03-15 06:00" --out "$png"
+  if [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" != 89504e470d0a1a0a ]; then
+    echo "FAILED: render panel wrote no PNG"
+    failures=$((failures + 1))
+  fi
+  expect 0 '^picture: [0-9]+x[0-9]+$' render desk 1 --for 1m --seed 5 --out "$png"
+fi
+rm -f "$png"
+
 # A golden event log of a short seeded run of the demo district. After a deliberate change of
 # what the demo does, update it with UPDATE_GOLDEN=1 ctest -R CommandLine and review the diff.
 golden="$(dirname "$0")/golden/run_demo_0500_3h_seed1.jsonl"

@@ -15,6 +15,8 @@
 
 #include "area/date_time.h"
 #include "area/district_text.h"
+#include "console/panel_picture.h"
+#include "console/picture_view.h"
 #include "console/set_time_dialog.h"
 #include "qt_test_support.h"
 
@@ -204,6 +206,11 @@ class StartUpTest : public testing::Test {
   // the set-time dialog, which sets 7:30).
   QStringList Start(TfmControlPanel& window) {
     std::ofstream(paths.DistrictRoot / "1" / "Data.dat", std::ios::binary) << district.Bytes();
+    if (withPult) {
+      QImage pult(800, 600, QImage::Format_RGB32);
+      pult.fill(QColor(0xC0, 0xC0, 0xC0));
+      pult.save(QString::fromStdString((paths.DistrictRoot / "1" / "Pult.bmp").string()), "BMP");
+    }
     QStringList texts;
     const auto answer = [&](QWidget* modal) {
       auto* d = qobject_cast<TfmSetTime*>(modal);
@@ -222,6 +229,7 @@ class StartUpTest : public testing::Test {
   Simulation sim;
   test::DistrictText district;
   QString title;  // of the last box
+  bool withPult = true;
 };
 
 TEST_F(StartUpTest, UsableDistrictIsPreparedWithTheSettingsAndStartsAtTheChosenTime) {
@@ -245,6 +253,15 @@ TEST_F(StartUpTest, UsableDistrictIsPreparedWithTheSettingsAndStartsAtTheChosenT
   EXPECT_DOUBLE_EQ(sim.LastSaveTime, sim.State.ClockTime);
   EXPECT_EQ(std::pair(sim.TimeScaleLevel, window.Timer->isActive() ? window.Timer->interval() : 0),
             std::pair(1, 500));
+  // The panel picture of view 1 on the background of Pult.bmp.
+  ASSERT_NE(window.Panel(), nullptr);
+  EXPECT_EQ(window.sbPult->Picture.size(), QSize(640, 480));
+  EXPECT_EQ(window.Panel()->Background, QColor(0xC0, 0xC0, 0xC0));
+  // The inspection mode is on; the first Ctrl+D leaves it with the window's caption.
+  EXPECT_TRUE(window.InspectionMode());
+  PressKey(window, Qt::Key_D, Qt::ControlModifier);
+  EXPECT_FALSE(window.InspectionMode());
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Траклин"));
 }
 
 TEST_F(StartUpTest, FailingSetUpShowsTheInitializingErrorAndTheClockStillRuns) {
@@ -258,6 +275,16 @@ TEST_F(StartUpTest, FailingSetUpShowsTheInitializingErrorAndTheClockStillRuns) {
   const TDateTime before = sim.State.ClockTime;  // the clock runs over the unprepared district
   window.TimerTick();
   EXPECT_NEAR(sim.State.ClockTime, before + 0.5 * kSecond, 1e-9);
+}
+
+TEST_F(StartUpTest, MissingPultIsReportedAndThePanelIsDrawnOnTheWindowColour) {
+  withPult = false;
+  TfmControlPanel window((App(), sim), std::string("1"), paths);
+  EXPECT_EQ(Start(window), (QStringList{"Error reading Pult.bmp\n", "set time"}));
+  EXPECT_TRUE(window.Started() && window.Timer->isActive());
+  ASSERT_NE(window.Panel(), nullptr);
+  EXPECT_EQ(window.Panel()->Background, kWindowGreen);
+  EXPECT_EQ(window.sbPult->Picture.size(), QSize(800, 600));
 }
 
 TEST_F(StartUpTest, BrokenDistrictFileShowsTheReadErrorAndEnds) {

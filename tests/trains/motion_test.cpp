@@ -226,7 +226,8 @@ TEST(Motion, PeregonDirectionLampsAndBothWaysMessage) {
   line.Drive(a, 4, 100, 0, 0);
   EXPECT_EQ(PeregonDirections(line.Sim, 0), (std::array<bool, 2>{true, false}));
   const auto& lamps = line.Sim.State.Lamps;
-  EXPECT_TRUE(lamps[150].RED && lamps[151].RED && !lamps[152].RED);
+  EXPECT_TRUE(lamps[150].YELLOW && lamps[151].YELLOW && !lamps[152].YELLOW);
+  EXPECT_FALSE(lamps[150].RED || lamps[151].RED);
   line.Drive(b, 6, 1400, 0, 0);
   EXPECT_EQ(PeregonDirections(line.Sim, 0), (std::array<bool, 2>{true, true}));
   EXPECT_EQ(line.Console.Notes,

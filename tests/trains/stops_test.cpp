@@ -154,7 +154,7 @@ TEST(PutOnTrack, TooShortTrackKeepsTrainWaitingAnExactFitIsCentred) {
   EXPECT_EQ(std::tuple(t.HEAD.SECT_POS, t.TAIL.SECT_POS, t.LOCO_POS),
             std::tuple(1199, 1, 15000 + 600 - 1199));
   EXPECT_NEAR((line.Train(i).PLACE_TIME - line.Sim.State.ClockTime) * 1440, 5, 1e-6);
-  EXPECT_TRUE(line.Sim.State.Lamps[2].YELLOW_BLINK);
+  EXPECT_TRUE(line.Sim.State.Lamps[2].RED && !line.Sim.State.Lamps[2].YELLOW_BLINK);
   ReleaseMadeUp(line.Sim, i);
   EXPECT_TRUE(line.Sim.State.Lamps[2].RED && !line.Sim.State.Lamps[2].YELLOW_BLINK);
 }

@@ -1,0 +1,93 @@
+// traklin-cli render: a run's console window painted without a display, written as PNG.
+#include <iostream>
+#include <memory>
+
+#include "app/cli_commands.h"
+#include "simulation/headless_run.h"
+
+#ifdef TRAKLIN_WITH_UI
+#include <QApplication>
+#include <QFontMetrics>
+#include <QLocale>
+
+#include "console/console_fonts.h"
+#include "console/window_render.h"
+#endif
+
+namespace traklin::cli {
+
+namespace {
+
+struct RenderArguments : RunArguments {
+  std::string Window;
+  std::string Out;
+};
+
+#ifdef TRAKLIN_WITH_UI
+int Render(const RenderArguments& a) {
+  std::optional<RunOptions> options = ToRunOptions(a);
+  if (!options) return kFailed;
+  const std::uint64_t seed = SeedOf(a);
+
+  // Pictures need no display unless one is asked for.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "traklin-cli";
+  static char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+
+  // The name lamps are laid out with the font the panel writes them in, as in the console.
+  const QFontMetrics metrics(PanelNameFont());
+  options->TextWidth = [&metrics](const std::string& text) {
+    return metrics.horizontalAdvance(QString::fromStdString(text));
+  };
+  Simulation sim;
+  if (!SeedAndPrepare(sim, *options, seed)) return kFailed;
+  EventLog log(sim, nullptr, options->Answer);
+  RunSimulation(sim, log, options->Span);
+
+  std::string warning;
+  const QImage picture =
+      RenderWindow(sim, options->District,
+                   a.Window == "desk" ? RenderedWindow::Desk : RenderedWindow::Panel, warning);
+  if (!warning.empty()) std::cerr << warning << "\n";
+  if (picture.isNull() || !picture.save(QString::fromStdString(a.Out), "PNG")) {
+    std::cerr << "--out: cannot write " << a.Out << "\n";
+    return kFailed;
+  }
+  std::cout << "seed: " << seed << "\n";
+  std::cout << "time: " << FormatEventTime(sim.State.ClockTime) << "\n";
+  std::cout << "picture: " << picture.width() << "x" << picture.height() << "\n";
+  return 0;
+}
+#else
+int Render(const RenderArguments&) {
+  std::cerr << "render: this traklin-cli was built without the console (TRAKLIN_BUILD_UI=OFF)\n";
+  return kFailed;
+}
+#endif
+
+}  // namespace
+
+Command AddRenderCommand(CLI::App& app) {
+  auto a = std::make_shared<RenderArguments>();
+  CLI::App* render = app.add_subcommand(
+      "render",
+      "Run a district as `run` does, then paint a console window as it looks at that moment "
+      "and write it as PNG");
+  render->add_option("WINDOW", a->Window, "panel (the main window) or desk (the controller)")
+      ->required()
+      ->check(CLI::IsMember({"panel", "desk"}));
+  AddRunArguments(render, *a);
+  render->add_option("--out", a->Out, "The PNG file to write")->required();
+  render->footer(
+      "Runs the same simulation as `run` with the same options (the same seed gives the same "
+      "run), paints the window offscreen (QT_QPA_PLATFORM defaults to offscreen) and writes "
+      "it. Prints the seed, the simulated time pictured and the picture's size, and exits 0. "
+      "A district that cannot be prepared, a bad argument or a file that cannot be written "
+      "exits 2; a missing Pult.bmp is told and the panel is drawn without it.");
+  return {render, [a] { return Render(*a); }};
+}
+
+}  // namespace traklin::cli

@@ -1,0 +1,60 @@
+// The control panel picture: built once from Pult.bmp and the district, then only its lamps are
+// redrawn, each when its colour changes.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QRect>
+#include <vector>
+
+#include "area/area_data.h"
+#include "area/panel_geometry.h"
+#include "console/console_fonts.h"
+#include "settings/settings.h"
+#include "state/state_data.h"
+
+namespace traklin {
+
+/// The one conversion of a 0x00BBGGRR colour value.
+QColor ToQColor(TColor colour);
+
+class PanelPicture {
+ public:
+  /// The district must have been prepared (lamps laid out) with the same view index.
+  PanelPicture(const TAreaData& area, const TSettings& settings, int viewIndex);
+
+  /// Builds the picture: the background from pult's bottom-left pixel, the fragments, LP codes,
+  /// ЭЦ icons, separators, peregon bands with arrows and joint marks, the set-up's lamps in grey
+  /// and the direction labels. A null pult (the file could not be read) draws everything but
+  /// the fragments on windowColour.
+  void Build(const QImage& pult, QColor windowColour);
+
+  /// Draws lamp number lamp in colour; returns the rectangle that changed (empty when the lamp
+  /// is not drawn).
+  QRect DrawLamp(int lamp, TColor colour);
+
+  /// Redraws every lamp whose computed colour differs from its drawn colour and stores the new
+  /// colour; returns the changed rectangles.
+  std::vector<QRect> RefreshLamps(TLampControlsData& lamps, TDateTime clock);
+
+  /// Makes the next refresh redraw every lamp (after a load or a change of colour settings).
+  static void RepaintAllLamps(TLampControlsData& lamps);
+
+  const TGraphVidData* View() const { return view_; }
+  QSize PanelSize() const;
+
+  QImage Image;
+  QColor Background;
+
+ private:
+  PanelPoint Translation(const TGraphLampData& lamp) const;
+  void DrawFragments(const QImage& pult);
+  void DrawPeregons();
+  void DrawDirectionLabels();
+
+  const TAreaData& area_;
+  const TSettings& settings_;
+  const TGraphVidData* view_;
+};
+
+}  // namespace traklin
