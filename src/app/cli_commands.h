@@ -20,6 +20,7 @@ inline constexpr int kFailed = 2;
 std::string DistrictDirectory(const std::string& dirOrNumber);
 
 Command AddCheckCommand(CLI::App& app);
+Command AddRunCommand(CLI::App& app);
 Command AddSaveCheckCommand(CLI::App& app);
 
 }  // namespace traklin::cli

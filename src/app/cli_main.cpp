@@ -8,7 +8,8 @@ int main(int argc, char** argv) {
   using namespace traklin::cli;
   CLI::App app{"Traklin headless tools"};
   app.require_subcommand(1);
-  const std::vector<Command> commands{AddCheckCommand(app), AddSaveCheckCommand(app)};
+  const std::vector<Command> commands{AddCheckCommand(app), AddRunCommand(app),
+                                      AddSaveCheckCommand(app)};
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

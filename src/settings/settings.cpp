@@ -80,6 +80,13 @@ TSettingsProblems ReadGeneralSettings(const std::filesystem::path& path, TSettin
                                       TSettingsReadMode mode) {
   TSettingsProblems problems;
   const IniFile ini = LoadForReading(path, mode, problems);
+  for (std::string& p : ReadGeneralSettings(ini, settings, mode)) problems.push_back(std::move(p));
+  return problems;
+}
+
+TSettingsProblems ReadGeneralSettings(const IniFile& ini, TSettings& settings,
+                                      TSettingsReadMode mode) {
+  TSettingsProblems problems;
   ValueReader r(ini, mode, problems);
   const TSettings def;
   // Filled in a copy so that a strict failure leaves the record as it was.
@@ -128,6 +135,14 @@ TSettingsProblems ReadDistrictSettings(const std::filesystem::path& path, const 
                                        TSettings& settings, TSettingsReadMode mode) {
   TSettingsProblems problems;
   const IniFile ini = LoadForReading(path, mode, problems);
+  for (std::string& p : ReadDistrictSettings(ini, area, settings, mode))
+    problems.push_back(std::move(p));
+  return problems;
+}
+
+TSettingsProblems ReadDistrictSettings(const IniFile& ini, const TAreaData& area,
+                                       TSettings& settings, TSettingsReadMode mode) {
+  TSettingsProblems problems;
   ValueReader r(ini, mode, problems);
 
   TRandomFreightsData freights;

@@ -85,12 +85,22 @@ std::string RandomFreightKey(int from, int to);
 TSettingsProblems ReadGeneralSettings(const std::filesystem::path& path, TSettings& settings,
                                       TSettingsReadMode mode = TSettingsReadMode::Lenient);
 
+class IniFile;
+/// The same, from a text already read (the headless runner applies its overrides to it).
+TSettingsProblems ReadGeneralSettings(const IniFile& ini, TSettings& settings,
+                                      TSettingsReadMode mode = TSettingsReadMode::Lenient);
+
 /// Builds the random-freight records of the district from its freight plans (plans with no
 /// cars), in plan order: an odd train number gives (creation point, arrival point), an even
 /// one the reverse; a pair already present in either order is skipped. Each count comes
 /// from the LEVEL key of its pair (default 0, a negative count reads as 0), and the total
 /// is their sum. Earlier records are replaced. Errors as for ReadGeneralSettings.
 TSettingsProblems ReadDistrictSettings(const std::filesystem::path& path, const TAreaData& area,
+                                       TSettings& settings,
+                                       TSettingsReadMode mode = TSettingsReadMode::Lenient);
+
+/// The same, from a text already read.
+TSettingsProblems ReadDistrictSettings(const IniFile& ini, const TAreaData& area,
                                        TSettings& settings,
                                        TSettingsReadMode mode = TSettingsReadMode::Lenient);
 

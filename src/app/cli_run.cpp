@@ -1,0 +1,142 @@
+// traklin-cli run: a district run without a display, with an event log and a summary.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "app/cli_commands.h"
+#include "simulation/headless_run.h"
+
+namespace traklin::cli {
+
+namespace {
+
+struct RunArguments {
+  std::string District;
+  std::string Start;
+  std::string For = "24h";
+  std::optional<std::uint64_t> Seed;
+  std::string Answer = "yes";
+  std::string Settings;
+  std::vector<std::string> Sets;
+  std::string Events;
+};
+
+int Run(const RunArguments& a) {
+  RunOptions options;
+  options.District = DistrictDirectory(a.District);
+  if (!a.Start.empty()) {
+    options.Start = ParseStartTime(a.Start);
+    if (!options.Start) {
+      std::cerr << "--start: not a time \"YYYY-MM-DD HH:MM\": " << a.Start << "\n";
+      return kFailed;
+    }
+  }
+  const auto span = ParseSpan(a.For);
+  if (!span) {
+    std::cerr << "--for: not a span (a number with s, m, h or d): " << a.For << "\n";
+    return kFailed;
+  }
+  options.Span = *span;
+  options.Answer = a.Answer == "yes";
+  if (!a.Settings.empty()) options.SettingsFile = a.Settings;
+  for (const std::string& s : a.Sets) {
+    const auto assignment = ParseSettingAssignment(s);
+    if (!assignment) {
+      std::cerr << "--set: expected SECTION/KEY=VALUE: " << s << "\n";
+      return kFailed;
+    }
+    options.Sets.push_back(*assignment);
+  }
+  const std::uint64_t seed =
+      a.Seed
+          ? *a.Seed
+          : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+
+  Simulation sim;
+  sim.Random.Seed(seed);
+  std::vector<std::string> warnings;
+  try {
+    PrepareRun(sim, options, &warnings);
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << "\n";
+    return kFailed;
+  }
+  for (const std::string& w : warnings) std::cerr << w << "\n";
+
+  std::ofstream file;
+  std::ostream* events = nullptr;
+  if (a.Events == "-") {
+    events = &std::cout;
+  } else if (!a.Events.empty()) {
+    file.open(a.Events, std::ios::binary | std::ios::trunc);
+    if (!file) {
+      std::cerr << "--events: cannot write " << a.Events << "\n";
+      return kFailed;
+    }
+    events = &file;
+  }
+  EventLog log(sim, events, options.Answer);
+
+  std::cout << "seed: " << seed << "\n";
+  std::cout << "start: " << FormatEventTime(sim.State.ClockTime) << "\n";
+  // A progress line only for a person watching a terminal.
+  std::function<void(double)> progress;
+  if (isatty(STDERR_FILENO) && events != &std::cout) {
+    progress = [](double done) {
+      std::fprintf(stderr, "\r%5.1f %%", done * 100.0);
+      std::fflush(stderr);
+    };
+  }
+  const RunSummary summary = RunSimulation(sim, log, options.Span, progress);
+  if (progress) std::fprintf(stderr, "\r        \r");
+  if (file.is_open()) {
+    file.flush();
+    if (!file) {
+      std::cerr << "--events: writing " << a.Events << " failed\n";
+      return kFailed;
+    }
+  }
+  std::cout << "end: " << FormatEventTime(sim.State.ClockTime) << "\n";
+  std::cout << FormatRunSummary(summary);
+  return 0;
+}
+
+}  // namespace
+
+Command AddRunCommand(CLI::App& app) {
+  auto a = std::make_shared<RunArguments>();
+  CLI::App* run = app.add_subcommand(
+      "run", "Run a district without a display for a simulated span and report what happened");
+  run->add_option("DIR", a->District,
+                  "A district directory holding Data.dat, or a district number N "
+                  "(../district/N, relative to the working directory)")
+      ->required();
+  run->add_option("--start", a->Start,
+                  "Simulated start \"YYYY-MM-DD HH:MM\" (default: as the console starts "
+                  "without a save)");
+  run->add_option("--for", a->For, "Simulated span: a number with s, m, h or d")
+      ->capture_default_str();
+  run->add_option("--seed", a->Seed, "Seed of the simulation's generator (default: the clock)");
+  run->add_option("--answer", a->Answer, "The answer to every question a station asks")
+      ->check(CLI::IsMember({"yes", "no"}))
+      ->capture_default_str();
+  run->add_option("--settings", a->Settings,
+                  "The configuration file (default ../config/Traklin.ini; missing: defaults)");
+  run->add_option("--set", a->Sets, "SECTION/KEY=VALUE over the configuration (repeatable)");
+  run->add_option("--events", a->Events,
+                  "Write the event log (JSON Lines, UTF-8) to FILE, or to standard output "
+                  "with -");
+  run->footer(
+      "Prints the seed and the start, then at the end the simulated span, the steps, the "
+      "wall-clock seconds, steps per second, trains created and removed, trains still in the "
+      "district and the number of events of each kind, and exits 0. A district that cannot "
+      "be read or prepared prints the same text as `check` and exits 2; so does a bad "
+      "argument or setting.");
+  return {run, [a] { return Run(*a); }};
+}
+
+}  // namespace traklin::cli

@@ -1,0 +1,113 @@
+// A run without a display: the district prepared as the console prepares it, stepped for a
+// simulated span, everything the stations say written as an event log.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "simulation/simulation.h"
+
+namespace traklin {
+
+/// A run cannot start: the text is what the console would show (line breaks as "\n").
+class RunSetupError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// What a headless run is asked to do.
+struct RunOptions {
+  std::filesystem::path District;  ///< the district directory holding Data.dat
+  /// Simulated start; none: the clock that start-up gives without a save.
+  std::optional<TDateTime> Start;
+  TDateTime Span = 1.0;  ///< simulated days to run
+  /// Seed of the simulation's generator; none: from the clock (the seed used is reported).
+  std::optional<std::uint64_t> Seed;
+  bool Answer = true;  ///< the answer to every question a station asks
+  /// The configuration file; a missing file gives the defaults.
+  std::filesystem::path SettingsFile = DefaultSettingsPath();
+  /// "SECTION/KEY" and value, applied over the file in order.
+  std::vector<std::pair<std::string, std::string>> Sets;
+};
+
+/// Reads the district, the settings and a fresh state into sim, as the console's start-up
+/// does (text widths of 6 pixels per character, no ring files). Throws RunSetupError with
+/// the console's error text, or TSettingsError for a --set value that is not an integer.
+/// Settings problems of the file itself are reported leniently through `warnings`.
+void PrepareRun(Simulation& sim, const RunOptions& options, std::vector<std::string>* warnings);
+
+/// Parses "SECTION/KEY=VALUE"; nullopt when the text has no '/' before '=' or an empty part.
+std::optional<std::pair<std::string, std::string>> ParseSettingAssignment(const std::string& text);
+
+/// Parses a simulated span: a non-negative number with s, m, h or d ("90m", "1.5h", "7d").
+std::optional<TDateTime> ParseSpan(const std::string& text);
+/// Parses "YYYY-MM-DD HH:MM" (seconds optional); nullopt for a date that does not exist.
+std::optional<TDateTime> ParseStartTime(const std::string& text);
+/// "YYYY-MM-DD HH:MM:SS.s", tenths rounded.
+std::string FormatEventTime(TDateTime t);
+
+/// The console of a headless run: answers every question with one answer and writes one JSON
+/// object per line for everything that happens (notify, inform, ask, created, removed, error,
+/// save). Counts the events of each kind.
+class EventLog : public ConsoleServices {
+ public:
+  EventLog(Simulation& sim, std::ostream* out, bool answer);
+  ~EventLog() override;
+  EventLog(const EventLog&) = delete;
+  EventLog& operator=(const EventLog&) = delete;
+
+  void NotifyDispatcher(const std::string& text) override;
+  void InformDispatcher(const std::string& caption, const std::string& text, int ring) override;
+  bool AskDispatcher(const std::string& caption, const std::string& text, int ring) override;
+  /// Saves through the Save hook and logs a "save" event; without the hook nothing is saved
+  /// (a headless run never touches the user's saves unless asked) and the result is false.
+  bool SaveLastState(bool reportFailure) override;
+  /// An error raised inside a step.
+  void Error(const std::string& text);
+
+  std::function<bool()> Save;
+  bool Answer;
+  const std::map<std::string, long>& Counts() const { return counts_; }
+  long Created() const { return created_; }
+  long Removed() const { return removed_; }
+
+ private:
+  /// Counts the event and writes its line (the JSON text of the whole object).
+  void Emit(const std::string& event, const std::string& line);
+
+  Simulation& sim_;
+  std::ostream* out_;
+  std::map<std::string, long> counts_;
+  long created_ = 0;
+  long removed_ = 0;
+};
+
+/// What a run did.
+struct RunSummary {
+  TDateTime Span = 0;
+  long Steps = 0;
+  double WallSeconds = 0;
+  long Created = 0;
+  long Removed = 0;
+  long InDistrict = 0;
+  std::map<std::string, long> Events;
+};
+
+/// Steps sim for `span` simulated days with log as its console. An error inside a step is
+/// logged and the run goes on with the next step, as the console does. `progress` (may be
+/// empty) is called now and then with the fraction done.
+RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,
+                         const std::function<void(double)>& progress = {});
+
+/// The summary as printed at the end of a run, one "name: value" line each.
+std::string FormatRunSummary(const RunSummary& summary);
+
+}  // namespace traklin
