@@ -9,6 +9,7 @@
 
 #include "app/cli_commands.h"
 #include "simulation/headless_run.h"
+#include "simulation/save_state.h"
 
 namespace traklin::cli {
 
@@ -23,6 +24,9 @@ struct RunArguments {
   std::string Settings;
   std::vector<std::string> Sets;
   std::string Events;
+  std::string Load;
+  std::string Save;
+  bool Autosave = false;
 };
 
 int Run(const RunArguments& a) {
@@ -66,6 +70,14 @@ int Run(const RunArguments& a) {
     return kFailed;
   }
   for (const std::string& w : warnings) std::cerr << w << "\n";
+  if (!a.Load.empty()) {
+    const SaveOutcome loaded = LoadStateFromFile(sim, a.Load);
+    if (!loaded.Ok) {
+      std::cerr << a.Load << ": not loaded: " << loaded.Describe() << "\n";
+      return kFailed;
+    }
+    sim.LastSaveTime = sim.State.ClockTime;
+  }
 
   std::ofstream file;
   std::ostream* events = nullptr;
@@ -80,6 +92,15 @@ int Run(const RunArguments& a) {
     events = &file;
   }
   EventLog log(sim, events, options.Answer);
+  // Autosaves reach the district's saves only when asked for.
+  std::string lastSaveFailure;
+  if (a.Autosave) {
+    log.Save = [&sim, &options, &lastSaveFailure] {
+      const SaveOutcome saved = SaveLastState(sim, options.District);
+      if (!saved.Ok) lastSaveFailure = saved.Reason;
+      return saved.Ok;
+    };
+  }
 
   std::cout << "seed: " << seed << "\n";
   std::cout << "start: " << FormatEventTime(sim.State.ClockTime) << "\n";
@@ -91,7 +112,7 @@ int Run(const RunArguments& a) {
       std::fflush(stderr);
     };
   }
-  const RunSummary summary = RunSimulation(sim, log, options.Span, progress);
+  RunSummary summary = RunSimulation(sim, log, options.Span, progress);
   if (progress) std::fprintf(stderr, "\r        \r");
   if (file.is_open()) {
     file.flush();
@@ -100,8 +121,23 @@ int Run(const RunArguments& a) {
       return kFailed;
     }
   }
+  if (!a.Save.empty()) {
+    // Through the event log, so that the final save is logged as the autosaves are.
+    log.Save = [&sim, &a, &lastSaveFailure] {
+      const SaveOutcome saved = SaveStateToFile(sim, a.Save);
+      if (!saved.Ok) lastSaveFailure = saved.Reason;
+      return saved.Ok;
+    };
+    const bool saved = log.SaveLastState(false);
+    summary.Events = log.Counts();
+    if (!saved) {
+      std::cerr << "--save: " << lastSaveFailure << "\n";
+      return kFailed;
+    }
+  }
   std::cout << "end: " << FormatEventTime(sim.State.ClockTime) << "\n";
   std::cout << FormatRunSummary(summary);
+  if (!a.Save.empty()) std::cout << "saved: " << a.Save << "\n";
   return 0;
 }
 
@@ -115,9 +151,10 @@ Command AddRunCommand(CLI::App& app) {
                   "A district directory holding Data.dat, or a district number N "
                   "(../district/N, relative to the working directory)")
       ->required();
-  run->add_option("--start", a->Start,
-                  "Simulated start \"YYYY-MM-DD HH:MM\" (default: as the console starts "
-                  "without a save)");
+  CLI::Option* start =
+      run->add_option("--start", a->Start,
+                      "Simulated start \"YYYY-MM-DD HH:MM\" (default: as the console starts "
+                      "without a save)");
   run->add_option("--for", a->For, "Simulated span: a number with s, m, h or d")
       ->capture_default_str();
   run->add_option("--seed", a->Seed, "Seed of the simulation's generator (default: the clock)");
@@ -130,6 +167,18 @@ Command AddRunCommand(CLI::App& app) {
   run->add_option("--events", a->Events,
                   "Write the event log (JSON Lines, UTF-8) to FILE, or to standard output "
                   "with -");
+  CLI::Option* load = run->add_option(
+      "--load", a->Load,
+      "Start from a save file instead of a fresh state (its clock is the start); a file that "
+      "cannot be loaded prints the reason and exits 2");
+  load->excludes(start);
+  run->add_option("--save", a->Save,
+                  "Save the state to FILE at the end (written through FILE.tmp; an existing "
+                  "FILE is replaced only by a complete save)");
+  run->add_flag("--autosave", a->Autosave,
+                "Autosave every ten simulated minutes to the district's saves/last.sav, keeping "
+                "the previous one as a numbered copy (without it a run never touches the "
+                "district's saves)");
   run->footer(
       "Prints the seed and the start, then at the end the simulated span, the steps, the "
       "wall-clock seconds, steps per second, trains created and removed, trains still in the "

@@ -1,5 +1,4 @@
 // traklin-cli save-check: read a save against its district and report its groups.
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -13,6 +12,7 @@
 #include "area/district_catalogue.h"
 #include "area/district_setup.h"
 #include "settings/settings.h"
+#include "simulation/headless_run.h"
 #include "simulation/save_file.h"
 #include "simulation/save_state.h"
 #include "simulation/simulation.h"
@@ -35,15 +35,6 @@ std::optional<int> SaveDistrict(const fs::path& file) {
   } catch (const ReadError&) {
     return std::nullopt;
   }
-}
-
-std::string FormatTime(TDateTime t) {
-  const DateParts d = DecodeDate(t);
-  const TimeParts p = DecodeTime(t);
-  char text[48];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", d.Year, d.Month, d.Day, p.Hour,
-                p.Minute, p.Second);
-  return text;
 }
 
 int RunSaveCheck(const fs::path& file, const std::string& districtArgument) {
@@ -94,10 +85,10 @@ int RunSaveCheck(const fs::path& file, const std::string& districtArgument) {
   }
   std::cout << "VERSION " << summary.Version << "\n"
             << "AREA " << summary.Area << "\n"
-            << "CLOCKTIME " << FormatTime(summary.ClockTime) << "\n"
+            << "CLOCKTIME " << FormatEventTime(summary.ClockTime) << "\n"
             << "NEXTRANDOMFREIGHTTIME "
             << (summary.NextRandomFreightTime == 0 ? std::string("0")
-                                                   : FormatTime(summary.NextRandomFreightTime))
+                                                   : FormatEventTime(summary.NextRandomFreightTime))
             << "\n";
   for (const auto& [group, count] : summary.Groups) {
     std::cout << group << " " << count;
