@@ -209,6 +209,15 @@ TEST(SaveRoundTripTest, DemoDistrictStateReloadsFieldByFieldAndSavesByteIdentica
           "TRAIN_0_INDEXED_NAME=\xDD\xEA\xF1\xEF\xF0\xE5\xF1\xF1 \xAB\xD3\xF2\xF0\xEE\xBB\r\n"),
       std::string::npos);
   EXPECT_NE(first.find("TRAIN_1_SPEED=16.666666666666668\r\n"), std::string::npos);
+
+  // The LP lamps (1 .. StationCount) show the station selection: a load leaves them dark.
+  const int stations = a.Area().StationCount;
+  a.Sim.State.Lamps[1].YELLOW = a.Sim.State.Lamps[stations + 1].YELLOW = true;
+  Demo c;
+  ASSERT_TRUE(LoadStateFromText(c.Sim, WriteStateText(a.Sim)).Ok);
+  EXPECT_EQ(std::pair(c.Sim.State.Lamps[1].YELLOW, c.Sim.State.Lamps[stations + 1].YELLOW),
+            std::pair(false, true));
+  EXPECT_EQ(c.Sim.State.Lamps[1].DrawnColor, kLampRepaint);
 }
 
 TEST(SaveRoundTripTest, LoadedRunContinuesExactlyAsTheUninterruptedOne) {
