@@ -1,9 +1,16 @@
 // The controller window "Пульт диспетчера": the dispatcher's push-button desk.
 #pragma once
 
+#include <QImage>
+#include <QRect>
+#include <QString>
 #include <QWidget>
+#include <array>
+#include <filesystem>
 #include <functional>
+#include <vector>
 
+#include "simulation/controller_desk.h"
 #include "simulation/simulation.h"
 
 namespace traklin {
@@ -14,7 +21,10 @@ class TfmController : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TfmController(Simulation& sim, QWidget* parent = nullptr);
+  /// Loads the background and the seven button pictures from imageDir. A missing picture is
+  /// replaced by a plain one and named in PictureError.
+  explicit TfmController(Simulation& sim, QWidget* parent = nullptr,
+                         std::filesystem::path imageDir = "../image");
   ~TfmController() override;
 
   /// Builds the buttons, row numbers and lamps for the district (start-up).
@@ -36,14 +46,53 @@ class TfmController : public QWidget {
   /// The release mode button (B key).
   void ReleaseMode();
 
+  /// Empty when every picture was read; otherwise one message naming the missing files, for
+  /// the main window to show once ("Error reading ../image/CtrlBack.bmp\r\n").
+  QString PictureError() const { return pictureError_; }
+  /// Every lamp is drawn again (after the lamp colours changed).
+  void RedrawLamps();
+  /// Where a button lies in the window while it is up: "imRoute" + column + row, "imLeft" + i,
+  /// "imRight" + i, "imSelectLP" + i. An empty rectangle for an unknown name.
+  QRect ButtonRect(const QString& name) const;
+  const ControllerDesk& Desk() const { return desk_; }
+
   /// The operational task dialog, once it exists: open for a station, hide, visible.
   std::function<void(int lp)> OpenTaskDialog;
   std::function<void()> HideTaskDialog;
   std::function<bool()> TaskDialogVisible;
 
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
  private:
+  struct Button {
+    QString Name;
+    QRect Rect;  ///< in the window, while up
+    DeskColour Colour;
+    std::function<void()> Action;
+  };
+
+  void LoadPictures(const std::filesystem::path& imageDir);
+  void BuildBackground();
+  void AddButton(const QString& name, QPoint centre, DeskColour colour,
+                 std::function<void()> action);
+  void DrawLamp(int k);
+  void RefreshLamps();
+  bool DialogVisible() const;
+  int ButtonAt(QPoint p) const;
+
   Simulation& sim_;
-  int selected_ = -1;
+  ControllerDesk desk_;
+  QImage backPicture_;  ///< CtrlBack.bmp as read (or its placeholder)
+  QImage deskImage_;    ///< the background as shown: grown for the stations, numbers, lamps
+  std::array<QImage, 7> buttonPictures_;
+  std::vector<Button> buttons_;
+  std::vector<bool> drawnLamps_;
+  int pressed_ = -1;
+  QString pictureError_;
 };
 
 }  // namespace traklin

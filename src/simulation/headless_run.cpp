@@ -168,6 +168,7 @@ EventLog::EventLog(Simulation& sim, std::ostream* out, bool answer)
   sim_.Console = this;
   sim_.OnTrainCreated = [this](int i, TrainSource source) {
     ++created_;
+    alive_.emplace(sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME);
     Json j = EventObject(sim_, "created");
     j["number"] = sim_.State.Trains[i].NUMBER;
     j["name"] = TrainName(sim_, i, 1);
@@ -176,6 +177,8 @@ EventLog::EventLog(Simulation& sim, std::ostream* out, bool answer)
     Emit("created", Text(j));
   };
   sim_.OnTrainRemoving = [this](int i) {
+    if (alive_.erase({sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME}) == 0)
+      return;
     ++removed_;
     Json j = EventObject(sim_, "removed");
     j["number"] = sim_.State.Trains[i].NUMBER;

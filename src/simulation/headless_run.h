@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -86,6 +87,10 @@ class EventLog : public ConsoleServices {
   Simulation& sim_;
   std::ostream* out_;
   std::map<std::string, long> counts_;
+  /// The trains logged as created, by number and creation time: a record that creation
+  /// throws away again (unknown locomotive, missing stations) was never in the district and
+  /// is not logged as removed.
+  std::set<std::pair<int, double>> alive_;
   long created_ = 0;
   long removed_ = 0;
 };

@@ -107,8 +107,11 @@ struct TTrainPosLogEntry {
   int SECT_IDX = 0;
   double LOCO_POS = 0;  ///< the head's position within its section
   bool KEY_POINT = false;
-  bool Flag1 = false;  ///< working flags of the graph window, not saved
-  bool Flag2 = false;
+  bool Flag1 = false;  ///< working flags of the graph window, not saved: read by the graph,
+  bool Flag2 = false;  ///< and drawn as the end of a segment
+  /// The train was taken off the district here: the next entry of its number starts another
+  /// run. Not saved.
+  bool RunEnd = false;
 
   bool operator==(const TTrainPosLogEntry&) const = default;
 };
@@ -208,6 +211,11 @@ struct TStateData {
   TRoutesControlData Routes;        ///< parallel to TrainRoutes[lp].Routes
   TGorlTasksData Gorls;             ///< parallel to GorlStanzs
   TCreationPlansData RandomPlans;   ///< random freights planned for the day
+  /// Minute (day number × 1440 + minute of the day) in which each creation plan was last
+  /// tried, parallel to CreationPlans and to RandomPlans; -1 = never. A plan is tried once in
+  /// its minute. Not saved.
+  std::vector<std::int64_t> PlanAttempts;
+  std::vector<std::int64_t> RandomPlanAttempts;
   TTrainPosLogData PosLog;
   TDepartCommitsData DepartCommits;  ///< parallel to Puts
 

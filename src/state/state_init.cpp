@@ -16,6 +16,8 @@ void StateInit(SimulationData& sim, const DateParts& today) {
   TStateData& st = sim.State;
 
   st.RandomPlans.clear();
+  st.PlanAttempts.clear();
+  st.RandomPlanAttempts.clear();
   st.Trains.clear();
 
   st.Lamps.assign(area.GraphLamps.size(), TLampControlData{});

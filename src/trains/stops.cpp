@@ -343,16 +343,29 @@ void LocoChange(SimulationData& sim, int i, int newLoco) {
   u.LOCO_IDX = newLoco;
 }
 
+bool TrackTakes(const SimulationData& sim, int lp, int track, int len) {
+  const TAreaData& area = sim.AreaData;
+  if (!ValidTrack(area, lp, track)) return false;
+  const int s = area.Puts[lp].Tracks[track].Section;
+  return ValidSection(area, s) && SectionLength(sim, s) >= len + 2;
+}
+
+void TooShortTrackReport(SimulationData& sim, int i, int lp, int track) {
+  const TAreaData& area = sim.AreaData;
+  if (!ValidTrack(area, lp, track)) return;
+  NotifyText(sim, "Поезд " + TrainName(sim, i, 1) + " не поместится" + " на " +
+                      FormatTrackName(area.Puts[lp].Tracks[track].Number) + " пути " +
+                      StationNamePart(area, area.Puts[lp].Code, 5) + ".");
+}
+
 bool PutOnTrack(SimulationData& sim, int i, int lp, int track) {
   const TAreaData& area = sim.AreaData;
   if (!ValidTrain(sim, i) || !ValidTrack(area, lp, track)) return false;
   TTrainData& t = sim.State.Trains[i];
   const int s = area.Puts[lp].Tracks[track].Section;
   const int lt = SectionLength(sim, s);
-  if (!ValidSection(area, s) || lt < t.LEN + 2) {
-    NotifyText(sim, "Поезд " + TrainName(sim, i, 1) + " не поместится" + " на " +
-                        FormatTrackName(area.Puts[lp].Tracks[track].Number) + " пути " +
-                        StationNamePart(area, area.Puts[lp].Code, 5) + ".");
+  if (!TrackTakes(sim, lp, track, t.LEN)) {
+    TooShortTrackReport(sim, i, lp, track);
     return false;
   }
   const int m = std::min((lt - t.LEN) / 2, 20);
@@ -382,7 +395,8 @@ bool PutOnTrack(SimulationData& sim, int i, int lp, int track) {
 }
 
 void ReleaseMadeUp(SimulationData& sim, int i) {
-  if (!ValidTrain(sim, i)) return;
+  // A train that was never placed would occupy section 0.
+  if (!ValidTrain(sim, i) || !ValidSection(sim.AreaData, sim.State.Trains[i].HEAD.SECT_IDX)) return;
   sim.State.Trains[i].PLACE_TIME = 0;
   MarkOccupied(sim, i);
   TrainListChanged(sim);

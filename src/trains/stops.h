@@ -26,10 +26,15 @@ void DepartTrains(SimulationData& sim);
 /// it came.
 void LocoChange(SimulationData& sim, int i, int newLoco);
 
+/// Whether track `track` of LP index lp is long enough for a train of len metres (2 m spare).
+bool TrackTakes(const SimulationData& sim, int lp, int track, int len);
+/// Tells the dispatcher that train i does not fit on the track.
+void TooShortTrackReport(SimulationData& sim, int i, int lp, int track);
 /// Places a waiting train on track `track` of LP index lp, to be made up there; false (and a
 /// message) when the track is too short.
 bool PutOnTrack(SimulationData& sim, int i, int lp, int track);
-/// A made-up train starts to occupy its track and works out its first dwell.
+/// A made-up train starts to occupy its track and works out its first dwell; nothing happens
+/// to a train that is not on a section.
 void ReleaseMadeUp(SimulationData& sim, int i);
 
 }  // namespace traklin

@@ -121,6 +121,8 @@ void RemoveTrain(SimulationData& sim, int i, bool del) {
   if (!ValidTrain(sim, i)) return;
   if (sim.OnTrainRemoving) sim.OnTrainRemoving(i);
   AppendPosLog(sim, i, true);
+  // Daily numbers recur: the graph must not join this run to the next train of the number.
+  sim.State.PosLog.back().RunEnd = true;
   TTrainData& t = sim.State.Trains[i];
   if (t.HEAD.SECT_IDX != t.TAIL.SECT_IDX)
     NotifyText(sim,

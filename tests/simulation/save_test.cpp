@@ -168,11 +168,13 @@ void Populate(Demo& d) {
 }
 
 /// What a load gives back of a saved state: every lamp to be repainted, the working fields that
-/// are not saved at their start values.
+/// are not saved (the graph's flags, the creation's memory of plans tried) at their start values.
 TStateData AsLoaded(TStateData st) {
   for (TLampControlData& l : st.Lamps) l.DrawnColor = kLampRepaint;
   for (TTrainData& t : st.Trains) t.POS_LOG_TIME = 0;
-  for (TTrainPosLogEntry& e : st.PosLog) e.Flag1 = e.Flag2 = false;
+  for (TTrainPosLogEntry& e : st.PosLog) e.Flag1 = e.Flag2 = e.RunEnd = false;
+  st.PlanAttempts.clear();
+  st.RandomPlanAttempts.clear();
   return st;
 }
 

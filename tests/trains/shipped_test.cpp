@@ -174,7 +174,11 @@ class Dispatcher {
       return h.Reached && !on;
     });
     for (int i = 0; i < static_cast<int>(sim_.State.Trains.size()); ++i) Serve(i);
+    // The dispatcher's trains are the only ones: the district's own plans sit out the step.
+    TCreationPlansData plans;
+    std::swap(plans, sim_.AreaData.CreationPlans);
     d_.Steps(1);
+    std::swap(plans, sim_.AreaData.CreationPlans);
   }
   int Planned() const { return static_cast<int>(plans_.size()); }
   /// Trains disbanded so far (the dispatcher's trains are the only ones).
@@ -242,8 +246,13 @@ class Dispatcher {
       if (due.Number == 0 || due.At > sim_.State.ClockTime) continue;
       int i = Find(due.Number);
       if (i < 0) i = CreateTimetableTrain(sim_, due.Number), ++Formed;
-      // Put out on a free formation track from which it can leave.
       const TTrainData& t = sim_.State.Trains[i];
+      if (t.HEAD.SECT_IDX > 0) {  // its station has put it out meanwhile
+        holds_.push_back({due.Number, -1, false, t.HEAD.SECT_IDX, false});
+        due.Number = 0;
+        continue;
+      }
+      // Put out on a free formation track from which it can leave.
       const int lp = FindLPIndex(area_, t.CREATION_LP_CODE), throat = DepartureThroat(i, lp);
       for (int k = 0; k < area_.Puts[lp].TrackCount && due.Number != 0; ++k) {
         const int s = area_.Puts[lp].Tracks[k].Section;
