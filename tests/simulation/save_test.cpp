@@ -17,6 +17,7 @@
 #include "area/area_reader.h"
 #include "area/district_setup.h"
 #include "districtgen/district.h"
+#include "settings/settings.h"
 #include "simulation/save_file.h"
 #include "simulation/save_state.h"
 #include "state/clock.h"
@@ -252,6 +253,43 @@ TEST(SaveRoundTripTest, LoadedRunContinuesExactlyAsTheUninterruptedOne) {
 
   ASSERT_EQ(c.Sim.State.Trains.size(), a.Sim.State.Trains.size());
   EXPECT_NE(a.Sim.State.Trains[0].HEAD.SECT_IDX, 4);  // it did move on
+  EXPECT_EQ(AsLoaded(c.Sim.State).Trains, AsLoaded(a.Sim.State).Trains);
+  EXPECT_EQ(WriteStateText(c.Sim), WriteStateText(a.Sim));
+}
+
+TEST(SaveRoundTripTest, DemoDistrictDayContinuesFromItsSaveAsItRanOn) {
+  // The stations make and put out trains (timetable, plans and random freights) and ask the
+  // dispatcher, who says yes; the generator is seeded again at the half in both runs.
+  const fs::path ini = fs::path(testing::TempDir()) / "save_continuation.ini";
+  std::ofstream(ini) << "[LEVEL]\r\nRANDOMFREIGHTSFROM1TO13=2\r\nRANDOMFREIGHTSFROM2TO11=2\r\n"
+                        "RANDOMFREIGHTSFROM5TO8=2\r\nRANDOMFREIGHTSNUMBERDEVIATION=20\r\n";
+  auto start = [&ini](Demo& d) {
+    ReadGeneralSettings(ini, d.Sim.Settings);
+    ReadDistrictSettings(ini, d.Sim.AreaData, d.Sim.Settings);
+    d.Sim.State.ClockTime = EncodeDate(2024, 3, 15) + TimeFromHHMM(600);
+    d.Sim.LastSaveTime = d.Sim.State.ClockTime;
+  };
+  auto run = [](Demo& d, int minutes) {
+    for (int k = 0; k < minutes * 120; ++k) d.Sim.SimulationStep(kStepLength);
+  };
+  Demo a;
+  start(a);
+  run(a, 60);
+  a.Sim.Random.Seed(11);
+  run(a, 60);
+  EXPECT_FALSE(a.Sim.State.RandomPlans.empty());
+  EXPECT_TRUE(std::any_of(a.Sim.State.Trains.begin(), a.Sim.State.Trains.end(),
+                          [](const TTrainData& t) { return t.HEAD.SECT_IDX > 0; }));
+
+  Demo b;
+  start(b);
+  run(b, 60);
+  Demo c;
+  start(c);
+  ASSERT_TRUE(LoadStateFromText(c.Sim, WriteStateText(b.Sim)).Ok);
+  c.Sim.LastSaveTime = c.Sim.State.ClockTime;
+  c.Sim.Random.Seed(11);
+  run(c, 60);
   EXPECT_EQ(AsLoaded(c.Sim.State).Trains, AsLoaded(a.Sim.State).Trains);
   EXPECT_EQ(WriteStateText(c.Sim), WriteStateText(a.Sim));
 }
