@@ -3,15 +3,9 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <sstream>
 
 #include "app/cli_commands.h"
 #include "area/area_reader.h"
-#include "area/area_report.h"
-#include "area/date_time.h"
-#include "area/district_catalogue.h"
-#include "area/district_setup.h"
-#include "settings/settings.h"
 #include "simulation/headless_run.h"
 #include "simulation/save_file.h"
 #include "simulation/save_state.h"
@@ -25,9 +19,11 @@ namespace fs = std::filesystem;
 /// The district a save names in its STATE group, or nullopt when its first lines are not
 /// a save's.
 std::optional<int> SaveDistrict(const fs::path& file) {
+  // The first lines are enough; a damaged file may have no line breaks at all.
   std::ifstream in(file, std::ios::binary);
-  std::string head;
-  for (std::string line; head.size() < 4096 && std::getline(in, line);) head += line + "\n";
+  std::string head(4096, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
   try {
     TSaveFile f(head);
     f.ReadValue("STATE", "VERSION");
@@ -57,22 +53,13 @@ int RunSaveCheck(const fs::path& file, const std::string& districtArgument) {
 
   // The district as the console prepares it, with the settings it would read.
   auto sim = std::make_unique<Simulation>();
+  sim->Random.Seed(1);
+  RunOptions options;
+  options.District = dir;
   try {
-    LoadAreaData(DistrictDataFile(dir), sim->AreaData, sim->MaxSpeedLimit, sim->ReadDataError);
+    PrepareRun(*sim, options, nullptr);
   } catch (const std::exception& e) {
-    std::cerr << ToPlainLineBreaks(FormatReadDataError(sim->ReadDataError, e.what())) << "\n";
-    return kFailed;
-  }
-  try {
-    ReadGeneralSettings(DefaultSettingsPath(), sim->Settings);
-    ReadDistrictSettings(DefaultSettingsPath(), sim->AreaData, sim->Settings);
-    SetupOptions options;
-    options.ShowAllBlockSect = sim->Settings.ShowAllBlockSect;
-    options.ViewIndex = sim->Settings.Resolution;
-    PrepareDistrict(sim->AreaData, options);
-  } catch (const std::exception& e) {
-    std::cerr << ToPlainLineBreaks(std::string("Error initializing data+\r\n\r\n") + e.what())
-              << "\n";
+    std::cerr << e.what() << "\n";
     return kFailed;
   }
 
