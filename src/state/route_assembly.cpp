@@ -423,9 +423,11 @@ bool OpposingRouteSet(const SimulationData& sim, int g) {
   if (g < 0 || g >= signals) return false;
   const TSemaphoreData& sg = area.Semaphores[g];
   for (int j = 0; j < signals; ++j) {
-    const TSemaphoreData& sj = area.Semaphores[j];
+    // Most signals lead nowhere: their state is read before the district's record.
     const TSemaphoreLightData& lj = sim.State.Semaphores[j];
-    if (sj.Kind == 2 || lj.SECT_NEXT <= 0) continue;
+    if (lj.SECT_NEXT <= 0) continue;
+    const TSemaphoreData& sj = area.Semaphores[j];
+    if (sj.Kind == 2) continue;
     // Next is the graph peregon number of a peregon signal (index + 1), -1 for a station
     // signal. When j stands on g's peregon both directions count in the peregon's
     // numbering, whereas DIR_NEXT counts where j's route ends, beyond a parity flip.

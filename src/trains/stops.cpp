@@ -104,7 +104,10 @@ int StopQuery(const SimulationData& sim, int i, int s, bool useTimetable) {
   if (useTimetable) {
     if (entry) {
       const int k = FindTrainStopByLP(*list, index, code, t.SCHEDULE_IDX);
-      // Only a stop with an arrival time makes the train stop (as when it enters the LP).
+      // Deliberately stricter than a bare stop at the station: the stop must have an arrival
+      // time, and a freight train stops only where its stop names a locomotive field (a
+      // service stop or a change). This is the rule by which entering the LP sets the train's
+      // stop, so the braking curve never brakes for a stop the train will not make.
       if (k >= 0 && k < static_cast<int>(entry->Stops.size())) {
         const TStopData& st = entry->Stops[k];
         counts = st.Arrival != 0 && (st.LocoType > 0 || t.LOAD_TYPE >= 100);

@@ -1,9 +1,399 @@
 // Station automation and throat tasks: what duty officers do on their own and on order.
 #include "trains/throat_automation.h"
 
+#include <algorithm>
+
+#include "area/area_queries.h"
+#include "area/date_time.h"
+#include "state/interlocking.h"
+#include "trains/station_messages.h"
+#include "trains/stops.h"
+#include "trains/throat_queries.h"
+#include "trains/train_motion.h"
+#include "trains/train_records.h"
+
 namespace traklin {
 
-void ThroatAutomation(SimulationData&) {}
-void ExecuteThroatTasks(SimulationData&) {}
+namespace {
+
+// A train is sent when it is due within this time; a transit when within the longer one.
+constexpr TDateTime kSendLead = 5 * kMinute;
+constexpr TDateTime kTransitLead = 9 * kMinute;
+
+/// What the passes need to know of one throat. Throats of an unknown LP, without a graph
+/// peregon or without an entry section are not Valid and are skipped.
+struct ThroatView {
+  bool Valid = false;
+  int LP = -1;  ///< LP index
+  int Code = 0;
+  int Dir = 0;      ///< d: its parity, the direction trains leave in
+  int Arrival = 0;  ///< a: the direction of a train coming in at the entry section
+  int Peregon = -1;
+  int Entry = 0;  ///< entry section
+  int Side = 0;
+  bool SelfActing = false;
+};
+
+ThroatView ViewOf(const SimulationData& sim, int g) {
+  const TAreaData& area = sim.AreaData;
+  ThroatView v;
+  const TGorlStanzData& th = area.GorlStanzs[g];
+  v.LP = FindLPIndex(area, th.Code);
+  if (v.LP < 0 || th.Peregon < 1 || th.Peregon > static_cast<int>(area.GraphPeregons.size()) ||
+      !ValidSection(area, th.EntrySection))
+    return v;
+  v.Valid = true;
+  v.Code = th.Code;
+  v.Dir = th.Parity & 1;
+  v.Arrival = (th.Flip & 1) ^ v.Dir ^ 1;
+  v.Peregon = th.Peregon - 1;
+  v.Entry = th.EntrySection;
+  v.Side = th.Side;
+  v.SelfActing = !LPAsksDispatcher(area, v.LP);
+  return v;
+}
+
+int ThroatCount(const SimulationData& sim) {
+  return static_cast<int>(std::min(sim.AreaData.GorlStanzs.size(), sim.State.Gorls.size()));
+}
+
+/// The section of track `track` of the LP, 0 when there is none.
+int TrackSection(const TAreaData& area, int lp, int track) {
+  if (lp < 0 || lp >= static_cast<int>(area.Puts.size()) || track < 0 ||
+      track >= static_cast<int>(area.Puts[lp].Tracks.size()))
+    return 0;
+  const int s = area.Puts[lp].Tracks[track].Section;
+  return ValidSection(area, s) ? s : 0;
+}
+
+/// The line beyond the throat is clear for a departure: no train on the peregon comes this
+/// way, and no route is set towards the throat's exit signal from the other side.
+bool WayOutClear(const SimulationData& sim, const ThroatView& v) {
+  return !PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival] &&
+         !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1));
+}
+
+/// The LP has a departure commit for the throat's direction.
+bool HasCommit(const SimulationData& sim, const ThroatView& v) {
+  if (v.LP >= static_cast<int>(sim.State.DepartCommits.size())) return false;
+  const TDepartCommitData& commit = sim.State.DepartCommits[v.LP];
+  return (v.Dir ? commit.ODD : commit.EVEN) != 0;
+}
+
+bool SectionFree(const SimulationData& sim, int s) {
+  return TrainOnHalf(sim, s, 0) < 0 && TrainOnHalf(sim, s, 1) < 0;
+}
+
+/// Some route of the chain holds a train: from its second section on for the first route,
+/// anywhere for the later ones.
+bool ChainHoldsTrain(const SimulationData& sim, int lp, int chain) {
+  const TLPRoutesData& table = sim.AreaData.TrainRoutes[lp];
+  const TChainData& c = table.Chains[chain];
+  for (int k = 0; k < kMaxChainRoutes && c.Routes[k] >= 0; ++k) {
+    if (c.Routes[k] >= static_cast<int>(table.Routes.size())) continue;
+    const TTrainRouteData& rt = table.Routes[c.Routes[k]];
+    for (int n = k == 0 ? 1 : 0; n < kMaxRouteSections && rt.Sections[n] != 0; ++n)
+      if (!SectionFree(sim, rt.Sections[n])) return true;
+  }
+  return false;
+}
+
+void SetTask(SimulationData& sim, int g, bool send, bool transit, int track) {
+  TGorlTaskData& task = sim.State.Gorls[g];
+  task.TASKED = sim.State.ClockTime;
+  task.SEND = send;
+  task.TRANSIT = transit;
+  task.TRACK = track;
+  task.DIR.clear();
+}
+
+void FinishTask(SimulationData& sim, int g) {
+  sim.State.Gorls[g].TASKED = 0;
+  if (sim.OnTasksChanged) sim.OnTasksChanged();
+}
+
+/// Whether the train may leave the LP through throat g in the throat's own direction.
+bool LeavesThrough(SimulationData& sim, int g, const ThroatView& v, int t) {
+  int throat = g;
+  int dir = v.Dir;
+  return ThroatOfNextStop(sim, throat, dir, v.LP, t) && dir == v.Dir;
+}
+
+/// A permission to send train t from track k: a value 2 above 0 lets a self-acting LP go
+/// ahead; otherwise it asks, unless the same question is still fresh (then no go-ahead).
+bool DepartPermitted(SimulationData& sim, const ThroatView& v, int t, int k, bool lineFree) {
+  if (lineFree || sim.AreaData.Puts[v.LP].Value2 > 0) return true;
+  if (RequestIsFresh(sim, t, rqDepartPermit, v.Code, 0)) return false;
+  return PostRequest(sim, v.LP, t, k, true, rqDepartPermit);
+}
+
+// ---------------------------------------------------------------------------
+// The stations' own decisions
+
+/// A train on one of the LP's tracks that may leave through throat g: the first found from
+/// the last track down; a later passenger train displaces a freight one with
+/// probability 9/10, a train of the same kind the current one with probability 3/10.
+int ChooseTrainToSend(SimulationData& sim, int g, const ThroatView& v, int& track) {
+  const TPutData& put = sim.AreaData.Puts[v.LP];
+  const TDateTime now = sim.State.ClockTime;
+  int chosen = -1;
+  for (int k = static_cast<int>(put.Tracks.size()) - 1; k >= 0; --k) {
+    const int t = TrainOnHalf(sim, put.Tracks[k].Section, v.Dir);
+    if (t < 0 || !LeavesThrough(sim, g, v, t)) continue;
+    if (!v.SelfActing && !(sim.State.Trains[t].REQUEST_TIME + kMinute <= now)) continue;
+    bool take = chosen < 0;
+    if (!take) {
+      const bool passenger = sim.State.Trains[t].LOAD_TYPE >= 100;
+      const bool chosenPassenger = sim.State.Trains[chosen].LOAD_TYPE >= 100;
+      if (passenger && !chosenPassenger)
+        take = sim.Random.Draw(10) < 9;
+      else if (passenger == chosenPassenger)
+        take = sim.Random.Draw(10) < 3;
+    }
+    if (take) {
+      chosen = t;
+      track = k;
+    }
+  }
+  return chosen;
+}
+
+/// Whether train t stands ready to be sent within kSendLead.
+bool DueToLeave(const SimulationData& sim, const ThroatView& v, int t) {
+  const TTrainData& train = sim.State.Trains[t];
+  return !IsMoving(sim, t) && (train.DEPARTURE_SCHEDULED || v.SelfActing) &&
+         train.DEPARTURE_TIME != 0 && train.DEPARTURE_TIME < sim.State.ClockTime + kSendLead;
+}
+
+/// Some train on the LP's tracks, on the half of the throat's direction, is due to leave.
+bool AnyTrainDue(const SimulationData& sim, const ThroatView& v) {
+  for (const TTrackData& track : sim.AreaData.Puts[v.LP].Tracks) {
+    const int t = TrainOnHalf(sim, track.Section, v.Dir);
+    if (t >= 0 && DueToLeave(sim, v, t)) return true;
+  }
+  return false;
+}
+
+void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v) {
+  // Whichever train is chosen below, only one that is due can be sent: without one nothing
+  // would come of the choice, and the cheap test spares the walks on most steps.
+  if (v.Side < 0 || !AnyTrainDue(sim, v) || !WayOutClear(sim, v)) return;
+  int k = -1;
+  const int t = ChooseTrainToSend(sim, g, v, k);
+  if (t < 0) return;
+  const TAreaData& area = sim.AreaData;
+  int chain = FindBestRoute(area, v.LP, TrackSection(area, v.LP, k), v.Entry);
+  // A conflicting way out gives no task, but the station still asks.
+  if (chain >= 0 && ChainConflicts(sim, v.LP, chain)) chain = -1;
+  const TTrainData& train = sim.State.Trains[t];
+  if (chain >= 0 && (ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain) ||
+                     train.PLACE_TIME != 0 || !train.DEPARTURE_COMMISSION))
+    return;
+  if (!DueToLeave(sim, v, t)) return;
+  bool go = false;
+  if (!v.SelfActing) {
+    if (!RequestIsFresh(sim, t, rqDepartReady, v.Code, 0))
+      go = PostRequest(sim, v.LP, t, k, chain >= 0, rqDepartReady);
+  } else {
+    go = DepartPermitted(sim, v, t, k, LineAheadFree(sim, g, t));
+  }
+  if (chain >= 0 && go) SetTask(sim, g, true, false, k);
+}
+
+/// A transit: the train received on track k through g goes on through throat q in the same
+/// direction, so q gets a send task that waits for the reception.
+void ConsiderTransit(SimulationData& sim, int g, const ThroatView& v, int t, int k, int q) {
+  if (q >= ThroatCount(sim) || sim.State.Gorls[q].TASKED != 0) return;
+  const TDateTime planned = PlannedDeparture(sim, t, v.LP);
+  if (planned != 0 && !(planned < sim.State.ClockTime + kTransitLead)) return;
+  const ThroatView onward = ViewOf(sim, q);
+  if (!onward.Valid || ThroatRouteBusy(sim, v.LP, onward.Entry) || !WayOutClear(sim, onward))
+    return;
+  const int out =
+      FindBestRoute(sim.AreaData, v.LP, TrackSection(sim.AreaData, v.LP, k), onward.Entry);
+  if (out < 0 || ChainConflicts(sim, v.LP, out) || ChainIsPending(sim, v.LP, out) ||
+      ChainIsSet(sim, v.LP, out))
+    return;
+  // Asked under the same freshness rule as a departure, so a declined or unanswered
+  // question is not repeated on every step.
+  if (!DepartPermitted(sim, v, t, k, false)) return;
+  sim.State.Gorls[g].TRANSIT = true;
+  SetTask(sim, q, true, true, k);
+}
+
+void ConsiderReception(SimulationData& sim, int g, const ThroatView& v, int t) {
+  const TAreaData& area = sim.AreaData;
+  const int count = static_cast<int>(area.Puts[v.LP].Tracks.size());
+  if (count == 0) return;
+  const bool endsHere = sim.State.Trains[t].ARRIVAL_LP_CODE == v.Code;
+  const int first = endsHere || sim.Random.Draw(100) < 5 ? sim.Random.Draw(count)
+                                                         : ChooseReceptionTrack(sim, v.LP, g, t);
+  if (first < 0) return;
+  int q = -1;
+  int dir = v.Dir ^ 1;
+  if (!endsHere) ThroatOfNextStop(sim, q, dir, v.LP, t);
+  const int onwardEntry =
+      q >= 0 && q < static_cast<int>(area.GorlStanzs.size()) ? area.GorlStanzs[q].EntrySection : 0;
+  int k = -1;
+  int chain = -1;
+  for (int n = 0; n < count && k < 0; ++n) {
+    const int track = (first + n) % count;
+    const int s = TrackSection(area, v.LP, track);
+    if (s == 0 || !SectionFree(sim, s) || !TrackSuits(sim, v.LP, track, t)) continue;
+    const int c = FindBestRoute(area, v.LP, v.Entry, s);
+    if (c < 0 || (q >= 0 && FindBestRoute(area, v.LP, s, onwardEntry) < 0)) continue;
+    k = track;
+    chain = c;
+  }
+  if (k < 0 || ChainConflicts(sim, v.LP, chain) || ReceiveTaskOfTrack(sim, v.LP, k) >= 0 ||
+      ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain))
+    return;
+  SetTask(sim, g, false, false, k);
+  if (q >= 0 && dir == (v.Dir ^ 1)) ConsiderTransit(sim, g, v, t, k, q);
+}
+
+/// A send task through a throat that needs a departure commit: a self-acting LP gives itself
+/// the commit once the train is due; an asking LP asks the dispatcher for it.
+void ConsiderCommit(SimulationData& sim, int g, const ThroatView& v) {
+  const TGorlTaskData& task = sim.State.Gorls[g];
+  if (task.TASKED == 0 || !task.SEND || v.Side >= 1 || HasCommit(sim, v)) return;
+  const int track = task.TRACK;
+  const int s = TrackSection(sim.AreaData, v.LP, track);
+  if (s == 0) return;
+  // The tests are pure up to the request; the cheap ones about the way out come first.
+  const int chain = FindBestRoute(sim.AreaData, v.LP, s, v.Entry);
+  if (chain < 0 || ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain) ||
+      ChainHoldsTrain(sim, v.LP, chain))
+    return;
+  bool standing = false;
+  const int t = TrainForTrack(sim, v.LP, s, v.Dir, &standing);
+  if (t < 0) return;
+  const TDateTime departs =
+      standing ? sim.State.Trains[t].DEPARTURE_TIME : PlannedDeparture(sim, t, v.LP);
+  if (departs != 0 && !(departs < sim.State.ClockTime + kSendLead)) return;
+  if (!LeavesThrough(sim, g, v, t)) return;
+  if (v.SelfActing)
+    ToggleDepartCommit(sim, v.LP, v.Dir);
+  else if (!RequestIsFresh(sim, t, rqDepartPermit, v.Code, 0))
+    PostRequest(sim, v.LP, t, track, false, rqDepartPermit);
+}
+
+// ---------------------------------------------------------------------------
+// Tasks
+
+void ExecuteReceive(SimulationData& sim, int g, const ThroatView& v, int s) {
+  const TAreaData& area = sim.AreaData;
+  const int track = sim.State.Gorls[g].TRACK;
+  // The track still holds a train that will leave through this throat.
+  const int standing = TrainOnHalf(sim, s, v.Dir);
+  if (standing >= 0 && LeavesThrough(sim, g, v, standing) &&
+      sim.State.Trains[standing].ARRIVAL_LP_CODE != sim.State.Trains[standing].HEAD.LP_CODE)
+    return;
+
+  const int chain = FindBestRoute(area, v.LP, v.Entry, s);
+  if (chain < 0 || ChainIsPending(sim, v.LP, chain)) return;
+  if (ChainIsSet(sim, v.LP, chain)) return FinishTask(sim, g);
+  if (ChainHoldsTrain(sim, v.LP, chain) || ChainConflicts(sim, v.LP, chain)) return;
+
+  const int t = ApproachingTrain(sim, v.Entry, v.Arrival);
+  if (t < 0) return;
+  int q = -1;
+  int dir = v.Dir ^ 1;
+  if (sim.State.Trains[t].ARRIVAL_LP_CODE != v.Code) ThroatOfNextStop(sim, q, dir, v.LP, t);
+  if (q >= 0 && FindBestRoute(area, v.LP, s, area.GorlStanzs[q].EntrySection) < 0) return;
+
+  if (!TrackSuits(sim, v.LP, track, t)) {
+    if (q < 0) {
+      PostRequest(sim, v.LP, t, track, false, rqUnsuitableTrack);
+      return CancelTask(sim, g);
+    }
+    if (TrainStopsAt(sim, v.Code, t) && !PostRequest(sim, v.LP, t, track, true, rqUnsuitableTrack))
+      return CancelTask(sim, g);
+  }
+
+  if (sim.State.Gorls[g].TRANSIT) {
+    if (dir == v.Dir) {
+      // The train would have to leave the way it came.
+      PostRequest(sim, v.LP, t, track, false, rqLocoChange);
+      return CancelTask(sim, g);
+    }
+    // From now on the send half of the transit is an ordinary send task.
+    for (int p = ThroatCount(sim) - 1; p >= 0; --p) {
+      TGorlTaskData& partner = sim.State.Gorls[p];
+      if (area.GorlStanzs[p].Code == v.Code && partner.TASKED != 0 && partner.TRANSIT &&
+          partner.SEND && partner.TRACK == track) {
+        partner.TRANSIT = false;
+        break;
+      }
+    }
+  }
+
+  TTrainData& train = sim.State.Trains[t];
+  train.STOP_ADVICE_SECT_IDX = s;
+  train.STOP_ADVICE_LP_CODE = v.Code;
+  OrderChain(sim, v.LP, chain);
+  StationReport(sim, v.LP, t, srReceived);
+}
+
+void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
+  if (sim.State.Gorls[g].TRANSIT || v.Side < 0) return;
+  // Every test before the commit is consumed is pure, so the cheap ones about the route come
+  // first: a task that waits for a commit costs little on each step.
+  const int chain = FindBestRoute(sim.AreaData, v.LP, s, v.Entry);
+  if (chain < 0 || ChainIsPending(sim, v.LP, chain)) return;
+  // A set chain finishes the task even when its train is no longer found standing: a train
+  // may start once the first route of a longer chain is set, and the task must not stay
+  // behind it for good, holding the throat.
+  if (ChainIsSet(sim, v.LP, chain)) return FinishTask(sim, g);
+  if (v.Side < 1 && !HasCommit(sim, v)) return;
+  if (!WayOutClear(sim, v)) return;
+  bool standing = false;
+  const int t = TrainForTrack(sim, v.LP, s, v.Dir, &standing);
+  if (t < 0 || !LeavesThrough(sim, g, v, t)) return;
+  if (ChainHoldsTrain(sim, v.LP, chain) || ChainConflicts(sim, v.LP, chain)) return;
+
+  const TDateTime limit = sim.State.ClockTime + kSendLead;
+  if (standing) {
+    const TTrainData& train = sim.State.Trains[t];
+    if (train.DEPARTURE_SCHEDULED && train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit))
+      return;
+  } else {
+    const TDateTime planned = PlannedDeparture(sim, t, v.LP);
+    if (planned != 0 && !(planned < limit)) return;
+  }
+  // The send reports nothing itself: the train's departure report follows when it starts.
+  if (v.Side >= 1 || ConsumeDepartCommit(sim, v.LP, v.Dir)) OrderChain(sim, v.LP, chain);
+}
+
+}  // namespace
+
+void ThroatAutomation(SimulationData& sim) {
+  for (int g = 0; g < ThroatCount(sim); ++g) {
+    const ThroatView v = ViewOf(sim, g);
+    if (!v.Valid || ThroatRouteBusy(sim, v.LP, v.Entry)) continue;
+    if (sim.State.Gorls[g].TASKED == 0) {
+      const int t = ApproachingTrain(sim, v.Entry, v.Arrival);
+      if (t < 0)
+        ConsiderDeparture(sim, g, v);
+      else if (v.SelfActing)
+        ConsiderReception(sim, g, v, t);
+    }
+    ConsiderCommit(sim, g, v);
+  }
+}
+
+void ExecuteThroatTasks(SimulationData& sim) {
+  for (int g = 0; g < ThroatCount(sim); ++g) {
+    if (sim.State.Gorls[g].TASKED == 0) continue;
+    const ThroatView v = ViewOf(sim, g);
+    if (!v.Valid) continue;
+    const int s = TrackSection(sim.AreaData, v.LP, sim.State.Gorls[g].TRACK);
+    if (s == 0) continue;
+    if (sim.State.Gorls[g].SEND)
+      ExecuteSend(sim, g, v, s);
+    else
+      ExecuteReceive(sim, g, v, s);
+  }
+}
 
 }  // namespace traklin

@@ -1,32 +1,76 @@
-// Throat queries the train passes need: the throat towards the next stop and task cover.
+// Throat queries: the throat towards the next stop, approaching trains, routes and tasks.
 #include "trains/throat_queries.h"
 
 #include <algorithm>
 
 #include "area/area_queries.h"
+#include "state/interlocking.h"
+#include "trains/stops.h"
+#include "trains/train_motion.h"
 #include "trains/train_records.h"
 
 namespace traklin {
 
+namespace {
+
+// An approaching train counts with its head at most this far from the entry section.
+constexpr int kApproachLimit = 4000;  // m
+
+bool ValidLP(const TAreaData& area, int lp) {
+  return lp >= 0 && lp < static_cast<int>(area.Puts.size());
+}
+
+int ThroatCount(const SimulationData& sim) {
+  return static_cast<int>(std::min(sim.AreaData.GorlStanzs.size(), sim.State.Gorls.size()));
+}
+
+const std::vector<TTrainRouteData>* RoutesOf(const TAreaData& area, int lp) {
+  if (lp < 0 || lp >= static_cast<int>(area.TrainRoutes.size())) return nullptr;
+  return &area.TrainRoutes[lp].Routes;
+}
+
+const TTrainRouteData* RouteOf(const TAreaData& area, int lp, int r) {
+  const auto* routes = RoutesOf(area, lp);
+  if (routes == nullptr || r < 0 || r >= static_cast<int>(routes->size())) return nullptr;
+  return &(*routes)[r];
+}
+
+int HalfRoute(const TSectionSchuntData& x, int half) {
+  return half ? x.ROUTE_ODD : x.ROUTE_EVEN;
+}
+int HalfLP(const TSectionSchuntData& x, int half) {
+  return half ? x.LP_ODD : x.LP_EVEN;
+}
+
+// The timetable stop of train i at LP code: searched from SCHEDULE_IDX on, one further when
+// the stop there exists, is not the first and names another LP. -1 when there is none or
+// the train has no timetable; entry receives the timetable train.
+int StopAtLP(const SimulationData& sim, int i, int code, const TGraphTrainData** entry) {
+  *entry = nullptr;
+  if (!ValidTrain(sim, i) || sim.State.Trains[i].SCHEDULE_IDX < 0) return -1;
+  const TGraphTrainsData* list = nullptr;
+  int index = -1;
+  const TGraphTrainData* e = ScheduleEntry(sim, i, &list, &index);
+  if (e == nullptr) return -1;
+  *entry = e;
+  const int count = static_cast<int>(e->Stops.size());
+  int start = sim.State.Trains[i].SCHEDULE_IDX;
+  if (start > 0 && start < count && e->Stops[start].LPCode != code) ++start;
+  const int stop = FindTrainStopByLP(*list, index, code, start);
+  return stop >= 0 && stop < count ? stop : -1;
+}
+
+}  // namespace
+
 bool ThroatOfNextStop(SimulationData& sim, int& throat, int& dir, int lp, int i) {
   const TAreaData& area = sim.AreaData;
   const int throatCount = static_cast<int>(area.GorlStanzs.size());
-  if (!ValidTrain(sim, i) || lp < 0 || lp >= static_cast<int>(area.Puts.size())) return false;
+  if (!ValidTrain(sim, i) || !ValidLP(area, lp)) return false;
   const TTrainData& t = sim.State.Trains[i];
   const int code = area.Puts[lp].Code;
 
-  const TGraphTrainsData* list = nullptr;
-  int index = -1;
-  const TGraphTrainData* entry = ScheduleEntry(sim, i, &list, &index);
-  int stop = -1;
-  if (entry && t.SCHEDULE_IDX >= 0) {
-    int start = t.SCHEDULE_IDX;
-    if (start > 0 && start < static_cast<int>(entry->Stops.size()) &&
-        entry->Stops[start].LPCode != code)
-      ++start;
-    stop = FindTrainStopByLP(*list, index, code, start);
-    if (stop >= static_cast<int>(entry->Stops.size())) stop = -1;
-  }
+  const TGraphTrainData* entry = nullptr;
+  const int stop = StopAtLP(sim, i, code, &entry);
   int nextLP = 0;
   bool eitherDir = false;
   if (stop < 0) {
@@ -67,10 +111,9 @@ bool ThroatOfNextStop(SimulationData& sim, int& throat, int& dir, int lp, int i)
 
 int ReceiveTaskOfTrack(const SimulationData& sim, int lp, int track) {
   const TAreaData& area = sim.AreaData;
-  if (lp < 0 || lp >= static_cast<int>(area.Puts.size())) return -1;
+  if (!ValidLP(area, lp)) return -1;
   const int code = area.Puts[lp].Code;
-  const int n = static_cast<int>(std::min(area.GorlStanzs.size(), sim.State.Gorls.size()));
-  for (int g = n - 1; g >= 0; --g) {
+  for (int g = ThroatCount(sim) - 1; g >= 0; --g) {
     const TGorlTaskData& task = sim.State.Gorls[g];
     if (area.GorlStanzs[g].Code == code && task.TASKED != 0 && !task.SEND && task.TRACK == track)
       return g;
@@ -83,23 +126,212 @@ bool ThroatTaskCoversTrain(const SimulationData& sim, int i) {
   const TAreaData& area = sim.AreaData;
   const TTrainData& t = sim.State.Trains[i];
   const int s = t.HEAD.SECT_IDX;
-  if (!ValidSection(area, s)) return false;
-  int lp = -1;
-  const int track = FindTrackOfSection(area, lp, s, false);
-  int dir = t.HEAD.DIR;
-  const int ahead = NextSectionAhead(sim, dir, s);
-  const int n = static_cast<int>(std::min(area.GorlStanzs.size(), sim.State.Gorls.size()));
-  for (int g = 0; g < n; ++g) {
+  const int code = EndStationCode(sim, t.HEAD);
+  if (!ValidSection(area, s) || code <= 0) return false;
+  const int lp = FindLPIndex(area, code);
+  for (int g = 0; g < ThroatCount(sim); ++g) {
     const TGorlTaskData& task = sim.State.Gorls[g];
-    if (task.TASKED == 0) continue;
     const TGorlStanzData& th = area.GorlStanzs[g];
-    if (task.SEND) {
-      if (track >= 0 && th.Code == LPCode(area, lp) && task.TRACK == track) return true;
-    } else if (th.EntrySection > 0 && (th.EntrySection == s || th.EntrySection == ahead)) {
+    if (task.TASKED == 0 || th.Code != code) continue;
+    if (th.EntrySection == s) return true;
+    if (ValidLP(area, lp) && task.TRACK >= 0 &&
+        task.TRACK < static_cast<int>(area.Puts[lp].Tracks.size()) &&
+        area.Puts[lp].Tracks[task.TRACK].Section == s)
+      return true;
+  }
+  return false;
+}
+
+bool LPAsksDispatcher(const TAreaData& area, int lp) {
+  return ValidLP(area, lp) && area.Puts[lp].CodeFromStation == 1;
+}
+
+int TrainOnHalf(const SimulationData& sim, int s, int d) {
+  if (s < 1 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
+  const TSectionSchuntData& x = sim.State.Sects[s];
+  const int t = (d & 1) ? x.TRN_ODD : x.TRN_EVEN;
+  return t >= 0 && t < static_cast<int>(sim.State.Trains.size()) ? t : -1;
+}
+
+bool ThroatRouteBusy(const SimulationData& sim, int lp, int s) {
+  const auto* routes = RoutesOf(sim.AreaData, lp);
+  if (routes == nullptr || lp >= static_cast<int>(sim.State.Routes.size())) return false;
+  // Asked for every throat on every step: the small control records are read first, the
+  // large route records only for the few routes that are pending or set.
+  const TLPRoutesControlData& control = sim.State.Routes[lp];
+  const int n = static_cast<int>(std::min(routes->size(), control.size()));
+  for (int r = 0; r < n; ++r) {
+    const bool pendingOrSet = control[r].TASKED != 0 || control[r].SCHUNTED;
+    if (pendingOrSet && ((*routes)[r].FirstSection == s || (*routes)[r].LastSection == s))
+      return true;
+  }
+  return false;
+}
+
+bool RouteConflicts(const SimulationData& sim, int lp, int r) {
+  const TAreaData& area = sim.AreaData;
+  const TTrainRouteData* rt = RouteOf(area, lp, r);
+  if (rt == nullptr) return false;
+  const int D = RouteDirection(*rt);
+  int n = 0;
+  while (n < kMaxRouteSections && rt->Sections[n] != 0) ++n;
+  const auto heldByOther = [&](const TSectionSchuntData& x, int half) {
+    const int route = HalfRoute(x, half);
+    return route >= 0 && route != r;
+  };
+  const auto heldOpposite = [&](const TSectionSchuntData& x, int half) {
+    const TTrainRouteData* other = RouteOf(area, HalfLP(x, half), HalfRoute(x, half));
+    return other != nullptr && RouteDirection(*other) != D;
+  };
+  for (int k = 0; k < n; ++k) {
+    const int s = rt->Sections[k];
+    if (s < 1 || s >= static_cast<int>(sim.State.Sects.size())) continue;
+    const TSectionSchuntData& x = sim.State.Sects[s];
+    if (k == 0) {
+      if (heldByOther(x, D) || heldOpposite(x, 1 - D)) return true;
+    } else if (k == n - 1) {
+      if (heldByOther(x, 1 - D) || heldOpposite(x, D)) return true;
+    } else if (heldByOther(x, 0) || heldByOther(x, 1)) {
       return true;
     }
   }
   return false;
+}
+
+bool ChainConflicts(const SimulationData& sim, int lp, int chain) {
+  if (lp < 0 || lp >= static_cast<int>(sim.AreaData.TrainRoutes.size())) return false;
+  const auto& chains = sim.AreaData.TrainRoutes[lp].Chains;
+  if (chain < 0 || chain >= static_cast<int>(chains.size())) return false;
+  const TChainData& c = chains[chain];
+  for (int k = 0; k < kMaxChainRoutes && c.Routes[k] >= 0; ++k)
+    if (RouteConflicts(sim, lp, c.Routes[k])) return true;
+  return false;
+}
+
+int ApproachingTrain(const SimulationData& sim, int e, int a) {
+  const TAreaData& area = sim.AreaData;
+  if (!ValidSection(area, e)) return -1;
+  int half = a & 1;
+  int section = e;
+  int x = 0;
+  int found = TrainOnHalf(sim, e, half);
+  if (found < 0 && area.SlSects[e].Side[half ^ 1] == 0) {
+    // One section further out, walking away from the station; the direction may flip there.
+    int walk = half ^ 1;
+    const int n = NextSection(area, walk, e, false);
+    if (n > 0) {
+      x = SectionLength(sim, e);
+      section = n;
+      half = walk ^ 1;
+      found = TrainOnHalf(sim, section, half);
+    }
+  }
+  if (found < 0) return -1;
+  const TTrainData& t = sim.State.Trains[found];
+  const long h = RoundHalfEven(t.HEAD.SECT_POS);
+  const long distance = half == 1 ? x + h : x + (SectionLength(sim, t.HEAD.SECT_IDX) - h);
+  return distance <= kApproachLimit ? found : -1;
+}
+
+int TrainForTrack(const SimulationData& sim, int lp, int s, int d, bool* standing) {
+  if (standing != nullptr) *standing = false;
+  const TAreaData& area = sim.AreaData;
+  if (!ValidLP(area, lp) || !ValidSection(area, s)) return -1;
+  const int here = TrainOnHalf(sim, s, d & 1);
+  if (here >= 0 && !IsMoving(sim, here)) {
+    if (standing != nullptr) *standing = true;
+    return here;
+  }
+  const auto* routes = RoutesOf(area, lp);
+  if (routes == nullptr) return -1;
+  // Back along the set routes that lead into the track: each ends where the next begins.
+  int section = s;
+  int dir = d & 1;
+  int walked = 0;
+  for (; walked < static_cast<int>(routes->size()); ++walked) {
+    if (section < 1 || section >= static_cast<int>(sim.State.Sects.size())) break;
+    const TSectionSchuntData& x = sim.State.Sects[section];
+    const int r = HalfRoute(x, dir ^ 1);
+    if (HalfLP(x, dir ^ 1) != lp) break;
+    const TTrainRouteData* rt = RouteOf(area, lp, r);
+    if (rt == nullptr || rt->LastSection != section || !RouteIsSet(sim, lp, r)) break;
+    const int firstDir = dir ^ (rt->Flags[0] & 1);
+    for (int k = 0; k < kMaxRouteSections && rt->Sections[k] != 0; ++k) {
+      const int t = TrainOnHalf(sim, rt->Sections[k], k == 0 ? firstDir : dir);
+      if (t >= 0) return t;
+    }
+    section = rt->FirstSection;
+    dir = firstDir;
+  }
+  return walked > 0 ? ApproachingTrain(sim, section, dir) : -1;
+}
+
+bool TrainStopsAt(const SimulationData& sim, int lpCode, int i) {
+  if (!ValidTrain(sim, i)) return false;
+  if (lpCode == sim.State.Trains[i].ARRIVAL_LP_CODE) return true;
+  const TGraphTrainData* entry = nullptr;
+  const int stop = StopAtLP(sim, i, lpCode, &entry);
+  return stop >= 0 && entry->Stops[stop].Arrival != 0;
+}
+
+void CancelTask(SimulationData& sim, int g) {
+  if (g < 0 || g >= ThroatCount(sim)) return;
+  TGorlTaskData& task = sim.State.Gorls[g];
+  if (task.TRANSIT) {
+    const int code = sim.AreaData.GorlStanzs[g].Code;
+    for (int q = ThroatCount(sim) - 1; q >= 0; --q) {
+      TGorlTaskData& other = sim.State.Gorls[q];
+      if (sim.AreaData.GorlStanzs[q].Code == code && other.TRANSIT && other.SEND != task.SEND &&
+          other.TRACK == task.TRACK) {
+        other.TASKED = 0;
+        break;
+      }
+    }
+  }
+  task.TASKED = 0;
+  if (sim.OnTasksChanged) sim.OnTasksChanged();
+}
+
+bool LineAheadFree(const SimulationData& sim, int g, int i) {
+  const TAreaData& area = sim.AreaData;
+  if (!ValidTrain(sim, i) || g < 0 || g >= static_cast<int>(area.GorlStanzs.size())) return false;
+  const TTrainData& t = sim.State.Trains[i];
+  if (t.ARRIVAL_LP_CODE > 0 && LPAsksDispatcher(area, FindLPIndex(area, t.ARRIVAL_LP_CODE)))
+    return false;
+  const TGorlStanzData& th = area.GorlStanzs[g];
+  if (th.CodeLow != 0 || th.CodeHigh != 0) {
+    for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp)
+      if (area.Puts[lp].Code >= th.CodeLow && area.Puts[lp].Code <= th.CodeHigh &&
+          LPAsksDispatcher(area, lp))
+        return false;
+    return true;
+  }
+  const TGraphTrainData* entry = t.SCHEDULE_IDX >= 0 ? ScheduleEntry(sim, i) : nullptr;
+  if (entry == nullptr) return true;
+  for (int k = t.SCHEDULE_IDX; k < static_cast<int>(entry->Stops.size()); ++k) {
+    const int code = entry->Stops[k].LPCode;
+    if (code > 0 && LPAsksDispatcher(area, FindLPIndex(area, code))) return false;
+  }
+  return true;
+}
+
+int ChooseReceptionTrack(const SimulationData& sim, int lp, int g, int i) {
+  const TAreaData& area = sim.AreaData;
+  if (!ValidLP(area, lp) || g < 0 || g >= static_cast<int>(area.GorlStanzs.size())) return -1;
+  const int e = area.GorlStanzs[g].EntrySection;
+  int best = -1;
+  RouteQuality bestRating = InitRouteQuality();
+  for (int k = static_cast<int>(area.Puts[lp].Tracks.size()) - 1; k >= 0; --k) {
+    if (!TrackSuits(sim, lp, k, i)) continue;
+    RouteQuality rating;
+    if (FindBestRoute(area, lp, e, area.Puts[lp].Tracks[k].Section, &rating) < 0) continue;
+    // Only a strictly better track replaces the best, so on a tie the higher track stays.
+    if (best < 0 || CompareRouteQuality(bestRating, rating) < 0) {
+      best = k;
+      bestRating = rating;
+    }
+  }
+  return best;
 }
 
 }  // namespace traklin

@@ -59,15 +59,6 @@ int StraightNext(const SimulationData& sim, int s, int dir) {
   }
 }
 
-// The station an end belongs to: its LP, or on a peregon the LP at the far end.
-int EndStationCode(const SimulationData& sim, const TTrainEndPosData& e) {
-  if (e.LP_CODE > 0) return e.LP_CODE;
-  const TAreaData& area = sim.AreaData;
-  if (e.PEREGON_IDX >= 0 && e.PEREGON_IDX < static_cast<int>(area.GraphPeregons.size()))
-    return LPCode(area, area.GraphPeregons[e.PEREGON_IDX].LP[e.DIR & 1] - 1);
-  return 0;
-}
-
 const TTrainRouteData* RouteOf(const TAreaData& area, int lp, int r) {
   if (lp < 0 || lp >= static_cast<int>(area.TrainRoutes.size())) return nullptr;
   const auto& routes = area.TrainRoutes[lp].Routes;
@@ -150,7 +141,27 @@ void CloseSignalRoute(SimulationData& sim, int s, int dir) {
   st.SECT_NEXT = 0;
 }
 
+// A key point where the head leaves or enters a peregon. The graph draws a train that runs
+// through a station from these points, so they count at the peregon's end sections too,
+// where no track holds the head (the LP's edge before its first or after its last track).
+void LogPeregonEnd(SimulationData& sim, int i) {
+  AppendPosLog(sim, i, true);
+  TTrainPosLogEntry& e = sim.State.PosLog.back();
+  if (e.KEY_POINT) return;
+  e.KEY_POINT =
+      LocateSectionPosition(sim.AreaData, e.SECT_IDX, static_cast<int>(RoundHalfEven(e.LOCO_POS)))
+          .LP >= 0;
+}
+
 }  // namespace
+
+int EndStationCode(const SimulationData& sim, const TTrainEndPosData& e) {
+  if (e.LP_CODE > 0) return e.LP_CODE;
+  const TAreaData& area = sim.AreaData;
+  if (e.PEREGON_IDX >= 0 && e.PEREGON_IDX < static_cast<int>(area.GraphPeregons.size()))
+    return LPCode(area, area.GraphPeregons[e.PEREGON_IDX].LP[e.DIR & 1] - 1);
+  return 0;
+}
 
 // ---------------------------------------------------------------------------
 // Physics
@@ -237,9 +248,12 @@ int LookAhead(SimulationData& sim, int i, double v) {
   const TAreaData& area = sim.AreaData;
   TTrainData& t = sim.State.Trains[i];
   int R = t.SPEED_LIM;
-  int d = t.HEAD.DIR & 1;
+  int d = t.HEAD.DIR & 1;  // the direction in s
   int s = t.HEAD.SECT_IDX;
   int n = t.SECT_NEXT_IDX;
+  // The direction in n: it flips where the head section's exit flips the parity, and the
+  // walk must go on beyond the flip instead of turning back behind the train.
+  int dn = ValidSection(area, s) && area.SlSects[s].Flip[d] != 0 ? d ^ 1 : d;
   double x = RoomToSectionEnd(sim, s, t.HEAD.SECT_POS, d);
   const double a = Deceleration(sim, i);
   const int sight = SightSpeed(sim, i);
@@ -304,10 +318,11 @@ int LookAhead(SimulationData& sim, int i, double v) {
     }
     if (endAfter) break;
     s = n;
+    d = dn;
     if (s <= 0) break;
     x += SectionLength(sim, s);
     if (x > horizon) break;
-    n = NextSectionAhead(sim, d, s);
+    n = NextSectionAhead(sim, dn, s);
   }
   return R;
 }
@@ -407,7 +422,13 @@ void MoveTrains(SimulationData& sim, TDateTime delta) {
       }
       if (t.SPEED == 0) stopped = true;
     }
-    if (stopped && t.DEPARTURE_COMMISSION) TrainStopped(sim, i, true);
+    if (!t.DEPARTURE_COMMISSION) {
+      // A crash in the push stopped the train for good where the step leaves it; the graph
+      // ends its run there.
+      AppendPosLog(sim, i, true);
+    } else if (stopped) {
+      TrainStopped(sim, i, true);
+    }
   }
 }
 
@@ -426,7 +447,7 @@ void HeadEntersSection(SimulationData& sim, int i) {
   const TSemaphoreLightData passedState =
       passed ? sim.State.Semaphores[sig] : TSemaphoreLightData{};
 
-  if (LeavePeregon(sim, old, nw)) AppendPosLog(sim, i, true);
+  if (LeavePeregon(sim, old, nw)) LogPeregonEnd(sim, i);
 
   int dir = old.DIR & 1;
   const int ns = NextSectionAhead(sim, dir, old.SECT_IDX);
@@ -450,7 +471,7 @@ void HeadEntersSection(SimulationData& sim, int i) {
         NotifyText(sim, "Поезд " + TrainName(sim, i, 1) + " проехал остановку");
       if (old.LP_CODE > 0) {
         t.PASSED_SIDE_WARNING = false;
-        AppendPosLog(sim, i, true);
+        LogPeregonEnd(sim, i);
       }
       t.HEAD.LP_CODE = 0;
       t.HEAD.PEREGON_IDX = p;
@@ -670,16 +691,22 @@ void TailLeavesSection(SimulationData& sim, int i) {
     StopForGood(sim, i, "Поезд сошел на секции " + FormatHexNumber(ns) + kDerailedUnderTrain);
 }
 
-std::array<bool, 2> PeregonDirections(SimulationData& sim, int p) {
+std::array<bool, 2> PeregonOccupiedDirections(const SimulationData& sim, int p) {
   std::array<bool, 2> marked{false, false};
-  const TAreaData& area = sim.AreaData;
-  if (p < 0 || p >= static_cast<int>(area.GraphPeregons.size())) return marked;
+  if (p < 0 || p >= static_cast<int>(sim.AreaData.GraphPeregons.size())) return marked;
   for (const TTrainData& t : sim.State.Trains) {
     if (t.HEAD.PEREGON_IDX == p)
       marked[t.HEAD.DIR & 1] = true;
     else if (t.TAIL.PEREGON_IDX == p)
       marked[t.TAIL.DIR & 1] = true;
   }
+  return marked;
+}
+
+std::array<bool, 2> PeregonDirections(SimulationData& sim, int p) {
+  const TAreaData& area = sim.AreaData;
+  const std::array<bool, 2> marked = PeregonOccupiedDirections(sim, p);
+  if (p < 0 || p >= static_cast<int>(area.GraphPeregons.size())) return marked;
   if (marked[0] && marked[1]) NotifyText(sim, "Перегон занят поездами в обоих направлениях!");
   for (int d = 0; d < 2; ++d) {
     const int lamp = area.GraphPeregons[p].DirectionLamps[d];

@@ -54,7 +54,12 @@ void ReleaseSection(SimulationData& sim, int i);
 /// Frees section s (both halves) and switches its occupied lamps off.
 void ReleaseSectionAt(SimulationData& sim, int s);
 /// Which directions graph peregon p (index) is occupied in; lights its direction lamps and
-/// reports a peregon occupied both ways.
+/// reports a peregon occupied both ways. Motion calls it when an end enters or leaves p.
 std::array<bool, 2> PeregonDirections(SimulationData& sim, int p);
+/// The same question without lamps or messages, for passes that ask it on every step.
+std::array<bool, 2> PeregonOccupiedDirections(const SimulationData& sim, int p);
+/// The LP code of the station a train end belongs to: its LP, or on a peregon the LP at the
+/// peregon's end in the end's direction; 0 when none.
+int EndStationCode(const SimulationData& sim, const TTrainEndPosData& e);
 
 }  // namespace traklin

@@ -33,6 +33,20 @@ expect 2 'No district directory' check 99
 expect 0 'steps: 120$' run 1 --for 1m --seed 5 --start "2024-03-15 06:00"
 expect 0 '^end: 2024-03-15 06:01:00.0$' run 1 --for 1m --seed 5 --start "2024-03-15 06:00"
 
+# A golden event log of a short seeded run of the demo district. After a deliberate change of
+# what the demo does, update it with UPDATE_GOLDEN=1 ctest -R CommandLine and review the diff.
+golden="$(dirname "$0")/golden/run_demo_0500_3h_seed1.jsonl"
+events=$(mktemp)
+"$cli" run 1 --start "2024-03-15 05:00" --for 3h --seed 1 --events "$events" > /dev/null
+if [ "${UPDATE_GOLDEN:-0}" = 1 ]; then
+  cp "$events" "$golden"
+elif ! cmp -s "$events" "$golden"; then
+  echo "FAILED: the demo's event log differs from $golden:"
+  diff "$golden" "$events" | head -20
+  failures=$((failures + 1))
+fi
+rm -f "$events"
+
 # Saves: a run saved at its end, checked, and continued from the file.
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

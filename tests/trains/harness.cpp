@@ -27,7 +27,7 @@ track 6 34 1012 3 0; track 7 35 3 3 0
 signal 2 0 1; signal 6 0 0; signal 8 0 1; signal 8 1 1; signal 11 0 0
 peregon 2 1 6 4 150 152; peregon 3 2 11 11 154 156
 route 1 0 2 3; route 2 0 6 7 8; route 2 0 8 9; route 3 0 11 12
-throat 2 1 1 1 7
+throat 2 1 1 1 6
 pass 2 3; stop 0 1 0 1201 0; stop 0 2 1210 1212 0; stop 0 3 1220 1221 0
 pass 4 3; stop 0 1 0 1200 0; stop 0 2 0 0 0
 pass 10 3; stop 0 1 0 1150 0; stop 0 2 1200 1204 0

@@ -55,7 +55,7 @@ TAreaData BuildDistrict(const std::string& text);
 ///
 ///   A (1, km 15)          peregon 0            B (2, km 12)       peregon 1    C (3, km 9)
 ///   [1]-[2 A/I]>|-[3]-[4]--[5]--[6]>|-[7]-[8 B/I]>|-[9]-[11]>|-[12 C/I]-[13]
-///                                          |<   (odd signal on 8; B's throat enters at 7)
+///                                          |<   (odd signal on 8; B's throat: entry section 6)
 ///   D (4, controlled): [21]-[20]=sw1=[23]-[28 D/5Б]      [25]--sw2=[26]-[29]
 ///                              \=[24]                     [27]=/
 ///   E (5): [30]-[31]<flip>[32]-[33 E/I]   (31 and 32 joined odd end to odd end)

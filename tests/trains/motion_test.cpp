@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <tuple>
+#include <vector>
 
 #include "trains/harness.h"
 #include "trains/stops.h"
@@ -119,6 +121,35 @@ TEST(LookAhead, UnseenEntrySignalIsLoggedClosedWithWarning) {
   EXPECT_FALSE(line.Train(i).LOG.back().SEMAPH_CLOSED || line.Train(i).LOG.back().SEMAPH_WARNING);
 }
 
+// E's line: [30]-[31]<flip>[32]-[33 E/I], 500 m each; an odd train on 31 runs even on 32.
+TEST(LookAhead, SeesAStopBeyondAParityFlipAheadOfTheHeadSection) {
+  TestLine line;
+  // 3000 t over 11 axles brakes at 0.11 m/s²: the stop must be seen well before the flip.
+  const int i = line.Add({.Number = 3, .Dir = 1, .LP = 5, .Arrival = 5, .Weight = 3000});
+  line.Drive(i, 31, 100, 80 / 3.6);
+  line.Train(i).STOP_SECT_IDX = 33;
+  line.Train(i).SPEED_LIM = 80;
+  // 100 + 500 + 500 m to the end of 33, less (500 - 300) / 2 to centre the train: at 1000 m
+  // the train may still run √(2 · 0.11 · 980) · 3.6 = 53 km/h; beyond the flip the walk must
+  // go on to 33, not back behind the train.
+  EXPECT_EQ(LookAhead(line.Sim, i, 80), 53);
+}
+
+TEST(Motion, TrainAtLineSpeedStopsOnItsStopBeyondAParityFlip) {
+  TestLine line;
+  // Braking at 0.11 m/s² from 54 km/h takes some 1100 m: more than is left beyond the flip.
+  const int i = line.Add({.Number = 3, .Dir = 1, .LP = 5, .Arrival = 5, .Weight = 3000});
+  line.Drive(i, 31, 480, 15);
+  line.Train(i).STOP_SECT_IDX = 33;
+  line.Steps(1000);
+  const TTrainData& t = line.Train(i);
+  EXPECT_EQ(std::tuple(t.SPEED, t.HEAD.SECT_IDX, t.HEAD.DIR), std::tuple(0.0, 33, 0));
+  // Centred (100 m from either end) less the 20 m margin of the braking curve.
+  EXPECT_GT(t.HEAD.SECT_POS, 375);
+  EXPECT_LE(t.HEAD.SECT_POS, 400);
+  EXPECT_TRUE(line.Console.Notes.empty());
+}
+
 TEST(Motion, TrainStopsCentredOnItsStoppingSection) {
   TestLine line;
   const int i = line.Add({});
@@ -154,6 +185,12 @@ TEST(Motion, RunThroughStationReleasesRouteBehindTailAndFreesIt) {
   }
   ASSERT_EQ(line.Train(i).TAIL.SECT_IDX, 9);
   EXPECT_TRUE(sawHalfReleased);
+  // The train passes B without stopping; the graph still gets B's key points where the head
+  // leaves the peregon from A (end of 6) and enters the one to C (start of 11).
+  std::vector<std::tuple<int, long>> keys;
+  for (const TTrainPosLogEntry& e : st.PosLog)
+    if (e.NUMBER == 4 && e.KEY_POINT) keys.emplace_back(e.SECT_IDX, std::lround(e.LOCO_POS));
+  EXPECT_EQ(keys, (std::vector<std::tuple<int, long>>{{6, 1500}, {11, 0}}));
   const int B = line.LPIndex(2);
   EXPECT_FALSE(st.Routes[B][0].SCHUNTED || st.Routes[B][1].SCHUNTED || st.Routes[B][0].TASKED != 0);
   for (int s : {6, 7, 8})
@@ -271,6 +308,14 @@ TEST(Crash, EachCaseGivesItsMessageAndStopsTheTrainForGood) {
     EXPECT_TRUE(t.SPEED == 0 && t.ARRIVAL_LP_CODE == t.HEAD.LP_CODE) << c.Message;
     const int sect = t.HEAD.SECT_IDX;
     const double where = t.HEAD.SECT_POS;
+    // The graph ends the train's run where a crash in a step left it (the unknown-LP case
+    // calls CheckEntry itself, outside a step).
+    if (std::string(c.Message).find("неизвестного ЛП") == std::string::npos) {
+      ASSERT_FALSE(line.Sim.State.PosLog.empty()) << c.Message;
+      const TTrainPosLogEntry& last = line.Sim.State.PosLog.back();
+      EXPECT_TRUE(last.NUMBER == t.NUMBER && last.SECT_IDX == sect && last.LOCO_POS == where)
+          << c.Message;
+    }
     line.Steps(200, true);
     EXPECT_TRUE(t.HEAD.SECT_IDX == sect && t.HEAD.SECT_POS == where) << c.Message;
   }

@@ -207,7 +207,7 @@ TEST(DepartTrains, TrainHeldAtEntrySignalRingsOnceUntilTheRequestGoesStale) {
   }
   EXPECT_EQ(line.Console.Notes, std::vector<std::string>{""});
   EXPECT_NE(line.Train(i).DEPARTURE_TIME, 0);
-  // A receive task of the throat ahead already deals with the train: no further ring.
+  // A task of the throat whose entry section holds the train deals with it: no further ring.
   line.Sim.State.Gorls[0].TASKED = line.Sim.State.ClockTime;
   line.Sim.State.ClockTime += 1;
   for (int k = 0; k < 400; ++k) DepartTrains(line.Sim);
