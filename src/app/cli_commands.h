@@ -52,5 +52,6 @@ Command AddReportCommand(CLI::App& app);
 /// render panel|desk: the run's window painted offscreen as PNG (needs the console; without
 /// it the command says so and fails).
 Command AddRenderCommand(CLI::App& app);
+Command AddSaveCheckCommand(CLI::App& app);
 
 }  // namespace traklin::cli

@@ -9,7 +9,8 @@ int main(int argc, char** argv) {
   CLI::App app{"Traklin headless tools"};
   app.require_subcommand(1);
   const std::vector<Command> commands{AddCheckCommand(app), AddRunCommand(app),
-                                      AddReportCommand(app), AddRenderCommand(app)};
+                                      AddReportCommand(app), AddRenderCommand(app),
+                                      AddSaveCheckCommand(app)};
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -9,6 +9,7 @@
 
 #include "app/cli_commands.h"
 #include "simulation/headless_run.h"
+#include "simulation/save_state.h"
 
 namespace traklin::cli {
 
@@ -16,6 +17,9 @@ namespace {
 
 struct RunCommandArguments : RunArguments {
   std::string Events;
+  std::string Load;
+  std::string Save;
+  bool Autosave = false;
 };
 
 int Run(const RunCommandArguments& a) {
@@ -26,6 +30,14 @@ int Run(const RunCommandArguments& a) {
 
   Simulation sim;
   if (!SeedAndPrepare(sim, options, seed)) return kFailed;
+  if (!a.Load.empty()) {
+    const SaveOutcome loaded = LoadStateFromFile(sim, a.Load);
+    if (!loaded.Ok) {
+      std::cerr << a.Load << ": not loaded: " << loaded.Describe() << "\n";
+      return kFailed;
+    }
+    sim.LastSaveTime = sim.State.ClockTime;
+  }
 
   std::ofstream file;
   std::ostream* events = nullptr;
@@ -40,6 +52,15 @@ int Run(const RunCommandArguments& a) {
     events = &file;
   }
   EventLog log(sim, events, options.Answer);
+  // Autosaves reach the district's saves only when asked for.
+  std::string lastSaveFailure;
+  if (a.Autosave) {
+    log.Save = [&sim, &options, &lastSaveFailure] {
+      const SaveOutcome saved = SaveLastState(sim, options.District);
+      if (!saved.Ok) lastSaveFailure = saved.Reason;
+      return saved.Ok;
+    };
+  }
 
   std::cout << "seed: " << seed << "\n";
   std::cout << "start: " << FormatEventTime(sim.State.ClockTime) << "\n";
@@ -51,7 +72,7 @@ int Run(const RunCommandArguments& a) {
       std::fflush(stderr);
     };
   }
-  const RunSummary summary = RunSimulation(sim, log, options.Span, progress);
+  RunSummary summary = RunSimulation(sim, log, options.Span, progress);
   if (progress) std::fprintf(stderr, "\r        \r");
   if (file.is_open()) {
     file.flush();
@@ -60,8 +81,23 @@ int Run(const RunCommandArguments& a) {
       return kFailed;
     }
   }
+  if (!a.Save.empty()) {
+    // Through the event log, so that the final save is logged as the autosaves are.
+    log.Save = [&sim, &a, &lastSaveFailure] {
+      const SaveOutcome saved = SaveStateToFile(sim, a.Save);
+      if (!saved.Ok) lastSaveFailure = saved.Reason;
+      return saved.Ok;
+    };
+    const bool saved = log.SaveLastState(false);
+    summary.Events = log.Counts();
+    if (!saved) {
+      std::cerr << "--save: " << lastSaveFailure << "\n";
+      return kFailed;
+    }
+  }
   std::cout << "end: " << FormatEventTime(sim.State.ClockTime) << "\n";
   std::cout << FormatRunSummary(summary);
+  if (!a.Save.empty()) std::cout << "saved: " << a.Save << "\n";
   return 0;
 }
 
@@ -142,6 +178,18 @@ Command AddRunCommand(CLI::App& app) {
   run->add_option("--events", a->Events,
                   "Write the event log (JSON Lines, UTF-8) to FILE, or to standard output "
                   "with -");
+  CLI::Option* load = run->add_option(
+      "--load", a->Load,
+      "Start from a save file instead of a fresh state (its clock is the start); a file that "
+      "cannot be loaded prints the reason and exits 2");
+  load->excludes(run->get_option("--start"));
+  run->add_option("--save", a->Save,
+                  "Save the state to FILE at the end (written through FILE.tmp; an existing "
+                  "FILE is replaced only by a complete save)");
+  run->add_flag("--autosave", a->Autosave,
+                "Autosave every ten simulated minutes to the district's saves/last.sav, keeping "
+                "the previous one as a numbered copy (without it a run never touches the "
+                "district's saves)");
   run->footer(
       "Prints the seed and the start, then at the end the simulated span, the steps, the "
       "wall-clock seconds, steps per second, trains created and removed, trains still in the "

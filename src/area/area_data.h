@@ -291,6 +291,8 @@ struct TCreationPlanData {
   int Periodicity = 0;
   int DayCount = 0;
   std::vector<int> Days;
+
+  bool operator==(const TCreationPlanData&) const = default;
 };
 using TCreationPlansData = std::vector<TCreationPlanData>;
 

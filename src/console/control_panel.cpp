@@ -308,7 +308,7 @@ void TfmControlPanel::DrawDate() {
 void TfmControlPanel::TimerTick() {
   // Detached while the tick runs: pending events (and boxes opened inside a step) must not
   // start another tick.
-  if (!tickAttached_) return;
+  if (!tickAttached_ || busy_) return;
   tickAttached_ = false;
   std::optional<std::string> failure;
   try {
@@ -400,7 +400,9 @@ bool TfmControlPanel::Pause() {
 }
 
 bool TfmControlPanel::SaveLastState(bool reportFailure) {
-  const bool wasActive = Timer->isActive();
+  // A key pressed while the pause lets events run must not start a second save or a load.
+  if (busy_) return false;
+  busy_ = true;
   Timer->stop();
   Pause();
   bool saved = false;
@@ -410,29 +412,37 @@ bool TfmControlPanel::SaveLastState(bool reportFailure) {
     saved = false;
   }
   if (!saved && reportFailure) ShowMessage(kApplicationTitle, "Сохранение не удалось.");
-  if (wasActive) Timer->start();
+  busy_ = false;
+  // The level may have changed during the pause (the dispatcher paused): it decides the timer.
+  SetTimeScale(sim_.TimeScaleLevel);
   return saved;
 }
 
 void TfmControlPanel::SaveClick() {
-  if (!started_) return;
+  if (!started_ || busy_) return;
   sim_.ManualSave();
 }
 
 void TfmControlPanel::LoadLastClick() {
-  if (!started_ || !LoadState) return;
+  if (!started_ || !LoadState || busy_) return;
+  busy_ = true;
   SetTimeScale(1);
   Timer->stop();
   Pause();
-  bool loaded = false;
+  SaveOutcome loaded;
   try {
     loaded = LoadState();
-  } catch (...) {
-    loaded = false;
+  } catch (const std::exception& e) {
+    loaded.Reason = e.what();
   }
-  if (!loaded) {
-    close();
-    return;
+  busy_ = false;
+  if (loaded.Ok) {
+    sim_.LastSaveTime = sim_.State.ClockTime;
+    if (sim_.OnTrainListChanged) sim_.OnTrainListChanged();
+    DrawClock();
+  } else {
+    // The state is as it was: say why and go on.
+    ShowMessage(kApplicationTitle, "Загрузка не удалась.\r\n\r\n" + loaded.Describe());
   }
   SetTimeScale(1);
 }
@@ -660,6 +670,14 @@ void TfmControlPanel::StartSimulation() {
     return;
   }
   districtDir_ = selection.DistrictDir;
+  if (!SaveState) {
+    SaveState = [this] {
+      const SaveOutcome saved = traklin::SaveLastState(sim_, districtDir_);
+      if (!saved.Ok) std::cerr << "traklin: save failed: " << saved.Reason << "\n";
+      return saved.Ok;
+    };
+  }
+  if (!LoadState) LoadState = [this] { return LoadLastState(sim_, districtDir_); };
 
   // The first Ctrl+D leaves the inspection mode with the window's own caption.
   inspectionMode_ = true;
@@ -728,7 +746,7 @@ void TfmControlPanel::RestoreState() {
   bool restored = false;
   if (LoadState) {
     try {
-      restored = LoadState();
+      restored = LoadState().Ok;
     } catch (...) {
       restored = false;
     }

@@ -13,6 +13,7 @@
 
 #include "area/district_catalogue.h"
 #include "settings/settings.h"
+#include "simulation/save_state.h"
 #include "simulation/simulation.h"
 #include "state/console_services.h"
 
@@ -137,8 +138,10 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   bool SaveLastState(bool reportFailure) override;
 
   /// Saving and loading last.sav; until they are set, saving fails and loading is unavailable.
+  /// The start-up sets both to the district's last.sav unless they were set before. A load
+  /// that fails leaves the state as it was and gives the reason.
   std::function<bool()> SaveState;
-  std::function<bool()> LoadState;
+  std::function<SaveOutcome()> LoadState;
 
   /// The program's exit status: 1 when the start-up could not open a district.
   int ExitCode() const { return exitCode_; }
@@ -217,6 +220,7 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   bool startRan_ = false;
   bool started_ = false;
   bool tickAttached_ = true;
+  bool busy_ = false;  ///< a save or a load runs (and lets pending events run meanwhile)
   bool clockHover_ = false;
   bool inspectionMode_ = false;
   QString savedCaption_;

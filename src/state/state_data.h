@@ -32,6 +32,8 @@ struct TTrainEndPosData {
   double SECT_POS = 0;     ///< 0 .. section length
   int SPEED_LIM_SECT = 0;  ///< km/h
   std::uint8_t DIR = 0;    ///< direction of travel of this end in its section
+
+  bool operator==(const TTrainEndPosData&) const = default;
 };
 
 /// One entry of a train's speed log.
@@ -41,6 +43,8 @@ struct TTrainLogEntry {
   int SPEED_LIM = 0;  ///< km/h
   bool SEMAPH_CLOSED = false;
   bool SEMAPH_WARNING = false;
+
+  bool operator==(const TTrainLogEntry&) const = default;
 };
 using TTrainLogData = std::vector<TTrainLogEntry>;
 
@@ -90,6 +94,8 @@ struct TTrainData {
   TDateTime POS_LOG_TIME = 0;  ///< not saved
   std::string INDEXED_NAME;    ///< UTF-8
   TTrainLogData LOG;
+
+  bool operator==(const TTrainData&) const = default;
 };
 using TTrainsData = std::vector<TTrainData>;
 
@@ -106,6 +112,8 @@ struct TTrainPosLogEntry {
   /// The train was taken off the district here: the next entry of its number starts another
   /// run. Not saved.
   bool RunEnd = false;
+
+  bool operator==(const TTrainPosLogEntry&) const = default;
 };
 using TTrainPosLogData = std::vector<TTrainPosLogEntry>;
 
@@ -126,6 +134,8 @@ struct TLampControlData {
   bool YELLOW = false;
   bool YELLOW_BLINK = false;
   bool GREEN = false;
+
+  bool operator==(const TLampControlData&) const = default;
 };
 using TLampControlsData = std::vector<TLampControlData>;
 
@@ -140,6 +150,8 @@ struct TSectionSchuntData {
   int TRN_ODD = -1;
   int ROUTE_EVEN = -1;
   int ROUTE_ODD = -1;
+
+  bool operator==(const TSectionSchuntData&) const = default;
 };
 using TSectionSchuntsData = std::vector<TSectionSchuntData>;
 
@@ -151,6 +163,8 @@ struct TSemaphoreLightData {
   bool CLOSED = true;
   bool NEXT_WARNING = true;
   bool SIDE_WARNING = false;
+
+  bool operator==(const TSemaphoreLightData&) const = default;
 };
 using TSemaphoreLightsData = std::vector<TSemaphoreLightData>;
 
@@ -158,6 +172,8 @@ using TSemaphoreLightsData = std::vector<TSemaphoreLightData>;
 struct TRouteControlData {
   TDateTime TASKED = 0;
   bool SCHUNTED = false;
+
+  bool operator==(const TRouteControlData&) const = default;
 };
 using TLPRoutesControlData = std::vector<TRouteControlData>;
 using TRoutesControlData = std::vector<TLPRoutesControlData>;
@@ -168,12 +184,16 @@ struct TGorlTaskData {
   bool TRANSIT = false;
   int TRACK = 0;
   std::string DIR;  ///< UTF-8
+
+  bool operator==(const TGorlTaskData&) const = default;
 };
 using TGorlTasksData = std::vector<TGorlTaskData>;
 
 struct TDepartCommitData {
   TDateTime EVEN = 0;
   TDateTime ODD = 0;
+
+  bool operator==(const TDepartCommitData&) const = default;
 };
 using TDepartCommitsData = std::vector<TDepartCommitData>;
 
@@ -198,6 +218,8 @@ struct TStateData {
   std::vector<std::int64_t> RandomPlanAttempts;
   TTrainPosLogData PosLog;
   TDepartCommitsData DepartCommits;  ///< parallel to Puts
+
+  bool operator==(const TStateData&) const = default;
 };
 
 }  // namespace traklin

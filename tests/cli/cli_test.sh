@@ -68,6 +68,35 @@ elif ! cmp -s "$events" "$golden"; then
 fi
 rm -f "$events"
 
+# Saves: a run saved at its end, checked, and continued from the file.
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() {
+  echo "FAILED: $1"
+  failures=$((failures + 1))
+}
+expect 0 '^saved: ' run 1 --start "2024-03-15 06:00" --for 4h --seed 3 --save "$tmp/A.sav" \
+  --events "$tmp/a.jsonl"
+grep -q '"event":"save","ok":true' "$tmp/a.jsonl" || fail "no save event with ok"
+expect 0 '^TRAINS_RANDOM_PLANS [0-9]+$' save-check "$tmp/A.sav" --district 1
+expect 0 '^CLOCKTIME 2024-03-15 10:00:00.0$' save-check "$tmp/A.sav"
+expect 0 '^start: 2024-03-15 10:00:00.0$' run 1 --load "$tmp/A.sav" --for 1h --save "$tmp/B.sav"
+expect 0 '^CLOCKTIME 2024-03-15 11:00:00.0$' save-check "$tmp/B.sav"
+printf '[STATE]\r\nVERSION=21\r\n' > "$tmp/bad.sav"
+expect 2 'not loaded: Save file version 21 is not supported \(2 to 20\) \(line 2\)' \
+  save-check "$tmp/bad.sav" --district 1
+expect 2 'bad.sav: not loaded: Save file version 21' run 1 --load "$tmp/bad.sav"
+expect 2 'names no district' save-check "$tmp/a.jsonl"
+expect 2 'No save file' save-check "$tmp/none.sav"
+expect 2 'not of district 2' save-check "$tmp/A.sav" --district 2
+expect 2 'excludes' run 1 --load "$tmp/A.sav" --start "2024-03-15 06:00"
+# Autosaves reach the district's saves only when asked for.
+cp -r ../district/1 "$tmp/d1"
+expect 0 '^events save: 0$' run "$tmp/d1" --start "2024-03-15 06:00" --for 25m --seed 1
+[ ! -e "$tmp/d1/saves" ] || fail "a run without --autosave wrote saves"
+expect 0 '^events save: 2$' run "$tmp/d1" --start "2024-03-15 06:00" --for 25m --seed 1 --autosave
+[ -f "$tmp/d1/saves/last.sav" ] && [ -f "$tmp/d1/saves/1.sav" ] || fail "no autosaves"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures failed"
   exit 1
