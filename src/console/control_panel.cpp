@@ -33,7 +33,12 @@
 #include "console/physical_keys.h"
 #include "console/picture_view.h"
 #include "console/ring_player.h"
+#include "console/op_task_dialog.h"
+#include "console/reference_window.h"
 #include "console/set_time_dialog.h"
+#include "settings/ui/settings_dialog.h"
+#include "simulation/reports.h"
+#include "trains/ui/trains_window.h"
 #include "state/clock.h"
 #include "state/interlocking.h"
 
@@ -156,6 +161,31 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   fmNGDP = new TfmNGDP(sim_, this);
   fmNGDP->setObjectName(QStringLiteral("fmNGDP"));
   fmNGDP->hide();
+  fmTrains = new TfmTrains(sim_, "../image", this);
+  fmTrains->setObjectName(QStringLiteral("fmTrains"));
+  if (!fmTrains->isWindow()) fmTrains->setWindowFlag(Qt::Window, true);
+  fmTrains->hide();
+  fmOpTask = new TfmOpTask(sim_, this);
+  fmOpTask->setObjectName(QStringLiteral("fmOpTask"));
+  fmOpTask->hide();
+  fmOpTask->ForwardKey = [this](QKeyEvent* e) { FormKeyDown(e); };
+  fmController->OpenTaskDialog = [this](int lp) { fmOpTask->Open(lp); };
+  fmController->HideTaskDialog = [this] { fmOpTask->hide(); };
+  fmController->TaskDialogVisible = [this] { return fmOpTask->isVisible(); };
+  fmSettings = new TfmSettings(sim_.Settings, paths_.SettingsFile, this);
+  fmReference = new TfmReference(sim_, this);
+  fmReference->setObjectName(QStringLiteral("fmReference"));
+  if (!fmReference->isWindow()) fmReference->setWindowFlag(Qt::Window, true);
+  fmReference->hide();
+  sim_.OnTasksChanged = [this] { fmOpTask->RefreshTasks(); };
+  {
+    // The report of the trains follows the train list; whoever set the hook before keeps it.
+    auto previous = sim_.OnTrainListChanged;
+    sim_.OnTrainListChanged = [this, previous] {
+      if (previous) previous();
+      fmReference->TrainListChanged();
+    };
+  }
 
   // One filter for the whole application gives the console windows this window's keys.
   qApp->installEventFilter(this);
@@ -163,6 +193,8 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   RouteKeysOf(fmController);
   RouteKeysOf(fmGID);
   RouteKeysOf(fmNGDP);
+  RouteKeysOf(fmTrains);
+  RouteKeysOf(fmReference);
 
   Timer = new QTimer(this);
   Timer->setInterval(kBaseTimerInterval);
@@ -212,12 +244,9 @@ void TfmControlPanel::BuildMenu() {
   miTimeDouble = item(time, "miTimeDouble", QStringLiteral("Ускорить "));
   miConfiguration = item(nullptr, "miConfiguration", QStringLiteral("Настройки..."));
 
+  // Items the console has never had a command for.
   N1->setEnabled(false);
   N3->setEnabled(false);
-  // The graphs, the reports and the settings dialog are not part of this console yet.
-  for (QAction* pending :
-       {miRefTrains, miRefPassengerSchedule, miRefApproaches, miRefTracks, miConfiguration})
-    pending->setEnabled(false);
   miLoadLast->setEnabled(false);  // enabled once a loader is set
 
   connect(miSave, &QAction::triggered, this, &TfmControlPanel::SaveClick);
@@ -227,6 +256,15 @@ void TfmControlPanel::BuildMenu() {
   connect(miTimeDouble, &QAction::triggered, this, &TfmControlPanel::TimeDoubleClick);
   connect(miGID, &QAction::triggered, this, &TfmControlPanel::GIDClick);
   connect(miNGDP, &QAction::triggered, this, &TfmControlPanel::NGDPClick);
+  connect(miConfiguration, &QAction::triggered, this, &TfmControlPanel::ConfigurationClick);
+  connect(miRefTrains, &QAction::triggered, this,
+          [this] { ShowReport(static_cast<int>(ReportKind::Trains)); });
+  connect(miRefApproaches, &QAction::triggered, this,
+          [this] { ShowReport(static_cast<int>(ReportKind::Approaches)); });
+  connect(miRefPassengerSchedule, &QAction::triggered, this,
+          [this] { ShowReport(static_cast<int>(ReportKind::Timetable)); });
+  connect(miRefTracks, &QAction::triggered, this,
+          [this] { ShowReport(static_cast<int>(ReportKind::Tracks)); });
   // The state lives in the last save: leaving writes nothing.
   connect(miExit, &QAction::triggered, this, &QWidget::close);
 }
@@ -286,6 +324,33 @@ void TfmControlPanel::NGDPClick() {
   fmNGDP->ShowGraph();
 }
 
+void TfmControlPanel::ConfigurationClick() {
+  const int level = sim_.TimeScaleLevel;
+  SetTimeScale(0);
+  const TSettings before = sim_.Settings;
+  fmSettings->Execute();
+  const TSettings& after = sim_.Settings;
+  if (after.ColorLampLPOff != before.ColorLampLPOff ||
+      after.ColorLampLPLit != before.ColorLampLPLit ||
+      after.ColorLampLPOffText != before.ColorLampLPOffText ||
+      after.ColorLampLPLitText != before.ColorLampLPLitText)
+    LampColoursChanged();
+  SetTimeScale(level);
+}
+
+void TfmControlPanel::ShowReport(int kind) {
+  fmReference->ShowReport(static_cast<ReportKind>(kind));
+}
+
+void TfmControlPanel::ToggleTrains() {
+  if (fmTrains->isVisible()) {
+    fmTrains->hide();
+  } else {
+    fmTrains->show();
+    fmTrains->raise();
+  }
+}
+
 void TfmControlPanel::DrawClock() {
   DrawClockFace(true);
 }
@@ -316,6 +381,7 @@ void TfmControlPanel::TimerTick() {
     if (clockHover_) DrawDate();
     RefreshLamps();
     if (sim_.Settings.GidEnabled) fmGID->Refresh();
+    if (fmTrains->isVisible()) fmTrains->RefreshTrains();
     fmController->Tick();
   } catch (const std::exception& e) {
     failure = e.what();
@@ -438,6 +504,9 @@ void TfmControlPanel::LoadLastClick() {
   busy_ = false;
   if (loaded.Ok) {
     sim_.LastSaveTime = sim_.State.ClockTime;
+    // The executed graph of the abandoned timeline goes; the restored log is drawn anew.
+    fmGID->Reset();
+    fmOpTask->RefreshTasks();
     if (sim_.OnTrainListChanged) sim_.OnTrainListChanged();
     DrawClock();
   } else {
@@ -459,8 +528,18 @@ void TfmControlPanel::FormKeyDown(QKeyEvent* event) {
   const bool shift = modifiers & Qt::ShiftModifier;
   const bool ctrl = modifiers & Qt::ControlModifier;
   bool handled = false;
-  // The reports of Alt+F1..F3, the settings dialog (Ctrl+C) and the trains window (T, \) come
-  // with their windows.
+  if (alt && key == Qt::Key_F1) {
+    ShowReport(static_cast<int>(ReportKind::Trains));
+    handled = true;
+  }
+  if (alt && key == Qt::Key_F2) {
+    ShowReport(static_cast<int>(ReportKind::Approaches));
+    handled = true;
+  }
+  if (alt && key == Qt::Key_F3) {
+    ShowReport(static_cast<int>(ReportKind::Timetable));
+    handled = true;
+  }
   if (key == Qt::Key_D && ctrl) {
     if (inspectionMode_) {
       inspectionMode_ = false;
@@ -485,12 +564,20 @@ void TfmControlPanel::FormKeyDown(QKeyEvent* event) {
           handled = true;
         }
   }
+  if (key == Qt::Key_C && ctrl) {
+    ConfigurationClick();
+    handled = true;
+  }
   if (key == Qt::Key_G) {
     GIDClick();
     handled = true;
   }
   if (key == Qt::Key_N) {
     NGDPClick();
+    handled = true;
+  }
+  if (key == Qt::Key_T || key == Qt::Key_Backslash) {
+    ToggleTrains();
     handled = true;
   }
   if (key == Qt::Key_S && ctrl) {
@@ -720,6 +807,7 @@ bool TfmControlPanel::InitializeData() {
       return std::filesystem::is_regular_file(RingFile(n), ec);
     };
     mpSound->DefaultRing = PrepareDistrict(sim_.AreaData, options);
+    fmSettings->SetDistrict(sim_.AreaData);
     fmGID->SetScales(sim_.Settings.ScalePercents, sim_.Settings.ScaleKmOnly);
     fmNGDP->SetScales(sim_.Settings.ScalePercents, sim_.Settings.ScaleKmOnly);
     StateInit(sim_);

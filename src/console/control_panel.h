@@ -32,6 +32,10 @@ class TfmGID;
 class TfmNGDP;
 class TfmDistrict;
 class TfmSetTime;
+class TfmSettings;
+class TfmReference;
+class TfmTrains;
+class TfmOpTask;
 
 /// The clock picture: shows its image and tells when the mouse enters or leaves it.
 class ClockImage : public QWidget {
@@ -180,6 +184,10 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   TfmController* fmController;
   TfmGID* fmGID;
   TfmNGDP* fmNGDP;
+  TfmTrains* fmTrains;
+  TfmOpTask* fmOpTask;
+  TfmSettings* fmSettings;
+  TfmReference* fmReference;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -206,6 +214,10 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   void GIDClick();
   /// "НГДП" and the N key: the normative graph.
   void NGDPClick();
+  /// "Настройки...": the clock pauses while the dialog is open; colours take effect at once.
+  void ConfigurationClick();
+  void ShowReport(int kind);
+  void ToggleTrains();
   void FailStart(const std::string& message);
   /// Sets level 1 while the dispatcher is told or asked something, unless the clock is paused.
   void DropToNormal();
