@@ -38,7 +38,7 @@ ThroatView ViewOf(const SimulationData& sim, int g) {
   const TAreaData& area = sim.AreaData;
   ThroatView v;
   const TGorlStanzData& th = area.GorlStanzs[g];
-  v.LP = FindLPIndex(area, th.Code);
+  v.LP = ThroatLPIndex(area, g);
   if (v.LP < 0 || th.Peregon < 1 || th.Peregon > static_cast<int>(area.GraphPeregons.size()) ||
       !ValidSection(area, th.EntrySection))
     return v;
