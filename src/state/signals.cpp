@@ -27,17 +27,16 @@ int SignalCount(const SimulationData& sim) {
 /// Whether a train occupies section s. Asked twice for every signal on every step: a section
 /// with both halves free is answered here, only an occupied one goes to the query that
 /// reports odd occupancies.
-bool SectionOccupied(SimulationData& sim, int s) {
-  if (s >= 1 && s < static_cast<int>(sim.State.Sects.size())) {
-    const TSectionSchuntData& x = sim.State.Sects[s];
-    if (x.TRN_EVEN < 0 && x.TRN_ODD < 0) return false;
-  }
+inline bool SectionOccupied(SimulationData& sim, int s) {
+  const std::vector<TSectionSchuntData>& sects = sim.State.Sects;
+  if (s >= 1 && s < static_cast<int>(sects.size()) && sects[s].TRN_EVEN < 0 && sects[s].TRN_ODD < 0)
+    return false;
   return OccupyingTrain(sim, s) >= 0;
 }
 
 /// The signal at the end of section s in direction dir, -1 when none (SectionSemaphore, read
 /// in place for the per-step pass).
-int SignalOfSection(const TAreaData& area, int s, int dir) {
+inline int SignalOfSection(const TAreaData& area, int s, int dir) {
   if (s < 1 || s >= static_cast<int>(area.SlSects.size()) || (dir != 0 && dir != 1)) return -1;
   const int signal = area.SlSects[s].Semaphore[dir];
   return signal >= 0 && signal < static_cast<int>(area.Semaphores.size()) ? signal : -1;
