@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace traklin {
@@ -307,6 +308,28 @@ using TStationsData = std::vector<TStationData>;
 // ---------------------------------------------------------------------------
 
 /// The whole static district.
+// ---------------------------------------------------------------------------
+// Lookups derived at set-up
+
+/// Rating of one chain as the best-route search compares them (see RouteQuality).
+struct TChainRatingData {
+  bool Valid = false;  ///< the chain names only routes that exist
+  int Suitable = 0, Minus = 0, Routes = 0, Switches = 0;
+};
+
+/// Lookups the set-up derives from the finished district (BuildAreaIndex), so that the
+/// simulation step need not search the same static data on every step. Empty until built.
+/// A table whose size no longer matches the data it was built from is not used: the queries
+/// then search as before.
+struct TAreaIndex {
+  std::vector<int> ThroatLP;  ///< per throat: the LP index of its code, -1 = none
+  /// Per timetable list (passenger even, odd, freight even, odd): (train number, entry index)
+  /// sorted by number, each number with the last entry that carries it.
+  std::array<std::vector<std::pair<int, int>>, 4> ScheduleNumbers;
+  std::array<int, 4> ScheduleListSizes = {-1, -1, -1, -1};  ///< sizes of the lists indexed
+  std::vector<std::vector<TChainRatingData>> ChainRatings;  ///< per LP, per chain
+};
+
 struct TAreaData {
   int AreaNumber = 0;
   int StationCount = 0;
@@ -350,6 +373,7 @@ struct TAreaData {
   TLPNamesData LPManipNames;
   TStationsData Stations;
   TSemaphoresData Semaphores;
+  TAreaIndex Index;  ///< filled by BuildAreaIndex at the end of the set-up
 };
 
 }  // namespace traklin

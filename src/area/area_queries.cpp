@@ -1,6 +1,9 @@
 // Lookups by code or number: LPs, stations, creation plans and the timetable.
 #include "area/area_queries.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace traklin {
 
 int FindLPIndex(const TAreaData& area, int lpCode) {
@@ -8,6 +11,16 @@ int FindLPIndex(const TAreaData& area, int lpCode) {
     if (area.Puts[i].Code == lpCode) return i;
   }
   return -1;
+}
+
+int ThroatLPIndex(const TAreaData& area, int g) {
+  const int code = area.GorlStanzs[g].Code;
+  const std::vector<int>& index = area.Index.ThroatLP;
+  if (index.size() == area.GorlStanzs.size()) {
+    const int lp = index[g];
+    if (lp >= 0 && lp < static_cast<int>(area.Puts.size()) && area.Puts[lp].Code == code) return lp;
+  }
+  return FindLPIndex(area, code);
 }
 
 int FindStationIndex(const TAreaData& area, int lpCode) {
@@ -49,6 +62,71 @@ int FindScheduleTrain(const TGraphTrainsData& trains, int number) {
     }
   }
   return -1;
+}
+
+namespace {
+
+int ScheduleListIndex(int dir, bool freight) {
+  return (freight ? 2 : 0) + (dir & 1);
+}
+
+bool CarriesNumber(const TGraphTrainData& train, int number) {
+  return std::find(std::begin(train.Numbers), std::end(train.Numbers), number) !=
+         std::end(train.Numbers);
+}
+
+}  // namespace
+
+int FindScheduleTrain(const TAreaData& area, int dir, bool freight, int number) {
+  const TGraphTrainsData& trains = GetScheduleTrains(area, dir, freight);
+  const int list = ScheduleListIndex(dir, freight);
+  if (number != 0 && area.Index.ScheduleListSizes[list] == static_cast<int>(trains.size())) {
+    const auto& numbers = area.Index.ScheduleNumbers[list];
+    const auto it = std::lower_bound(numbers.begin(), numbers.end(), std::pair{number, INT_MIN});
+    if (it == numbers.end() || it->first != number) return -1;
+    if (it->second < static_cast<int>(trains.size()) && CarriesNumber(trains[it->second], number))
+      return it->second;
+  }
+  return FindScheduleTrain(trains, number);
+}
+
+void BuildAreaIndex(TAreaData& area) {
+  TAreaIndex& index = area.Index;
+  index.ThroatLP.clear();
+  for (const TGorlStanzData& throat : area.GorlStanzs)
+    index.ThroatLP.push_back(FindLPIndex(area, throat.Code));
+
+  for (int freight = 0; freight < 2; ++freight)
+    for (int dir = 0; dir < 2; ++dir) {
+      const TGraphTrainsData& trains = GetScheduleTrains(area, dir, freight != 0);
+      auto& numbers = index.ScheduleNumbers[ScheduleListIndex(dir, freight != 0)];
+      numbers.clear();
+      for (int i = 0; i < static_cast<int>(trains.size()); ++i)
+        for (int n : trains[i].Numbers)
+          if (n != 0) numbers.emplace_back(n, i);
+      // Sorted by number and then entry, so the last pair of a number has its last entry.
+      std::sort(numbers.begin(), numbers.end());
+      std::vector<std::pair<int, int>> last;
+      for (std::size_t k = 0; k < numbers.size(); ++k)
+        if (k + 1 == numbers.size() || numbers[k + 1].first != numbers[k].first)
+          last.push_back(numbers[k]);
+      numbers = std::move(last);
+      index.ScheduleListSizes[ScheduleListIndex(dir, freight != 0)] =
+          static_cast<int>(trains.size());
+    }
+
+  index.ChainRatings.assign(area.TrainRoutes.size(), {});
+  for (int lp = 0; lp < static_cast<int>(area.TrainRoutes.size()); ++lp)
+    for (const TChainData& chain : area.TrainRoutes[lp].Chains) {
+      RouteQuality q;
+      TChainRatingData r;
+      r.Valid = RateChain(area, lp, chain, q);
+      r.Suitable = q.Suitable;
+      r.Minus = q.Minus;
+      r.Routes = q.Routes;
+      r.Switches = q.Switches;
+      index.ChainRatings[lp].push_back(r);
+    }
 }
 
 ScheduleTrainEnds GetScheduleTrainEnds(const TAreaData& area, bool freight, int number) {

@@ -17,6 +17,10 @@ namespace traklin {
 
 /// LP index of an LP code, searching all LPs from the last to the first.
 int FindLPIndex(const TAreaData& area, int lpCode);
+/// FindLPIndex of the code of throat g (a valid throat index), from the set-up's index.
+int ThroatLPIndex(const TAreaData& area, int g);
+/// Fills area.Index from the finished district; the set-up calls it last.
+void BuildAreaIndex(TAreaData& area);
 /// Station index of an LP code, searching Stanzs from the last.
 int FindStationIndex(const TAreaData& area, int lpCode);
 /// The station's line coordinate (kilometre mark); 0 outside 0..StationCount-1.
@@ -31,6 +35,8 @@ const TGraphTrainsData& GetScheduleTrains(const TAreaData& area, int dir, bool f
 /// The last timetable train whose four numbers contain the number; number 0 (an unused slot)
 /// matches none.
 int FindScheduleTrain(const TGraphTrainsData& trains, int number);
+/// FindScheduleTrain in GetScheduleTrains(area, dir, freight), from the set-up's index.
+int FindScheduleTrain(const TAreaData& area, int dir, bool freight, int number);
 
 struct ScheduleTrainEnds {
   int LocoType = 0;
@@ -131,6 +137,9 @@ int CompareRouteQuality(const RouteQuality& first, const RouteQuality& second);
 /// The best chain of LP `lp` from section `from` to section `to` (index into the LP's Chains),
 /// or -1; its rating goes to `rating` when given. Ties keep the earlier chain.
 int FindBestRoute(const TAreaData& area, int lp, int from, int to, RouteQuality* rating = nullptr);
+/// Rating of a chain of LP `lp` (a valid LP of TrainRoutes); false when the chain names a
+/// route that does not exist or no route at all.
+bool RateChain(const TAreaData& area, int lp, const TChainData& chain, RouteQuality& q);
 
 // ---------------------------------------------------------------------------
 // Names and display forms (UTF-8)

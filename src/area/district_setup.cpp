@@ -60,7 +60,9 @@ int PrepareDistrict(TAreaData& area, const SetupOptions& options) {
   CompletePeregons(area, options);
   SetNameLamps(area, options);
   CheckRoutes(area);
-  return AssignRings(area, options.RingExists);
+  const int ring = AssignRings(area, options.RingExists);
+  BuildAreaIndex(area);
+  return ring;
 }
 
 std::vector<std::string> DescribeSetup(const TAreaData& area) {

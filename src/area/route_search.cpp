@@ -67,7 +67,8 @@ bool EndsOnSuitableTrack(const TAreaData& area, int lp, const TTrainRouteData& r
   return !(put.Kind5[dir] != 0 && (t.Number & 1) != dir);
 }
 
-// Rating of one chain; false when the chain names a route that does not exist.
+}  // namespace
+
 bool RateChain(const TAreaData& area, int lp, const TChainData& chain, RouteQuality& q) {
   const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
   q = RouteQuality{0, 0, 0, 0};
@@ -85,17 +86,26 @@ bool RateChain(const TAreaData& area, int lp, const TChainData& chain, RouteQual
   return q.Routes > 0;
 }
 
-}  // namespace
-
 int FindBestRoute(const TAreaData& area, int lp, int from, int to, RouteQuality* rating) {
   RouteQuality best = InitRouteQuality();
   int bestChain = -1;
   if (lp >= 0 && lp < static_cast<int>(area.TrainRoutes.size())) {
     const std::vector<TChainData>& chains = area.TrainRoutes[lp].Chains;
+    // The ratings are static: the set-up's index has them unless the district changed since.
+    const auto& ratings = area.Index.ChainRatings;
+    const TChainRatingData* rated =
+        ratings.size() == area.TrainRoutes.size() && ratings[lp].size() == chains.size()
+            ? ratings[lp].data()
+            : nullptr;
     for (int i = 0; i < static_cast<int>(chains.size()); ++i) {
       if (chains[i].StartSection != from || chains[i].EndSection != to) continue;
       RouteQuality q;
-      if (!RateChain(area, lp, chains[i], q)) continue;
+      if (rated != nullptr) {
+        if (!rated[i].Valid) continue;
+        q = RouteQuality{rated[i].Suitable, rated[i].Minus, rated[i].Routes, rated[i].Switches};
+      } else if (!RateChain(area, lp, chains[i], q)) {
+        continue;
+      }
       if (CompareRouteQuality(best, q) < 0) {
         best = q;
         bestChain = i;

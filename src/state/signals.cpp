@@ -24,19 +24,37 @@ int SignalCount(const SimulationData& sim) {
                   static_cast<int>(sim.State.Semaphores.size()));
 }
 
+/// Whether a train occupies section s. Asked twice for every signal on every step: a section
+/// with both halves free is answered here, only an occupied one goes to the query that
+/// reports odd occupancies.
+inline bool SectionOccupied(SimulationData& sim, int s) {
+  const std::vector<TSectionSchuntData>& sects = sim.State.Sects;
+  if (s >= 1 && s < static_cast<int>(sects.size()) && sects[s].TRN_EVEN < 0 && sects[s].TRN_ODD < 0)
+    return false;
+  return OccupyingTrain(sim, s) >= 0;
+}
+
+/// The signal at the end of section s in direction dir, -1 when none (SectionSemaphore, read
+/// in place for the per-step pass).
+inline int SignalOfSection(const TAreaData& area, int s, int dir) {
+  if (s < 1 || s >= static_cast<int>(area.SlSects.size()) || (dir != 0 && dir != 1)) return -1;
+  const int signal = area.SlSects[s].Semaphore[dir];
+  return signal >= 0 && signal < static_cast<int>(area.Semaphores.size()) ? signal : -1;
+}
+
 /// Stop aspect: a route is set beyond the signal, the next signal's section and the section
 /// right beyond the signal are free.
 bool SignalMustClose(SimulationData& sim, int i) {
   const TSemaphoreData& sem = sim.AreaData.Semaphores[i];
   const int t = sim.State.Semaphores[i].SECT_NEXT;
-  if (t == 0 || OccupyingTrain(sim, t) >= 0) return true;
+  if (t == 0 || SectionOccupied(sim, t)) return true;
   const int s = sem.Section;
   if (!ValidSection(sim, s)) return true;
   const int d = sem.Direction & 1;
   const TSlSectData& sect = sim.AreaData.SlSects[s];
   if (sect.Switch[d] > 0) Notify(sim, "Светофор на секции со стрелкой " + FormatHexNumber(s));
   const int u = sect.Straight[d];
-  return u == 0 || OccupyingTrain(sim, u) >= 0;
+  return u == 0 || SectionOccupied(sim, u);
 }
 
 }  // namespace
@@ -67,7 +85,7 @@ void UpdateSignals(SimulationData& sim) {
       light.SIDE_WARNING = false;
       continue;
     }
-    const int n = SectionSemaphore(sim.AreaData, t, light.DIR_NEXT);
+    const int n = SignalOfSection(sim.AreaData, t, light.DIR_NEXT);
     light.NEXT_WARNING = n >= 0 && n < signals ? sim.State.Semaphores[n].CLOSED : true;
     light.SIDE_WARNING = light.SIDE_SWITCHES > 0;
   }

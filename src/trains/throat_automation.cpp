@@ -38,7 +38,7 @@ ThroatView ViewOf(const SimulationData& sim, int g) {
   const TAreaData& area = sim.AreaData;
   ThroatView v;
   const TGorlStanzData& th = area.GorlStanzs[g];
-  v.LP = FindLPIndex(area, th.Code);
+  v.LP = ThroatLPIndex(area, g);
   if (v.LP < 0 || th.Peregon < 1 || th.Peregon > static_cast<int>(area.GraphPeregons.size()) ||
       !ValidSection(area, th.EntrySection))
     return v;
@@ -370,12 +370,25 @@ void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
 void ThroatAutomation(SimulationData& sim) {
   for (int g = 0; g < ThroatCount(sim); ++g) {
     const ThroatView v = ViewOf(sim, g);
-    if (!v.Valid || ThroatRouteBusy(sim, v.LP, v.Entry)) continue;
-    if (sim.State.Gorls[g].TASKED == 0) {
-      const int t = ApproachingTrain(sim, v.Entry, v.Arrival);
+    if (!v.Valid) continue;
+    // Most throats have nothing to do on a step. The pure tests that tell so come before the
+    // route search: an untasked throat without an approaching train and without a train due
+    // to leave sets no task (and then has no commit to consider), nor does one whose train
+    // approaches an asking LP; a tasked one only considers its commit.
+    const TGorlTaskData& task = sim.State.Gorls[g];
+    int t = -1;
+    bool busy = false;
+    if (task.TASKED == 0) {
+      t = ApproachingTrain(sim, v.Entry, v.Arrival);
+      busy = t < 0 ? v.Side >= 0 && AnyTrainDue(sim, v) : v.SelfActing;
+    } else {
+      busy = task.SEND && v.Side < 1 && !HasCommit(sim, v);
+    }
+    if (!busy || ThroatRouteBusy(sim, v.LP, v.Entry)) continue;
+    if (task.TASKED == 0) {
       if (t < 0)
         ConsiderDeparture(sim, g, v);
-      else if (v.SelfActing)
+      else
         ConsiderReception(sim, g, v, t);
     }
     ConsiderCommit(sim, g, v);

@@ -146,13 +146,6 @@ bool LPAsksDispatcher(const TAreaData& area, int lp) {
   return ValidLP(area, lp) && area.Puts[lp].CodeFromStation == 1;
 }
 
-int TrainOnHalf(const SimulationData& sim, int s, int d) {
-  if (s < 1 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
-  const TSectionSchuntData& x = sim.State.Sects[s];
-  const int t = (d & 1) ? x.TRN_ODD : x.TRN_EVEN;
-  return t >= 0 && t < static_cast<int>(sim.State.Trains.size()) ? t : -1;
-}
-
 bool ThroatRouteBusy(const SimulationData& sim, int lp, int s) {
   const auto* routes = RoutesOf(sim.AreaData, lp);
   if (routes == nullptr || lp >= static_cast<int>(sim.State.Routes.size())) return false;
@@ -212,7 +205,6 @@ int ApproachingTrain(const SimulationData& sim, int e, int a) {
   const TAreaData& area = sim.AreaData;
   if (!ValidSection(area, e)) return -1;
   int half = a & 1;
-  int section = e;
   int x = 0;
   int found = TrainOnHalf(sim, e, half);
   if (found < 0 && area.SlSects[e].Side[half ^ 1] == 0) {
@@ -220,10 +212,10 @@ int ApproachingTrain(const SimulationData& sim, int e, int a) {
     int walk = half ^ 1;
     const int n = NextSection(area, walk, e, false);
     if (n > 0) {
-      x = SectionLength(sim, e);
-      section = n;
       half = walk ^ 1;
-      found = TrainOnHalf(sim, section, half);
+      found = TrainOnHalf(sim, n, half);
+      // Asked for every throat on every step: the length is read only when a train is there.
+      if (found >= 0) x = SectionLength(sim, e);
     }
   }
   if (found < 0) return -1;

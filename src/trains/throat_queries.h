@@ -26,7 +26,13 @@ bool ThroatTaskCoversTrain(const SimulationData& sim, int i);
 bool LPAsksDispatcher(const TAreaData& area, int lp);
 /// The train on half d of section s, or -1. An occupancy that names a train beyond the train
 /// list counts as no train (the occupancy queries of the interlocking report such data).
-int TrainOnHalf(const SimulationData& sim, int s, int d);
+/// Inline: the automation asks it many times for every throat on every step.
+inline int TrainOnHalf(const SimulationData& sim, int s, int d) {
+  if (s < 1 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
+  const TSectionSchuntData& x = sim.State.Sects[s];
+  const int t = (d & 1) ? x.TRN_ODD : x.TRN_EVEN;
+  return t >= 0 && t < static_cast<int>(sim.State.Trains.size()) ? t : -1;
+}
 /// Some route of the LP whose first or last section is s is pending or set.
 bool ThroatRouteBusy(const SimulationData& sim, int lp, int s);
 /// Whether route r of the LP would run into a half locked by another route: at its first

@@ -207,7 +207,8 @@ const TGraphTrainData* ScheduleEntry(const SimulationData& sim, int i, const TGr
   const TTrainData& t = sim.State.Trains[i];
   const TGraphTrainsData& l =
       GetScheduleTrains(sim.AreaData, t.SCHEDULE_NUMBER & 1, t.LOAD_TYPE < 100);
-  const int k = FindScheduleTrain(l, t.SCHEDULE_NUMBER);
+  const int k =
+      FindScheduleTrain(sim.AreaData, t.SCHEDULE_NUMBER & 1, t.LOAD_TYPE < 100, t.SCHEDULE_NUMBER);
   if (list) *list = &l;
   if (index) *index = k;
   if (k < 0 || k >= static_cast<int>(l.size())) return nullptr;

@@ -555,3 +555,59 @@ TEST(ShippedTimetables, EveryTrainHasATrackToBeFormedOnAndOneToEndOn) {
 
 }  // namespace
 }  // namespace traklin::test
+
+namespace traklin::test {
+namespace {
+
+// The set-up's index answers exactly as the searches do, and a district changed after its
+// set-up is searched again instead of read from a stale index.
+TEST(AreaIndex, AnswersAsTheSearchesOnTheShippedDistricts) {
+  for (int number : {1, 2}) {
+    SCOPED_TRACE(number);
+    ShippedDistrict d(number);
+    const TAreaData& area = d.Sim.AreaData;
+    TAreaData plain = area;
+    plain.Index = TAreaIndex{};
+    for (int g = 0; g < static_cast<int>(area.GorlStanzs.size()); ++g)
+      EXPECT_EQ(ThroatLPIndex(area, g), FindLPIndex(area, area.GorlStanzs[g].Code)) << g;
+    for (bool freight : {false, true})
+      for (int dir = 0; dir < 2; ++dir)
+        for (int n = -1; n < 8000; ++n)
+          ASSERT_EQ(FindScheduleTrain(area, dir, freight, n),
+                    FindScheduleTrain(GetScheduleTrains(area, dir, freight), n))
+              << freight << dir << " " << n;
+    for (int lp = 0; lp < static_cast<int>(area.TrainRoutes.size()); ++lp)
+      for (const TChainData& chain : area.TrainRoutes[lp].Chains) {
+        RouteQuality indexed, searched;
+        EXPECT_EQ(FindBestRoute(area, lp, chain.StartSection, chain.EndSection, &indexed),
+                  FindBestRoute(plain, lp, chain.StartSection, chain.EndSection, &searched));
+        EXPECT_EQ(CompareRouteQuality(indexed, searched), 0);
+      }
+  }
+}
+
+TEST(AreaIndex, ADistrictChangedAfterItsSetUpIsSearchedAgain) {
+  ShippedDistrict d(2);
+  TAreaData& area = d.Sim.AreaData;
+  // A later timetable entry with a number of an earlier one: the last entry is the one.
+  TGraphTrainsData& trains = area.PassTrains[1];
+  ASSERT_FALSE(trains.empty());
+  const int number = trains.front().Numbers[0];
+  ASSERT_NE(number, 0);
+  trains.push_back(trains.front());
+  EXPECT_EQ(FindScheduleTrain(area, 1, false, number), static_cast<int>(trains.size()) - 1);
+  // A throat moved to another LP's code.
+  ASSERT_GE(area.Puts.size(), 2u);
+  area.GorlStanzs[0].Code = area.Puts[1].Code;
+  EXPECT_EQ(ThroatLPIndex(area, 0), 1);
+  // A chain added after the set-up is rated when searched.
+  TLPRoutesData& table = area.TrainRoutes[0];
+  ASSERT_FALSE(table.Chains.empty());
+  TChainData chain = table.Chains.front();
+  chain.StartSection = chain.EndSection = -7;
+  table.Chains.push_back(chain);
+  EXPECT_EQ(FindBestRoute(area, 0, -7, -7), static_cast<int>(table.Chains.size()) - 1);
+}
+
+}  // namespace
+}  // namespace traklin::test
