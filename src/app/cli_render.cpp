@@ -11,7 +11,9 @@
 #include <QLocale>
 
 #include "console/console_fonts.h"
+#include "console/graph_pictures.h"
 #include "console/window_render.h"
+#include "trains/ui/trains_window.h"
 #endif
 
 namespace traklin::cli {
@@ -48,9 +50,22 @@ int Render(const RenderArguments& a) {
   RunSimulation(sim, log, options->Span);
 
   std::string warning;
-  const QImage picture =
-      RenderWindow(sim, options->District,
-                   a.Window == "desk" ? RenderedWindow::Desk : RenderedWindow::Panel, warning);
+  QImage picture;
+  if (a.Window == "gid" || a.Window == "ngdp") {
+    const GraphRendering graph =
+        a.Window == "gid" ? RenderExecutedGraph(sim) : RenderNormativeGraph(sim);
+    if (!graph.Error.empty()) {
+      std::cerr << graph.Error << "\n";
+      return kFailed;
+    }
+    picture = graph.Picture;
+  } else if (a.Window == "trains") {
+    picture = RenderTrainsWindow(sim, StockPictures::Load("../image"));
+  } else {
+    picture =
+        RenderWindow(sim, options->District,
+                     a.Window == "desk" ? RenderedWindow::Desk : RenderedWindow::Panel, warning);
+  }
   if (!warning.empty()) std::cerr << warning << "\n";
   if (picture.isNull() || !picture.save(QString::fromStdString(a.Out), "PNG")) {
     std::cerr << "--out: cannot write " << a.Out << "\n";
@@ -76,9 +91,12 @@ Command AddRenderCommand(CLI::App& app) {
       "render",
       "Run a district as `run` does, then paint a console window as it looks at that moment "
       "and write it as PNG");
-  render->add_option("WINDOW", a->Window, "panel (the main window) or desk (the controller)")
+  render
+      ->add_option("WINDOW", a->Window,
+                   "panel (the main window), desk (the controller), gid (the executed train "
+                   "graph), ngdp (the normative graph) or trains (the trains window)")
       ->required()
-      ->check(CLI::IsMember({"panel", "desk"}));
+      ->check(CLI::IsMember({"panel", "desk", "gid", "ngdp", "trains"}));
   AddRunArguments(render, *a);
   render->add_option("--out", a->Out, "The PNG file to write")->required();
   render->footer(
@@ -86,7 +104,8 @@ Command AddRenderCommand(CLI::App& app) {
       "run), paints the window offscreen (QT_QPA_PLATFORM defaults to offscreen) and writes "
       "it. Prints the seed, the simulated time pictured and the picture's size, and exits 0. "
       "A district that cannot be prepared, a bad argument or a file that cannot be written "
-      "exits 2; a missing Pult.bmp is told and the panel is drawn without it.");
+      "exits 2; a missing Pult.bmp is told and the panel is drawn without it. The graphs use "
+      "the scale of the settings; a scale that does not fit is told and exits 2.");
   return {render, [a] { return Render(*a); }};
 }
 

@@ -51,6 +51,9 @@ if ! "$cli" render panel 99 --out "$png" 2>&1 | grep -q 'built without the conso
     failures=$((failures + 1))
   fi
   expect 0 '^picture: [0-9]+x[0-9]+$' render desk 1 --for 1m --seed 5 --out "$png"
+  for window in gid ngdp trains; do
+    expect 0 '^picture: [0-9]+x[0-9]+$' render $window 1 --for 10m --seed 5 --out "$png"
+  done
 fi
 rm -f "$png"
 
