@@ -14,7 +14,10 @@
 #include "console/panel_picture.h"
 #include "console/physical_keys.h"
 #include "console/picture_view.h"
+#include "console/reference_window.h"
 #include "console/set_time_dialog.h"
+#include "settings/ui/settings_dialog.h"
+#include "trains/ui/trains_window.h"
 #include "qt_test_support.h"
 
 namespace traklin {
@@ -118,6 +121,32 @@ TEST_F(DeskKeysTest, TheGraphWindowsKeysReachTheMainWindowAndGAndNOpenThem) {
   EXPECT_TRUE(Press(window, Qt::Key_N, 0x0422));
   EXPECT_TRUE(text.startsWith(QStringLiteral("Error reading NGDP.bmp"))) << text.toStdString();
   EXPECT_FALSE(window.fmNGDP->isVisible());
+}
+
+TEST_F(DeskKeysTest, ReportsTrainsAndSettingsOpenFromTheirKeysAndNoMenuItemWaitsForAWindow) {
+  // Alt+F1..F3: the reports; T (Е) and the backslash key toggle the trains window.
+  EXPECT_TRUE(Press(window, Qt::Key_F2, Qt::Key_F2, Qt::AltModifier));
+  EXPECT_TRUE(window.fmReference->isVisible());
+  EXPECT_TRUE(window.fmReference->windowTitle().contains(QStringLiteral("Справка")))
+      << window.fmReference->windowTitle().toStdString();
+  EXPECT_TRUE(Press(window, Qt::Key_T, 0x0415));
+  EXPECT_TRUE(window.fmTrains->isVisible());
+  EXPECT_TRUE(Press(*window.fmTrains, Qt::Key_Backslash, Qt::Key_Backslash));
+  EXPECT_FALSE(window.fmTrains->isVisible());
+  // Ctrl+C (С): the settings dialog, modal, with the clock paused while it is open.
+  window.SetTimeScale(3);
+  int levelWhileOpen = -1;
+  ModalAnswers answers({[&](QWidget* modal) {
+    levelWhileOpen = sim.TimeScaleLevel;
+    EXPECT_EQ(modal, window.fmSettings);
+    static_cast<QDialog*>(modal)->reject();
+  }});
+  EXPECT_TRUE(Press(window, Qt::Key_C, 0x0421, Qt::ControlModifier));
+  EXPECT_EQ(levelWhileOpen, 0);
+  EXPECT_EQ(sim.TimeScaleLevel, 3);
+  for (QAction* item : {window.miRefTrains, window.miRefPassengerSchedule, window.miRefApproaches,
+                        window.miRefTracks, window.miConfiguration, window.miGID, window.miNGDP})
+    EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
 }
 
 // One station fragment on a 400 x 300 panel, moved by the view to (150, 100).
