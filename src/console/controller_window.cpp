@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QStringList>
 
+#include "console/panel_picture.h"
+
 namespace traklin {
 
 namespace {
@@ -20,11 +22,6 @@ const QColor kPlainButton[7] = {QColor(0xF0, 0xF0, 0xF0), QColor(0xF0, 0xD0, 0x2
                                 QColor(0xD0, 0x20, 0x20), QColor(0x20, 0xA0, 0xA0),
                                 QColor(0x30, 0xB0, 0x30), QColor(0x30, 0x50, 0xD0),
                                 QColor(0x18, 0x18, 0x18)};
-
-/// A 0x00BBGGRR colour of the settings.
-QColor ColourOf(TColor c) {
-  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
 
 QFont DeskFont(int pixels) {
   QFont font(QStringLiteral("Tahoma"));
@@ -160,7 +157,7 @@ void TfmController::DrawLamp(int k) {
   if (k < 0 || k >= static_cast<int>(lamps.size())) return;
   const TSettings& s = sim_.Settings;
   const bool on = lamps[k];
-  const QColor colour = ColourOf(on ? s.ColorLampLPLit : s.ColorLampLPOff);
+  const QColor colour = ToQColor(on ? s.ColorLampLPLit : s.ColorLampLPOff);
   const DeskLampShape lamp = DeskLampGeometry(deskImage_.width(), k);
   QPainter p(&deskImage_);
   p.setPen(QPen(colour, lamp.Pen, Qt::SolidLine, Qt::RoundCap));
@@ -178,7 +175,7 @@ void TfmController::DrawLamp(int k) {
   if (station >= 0 && station < static_cast<int>(sim_.AreaData.LPManipNames.size()))
     label = QString::fromStdString(sim_.AreaData.LPManipNames[station]).toUpper();
   p.setFont(DeskFont(5));
-  p.setPen(ColourOf(on ? s.ColorLampLPLitText : s.ColorLampLPOffText));
+  p.setPen(ToQColor(on ? s.ColorLampLPLitText : s.ColorLampLPOffText));
   TextAt(p, lamp.X + 1, lamp.Y - 3, label);
 }
 
