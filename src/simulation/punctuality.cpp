@@ -17,6 +17,8 @@ PunctualityRecorder::PunctualityRecorder(SimulationData& sim)
     : sim_(sim), prevCreated_(sim.OnTrainCreated), prevRemoving_(sim.OnTrainRemoving) {
   sim_.OnTrainCreated = [this](int i, TrainSource source) {
     if (prevCreated_) prevCreated_(i, source);
+    if (!ValidTrain(sim_, i)) return;
+    runs_[RunOf(i)].Random = source == TrainSource::Random;
     ObserveTrain(i);
   };
   sim_.OnTrainRemoving = [this](int i) {
@@ -158,7 +160,7 @@ PunctualityReport BuildPunctualityReport(const TAreaData& area, const std::vecto
   s.ToleranceMin = toleranceMin;
   std::vector<const TrainRun*> order;
   for (const TrainRun& run : runs)
-    if (run.HasTimetable) order.push_back(&run);
+    if (run.HasTimetable && !run.Random) order.push_back(&run);
   std::stable_sort(order.begin(), order.end(), [](const TrainRun* a, const TrainRun* b) {
     return a->Created != b->Created ? a->Created < b->Created : a->Number < b->Number;
   });

@@ -27,6 +27,8 @@ struct TrainRun {
   TDateTime Created = 0;  ///< CREATE_TIME: tells the runs of a daily number apart
   bool Finished = false;  ///< taken off the district during the run
   bool HasTimetable = false;
+  /// A random freight: it borrows a timetable entry for its route, not for its times.
+  bool Random = false;
   TStopsData Timetable;  ///< the stops of its timetable entry (copied when first seen)
   std::vector<StationVisit> Visits;
 };
@@ -102,7 +104,8 @@ struct PunctualityReport {
 
 /// Matches each run's visits to its timetable stops in order (a stop without a visit after
 /// the previous match stays unobserved). Planned times lie on the day nearest the train's
-/// creation, later stops never before earlier ones. Trains without a timetable are left out.
+/// creation, later stops never before earlier ones. Trains without a timetable, and random
+/// freights, are left out.
 PunctualityReport BuildPunctualityReport(const TAreaData& area, const std::vector<TrainRun>& runs,
                                          int toleranceMin);
 
