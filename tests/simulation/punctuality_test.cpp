@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "area/date_time.h"
+#include "demo_run.h"
 #include "simulation/headless_run.h"
 #include "simulation/punctuality.h"
 #include "simulation/scenario.h"
@@ -133,15 +134,8 @@ TEST(PunctualityTest, CsvQuotesNamesWithCommasAndLeavesUnknownTimesEmpty) {
 //   TRAKLIN_UPDATE_GOLDEN=1 build/tests/test_simulation --gtest_filter='PunctualityGolden*'
 // and review the diff of tests/simulation/golden/punctuality.txt.
 TEST(PunctualityGoldenTest, DemoDistrictRunWithAHeldTrainMatchesItsGoldenTable) {
-  const std::filesystem::path district = "../district/1";
-  if (!std::filesystem::exists(district / "Data.dat")) GTEST_SKIP() << "no demo district";
   Simulation sim;
-  sim.Random.Seed(1);
-  RunOptions options;
-  options.District = district;
-  options.Start = ParseStartTime("2024-03-15 06:00");
-  options.SettingsFile = "no-such-Traklin.ini";
-  PrepareRun(sim, options, nullptr);
+  if (!test::PrepareDemoRun(sim, 1)) GTEST_SKIP() << "no demo district";
   EventLog log(sim, nullptr, true);
   PunctualityRecorder recorder(sim);
   ScenarioPlayer player(ParseScenario("07:50 commit 9 odd\n", sim.AreaData), sim.State.ClockTime);
@@ -153,17 +147,7 @@ TEST(PunctualityGoldenTest, DemoDistrictRunWithAHeldTrainMatchesItsGoldenTable) 
   ASSERT_FALSE(report.Trains.empty());
   EXPECT_EQ(report.Trains[0].Number, 802);
   EXPECT_EQ(report.Trains[0].Stops[0].DelayMin, 10);
-  const std::string text = FormatPunctualityTable(report);
-  const std::filesystem::path golden =
-      std::filesystem::path(TRAKLIN_SOURCE_DIR) / "tests/simulation/golden/punctuality.txt";
-  if (std::getenv("TRAKLIN_UPDATE_GOLDEN")) {
-    std::ofstream(golden, std::ios::binary) << text;
-    return;
-  }
-  std::ifstream in(golden, std::ios::binary);
-  std::stringstream expected;
-  expected << in.rdbuf();
-  EXPECT_EQ(text, expected.str()) << "if the change is meant, rerun with TRAKLIN_UPDATE_GOLDEN=1";
+  test::ExpectGolden(FormatPunctualityTable(report), "punctuality.txt");
 }
 
 }  // namespace
