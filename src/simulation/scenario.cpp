@@ -132,6 +132,10 @@ ScenarioStep ParseLine(const TAreaData& area, int line, const std::vector<std::s
     step.Lp = r.Lp(0);
     const int c1 = r.Int(1, "column"), r1 = r.Int(2, "row"), c2 = r.Int(3, "column"),
               r2 = r.Int(4, "row");
+    // The desk orders routes only at stations without a duty officer.
+    if (step.Lp >= area.StationCount || step.Lp >= static_cast<int>(area.Stanzs.size()) ||
+        area.Stanzs[step.Lp].Value2 >= 1)
+      r.Fail("LP " + r.Arg(0) + " is not worked from the desk");
     step.Route = FindRoute(area, step.Lp, c1, r1, c2, r2);
     if (step.Route < 0)
       r.Fail(fmt::format("no route from {} {} to {} {} at LP {}", c1, r1, c2, r2, r.Arg(0)));
@@ -140,10 +144,14 @@ ScenarioStep ParseLine(const TAreaData& area, int line, const std::vector<std::s
     r.Count(2, 2);
     step.Lp = r.Lp(0);
     step.Dir = r.Choice(1, "even", "odd");
+    if (step.Lp >= static_cast<int>(area.GraphFragms.size()) ||
+        area.GraphFragms[step.Lp].DepartCommitLamp[step.Dir] <= 0)
+      r.Fail("LP " + r.Arg(0) + " has no departure commit for the " + r.Arg(1) + " direction");
   } else if (action == "task") {
     step.Action = ScenarioAction::Task;
     r.Count(4, 4);
     step.Lp = r.Lp(0);
+    if (!StationTakesTasks(area, step.Lp)) r.Fail("LP " + r.Arg(0) + " takes no tasks");
     step.Send = r.Choice(1, "receive", "send") == 1;
     std::tie(step.Dir, step.ThroatNumber) = r.Throat(2);
     step.Track = r.Track(3, step.Lp);

@@ -49,7 +49,9 @@ struct ScenarioStep {
 ///   answer yes|no [SPAN]                   the answer to the stations' questions (SPAN as
 ///                                          for --for; none: for the rest of the run)
 ///   save FILE                              saves the state
-/// Throws ScenarioError for the first bad line, naming it and the reason.
+/// As at the desk, routes are ordered only at stations without a duty officer, commits only
+/// where the station has a commit lamp for the direction, and tasks only to stations that take
+/// them. Throws ScenarioError for the first bad line, naming it and the reason.
 std::vector<ScenarioStep> ParseScenario(const std::string& text, const TAreaData& area);
 /// ParseScenario of a file's text (UTF-8); an unreadable file throws with line 0.
 std::vector<ScenarioStep> ReadScenarioFile(const std::filesystem::path& file,

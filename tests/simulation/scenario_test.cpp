@@ -23,6 +23,9 @@ struct ScenarioFixture : ::testing::Test {
   int code = d.Sim.AreaData.Puts[lp].Code;
   std::vector<std::pair<int, std::string>> refused;
   std::vector<bool> answers;
+  // Кедровая has a departure commit lamp for its odd departures.
+  int commitLp = d.LP("Кедровая");
+  std::string commit = fmt::format("commit {} odd", d.Sim.AreaData.Puts[commitLp].Code);
 
   ScenarioFixture() { d.SetClock(600); }
 
@@ -68,11 +71,12 @@ TEST_F(ScenarioFixture, RouteAndCancelWorkTheRouteOfTheDeskButtons) {
 }
 
 TEST_F(ScenarioFixture, CommitTogglesTheDepartureCommitOfTheDirection) {
-  Play(fmt::format("06:00 commit {} odd\n", code));
-  EXPECT_NE(d.Sim.State.DepartCommits[lp].ODD, 0);
-  EXPECT_EQ(d.Sim.State.DepartCommits[lp].EVEN, 0);
-  Play(fmt::format("06:00 commit {} odd\n", code));
-  EXPECT_EQ(d.Sim.State.DepartCommits[lp].ODD, 0);
+  ASSERT_GT(d.Sim.AreaData.GraphFragms[commitLp].DepartCommitLamp[1], 0);
+  Play("06:00 " + commit + "\n");
+  EXPECT_NE(d.Sim.State.DepartCommits[commitLp].ODD, 0);
+  EXPECT_EQ(d.Sim.State.DepartCommits[commitLp].EVEN, 0);
+  Play("06:00 " + commit + "\n");
+  EXPECT_EQ(d.Sim.State.DepartCommits[commitLp].ODD, 0);
 }
 
 TEST_F(ScenarioFixture, TaskIsCheckedAndWrittenAndCancelTaskClearsIt) {
@@ -131,7 +135,7 @@ TEST_F(ScenarioFixture, AnswerHoldsForItsSpanAndSaveWritesTheFile) {
 }
 
 TEST_F(ScenarioFixture, LinesBeforeTheStartOrAnEarlierLineFallOnTheNextDay) {
-  ScenarioPlayer player = Play("05:59 commit " + std::to_string(code) + " even\n", 60);
+  ScenarioPlayer player = Play("05:59 " + commit + "\n", 60);
   EXPECT_EQ(player.Pending(), 1u);
   player.PlayDue(d.Sim, d.Sim.State.ClockTime + 1 - 2 * kMinute);
   EXPECT_EQ(player.Pending(), 1u);
@@ -141,25 +145,36 @@ TEST_F(ScenarioFixture, LinesBeforeTheStartOrAnEarlierLineFallOnTheNextDay) {
 
 TEST_F(ScenarioFixture, BadLinesAreRefusedWithTheirNumberAndReason) {
   const std::string c = std::to_string(code);
+  // Озёрная has a duty officer: it takes tasks, the desk orders no routes there.
+  const int ozLp = d.LP("Озёрная");
+  const std::string o = std::to_string(d.Sim.AreaData.Puts[ozLp].Code);
+  const std::string ozTrack = FormatTrackName(d.Sim.AreaData.Puts[ozLp].Tracks[0].Number);
+  const TaskThroatSlots ozSlots = ThroatSlotsOf(d.Sim.AreaData, ozLp);
+  const std::string lone = ozSlots.At(0, 0, 1) < 0 ? "even:1" : "odd:1";
+  ASSERT_LT(ozSlots.At(lone == "even:1" ? 0 : 1, 0, 1), 0);
   const struct {
     std::string text;
     std::string reason;
   } cases[] = {
-      {"6:00x commit " + c + " even", "not a time HH:MM[:SS]: 6:00x"},
-      {"24:00 commit " + c + " even", "not a time HH:MM[:SS]: 24:00"},
+      {"6:00x " + commit, "not a time HH:MM[:SS]: 6:00x"},
+      {"24:00 " + commit, "not a time HH:MM[:SS]: 24:00"},
       {"06:00", "no action"},
       {"06:00 fly " + c, "unknown action: fly"},
       {"06:00 commit " + c, "commit: expected 2 arguments, got 1"},
       {"06:00 commit 9999 even", "no LP with code 9999"},
       {"06:00 commit x even", "LP code is not a number: x"},
       {"06:00 commit " + c + " up", "expected even or odd: up"},
+      {"06:00 commit " + c + " even",
+       "LP " + c + " has no departure commit for the even direction"},
       {"06:00 route " + c + " 9 9 9 9", "no route from 9 9 to 9 9 at LP " + c},
-      {"06:00 task " + c + " take even I", "expected receive or send: take"},
-      {"06:00 task " + c + " receive north I",
+      {"06:00 route " + o + " 1 1 2 1", "LP " + o + " is not worked from the desk"},
+      {"06:00 task " + c + " receive even I", "LP " + c + " takes no tasks"},
+      {"06:00 task " + o + " take even I", "expected receive or send: take"},
+      {"06:00 task " + o + " receive north I",
        "throat must be even or odd (with :1 for the second): north"},
-      {"06:00 task " + c + " receive even:1 " + TrackName(0),
-       "no such throat at LP " + c + ": receive even:1"},
-      {"06:00 task " + c + " receive even XX", "no track XX at LP " + c},
+      {"06:00 task " + o + " receive " + lone + " " + ozTrack,
+       "no such throat at LP " + o + ": receive " + lone},
+      {"06:00 task " + o + " receive even XX", "no track XX at LP " + o},
       {"06:00 put 0 " + c + " " + TrackName(0), "train number must be positive: 0"},
       {"06:00 answer maybe", "expected no or yes: maybe"},
       {"06:00 answer yes 5x", "not a span (a number with s, m, h or d): 5x"},
@@ -167,8 +182,8 @@ TEST_F(ScenarioFixture, BadLinesAreRefusedWithTheirNumberAndReason) {
   };
   for (const auto& k : cases) {
     // Two good lines and a comment before the bad one: it is line 4.
-    const std::string text = "; shift\n06:00 commit " + c + " even # first\n\n" + k.text +
-                             "\n06:00 commit " + c + " even\n";
+    const std::string text =
+        "; shift\n06:00 " + commit + " # first\n\n" + k.text + "\n06:00 " + commit + "\n";
     try {
       ParseScenario(text, d.Sim.AreaData);
       ADD_FAILURE() << "accepted: " << k.text;
