@@ -9,6 +9,8 @@
 
 #include "app/cli_commands.h"
 #include "simulation/headless_run.h"
+#include "simulation/punctuality.h"
+#include "simulation/scenario.h"
 #include "simulation/save_state.h"
 
 namespace traklin::cli {
@@ -19,8 +21,31 @@ struct RunCommandArguments : RunArguments {
   std::string Events;
   std::string Load;
   std::string Save;
+  std::string Report;
+  std::string Script;
   bool Autosave = false;
 };
+
+/// The punctuality report: a table on standard output for "-", else CSV to the file with the
+/// summary on standard output.
+bool WritePunctuality(const Simulation& sim, const PunctualityRecorder& recorder,
+                      const std::string& target) {
+  const PunctualityReport report = BuildPunctualityReport(
+      sim.AreaData, recorder.Runs(), sim.Settings.PunctualityToleranceMin);
+  if (target == "-") {
+    std::cout << "punctuality:\n" << FormatPunctualityTable(report);
+    return true;
+  }
+  std::ofstream out(target, std::ios::binary | std::ios::trunc);
+  out << FormatPunctualityCsv(report);
+  out.flush();
+  if (!out) {
+    std::cerr << "--report: cannot write " << target << "\n";
+    return false;
+  }
+  std::cout << "punctuality:\n" << FormatPunctualitySummary(report.Summary);
+  return true;
+}
 
 int Run(const RunCommandArguments& a) {
   const std::optional<RunOptions> parsed = ToRunOptions(a);
@@ -37,6 +62,17 @@ int Run(const RunCommandArguments& a) {
       return kFailed;
     }
     sim.LastSaveTime = sim.State.ClockTime;
+  }
+
+  // Every line is checked before anything runs.
+  std::vector<ScenarioStep> script;
+  if (!a.Script.empty()) {
+    try {
+      script = ReadScenarioFile(a.Script, sim.AreaData);
+    } catch (const ScenarioError& e) {
+      std::cerr << a.Script << ": " << e.what() << "\n";
+      return kFailed;
+    }
   }
 
   std::ofstream file;
@@ -72,7 +108,24 @@ int Run(const RunCommandArguments& a) {
       std::fflush(stderr);
     };
   }
-  RunSummary summary = RunSimulation(sim, log, options.Span, progress);
+  std::optional<PunctualityRecorder> recorder;
+  StepHooks hooks;
+  std::optional<ScenarioPlayer> player;
+  if (!a.Script.empty()) {
+    player.emplace(std::move(script), sim.State.ClockTime);
+    player->DefaultAnswer = options.Answer;
+    player->SetAnswer = [&log](bool answer) { log.Answer = answer; };
+    player->Refused = [&a](int line, const std::string& reason) {
+      std::cerr << a.Script << ": line " << line << " not done: " << reason << "\n";
+    };
+    hooks.Before = [&player, &sim] { player->PlayDue(sim, sim.State.ClockTime + kStepLength); };
+  }
+  if (!a.Report.empty()) {
+    recorder.emplace(sim);
+    recorder->Observe();
+    hooks.After = [&recorder] { recorder->Observe(); };
+  }
+  RunSummary summary = RunSimulation(sim, log, options.Span, progress, hooks);
   if (progress) std::fprintf(stderr, "\r        \r");
   if (file.is_open()) {
     file.flush();
@@ -98,6 +151,7 @@ int Run(const RunCommandArguments& a) {
   std::cout << "end: " << FormatEventTime(sim.State.ClockTime) << "\n";
   std::cout << FormatRunSummary(summary);
   if (!a.Save.empty()) std::cout << "saved: " << a.Save << "\n";
+  if (recorder && !WritePunctuality(sim, *recorder, a.Report)) return kFailed;
   return 0;
 }
 
@@ -186,6 +240,13 @@ Command AddRunCommand(CLI::App& app) {
   run->add_option("--save", a->Save,
                   "Save the state to FILE at the end (written through FILE.tmp; an existing "
                   "FILE is replaced only by a complete save)");
+  run->add_option("--report", a->Report,
+                  "Write the punctuality report: CSV to FILE (the summary on standard output), "
+                  "or a table to standard output with -");
+  run->add_option("--script", a->Script,
+                  "Play an instructor scenario: timed lines \"HH:MM[:SS] action arguments\" "
+                  "(see README); a bad line prints its number and the reason and exits 2 "
+                  "before the run starts");
   run->add_flag("--autosave", a->Autosave,
                 "Autosave every ten simulated minutes to the district's saves/last.sav, keeping "
                 "the previous one as a numbered copy (without it a run never touches the "

@@ -108,6 +108,8 @@ TSettingsProblems ReadGeneralSettings(const IniFile& ini, TSettings& settings,
   s.RandomFreightsNumberDeviation = std::clamp(
       r.Int(kLevel, "RANDOMFREIGHTSNUMBERDEVIATION", def.RandomFreightsNumberDeviation), 0, 100);
   s.CreateDependantTrains = r.Bool(kLevel, "CREATEDEPENDANTTRAINS", def.CreateDependantTrains);
+  s.PunctualityToleranceMin =
+      std::max(0, r.Int(kLevel, "PUNCTUALITYTOLERANCEMIN", def.PunctualityToleranceMin));
 
   s.TrainRefWithLog = r.Bool(kReference, "TRAINREFWITHLOG", def.TrainRefWithLog);
 
@@ -189,6 +191,7 @@ void WriteSettings(const std::filesystem::path& path, const TSettings& s) {
   }
   ini.SetInteger(kLevel, "RANDOMFREIGHTSNUMBERDEVIATION", s.RandomFreightsNumberDeviation);
   ini.SetInteger(kLevel, "CREATEDEPENDANTTRAINS", flag(s.CreateDependantTrains));
+  ini.SetInteger(kLevel, "PUNCTUALITYTOLERANCEMIN", s.PunctualityToleranceMin);
 
   ini.SetInteger(kMessages, "RESTORETIMESCALEATMSG", flag(s.RestoreTimeScaleAtMsg));
   ini.SetInteger(kMessages, "RESTORETIMESCALEATRINGS", flag(s.RestoreTimeScaleAtRings));

@@ -34,6 +34,8 @@ struct TSettings {
   std::int32_t Resolution = 0;
   std::int32_t ScalePercents = 40;              ///< GID / SCALEPERCENTS; read at start only
   bool CreateDependantTrains = false;           ///< LEVEL / CREATEDEPENDANTTRAINS
+  /// LEVEL / PUNCTUALITYTOLERANCEMIN: a train this many minutes late or less is on time, >= 0.
+  std::int32_t PunctualityToleranceMin = 5;
   bool RequestRings = true;                     ///< SOUND / REQUESTRINGS
   bool MessageRings = true;                     ///< SOUND / MESSAGERINGS
   bool TrainRefWithLog = false;                 ///< REFERENCE / TRAINREFWITHLOG

@@ -244,7 +244,7 @@ void EventLog::Error(const std::string& text) {
 }
 
 RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,
-                         const std::function<void(double)>& progress) {
+                         const std::function<void(double)>& progress, const StepHooks& hooks) {
   using Clock = std::chrono::steady_clock;
   const auto wallStart = Clock::now();
   RunSummary summary;
@@ -254,7 +254,9 @@ RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,
   const long report = std::max(1L, steps / 200);
   for (long n = 0; n < steps; ++n) {
     try {
+      if (hooks.Before) hooks.Before();
       sim.SimulationStep(kStepLength);
+      if (hooks.After) hooks.After();
     } catch (const std::exception& e) {
       log.Error(e.what());
     } catch (...) {

@@ -110,11 +110,18 @@ struct RunSummary {
   std::map<std::string, long> Events;
 };
 
+/// What a run calls around every step (either may be empty), outside the step's passes.
+struct StepHooks {
+  std::function<void()> Before;  ///< before the clock advances
+  std::function<void()> After;   ///< after the step's passes
+};
+
 /// Steps sim for `span` simulated days with log as its console. An error inside a step is
 /// logged and the run goes on with the next step, as the console does. `progress` (may be
 /// empty) is called now and then with the fraction done.
 RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,
-                         const std::function<void(double)>& progress = {});
+                         const std::function<void(double)>& progress = {},
+                         const StepHooks& hooks = {});
 
 /// The summary as printed at the end of a run, one "name: value" line each.
 std::string FormatRunSummary(const RunSummary& summary);

@@ -100,6 +100,20 @@ expect 0 '^events save: 0$' run "$tmp/d1" --start "2024-03-15 06:00" --for 25m -
 expect 0 '^events save: 2$' run "$tmp/d1" --start "2024-03-15 06:00" --for 25m --seed 1 --autosave
 [ -f "$tmp/d1/saves/last.sav" ] && [ -f "$tmp/d1/saves/1.sav" ] || fail "no autosaves"
 
+# Punctuality reports and scenarios.
+expect 0 '^trains run: [0-9]+$' run 1 --start "2024-03-15 06:00" --for 3h --seed 1 --report -
+expect 0 '^on time \(within 9 min\): [0-9]+$' run 1 --start "2024-03-15 06:00" --for 3h --seed 1 \
+  --report "$tmp/p.csv" --set LEVEL/PUNCTUALITYTOLERANCEMIN=9
+head -1 "$tmp/p.csv" | grep -q '^train,created,finished,station_code,' || fail "no CSV header"
+expect 2 'cannot write' run 1 --for 1m --report /nonexistent/dir/p.csv
+printf '# shift\n06:00 answer no 30m\n06:10 save %s\n06:20 fly\n' "$tmp/s.sav" > "$tmp/bad.txt"
+expect 2 'bad.txt: line 4: unknown action: fly' run 1 --start "2024-03-15 06:00" --script "$tmp/bad.txt"
+[ ! -e "$tmp/s.sav" ] || fail "a refused scenario ran"
+head -3 "$tmp/bad.txt" > "$tmp/good.txt"
+expect 0 '^events ask: ' run 1 --start "2024-03-15 06:00" --for 20m --seed 1 --script "$tmp/good.txt"
+[ -f "$tmp/s.sav" ] || fail "the scenario's save was not written"
+expect 2 'none.txt: line 0: cannot read' run 1 --script "$tmp/none.txt"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures failed"
   exit 1

@@ -10,6 +10,7 @@
 
 #include "area/area_queries.h"
 #include "area/date_time.h"
+#include "demo_run.h"
 #include "simulation/headless_run.h"
 #include "simulation/reports.h"
 
@@ -126,21 +127,11 @@ TEST(TracksReportTest, PurposeAndRestrictionFollowKindAndMode) {
 //   TRAKLIN_UPDATE_GOLDEN=1 build/tests/test_simulation --gtest_filter='ReportGoldenTest.*'
 // and review the diff of tests/simulation/golden/.
 TEST(ReportGoldenTest, DemoDistrictReportsMatchTheirGoldenTexts) {
-  const std::filesystem::path district = "../district/1";
-  if (!std::filesystem::exists(district / "Data.dat")) GTEST_SKIP() << "no demo district";
   Simulation sim;
-  sim.Random.Seed(7);
-  RunOptions options;
-  options.District = district;
-  options.Start = ParseStartTime("2024-03-15 06:00");
-  options.SettingsFile = "no-such-Traklin.ini";
-  PrepareRun(sim, options, nullptr);
+  if (!test::PrepareDemoRun(sim, 7)) GTEST_SKIP() << "no demo district";
   EventLog log(sim, nullptr, true);
   RunSimulation(sim, log, 125.0 / 1440);
 
-  const std::filesystem::path golden =
-      std::filesystem::path(TRAKLIN_SOURCE_DIR) / "tests/simulation/golden";
-  const bool update = std::getenv("TRAKLIN_UPDATE_GOLDEN") != nullptr;
   const struct {
     ReportKind kind;
     const char* file;
@@ -152,16 +143,7 @@ TEST(ReportGoldenTest, DemoDistrictReportsMatchTheirGoldenTexts) {
                  {ReportKind::Tracks, "report_tracks.txt", false}};
   for (const auto& r : reports) {
     sim.Settings.TrainRefWithLog = r.withLog;
-    const std::string text = JoinReport(BuildReport(sim, r.kind));
-    if (update) {
-      std::ofstream(golden / r.file, std::ios::binary) << text;
-      continue;
-    }
-    std::ifstream in(golden / r.file, std::ios::binary);
-    std::stringstream expected;
-    expected << in.rdbuf();
-    EXPECT_EQ(text, expected.str())
-        << r.file << " differs; if the change is meant, rerun with TRAKLIN_UPDATE_GOLDEN=1";
+    test::ExpectGolden(JoinReport(BuildReport(sim, r.kind)), r.file);
   }
 }
 
