@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/cli_commands.h"
+#include "area/area_queries.h"
 #include "simulation/headless_run.h"
 #include "simulation/save_state.h"
 
@@ -20,7 +21,24 @@ struct RunCommandArguments : RunArguments {
   std::string Load;
   std::string Save;
   bool Autosave = false;
+  bool Auto = false;
+  std::vector<int> AutoLps;
 };
+
+/// Switches the stations asked for to the automatic dispatcher; false on an unknown LP code.
+bool SwitchAutomatic(Simulation& sim, const RunCommandArguments& a) {
+  const std::size_t count = sim.AreaData.Puts.size();
+  sim.AutoLPs.assign(a.Auto || !a.AutoLps.empty() ? count : 0, a.Auto);
+  for (const int code : a.AutoLps) {
+    const int lp = FindLPIndex(sim.AreaData, code);
+    if (lp < 0 || lp >= static_cast<int>(count)) {
+      std::cerr << "--auto-lp: no LP with code " << code << "\n";
+      return false;
+    }
+    sim.AutoLPs[lp] = true;
+  }
+  return true;
+}
 
 int Run(const RunCommandArguments& a) {
   const std::optional<RunOptions> parsed = ToRunOptions(a);
@@ -38,6 +56,7 @@ int Run(const RunCommandArguments& a) {
     }
     sim.LastSaveTime = sim.State.ClockTime;
   }
+  if (!SwitchAutomatic(sim, a)) return kFailed;
 
   std::ofstream file;
   std::ostream* events = nullptr;
@@ -190,6 +209,9 @@ Command AddRunCommand(CLI::App& app) {
                 "Autosave every ten simulated minutes to the district's saves/last.sav, keeping "
                 "the previous one as a numbered copy (without it a run never touches the "
                 "district's saves)");
+  run->add_flag("--auto", a->Auto, "The automatic dispatcher works every station");
+  run->add_option("--auto-lp", a->AutoLps,
+                  "The automatic dispatcher works the LP of this code (repeatable)");
   run->footer(
       "Prints the seed and the start, then at the end the simulated span, the steps, the "
       "wall-clock seconds, steps per second, trains created and removed, trains still in the "
