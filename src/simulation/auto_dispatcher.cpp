@@ -173,8 +173,9 @@ bool ClaimLine(SimulationData& sim, const Throat& v, int t) {
 }
 
 /// The station at the far end of the peregon has a free track for train t that its way in
-/// reaches; a train sent on a single line towards a full station would meet the line's
-/// traffic with nowhere to go. The edge of the district always takes it.
+/// reaches, and another free track besides, unless the train ends there: a train sent on a
+/// single line towards a station it would fill meets the opposing traffic with nowhere to
+/// pass it. The edge of the district always takes it.
 bool FarEndTakes(const SimulationData& sim, const Throat& v, int t) {
   const TAreaData& area = sim.AreaData;
   const TGraphPeregonData& per = area.GraphPeregons[v.Peregon];
@@ -187,13 +188,16 @@ bool FarEndTakes(const SimulationData& sim, const Throat& v, int t) {
     far.LP = lp;
     far.Entry = per.EndSection[e];
     far.SingleRoutes = LPIsControlled(area, lp);
+    bool suitable = false;
+    int free = 0;
     for (int k = 0; k < static_cast<int>(area.Puts[lp].Tracks.size()); ++k) {
       const int s = TrackSection(area, lp, k);
-      if (s != 0 && SectionFree(sim, s) && TrackSuits(sim, lp, k, t) &&
-          ReceiveTaskOfTrack(sim, lp, k) < 0 && WayBetween(sim, far, far.Entry, s) >= 0)
-        return true;
+      if (s == 0 || !SectionFree(sim, s) || ReceiveTaskOfTrack(sim, lp, k) >= 0) continue;
+      ++free;
+      if (TrackSuits(sim, lp, k, t) && WayBetween(sim, far, far.Entry, s) >= 0) suitable = true;
     }
-    return false;
+    const bool endsThere = sim.State.Trains[t].ARRIVAL_LP_CODE == area.Puts[lp].Code;
+    return suitable && (free >= 2 || endsThere);
   }
   return true;
 }
@@ -315,6 +319,50 @@ void GiveReceiveTask(SimulationData& sim, const Throat& v) {
     if (choice.Inlet < static_cast<int>(inlets.size())) choice.InletCaption = inlets[choice.Inlet];
   }
   OrderThroatTask(sim, slots, choice);
+}
+
+/// A send task for a train that stands at a station which waits for orders to send it: one
+/// received there without a stop of its own (a station sends only its timetable stops by
+/// itself). The line must be free of trains coming this way and of the far end's commit,
+/// so that the far end keeps its throat for the arriving train.
+void GiveSendTask(SimulationData& sim, const Throat& v) {
+  if (v.Side < 0 || sim.State.Gorls[v.G].TASKED != 0 || ThroatRouteBusy(sim, v.LP, v.Entry) ||
+      PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival])
+    return;
+  const TAreaData& area = sim.AreaData;
+  const TDateTime limit = sim.State.ClockTime + kDepartLead;
+  int best = -1, track = -1;
+  for (int k = 0; k < static_cast<int>(area.Puts[v.LP].Tracks.size()); ++k) {
+    const int t = TrainOnHalf(sim, TrackSection(area, v.LP, k), v.Dir);
+    if (t < 0 || IsMoving(sim, t)) continue;
+    const TTrainData& train = sim.State.Trains[t];
+    if (train.DEPARTURE_SCHEDULED || train.ARRIVAL_LP_CODE == v.Code || train.PLACE_TIME != 0 ||
+        (train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit)) || !LeavesThrough(sim, v, t))
+      continue;
+    if (best < 0 || Priority(sim, t, v.LP) < Priority(sim, best, v.LP)) {
+      best = t;
+      track = k;
+    }
+  }
+  if (best < 0 || !FarEndTakes(sim, v, best)) return;
+  const TaskThroatSlots slots = ThroatSlotsOf(area, v.LP);
+  for (int side = 0; side < 2; ++side)
+    for (int n = 0; n < 2; ++n) {
+      if (slots.At(side, 1, n) != v.G) continue;
+      TaskChoice choice;
+      choice.Track = track;
+      for (int d = 0; d < static_cast<int>(kTaskDeeds.size()); ++d)
+        if (kTaskDeeds[d].Sends && !kTaskDeeds[d].Receives && kTaskDeeds[d].Side == side)
+          choice.Deed = d;
+      if (slots.Count(side, 1) == 2) {
+        choice.Inlet = n;
+        const std::vector<std::string> inlets =
+            TaskDeedInlets(area, slots, kTaskDeeds[choice.Deed]);
+        if (n < static_cast<int>(inlets.size())) choice.InletCaption = inlets[n];
+      }
+      OrderThroatTask(sim, slots, choice);
+      return;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -439,7 +487,9 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs) {
     if (!v.Valid || !automated(v.LP) || LPIsControlled(area, v.LP) || !LPAsksDispatcher(area, v.LP))
       continue;
     GiveCommit(sim, v);
-    if (StationTakesTasks(area, v.LP)) GiveReceiveTask(sim, v);
+    if (!StationTakesTasks(area, v.LP)) continue;
+    GiveReceiveTask(sim, v);
+    GiveSendTask(sim, v);
   }
 }
 
