@@ -145,33 +145,6 @@ bool LineSafe(const SimulationData& sim, const Throat& v) {
   return true;
 }
 
-/// The order in which trains are served: passenger before freight, then the earlier
-/// timetable time at LP lp (now for a train without one), then the lower number.
-std::tuple<bool, TDateTime, int> Priority(SimulationData& sim, int t, int lp) {
-  const TTrainData& train = sim.State.Trains[t];
-  const TDateTime planned = PlannedDeparture(sim, t, lp);
-  return {train.LOAD_TYPE < 100, planned != 0 ? planned : sim.State.ClockTime, train.NUMBER};
-}
-
-/// Whether train t may take the line beyond v against the send tasks at the far end: a task
-/// for a train that comes first holds it; the tasks of the others are cancelled, since a
-/// throat that holds a send task cannot take the arriving train in.
-bool ClaimLine(SimulationData& sim, const Throat& v, int t) {
-  std::vector<int> yielding;
-  for (int h = 0; h < ThroatCount(sim); ++h) {
-    const TGorlTaskData& task = sim.State.Gorls[h];
-    if (task.TASKED == 0 || !task.SEND) continue;
-    const Throat far = ThroatAt(sim.AreaData, h);
-    if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
-    const int s = TrackSection(sim.AreaData, far.LP, task.TRACK);
-    const int other = s != 0 ? TrainForTrack(sim, far.LP, s, far.Dir) : -1;
-    if (other >= 0 && Priority(sim, other, far.LP) < Priority(sim, t, v.LP)) return false;
-    yielding.push_back(h);
-  }
-  for (const int h : yielding) CancelTask(sim, h);
-  return true;
-}
-
 /// The station at the far end of the peregon has a free track for train t that its way in
 /// reaches, and another free track besides, unless the train ends there: a train sent on a
 /// single line towards a station it would fill meets the opposing traffic with nowhere to
@@ -199,6 +172,36 @@ bool FarEndTakes(const SimulationData& sim, const Throat& v, int t) {
     const bool endsThere = sim.State.Trains[t].ARRIVAL_LP_CODE == area.Puts[lp].Code;
     return suitable && (free >= 2 || endsThere);
   }
+  return true;
+}
+
+/// The order in which trains are served: passenger before freight, then the earlier
+/// timetable time at LP lp (now for a train without one), then the lower number.
+std::tuple<bool, TDateTime, int> Priority(SimulationData& sim, int t, int lp) {
+  const TTrainData& train = sim.State.Trains[t];
+  const TDateTime planned = PlannedDeparture(sim, t, lp);
+  return {train.LOAD_TYPE < 100, planned != 0 ? planned : sim.State.ClockTime, train.NUMBER};
+}
+
+/// Whether train t may take the line beyond v against the send tasks at the far end: a task
+/// for a train that comes first holds it; the tasks of the others are cancelled, since a
+/// throat that holds a send task cannot take the arriving train in.
+bool ClaimLine(SimulationData& sim, const Throat& v, int t) {
+  std::vector<int> yielding;
+  for (int h = 0; h < ThroatCount(sim); ++h) {
+    const TGorlTaskData& task = sim.State.Gorls[h];
+    if (task.TASKED == 0 || !task.SEND) continue;
+    const Throat far = ThroatAt(sim.AreaData, h);
+    if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
+    const int s = TrackSection(sim.AreaData, far.LP, task.TRACK);
+    const int other = s != 0 ? TrainForTrack(sim, far.LP, s, far.Dir) : -1;
+    // A train that this station could not take in holds nothing.
+    if (other >= 0 && Priority(sim, other, far.LP) < Priority(sim, t, v.LP) &&
+        FarEndTakes(sim, far, other))
+      return false;
+    yielding.push_back(h);
+  }
+  for (const int h : yielding) CancelTask(sim, h);
   return true;
 }
 
