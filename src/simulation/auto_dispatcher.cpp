@@ -9,6 +9,7 @@
 #include "trains/op_task.h"
 #include "trains/station_messages.h"
 #include "trains/stops.h"
+#include "trains/throat_automation.h"
 #include "trains/throat_queries.h"
 #include "trains/train_motion.h"
 #include "trains/train_records.h"
@@ -20,36 +21,17 @@ namespace {
 // A departure route is ordered when the train is due within this time.
 constexpr TDateTime kDepartLead = 5 * kMinute;
 
-/// One throat as the dispatcher sees it; Valid only with a known LP, a graph peregon and an
-/// entry section.
-struct Throat {
-  bool Valid = false;
+/// One throat as the dispatcher sees it, or one end of a peregon at a station without
+/// throats (G -1).
+struct Throat : ThroatView {
   int G = -1;
-  int LP = -1;
-  int Code = 0;
-  int Dir = 0;      ///< the direction trains leave in
-  int Arrival = 0;  ///< the direction of a train coming in at the entry section
-  int Peregon = -1;
-  int Entry = 0;
-  int Side = 0;               ///< -1 receives only, +1 sends only, 0 both
   bool SingleRoutes = false;  ///< ways are single routes rather than chains
 };
 
-Throat ThroatAt(const TAreaData& area, int g) {
+Throat ThroatAt(const SimulationData& sim, int g) {
   Throat v;
-  const TGorlStanzData& th = area.GorlStanzs[g];
+  static_cast<ThroatView&>(v) = ThroatViewOf(sim, g);
   v.G = g;
-  v.LP = ThroatLPIndex(area, g);
-  if (v.LP < 0 || th.Peregon < 1 || th.Peregon > static_cast<int>(area.GraphPeregons.size()) ||
-      !ValidSection(area, th.EntrySection))
-    return v;
-  v.Valid = true;
-  v.Code = th.Code;
-  v.Dir = th.Parity & 1;
-  v.Arrival = (th.Flip & 1) ^ v.Dir ^ 1;
-  v.Peregon = th.Peregon - 1;
-  v.Entry = th.EntrySection;
-  v.Side = th.Side;
   return v;
 }
 
@@ -61,14 +43,6 @@ bool HasCommit(const SimulationData& sim, int lp, int dir) {
   if (lp < 0 || lp >= static_cast<int>(sim.State.DepartCommits.size())) return false;
   const TDepartCommitData& c = sim.State.DepartCommits[lp];
   return (dir ? c.ODD : c.EVEN) != 0;
-}
-
-int TrackSection(const TAreaData& area, int lp, int track) {
-  if (lp < 0 || lp >= static_cast<int>(area.Puts.size()) || track < 0 ||
-      track >= static_cast<int>(area.Puts[lp].Tracks.size()))
-    return 0;
-  const int s = area.Puts[lp].Tracks[track].Section;
-  return ValidSection(area, s) ? s : 0;
 }
 
 bool SectionFree(const SimulationData& sim, int s) {
@@ -137,7 +111,7 @@ bool LineSafe(const SimulationData& sim, const Throat& v) {
   if (PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival]) return false;
   if (OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1))) return false;
   for (int h = 0; h < ThroatCount(sim); ++h) {
-    const Throat far = ThroatAt(sim.AreaData, h);
+    const Throat far = ThroatAt(sim, h);
     if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
     if (far.Side < 1 && HasCommit(sim, far.LP, far.Dir)) return false;
     if (ThroatRouteBusy(sim, far.LP, far.Entry)) return false;
@@ -191,7 +165,7 @@ bool ClaimLine(SimulationData& sim, const Throat& v, int t) {
   for (int h = 0; h < ThroatCount(sim); ++h) {
     const TGorlTaskData& task = sim.State.Gorls[h];
     if (task.TASKED == 0 || !task.SEND) continue;
-    const Throat far = ThroatAt(sim.AreaData, h);
+    const Throat far = ThroatAt(sim, h);
     if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
     const int s = TrackSection(sim.AreaData, far.LP, task.TRACK);
     const int other = s != 0 ? TrainForTrack(sim, far.LP, s, far.Dir) : -1;
@@ -254,7 +228,7 @@ int OnwardThroat(SimulationData& sim, const Throat& v, const TaskThroatSlots& sl
     for (int n = 0; n < 2; ++n) {
       const int q = slots.At(sd, 1, n);
       if (q < 0 || q >= ThroatCount(sim)) continue;
-      const Throat onward = ThroatAt(sim.AreaData, q);
+      const Throat onward = ThroatAt(sim, q);
       // A train that would leave the way it came needs a locomotive change: no transit.
       if (!onward.Valid || onward.Dir != v.Arrival || !LeavesThrough(sim, onward, t)) continue;
       *side = sd;
@@ -486,7 +460,7 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs) {
   for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp)
     if (automated(lp) && LPIsControlled(area, lp)) DispatchControlled(sim, lp);
   for (int g = 0; g < ThroatCount(sim); ++g) {
-    const Throat v = ThroatAt(area, g);
+    const Throat v = ThroatAt(sim, g);
     if (!v.Valid || !automated(v.LP) || LPIsControlled(area, v.LP) || !LPAsksDispatcher(area, v.LP))
       continue;
     GiveCommit(sim, v);
