@@ -241,9 +241,18 @@ int OnwardThroat(SimulationData& sim, const Throat& v, const TaskThroatSlots& sl
 /// A receive task for a train approaching a station that waits for the dispatcher's orders;
 /// a transit when the train does not stop there and goes on through a send throat.
 void GiveReceiveTask(SimulationData& sim, const Throat& v) {
-  if (v.Side >= 1 || sim.State.Gorls[v.G].TASKED != 0) return;
+  if (v.Side >= 1) return;
   const int t = ApproachingTrain(sim, v.Entry, v.Arrival);
   if (t < 0 || ThroatRouteBusy(sim, v.LP, v.Entry)) return;
+  const TGorlTaskData& task = sim.State.Gorls[v.G];
+  if (task.TASKED != 0) {
+    // A send task still waiting for its commit can never be carried out while a train comes
+    // in the other way; it gives the throat back to the arriving train.
+    if (!task.SEND || task.TRANSIT || HasCommit(sim, v.LP, v.Dir) ||
+        !PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival])
+      return;
+    CancelTask(sim, v.G);
+  }
   const TaskThroatSlots slots = ThroatSlotsOf(sim.AreaData, v.LP);
   int side = -1, number = -1;
   for (int sd = 0; sd < 2; ++sd)
