@@ -119,10 +119,26 @@ bool LineSafe(const SimulationData& sim, const Throat& v) {
   return true;
 }
 
+/// Trains other than t on the peregons that end at LP lp running towards it: each will need
+/// a track there.
+int TrainsHeadingFor(const SimulationData& sim, int lp, int t) {
+  const TGraphPeregonsData& peregons = sim.AreaData.GraphPeregons;
+  int count = 0;
+  for (int i = 0; i < static_cast<int>(sim.State.Trains.size()); ++i) {
+    const TTrainEndPosData& head = sim.State.Trains[i].HEAD;
+    if (i == t || head.PEREGON_IDX < 0 || head.PEREGON_IDX >= static_cast<int>(peregons.size()))
+      continue;
+    // A train reaching end e of a peregon runs in direction e.
+    if (peregons[head.PEREGON_IDX].LP[head.DIR & 1] == lp + 1) ++count;
+  }
+  return count;
+}
+
 /// The station at the far end of the peregon has a free track for train t that its way in
-/// reaches, and another free track besides, unless the train ends there: a train sent on a
-/// single line towards a station it would fill meets the opposing traffic with nowhere to
-/// pass it. The edge of the district always takes it.
+/// reaches, and another free track besides (the trains already on their way there counted
+/// off), unless the train ends there: a train sent on a single line towards a station it
+/// would fill meets the opposing traffic with nowhere to pass it. The edge of the district
+/// always takes it.
 bool FarEndTakes(const SimulationData& sim, const Throat& v, int t) {
   const TAreaData& area = sim.AreaData;
   const TGraphPeregonData& per = area.GraphPeregons[v.Peregon];
@@ -135,16 +151,17 @@ bool FarEndTakes(const SimulationData& sim, const Throat& v, int t) {
     far.LP = lp;
     far.Entry = per.EndSection[e];
     far.SingleRoutes = LPIsControlled(area, lp);
-    bool suitable = false;
+    int suitable = 0;
     int free = 0;
     for (int k = 0; k < static_cast<int>(area.Puts[lp].Tracks.size()); ++k) {
       const int s = TrackSection(area, lp, k);
       if (s == 0 || !SectionFree(sim, s) || ReceiveTaskOfTrack(sim, lp, k) >= 0) continue;
       ++free;
-      if (TrackSuits(sim, lp, k, t) && WayBetween(sim, far, far.Entry, s) >= 0) suitable = true;
+      if (TrackSuits(sim, lp, k, t) && WayBetween(sim, far, far.Entry, s) >= 0) ++suitable;
     }
     const bool endsThere = sim.State.Trains[t].ARRIVAL_LP_CODE == area.Puts[lp].Code;
-    return suitable && (free >= 2 || endsThere);
+    const int incoming = TrainsHeadingFor(sim, lp, t);
+    return suitable - incoming >= 1 && (free - incoming >= 2 || endsThere);
   }
   return true;
 }
