@@ -142,6 +142,38 @@ TEST(AutoDispatcherTest, CommitWaitsWhileATrainComesTheOtherWay) {
   EXPECT_NE(d.Sim.State.Trains[t].HEAD.DIR ? commit.ODD : commit.EVEN, 0);
 }
 
+TEST(AutoDispatcherTest, SendTaskWaitingForItsCommitGivesWayToAnArrivingTrain) {
+  ShippedDistrict d(1, 1);
+  Automate(d, {});
+  d.SetClock(500);
+  const int zar = d.LP("Заречье");
+  for (int step = 0; step < 40 * 120; ++step) {
+    d.Steps(1);
+    if (InformedOf(d, "Дайте разрешение на отправление поезду № 2001")) break;
+  }
+  // Заречье's send task for 2001 stands, waiting for a commit.
+  int g = -1;
+  for (const int h : ThroatSlotsOf(d.Sim.AreaData, zar).Throats)
+    if (h >= 0 && d.Sim.State.Gorls[h].TASKED != 0 && d.Sim.State.Gorls[h].SEND) g = h;
+  ASSERT_GE(g, 0);
+  // A train arrives at the throat's entry section from the peregon, running towards Заречье.
+  const int entry = d.Sim.AreaData.GorlStanzs[g].EntrySection;
+  const int in = d.Sim.State.Trains[TrainNumbered(d, 2001)].HEAD.DIR ^ 1;
+  TTrainData arriving;
+  arriving.NUMBER = 3002;
+  arriving.LOAD_TYPE = 100;
+  arriving.HEAD.PEREGON_IDX = arriving.TAIL.PEREGON_IDX = 0;
+  arriving.HEAD.SECT_IDX = arriving.TAIL.SECT_IDX = entry;
+  arriving.HEAD.DIR = arriving.TAIL.DIR = static_cast<std::uint8_t>(in);
+  d.Sim.State.Trains.push_back(arriving);
+  TSectionSchuntData& x = d.Sim.State.Sects[entry];
+  (in ? x.TRN_ODD : x.TRN_EVEN) = static_cast<int>(d.Sim.State.Trains.size()) - 1;
+  Automate(d, {"Заречье"});
+  AutoDispatch(d.Sim, d.Sim.AutoLPs);
+  EXPECT_FALSE(d.Sim.State.Gorls[g].TASKED != 0 && d.Sim.State.Gorls[g].SEND);
+  EXPECT_EQ(d.Sim.State.DepartCommits[zar].ODD + d.Sim.State.DepartCommits[zar].EVEN, 0);
+}
+
 TEST(AutoDispatcherTest, AutomaticDaysOfTheDemoAreSafeAndFinishMostTrains) {
   for (const unsigned seed : {1u, 2u, 3u}) {
     ShippedDistrict d(1, seed);
