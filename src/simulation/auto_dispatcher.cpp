@@ -106,7 +106,8 @@ bool LeavesThrough(SimulationData& sim, const Throat& v, int t) {
 
 /// A train may be sent out through v: nobody on the peregon comes this way, no route is set
 /// towards the throat from the other side, and the far end of the peregon neither holds a
-/// commit for its way out nor has a route at its throat (a train it is about to send).
+/// commit for its way out nor has a route at its end of the peregon (a train it is about to
+/// send).
 bool LineSafe(const SimulationData& sim, const Throat& v) {
   if (PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival]) return false;
   if (OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1))) return false;
@@ -116,6 +117,12 @@ bool LineSafe(const SimulationData& sim, const Throat& v) {
     if (far.Side < 1 && HasCommit(sim, far.LP, far.Dir)) return false;
     if (ThroatRouteBusy(sim, far.LP, far.Entry)) return false;
   }
+  // A station without throats sets its routes at the peregon's end section.
+  const TGraphPeregonData& per = sim.AreaData.GraphPeregons[v.Peregon];
+  for (int e = 0; e < 2; ++e)
+    if (per.LP[e] - 1 != v.LP && per.LP[e] > 0 &&
+        ThroatRouteBusy(sim, per.LP[e] - 1, per.EndSection[e]))
+      return false;
   return true;
 }
 
