@@ -112,6 +112,9 @@ bool LineSafe(const SimulationData& sim, const Throat& v) {
   if (PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival]) return false;
   if (OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1))) return false;
   for (int h = 0; h < ThroatCount(sim); ++h) {
+    // Asked on every step for every waiting train: the throat's own record sorts out the
+    // throats of other peregons before their view is made.
+    if (sim.AreaData.GorlStanzs[h].Peregon - 1 != v.Peregon) continue;
     const Throat far = ThroatAt(sim, h);
     if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
     if (far.Side < 1 && HasCommit(sim, far.LP, far.Dir)) return false;
@@ -188,7 +191,8 @@ bool ClaimLine(SimulationData& sim, const Throat& v, int t) {
   std::vector<int> yielding;
   for (int h = 0; h < ThroatCount(sim); ++h) {
     const TGorlTaskData& task = sim.State.Gorls[h];
-    if (task.TASKED == 0 || !task.SEND) continue;
+    if (task.TASKED == 0 || !task.SEND || sim.AreaData.GorlStanzs[h].Peregon - 1 != v.Peregon)
+      continue;
     const Throat far = ThroatAt(sim, h);
     if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
     const int s = TrackSection(sim.AreaData, far.LP, task.TRACK);
