@@ -8,10 +8,11 @@
 #include <memory>
 
 #include "app/cli_commands.h"
+#include "area/area_queries.h"
 #include "simulation/headless_run.h"
 #include "simulation/punctuality.h"
-#include "simulation/scenario.h"
 #include "simulation/save_state.h"
+#include "simulation/scenario.h"
 
 namespace traklin::cli {
 
@@ -24,14 +25,16 @@ struct RunCommandArguments : RunArguments {
   std::string Report;
   std::string Script;
   bool Autosave = false;
+  bool Auto = false;
+  std::vector<int> AutoLps;
 };
 
 /// The punctuality report: a table on standard output for "-", else CSV to the file with the
 /// summary on standard output.
 bool WritePunctuality(const Simulation& sim, const PunctualityRecorder& recorder,
                       const std::string& target) {
-  const PunctualityReport report = BuildPunctualityReport(
-      sim.AreaData, recorder.Runs(), sim.Settings.PunctualityToleranceMin);
+  const PunctualityReport report =
+      BuildPunctualityReport(sim.AreaData, recorder.Runs(), sim.Settings.PunctualityToleranceMin);
   if (target == "-") {
     std::cout << "punctuality:\n" << FormatPunctualityTable(report);
     return true;
@@ -44,6 +47,21 @@ bool WritePunctuality(const Simulation& sim, const PunctualityRecorder& recorder
     return false;
   }
   std::cout << "punctuality:\n" << FormatPunctualitySummary(report.Summary);
+  return true;
+}
+
+/// Switches the stations asked for to the automatic dispatcher; false on an unknown LP code.
+bool SwitchAutomatic(Simulation& sim, const RunCommandArguments& a) {
+  const std::size_t count = sim.AreaData.Puts.size();
+  sim.AutoLPs.assign(a.Auto || !a.AutoLps.empty() ? count : 0, a.Auto);
+  for (const int code : a.AutoLps) {
+    const int lp = FindLPIndex(sim.AreaData, code);
+    if (lp < 0 || lp >= static_cast<int>(count)) {
+      std::cerr << "--auto-lp: no LP with code " << code << "\n";
+      return false;
+    }
+    sim.AutoLPs[lp] = true;
+  }
   return true;
 }
 
@@ -63,6 +81,7 @@ int Run(const RunCommandArguments& a) {
     }
     sim.LastSaveTime = sim.State.ClockTime;
   }
+  if (!SwitchAutomatic(sim, a)) return kFailed;
 
   // Every line is checked before anything runs.
   std::vector<ScenarioStep> script;
@@ -251,6 +270,9 @@ Command AddRunCommand(CLI::App& app) {
                 "Autosave every ten simulated minutes to the district's saves/last.sav, keeping "
                 "the previous one as a numbered copy (without it a run never touches the "
                 "district's saves)");
+  run->add_flag("--auto", a->Auto, "The automatic dispatcher works every station");
+  run->add_option("--auto-lp", a->AutoLps,
+                  "The automatic dispatcher works the LP of this code (repeatable)");
   run->footer(
       "Prints the seed and the start, then at the end the simulated span, the steps, the "
       "wall-clock seconds, steps per second, trains created and removed, trains still in the "

@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "simulation/auto_dispatcher.h"
 #include "state/interlocking.h"
 #include "trains/stops.h"
 #include "trains/throat_automation.h"
@@ -21,11 +22,13 @@ TimeScale Simulation::SetTimeScale(int level) {
 std::span<const Simulation::StepPass> Simulation::StepOrder() {
   // Routes before signals (a signal opens on a route set in this step), the stations' own
   // decisions before the tasks they write, creation before departure, motion last, and the
-  // autosave sees the finished step.
-  static constexpr std::array<StepPass, 11> kOrder{{
+  // autosave sees the finished step. The automatic dispatcher acts on the signals of this
+  // step, as a dispatcher at the desk would, before the stations take its orders.
+  static constexpr std::array<StepPass, 12> kOrder{{
       {"Clock", [](Simulation& s, TDateTime d) { s.State.ClockTime += d; }},
       {"UpdateRoutes", [](Simulation& s, TDateTime) { UpdateRoutes(s); }},
       {"UpdateSignals", [](Simulation& s, TDateTime) { UpdateSignals(s); }},
+      {"AutoDispatcher", [](Simulation& s, TDateTime) { AutoDispatch(s, s.AutoLPs); }},
       {"ThroatAutomation", [](Simulation& s, TDateTime) { ThroatAutomation(s); }},
       {"ExecuteThroatTasks", [](Simulation& s, TDateTime) { ExecuteThroatTasks(s); }},
       {"CreateFreightTrains", [](Simulation& s, TDateTime) { CreateFreightTrains(s); }},

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <span>
+#include <vector>
 
 #include "state/clock.h"
 #include "state/simulation_data.h"
@@ -24,6 +25,8 @@ class Simulation : public SimulationData {
   TDateTime LastSaveTime = 0;  ///< simulated time of the last successful save
   int TimeScaleLevel = 1;
   int StepsPerTick = 1;
+  /// Stations (by LP index) switched to the automatic dispatcher; empty: none.
+  std::vector<bool> AutoLPs;
 
   /// Sets the level and StepsPerTick; returns what the timer and the label must show.
   TimeScale SetTimeScale(int level);

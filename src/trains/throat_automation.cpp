@@ -20,50 +20,8 @@ namespace {
 constexpr TDateTime kSendLead = 5 * kMinute;
 constexpr TDateTime kTransitLead = 9 * kMinute;
 
-/// What the passes need to know of one throat. Throats of an unknown LP, without a graph
-/// peregon or without an entry section are not Valid and are skipped.
-struct ThroatView {
-  bool Valid = false;
-  int LP = -1;  ///< LP index
-  int Code = 0;
-  int Dir = 0;      ///< d: its parity, the direction trains leave in
-  int Arrival = 0;  ///< a: the direction of a train coming in at the entry section
-  int Peregon = -1;
-  int Entry = 0;  ///< entry section
-  int Side = 0;
-  bool SelfActing = false;
-};
-
-ThroatView ViewOf(const SimulationData& sim, int g) {
-  const TAreaData& area = sim.AreaData;
-  ThroatView v;
-  const TGorlStanzData& th = area.GorlStanzs[g];
-  v.LP = ThroatLPIndex(area, g);
-  if (v.LP < 0 || th.Peregon < 1 || th.Peregon > static_cast<int>(area.GraphPeregons.size()) ||
-      !ValidSection(area, th.EntrySection))
-    return v;
-  v.Valid = true;
-  v.Code = th.Code;
-  v.Dir = th.Parity & 1;
-  v.Arrival = (th.Flip & 1) ^ v.Dir ^ 1;
-  v.Peregon = th.Peregon - 1;
-  v.Entry = th.EntrySection;
-  v.Side = th.Side;
-  v.SelfActing = !LPAsksDispatcher(area, v.LP);
-  return v;
-}
-
 int ThroatCount(const SimulationData& sim) {
   return static_cast<int>(std::min(sim.AreaData.GorlStanzs.size(), sim.State.Gorls.size()));
-}
-
-/// The section of track `track` of the LP, 0 when there is none.
-int TrackSection(const TAreaData& area, int lp, int track) {
-  if (lp < 0 || lp >= static_cast<int>(area.Puts.size()) || track < 0 ||
-      track >= static_cast<int>(area.Puts[lp].Tracks.size()))
-    return 0;
-  const int s = area.Puts[lp].Tracks[track].Section;
-  return ValidSection(area, s) ? s : 0;
 }
 
 /// The line beyond the throat is clear for a departure: no train on the peregon comes this
@@ -206,7 +164,7 @@ void ConsiderTransit(SimulationData& sim, int g, const ThroatView& v, int t, int
   if (q >= ThroatCount(sim) || sim.State.Gorls[q].TASKED != 0) return;
   const TDateTime planned = PlannedDeparture(sim, t, v.LP);
   if (planned != 0 && !(planned < sim.State.ClockTime + kTransitLead)) return;
-  const ThroatView onward = ViewOf(sim, q);
+  const ThroatView onward = ThroatViewOf(sim, q);
   if (!onward.Valid || ThroatRouteBusy(sim, v.LP, onward.Entry) || !WayOutClear(sim, onward))
     return;
   const int out =
@@ -367,9 +325,36 @@ void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
 
 }  // namespace
 
+int TrackSection(const TAreaData& area, int lp, int track) {
+  if (lp < 0 || lp >= static_cast<int>(area.Puts.size()) || track < 0 ||
+      track >= static_cast<int>(area.Puts[lp].Tracks.size()))
+    return 0;
+  const int s = area.Puts[lp].Tracks[track].Section;
+  return ValidSection(area, s) ? s : 0;
+}
+
+ThroatView ThroatViewOf(const SimulationData& sim, int g) {
+  const TAreaData& area = sim.AreaData;
+  ThroatView v;
+  const TGorlStanzData& th = area.GorlStanzs[g];
+  v.LP = ThroatLPIndex(area, g);
+  if (v.LP < 0 || th.Peregon < 1 || th.Peregon > static_cast<int>(area.GraphPeregons.size()) ||
+      !ValidSection(area, th.EntrySection))
+    return v;
+  v.Valid = true;
+  v.Code = th.Code;
+  v.Dir = th.Parity & 1;
+  v.Arrival = (th.Flip & 1) ^ v.Dir ^ 1;
+  v.Peregon = th.Peregon - 1;
+  v.Entry = th.EntrySection;
+  v.Side = th.Side;
+  v.SelfActing = !LPAsksDispatcher(area, v.LP);
+  return v;
+}
+
 void ThroatAutomation(SimulationData& sim) {
   for (int g = 0; g < ThroatCount(sim); ++g) {
-    const ThroatView v = ViewOf(sim, g);
+    const ThroatView v = ThroatViewOf(sim, g);
     if (!v.Valid) continue;
     // Most throats have nothing to do on a step. The pure tests that tell so come before the
     // route search: an untasked throat without an approaching train and without a train due
@@ -398,7 +383,7 @@ void ThroatAutomation(SimulationData& sim) {
 void ExecuteThroatTasks(SimulationData& sim) {
   for (int g = 0; g < ThroatCount(sim); ++g) {
     if (sim.State.Gorls[g].TASKED == 0) continue;
-    const ThroatView v = ViewOf(sim, g);
+    const ThroatView v = ThroatViewOf(sim, g);
     if (!v.Valid) continue;
     const int s = TrackSection(sim.AreaData, v.LP, sim.State.Gorls[g].TRACK);
     if (s == 0) continue;

@@ -317,7 +317,8 @@ bool FirstSectionLocked(const SimulationData& sim, int lp, int chain) {
                     : routes.Chains[chain].StartSection;
   if (s < 0 || s >= static_cast<int>(sim.State.Sects.size())) return false;
   const TSectionSchuntData& x = sim.State.Sects[s];
-  return x.LP_EVEN == lp || x.LP_ODD == lp;
+  // A released half keeps the LP that locked it last; only a half with a route is locked.
+  return (x.LP_EVEN == lp && x.ROUTE_EVEN != -1) || (x.LP_ODD == lp && x.ROUTE_ODD != -1);
 }
 
 // The free tracks with the best order value on which the waiting train can be put.

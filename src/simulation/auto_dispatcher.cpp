@@ -1,0 +1,510 @@
+// The automatic dispatcher: commits, receive tasks and routes for the automated stations.
+#include "simulation/auto_dispatcher.h"
+
+#include <algorithm>
+#include <tuple>
+
+#include "area/area_queries.h"
+#include "state/interlocking.h"
+#include "trains/op_task.h"
+#include "trains/station_messages.h"
+#include "trains/stops.h"
+#include "trains/throat_automation.h"
+#include "trains/throat_queries.h"
+#include "trains/train_motion.h"
+#include "trains/train_records.h"
+
+namespace traklin {
+
+namespace {
+
+// A departure route is ordered when the train is due within this time.
+constexpr TDateTime kDepartLead = 5 * kMinute;
+
+/// One throat as the dispatcher sees it, or one end of a peregon at a station without
+/// throats (G -1).
+struct Throat : ThroatView {
+  int G = -1;
+  bool SingleRoutes = false;  ///< ways are single routes rather than chains
+};
+
+Throat ThroatAt(const SimulationData& sim, int g) {
+  Throat v;
+  static_cast<ThroatView&>(v) = ThroatViewOf(sim, g);
+  v.G = g;
+  return v;
+}
+
+int ThroatCount(const SimulationData& sim) {
+  return static_cast<int>(std::min(sim.AreaData.GorlStanzs.size(), sim.State.Gorls.size()));
+}
+
+bool HasCommit(const SimulationData& sim, int lp, int dir) {
+  if (lp < 0 || lp >= static_cast<int>(sim.State.DepartCommits.size())) return false;
+  const TDepartCommitData& c = sim.State.DepartCommits[lp];
+  return (dir ? c.ODD : c.EVEN) != 0;
+}
+
+bool SectionFree(const SimulationData& sim, int s) {
+  return TrainOnHalf(sim, s, 0) < 0 && TrainOnHalf(sim, s, 1) < 0;
+}
+
+/// Some section of the routes (given in their order), beyond the first section of the first
+/// one, holds a train.
+bool RoutesHoldTrain(const SimulationData& sim, int lp, const int* routes, int count) {
+  const TLPRoutesData& table = sim.AreaData.TrainRoutes[lp];
+  for (int k = 0; k < count && routes[k] >= 0; ++k) {
+    if (routes[k] >= static_cast<int>(table.Routes.size())) continue;
+    const TTrainRouteData& rt = table.Routes[routes[k]];
+    for (int n = k == 0 ? 1 : 0; n < kMaxRouteSections && rt.Sections[n] != 0; ++n)
+      if (!SectionFree(sim, rt.Sections[n])) return true;
+  }
+  return false;
+}
+
+/// The first route of the LP from section `from` to section `to`; -1 when none.
+int RouteBetween(const TAreaData& area, int lp, int from, int to) {
+  const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
+  for (int r = 0; r < static_cast<int>(routes.size()); ++r)
+    if (routes[r].FirstSection == from && routes[r].LastSection == to) return r;
+  return -1;
+}
+
+/// A way through a station: a chain, or at a station without a duty officer (whose routes
+/// form no chains) a single route.
+int WayBetween(const SimulationData& sim, const Throat& v, int from, int to) {
+  return v.SingleRoutes ? RouteBetween(sim.AreaData, v.LP, from, to)
+                        : FindBestRoute(sim.AreaData, v.LP, from, to);
+}
+
+/// The way can be ordered now: not ordered yet, no conflict, no train in its way.
+bool WayFree(const SimulationData& sim, const Throat& v, int way) {
+  if (way < 0) return false;
+  if (v.SingleRoutes)
+    return !RouteIsPending(sim, v.LP, way) && !RouteIsSet(sim, v.LP, way) &&
+           !RouteConflicts(sim, v.LP, way) && !RoutesHoldTrain(sim, v.LP, &way, 1);
+  return !ChainIsPending(sim, v.LP, way) && !ChainIsSet(sim, v.LP, way) &&
+         !ChainConflicts(sim, v.LP, way) &&
+         !RoutesHoldTrain(sim, v.LP, sim.AreaData.TrainRoutes[v.LP].Chains[way].Routes,
+                          kMaxChainRoutes);
+}
+
+bool AnyRoutePending(const SimulationData& sim, int lp) {
+  const int count = static_cast<int>(
+      std::min(sim.AreaData.TrainRoutes[lp].Routes.size(), sim.State.Routes[lp].size()));
+  for (int r = 0; r < count; ++r)
+    if (RouteIsPending(sim, lp, r)) return true;
+  return false;
+}
+
+/// Train t leaves the LP through throat v in the throat's own direction.
+bool LeavesThrough(SimulationData& sim, const Throat& v, int t) {
+  int throat = v.G;
+  int dir = v.Dir;
+  return ThroatOfNextStop(sim, throat, dir, v.LP, t) && dir == v.Dir;
+}
+
+/// A train may be sent out through v: nobody on the peregon comes this way, no route is set
+/// towards the throat from the other side, and the far end of the peregon neither holds a
+/// commit for its way out nor has a route at its end of the peregon (a train it is about to
+/// send).
+bool LineSafe(const SimulationData& sim, const Throat& v) {
+  if (PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival]) return false;
+  if (OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1))) return false;
+  for (int h = 0; h < ThroatCount(sim); ++h) {
+    // Asked on every step for every waiting train: the throat's own record sorts out the
+    // throats of other peregons before their view is made.
+    if (sim.AreaData.GorlStanzs[h].Peregon - 1 != v.Peregon) continue;
+    const Throat far = ThroatAt(sim, h);
+    if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
+    if (far.Side < 1 && HasCommit(sim, far.LP, far.Dir)) return false;
+    if (ThroatRouteBusy(sim, far.LP, far.Entry)) return false;
+  }
+  // A station without throats sets its routes at the peregon's end section.
+  const TGraphPeregonData& per = sim.AreaData.GraphPeregons[v.Peregon];
+  for (int e = 0; e < 2; ++e)
+    if (per.LP[e] - 1 != v.LP && per.LP[e] > 0 &&
+        ThroatRouteBusy(sim, per.LP[e] - 1, per.EndSection[e]))
+      return false;
+  return true;
+}
+
+/// Trains other than t on the peregons that end at LP lp running towards it: each will need
+/// a track there.
+int TrainsHeadingFor(const SimulationData& sim, int lp, int t) {
+  const TGraphPeregonsData& peregons = sim.AreaData.GraphPeregons;
+  int count = 0;
+  for (int i = 0; i < static_cast<int>(sim.State.Trains.size()); ++i) {
+    const TTrainEndPosData& head = sim.State.Trains[i].HEAD;
+    if (i == t || head.PEREGON_IDX < 0 || head.PEREGON_IDX >= static_cast<int>(peregons.size()))
+      continue;
+    // A train reaching end e of a peregon runs in direction e.
+    if (peregons[head.PEREGON_IDX].LP[head.DIR & 1] == lp + 1) ++count;
+  }
+  return count;
+}
+
+/// The station at the far end of the peregon has a free track for train t that its way in
+/// reaches, and another free track besides (the trains already on their way there counted
+/// off), unless the train ends there: a train sent on a single line towards a station it
+/// would fill meets the opposing traffic with nowhere to pass it. The edge of the district
+/// always takes it.
+bool FarEndTakes(const SimulationData& sim, const Throat& v, int t) {
+  const TAreaData& area = sim.AreaData;
+  const TGraphPeregonData& per = area.GraphPeregons[v.Peregon];
+  for (int e = 0; e < 2; ++e) {
+    const int lp = per.LP[e] - 1;
+    if (lp < 0 || lp == v.LP || lp >= static_cast<int>(area.Puts.size()) ||
+        lp >= static_cast<int>(area.TrainRoutes.size()) || area.Puts[lp].Tracks.empty())
+      continue;
+    Throat far;
+    far.LP = lp;
+    far.Entry = per.EndSection[e];
+    far.SingleRoutes = LPIsControlled(area, lp);
+    int suitable = 0;
+    int free = 0;
+    for (int k = 0; k < static_cast<int>(area.Puts[lp].Tracks.size()); ++k) {
+      const int s = TrackSection(area, lp, k);
+      if (s == 0 || !SectionFree(sim, s) || ReceiveTaskOfTrack(sim, lp, k) >= 0) continue;
+      ++free;
+      if (TrackSuits(sim, lp, k, t) && WayBetween(sim, far, far.Entry, s) >= 0) ++suitable;
+    }
+    const bool endsThere = sim.State.Trains[t].ARRIVAL_LP_CODE == area.Puts[lp].Code;
+    const int incoming = TrainsHeadingFor(sim, lp, t);
+    return suitable - incoming >= 1 && (free - incoming >= 2 || endsThere);
+  }
+  return true;
+}
+
+/// The order in which trains are served: passenger before freight, then the earlier
+/// timetable time at LP lp (now for a train without one), then the lower number.
+std::tuple<bool, TDateTime, int> Priority(SimulationData& sim, int t, int lp) {
+  const TTrainData& train = sim.State.Trains[t];
+  const TDateTime planned = PlannedDeparture(sim, t, lp);
+  return {train.LOAD_TYPE < 100, planned != 0 ? planned : sim.State.ClockTime, train.NUMBER};
+}
+
+/// Whether train t may take the line beyond v against the send tasks at the far end: a task
+/// for a train that comes first holds it; the tasks of the others are cancelled, since a
+/// throat that holds a send task cannot take the arriving train in.
+bool ClaimLine(SimulationData& sim, const Throat& v, int t) {
+  std::vector<int> yielding;
+  for (int h = 0; h < ThroatCount(sim); ++h) {
+    const TGorlTaskData& task = sim.State.Gorls[h];
+    if (task.TASKED == 0 || !task.SEND || sim.AreaData.GorlStanzs[h].Peregon - 1 != v.Peregon)
+      continue;
+    const Throat far = ThroatAt(sim, h);
+    if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
+    const int s = TrackSection(sim.AreaData, far.LP, task.TRACK);
+    const int other = s != 0 ? TrainForTrack(sim, far.LP, s, far.Dir) : -1;
+    // A train that this station could not take in holds nothing.
+    if (other >= 0 && Priority(sim, other, far.LP) < Priority(sim, t, v.LP) &&
+        FarEndTakes(sim, far, other))
+      return false;
+    yielding.push_back(h);
+  }
+  for (const int h : yielding) CancelTask(sim, h);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Stations with a duty officer
+
+/// The commit a station asked for while a send task stands for its train.
+void GiveCommit(SimulationData& sim, const Throat& v) {
+  const TGorlTaskData& task = sim.State.Gorls[v.G];
+  if (task.TASKED == 0 || !task.SEND || task.TRANSIT || v.Side >= 1 || HasCommit(sim, v.LP, v.Dir))
+    return;
+  const int s = TrackSection(sim.AreaData, v.LP, task.TRACK);
+  if (s == 0) return;
+  const int t = TrainForTrack(sim, v.LP, s, v.Dir);
+  if (t < 0) return;
+  const TTrainData& train = sim.State.Trains[t];
+  if (train.REQUEST_TIME == 0 || train.REQUEST_TYPE != rqDepartPermit ||
+      train.REQUEST_LP_CODE != v.Code || !LeavesThrough(sim, v, t) || !LineSafe(sim, v) ||
+      !FarEndTakes(sim, v, t) || !ClaimLine(sim, v, t))
+    return;
+  ToggleDepartCommit(sim, v.LP, v.Dir);
+}
+
+/// A free track of the LP for train t coming in through throat v: the district's choice
+/// first, else the highest free suitable track a way reaches; -1 when none. With an onward
+/// entry section (above 0) the track must also lead on to it.
+int ReceptionTrack(const SimulationData& sim, const Throat& v, int t, int onward, int* way) {
+  const TAreaData& area = sim.AreaData;
+  const auto usable = [&](int k) {
+    const int s = TrackSection(area, v.LP, k);
+    if (s == 0 || !SectionFree(sim, s) || !TrackSuits(sim, v.LP, k, t) ||
+        ReceiveTaskOfTrack(sim, v.LP, k) >= 0 || (onward > 0 && WayBetween(sim, v, s, onward) < 0))
+      return false;
+    *way = WayBetween(sim, v, v.Entry, s);
+    return *way >= 0;
+  };
+  const int best = v.G >= 0 ? ChooseReceptionTrack(sim, v.LP, v.G, t) : -1;
+  if (best >= 0 && usable(best)) return best;
+  for (int k = static_cast<int>(area.Puts[v.LP].Tracks.size()) - 1; k >= 0; --k)
+    if (usable(k)) return k;
+  return -1;
+}
+
+/// The send throat of the station's slots through which train t, not stopping here, goes on
+/// in the direction it came (slot side and number in *side, *number); -1 when none.
+int OnwardThroat(SimulationData& sim, const Throat& v, const TaskThroatSlots& slots, int t,
+                 int* side, int* number) {
+  if (TrainStopsAt(sim, v.Code, t)) return -1;
+  for (int sd = 0; sd < 2; ++sd)
+    for (int n = 0; n < 2; ++n) {
+      const int q = slots.At(sd, 1, n);
+      if (q < 0 || q >= ThroatCount(sim)) continue;
+      const Throat onward = ThroatAt(sim, q);
+      // A train that would leave the way it came needs a locomotive change: no transit.
+      if (!onward.Valid || onward.Dir != v.Arrival || !LeavesThrough(sim, onward, t)) continue;
+      *side = sd;
+      *number = n;
+      return q;
+    }
+  return -1;
+}
+
+/// A receive task for a train approaching a station that waits for the dispatcher's orders;
+/// a transit when the train does not stop there and goes on through a send throat.
+void GiveReceiveTask(SimulationData& sim, const Throat& v) {
+  if (v.Side >= 1) return;
+  const int t = ApproachingTrain(sim, v.Entry, v.Arrival);
+  if (t < 0 || ThroatRouteBusy(sim, v.LP, v.Entry)) return;
+  const TGorlTaskData& task = sim.State.Gorls[v.G];
+  if (task.TASKED != 0) {
+    // A send task still waiting for its commit can never be carried out while a train comes
+    // in the other way; it gives the throat back to the arriving train.
+    if (!task.SEND || task.TRANSIT || HasCommit(sim, v.LP, v.Dir) ||
+        !PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival])
+      return;
+    CancelTask(sim, v.G);
+  }
+  const TaskThroatSlots slots = ThroatSlotsOf(sim.AreaData, v.LP);
+  int side = -1, number = -1;
+  for (int sd = 0; sd < 2; ++sd)
+    for (int n = 0; n < 2; ++n)
+      if (slots.At(sd, 0, n) == v.G) {
+        side = sd;
+        number = n;
+      }
+  if (side < 0) return;
+  int sendSide = -1, sendNumber = -1;
+  const int q = OnwardThroat(sim, v, slots, t, &sendSide, &sendNumber);
+  const bool transit = q >= 0 && sendSide == 1 - side && sim.State.Gorls[q].TASKED == 0;
+  int way = -1;
+  const int onward = transit ? sim.AreaData.GorlStanzs[q].EntrySection : 0;
+  const int track = ReceptionTrack(sim, v, t, onward, &way);
+  if (track < 0 || !WayFree(sim, v, way)) return;
+
+  TaskChoice choice;
+  choice.Track = track;
+  for (int d = 0; d < static_cast<int>(kTaskDeeds.size()); ++d) {
+    const TaskDeed& deed = kTaskDeeds[d];
+    if (deed.Transit() == transit && deed.Receives && deed.ReceiveSide() == side) choice.Deed = d;
+  }
+  // The inlet names the throats where a side has two: receive and send throat in pairs
+  // when both sides have two, else the one of the side that has.
+  const bool twoIn = slots.Count(side, 0) == 2;
+  const bool twoOut = transit && slots.Count(sendSide, 1) == 2;
+  choice.FourInlets = twoIn && twoOut;
+  if (twoIn || twoOut)
+    choice.Inlet = choice.FourInlets ? number * 2 + sendNumber : (twoIn ? number : sendNumber);
+  if (choice.Inlet >= 0) {
+    const std::vector<std::string> inlets =
+        TaskDeedInlets(sim.AreaData, slots, kTaskDeeds[choice.Deed]);
+    if (choice.Inlet < static_cast<int>(inlets.size())) choice.InletCaption = inlets[choice.Inlet];
+  }
+  bool written = false;
+  OrderThroatTask(sim, slots, choice, &written);
+  if (written || !transit) return;
+  // A refused transit still takes the train in; it is sent on from the track.
+  for (int d = 0; d < static_cast<int>(kTaskDeeds.size()); ++d) {
+    const TaskDeed& deed = kTaskDeeds[d];
+    if (!deed.Sends && deed.ReceiveSide() == side) choice.Deed = d;
+  }
+  choice.FourInlets = false;
+  choice.Inlet = twoIn ? number : -1;
+  choice.InletCaption.clear();
+  if (choice.Inlet >= 0) {
+    const std::vector<std::string> inlets =
+        TaskDeedInlets(sim.AreaData, slots, kTaskDeeds[choice.Deed]);
+    if (choice.Inlet < static_cast<int>(inlets.size())) choice.InletCaption = inlets[choice.Inlet];
+  }
+  OrderThroatTask(sim, slots, choice);
+}
+
+/// A send task for a train that stands at a station which waits for orders to send it: one
+/// received there without a stop of its own (a station sends only its timetable stops by
+/// itself). The line must be free of trains coming this way and of the far end's commit,
+/// so that the far end keeps its throat for the arriving train.
+void GiveSendTask(SimulationData& sim, const Throat& v) {
+  if (v.Side < 0 || sim.State.Gorls[v.G].TASKED != 0 || ThroatRouteBusy(sim, v.LP, v.Entry) ||
+      PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival])
+    return;
+  const TAreaData& area = sim.AreaData;
+  const TDateTime limit = sim.State.ClockTime + kDepartLead;
+  int best = -1, track = -1;
+  for (int k = 0; k < static_cast<int>(area.Puts[v.LP].Tracks.size()); ++k) {
+    const int t = TrainOnHalf(sim, TrackSection(area, v.LP, k), v.Dir);
+    if (t < 0 || IsMoving(sim, t)) continue;
+    const TTrainData& train = sim.State.Trains[t];
+    if (train.DEPARTURE_SCHEDULED || train.ARRIVAL_LP_CODE == v.Code || train.PLACE_TIME != 0 ||
+        (train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit)) || !LeavesThrough(sim, v, t))
+      continue;
+    if (best < 0 || Priority(sim, t, v.LP) < Priority(sim, best, v.LP)) {
+      best = t;
+      track = k;
+    }
+  }
+  if (best < 0 || !FarEndTakes(sim, v, best)) return;
+  const TaskThroatSlots slots = ThroatSlotsOf(area, v.LP);
+  for (int side = 0; side < 2; ++side)
+    for (int n = 0; n < 2; ++n) {
+      if (slots.At(side, 1, n) != v.G) continue;
+      TaskChoice choice;
+      choice.Track = track;
+      for (int d = 0; d < static_cast<int>(kTaskDeeds.size()); ++d)
+        if (kTaskDeeds[d].Sends && !kTaskDeeds[d].Receives && kTaskDeeds[d].Side == side)
+          choice.Deed = d;
+      if (slots.Count(side, 1) == 2) {
+        choice.Inlet = n;
+        const std::vector<std::string> inlets =
+            TaskDeedInlets(area, slots, kTaskDeeds[choice.Deed]);
+        if (n < static_cast<int>(inlets.size())) choice.InletCaption = inlets[n];
+      }
+      OrderThroatTask(sim, slots, choice);
+      return;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Controlled stations
+
+struct Candidate {
+  int Train = -1;
+  int Route = -1;  ///< the route to order
+  int Peregon = -1;
+  Throat Way;  ///< the way out, for a departure
+  bool Departure = false;
+  bool Passenger = false;
+  TDateTime Time = 0;
+  int Number = 0;
+};
+
+Candidate MakeCandidate(SimulationData& sim, const Throat& v, int t, int chain) {
+  Candidate c;
+  c.Train = t;
+  c.Route = chain;
+  c.Peregon = v.Peregon;
+  const TTrainData& train = sim.State.Trains[t];
+  c.Passenger = train.LOAD_TYPE >= 100;
+  const TDateTime planned = PlannedDeparture(sim, t, v.LP);
+  c.Time = planned != 0 ? planned : sim.State.ClockTime;
+  c.Number = train.NUMBER;
+  return c;
+}
+
+void AddReception(SimulationData& sim, const Throat& v, std::vector<Candidate>& out) {
+  if (v.Side >= 1) return;
+  const int t = ApproachingTrain(sim, v.Entry, v.Arrival);
+  if (t < 0 || ThroatRouteBusy(sim, v.LP, v.Entry)) return;
+  int chain = -1;
+  if (ReceptionTrack(sim, v, t, 0, &chain) < 0 || !WayFree(sim, v, chain)) return;
+  out.push_back(MakeCandidate(sim, v, t, chain));
+}
+
+void AddDepartures(SimulationData& sim, const Throat& v, std::vector<Candidate>& out) {
+  if (v.Side < 0 || ThroatRouteBusy(sim, v.LP, v.Entry)) return;
+  const TAreaData& area = sim.AreaData;
+  const TDateTime limit = sim.State.ClockTime + kDepartLead;
+  bool lineChecked = false;
+  for (int k = 0; k < static_cast<int>(area.Puts[v.LP].Tracks.size()); ++k) {
+    const int s = TrackSection(area, v.LP, k);
+    if (s == 0) continue;
+    bool standing = false;
+    const int t = TrainForTrack(sim, v.LP, s, v.Dir, &standing);
+    if (t < 0 || (standing && IsMoving(sim, t))) continue;
+    const TDateTime due =
+        standing ? sim.State.Trains[t].DEPARTURE_TIME : PlannedDeparture(sim, t, v.LP);
+    if (due != 0 && !(due < limit)) continue;
+    // Without throats the train leaves the way it faces.
+    if (sim.State.Trains[t].ARRIVAL_LP_CODE == v.Code) continue;
+    const int chain = WayBetween(sim, v, s, v.Entry);
+    if (!WayFree(sim, v, chain)) continue;
+    if (!lineChecked) {
+      if (!LineSafe(sim, v)) return;
+      lineChecked = true;
+    }
+    if (!FarEndTakes(sim, v, t)) continue;
+    out.push_back(MakeCandidate(sim, v, t, chain));
+    out.back().Way = v;
+    out.back().Departure = true;
+  }
+}
+
+/// The ways in and out of a station without a duty officer, one per graph peregon that ends
+/// at it: a train arriving at end e of a peregon runs in direction e.
+std::vector<Throat> PeregonEnds(const SimulationData& sim, int lp) {
+  const TAreaData& area = sim.AreaData;
+  std::vector<Throat> ends;
+  for (int p = 0; p < static_cast<int>(area.GraphPeregons.size()); ++p) {
+    for (int e = 0; e < 2; ++e) {
+      const TGraphPeregonData& per = area.GraphPeregons[p];
+      if (per.LP[e] != lp + 1 || !ValidSection(area, per.EndSection[e])) continue;
+      Throat v;
+      v.Valid = true;
+      v.LP = lp;
+      v.Code = area.Puts[lp].Code;
+      v.Arrival = e;
+      v.Dir = e ^ 1;
+      v.Peregon = p;
+      v.Entry = per.EndSection[e];
+      v.SingleRoutes = true;
+      ends.push_back(v);
+    }
+  }
+  return ends;
+}
+
+void DispatchControlled(SimulationData& sim, int lp) {
+  if (lp >= static_cast<int>(sim.State.Routes.size()) || AnyRoutePending(sim, lp)) return;
+  std::vector<Candidate> candidates;
+  for (const Throat& v : PeregonEnds(sim, lp)) {
+    AddReception(sim, v, candidates);
+    AddDepartures(sim, v, candidates);
+  }
+  if (candidates.empty()) return;
+  const auto key = [](const Candidate& c) {
+    return std::make_tuple(!c.Passenger, c.Time, c.Number, c.Peregon);
+  };
+  const auto first =
+      std::min_element(candidates.begin(), candidates.end(),
+                       [&](const Candidate& a, const Candidate& b) { return key(a) < key(b); });
+  if (first->Departure && !ClaimLine(sim, first->Way, first->Train)) return;
+  OrderRoute(sim, lp, first->Route);
+}
+
+}  // namespace
+
+void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs) {
+  if (std::find(autoLPs.begin(), autoLPs.end(), true) == autoLPs.end()) return;
+  const TAreaData& area = sim.AreaData;
+  const auto automated = [&](int lp) {
+    return lp >= 0 && lp < static_cast<int>(autoLPs.size()) && autoLPs[lp];
+  };
+  for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp)
+    if (automated(lp) && LPIsControlled(area, lp)) DispatchControlled(sim, lp);
+  for (int g = 0; g < ThroatCount(sim); ++g) {
+    const Throat v = ThroatAt(sim, g);
+    if (!v.Valid || !automated(v.LP) || LPIsControlled(area, v.LP) || !LPAsksDispatcher(area, v.LP))
+      continue;
+    GiveCommit(sim, v);
+    if (!StationTakesTasks(area, v.LP)) continue;
+    GiveReceiveTask(sim, v);
+    GiveSendTask(sim, v);
+  }
+}
+
+}  // namespace traklin

@@ -1,0 +1,28 @@
+// The automatic dispatcher: works the stations switched to automatic through the desk's operations.
+#pragma once
+
+#include <vector>
+
+#include "state/simulation_data.h"
+
+namespace traklin {
+
+/// One pass of the step for the stations switched to automatic (autoLPs[lp] true for LP
+/// index lp; a shorter or empty vector leaves the rest to the dispatcher). It acts only
+/// through the operations a dispatcher has, never on the state directly:
+///  - a departure commit for a station that asked for one ("Дайте разрешение на отправление
+///    поезду …") while a send task stands, once the line is safe: no train on the peregon
+///    comes the other way, no route is set towards the throat from the other side, and the
+///    station at the far end holds no commit and no route at its end of the peregon;
+///  - a receive task for a train approaching a station that asks its orders, onto a free
+///    track that suits the train and that a chain reaches (the district's own track rules);
+///  - at a station without a duty officer, the reception route for an approaching train and
+///    the departure route for a train that stands or is being received and is due within five
+///    minutes, never towards a train coming the other way on the line ahead.
+/// Priority at a controlled station, where at most one new order is given per step and only
+/// while none of its routes is being set: passenger trains before freight, then the earlier
+/// timetable time at the station (now for a train without one), then the lower train number,
+/// then the lower throat index.
+void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs);
+
+}  // namespace traklin
