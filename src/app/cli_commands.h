@@ -33,8 +33,11 @@ struct RunArguments {
   std::string Answer = "yes";
   std::string Settings;
   std::vector<std::string> Sets;
+  bool Auto = false;         ///< the automatic dispatcher works every station
+  std::vector<int> AutoLps;  ///< LP codes it works
 };
-/// Adds DIR, --start, --for, --seed, --answer, --settings and --set to a subcommand.
+/// Adds DIR, --start, --for, --seed, --answer, --settings, --set, --auto and --auto-lp to a
+/// subcommand.
 void AddRunArguments(CLI::App* sub, RunArguments& a);
 /// The run options the arguments ask for; a bad argument is told on standard error and gives
 /// nullopt.
@@ -44,6 +47,9 @@ std::uint64_t SeedOf(const RunArguments& a);
 /// Seeds sim and prepares the run, printing the settings warnings; prints the reason and
 /// returns false when the district or a setting cannot be used.
 bool SeedAndPrepare(Simulation& sim, const RunOptions& options, std::uint64_t seed);
+/// Switches the stations that --auto and --auto-lp ask for to the automatic dispatcher;
+/// prints the problem and returns false for an LP code the district does not have.
+bool SwitchAutomatic(Simulation& sim, const RunArguments& a);
 
 Command AddCheckCommand(CLI::App& app);
 Command AddRunCommand(CLI::App& app);

@@ -46,6 +46,7 @@ int Render(const RenderArguments& a) {
   };
   Simulation sim;
   if (!SeedAndPrepare(sim, *options, seed)) return kFailed;
+  if (!SwitchAutomatic(sim, a)) return kFailed;
   EventLog log(sim, nullptr, options->Answer);
   RunSimulation(sim, log, options->Span);
 

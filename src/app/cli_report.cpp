@@ -25,6 +25,7 @@ int Report(const ReportArguments& a) {
   if (!options) return kFailed;
   Simulation sim;
   if (!SeedAndPrepare(sim, *options, SeedOf(a))) return kFailed;
+  if (!SwitchAutomatic(sim, a)) return kFailed;
   EventLog log(sim, nullptr, options->Answer);
   if (options->Span > 0) RunSimulation(sim, log, options->Span);
   std::cout << JoinReport(BuildReport(sim, kReportKinds.at(a.Kind)));

@@ -25,8 +25,6 @@ struct RunCommandArguments : RunArguments {
   std::string Report;
   std::string Script;
   bool Autosave = false;
-  bool Auto = false;
-  std::vector<int> AutoLps;
 };
 
 /// The punctuality report: a table on standard output for "-", else CSV to the file with the
@@ -47,21 +45,6 @@ bool WritePunctuality(const Simulation& sim, const PunctualityRecorder& recorder
     return false;
   }
   std::cout << "punctuality:\n" << FormatPunctualitySummary(report.Summary);
-  return true;
-}
-
-/// Switches the stations asked for to the automatic dispatcher; false on an unknown LP code.
-bool SwitchAutomatic(Simulation& sim, const RunCommandArguments& a) {
-  const std::size_t count = sim.AreaData.Puts.size();
-  sim.AutoLPs.assign(a.Auto || !a.AutoLps.empty() ? count : 0, a.Auto);
-  for (const int code : a.AutoLps) {
-    const int lp = FindLPIndex(sim.AreaData, code);
-    if (lp < 0 || lp >= static_cast<int>(count)) {
-      std::cerr << "--auto-lp: no LP with code " << code << "\n";
-      return false;
-    }
-    sim.AutoLPs[lp] = true;
-  }
   return true;
 }
 
@@ -193,6 +176,9 @@ void AddRunArguments(CLI::App* sub, RunArguments& a) {
   sub->add_option("--settings", a.Settings,
                   "The configuration file (default ../config/Traklin.ini; missing: defaults)");
   sub->add_option("--set", a.Sets, "SECTION/KEY=VALUE over the configuration (repeatable)");
+  sub->add_flag("--auto", a.Auto, "The automatic dispatcher works every station");
+  sub->add_option("--auto-lp", a.AutoLps,
+                  "The automatic dispatcher works the LP of this code (repeatable)");
 }
 
 std::optional<RunOptions> ToRunOptions(const RunArguments& a) {
@@ -243,6 +229,20 @@ bool SeedAndPrepare(Simulation& sim, const RunOptions& options, std::uint64_t se
   return true;
 }
 
+bool SwitchAutomatic(Simulation& sim, const RunArguments& a) {
+  const std::size_t count = sim.AreaData.Puts.size();
+  sim.AutoLPs.assign(a.Auto || !a.AutoLps.empty() ? count : 0, a.Auto);
+  for (const int code : a.AutoLps) {
+    const int lp = FindLPIndex(sim.AreaData, code);
+    if (lp < 0 || lp >= static_cast<int>(count)) {
+      std::cerr << "--auto-lp: no LP with code " << code << "\n";
+      return false;
+    }
+    sim.AutoLPs[lp] = true;
+  }
+  return true;
+}
+
 Command AddRunCommand(CLI::App& app) {
   auto a = std::make_shared<RunCommandArguments>();
   CLI::App* run = app.add_subcommand(
@@ -270,9 +270,6 @@ Command AddRunCommand(CLI::App& app) {
                 "Autosave every ten simulated minutes to the district's saves/last.sav, keeping "
                 "the previous one as a numbered copy (without it a run never touches the "
                 "district's saves)");
-  run->add_flag("--auto", a->Auto, "The automatic dispatcher works every station");
-  run->add_option("--auto-lp", a->AutoLps,
-                  "The automatic dispatcher works the LP of this code (repeatable)");
   run->footer(
       "Prints the seed and the start, then at the end the simulated span, the steps, the "
       "wall-clock seconds, steps per second, trains created and removed, trains still in the "

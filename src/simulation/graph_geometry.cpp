@@ -205,8 +205,12 @@ std::optional<GraphPoint> LocateLogPoint(const TAreaData& area, const TTrainPosL
   if (!ValidSection(area, e.SECT_IDX)) return std::nullopt;
   const SectionPosition p =
       LocateSectionPosition(area, e.SECT_IDX, static_cast<int>(RoundHalfEven(e.LOCO_POS)));
-  if (p.Track < 0 || !IsLPIndex(area, p.LP)) return std::nullopt;
-  return GraphPoint{p.LP, p.Track};
+  if (!IsLPIndex(area, p.LP)) return std::nullopt;
+  if (p.Track >= 0) return GraphPoint{p.LP, p.Track};
+  // A train that passes a station without stopping is logged where its head leaves or enters
+  // the peregon: the edge of the station's band on that side.
+  if (p.EdgeTrack >= -1) return GraphPoint{p.LP, p.EdgeTrack};
+  return std::nullopt;
 }
 
 void GraphLogFeed::Reset() {

@@ -132,8 +132,8 @@ struct GraphPoint {
   int LP = -1;
   int Track = -1;
 };
-/// The LP and track of a log entry's section and position; nullopt when the section is on
-/// no track of an LP.
+/// The LP and track of a log entry's section and position: a station track, or at a peregon's
+/// end the edge of the station's band (track -1 or the last track); nullopt elsewhere.
 std::optional<GraphPoint> LocateLogPoint(const TAreaData& area, const TTrainPosLogEntry& e);
 
 /// A train's run between two consecutive key points of the position log.

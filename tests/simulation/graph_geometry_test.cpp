@@ -6,6 +6,7 @@
 #include <limits>
 #include <tuple>
 
+#include "area/area_queries.h"
 #include "area/date_time.h"
 #include "simulation/graph_geometry.h"
 #include "simulation/graph_line.h"
@@ -290,7 +291,15 @@ TEST(GraphPointTest, KeyPointsLieOnTracksOfStations) {
   const std::optional<GraphPoint> p = LocateLogPoint(line.Area, e);
   ASSERT_TRUE(p);
   EXPECT_EQ(std::tie(p->LP, p->Track), std::tuple(2, 1));
-  e.SECT_IDX = 8;  // a peregon section
+  // A train passing a station is logged where its head leaves or enters the peregon: at the
+  // peregon's end the point lies on the edge of the station's band.
+  e.SECT_IDX = 8;
+  const SectionPosition edge = LocateSectionPosition(line.Area, 8, 0);
+  ASSERT_GE(edge.EdgeTrack, -1);
+  const std::optional<GraphPoint> q = LocateLogPoint(line.Area, e);
+  ASSERT_TRUE(q);
+  EXPECT_EQ(std::tie(q->LP, q->Track), std::tie(edge.LP, edge.EdgeTrack));
+  e.LOCO_POS = line.Area.SlSects[8].Length / 2.0;  // inside the peregon: no station
   EXPECT_FALSE(LocateLogPoint(line.Area, e));
   e.SECT_IDX = 999;
   EXPECT_FALSE(LocateLogPoint(line.Area, e));
