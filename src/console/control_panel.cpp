@@ -29,18 +29,18 @@
 #include "console/controller_window.h"
 #include "console/district_window.h"
 #include "console/graph_windows.h"
+#include "console/op_task_dialog.h"
 #include "console/panel_picture.h"
 #include "console/physical_keys.h"
-#include "console/picture_view.h"
-#include "console/ring_player.h"
-#include "console/op_task_dialog.h"
 #include "console/reference_window.h"
+#include "console/ring_player.h"
 #include "console/set_time_dialog.h"
 #include "settings/ui/settings_dialog.h"
 #include "simulation/reports.h"
-#include "trains/ui/trains_window.h"
 #include "state/clock.h"
 #include "state/interlocking.h"
+#include "trains/ui/picture_view.h"
+#include "trains/ui/trains_window.h"
 
 namespace traklin {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "console/graph_pictures.h"
-#include "console/picture_view.h"
+#include "trains/ui/picture_view.h"
 
 class QAction;
 

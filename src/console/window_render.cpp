@@ -6,7 +6,7 @@
 
 #include "console/control_panel.h"
 #include "console/controller_window.h"
-#include "console/picture_view.h"
+#include "trains/ui/picture_view.h"
 
 namespace traklin {
 namespace {

@@ -32,8 +32,8 @@ struct TSettings {
   /// VIEW / RESOLUTION: panel view index, read at start only. Not checked against the
   /// district's views: the panel must check it before use.
   std::int32_t Resolution = 0;
-  std::int32_t ScalePercents = 40;              ///< GID / SCALEPERCENTS; read at start only
-  bool CreateDependantTrains = false;           ///< LEVEL / CREATEDEPENDANTTRAINS
+  std::int32_t ScalePercents = 40;     ///< GID / SCALEPERCENTS; read at start only
+  bool CreateDependantTrains = false;  ///< LEVEL / CREATEDEPENDANTTRAINS
   /// LEVEL / PUNCTUALITYTOLERANCEMIN: a train this many minutes late or less is on time, >= 0.
   std::int32_t PunctualityToleranceMin = 5;
   bool RequestRings = true;                     ///< SOUND / REQUESTRINGS

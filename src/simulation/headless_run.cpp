@@ -178,8 +178,7 @@ EventLog::EventLog(Simulation& sim, std::ostream* out, bool answer)
     Emit("created", Text(j));
   };
   sim_.OnTrainRemoving = [this](int i) {
-    if (alive_.erase({sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME}) == 0)
-      return;
+    if (alive_.erase({sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME}) == 0) return;
     ++removed_;
     Json j = EventObject(sim_, "removed");
     j["number"] = sim_.State.Trains[i].NUMBER;

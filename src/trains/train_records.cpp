@@ -201,8 +201,8 @@ double LocoPosAt(const SimulationData& sim, int k, int s, double pos) {
   return k * 1000.0 + SectionLength(sim, s) / 2 - pos;
 }
 
-const TGraphTrainData* ScheduleEntry(const SimulationData& sim, int i, const TGraphTrainsData** list,
-                                     int* index) {
+const TGraphTrainData* ScheduleEntry(const SimulationData& sim, int i,
+                                     const TGraphTrainsData** list, int* index) {
   if (!ValidTrain(sim, i)) return nullptr;
   const TTrainData& t = sim.State.Trains[i];
   const TGraphTrainsData& l =

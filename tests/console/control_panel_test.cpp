@@ -16,7 +16,7 @@
 #include "area/date_time.h"
 #include "area/district_text.h"
 #include "console/panel_picture.h"
-#include "console/picture_view.h"
+#include "trains/ui/picture_view.h"
 #include "console/set_time_dialog.h"
 #include "qt_test_support.h"
 

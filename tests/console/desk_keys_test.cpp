@@ -13,12 +13,12 @@
 #include "console/graph_windows.h"
 #include "console/panel_picture.h"
 #include "console/physical_keys.h"
-#include "console/picture_view.h"
 #include "console/reference_window.h"
 #include "console/set_time_dialog.h"
-#include "settings/ui/settings_dialog.h"
-#include "trains/ui/trains_window.h"
 #include "qt_test_support.h"
+#include "settings/ui/settings_dialog.h"
+#include "trains/ui/picture_view.h"
+#include "trains/ui/trains_window.h"
 
 namespace traklin {
 namespace {

@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QPainter>
 
-#include "console/picture_view.h"
+#include "trains/ui/picture_view.h"
 #include "qt_test_support.h"
 
 namespace traklin {

@@ -13,14 +13,13 @@
 #include "console/set_time_dialog.h"
 #include "qt_test_support.h"
 #include "simulation/save_state.h"
+#include "state/clock.h"
 
 namespace traklin {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_support;
-
-constexpr double kHalfStep = 0.5 / 86400;
 
 class SaveConsoleTest : public testing::Test {
  protected:
@@ -52,7 +51,7 @@ TEST_F(SaveConsoleTest, KeyLWithoutLastSavShowsTheReasonAndTheClockGoesOn) {
   ASSERT_EQ(sim.State.Trains.size(), 1u);  // the state as it was
   EXPECT_EQ(std::pair(sim.TimeScaleLevel, window.Timer->isActive()), std::pair(1, true));
   window.TimerTick();
-  EXPECT_NEAR(sim.State.ClockTime, 40000.25 + kHalfStep, 1e-9);
+  EXPECT_NEAR(sim.State.ClockTime, 40000.25 + kStepLength, 1e-9);
 }
 
 TEST_F(SaveConsoleTest, MenuReloadTakesOverTheSavedStateAndABrokenFileChangesNothing) {

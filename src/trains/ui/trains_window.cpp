@@ -5,8 +5,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "console/picture_view.h"
 #include "trains/train_records.h"
+#include "trains/ui/picture_view.h"
 
 namespace traklin {
 namespace {

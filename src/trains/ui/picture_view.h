@@ -1,4 +1,5 @@
-// A scrolling view of a large picture that paints only the part it shows.
+// A scrolling view of a large picture that paints only the part it shows (the panel, the
+// graphs, the trains window); the lowest UI folder that uses it holds it.
 #pragma once
 
 #include <QAbstractScrollArea>

@@ -1,5 +1,5 @@
 // A scrolling view of a large picture that paints only the part it shows.
-#include "console/picture_view.h"
+#include "trains/ui/picture_view.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
