@@ -230,15 +230,17 @@ bool SeedAndPrepare(Simulation& sim, const RunOptions& options, std::uint64_t se
 }
 
 bool SwitchAutomatic(Simulation& sim, const RunArguments& a) {
+  // Without --auto or --auto-lp a loaded save keeps the stations it had switched.
+  if (!a.Auto && a.AutoLps.empty()) return true;
   const std::size_t count = sim.AreaData.Puts.size();
-  sim.AutoLPs.assign(a.Auto || !a.AutoLps.empty() ? count : 0, a.Auto);
+  sim.State.AutoLPs.assign(count, a.Auto);
   for (const int code : a.AutoLps) {
     const int lp = FindLPIndex(sim.AreaData, code);
     if (lp < 0 || lp >= static_cast<int>(count)) {
       std::cerr << "--auto-lp: no LP with code " << code << "\n";
       return false;
     }
-    sim.AutoLPs[lp] = true;
+    sim.State.AutoLPs[lp] = true;
   }
   return true;
 }

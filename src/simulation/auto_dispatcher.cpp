@@ -211,14 +211,14 @@ bool ClaimLine(SimulationData& sim, const Throat& v, int t) {
 // Stations with a duty officer
 
 /// The commit a station asked for while a send task stands for its train.
-void GiveCommit(SimulationData& sim, const Throat& v) {
+void GiveCommit(SimulationData& sim, const Throat& v, const std::vector<AutoHold>& holds) {
   const TGorlTaskData& task = sim.State.Gorls[v.G];
   if (task.TASKED == 0 || !task.SEND || task.TRANSIT || v.Side >= 1 || HasCommit(sim, v.LP, v.Dir))
     return;
   const int s = TrackSection(sim.AreaData, v.LP, task.TRACK);
   if (s == 0) return;
   const int t = TrainForTrack(sim, v.LP, s, v.Dir);
-  if (t < 0) return;
+  if (t < 0 || IsHeld(holds, sim.State.Trains[t].NUMBER, sim.State.ClockTime)) return;
   const TTrainData& train = sim.State.Trains[t];
   if (train.REQUEST_TIME == 0 || train.REQUEST_TYPE != rqDepartPermit ||
       train.REQUEST_LP_CODE != v.Code || !LeavesThrough(sim, v, t) || !LineSafe(sim, v) ||
@@ -339,7 +339,7 @@ void GiveReceiveTask(SimulationData& sim, const Throat& v) {
 /// received there without a stop of its own (a station sends only its timetable stops by
 /// itself). The line must be free of trains coming this way and of the far end's commit,
 /// so that the far end keeps its throat for the arriving train.
-void GiveSendTask(SimulationData& sim, const Throat& v) {
+void GiveSendTask(SimulationData& sim, const Throat& v, const std::vector<AutoHold>& holds) {
   if (v.Side < 0 || sim.State.Gorls[v.G].TASKED != 0 || ThroatRouteBusy(sim, v.LP, v.Entry) ||
       PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival])
     return;
@@ -350,6 +350,7 @@ void GiveSendTask(SimulationData& sim, const Throat& v) {
     const int t = TrainOnHalf(sim, TrackSection(area, v.LP, k), v.Dir);
     if (t < 0 || IsMoving(sim, t)) continue;
     const TTrainData& train = sim.State.Trains[t];
+    if (IsHeld(holds, train.NUMBER, sim.State.ClockTime)) continue;
     if (train.DEPARTURE_SCHEDULED || train.ARRIVAL_LP_CODE == v.Code || train.PLACE_TIME != 0 ||
         (train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit)) || !LeavesThrough(sim, v, t))
       continue;
@@ -415,7 +416,8 @@ void AddReception(SimulationData& sim, const Throat& v, std::vector<Candidate>& 
   out.push_back(MakeCandidate(sim, v, t, chain));
 }
 
-void AddDepartures(SimulationData& sim, const Throat& v, std::vector<Candidate>& out) {
+void AddDepartures(SimulationData& sim, const Throat& v, const std::vector<AutoHold>& holds,
+                   std::vector<Candidate>& out) {
   if (v.Side < 0 || ThroatRouteBusy(sim, v.LP, v.Entry)) return;
   const TAreaData& area = sim.AreaData;
   const TDateTime limit = sim.State.ClockTime + kDepartLead;
@@ -425,7 +427,9 @@ void AddDepartures(SimulationData& sim, const Throat& v, std::vector<Candidate>&
     if (s == 0) continue;
     bool standing = false;
     const int t = TrainForTrack(sim, v.LP, s, v.Dir, &standing);
-    if (t < 0 || (standing && IsMoving(sim, t))) continue;
+    if (t < 0 || (standing && IsMoving(sim, t)) ||
+        IsHeld(holds, sim.State.Trains[t].NUMBER, sim.State.ClockTime))
+      continue;
     const TDateTime due =
         standing ? sim.State.Trains[t].DEPARTURE_TIME : PlannedDeparture(sim, t, v.LP);
     if (due != 0 && !(due < limit)) continue;
@@ -468,12 +472,12 @@ std::vector<Throat> PeregonEnds(const SimulationData& sim, int lp) {
   return ends;
 }
 
-void DispatchControlled(SimulationData& sim, int lp) {
+void DispatchControlled(SimulationData& sim, int lp, const std::vector<AutoHold>& holds) {
   if (lp >= static_cast<int>(sim.State.Routes.size()) || AnyRoutePending(sim, lp)) return;
   std::vector<Candidate> candidates;
   for (const Throat& v : PeregonEnds(sim, lp)) {
     AddReception(sim, v, candidates);
-    AddDepartures(sim, v, candidates);
+    AddDepartures(sim, v, holds, candidates);
   }
   if (candidates.empty()) return;
   const auto key = [](const Candidate& c) {
@@ -488,22 +492,29 @@ void DispatchControlled(SimulationData& sim, int lp) {
 
 }  // namespace
 
-void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs) {
+bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now) {
+  for (const AutoHold& h : holds)
+    if (h.Number == number && now < h.Until) return true;
+  return false;
+}
+
+void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
+                  const std::vector<AutoHold>& holds) {
   if (std::find(autoLPs.begin(), autoLPs.end(), true) == autoLPs.end()) return;
   const TAreaData& area = sim.AreaData;
   const auto automated = [&](int lp) {
     return lp >= 0 && lp < static_cast<int>(autoLPs.size()) && autoLPs[lp];
   };
   for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp)
-    if (automated(lp) && LPIsControlled(area, lp)) DispatchControlled(sim, lp);
+    if (automated(lp) && LPIsControlled(area, lp)) DispatchControlled(sim, lp, holds);
   for (int g = 0; g < ThroatCount(sim); ++g) {
     const Throat v = ThroatAt(sim, g);
     if (!v.Valid || !automated(v.LP) || LPIsControlled(area, v.LP) || !LPAsksDispatcher(area, v.LP))
       continue;
-    GiveCommit(sim, v);
+    GiveCommit(sim, v, holds);
     if (!StationTakesTasks(area, v.LP)) continue;
     GiveReceiveTask(sim, v);
-    GiveSendTask(sim, v);
+    GiveSendTask(sim, v, holds);
   }
 }
 

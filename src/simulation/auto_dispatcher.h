@@ -7,6 +7,15 @@
 
 namespace traklin {
 
+/// A train the automatic dispatcher does not send on before a time (an instructor's hold).
+struct AutoHold {
+  int Number = 0;       ///< the train's number
+  TDateTime Until = 0;  ///< simulated time from which the train may leave again
+};
+
+/// Whether train `number` is held at `now`.
+bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now);
+
 /// One pass of the step for the stations switched to automatic (autoLPs[lp] true for LP
 /// index lp; a shorter or empty vector leaves the rest to the dispatcher). It acts only
 /// through the operations a dispatcher has, never on the state directly:
@@ -23,6 +32,9 @@ namespace traklin {
 /// while none of its routes is being set: passenger trains before freight, then the earlier
 /// timetable time at the station (now for a train without one), then the lower train number,
 /// then the lower throat index.
-void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs);
+/// A train held by `holds` gets no departure route, send task or commit until its hold ends;
+/// it is still taken in.
+void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
+                  const std::vector<AutoHold>& holds = {});
 
 }  // namespace traklin

@@ -82,6 +82,18 @@ std::string_view TSaveFile::ReadValue(const std::string& group, const std::strin
   }
 }
 
+bool TSaveFile::AtEnd() const {
+  for (std::size_t p = pos_; p < bytes_.size();) {
+    std::size_t end = bytes_.find('\n', p);
+    if (end == std::string_view::npos) end = bytes_.size();
+    std::string_view line = bytes_.substr(p, end - p);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty() && line.front() != ';') return false;
+    p = end + 1;
+  }
+  return true;
+}
+
 int TSaveFile::ReadInteger(const std::string& group, const std::string& key) {
   const std::string_view text = ReadValue(group, key);
   int value = 0;

@@ -46,6 +46,8 @@ class TSaveFile {
   /// The rest of the line, converted to UTF-8.
   std::string ReadString(const std::string& group, const std::string& key);
 
+  /// Only blank lines and comments are left to read.
+  bool AtEnd() const;
   /// 1-based number of the last line read (0 before the first).
   int Line() const { return line_; }
   /// Raises ReadError(message) at the last line read.

@@ -37,6 +37,9 @@ const std::string kGorls = "GORLS";
 const std::string kCommits = "LP_DEPART_COMMITS";
 const std::string kPlans = "TRAINS_RANDOM_PLANS";
 const std::string kPosLog = "TRAIN_POS_LOG";
+// Written after the last group only when some station is automated, so that a plain save
+// keeps the classic layout and a reader of that layout stops before it.
+const std::string kAuto = "AUTO_DISPATCHER";
 
 /// The calendar of TDateTime: 1 January 1 to 31 December 9999.
 constexpr double kFirstDay = -693593.0;
@@ -224,6 +227,13 @@ std::string WriteStateText(const SimulationData& sim) {
     f.WriteInteger(kPosLog, Key("TRAIN_POS_LOG_", i, "SECT_IDX"), e.SECT_IDX);
     f.WriteBool(kPosLog, Key("TRAIN_POS_LOG_", i, "KEY_POINT"), e.KEY_POINT);
   }
+
+  if (std::find(st.AutoLPs.begin(), st.AutoLPs.end(), true) != st.AutoLPs.end()) {
+    const int n = Size(sim.AreaData.Puts.size());
+    f.WriteInteger(kAuto, "LEN", n);
+    for (int l = 0; l < n; ++l)
+      f.WriteBool(kAuto, Key("LP_", l, "AUTO"), l < Size(st.AutoLPs.size()) && st.AutoLPs[l]);
+  }
   return f.Text();
 }
 
@@ -252,6 +262,7 @@ class StateReader {
     ReadCommits();
     ReadPlans();
     ReadPosLog();
+    ReadAuto();
     st_.ClockTime = sum_.ClockTime;
     st_.NextRandomFreightTime = sum_.NextRandomFreightTime;
   }
@@ -618,6 +629,20 @@ class StateReader {
       st_.PosLog.push_back(e);
     }
     sum_.Groups.emplace_back(kPosLog, Size(st_.PosLog.size()));
+  }
+
+  /// The stations switched to the automatic dispatcher; a file without the group has none.
+  void ReadAuto() {
+    if (f_.AtEnd()) return;
+    SameLength(kAuto, "LEN", area_.Puts.size());
+    const int n = Size(area_.Puts.size());
+    st_.AutoLPs.assign(n, false);
+    int on = 0;
+    for (int l = 0; l < n; ++l) {
+      st_.AutoLPs[l] = Bool(kAuto, Key("LP_", l, "AUTO"));
+      on += st_.AutoLPs[l] ? 1 : 0;
+    }
+    sum_.Groups.emplace_back(kAuto, on);
   }
 
   const TAreaData& area_;

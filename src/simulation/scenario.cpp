@@ -141,9 +141,10 @@ ScenarioStep ParseLine(const TAreaData& area, int line, const std::vector<std::s
       r.Fail(fmt::format("no route from {} {} to {} {} at LP {}", c1, r1, c2, r2, r.Arg(0)));
   } else if (action == "commit") {
     step.Action = ScenarioAction::Commit;
-    r.Count(2, 2);
+    r.Count(2, 3);
     step.Lp = r.Lp(0);
     step.Dir = r.Choice(1, "even", "odd");
+    if (words.size() == 5) step.Give = r.Choice(2, "take", "give");
     if (step.Lp >= static_cast<int>(area.GraphFragms.size()) ||
         area.GraphFragms[step.Lp].DepartCommitLamp[step.Dir] <= 0)
       r.Fail("LP " + r.Arg(0) + " has no departure commit for the " + r.Arg(1) + " direction");
@@ -186,6 +187,24 @@ ScenarioStep ParseLine(const TAreaData& area, int line, const std::vector<std::s
     step.Action = ScenarioAction::Save;
     r.Count(1, 1);
     step.File = r.Arg(0);
+  } else if (action == "auto") {
+    step.Action = ScenarioAction::Auto;
+    r.Count(2, 2);
+    step.Lp = r.Arg(0) == "all" ? -1 : r.Lp(0);
+    step.Answer = r.Choice(1, "off", "on") == 1;
+  } else if (action == "hold") {
+    step.Action = ScenarioAction::Hold;
+    r.Count(2, 2);
+    step.Number = r.Int(0, "train number");
+    if (step.Number <= 0) r.Fail("train number must be positive: " + r.Arg(0));
+    const auto span = ParseSpan(r.Arg(1));
+    if (!span || *span <= 0) r.Fail("not a span (a number with s, m, h or d): " + r.Arg(1));
+    step.For = *span;
+  } else if (action == "scale") {
+    step.Action = ScenarioAction::Scale;
+    r.Count(1, 1);
+    step.Level = r.Int(0, "time-scale level");
+    if (step.Level < 0 || step.Level > 9) r.Fail("time-scale level must be 0 to 9: " + r.Arg(0));
   } else {
     r.Fail("unknown action: " + action);
   }
@@ -234,7 +253,7 @@ ScenarioPlayer::ScenarioPlayer(std::vector<ScenarioStep> steps, TDateTime start)
   }
 }
 
-void ScenarioPlayer::PlayDue(SimulationData& sim, TDateTime until) {
+void ScenarioPlayer::PlayDue(Simulation& sim, TDateTime until) {
   if (answerUntil_ != 0 && answerUntil_ <= until) {
     answerUntil_ = 0;
     if (SetAnswer) SetAnswer(DefaultAnswer);
@@ -243,13 +262,13 @@ void ScenarioPlayer::PlayDue(SimulationData& sim, TDateTime until) {
   while (next_ < steps_.size() && due_[next_] <= until + 0.0005 / 86400.0) {
     const TDateTime due = due_[next_];
     const ScenarioStep& step = steps_[next_++];
-    const std::string reason = Play(sim, step);
+    const std::string reason = Play(sim, step, due);
     if (step.Action == ScenarioAction::Answer) answerUntil_ = step.For > 0 ? due + step.For : 0;
     if (!reason.empty() && Refused) Refused(step.Line, reason);
   }
 }
 
-std::string ScenarioPlayer::Play(SimulationData& sim, const ScenarioStep& step) {
+std::string ScenarioPlayer::Play(Simulation& sim, const ScenarioStep& step, TDateTime due) {
   const TAreaData& area = sim.AreaData;
   switch (step.Action) {
     case ScenarioAction::Route:
@@ -262,9 +281,17 @@ std::string ScenarioPlayer::Play(SimulationData& sim, const ScenarioStep& step) 
                             : CancelRoute(sim, step.Lp, step.Route);
       return done ? std::string() : "the route is not in a state to do that";
     }
-    case ScenarioAction::Commit:
+    case ScenarioAction::Commit: {
+      if (step.Give >= 0) {
+        const bool given = step.Lp < static_cast<int>(sim.State.DepartCommits.size()) &&
+                           (step.Dir ? sim.State.DepartCommits[step.Lp].ODD
+                                     : sim.State.DepartCommits[step.Lp].EVEN) != 0;
+        if (given == (step.Give == 1))
+          return step.Give == 1 ? "the commit is already given" : "there is no commit to take";
+      }
       ToggleDepartCommit(sim, step.Lp, step.Dir);
       return {};
+    }
     case ScenarioAction::Task: {
       const TaskThroatSlots slots = ThroatSlotsOf(area, step.Lp);
       const int kind = step.Send ? 1 : 0;
@@ -319,6 +346,25 @@ std::string ScenarioPlayer::Play(SimulationData& sim, const ScenarioStep& step) 
       const SaveOutcome saved = SaveStateToFile(sim, step.File);
       return saved.Ok ? std::string() : "not saved: " + saved.Reason;
     }
+    case ScenarioAction::Auto: {
+      const std::size_t count = area.Puts.size();
+      if (sim.State.AutoLPs.size() < count) sim.State.AutoLPs.resize(count, false);
+      for (std::size_t lp = 0; lp < count; ++lp)
+        if (step.Lp < 0 || static_cast<int>(lp) == step.Lp) sim.State.AutoLPs[lp] = step.Answer;
+      if (AutoChanged) AutoChanged();
+      return {};
+    }
+    case ScenarioAction::Hold: {
+      // A later hold of the same train replaces the earlier one.
+      std::erase_if(sim.AutoHolds, [&](const AutoHold& h) {
+        return h.Number == step.Number || !(sim.State.ClockTime < h.Until);
+      });
+      sim.AutoHolds.push_back({step.Number, due + step.For});
+      return {};
+    }
+    case ScenarioAction::Scale:
+      if (SetScale) SetScale(step.Level);
+      return {};
   }
   return {};
 }

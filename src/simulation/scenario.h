@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "state/simulation_data.h"
+#include "simulation/simulation.h"
 
 namespace traklin {
 
@@ -19,22 +19,36 @@ class ScenarioError : public std::runtime_error {
   std::string Reason;
 };
 
-enum class ScenarioAction { Route, Cancel, Commit, Task, CancelTask, Put, Answer, Save };
+enum class ScenarioAction {
+  Route,
+  Cancel,
+  Commit,
+  Task,
+  CancelTask,
+  Put,
+  Answer,
+  Save,
+  Auto,
+  Hold,
+  Scale
+};
 
 /// One timed line, its arguments resolved against the district when read.
 struct ScenarioStep {
   int Line = 0;
   int SecondOfDay = 0;  ///< 0 .. 86399
   ScenarioAction Action = ScenarioAction::Route;
-  int Lp = -1;           ///< LP index (route, cancel, commit, task, canceltask, put)
+  int Lp = -1;           ///< LP index (route, cancel, commit, task, canceltask, put; auto: -1 all)
   int Route = -1;        ///< route index within the LP (route, cancel)
   int Dir = 0;           ///< commit: 0 even, 1 odd; task, canceltask: throat side
+  int Give = -1;         ///< commit: 1 give, 0 take, -1 toggle
   bool Send = false;     ///< task: send (else receive)
   int ThroatNumber = 0;  ///< task, canceltask: which throat of the side (0 or 1)
   int Track = -1;        ///< track index of the LP (task, put)
-  int Number = 0;        ///< put: the train number
-  bool Answer = true;    ///< answer
-  TDateTime For = 0;     ///< answer: how long, in days; 0 for the rest of the run
+  int Number = 0;        ///< put, hold: the train number
+  bool Answer = true;    ///< answer; auto: on
+  TDateTime For = 0;     ///< answer, hold: how long, in days; 0 for the rest of the run
+  int Level = 1;         ///< scale: the time-scale level 0..9
   std::string File;      ///< save
 };
 
@@ -42,13 +56,20 @@ struct ScenarioStep {
 /// after '#' or ';' are ignored. Actions (LP is the station's code, TRACK a track's name as
 /// the panel shows it, THROAT "even" or "odd" with ":1" for the side's second throat):
 ///   route LP C R C R | cancel LP C R C R   the desk's start and end buttons (column, row)
-///   commit LP even|odd                     toggles the departure commit
+///   commit LP even|odd [give|take]         gives or takes the departure commit (toggles
+///                                          without the third word)
 ///   task LP receive|send THROAT TRACK      a throat task
 ///   canceltask LP THROAT                   cancels the throat's tasks
 ///   put NUMBER LP TRACK                    puts a waiting train out on a track
 ///   answer yes|no [SPAN]                   the answer to the stations' questions (SPAN as
 ///                                          for --for; none: for the rest of the run)
 ///   save FILE                              saves the state
+///   auto LP|all on|off                     switches the automatic dispatcher for a station
+///                                          (or every station)
+///   hold NUMBER SPAN                       the automatic dispatcher sends train NUMBER on
+///                                          no earlier than SPAN from now
+///   scale LEVEL                            the console's time-scale level 0..9 (0 pauses);
+///                                          a headless run has no time scale and skips it
 /// As at the desk, routes are ordered only at stations without a duty officer, commits only
 /// where the station has a commit lamp for the direction, and tasks only to stations that take
 /// them. Throws ScenarioError for the first bad line, naming it and the reason.
@@ -65,19 +86,23 @@ class ScenarioPlayer {
 
   /// Sets the answer to the stations' questions.
   std::function<void(bool answer)> SetAnswer;
+  /// Sets the console's time-scale level; unset, scale steps are skipped.
+  std::function<void(int level)> SetScale;
+  /// Told when a step switched the automatic dispatcher (the panel's name lamps show it).
+  std::function<void()> AutoChanged;
   /// The answer given again when an answer's span is over.
   bool DefaultAnswer = true;
   /// Told of every step that could not be done: its line and the reason.
   std::function<void(int line, const std::string& reason)> Refused;
 
   /// Plays every step due by `until` (the clock the coming step reaches), in order.
-  void PlayDue(SimulationData& sim, TDateTime until);
+  void PlayDue(Simulation& sim, TDateTime until);
   /// Steps not yet played.
   std::size_t Pending() const { return steps_.size() - next_; }
 
  private:
   /// The reason the step could not be done, empty when it was.
-  std::string Play(SimulationData& sim, const ScenarioStep& step);
+  std::string Play(Simulation& sim, const ScenarioStep& step, TDateTime due);
 
   std::vector<ScenarioStep> steps_;
   std::vector<TDateTime> due_;

@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "simulation/auto_dispatcher.h"
 #include "state/clock.h"
 #include "state/simulation_data.h"
 
@@ -25,8 +26,8 @@ class Simulation : public SimulationData {
   TDateTime LastSaveTime = 0;  ///< simulated time of the last successful save
   int TimeScaleLevel = 1;
   int StepsPerTick = 1;
-  /// Stations (by LP index) switched to the automatic dispatcher; empty: none.
-  std::vector<bool> AutoLPs;
+  /// Trains the automatic dispatcher holds back (an instructor's scenario); not saved.
+  std::vector<AutoHold> AutoHolds;
 
   /// Sets the level and StepsPerTick; returns what the timer and the label must show.
   TimeScale SetTimeScale(int level);

@@ -218,6 +218,9 @@ struct TStateData {
   std::vector<std::int64_t> RandomPlanAttempts;
   TTrainPosLogData PosLog;
   TDepartCommitsData DepartCommits;  ///< parallel to Puts
+  /// Stations (by LP index) switched to the automatic dispatcher; shorter or empty: the
+  /// rest are worked by the dispatcher.
+  std::vector<bool> AutoLPs;
 
   bool operator==(const TStateData&) const = default;
 };

@@ -21,8 +21,8 @@ using test::ShippedDistrict;
 
 /// The stations switched to automatic, by name.
 void Automate(ShippedDistrict& d, std::initializer_list<const char*> names) {
-  d.Sim.AutoLPs.assign(d.Sim.AreaData.Puts.size(), false);
-  for (const char* name : names) d.Sim.AutoLPs[d.LP(name)] = true;
+  d.Sim.State.AutoLPs.assign(d.Sim.AreaData.Puts.size(), false);
+  for (const char* name : names) d.Sim.State.AutoLPs[d.LP(name)] = true;
 }
 
 int TrainNumbered(const ShippedDistrict& d, int number) {
@@ -97,7 +97,7 @@ TEST(AutoDispatcherTest, StationsLeftToTheDispatcherGetNothing) {
 
 TEST(AutoDispatcherTest, EmptyOrAllOffSwitchesChangeNothing) {
   ShippedDistrict none(1, 3), off(1, 3);
-  off.Sim.AutoLPs.assign(off.Sim.AreaData.Puts.size(), false);
+  off.Sim.State.AutoLPs.assign(off.Sim.AreaData.Puts.size(), false);
   for (ShippedDistrict* d : {&none, &off}) {
     d->SetClock(500);
     d->Steps(3 * 3600 * 2);
@@ -133,12 +133,12 @@ TEST(AutoDispatcherTest, CommitWaitsWhileATrainComesTheOtherWay) {
   d.Sim.State.Trains.push_back(opposing);
   Automate(d, {"Заречье"});
   for (int step = 0; step < 120; ++step) {
-    AutoDispatch(d.Sim, d.Sim.AutoLPs);
+    AutoDispatch(d.Sim, d.Sim.State.AutoLPs);
     EXPECT_EQ(commit.ODD + commit.EVEN, 0);
   }
   // Once it has gone, the commit is given in the direction of 2001.
   d.Sim.State.Trains.pop_back();
-  AutoDispatch(d.Sim, d.Sim.AutoLPs);
+  AutoDispatch(d.Sim, d.Sim.State.AutoLPs);
   EXPECT_NE(d.Sim.State.Trains[t].HEAD.DIR ? commit.ODD : commit.EVEN, 0);
 }
 
@@ -169,7 +169,7 @@ TEST(AutoDispatcherTest, SendTaskWaitingForItsCommitGivesWayToAnArrivingTrain) {
   TSectionSchuntData& x = d.Sim.State.Sects[entry];
   (in ? x.TRN_ODD : x.TRN_EVEN) = static_cast<int>(d.Sim.State.Trains.size()) - 1;
   Automate(d, {"Заречье"});
-  AutoDispatch(d.Sim, d.Sim.AutoLPs);
+  AutoDispatch(d.Sim, d.Sim.State.AutoLPs);
   EXPECT_FALSE(d.Sim.State.Gorls[g].TASKED != 0 && d.Sim.State.Gorls[g].SEND);
   EXPECT_EQ(d.Sim.State.DepartCommits[zar].ODD + d.Sim.State.DepartCommits[zar].EVEN, 0);
 }
@@ -177,7 +177,7 @@ TEST(AutoDispatcherTest, SendTaskWaitingForItsCommitGivesWayToAnArrivingTrain) {
 TEST(AutoDispatcherTest, AutomaticDaysOfTheDemoAreSafeAndFinishMostTrains) {
   for (const unsigned seed : {1u, 2u, 3u}) {
     ShippedDistrict d(1, seed);
-    d.Sim.AutoLPs.assign(d.Sim.AreaData.Puts.size(), true);
+    d.Sim.State.AutoLPs.assign(d.Sim.AreaData.Puts.size(), true);
     int created = 0, removed = 0;
     d.Sim.OnTrainCreated = [&](int, TrainSource) { ++created; };
     d.Sim.OnTrainRemoving = [&](int) { ++removed; };

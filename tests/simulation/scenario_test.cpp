@@ -160,7 +160,7 @@ TEST_F(ScenarioFixture, BadLinesAreRefusedWithTheirNumberAndReason) {
       {"24:00 " + commit, "not a time HH:MM[:SS]: 24:00"},
       {"06:00", "no action"},
       {"06:00 fly " + c, "unknown action: fly"},
-      {"06:00 commit " + c, "commit: expected 2 arguments, got 1"},
+      {"06:00 commit " + c, "commit: expected 2 to 3 arguments, got 1"},
       {"06:00 commit 9999 even", "no LP with code 9999"},
       {"06:00 commit x even", "LP code is not a number: x"},
       {"06:00 commit " + c + " up", "expected even or odd: up"},
