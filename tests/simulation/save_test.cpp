@@ -448,6 +448,41 @@ std::string Replace(const std::string& text, const std::string& pattern, const s
   return std::regex_replace(text, std::regex(pattern), by, std::regex_constants::format_first_only);
 }
 
+TEST(SaveRoundTripTest, AutomatedStationsTravelInATrailingGroupOnlyWhenThereAreAny) {
+  Demo a;
+  Populate(a);
+  const std::string plain = WriteStateText(a.Sim);
+  EXPECT_EQ(plain.find("[AUTO_DISPATCHER]"), std::string::npos);
+  const int lps = static_cast<int>(a.Area().Puts.size());
+  a.Sim.State.AutoLPs.assign(lps, false);
+  a.Sim.State.AutoLPs[2] = true;
+  const std::string automated = WriteStateText(a.Sim);
+  // The classic groups come first, unchanged; a reader of that layout stops before the rest.
+  ASSERT_EQ(automated.substr(0, plain.size()), plain);
+  const std::string head =
+      "[AUTO_DISPATCHER]\r\nLEN=" + std::to_string(lps) + "\r\nLP_0_AUTO=0\r\n";
+  EXPECT_EQ(automated.substr(plain.size(), head.size()), head);
+  EXPECT_NE(automated.find("LP_2_AUTO=1\r\n"), std::string::npos);
+  Demo b;
+  b.Sim.State.AutoLPs.assign(lps, true);
+  ASSERT_TRUE(LoadStateFromText(b.Sim, automated).Ok);
+  EXPECT_EQ(b.Sim.State.AutoLPs, a.Sim.State.AutoLPs);
+  EXPECT_EQ(WriteStateText(b.Sim), automated);
+  // A save without the group switches every station back to the dispatcher.
+  ASSERT_TRUE(LoadStateFromText(b.Sim, plain).Ok);
+  EXPECT_TRUE(b.Sim.State.AutoLPs.empty());
+  // A group that does not fit the district is refused like any other, and nothing changes.
+  b.Sim.State.AutoLPs.assign(lps, true);
+  const SaveOutcome bad = LoadStateFromText(
+      b.Sim, Replace(automated, "AUTO_DISPATCHER\\]\r\nLEN=\\d+", "AUTO_DISPATCHER]\r\nLEN=999"));
+  EXPECT_FALSE(bad.Ok);
+  EXPECT_EQ(bad.Reason,
+            "AUTO_DISPATCHER: LEN 999 does not fit the district (" + std::to_string(lps) + ")");
+  EXPECT_EQ(b.Sim.State.AutoLPs, std::vector<bool>(lps, true));
+  const SaveOutcome cut = LoadStateFromText(b.Sim, automated.substr(0, automated.size() - 12));
+  EXPECT_FALSE(cut.Ok);
+}
+
 TEST(SaveHostileTest, EachBadFileIsRefusedWithItsReasonAndTheStateStaysAsItWas) {
   Demo a;
   Populate(a);

@@ -79,6 +79,78 @@ TEST_F(ScenarioFixture, CommitTogglesTheDepartureCommitOfTheDirection) {
   EXPECT_EQ(d.Sim.State.DepartCommits[commitLp].ODD, 0);
 }
 
+TEST_F(ScenarioFixture, CommitGiveAndTakeAreRefusedWhenAlreadySo) {
+  Play("06:00 " + commit + " take\n06:00 " + commit + " give\n06:00 " + commit + " give\n");
+  EXPECT_NE(d.Sim.State.DepartCommits[commitLp].ODD, 0);
+  const std::vector<std::pair<int, std::string>> expected = {{1, "there is no commit to take"},
+                                                             {3, "the commit is already given"}};
+  EXPECT_EQ(refused, expected);
+  Play("06:00 " + commit + " take\n");
+  EXPECT_EQ(d.Sim.State.DepartCommits[commitLp].ODD, 0);
+  EXPECT_EQ(refused.size(), 2u);
+}
+
+TEST_F(ScenarioFixture, AutoSwitchesOneStationOrAllAndTellsTheConsole) {
+  int told = 0;
+  ScenarioPlayer player(ParseScenario(fmt::format("06:00 auto {} on\n06:01 auto all on\n"
+                                                  "06:02 auto all off\n06:03 auto {} on\n",
+                                                  code, code),
+                                      d.Sim.AreaData),
+                        d.Sim.State.ClockTime);
+  player.AutoChanged = [&] { ++told; };
+  const std::size_t count = d.Sim.AreaData.Puts.size();
+  const auto automated = [&] {
+    std::vector<int> on;
+    for (std::size_t l = 0; l < d.Sim.State.AutoLPs.size(); ++l)
+      if (d.Sim.State.AutoLPs[l]) on.push_back(static_cast<int>(l));
+    return on;
+  };
+  player.PlayDue(d.Sim, d.Sim.State.ClockTime);
+  ASSERT_EQ(d.Sim.State.AutoLPs.size(), count);
+  EXPECT_EQ(automated(), std::vector<int>{lp});
+  player.PlayDue(d.Sim, d.Sim.State.ClockTime + kMinute);
+  EXPECT_EQ(automated().size(), count);
+  player.PlayDue(d.Sim, d.Sim.State.ClockTime + 2 * kMinute);
+  EXPECT_TRUE(automated().empty());
+  player.PlayDue(d.Sim, d.Sim.State.ClockTime + 3 * kMinute);
+  EXPECT_EQ(automated(), std::vector<int>{lp});
+  EXPECT_EQ(told, 4);
+}
+
+TEST_F(ScenarioFixture, HoldKeepsTheTrainFromTheDispatcherForItsSpanAndALaterHoldReplacesIt) {
+  ScenarioPlayer player(ParseScenario("06:00 hold 2001 20m\n06:10 hold 2001 5m\n"
+                                      "06:10 hold 3001 1h\n",
+                                      d.Sim.AreaData),
+                        d.Sim.State.ClockTime);
+  const TDateTime start = d.Sim.State.ClockTime;
+  player.PlayDue(d.Sim, start);
+  ASSERT_EQ(d.Sim.AutoHolds.size(), 1u);
+  EXPECT_TRUE(IsHeld(d.Sim.AutoHolds, 2001, start + 19 * kMinute));
+  EXPECT_FALSE(IsHeld(d.Sim.AutoHolds, 2001, start + 20 * kMinute));
+  EXPECT_FALSE(IsHeld(d.Sim.AutoHolds, 2002, start));
+  player.PlayDue(d.Sim, start + 10 * kMinute);
+  ASSERT_EQ(d.Sim.AutoHolds.size(), 2u);
+  EXPECT_FALSE(IsHeld(d.Sim.AutoHolds, 2001, start + 15 * kMinute));
+  EXPECT_TRUE(IsHeld(d.Sim.AutoHolds, 3001, start + 69 * kMinute));
+}
+
+TEST_F(ScenarioFixture, ScaleGoesToTheConsoleAndIsSkippedWithoutOne) {
+  std::vector<int> levels;
+  ScenarioPlayer player(ParseScenario("06:00 scale 0\n06:00 scale 9\n", d.Sim.AreaData),
+                        d.Sim.State.ClockTime);
+  player.Refused = [this](int line, const std::string& reason) {
+    refused.emplace_back(line, reason);
+  };
+  player.PlayDue(d.Sim, d.Sim.State.ClockTime);  // a headless run has no time scale
+  EXPECT_EQ(player.Pending(), 0u);
+  EXPECT_TRUE(refused.empty());
+  ScenarioPlayer console(ParseScenario("06:00 scale 0\n06:00 scale 9\n", d.Sim.AreaData),
+                         d.Sim.State.ClockTime);
+  console.SetScale = [&](int level) { levels.push_back(level); };
+  console.PlayDue(d.Sim, d.Sim.State.ClockTime);
+  EXPECT_EQ(levels, (std::vector<int>{0, 9}));
+}
+
 TEST_F(ScenarioFixture, TaskIsCheckedAndWrittenAndCancelTaskClearsIt) {
   // Tasks go to a station with a duty officer, at the first side that receives.
   lp = d.LP("Озёрная");
@@ -179,6 +251,15 @@ TEST_F(ScenarioFixture, BadLinesAreRefusedWithTheirNumberAndReason) {
       {"06:00 answer maybe", "expected no or yes: maybe"},
       {"06:00 answer yes 5x", "not a span (a number with s, m, h or d): 5x"},
       {"06:00 save", "save: expected 1 arguments, got 0"},
+      {"06:00 " + commit + " now", "expected take or give: now"},
+      {"06:00 auto " + c, "auto: expected 2 arguments, got 1"},
+      {"06:00 auto 9999 on", "no LP with code 9999"},
+      {"06:00 auto all maybe", "expected off or on: maybe"},
+      {"06:00 hold 2001", "hold: expected 2 arguments, got 1"},
+      {"06:00 hold -5 10m", "train number must be positive: -5"},
+      {"06:00 hold 2001 0m", "not a span (a number with s, m, h or d): 0m"},
+      {"06:00 scale 10", "time-scale level must be 0 to 9: 10"},
+      {"06:00 scale fast", "time-scale level is not a number: fast"},
   };
   for (const auto& k : cases) {
     // Two good lines and a comment before the bad one: it is line 4.
