@@ -268,7 +268,8 @@ std::string FormatPunctualitySummary(const PunctualitySummary& s) {
   if (s.Growth.empty()) out += " -";
   out += "\n";
   for (const StationDelayGrowth& g : s.Growth)
-    out += fmt::format("  {} +{} min ({} trains)\n", PadRight(g.Station, 20), g.Minutes, g.Trains);
+    out += fmt::format("  {} +{} min ({} {})\n", PadRight(g.Station, 20), g.Minutes, g.Trains,
+                       g.Trains == 1 ? "train" : "trains");
   return out;
 }
 

@@ -114,6 +114,22 @@ expect 0 '^events ask: ' run 1 --start "2024-03-15 06:00" --for 20m --seed 1 --s
 [ -f "$tmp/s.sav" ] || fail "the scenario's save was not written"
 expect 2 'none.txt: line 0: cannot read' run 1 --script "$tmp/none.txt"
 
+# The automatic dispatcher: stations switched to it travel in the save, and a train held by the
+# example scenario for twenty minutes makes the train formed from it late as well.
+expect 0 '^saved: ' run 1 --start "2024-03-15 06:00" --for 10m --seed 1 --auto-lp 6 \
+  --save "$tmp/auto.sav"
+expect 0 '^AUTO_DISPATCHER 1$' save-check "$tmp/auto.sav"
+expect 2 'auto-lp: no LP with code 99' run 1 --for 1m --auto-lp 99
+day=(run 1 --start "2024-03-15 00:00" --for 24h --seed 1 --auto)
+hold="$(dirname "$0")/../../data/scenarios/demo-hold.txt"
+"$cli" "${day[@]}" --report "$tmp/free.csv" > /dev/null
+"$cli" "${day[@]}" --report "$tmp/held.csv" --script "$hold" > /dev/null
+# delay TRAIN CODE FILE: the delay in minutes of the train at the station.
+delay() { awk -F, -v t="$1" -v c="$2" '$1 == t && $4 == c { print $10 }' "$3"; }
+[ "$(delay 6001 6 "$tmp/held.csv")" -ge 15 ] || fail "6001 was not held at Сосновка"
+[ "$(delay 6002 7 "$tmp/held.csv")" -gt "$(delay 6002 7 "$tmp/free.csv")" ] ||
+  fail "the hold of 6001 did not delay 6002"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures failed"
   exit 1
