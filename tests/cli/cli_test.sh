@@ -126,6 +126,12 @@ hold="$(dirname "$0")/../../data/scenarios/demo-hold.txt"
 "$cli" "${day[@]}" --report "$tmp/held.csv" --script "$hold" > /dev/null
 # delay TRAIN CODE FILE: the delay in minutes of the train at the station.
 delay() { awk -F, -v t="$1" -v c="$2" '$1 == t && $4 == c { print $10 }' "$3"; }
+# The same seed, start, settings and scenario give the same events and report, byte for byte.
+"$cli" "${day[@]}" --report "$tmp/held2.csv" --script "$hold" --events "$tmp/e1.jsonl" > /dev/null
+"$cli" "${day[@]}" --report "$tmp/held3.csv" --script "$hold" --events "$tmp/e2.jsonl" > /dev/null
+cmp -s "$tmp/held.csv" "$tmp/held2.csv" && cmp -s "$tmp/held2.csv" "$tmp/held3.csv" ||
+  fail "two runs of one seed and scenario report differently"
+cmp -s "$tmp/e1.jsonl" "$tmp/e2.jsonl" || fail "two runs of one seed and scenario log differently"
 [ "$(delay 6001 6 "$tmp/held.csv")" -ge 15 ] || fail "6001 was not held at Сосновка"
 [ "$(delay 6002 7 "$tmp/held.csv")" -gt "$(delay 6002 7 "$tmp/free.csv")" ] ||
   fail "the hold of 6001 did not delay 6002"
