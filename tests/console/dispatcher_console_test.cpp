@@ -23,6 +23,7 @@
 #include "console/set_time_dialog.h"
 #include "qt_test_support.h"
 #include "simulation/headless_run.h"
+#include "simulation/save_state.h"
 #include "trains/ui/picture_view.h"
 
 namespace traklin {
@@ -162,6 +163,19 @@ TEST_F(DispatcherConsoleTest, DistrictItemSwitchesEveryStationAndIsCheckedWhenAl
   EXPECT_EQ(sim.State.AutoLPs, (std::vector<bool>{false, false}));
   EXPECT_FALSE(window.miAutoDistrict->isChecked());
   EXPECT_NE(NameLampColour(1), kGreen);
+}
+
+TEST_F(DispatcherConsoleTest, ReloadBringsBackTheSavedStationsOnTheLampsAndTheMenu) {
+  window.LoadState = [this] { return LoadLastState(sim, dir); };
+  window.SetAutomatic(-1, true);
+  ASSERT_TRUE(SaveLastState(sim, dir).Ok);
+  window.SetAutomatic(-1, false);
+  ASSERT_EQ(NameLampColour(1), ToQColor(sim.Settings.ColorLampLPOff));
+  PressKey(window, Qt::Key_L);
+  window.Timer->stop();
+  EXPECT_EQ(sim.State.AutoLPs, (std::vector<bool>{true, true}));
+  EXPECT_TRUE(window.miAutoDistrict->isChecked());
+  EXPECT_EQ(std::pair(NameLampColour(0), NameLampColour(1)), std::pair(kGreen, kGreen));
 }
 
 TEST_F(DispatcherConsoleTest, ScenarioPlaysItsLinesAtTheirTimesThroughTheTicks) {
