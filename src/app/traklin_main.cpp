@@ -28,6 +28,13 @@ int main(int argc, char** argv) {
       QStringLiteral("Print on standard error, once per real second, how many simulated seconds "
                      "passed."));
   parser.addOption(rateLog);
+  const QCommandLineOption script(
+      QStringLiteral("script"),
+      QStringLiteral("Play an instructor scenario from the start: timed lines \"HH:MM[:SS] action "
+                     "arguments\" (see README); a bad line is shown and the console starts "
+                     "without it."),
+      QStringLiteral("FILE"));
+  parser.addOption(script);
   parser.process(app);
 
   // Paths stay relative to the working directory: ../district, ../sound, ../config.
@@ -37,6 +44,7 @@ int main(int argc, char** argv) {
 
   traklin::Simulation simulation;
   traklin::TfmControlPanel window(simulation, districtArgument);
+  if (parser.isSet(script)) window.ScriptFile = parser.value(script).toStdString();
 
   QTimer rateTimer;
   QElapsedTimer real;

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
@@ -207,6 +208,14 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   QPalette multiplier = lbMultiplier->palette();
   multiplier.setColor(QPalette::WindowText, kMultiplierQColor);
   lbMultiplier->setPalette(multiplier);
+
+  msgScenario = new QMessageBox(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle),
+                                QString(), QMessageBox::Ok, this);
+  msgScenario->setObjectName(QStringLiteral("msgScenario"));
+  // The clock goes on while the note is shown.
+  msgScenario->setWindowModality(Qt::NonModal);
+
+  punctuality_ = std::make_unique<PunctualityRecorder>(sim_);
 }
 
 TfmControlPanel::~TfmControlPanel() {
@@ -238,10 +247,17 @@ void TfmControlPanel::BuildMenu() {
   miRefApproaches = item(references, "miRefApproaches", QStringLiteral("по подходам..."));
   N3 = item(references, "N3", QStringLiteral("по графикам курсирования..."));
   miRefTracks = item(references, "miRefTracks", QStringLiteral("по путям..."));
+  miRefPunctuality = item(references, "miRefPunctuality", QStringLiteral("по пунктуальности..."));
   QMenu* time = mmOptions->addMenu(QStringLiteral("Время"));
   miTime0 = item(time, "miTime0", QStringLiteral("Пауза"));
   miTime1 = item(time, "miTime1", QStringLiteral("Норма"));
   miTimeDouble = item(time, "miTimeDouble", QStringLiteral("Ускорить "));
+  miDispatcher = mmOptions->addMenu(QStringLiteral("Диспетчер"));
+  miDispatcher->setObjectName(QStringLiteral("miDispatcher"));
+  miAutoDistrict =
+      item(miDispatcher, "miAutoDistrict", QStringLiteral("Автоматическое управление участком"));
+  miAutoDistrict->setCheckable(true);
+  miScenario = item(miDispatcher, "miScenario", QStringLiteral("Сценарий..."));
   miConfiguration = item(nullptr, "miConfiguration", QStringLiteral("Настройки..."));
 
   // Items the console has never had a command for.
@@ -265,8 +281,19 @@ void TfmControlPanel::BuildMenu() {
           [this] { ShowReport(static_cast<int>(ReportKind::Timetable)); });
   connect(miRefTracks, &QAction::triggered, this,
           [this] { ShowReport(static_cast<int>(ReportKind::Tracks)); });
+  connect(miRefPunctuality, &QAction::triggered, this, &TfmControlPanel::ShowPunctualityReport);
+  // The item's check has already turned: checked means every station.
+  connect(miAutoDistrict, &QAction::triggered, this, [this](bool on) { SetAutomatic(-1, on); });
+  connect(miScenario, &QAction::triggered, this, &TfmControlPanel::ScenarioClick);
   // The state lives in the last save: leaving writes nothing.
   connect(miExit, &QAction::triggered, this, &QWidget::close);
+
+  pmStation = new QMenu(this);
+  pmStation->setObjectName(QStringLiteral("pmStation"));
+  miAutoStation = item(pmStation, "miAutoStation", QStringLiteral("Автоматическое управление"));
+  miAutoStation->setCheckable(true);
+  connect(miAutoStation, &QAction::triggered, this,
+          [this](bool on) { SetAutomatic(stationMenuLP_, on); });
 }
 
 void TfmControlPanel::PlaceClock() {
@@ -401,10 +428,14 @@ void TfmControlPanel::RunSteps() {
   // of a tick follow each other within milliseconds, and each repaint of a window waits for
   // the display server.
   int step = 0;
-  sim_.RunTick([this, &step] {
-    if (!clockHover_) DrawClockFace(++step == sim_.StepsPerTick);
-    QCoreApplication::processEvents();
-  });
+  sim_.RunTick(
+      [this, &step] {
+        punctuality_->Observe();
+        // A scenario's scale line may change the steps of this very tick.
+        if (!clockHover_) DrawClockFace(++step >= sim_.StepsPerTick);
+        QCoreApplication::processEvents();
+      },
+      [this] { PlayScenario(); });
 }
 
 void TfmControlPanel::ShowMessage(const std::string& caption, const std::string& text) {
@@ -437,6 +468,8 @@ void TfmControlPanel::InformDispatcher(const std::string& caption, const std::st
 }
 
 bool TfmControlPanel::AskDispatcher(const std::string& caption, const std::string& text, int ring) {
+  // A scenario that answers for the dispatcher neither rings nor slows the clock.
+  if (scriptedAnswer_) return *scriptedAnswer_;
   const int remembered = sim_.TimeScaleLevel;
   if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) DropToNormal();
   if (sim_.Settings.RequestRings || text.empty()) PlayRing(ring);
@@ -507,7 +540,9 @@ void TfmControlPanel::LoadLastClick() {
     // The executed graph of the abandoned timeline goes; the restored log is drawn anew.
     fmGID->Reset();
     fmOpTask->RefreshTasks();
+    punctuality_->Reset();
     if (sim_.OnTrainListChanged) sim_.OnTrainListChanged();
+    AutoLPsChanged();
     DrawClock();
   } else {
     // The state is as it was: say why and go on.
@@ -598,6 +633,11 @@ void TfmControlPanel::FormKeyDown(QKeyEvent* event) {
   }
   if (key >= Qt::Key_0 && key <= Qt::Key_9) {
     SetTimeScale(key - Qt::Key_0);
+    handled = true;
+  }
+  if (key == Qt::Key_Menu && fmController->SelectedStation() >= 0) {
+    const int lp = fmController->SelectedStation();
+    ShowStationMenu(lp, NameLampOnScreen(lp));
     handled = true;
   }
   if (fmController->isVisible()) {
@@ -698,6 +738,7 @@ bool TfmControlPanel::AttachRun(const std::filesystem::path& districtDir) {
   BuildPanel(pult);
   DrawClock();
   fmController->Tick();
+  AutoLPsChanged();
   return !pult.isNull();
 }
 
@@ -705,7 +746,8 @@ void TfmControlPanel::RefreshLamps() {
   if (!panel_ || sbPult->Picture.isNull()) return;
   // Swapped, not copied: a shared picture would be copied whole at the first lamp drawn.
   panel_->Image.swap(sbPult->Picture);
-  const std::vector<QRect> changed = panel_->RefreshLamps(sim_.State.Lamps, sim_.State.ClockTime);
+  const std::vector<QRect> changed =
+      panel_->RefreshLamps(sim_.State.Lamps, sim_.State.ClockTime, sim_.State.AutoLPs);
   panel_->Image.swap(sbPult->Picture);
   for (const QRect& r : changed) sbPult->Refresh(r);
 }
@@ -725,10 +767,111 @@ void TfmControlPanel::PanelClick(QPoint at, Qt::MouseButton button,
     if (lamp > 0)
       setWindowTitle(savedCaption_ + QStringLiteral(" - debug: lamp № ") + QString::number(lamp));
   }
+  if (button == Qt::RightButton) {
+    const int lamp = FindLampAt(sim_.AreaData, panel_->View(), point);
+    const int lp = lamp - 1;
+    if (lamp > 0 && lp < static_cast<int>(sim_.AreaData.GraphFragms.size()) &&
+        IsNameLamp(sim_.AreaData.GraphLamps[lamp], lamp)) {
+      ShowStationMenu(lp, sbPult->viewport()->mapToGlobal(at - sbPult->Offset()));
+      return;
+    }
+  }
   const int fragment = FindFragmentAt(sim_.AreaData, panel_->View(), point);
   if (fragment >= 0)
     fmController->SelectStation(fragment,
                                 button == Qt::RightButton || (modifiers & Qt::ShiftModifier));
+}
+
+QPoint TfmControlPanel::NameLampOnScreen(int lp) const {
+  const int lamp = lp + 1;
+  if (!panel_ || lamp >= static_cast<int>(sim_.AreaData.GraphLamps.size()))
+    return sbPult->viewport()->mapToGlobal(QPoint(0, 0));
+  const TGraphLampData& l = sim_.AreaData.GraphLamps[lamp];
+  const LampEnds ends = LampEndPoints(l, LampTranslation(sim_.AreaData, panel_->View(), l));
+  const QPoint middle((ends.P1.X + ends.P2.X) / 2, (ends.P1.Y + ends.P2.Y) / 2);
+  return sbPult->viewport()->mapToGlobal(middle - sbPult->Offset());
+}
+
+void TfmControlPanel::ShowStationMenu(int lp, QPoint globalAt) {
+  if (lp < 0 || lp >= static_cast<int>(sim_.AreaData.Puts.size())) return;
+  stationMenuLP_ = lp;
+  miAutoStation->setChecked(Automatic(lp));
+  // Not exec(): the clock goes on while the menu is open.
+  pmStation->popup(globalAt);
+}
+
+bool TfmControlPanel::Automatic(int lp) const {
+  const std::vector<bool>& automated = sim_.State.AutoLPs;
+  return lp >= 0 && lp < static_cast<int>(automated.size()) && automated[lp];
+}
+
+void TfmControlPanel::SetAutomatic(int lp, bool on) {
+  const int count = static_cast<int>(sim_.AreaData.Puts.size());
+  if (lp >= count || lp < -1) return;
+  std::vector<bool>& automated = sim_.State.AutoLPs;
+  if (static_cast<int>(automated.size()) < count) automated.resize(count, false);
+  for (int i = 0; i < count; ++i)
+    if (lp < 0 || i == lp) automated[i] = on;
+  AutoLPsChanged();
+}
+
+void TfmControlPanel::AutoLPsChanged() {
+  const int count = static_cast<int>(sim_.AreaData.Puts.size());
+  bool all = count > 0;
+  for (int lp = 0; lp < count && all; ++lp) all = Automatic(lp);
+  miAutoDistrict->setChecked(all);
+  if (stationMenuLP_ >= 0) miAutoStation->setChecked(Automatic(stationMenuLP_));
+  RefreshLamps();
+}
+
+bool TfmControlPanel::LoadScenario(const std::filesystem::path& file) {
+  std::vector<ScenarioStep> steps;
+  try {
+    steps = ReadScenarioFile(file, sim_.AreaData);
+  } catch (const std::exception& e) {
+    ShowMessage(kApplicationTitle, std::string("Сценарий не загружен:\r\n") + e.what());
+    return false;
+  }
+  // The answers of the scenario it replaces end with it.
+  scriptedAnswer_.reset();
+  scenario_ = std::make_unique<ScenarioPlayer>(std::move(steps), sim_.State.ClockTime);
+  scenario_->SetAnswer = [this](bool answer) { scriptedAnswer_ = answer; };
+  scenario_->AnswerEnded = [this] { scriptedAnswer_.reset(); };
+  scenario_->SetScale = [this](int level) { SetTimeScale(level); };
+  scenario_->AutoChanged = [this] { AutoLPsChanged(); };
+  scenario_->Refused = [this](int line, const std::string& reason) {
+    ScenarioRefused(line, reason);
+  };
+  return true;
+}
+
+void TfmControlPanel::ScenarioClick() {
+  if (!started_) return;
+  const int level = sim_.TimeScaleLevel;
+  SetTimeScale(0);
+  const QString file = QFileDialog::getOpenFileName(
+      this, QStringLiteral("Сценарий"), QString::fromStdString(districtDir_.string()),
+      QStringLiteral("Сценарии (*.txt);;Все файлы (*)"));
+  if (!file.isEmpty()) LoadScenario(std::filesystem::path(file.toStdString()));
+  SetTimeScale(level);
+}
+
+void TfmControlPanel::ScenarioRefused(int line, const std::string& reason) {
+  const QString note =
+      QStringLiteral("Сценарий, строка %1: %2").arg(line).arg(QString::fromStdString(reason));
+  // Notes that come while the box is open are added to it.
+  msgScenario->setText(msgScenario->isVisible() ? msgScenario->text() + "\n" + note : note);
+  msgScenario->show();
+}
+
+void TfmControlPanel::PlayScenario() {
+  if (scenario_) scenario_->PlayDue(sim_, sim_.State.ClockTime + kStepLength);
+}
+
+void TfmControlPanel::ShowPunctualityReport() {
+  const PunctualityReport report = BuildPunctualityReport(sim_.AreaData, punctuality_->Runs(),
+                                                          sim_.Settings.PunctualityToleranceMin);
+  fmReference->ShowText(FormatPunctualityTable(report));
 }
 
 void TfmControlPanel::FailStart(const std::string& message) {
@@ -854,6 +997,8 @@ void TfmControlPanel::RestoreState() {
       ShowMessage(kApplicationTitle, e.what());
     }
   }
+  // The command line's scenario plays from the clock the start has just set.
+  if (!ScriptFile.empty()) LoadScenario(ScriptFile);
   SetTimeScale(1);
   StartClock();
 }
@@ -863,6 +1008,7 @@ void TfmControlPanel::StartClock() {
   sim_.LastSaveTime = sim_.State.ClockTime;
   miLoadLast->setEnabled(static_cast<bool>(LoadState));
   started_ = true;
+  AutoLPsChanged();
   SetTimeScale(sim_.TimeScaleLevel);
   DrawClock();
 }

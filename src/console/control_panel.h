@@ -13,13 +13,16 @@
 
 #include "area/district_catalogue.h"
 #include "settings/settings.h"
+#include "simulation/punctuality.h"
 #include "simulation/save_state.h"
+#include "simulation/scenario.h"
 #include "simulation/simulation.h"
 #include "state/console_services.h"
 
 class QAction;
 class QLabel;
 class QMenu;
+class QMessageBox;
 class QTimer;
 
 namespace traklin {
@@ -124,9 +127,34 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   /// The colour settings changed: every lamp is redrawn at the next refresh.
   void LampColoursChanged();
 
-  /// A press on the panel picture (picture coordinates): the inspection caption, then the
-  /// station under the point is selected on the desk (task: right button or Shift).
+  /// A press on the panel picture (picture coordinates): the inspection caption; the right
+  /// button on a station's name lamp opens the station's menu; otherwise the station under the
+  /// point is selected on the desk (task: right button or Shift).
   void PanelClick(QPoint at, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+
+  /// Opens the menu of station lp (an LP index with a name lamp) at a screen point.
+  void ShowStationMenu(int lp, QPoint globalAt);
+  /// Switches the automatic dispatcher for LP index lp, or for every LP when lp is -1.
+  void SetAutomatic(int lp, bool on);
+  /// Whether the automatic dispatcher works LP index lp.
+  bool Automatic(int lp) const;
+  /// The automated stations changed (the menus, a scenario, a reload): the name lamps and the
+  /// district item's check follow them.
+  void AutoLPsChanged();
+
+  /// Reads a scenario and plays it from now, in place of the one playing. A file that cannot
+  /// be read or has a bad line is shown ("Сценарий не загружен:") and changes nothing.
+  bool LoadScenario(const std::filesystem::path& file);
+  /// The scenario playing; nullptr when none.
+  const ScenarioPlayer* Scenario() const { return scenario_.get(); }
+  /// The answer a scenario gives to the stations' questions; none: the dispatcher is asked.
+  std::optional<bool> ScriptedAnswer() const { return scriptedAnswer_; }
+  /// A scenario to play from the start (the command line's --script); empty: none.
+  std::filesystem::path ScriptFile;
+
+  /// "по пунктуальности...": the punctuality report of the trains seen since the start (or the
+  /// last reload), built anew.
+  void ShowPunctualityReport();
 
   /// The panel picture; empty until the start-up has built it.
   const PanelPicture* Panel() const { return panel_.get(); }
@@ -173,10 +201,19 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   QAction* miRefApproaches;
   QAction* N3;
   QAction* miRefTracks;
+  QAction* miRefPunctuality;
   QAction* miTime0;
   QAction* miTime1;
   QAction* miTimeDouble;
   QAction* miConfiguration;
+  QMenu* miDispatcher;
+  QAction* miAutoDistrict;
+  QAction* miScenario;
+  /// The context menu of a station's name lamp.
+  QMenu* pmStation;
+  QAction* miAutoStation;
+  /// The non-modal note of scenario lines that could not be done.
+  QMessageBox* msgScenario;
   QTimer* Timer;
   RingPlayer* mpSound;
   TfmDistrict* fmDistrict;
@@ -217,6 +254,14 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   /// "Настройки...": the clock pauses while the dialog is open; colours take effect at once.
   void ConfigurationClick();
   void ShowReport(int kind);
+  /// "Сценарий...": the clock pauses while the file is chosen.
+  void ScenarioClick();
+  /// A scenario line could not be done: told in the note without stopping the clock.
+  void ScenarioRefused(int line, const std::string& reason);
+  /// Before each step: the scenario's lines due by the clock the step reaches.
+  void PlayScenario();
+  /// Where station lp's name lamp lies on the screen (its middle).
+  QPoint NameLampOnScreen(int lp) const;
   void ToggleTrains();
   void FailStart(const std::string& message);
   /// Sets level 1 while the dispatcher is told or asked something, unless the clock is paused.
@@ -242,6 +287,11 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   std::vector<QPointer<QWidget>> keyWindows_;
   /// The calendar face's own draws: hovering over the clock must not change a seeded run.
   RandomGenerator calendarRandom_;
+  std::unique_ptr<ScenarioPlayer> scenario_;
+  std::optional<bool> scriptedAnswer_;
+  int stationMenuLP_ = -1;
+  /// Made last in the constructor: it chains the train hooks the windows set before it.
+  std::unique_ptr<PunctualityRecorder> punctuality_;
 };
 
 }  // namespace traklin

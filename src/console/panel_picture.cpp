@@ -206,12 +206,24 @@ QRect PanelPicture::DrawLamp(int number, TColor colour) {
   return changed;
 }
 
-std::vector<QRect> PanelPicture::RefreshLamps(TLampControlsData& lamps, TDateTime clock) {
+TColor PanelPicture::LampColourOf(const TLampControlsData& lamps, int lamp, TDateTime clock,
+                                  const std::vector<bool>& autoLPs) const {
+  const TColor colour = LampColour(lamps[lamp], clock);
+  // Name lamp f + 1 belongs to the station of LP index f; selected (yellow) it stays yellow.
+  const int lp = lamp - 1;
+  if (colour == kLampGrey && lp >= 0 && lp < static_cast<int>(autoLPs.size()) && autoLPs[lp] &&
+      lamp < static_cast<int>(area_.GraphLamps.size()) && IsNameLamp(area_.GraphLamps[lamp], lamp))
+    return kLampGreen;
+  return colour;
+}
+
+std::vector<QRect> PanelPicture::RefreshLamps(TLampControlsData& lamps, TDateTime clock,
+                                              const std::vector<bool>& autoLPs) {
   std::vector<QRect> changed;
   const int count =
       std::min(static_cast<int>(lamps.size()), static_cast<int>(area_.GraphLamps.size()));
   for (int i = 0; i < count; ++i) {
-    const TColor colour = LampColour(lamps[i], clock);
+    const TColor colour = LampColourOf(lamps, i, clock, autoLPs);
     if (colour == lamps[i].DrawnColor) continue;
     const QRect r = DrawLamp(i, colour);
     lamps[i].DrawnColor = colour;

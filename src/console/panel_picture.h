@@ -33,9 +33,16 @@ class PanelPicture {
   /// is not drawn).
   QRect DrawLamp(int lamp, TColor colour);
 
-  /// Redraws every lamp whose computed colour differs from its drawn colour and stores the new
-  /// colour; returns the changed rectangles.
-  std::vector<QRect> RefreshLamps(TLampControlsData& lamps, TDateTime clock);
+  /// The colour lamp number `lamp` shows: its state's colour, except that the name lamp of a
+  /// station the automatic dispatcher works (autoLPs, by LP index) is green where it would be
+  /// grey.
+  TColor LampColourOf(const TLampControlsData& lamps, int lamp, TDateTime clock,
+                      const std::vector<bool>& autoLPs) const;
+
+  /// Redraws every lamp whose computed colour (LampColourOf) differs from its drawn colour and
+  /// stores the new colour; returns the changed rectangles.
+  std::vector<QRect> RefreshLamps(TLampControlsData& lamps, TDateTime clock,
+                                  const std::vector<bool>& autoLPs = {});
 
   /// Makes the next refresh redraw every lamp (after a load or a change of colour settings).
   static void RepaintAllLamps(TLampControlsData& lamps);

@@ -26,17 +26,31 @@ TfmReference::TfmReference(const SimulationData& sim, QWidget* parent)
 }
 
 void TfmReference::Fill() {
-  QString text = QString::fromStdString(JoinReport(BuildReport(sim_, kind_)));
-  if (text.endsWith('\n')) text.chop(1);
-  mmText->setPlainText(text);
+  SetText(JoinReport(BuildReport(sim_, kind_)));
+}
+
+void TfmReference::SetText(const std::string& text) {
+  QString lines = QString::fromStdString(text);
+  if (lines.endsWith('\n')) lines.chop(1);
+  mmText->setPlainText(lines);
+}
+
+void TfmReference::ShowInFront() {
+  show();
+  raise();
+  activateWindow();
 }
 
 void TfmReference::ShowReport(ReportKind kind) {
   kind_ = kind;
   Fill();
-  show();
-  raise();
-  activateWindow();
+  ShowInFront();
+}
+
+void TfmReference::ShowText(const std::string& text) {
+  kind_ = ReportKind::None;
+  SetText(text);
+  ShowInFront();
 }
 
 void TfmReference::TrainListChanged() {

@@ -20,6 +20,9 @@ class TfmReference : public QWidget {
   /// Whether the window shows the train report (the approaches report is another kind).
   bool ShowsTrainReport() const { return kind_ == ReportKind::Trains; }
   ReportKind Kind() const { return kind_; }
+  /// Shows a report built elsewhere (the punctuality report), in front; the train list leaves
+  /// it as it is.
+  void ShowText(const std::string& text);
   /// Trains were placed or removed: the train report, when shown, is rebuilt in place.
   void TrainListChanged();
 
@@ -27,6 +30,8 @@ class TfmReference : public QWidget {
 
  private:
   void Fill();
+  void SetText(const std::string& text);
+  void ShowInFront();
 
   const SimulationData& sim_;
   ReportKind kind_ = ReportKind::None;

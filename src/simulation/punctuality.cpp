@@ -45,6 +45,11 @@ void PunctualityRecorder::Observe() {
   for (int i = 0; i < static_cast<int>(sim_.State.Trains.size()); ++i) ObserveTrain(i);
 }
 
+void PunctualityRecorder::Reset() {
+  runs_.clear();
+  alive_.clear();
+}
+
 std::size_t PunctualityRecorder::RunOf(int i) {
   const TTrainData& t = sim_.State.Trains[i];
   const auto [it, added] = alive_.try_emplace({t.NUMBER, t.CREATE_TIME}, runs_.size());

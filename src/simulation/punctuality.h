@@ -44,6 +44,9 @@ class PunctualityRecorder {
 
   /// Looks at every train in the district: where its head is and whether it moves.
   void Observe();
+  /// Forgets every run (the console's reload abandons the timeline they belong to); the trains
+  /// in the district are taken up again at the next Observe.
+  void Reset();
   /// Every run seen, in the order first seen.
   const std::vector<TrainRun>& Runs() const { return runs_; }
 

@@ -256,7 +256,10 @@ ScenarioPlayer::ScenarioPlayer(std::vector<ScenarioStep> steps, TDateTime start)
 void ScenarioPlayer::PlayDue(Simulation& sim, TDateTime until) {
   if (answerUntil_ != 0 && answerUntil_ <= until) {
     answerUntil_ = 0;
-    if (SetAnswer) SetAnswer(DefaultAnswer);
+    if (AnswerEnded)
+      AnswerEnded();
+    else if (SetAnswer)
+      SetAnswer(DefaultAnswer);
   }
   // Half a millisecond of slack: the clock is a sum of half seconds.
   while (next_ < steps_.size() && due_[next_] <= until + 0.0005 / 86400.0) {

@@ -92,6 +92,9 @@ class ScenarioPlayer {
   std::function<void()> AutoChanged;
   /// The answer given again when an answer's span is over.
   bool DefaultAnswer = true;
+  /// Told when an answer's span is over, instead of SetAnswer(DefaultAnswer): the console then
+  /// asks the dispatcher again.
+  std::function<void()> AnswerEnded;
   /// Told of every step that could not be done: its line and the reason.
   std::function<void(int line, const std::string& reason)> Refused;
 

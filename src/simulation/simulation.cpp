@@ -46,8 +46,10 @@ void Simulation::SimulationStep(TDateTime delta) {
   for (const StepPass& pass : StepOrder()) pass.Run(*this, delta);
 }
 
-void Simulation::RunTick(const std::function<void()>& afterStep) {
+void Simulation::RunTick(const std::function<void()>& afterStep,
+                         const std::function<void()>& beforeStep) {
   for (int i = 0; i < StepsPerTick; ++i) {
+    if (beforeStep) beforeStep();
     SimulationStep(kStepLength);
     if (afterStep) afterStep();
   }

@@ -36,9 +36,12 @@ class Simulation : public SimulationData {
   /// finally the autosave check.
   void SimulationStep(TDateTime delta);
 
-  /// StepsPerTick steps of half a second, calling afterStep after each (the console redraws
-  /// the clock and processes pending events there).
-  void RunTick(const std::function<void()>& afterStep);
+  /// StepsPerTick steps of half a second, calling beforeStep before each (the console plays
+  /// a scenario's due lines there) and afterStep after each (it redraws the clock and processes
+  /// pending events there). Either may be empty. StepsPerTick is read anew before each step,
+  /// so a hook that changes the level changes the rest of the tick.
+  void RunTick(const std::function<void()>& afterStep,
+               const std::function<void()>& beforeStep = {});
 
   /// The manual save: on success the last-save time becomes the clock, otherwise the next
   /// autosave attempt is postponed by 2.5 minutes. Returns the success.

@@ -16,9 +16,9 @@
 #include "area/date_time.h"
 #include "area/district_text.h"
 #include "console/panel_picture.h"
-#include "trains/ui/picture_view.h"
 #include "console/set_time_dialog.h"
 #include "qt_test_support.h"
+#include "trains/ui/picture_view.h"
 
 namespace traklin {
 namespace {
@@ -52,10 +52,11 @@ TEST_F(ControlPanelTest, CaptionComponentsMenuAndHeader) {
   for (QAction* a : window.mmOptions->actions())
     if (a->menu()) all << "|" << Captions(a->menu()->actions());
   EXPECT_EQ(all.join(";"),
-            QStringLiteral("Файл;ГИД;ГИД (доп);НГДП;Справки;Время;Настройки...;|;Загрузить "
-                           "пред. (last.sav);Сохранить;-;Выход;|;по составам...;по расписанию "
-                           "(пасс.);по подходам...;по графикам курсирования...;по путям...;|;"
-                           "Пауза;Норма;Ускорить "));
+            QStringLiteral("Файл;ГИД;ГИД (доп);НГДП;Справки;Время;Диспетчер;Настройки...;|;"
+                           "Загрузить пред. (last.sav);Сохранить;-;Выход;|;по составам...;по "
+                           "расписанию (пасс.);по подходам...;по графикам курсирования...;по "
+                           "путям...;по пунктуальности...;|;Пауза;Норма;Ускорить ;|;"
+                           "Автоматическое управление участком;Сценарий..."));
   EXPECT_FALSE(window.N1->isEnabled() || window.N3->isEnabled());
   EXPECT_TRUE(window.miTime0->isEnabled() && window.miSave->isEnabled());
   // The header strip: the clock at the top left, the labels 12 pixels right of it.

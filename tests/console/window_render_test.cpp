@@ -10,6 +10,7 @@
 
 #include "area/date_time.h"
 #include "area/district_text.h"
+#include "area/panel_geometry.h"
 #include "console/control_panel.h"
 #include "qt_test_support.h"
 #include "simulation/headless_run.h"
@@ -61,6 +62,22 @@ TEST_F(WindowRenderTest, ThePanelWindowShowsTheWholePanelWithTheLampsOfTheRun) {
   EXPECT_EQ(picture.pixelColor(700, top + 590), QColor(0xA0, 0xB0, 0xA0));
   EXPECT_EQ(picture.pixelColor(70, top + 61), QColor(255, 0, 0));
   EXPECT_EQ(sim.Console, nullptr);  // the run's console is left as it was
+}
+
+TEST_F(WindowRenderTest, AutomatedStationsShowGreenNameLamps) {
+  WritePult();
+  PrepareRun(sim, options, nullptr);
+  // B's name lamp (lamp 2) begins at (284, 1) on the panel; A's lies mostly left of it.
+  const TGraphLampData& lamp = sim.AreaData.GraphLamps[2];
+  const LampEnds ends =
+      LampEndPoints(lamp, LampTranslation(sim.AreaData, ChoosePanelView(sim.AreaData, 0), lamp));
+  const auto nameLampOfB = [&] {
+    const QImage picture = RenderWindow(sim, dir, RenderedWindow::Panel, warning);
+    return picture.pixelColor(ends.P1.X + 1, picture.height() - 600 + ends.P1.Y);
+  };
+  EXPECT_EQ(nameLampOfB(), QColor(0x70, 0x70, 0x70));  // unlit
+  sim.State.AutoLPs = {false, true};
+  EXPECT_EQ(nameLampOfB(), QColor(0, 255, 0));
 }
 
 TEST_F(WindowRenderTest, WithoutPultThePanelIsStillPaintedAndTheDeskHasItsOwnSize) {

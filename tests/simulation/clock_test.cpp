@@ -50,6 +50,19 @@ TEST_F(SimulationClockTest, TickRunsStepsPerTickHalfSecondSteps) {
   EXPECT_NEAR(sim.State.ClockTime, 40000.0 + 16.0 / 86400.0, 1e-9);
 }
 
+TEST_F(SimulationClockTest, BeforeStepSeesTheClockOfTheStepToComeAndALevelChangeCutsTheTick) {
+  sim.SetTimeScale(6);  // 4 steps a tick
+  std::vector<double> seen;
+  sim.RunTick({}, [&] {
+    seen.push_back((sim.State.ClockTime - 40000.0) * 86400.0);
+    if (seen.size() == 2) sim.SetTimeScale(1);  // as a scenario's scale line does
+  });
+  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_NEAR(seen[0], 0.0, 1e-4);
+  EXPECT_NEAR(seen[1], 0.5, 1e-4);
+  EXPECT_NEAR(sim.State.ClockTime, 40000.0 + 1.0 / 86400.0, 1e-9);
+}
+
 TEST_F(SimulationClockTest, AutosaveComesAfterMoreThanTenMinutesAndAFailureIsRetried) {
   Steps(sim, 1200);  // exactly 10 minutes
   EXPECT_EQ(console.saves, 0);

@@ -134,6 +134,28 @@ TEST(PunctualityTest, CsvQuotesNamesWithCommasAndLeavesUnknownTimesEmpty) {
 // rebuild, run (in build/bin)
 //   TRAKLIN_UPDATE_GOLDEN=1 ../tests/test_simulation --gtest_filter='PunctualityGolden*'
 // and review the diff of tests/simulation/golden/punctuality.txt.
+TEST(PunctualityTest, ResetForgetsTheRunsAndTakesUpTheTrainsStillThere) {
+  SimulationData sim;
+  sim.AreaData = ThreeStations();
+  PunctualityRecorder recorder(sim);
+  TTrainData t;
+  t.NUMBER = 2001;
+  t.CREATE_TIME = At(9, 0);
+  t.HEAD.SECT_IDX = 3;
+  t.HEAD.LP_CODE = 20;
+  sim.State.Trains = {t};
+  sim.State.ClockTime = At(9, 5);
+  recorder.Observe();
+  ASSERT_EQ(recorder.Runs().size(), 1u);
+  recorder.Reset();
+  EXPECT_TRUE(recorder.Runs().empty());
+  sim.State.ClockTime = At(9, 6);
+  recorder.Observe();
+  ASSERT_EQ(recorder.Runs().size(), 1u);
+  ASSERT_EQ(recorder.Runs()[0].Visits.size(), 1u);
+  EXPECT_EQ(recorder.Runs()[0].Visits[0].Enter, At(9, 6));  // seen anew from the reset on
+}
+
 TEST(PunctualityGoldenTest, DemoDistrictRunWithAHeldTrainMatchesItsGoldenTable) {
   Simulation sim;
   if (!test::PrepareDemoRun(sim, 1)) GTEST_SKIP() << "no demo district (run in build/bin)";

@@ -206,6 +206,18 @@ TEST_F(ScenarioFixture, AnswerHoldsForItsSpanAndSaveWritesTheFile) {
   std::filesystem::remove(file);
 }
 
+TEST_F(ScenarioFixture, AnswerEndedReplacesTheDefaultAnswerWhenTheSpanIsOver) {
+  ScenarioPlayer player(ParseScenario("06:00 answer no 10m\n", d.Sim.AreaData),
+                        d.Sim.State.ClockTime);
+  int ended = 0;
+  player.SetAnswer = [this](bool a) { answers.push_back(a); };
+  player.AnswerEnded = [&ended] { ++ended; };
+  player.PlayDue(d.Sim, d.Sim.State.ClockTime + 9 * kMinute);
+  EXPECT_EQ(std::pair(answers, ended), std::pair(std::vector<bool>{false}, 0));
+  player.PlayDue(d.Sim, d.Sim.State.ClockTime + 10 * kMinute);
+  EXPECT_EQ(std::pair(answers, ended), std::pair(std::vector<bool>{false}, 1));
+}
+
 TEST_F(ScenarioFixture, LinesBeforeTheStartOrAnEarlierLineFallOnTheNextDay) {
   ScenarioPlayer player = Play("05:59 " + commit + "\n", 60);
   EXPECT_EQ(player.Pending(), 1u);
