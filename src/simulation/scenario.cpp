@@ -254,15 +254,16 @@ ScenarioPlayer::ScenarioPlayer(std::vector<ScenarioStep> steps, TDateTime start)
 }
 
 void ScenarioPlayer::PlayDue(Simulation& sim, TDateTime until) {
-  if (answerUntil_ != 0 && answerUntil_ <= until) {
+  // Half a millisecond of slack: the clock is a sum of half seconds.
+  const TDateTime slack = 0.0005 / 86400.0;
+  if (answerUntil_ != 0 && answerUntil_ <= until + slack) {
     answerUntil_ = 0;
     if (AnswerEnded)
       AnswerEnded();
     else if (SetAnswer)
       SetAnswer(DefaultAnswer);
   }
-  // Half a millisecond of slack: the clock is a sum of half seconds.
-  while (next_ < steps_.size() && due_[next_] <= until + 0.0005 / 86400.0) {
+  while (next_ < steps_.size() && due_[next_] <= until + slack) {
     const TDateTime due = due_[next_];
     const ScenarioStep& step = steps_[next_++];
     const std::string reason = Play(sim, step, due);

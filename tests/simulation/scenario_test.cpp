@@ -218,6 +218,21 @@ TEST_F(ScenarioFixture, AnswerEndedReplacesTheDefaultAnswerWhenTheSpanIsOver) {
   EXPECT_EQ(std::pair(answers, ended), std::pair(std::vector<bool>{false}, 1));
 }
 
+TEST_F(ScenarioFixture, AnswerSpanEndsAtTheStepThatReachesItsEndAsTheClockSumsHalfSeconds) {
+  ScenarioPlayer player = Play("06:00 answer no 10m\n");
+  // The player is asked before every step with the clock that step reaches; the clock is a
+  // sum of half seconds, which drifts from the exact end time.
+  TDateTime clock = d.Sim.State.ClockTime;
+  int step = 0;
+  while (answers.size() < 2 && step < 2000) {
+    ++step;
+    player.PlayDue(d.Sim, clock + kStepLength);
+    clock += kStepLength;
+  }
+  EXPECT_EQ(answers, (std::vector<bool>{false, true}));
+  EXPECT_EQ(step, 1200);  // ten minutes of half-second steps
+}
+
 TEST_F(ScenarioFixture, LinesBeforeTheStartOrAnEarlierLineFallOnTheNextDay) {
   ScenarioPlayer player = Play("05:59 " + commit + "\n", 60);
   EXPECT_EQ(player.Pending(), 1u);
