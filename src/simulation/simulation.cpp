@@ -25,7 +25,8 @@ std::span<const Simulation::StepPass> Simulation::StepOrder() {
   // autosave sees the finished step. The automatic dispatcher acts on the signals of this
   // step, as a dispatcher at the desk would, before the stations take its orders.
   static constexpr std::array<StepPass, 12> kOrder{{
-      {"Clock", [](Simulation& s, TDateTime d) { s.State.ClockTime += d; }},
+      {"Clock",
+       [](Simulation& s, TDateTime d) { s.State.ClockTime = AdvanceClock(s.State.ClockTime, d); }},
       {"UpdateRoutes", [](Simulation& s, TDateTime) { UpdateRoutes(s); }},
       {"UpdateSignals", [](Simulation& s, TDateTime) { UpdateSignals(s); }},
       {"AutoDispatcher",

@@ -2,11 +2,16 @@
 #include "state/clock.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "area/date_time.h"
 
 namespace traklin {
+
+TDateTime AdvanceClock(TDateTime clock, TDateTime delta) {
+  return std::round((clock + delta) * 86400000.0) / 86400000.0;
+}
 
 TimeScale TimeScaleFor(int level) {
   TimeScale s;

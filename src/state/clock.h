@@ -23,6 +23,11 @@ struct TimeScale {
   std::string Label;  ///< "Пауза", empty at level 1, else "x" + speed-up
 };
 
+/// The clock moved on by delta (days), kept on whole milliseconds. A plain sum of half seconds
+/// drifts (about 25 ms a day at today's dates), so that a clock read as 08:00:00 would show 07:59
+/// and plans would fire a step late; this never drifts.
+TDateTime AdvanceClock(TDateTime clock, TDateTime delta);
+
 /// The settings of level 0..9 (levels outside are clamped).
 TimeScale TimeScaleFor(int level);
 

@@ -1,7 +1,11 @@
 // The clock: time-scale table, steps per tick, autosave timing, the start date; and StateInit.
+#include <cmath>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "area/date_time.h"
 
 #include "state/interlocking_fixture.h"
 
@@ -84,6 +88,25 @@ TEST_F(SimulationClockTest, EmptyDistrictGivesAnEmptyStateAndStepsRunOverIt) {
   EXPECT_TRUE(sim.State.Lamps.empty() && sim.State.Routes.empty());
   Steps(sim, 10);
   EXPECT_TRUE(console.notes.empty());
+}
+
+TEST(AdvanceClockTest, ADayOfHalfSecondStepsEndsExactlyAtMidnightAndEveryHourReadsWhole) {
+  const TDateTime start = EncodeDate(2024, 3, 15);
+  TDateTime clock = start;
+  for (int step = 1; step <= 172800; ++step) {
+    clock = AdvanceClock(clock, kStepLength);
+    if (step % 7200 == 0) {
+      const TimeParts t = DecodeTime(clock);
+      ASSERT_EQ(std::make_tuple(t.Hour, t.Minute, t.Second, t.Millisecond),
+                std::make_tuple(step / 7200 % 24, 0, 0, 0))
+          << step;
+    }
+  }
+  EXPECT_EQ(clock, EncodeDate(2024, 3, 16));
+  // A plain sum drifts by milliseconds over such a day.
+  TDateTime sum = start;
+  for (int step = 0; step < 172800; ++step) sum += kStepLength;
+  EXPECT_GT(std::abs(sum - EncodeDate(2024, 3, 16)) * 86400.0, 0.001);
 }
 
 TEST(StartClockTimeTest, YearFollowsTheBaseYearAndTheMonthAndTheLeapDayFallsBack) {
