@@ -314,15 +314,21 @@ bool FarEndTakes(const SimulationData& sim, Memo& m, const Throat& v, int t) {
     far.SingleRoutes = m.Controlled[lp];
     int suitable = 0;
     int free = 0;
+    int swaps = 0;  // trains there waiting to come this way: they leave as this one arrives
     for (int k = 0; k < static_cast<int>(m.Tracks[lp].size()); ++k) {
       const int s = m.Tracks[lp][k];
-      if (s == 0 || !SectionFree(sim, s) || ReceiveTaskOfTrack(sim, lp, k) >= 0) continue;
+      if (s == 0) continue;
+      const int standing = TrainOnHalf(sim, s, e ^ 1);
+      if (standing >= 0 && standing != t &&
+          sim.State.Trains[standing].ARRIVAL_LP_CODE != area.Puts[lp].Code)
+        ++swaps;
+      if (!SectionFree(sim, s) || ReceiveTaskOfTrack(sim, lp, k) >= 0) continue;
       ++free;
       if (TrackSuits(sim, lp, k, t) && WayBetween(sim, m, far, far.Entry, s) >= 0) ++suitable;
     }
     const bool endsThere = sim.State.Trains[t].ARRIVAL_LP_CODE == area.Puts[lp].Code;
     const int incoming = TrainsHeadingFor(sim, m, lp, t);
-    return suitable - incoming >= 1 && (free - incoming >= 2 || endsThere);
+    return suitable - incoming >= 1 && (free - incoming >= 2 || endsThere || swaps > 0);
   }
   return true;
 }
@@ -445,7 +451,10 @@ void GiveReceiveTask(SimulationData& sim, Memo& m, const Throat& v) {
   if (side < 0) return;
   int sendSide = -1, sendNumber = -1;
   const int q = OnwardThroat(sim, m, v, slots, t, &sendSide, &sendNumber);
-  const bool transit = q >= 0 && sendSide == 1 - side && sim.State.Gorls[q].TASKED == 0;
+  // A transit sends the train on without a stop; towards a station that cannot take it the
+  // train is taken in instead and waits here for the line.
+  const bool transit = q >= 0 && sendSide == 1 - side && sim.State.Gorls[q].TASKED == 0 &&
+                       FarEndTakes(sim, m, m.Throats[q], t);
   int way = -1;
   const int onward = transit ? sim.AreaData.GorlStanzs[q].EntrySection : 0;
   const int track = ReceptionTrack(sim, m, v, t, onward, &way);
@@ -642,6 +651,37 @@ void DispatchControlled(SimulationData& sim, Memo& m, int lp, const std::vector<
 }
 
 }  // namespace
+
+std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& autoLPs,
+                               const std::vector<AutoHold>& holds, AutoDispatchMemo& memo, int lp,
+                               int train, int track, int kind) {
+  if ((kind != rqDepartPermit && kind != rqDepartReady && kind != rqPut && kind != rqReceive) ||
+      lp < 0 || lp >= static_cast<int>(autoLPs.size()) || !autoLPs[lp] || train < 0 ||
+      train >= static_cast<int>(sim.State.Trains.size()))
+    return std::nullopt;
+  Memo& m = memo.Get();
+  m.Derive(sim);
+  m.TakeStep(sim);
+  if (kind == rqPut || kind == rqReceive) {
+    // The trains on their way here each need a track; a train put out on the last of them
+    // would leave them standing on the line.
+    int free = 0;
+    for (int k = 0; k < static_cast<int>(m.Tracks[lp].size()); ++k) {
+      const int s = m.Tracks[lp][k];
+      if (k != track && s != 0 && SectionFree(sim, s) && ReceiveTaskOfTrack(sim, lp, k) < 0) ++free;
+    }
+    return free >= m.Heading[lp];
+  }
+  if (IsHeld(holds, sim.State.Trains[train].NUMBER, sim.State.ClockTime)) return false;
+  for (int g = 0; g < ThroatCount(sim); ++g) {
+    const Throat& v = m.Throats[g];
+    if (!v.Valid || v.LP != lp || v.Side < 0 || !LeavesThrough(sim, v, train)) continue;
+    // A throat that needs a commit is judged again when the commit is asked for.
+    if (kind == rqDepartReady && v.Side < 1) return FarEndTakes(sim, m, v, train);
+    return LineSafe(sim, m, v) && FarEndTakes(sim, m, v, train) && ClaimLine(sim, m, v, train);
+  }
+  return std::nullopt;
+}
 
 bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now) {
   for (const AutoHold& h : holds)
