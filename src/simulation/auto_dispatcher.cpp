@@ -80,9 +80,12 @@ struct AutoDispatchMemo::Tables {
   std::array<std::size_t, 6> SourceSizes{};
   bool Built = false;
 
-  std::vector<Throat> Throats;                     ///< per throat: its view (Valid false: skipped)
-  std::vector<std::vector<int>> PeregonThroats;    ///< per graph peregon: its throats, in order
-  std::vector<std::vector<Throat>> Ends;           ///< per controlled LP: its peregon ends
+  std::vector<Throat> Throats;                   ///< per throat: its view (Valid false: skipped)
+  std::vector<std::vector<int>> PeregonThroats;  ///< per graph peregon: its throats, in order
+  std::vector<std::vector<Throat>> Ends;         ///< per controlled LP: its peregon ends
+  /// Per LP: the ways out of other LPs onto a peregon ending at it (throats, and the peregon
+  /// ends of stations without a duty officer).
+  std::vector<std::vector<Throat>> Feeders;
   std::vector<char> Controlled, Asks, TakesTasks;  ///< per LP
   std::vector<std::vector<int>> Tracks;            ///< per LP: the section of each track
   /// Ways between two sections of an LP (a chain, or a single route), as found so far.
@@ -152,6 +155,18 @@ void AutoDispatchMemo::Tables::Derive(const SimulationData& sim) {
     for (int k = 0; k < static_cast<int>(area.Puts[lp].Tracks.size()); ++k)
       Tracks[lp].push_back(TrackSection(area, lp, k));
   }
+  Feeders.assign(lps, {});
+  const auto feed = [&](const Throat& v) {
+    const TGraphPeregonData& per = area.GraphPeregons[v.Peregon];
+    for (int e = 0; e < 2; ++e) {
+      const int lp = per.LP[e] - 1;
+      if (lp >= 0 && lp < lps && lp != v.LP) Feeders[lp].push_back(v);
+    }
+  };
+  for (const Throat& v : Throats)
+    if (v.Valid && v.Side >= 0) feed(v);
+  for (int lp = 0; lp < lps; ++lp)
+    for (const Throat& v : Ends[lp]) feed(v);
   Ways.clear();
   PeregonDirs.assign(peregons, {false, false});
   Heading.assign(lps, 0);
@@ -284,15 +299,44 @@ bool LineSafe(const SimulationData& sim, const Memo& m, const Throat& v) {
   return !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1));
 }
 
-/// Trains other than t on the peregons that end at LP lp running towards it: each will need
-/// a track there.
-int TrainsHeadingFor(const SimulationData& sim, const Memo& m, int lp, int t) {
+/// Some route of the LP that ends at section s (a way out through it) is pending or set.
+bool DepartureRouteTo(const SimulationData& sim, int lp, int s) {
+  if (lp < 0 || lp >= static_cast<int>(sim.AreaData.TrainRoutes.size()) ||
+      lp >= static_cast<int>(sim.State.Routes.size()))
+    return false;
+  const std::vector<TTrainRouteData>& routes = sim.AreaData.TrainRoutes[lp].Routes;
+  const TLPRoutesControlData& control = sim.State.Routes[lp];
+  const int n = static_cast<int>(std::min(routes.size(), control.size()));
+  for (int r = 0; r < n; ++r)
+    if ((control[r].TASKED != 0 || control[r].SCHUNTED) && routes[r].LastSection == s) return true;
+  return false;
+}
+
+/// Trains other than t on the peregons that end at LP lp running towards it, and those let
+/// go there but not yet on the line (a send task at a throat that needs no commit, or has
+/// it, other than `throat`, the one t leaves by): each will need a track there.
+int TrainsHeadingFor(const SimulationData& sim, const Memo& m, int lp, int t, int throat) {
   const TGraphPeregonsData& peregons = sim.AreaData.GraphPeregons;
   const TTrainEndPosData& head = sim.State.Trains[t].HEAD;
   const bool counted = head.PEREGON_IDX >= 0 &&
                        head.PEREGON_IDX < static_cast<int>(peregons.size()) &&
                        peregons[head.PEREGON_IDX].LP[head.DIR & 1] == lp + 1;
-  return m.Heading[lp] - (counted ? 1 : 0);
+  int sent = 0;
+  for (const Throat& f : m.Feeders[lp]) {
+    if (f.G >= ThroatCount(sim) || (f.G >= 0 && f.G == throat)) continue;
+    if (f.G >= 0) {
+      const TGorlTaskData& task = sim.State.Gorls[f.G];
+      if (task.TASKED != 0 && task.SEND && !task.TRANSIT &&
+          (f.Side >= 1 || HasCommit(sim, f.LP, f.Dir))) {
+        ++sent;
+        continue;
+      }
+    }
+    // A way out already set: until the train is on the line it is counted here (once it is,
+    // the line shows it).
+    if (!m.PeregonDirs[f.Peregon][f.Arrival ^ 1] && DepartureRouteTo(sim, f.LP, f.Entry)) ++sent;
+  }
+  return m.Heading[lp] - (counted ? 1 : 0) + sent;
 }
 
 /// The station at the far end of the peregon has a free track for train t that its way in
@@ -327,7 +371,7 @@ bool FarEndTakes(const SimulationData& sim, Memo& m, const Throat& v, int t) {
       if (TrackSuits(sim, lp, k, t) && WayBetween(sim, m, far, far.Entry, s) >= 0) ++suitable;
     }
     const bool endsThere = sim.State.Trains[t].ARRIVAL_LP_CODE == area.Puts[lp].Code;
-    const int incoming = TrainsHeadingFor(sim, m, lp, t);
+    const int incoming = TrainsHeadingFor(sim, m, lp, t, v.G);
     return suitable - incoming >= 1 && (free - incoming >= 2 || endsThere || swaps > 0);
   }
   return true;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "simulation/auto_dispatcher.h"
+#include "trains/stops.h"
 #include "trains/shipped_district.h"
 
 namespace traklin {
@@ -112,6 +113,68 @@ TEST(AutoAnswerTest, HeldTrainIsNotSent) {
     EXPECT_EQ(AutoAnswer(d.Sim, d.Sim.State.AutoLPs, holds, memo, d.LP("Заречье"), 0, 0, kind),
               std::optional<bool>(false))
         << kind;
+}
+
+int TrainNumbered(const ShippedDistrict& d, int number) {
+  const auto& trains = d.Sim.State.Trains;
+  for (int i = 0; i < static_cast<int>(trains.size()); ++i)
+    if (trains[i].NUMBER == number) return i;
+  return -1;
+}
+
+TEST(AutoAnswerTest, DepartureWaitsForATrackAtTheFarEndOrATrainThereComingThisWay) {
+  // 2001 stands at Заречье, ready to run odd to Берёзовка; Берёзовка's tracks are filled by
+  // hand with trains that stand still (only the answer is asked, no step runs).
+  ShippedDistrict d(1, 1);
+  d.SetClock(500);
+  bool ready = false;
+  for (int step = 0; step < 40 * 120 && !ready; ++step) {
+    d.Steps(1);
+    for (const auto& box : d.Console.Infos)
+      ready = ready ||
+              box.Text.find("Дайте разрешение на отправление поезду № 2001") != std::string::npos;
+  }
+  ASSERT_TRUE(ready);
+  const int t = TrainNumbered(d, 2001);
+  ASSERT_GE(t, 0);
+  const int zar = d.LP("Заречье"), ber = d.LP("Берёзовка");
+  const int odd = d.Sim.State.Trains[t].HEAD.DIR & 1;
+  AutomateAll(d);
+  AutoDispatchMemo memo;
+  const auto answer = [&] {
+    return AutoAnswer(d.Sim, d.Sim.State.AutoLPs, {}, memo, zar, t, -1, rqDepartReady);
+  };
+  const std::vector<TTrackData>& tracks = d.Sim.AreaData.Puts[ber].Tracks;
+  int main = -1;
+  for (int k = 0; k < static_cast<int>(tracks.size()) && main < 0; ++k)
+    if (TrackSuits(d.Sim, ber, k, t)) main = k;
+  ASSERT_GE(main, 0);
+  const auto stand = [&](int k, int half) {
+    TTrainData other;
+    other.NUMBER = 3100 + k;
+    d.Sim.State.Trains.push_back(other);
+    TSectionSchuntData& x = d.Sim.State.Sects[tracks[k].Section];
+    x.TRN_EVEN = x.TRN_ODD = -1;
+    (half ? x.TRN_ODD : x.TRN_EVEN) = static_cast<int>(d.Sim.State.Trains.size()) - 1;
+  };
+  const auto clear = [&](int k) {
+    TSectionSchuntData& x = d.Sim.State.Sects[tracks[k].Section];
+    x.TRN_EVEN = x.TRN_ODD = -1;
+  };
+  // Every track taken by trains running the same way as 2001.
+  for (int k = 0; k < static_cast<int>(tracks.size()); ++k) stand(k, odd);
+  EXPECT_EQ(answer(), std::optional<bool>(false));
+  // One track free: 2001 would fill the station, with no track left for a crossing.
+  clear(main);
+  if (tracks.size() > 1) {
+    EXPECT_EQ(answer(), std::optional<bool>(false));
+    // A train there waits to come towards Заречье: it leaves as 2001 comes in.
+    stand(main == 0 ? 1 : 0, odd ^ 1);
+    EXPECT_EQ(answer(), std::optional<bool>(true));
+  }
+  // A station with tracks to spare takes it anyway.
+  for (int k = 0; k < static_cast<int>(tracks.size()); ++k) clear(k);
+  EXPECT_EQ(answer(), std::optional<bool>(true));
 }
 
 /// What a run leaves behind that the dispatcher's orders decide.
