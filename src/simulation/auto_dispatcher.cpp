@@ -703,6 +703,9 @@ std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& aut
       lp < 0 || lp >= static_cast<int>(autoLPs.size()) || !autoLPs[lp] || train < 0 ||
       train >= static_cast<int>(sim.State.Trains.size()))
     return std::nullopt;
+  // Only a refusal is the dispatcher's own: what it lets pass is still the console's to
+  // answer (an instructor's standing answer holds for automated stations too).
+  const auto veto = [](bool pass) { return pass ? std::nullopt : std::optional<bool>(false); };
   Memo& m = memo.Get();
   m.Derive(sim);
   m.TakeStep(sim);
@@ -714,15 +717,16 @@ std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& aut
       const int s = m.Tracks[lp][k];
       if (k != track && s != 0 && SectionFree(sim, s) && ReceiveTaskOfTrack(sim, lp, k) < 0) ++free;
     }
-    return free >= m.Heading[lp];
+    return veto(free >= m.Heading[lp]);
   }
   if (IsHeld(holds, sim.State.Trains[train].NUMBER, sim.State.ClockTime)) return false;
   for (int g = 0; g < ThroatCount(sim); ++g) {
     const Throat& v = m.Throats[g];
     if (!v.Valid || v.LP != lp || v.Side < 0 || !LeavesThrough(sim, v, train)) continue;
     // A throat that needs a commit is judged again when the commit is asked for.
-    if (kind == rqDepartReady && v.Side < 1) return FarEndTakes(sim, m, v, train);
-    return LineSafe(sim, m, v) && FarEndTakes(sim, m, v, train) && ClaimLine(sim, m, v, train);
+    if (kind == rqDepartReady && v.Side < 1) return veto(FarEndTakes(sim, m, v, train));
+    return veto(LineSafe(sim, m, v) && FarEndTakes(sim, m, v, train) &&
+                ClaimLine(sim, m, v, train));
   }
   return std::nullopt;
 }

@@ -48,7 +48,7 @@ void Simulation::SimulationStep(TDateTime delta) {
     for (const StepPass& pass : StepOrder()) pass.Run(*this, delta);
     return;
   }
-  // The automatic dispatcher answers the questions of the stations it works. The hook lives
+  // The automatic dispatcher refuses what is unsafe at the stations it works. The hook lives
   // only as long as the step, so a copy of the simulation never holds one that points at
   // another.
   AnswerStation = [this](int lp, int train, int track, int kind) {

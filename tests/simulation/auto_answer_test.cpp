@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "simulation/auto_dispatcher.h"
-#include "trains/stops.h"
 #include "trains/shipped_district.h"
+#include "trains/stops.h"
 
 namespace traklin {
 namespace {
@@ -31,18 +31,22 @@ int CountQuestions(const ShippedDistrict& d, const std::string& caption) {
   return n;
 }
 
-TEST(AutoAnswerTest, AutomatedStationsAskTheAutomaticDispatcherNotTheConsole) {
+TEST(AutoAnswerTest, WhatTheAutomaticDispatcherLetsPassTheConsoleStillDecides) {
+  // The console says no to everything (an instructor's standing answer): automated stations
+  // still ask it, and put nothing out.
   ShippedDistrict manual(1, 1), automated(1, 1);
   AutomateAll(automated);
-  automated.Sim.State.AutoLPs[automated.LP("Кедровая")] = false;
-  for (ShippedDistrict* d : {&manual, &automated}) {
-    d->SetClock(500);
-    d->Steps(5 * 3600 * 2);
+  int created[2] = {0, 0};
+  ShippedDistrict* runs[2] = {&manual, &automated};
+  for (int r = 0; r < 2; ++r) {
+    runs[r]->Console.DefaultAnswer = false;
+    runs[r]->Sim.OnTrainCreated = [&created, r](int, TrainSource) { ++created[r]; };
+    runs[r]->SetClock(500);
+    runs[r]->Steps(3 * 3600 * 2);
   }
-  EXPECT_GT(CountQuestions(manual, "ДСП ЗАР"), 0);
-  EXPECT_EQ(CountQuestions(automated, "ДСП ЗАР"), 0);
-  // Кедровая is left to the dispatcher and still asks the console.
-  EXPECT_GT(CountQuestions(automated, "ДСП КЕД"), 0);
+  EXPECT_GT(CountQuestions(automated, "ДСП ЗАР"), 0);
+  EXPECT_EQ(CountQuestions(automated, "ДСП ЗАР"), CountQuestions(manual, "ДСП ЗАР"));
+  EXPECT_EQ(created[1], created[0]);
   EXPECT_TRUE(automated.Faults().empty());
 }
 
@@ -71,15 +75,15 @@ TEST(AutoAnswerTest, PutOutKeepsTheTracksThatTrainsOnTheirWayNeed) {
   // The other tracks are free: one fewer train on its way than they number is let in.
   for (int k = 0; k < tracks - 1; ++k)
     d.Sim.State.Trains.push_back(TrainHeadingFor(0, 0, 3000 + k));
-  EXPECT_EQ(ask(rqPut), std::optional<bool>(true));
-  EXPECT_EQ(ask(rqReceive), std::optional<bool>(true));
+  EXPECT_EQ(ask(rqPut), std::nullopt);
+  EXPECT_EQ(ask(rqReceive), std::nullopt);
   // One more, and the track asked for is one of theirs.
   d.Sim.State.Trains.push_back(TrainHeadingFor(0, 0, 3999));
   EXPECT_EQ(ask(rqPut), std::optional<bool>(false));
   EXPECT_EQ(ask(rqReceive), std::optional<bool>(false));
   // A train running away from Заречье needs nothing there.
   d.Sim.State.Trains.back() = TrainHeadingFor(0, 1, 3999);
-  EXPECT_EQ(ask(rqPut), std::optional<bool>(true));
+  EXPECT_EQ(ask(rqPut), std::nullopt);
 }
 
 TEST(AutoAnswerTest, QuestionsItDoesNotJudgeAreLeftToTheConsole) {
@@ -170,11 +174,11 @@ TEST(AutoAnswerTest, DepartureWaitsForATrackAtTheFarEndOrATrainThereComingThisWa
     EXPECT_EQ(answer(), std::optional<bool>(false));
     // A train there waits to come towards Заречье: it leaves as 2001 comes in.
     stand(main == 0 ? 1 : 0, odd ^ 1);
-    EXPECT_EQ(answer(), std::optional<bool>(true));
+    EXPECT_EQ(answer(), std::nullopt);
   }
-  // A station with tracks to spare takes it anyway.
+  // A station with tracks to spare takes it anyway (the console has the last word).
   for (int k = 0; k < static_cast<int>(tracks.size()); ++k) clear(k);
-  EXPECT_EQ(answer(), std::optional<bool>(true));
+  EXPECT_EQ(answer(), std::nullopt);
 }
 
 /// What a run leaves behind that the dispatcher's orders decide.
