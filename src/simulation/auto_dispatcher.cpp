@@ -76,8 +76,8 @@ std::vector<Throat> PeregonEnds(const SimulationData& sim, int lp);
 struct AutoDispatchMemo::Tables {
   // What the district tables were when this was derived: a district read anew into the same
   // simulation lives in other storage.
-  std::array<const void*, 6> Source{};
-  std::array<std::size_t, 6> SourceSizes{};
+  std::array<const void*, 7> Source{};
+  std::array<std::size_t, 7> SourceSizes{};
   bool Built = false;
 
   std::vector<Throat> Throats;                   ///< per throat: its view (Valid false: skipped)
@@ -120,12 +120,13 @@ std::uint64_t WayKey(int lp, int from, int to, bool single) {
 
 void AutoDispatchMemo::Tables::Derive(const SimulationData& sim) {
   const TAreaData& area = sim.AreaData;
-  const std::array<const void*, 6> source{DataOf(area.GorlStanzs),    DataOf(area.Puts),
+  const std::array<const void*, 7> source{DataOf(area.GorlStanzs),    DataOf(area.Puts),
                                           DataOf(area.GraphPeregons), DataOf(area.TrainRoutes),
-                                          DataOf(area.Stanzs),        DataOf(area.Sekzs)};
-  const std::array<std::size_t, 6> sizes{area.GorlStanzs.size(),    area.Puts.size(),
-                                         area.GraphPeregons.size(), area.TrainRoutes.size(),
-                                         area.Stanzs.size(),        area.Sekzs.size()};
+                                          DataOf(area.Stanzs),        DataOf(area.Sekzs),
+                                          DataOf(area.SlSects)};
+  const std::array<std::size_t, 7> sizes{
+      area.GorlStanzs.size(), area.Puts.size(),  area.GraphPeregons.size(), area.TrainRoutes.size(),
+      area.Stanzs.size(),     area.Sekzs.size(), area.SlSects.size()};
   if (Built && source == Source && sizes == SourceSizes) return;
   Source = source;
   SourceSizes = sizes;
