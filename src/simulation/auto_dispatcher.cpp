@@ -277,11 +277,28 @@ bool LeavesThrough(SimulationData& sim, const Throat& v, int t) {
   return ThroatOfNextStop(sim, throat, dir, v.LP, t) && dir == v.Dir;
 }
 
+/// A train stands at the LP of throat v, due to leave through v within the time a station
+/// looks ahead when it sends a train by itself.
+bool TrainDueToLeave(SimulationData& sim, const Memo& m, const Throat& v) {
+  const TDateTime limit = sim.State.ClockTime + kDepartLead;
+  for (const int s : m.Tracks[v.LP]) {
+    const int t = s != 0 ? TrainOnHalf(sim, s, v.Dir) : -1;
+    if (t < 0 || IsMoving(sim, t)) continue;
+    const TTrainData& train = sim.State.Trains[t];
+    if (train.ARRIVAL_LP_CODE != v.Code && train.PLACE_TIME == 0 && train.DEPARTURE_TIME != 0 &&
+        train.DEPARTURE_TIME < limit && LeavesThrough(sim, v, t))
+      return true;
+  }
+  return false;
+}
+
 /// A train may be sent out through v: nobody on the peregon comes this way, no route is set
 /// towards the throat from the other side, and the far end of the peregon neither holds a
 /// commit for its way out nor has a route at its end of the peregon (a train it is about to
-/// send).
-bool LineSafe(const SimulationData& sim, const Memo& m, const Throat& v) {
+/// send), nor is about to send one by itself: a send task at a throat that needs no commit,
+/// or, at a station that acts by itself without asking, a train due to leave that way (it
+/// gives itself its commit, and both would set out onto the single line at once).
+bool LineSafe(SimulationData& sim, const Memo& m, const Throat& v) {
   if (m.PeregonDirs[v.Peregon][v.Arrival]) return false;
   for (const int h : m.PeregonThroats[v.Peregon]) {
     if (h >= ThroatCount(sim)) break;
@@ -289,6 +306,11 @@ bool LineSafe(const SimulationData& sim, const Memo& m, const Throat& v) {
     if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
     if (far.Side < 1 && HasCommit(sim, far.LP, far.Dir)) return false;
     if (ThroatRouteBusy(sim, far.LP, far.Entry)) return false;
+    const TGorlTaskData& task = sim.State.Gorls[h];
+    if (far.Side >= 1 && task.TASKED != 0 && task.SEND) return false;
+    if (far.SelfActing && far.Side >= 0 && sim.AreaData.Puts[far.LP].Value2 > 0 &&
+        TrainDueToLeave(sim, m, far))
+      return false;
   }
   // A station without throats sets its routes at the peregon's end section.
   const TGraphPeregonData& per = sim.AreaData.GraphPeregons[v.Peregon];
@@ -368,7 +390,8 @@ bool FarEndTakes(const SimulationData& sim, Memo& m, const Throat& v, int t) {
           sim.State.Trains[standing].ARRIVAL_LP_CODE != area.Puts[lp].Code)
         ++swaps;
       if (!SectionFree(sim, s) || ReceiveTaskOfTrack(sim, lp, k) >= 0) continue;
-      ++free;
+      // A track kept for the trains made up here takes no train in.
+      if (area.Puts[lp].Tracks[k].Mode != 2) ++free;
       if (TrackSuits(sim, lp, k, t) && WayBetween(sim, m, far, far.Entry, s) >= 0) ++suitable;
     }
     const bool endsThere = sim.State.Trains[t].ARRIVAL_LP_CODE == area.Puts[lp].Code;
