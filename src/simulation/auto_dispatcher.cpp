@@ -23,6 +23,8 @@ namespace {
 
 // A departure route is ordered when the train is due within this time.
 constexpr TDateTime kDepartLead = 5 * kMinute;
+// How long a train let go onto a line may still take to be on it.
+constexpr TDateTime kSetOutMargin = 10 * kMinute;
 
 /// One throat as the dispatcher sees it, or one end of a peregon at a station without
 /// throats (G -1).
@@ -277,10 +279,12 @@ bool LeavesThrough(SimulationData& sim, const Throat& v, int t) {
   return ThroatOfNextStop(sim, throat, dir, v.LP, t) && dir == v.Dir;
 }
 
-/// A train stands at the LP of throat v, due to leave through v within the time a station
-/// looks ahead when it sends a train by itself.
+/// A train stands at the LP of throat v, due to leave through v soon: within the time a
+/// station looks ahead when it sends a train by itself, and the time a train let go now may
+/// still take to set out (until it is on the line, only its route shows it, and a route set
+/// towards the far end does not keep that station from setting its own).
 bool TrainDueToLeave(SimulationData& sim, const Memo& m, const Throat& v) {
-  const TDateTime limit = sim.State.ClockTime + kDepartLead;
+  const TDateTime limit = sim.State.ClockTime + kDepartLead + kSetOutMargin;
   for (const int s : m.Tracks[v.LP]) {
     const int t = s != 0 ? TrainOnHalf(sim, s, v.Dir) : -1;
     if (t < 0 || IsMoving(sim, t)) continue;

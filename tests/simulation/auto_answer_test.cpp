@@ -181,6 +181,44 @@ TEST(AutoAnswerTest, DepartureWaitsForATrackAtTheFarEndOrATrainThereComingThisWa
   EXPECT_EQ(answer(), std::nullopt);
 }
 
+TEST(AutoAnswerTest, CommitWaitsWhileTheFarEndIsAboutToSendATrainByItself) {
+  // 2001 at Заречье asks for its commit towards Берёзовка, which sends its trains without
+  // asking anyone: a train there due to leave towards Заречье soon holds the commit back.
+  ShippedDistrict d(1, 1);
+  d.SetClock(500);
+  bool asked = false;
+  for (int step = 0; step < 40 * 120 && !asked; ++step) {
+    d.Steps(1);
+    for (const auto& box : d.Console.Infos)
+      asked = asked ||
+              box.Text.find("Дайте разрешение на отправление поезду № 2001") != std::string::npos;
+  }
+  ASSERT_TRUE(asked);
+  const int zar = d.LP("Заречье"), ber = d.LP("Берёзовка");
+  ASSERT_GT(d.Sim.AreaData.Puts[ber].Value2, 0);
+  const int t = TrainNumbered(d, 2001);
+  const int even = (d.Sim.State.Trains[t].HEAD.DIR & 1) ^ 1;
+  TTrainData waiting;
+  waiting.NUMBER = 3002;
+  waiting.LOAD_TYPE = 1;
+  waiting.ARRIVAL_LP_CODE = d.Sim.AreaData.Puts[zar].Code;
+  d.Sim.State.Trains.push_back(waiting);
+  const int w = static_cast<int>(d.Sim.State.Trains.size()) - 1;
+  TSectionSchuntData& x = d.Sim.State.Sects[d.Sim.AreaData.Puts[ber].Tracks[0].Section];
+  (even ? x.TRN_ODD : x.TRN_EVEN) = w;
+  const TDepartCommitData& commit = d.Sim.State.DepartCommits[zar];
+  AutomateAll(d);
+  for (const double minutes : {3.0, 12.0}) {
+    d.Sim.State.Trains[w].DEPARTURE_TIME = d.Sim.State.ClockTime + minutes * kMinute;
+    AutoDispatch(d.Sim, d.Sim.State.AutoLPs);
+    EXPECT_EQ(commit.ODD + commit.EVEN, 0) << minutes;
+  }
+  // Due only later: 2001 goes first.
+  d.Sim.State.Trains[w].DEPARTURE_TIME = d.Sim.State.ClockTime + 30 * kMinute;
+  AutoDispatch(d.Sim, d.Sim.State.AutoLPs);
+  EXPECT_NE(commit.ODD + commit.EVEN, 0);
+}
+
 /// What a run leaves behind that the dispatcher's orders decide.
 struct Outcome {
   std::vector<std::string> Texts;
