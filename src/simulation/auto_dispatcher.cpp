@@ -96,6 +96,8 @@ struct AutoDispatchMemo::Tables {
   // Of the current step: the dispatcher's orders move no train, so these hold for the pass.
   std::vector<std::array<bool, 2>> PeregonDirs;  ///< per graph peregon: directions run on it
   std::vector<int> Heading;  ///< per LP: trains whose head runs towards it on a peregon
+  /// Trains that might be sent from a throat: service order, track, train.
+  std::vector<std::tuple<std::tuple<bool, TDateTime, int>, int, int>> Candidates;
 
   void Derive(const SimulationData& sim);
   void TakeStep(const SimulationData& sim);
@@ -398,6 +400,7 @@ bool FarEndTakes(const SimulationData& sim, Memo& m, const Throat& v, int t) {
       if (area.Puts[lp].Tracks[k].Mode != 2) ++free;
       if (TrackSuits(sim, lp, k, t) && WayBetween(sim, m, far, far.Entry, s) >= 0) ++suitable;
     }
+    if (suitable < 1) return false;
     const bool endsThere = sim.State.Trains[t].ARRIVAL_LP_CODE == area.Puts[lp].Code;
     const int incoming = TrainsHeadingFor(sim, m, lp, t, v.G);
     return suitable - incoming >= 1 && (free - incoming >= 2 || endsThere || swaps > 0);
@@ -578,7 +581,10 @@ void GiveSendTask(SimulationData& sim, Memo& m, const Throat& v,
   if (v.Side < 0 || sim.State.Gorls[v.G].TASKED != 0 || m.PeregonDirs[v.Peregon][v.Arrival]) return;
   const TAreaData& area = sim.AreaData;
   const TDateTime limit = sim.State.ClockTime + kDepartLead;
-  int best = -1, track = -1;
+  // The candidates in the order of service (on a tie the lower track); the costly question
+  // whether a train leaves through this throat is asked in that order until one does.
+  std::vector<std::tuple<std::tuple<bool, TDateTime, int>, int, int>>& candidates = m.Candidates;
+  candidates.clear();
   const std::vector<int>& tracks = m.Tracks[v.LP];
   for (int k = 0; k < static_cast<int>(tracks.size()); ++k) {
     const int t = TrainOnHalf(sim, tracks[k], v.Dir);
@@ -586,13 +592,18 @@ void GiveSendTask(SimulationData& sim, Memo& m, const Throat& v,
     const TTrainData& train = sim.State.Trains[t];
     if (IsHeld(holds, train.NUMBER, sim.State.ClockTime)) continue;
     if (train.DEPARTURE_SCHEDULED || train.ARRIVAL_LP_CODE == v.Code || train.PLACE_TIME != 0 ||
-        (train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit)) || !LeavesThrough(sim, v, t))
+        (train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit)))
       continue;
-    if (best < 0 || Priority(sim, t, v.LP) < Priority(sim, best, v.LP)) {
+    candidates.emplace_back(Priority(sim, t, v.LP), k, t);
+  }
+  std::sort(candidates.begin(), candidates.end());
+  int best = -1, track = -1;
+  for (const auto& [priority, k, t] : candidates)
+    if (LeavesThrough(sim, v, t)) {
       best = t;
       track = k;
+      break;
     }
-  }
   if (best < 0 || ThroatRouteBusy(sim, v.LP, v.Entry) || !FarEndTakes(sim, m, v, best)) return;
   const TaskThroatSlots slots = ThroatSlotsOf(area, v.LP);
   for (int side = 0; side < 2; ++side)
