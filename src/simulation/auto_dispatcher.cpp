@@ -452,9 +452,11 @@ void GiveCommit(SimulationData& sim, Memo& m, const Throat& v, const std::vector
   const int t = TrainForTrack(sim, v.LP, s, v.Dir);
   if (t < 0 || IsHeld(holds, sim.State.Trains[t].NUMBER, sim.State.ClockTime)) return;
   const TTrainData& train = sim.State.Trains[t];
+  // While the line is blocked a train asks on every step: the question that fails most
+  // often and costs least comes first.
   if (train.REQUEST_TIME == 0 || train.REQUEST_TYPE != rqDepartPermit ||
-      train.REQUEST_LP_CODE != v.Code || !LeavesThrough(sim, v, t) || !LineSafe(sim, m, v) ||
-      !FarEndTakes(sim, m, v, t) || !ClaimLine(sim, m, v, t))
+      train.REQUEST_LP_CODE != v.Code || !FarEndTakes(sim, m, v, t) || !LeavesThrough(sim, v, t) ||
+      !LineSafe(sim, m, v) || !ClaimLine(sim, m, v, t))
     return;
   ToggleDepartCommit(sim, v.LP, v.Dir);
 }
