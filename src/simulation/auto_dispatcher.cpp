@@ -96,6 +96,17 @@ struct AutoDispatchMemo::Tables {
   // Of the current step: the dispatcher's orders move no train, so these hold for the pass.
   std::vector<std::array<bool, 2>> PeregonDirs;  ///< per graph peregon: directions run on it
   std::vector<int> Heading;  ///< per LP: trains whose head runs towards it on a peregon
+  /// The signals that lead somewhere, made when first asked for in a step (the dispatcher's
+  /// orders set no route within its pass).
+  std::vector<int> Leading;
+  bool LeadingMade = false;
+  const std::vector<int>& LeadingList(const SimulationData& sim) {
+    if (!LeadingMade) {
+      Leading = LeadingSignals(sim);
+      LeadingMade = true;
+    }
+    return Leading;
+  }
   /// Trains that might be sent from a throat: service order, track, train.
   std::vector<std::tuple<std::tuple<bool, TDateTime, int>, int, int>> Candidates;
 
@@ -182,6 +193,7 @@ void AutoDispatchMemo::Tables::TakeStep(const SimulationData& sim) {
   const int count = static_cast<int>(peregons.size());
   std::fill(PeregonDirs.begin(), PeregonDirs.end(), std::array<bool, 2>{false, false});
   std::fill(Heading.begin(), Heading.end(), 0);
+  LeadingMade = false;
   for (const TTrainData& t : sim.State.Trains) {
     // A peregon shows the direction of the head of a train on it, else that of its tail.
     const int head = t.HEAD.PEREGON_IDX;
@@ -304,7 +316,7 @@ bool TrainDueToLeave(SimulationData& sim, const Memo& m, const Throat& v) {
 /// send), nor is about to send one by itself: a send task at a throat that needs no commit,
 /// or, at a station that acts by itself without asking, a train due to leave that way (it
 /// gives itself its commit, and both would set out onto the single line at once).
-bool LineSafe(SimulationData& sim, const Memo& m, const Throat& v) {
+bool LineSafe(SimulationData& sim, Memo& m, const Throat& v) {
   if (m.PeregonDirs[v.Peregon][v.Arrival]) return false;
   for (const int h : m.PeregonThroats[v.Peregon]) {
     if (h >= ThroatCount(sim)) break;
@@ -325,7 +337,8 @@ bool LineSafe(SimulationData& sim, const Memo& m, const Throat& v) {
         ThroatRouteBusy(sim, per.LP[e] - 1, per.EndSection[e]))
       return false;
   // The search over every signal comes last.
-  return !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1));
+  return !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1),
+                           m.LeadingList(sim));
 }
 
 /// Some route of the LP that ends at section s (a way out through it) is pending or set.

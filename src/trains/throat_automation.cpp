@@ -2,6 +2,7 @@
 #include "trains/throat_automation.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "area/area_queries.h"
 #include "area/date_time.h"
@@ -29,6 +30,32 @@ int ThroatCount(const SimulationData& sim) {
 bool WayOutClear(const SimulationData& sim, const ThroatView& v) {
   return !PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival] &&
          !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1));
+}
+
+/// The signals that lead somewhere, found once per pass when first asked for: the stations'
+/// decisions set no route, so the list holds for the whole pass.
+class LeadingSignalList {
+ public:
+  explicit LeadingSignalList(const SimulationData& sim) : sim_(sim) {}
+  const std::vector<int>& Get() {
+    if (!made_) {
+      list_ = LeadingSignals(sim_);
+      made_ = true;
+    }
+    return list_;
+  }
+
+ private:
+  const SimulationData& sim_;
+  std::vector<int> list_;
+  bool made_ = false;
+};
+
+/// WayOutClear with the pass's list of leading signals.
+bool WayOutClear(const SimulationData& sim, const ThroatView& v, LeadingSignalList& leading) {
+  return !PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival] &&
+         !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1),
+                           leading.Get());
 }
 
 /// The LP has a departure commit for the throat's direction.
@@ -132,10 +159,11 @@ bool AnyTrainDue(const SimulationData& sim, const ThroatView& v) {
   return false;
 }
 
-void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v) {
+void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v,
+                       LeadingSignalList& leading) {
   // Whichever train is chosen below, only one that is due can be sent: without one nothing
   // would come of the choice, and the cheap test spares the walks on most steps.
-  if (v.Side < 0 || !AnyTrainDue(sim, v) || !WayOutClear(sim, v)) return;
+  if (v.Side < 0 || !AnyTrainDue(sim, v) || !WayOutClear(sim, v, leading)) return;
   int k = -1;
   const int t = ChooseTrainToSend(sim, g, v, k);
   if (t < 0) return;
@@ -160,12 +188,14 @@ void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v) {
 
 /// A transit: the train received on track k through g goes on through throat q in the same
 /// direction, so q gets a send task that waits for the reception.
-void ConsiderTransit(SimulationData& sim, int g, const ThroatView& v, int t, int k, int q) {
+void ConsiderTransit(SimulationData& sim, int g, const ThroatView& v, int t, int k, int q,
+                     LeadingSignalList& leading) {
   if (q >= ThroatCount(sim) || sim.State.Gorls[q].TASKED != 0) return;
   const TDateTime planned = PlannedDeparture(sim, t, v.LP);
   if (planned != 0 && !(planned < sim.State.ClockTime + kTransitLead)) return;
   const ThroatView onward = ThroatViewOf(sim, q);
-  if (!onward.Valid || ThroatRouteBusy(sim, v.LP, onward.Entry) || !WayOutClear(sim, onward))
+  if (!onward.Valid || ThroatRouteBusy(sim, v.LP, onward.Entry) ||
+      !WayOutClear(sim, onward, leading))
     return;
   const int out =
       FindBestRoute(sim.AreaData, v.LP, TrackSection(sim.AreaData, v.LP, k), onward.Entry);
@@ -179,7 +209,8 @@ void ConsiderTransit(SimulationData& sim, int g, const ThroatView& v, int t, int
   SetTask(sim, q, true, true, k);
 }
 
-void ConsiderReception(SimulationData& sim, int g, const ThroatView& v, int t) {
+void ConsiderReception(SimulationData& sim, int g, const ThroatView& v, int t,
+                       LeadingSignalList& leading) {
   const TAreaData& area = sim.AreaData;
   const int count = static_cast<int>(area.Puts[v.LP].Tracks.size());
   if (count == 0) return;
@@ -207,7 +238,7 @@ void ConsiderReception(SimulationData& sim, int g, const ThroatView& v, int t) {
       ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain))
     return;
   SetTask(sim, g, false, false, k);
-  if (q >= 0 && dir == (v.Dir ^ 1)) ConsiderTransit(sim, g, v, t, k, q);
+  if (q >= 0 && dir == (v.Dir ^ 1)) ConsiderTransit(sim, g, v, t, k, q, leading);
 }
 
 /// A send task through a throat that needs a departure commit: a self-acting LP gives itself
@@ -353,6 +384,7 @@ ThroatView ThroatViewOf(const SimulationData& sim, int g) {
 }
 
 void ThroatAutomation(SimulationData& sim) {
+  LeadingSignalList leading(sim);
   for (int g = 0; g < ThroatCount(sim); ++g) {
     const ThroatView v = ThroatViewOf(sim, g);
     if (!v.Valid) continue;
@@ -372,9 +404,9 @@ void ThroatAutomation(SimulationData& sim) {
     if (!busy || ThroatRouteBusy(sim, v.LP, v.Entry)) continue;
     if (task.TASKED == 0) {
       if (t < 0)
-        ConsiderDeparture(sim, g, v);
+        ConsiderDeparture(sim, g, v, leading);
       else
-        ConsiderReception(sim, g, v, t);
+        ConsiderReception(sim, g, v, t, leading);
     }
     ConsiderCommit(sim, g, v);
   }
