@@ -90,6 +90,7 @@ struct AutoDispatchMemo::Tables {
   std::vector<std::vector<Throat>> Feeders;
   std::vector<char> Controlled, Asks, TakesTasks;  ///< per LP
   std::vector<std::vector<int>> Tracks;            ///< per LP: the section of each track
+  std::vector<std::vector<int>> CodeThroats;       ///< per LP: the throats of its code, in order
   /// Ways between two sections of an LP (a chain, or a single route), as found so far.
   std::unordered_map<std::uint64_t, int> Ways;
 
@@ -162,6 +163,7 @@ void AutoDispatchMemo::Tables::Derive(const SimulationData& sim) {
   TakesTasks.assign(lps, 0);
   Ends.assign(lps, {});
   Tracks.assign(lps, {});
+  CodeThroats.assign(lps, {});
   for (int lp = 0; lp < lps; ++lp) {
     Controlled[lp] = LPIsControlled(area, lp);
     Asks[lp] = LPAsksDispatcher(area, lp);
@@ -170,6 +172,8 @@ void AutoDispatchMemo::Tables::Derive(const SimulationData& sim) {
     for (Throat& v : Ends[lp]) WatchApproach(area, v);
     for (int k = 0; k < static_cast<int>(area.Puts[lp].Tracks.size()); ++k)
       Tracks[lp].push_back(TrackSection(area, lp, k));
+    for (int g = 0; g < throats; ++g)
+      if (area.GorlStanzs[g].Code == area.Puts[lp].Code) CodeThroats[lp].push_back(g);
   }
   Feeders.assign(lps, {});
   const auto feed = [&](const Throat& v) {
@@ -293,6 +297,16 @@ bool LeavesThrough(SimulationData& sim, const Throat& v, int t) {
   return ThroatOfNextStop(sim, throat, dir, v.LP, t) && dir == v.Dir;
 }
 
+/// Some throat of the LP's code holds a receive task for the track (ReceiveTaskOfTrack >= 0).
+bool ReceiveTaskOn(const SimulationData& sim, const Memo& m, int lp, int track) {
+  for (const int g : m.CodeThroats[lp]) {
+    if (g >= ThroatCount(sim)) break;
+    const TGorlTaskData& task = sim.State.Gorls[g];
+    if (task.TASKED != 0 && !task.SEND && task.TRACK == track) return true;
+  }
+  return false;
+}
+
 /// A train stands at the LP of throat v, due to leave through v soon: within the time a
 /// station looks ahead when it sends a train by itself, and the time a train let go now may
 /// still take to set out (until it is on the line, only its route shows it, and a route set
@@ -408,7 +422,7 @@ bool FarEndTakes(const SimulationData& sim, Memo& m, const Throat& v, int t) {
       if (standing >= 0 && standing != t &&
           sim.State.Trains[standing].ARRIVAL_LP_CODE != area.Puts[lp].Code)
         ++swaps;
-      if (!SectionFree(sim, s) || ReceiveTaskOfTrack(sim, lp, k) >= 0) continue;
+      if (!SectionFree(sim, s) || ReceiveTaskOn(sim, m, lp, k)) continue;
       // A track kept for the trains made up here takes no train in.
       if (area.Puts[lp].Tracks[k].Mode != 2) ++free;
       if (TrackSuits(sim, lp, k, t) && WayBetween(sim, m, far, far.Entry, s) >= 0) ++suitable;
@@ -483,8 +497,7 @@ int ReceptionTrack(const SimulationData& sim, Memo& m, const Throat& v, int t, i
   const auto usable = [&](int k) {
     const int s = tracks[k];
     if (s == 0 || !SectionFree(sim, s) || !TrackSuits(sim, v.LP, k, t) ||
-        ReceiveTaskOfTrack(sim, v.LP, k) >= 0 ||
-        (onward > 0 && WayBetween(sim, m, v, s, onward) < 0))
+        ReceiveTaskOn(sim, m, v.LP, k) || (onward > 0 && WayBetween(sim, m, v, s, onward) < 0))
       return false;
     *way = WayBetween(sim, m, v, v.Entry, s);
     return *way >= 0;
@@ -769,7 +782,7 @@ std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& aut
     int free = 0;
     for (int k = 0; k < static_cast<int>(m.Tracks[lp].size()); ++k) {
       const int s = m.Tracks[lp][k];
-      if (k != track && s != 0 && SectionFree(sim, s) && ReceiveTaskOfTrack(sim, lp, k) < 0) ++free;
+      if (k != track && s != 0 && SectionFree(sim, s) && !ReceiveTaskOn(sim, m, lp, k)) ++free;
     }
     return veto(free >= m.Heading[lp]);
   }
