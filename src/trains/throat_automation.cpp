@@ -178,10 +178,12 @@ bool AnyTrainDue(const SimulationData& sim, const ThroatView& v) {
   return false;
 }
 
+/// The throat has a side value of at least 0 and some train is due to leave through it
+/// (AnyTrainDue): the caller has found so.
 void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v, PassLookups& pass) {
   // Whichever train is chosen below, only one that is due can be sent: without one nothing
   // would come of the choice, and the cheap test spares the walks on most steps.
-  if (v.Side < 0 || !AnyTrainDue(sim, v) || !WayOutClear(sim, v, pass)) return;
+  if (!WayOutClear(sim, v, pass)) return;
   int k = -1;
   const int t = ChooseTrainToSend(sim, g, v, k);
   if (t < 0) return;
