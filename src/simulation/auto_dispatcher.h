@@ -1,6 +1,8 @@
 // The automatic dispatcher: works the stations switched to automatic through the desk's operations.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "state/simulation_data.h"
@@ -11,6 +13,26 @@ namespace traklin {
 struct AutoHold {
   int Number = 0;       ///< the train's number
   TDateTime Until = 0;  ///< simulated time from which the train may leave again
+};
+
+/// What the automatic dispatcher keeps from step to step: the district's throats, peregon
+/// ends, tracks and ways as it walks them, derived once (and again when another district is
+/// loaded), and its tables of one step. Only a cache: a copy starts empty, and a run with
+/// or without one gives the same orders.
+class AutoDispatchMemo {
+ public:
+  AutoDispatchMemo();
+  ~AutoDispatchMemo();
+  AutoDispatchMemo(const AutoDispatchMemo&);
+  AutoDispatchMemo& operator=(const AutoDispatchMemo&);
+  AutoDispatchMemo(AutoDispatchMemo&&) noexcept;
+  AutoDispatchMemo& operator=(AutoDispatchMemo&&) noexcept;
+
+  struct Tables;
+  Tables& Get();
+
+ private:
+  std::unique_ptr<Tables> tables_;
 };
 
 /// Whether train `number` is held at `now`.
@@ -36,5 +58,26 @@ bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now);
 /// it is still taken in.
 void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
                   const std::vector<AutoHold>& holds = {});
+/// The same pass with what an earlier step derived (the simulation's step keeps one memo).
+void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
+                  const std::vector<AutoHold>& holds, AutoDispatchMemo& memo);
+
+/// The automatic dispatcher's say in a question that a station puts about train `train`
+/// (index) at LP index `lp` (`track` the track named, -1 none; `kind` a request kind), for
+/// the stations it works. It refuses (false):
+///  - "Разрешается отправление поезда …?" (a station that acts by itself, before it sends a
+///    train towards an asking station) unless the line is safe and the far end can take the
+///    train, as for a departure commit (the far end's send tasks for trains that come later
+///    are then cancelled);
+///  - "Поезд … к отправлению готов. Отправить …?" unless the far end can take the train (and,
+///    where the throat needs no commit, the line is safe as above);
+///  - "Выставляю поезд …" and "Принять поезд …" when the track is one that the trains already
+///    heading for the station need;
+///  - any departure of a held train.
+/// Whatever it does not refuse, and every other question, is left to the console (nullopt):
+/// the console's answer, or an instructor's standing one, decides.
+std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& autoLPs,
+                               const std::vector<AutoHold>& holds, AutoDispatchMemo& memo, int lp,
+                               int train, int track, int kind);
 
 }  // namespace traklin
