@@ -104,6 +104,51 @@ bool OpposingRouteOfLPEndsHere(const SimulationData& sim, const RouteView& v, in
   return RouteDirection(sim.AreaData.TrainRoutes[lp].Routes[r2]) != v.Dir();
 }
 
+/// Some half of route r of LP lp is locked by it.
+bool LocksAnyHalf(const SimulationData& sim, const RouteView& v, int lp, int r) {
+  for (int i = 0; i <= v.Last(); ++i) {
+    const int s = v.Section(i);
+    if (!ValidSection(sim, s) || s >= static_cast<int>(sim.State.Sects.size())) continue;
+    const TSectionSchuntData& x = sim.State.Sects[s];
+    for (int h = 0; h < 2; ++h)
+      if (HalfRoute(x, h) == r && HalfLP(x, h) == lp) return true;
+  }
+  return false;
+}
+
+/// A route towards the peregon of exit signal g from its other end holds a half already (being
+/// assembled, set or released). The opposing-signal check sees a route only once its signals
+/// lead somewhere, so two stations ordering exits onto one line within the few steps an
+/// assembly takes would both get them; the first to lock a half keeps the line.
+bool OpposingExitAssembling(const SimulationData& sim, int lp, int r, int g) {
+  const TAreaData& area = sim.AreaData;
+  if (g < 0 || g >= static_cast<int>(area.Semaphores.size())) return false;
+  const TSemaphoreData& sg = area.Semaphores[g];
+  if (sg.Next <= 0) return false;
+  const int lps = static_cast<int>(std::min(area.TrainRoutes.size(), sim.State.Routes.size()));
+  for (int l = 0; l < lps; ++l) {
+    const std::vector<TTrainRouteData>& routes = area.TrainRoutes[l].Routes;
+    const TLPRoutesControlData& control = sim.State.Routes[l];
+    const int count = static_cast<int>(std::min(routes.size(), control.size()));
+    for (int r2 = 0; r2 < count; ++r2) {
+      if ((control[r2].TASKED == 0 && !control[r2].SCHUNTED) || (l == lp && r2 == r)) continue;
+      const RouteView v(routes[r2], l, r2);
+      if (v.Count() == 0) continue;
+      int g2 = -1;
+      try {
+        g2 = SectionSemaphore(area, v.Section(v.Last()), v.Half(v.Last()));
+      } catch (const std::runtime_error&) {
+        continue;  // its own turn reports the broken route
+      }
+      if (g2 < 0 || g2 >= static_cast<int>(area.Semaphores.size())) continue;
+      const TSemaphoreData& s2 = area.Semaphores[g2];
+      if (s2.Next == sg.Next && s2.Direction != sg.Direction && LocksAnyHalf(sim, v, l, r2))
+        return true;
+    }
+  }
+  return false;
+}
+
 void ThrowSwitch(SimulationData& sim, int lp, int r, int w) {
   const TLPRoutesData& table = sim.AreaData.TrainRoutes[lp];
   const TTrainRouteData& rt = table.Routes[r];
@@ -123,7 +168,9 @@ void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
   if (v.Count() > 0) {
     if (OpposingRouteOfLPEndsHere(sim, v, lp)) return;
     const int h = v.Last();
-    if (OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Section(h), v.Half(h)))) return;
+    const int exit = SectionSemaphore(sim.AreaData, v.Section(h), v.Half(h));
+    if (OpposingRouteSet(sim, exit)) return;
+    if (OpposingExitAssembling(sim, lp, r, exit)) return;
   }
 
   TStateData& st = sim.State;
