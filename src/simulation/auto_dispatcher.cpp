@@ -104,10 +104,23 @@ bool LeavesThrough(SimulationData& sim, const Throat& v, int t) {
   return ThroatOfNextStop(sim, throat, dir, v.LP, t) && dir == v.Dir;
 }
 
+/// Some route of the LP that ends at section s is pending or set: a way out onto the line
+/// there. The ways in from the line start at s and do not count.
+bool WayOutBusy(const SimulationData& sim, int lp, int s) {
+  if (lp < 0 || lp >= static_cast<int>(sim.AreaData.TrainRoutes.size()) ||
+      lp >= static_cast<int>(sim.State.Routes.size()))
+    return false;
+  const std::vector<TTrainRouteData>& routes = sim.AreaData.TrainRoutes[lp].Routes;
+  const TLPRoutesControlData& control = sim.State.Routes[lp];
+  for (int r = 0; r < static_cast<int>(std::min(routes.size(), control.size())); ++r)
+    if ((control[r].TASKED != 0 || control[r].SCHUNTED) && routes[r].LastSection == s) return true;
+  return false;
+}
+
 /// A train may be sent out through v: nobody on the peregon comes this way, no route is set
 /// towards the throat from the other side, and the far end of the peregon neither holds a
-/// commit for its way out nor has a route at its end of the peregon (a train it is about to
-/// send).
+/// commit for its way out nor has a way out onto the peregon ordered (a train it is about to
+/// send; a way in there is for a train running this way).
 bool LineSafe(const SimulationData& sim, const Throat& v) {
   if (PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival]) return false;
   if (OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1))) return false;
@@ -118,13 +131,12 @@ bool LineSafe(const SimulationData& sim, const Throat& v) {
     const Throat far = ThroatAt(sim, h);
     if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
     if (far.Side < 1 && HasCommit(sim, far.LP, far.Dir)) return false;
-    if (ThroatRouteBusy(sim, far.LP, far.Entry)) return false;
+    if (WayOutBusy(sim, far.LP, far.Entry)) return false;
   }
   // A station without throats sets its routes at the peregon's end section.
   const TGraphPeregonData& per = sim.AreaData.GraphPeregons[v.Peregon];
   for (int e = 0; e < 2; ++e)
-    if (per.LP[e] - 1 != v.LP && per.LP[e] > 0 &&
-        ThroatRouteBusy(sim, per.LP[e] - 1, per.EndSection[e]))
+    if (per.LP[e] - 1 != v.LP && per.LP[e] > 0 && WayOutBusy(sim, per.LP[e] - 1, per.EndSection[e]))
       return false;
   return true;
 }
@@ -213,7 +225,10 @@ bool ClaimLine(SimulationData& sim, const Throat& v, int t) {
 /// The commit a station asked for while a send task stands for its train.
 void GiveCommit(SimulationData& sim, const Throat& v, const std::vector<AutoHold>& holds) {
   const TGorlTaskData& task = sim.State.Gorls[v.G];
-  if (task.TASKED == 0 || !task.SEND || task.TRANSIT || v.Side >= 1 || HasCommit(sim, v.LP, v.Dir))
+  // Once the station has spent the commit on ordering the way out, the task stands until
+  // that way is set: a second commit would outlive the departure it was meant for.
+  if (task.TASKED == 0 || !task.SEND || task.TRANSIT || v.Side >= 1 ||
+      HasCommit(sim, v.LP, v.Dir) || ThroatRouteBusy(sim, v.LP, v.Entry))
     return;
   const int s = TrackSection(sim.AreaData, v.LP, task.TRACK);
   if (s == 0) return;
