@@ -73,26 +73,43 @@ void ExpectSafe(const AutoLine& line) {
   EXPECT_EQ(line.Against, Ops{});
 }
 
-TEST(AutoDispatcherCasesTest, CrossingOnASingleLineOneTrainWaitsInTheLoopTheOtherPasses) {
-  AutoLine line(ThreeStations(kLoop, R"(
-      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
-      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:00"})"),
-                930);
-  line.RunFor(60);
+/// Runs the line on for `minutes`, then checks that nothing unsafe happened.
+void RunSafely(AutoLine& line, int minutes) {
+  line.RunFor(minutes);
   ExpectSafe(line);
+}
+
+/// The dispatcher issued exactly these operations; the actual ones are listed when not.
+void ExpectOperations(const AutoLine& line, const Ops& expected) {
+  EXPECT_EQ(line.Operations, expected) << Listing(line.Operations);
+}
+
+/// 801 from ЛЕС to ГОР and 802 back, both at 10:00.
+const std::string kTowardsEachOther = R"(
+  {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+  {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:00"})";
+/// Freight 2001 from ЛЕС to ГОР at 10:00, changing its locomotive at РАЗ; passenger 801 three
+/// minutes behind it.
+const std::string kFreightThenPassenger = R"(
+  {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00",
+   "change": {"Разъезд": 5}},
+  {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:03"})";
+
+TEST(AutoDispatcherCasesTest, CrossingOnASingleLineOneTrainWaitsInTheLoopTheOtherPasses) {
+  AutoLine line(ThreeStations(kLoop, kTowardsEachOther), 930);
+  RunSafely(line, 60);
   // Both ends let their train go at once; 802 comes first and is taken into the loop, 801
   // runs through on the main track, and only once it has cleared the line to ЛЕС is 802 sent.
-  EXPECT_EQ(line.Operations, (Ops{
-                                 "09:56:02.0 ЛЕС commit odd (801)",
-                                 "09:56:06.0 ГОР commit even (802)",
-                                 "10:02:10.5 РАЗ route ГОР -> 3 (802)",
-                                 "10:05:21.0 РАЗ route ЛЕС -> I (801)",
-                                 "10:05:50.5 РАЗ route I -> ГОР (801)",
-                                 "10:08:34.5 РАЗ route 3 -> ЛЕС (802)",
-                                 "10:08:35.5 ГОР receive РАЗ -> 6 (801)",
-                                 "10:11:21.5 ЛЕС receive РАЗ -> 4 (802)",
-                             }))
-      << Listing(line.Operations);
+  ExpectOperations(line, {
+                             "09:56:02.0 ЛЕС commit odd (801)",
+                             "09:56:06.0 ГОР commit even (802)",
+                             "10:02:10.5 РАЗ route ГОР -> 3 (802)",
+                             "10:05:21.0 РАЗ route ЛЕС -> I (801)",
+                             "10:05:50.5 РАЗ route I -> ГОР (801)",
+                             "10:08:34.5 РАЗ route 3 -> ЛЕС (802)",
+                             "10:08:35.5 ГОР receive РАЗ -> 6 (801)",
+                             "10:11:21.5 ЛЕС receive РАЗ -> 4 (802)",
+                         });
   EXPECT_EQ(line.Visits, (Ops{"801 ЛЕС", "802 ГОР", "802 РАЗ", "801 РАЗ", "801 ГОР", "802 ЛЕС"}));
   EXPECT_EQ(line.Removed, (Ops{"802 ЛЕС", "801 ГОР"}));
 }
@@ -100,26 +117,20 @@ TEST(AutoDispatcherCasesTest, CrossingOnASingleLineOneTrainWaitsInTheLoopTheOthe
 TEST(AutoDispatcherCasesTest, PassengerTrainOvertakesAFreightTrainStandingInALoop) {
   // Freight 2001 leaves ЛЕС first and changes its locomotive at РАЗ; passenger 801, three
   // minutes behind it, is taken in beside it and sent on first. Both end at ГОР.
-  AutoLine line(ThreeStations(kTwoLoops, R"(
-      {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00",
-       "change": {"Разъезд": 5}},
-      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:03"})"),
-                930);
-  line.RunFor(60);
-  ExpectSafe(line);
+  AutoLine line(ThreeStations(kTwoLoops, kFreightThenPassenger), 930);
+  RunSafely(line, 60);
   // 2001 is taken into loop 5; 801 comes in on loop 3 and is sent on at once, and 2001
   // follows only when 801 has cleared the line.
-  EXPECT_EQ(line.Operations, (Ops{
-                                 "09:56:17.5 ЛЕС commit odd (2001)",
-                                 "10:04:11.0 РАЗ route ЛЕС -> 5 (2001)",
-                                 "10:05:23.5 ЛЕС commit odd (801)",
-                                 "10:08:39.5 РАЗ route ЛЕС -> 3 (801)",
-                                 "10:08:43.0 РАЗ route 3 -> ГОР (801)",
-                                 "10:15:28.0 ГОР receive РАЗ -> 6 (801)",
-                                 "10:16:20.0 РАЗ route 5 -> ГОР (2001)",
-                                 "10:20:20.0 ГОР receive РАЗ -> 4 (2001)",
-                             }))
-      << Listing(line.Operations);
+  ExpectOperations(line, {
+                             "09:56:17.5 ЛЕС commit odd (2001)",
+                             "10:04:11.0 РАЗ route ЛЕС -> 5 (2001)",
+                             "10:05:23.5 ЛЕС commit odd (801)",
+                             "10:08:39.5 РАЗ route ЛЕС -> 3 (801)",
+                             "10:08:43.0 РАЗ route 3 -> ГОР (801)",
+                             "10:15:28.0 ГОР receive РАЗ -> 6 (801)",
+                             "10:16:20.0 РАЗ route 5 -> ГОР (2001)",
+                             "10:20:20.0 ГОР receive РАЗ -> 4 (2001)",
+                         });
   EXPECT_EQ(line.Visits,
             (Ops{"2001 ЛЕС", "801 ЛЕС", "2001 РАЗ", "801 РАЗ", "801 ГОР", "2001 ГОР"}));
 }
@@ -131,13 +142,8 @@ TEST(AutoDispatcherCasesTest, PassengerTrainOvertakesAFreightTrainStandingInALoo
 // once and pass the freight train in the loop.
 TEST(AutoDispatcherCasesTest,
      DISABLED_PassengerTrainOvertakesAFreightTrainAtAStationWithTwoTracks) {
-  AutoLine line(ThreeStations(kLoop, R"(
-      {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00",
-       "change": {"Разъезд": 5}},
-      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:03"})"),
-                930);
-  line.RunFor(60);
-  ExpectSafe(line);
+  AutoLine line(ThreeStations(kLoop, kFreightThenPassenger), 930);
+  RunSafely(line, 60);
   EXPECT_EQ(line.Visits, (Ops{"2001 ЛЕС", "801 ЛЕС", "2001 РАЗ", "801 РАЗ", "801 ГОР", "2001 ГОР"}))
       << Listing(line.Visits);
 }
@@ -152,15 +158,13 @@ TEST(AutoDispatcherCasesTest, TrainChangingItsLocomotiveIsTakenInAndSentOnAfterI
   // It leaves БЕР behind its new locomotive.
   ASSERT_TRUE(line.RunUntil(60, [&] { return line.Where(801) == "ГОР"; }));
   EXPECT_EQ(line.Sim.State.Trains[line.Train(801)].LOCO_IDX, 5);
-  line.RunFor(30);
-  ExpectSafe(line);
-  EXPECT_EQ(line.Operations, (Ops{
-                                 "09:56:09.0 ЛЕС commit odd (801)",
-                                 "10:02:33.5 БЕР receive ЛЕС -> I (801)",
-                                 "10:14:46.5 БЕР commit odd (801)",
-                                 "10:20:52.0 ГОР receive БЕР -> 6 (801)",
-                             }))
-      << Listing(line.Operations);
+  RunSafely(line, 30);
+  ExpectOperations(line, {
+                             "09:56:09.0 ЛЕС commit odd (801)",
+                             "10:02:33.5 БЕР receive ЛЕС -> I (801)",
+                             "10:14:46.5 БЕР commit odd (801)",
+                             "10:20:52.0 ГОР receive БЕР -> 6 (801)",
+                         });
   EXPECT_EQ(line.Removed, (Ops{"801 ГОР"}));
 }
 
@@ -171,24 +175,19 @@ TEST(AutoDispatcherCasesTest, DependantTrainIsFormedFromItsParentAndSentBack) {
       {"number": 6002, "from": "Берёзово", "to": "Лесная", "depart": "10:25",
        "plan": {"parent": 6001, "lead": 15}})"),
                 930);
-  line.RunFor(80);
-  ExpectSafe(line);
-  EXPECT_EQ(line.Operations, (Ops{
-                                 "09:56:09.0 ЛЕС commit odd (6001)",
-                                 "10:02:33.5 БЕР receive ЛЕС -> I (6001)",
-                                 "10:21:03.0 БЕР commit even (6002)",
-                                 "10:27:04.5 ЛЕС receive БЕР -> 4 (6002)",
-                             }))
-      << Listing(line.Operations);
+  RunSafely(line, 80);
+  ExpectOperations(line, {
+                             "09:56:09.0 ЛЕС commit odd (6001)",
+                             "10:02:33.5 БЕР receive ЛЕС -> I (6001)",
+                             "10:21:03.0 БЕР commit even (6002)",
+                             "10:27:04.5 ЛЕС receive БЕР -> 4 (6002)",
+                         });
   EXPECT_EQ(line.Removed, (Ops{"6001 БЕР", "6002 ЛЕС"})) << Listing(line.Removed);
 }
 
 TEST(AutoDispatcherCasesTest, TrainWaitsForItsCommitWhileTheLineIsGivenToTheOtherEnd) {
   // ЛЕС and ГОР, one single line between them, both send a train at 10:00 and both ask.
-  AutoLine line(ThreeStations("", R"(
-      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
-      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:00"})"),
-                930);
+  AutoLine line(ThreeStations("", kTowardsEachOther), 930);
   const auto asked = [&](int number) {
     const std::string text = "Дайте разрешение на отправление поезду № " + std::to_string(number);
     return std::count_if(line.Line.Console.Infos.begin(), line.Line.Console.Infos.end(),
@@ -199,17 +198,16 @@ TEST(AutoDispatcherCasesTest, TrainWaitsForItsCommitWhileTheLineIsGivenToTheOthe
   EXPECT_GE(asked(802), 1);
   for (const std::string& op : line.Operations)
     EXPECT_EQ(op.find("ГОР commit"), std::string::npos) << op;
-  line.RunFor(30);
-  ExpectSafe(line);
-  // ЛЕС asks a moment earlier and gets the line; ГОР's send task, which could only wait for a
-  // commit, gives the throat back for 801, and 802 has its commit once 801 is in.
-  EXPECT_EQ(line.Operations, (Ops{
-                                 "09:56:02.0 ЛЕС commit odd (801)",
-                                 "09:56:02.0 ГОР cancel send I -> ЛЕС",
-                                 "10:07:33.0 ГОР commit even (802)",
-                                 "10:09:45.0 ЛЕС receive ГОР -> 4 (802)",
-                             }))
-      << Listing(line.Operations);
+  RunSafely(line, 30);
+  // Both ask in the same step; ЛЕС, whose throat comes first, gets the line. ГОР's send task,
+  // which could only wait for a commit, gives the throat back for 801, and 802 has its commit
+  // once 801 is in.
+  ExpectOperations(line, {
+                             "09:56:02.0 ЛЕС commit odd (801)",
+                             "09:56:02.0 ГОР cancel send I -> ЛЕС",
+                             "10:07:33.0 ГОР commit even (802)",
+                             "10:09:45.0 ЛЕС receive ГОР -> 4 (802)",
+                         });
   EXPECT_EQ(line.Removed, (Ops{"801 ГОР", "802 ЛЕС"})) << Listing(line.Removed);
 }
 
@@ -258,8 +256,7 @@ TEST(AutoDispatcherCasesTest, PriorityAtAStationWithoutDutyOfficerDecidesWhoLeav
       EXPECT_EQ(first.substr(0, 10), "09:58:00.5") << c.Why;
       // The other one follows once the line is clear.
       const int second = c.First == c.A.Number ? c.B.Number : c.A.Number;
-      line.RunFor(30);
-      ExpectSafe(line);
+      RunSafely(line, 30);
       EXPECT_EQ(std::count_if(line.Operations.begin(), line.Operations.end(),
                               [&](const std::string& op) {
                                 return op.find("-> ГОР (" + std::to_string(second) + ")") !=
@@ -295,8 +292,7 @@ TEST(AutoDispatcherCasesTest, HeldTrainGetsNoDepartureUntilItsHoldEndsThenLeaves
     line.RunUntil(60, [&] { return !line.Operations.empty(); });
     ASSERT_FALSE(line.Operations.empty()) << c.Station;
     EXPECT_EQ(line.Operations.front(), c.Expected) << c.Station;
-    line.RunFor(30);
-    ExpectSafe(line);
+    RunSafely(line, 30);
     EXPECT_EQ(line.Removed, Ops{"801 ГОР"}) << c.Station;
   }
 }
