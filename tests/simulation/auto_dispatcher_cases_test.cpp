@@ -297,5 +297,34 @@ TEST(AutoDispatcherCasesTest, HeldTrainGetsNoDepartureUntilItsHoldEndsThenLeaves
   }
 }
 
+TEST(AutoDispatcherCasesTest, BusyLineRunsEveryTrainThroughSafely) {
+  // Eight passenger trains each way, every twelve minutes, and three freight trains each way
+  // between them, over the middle station with two loops and over the asking one.
+  std::string trains;
+  const auto at = [](int minutes) {
+    return fmt::format("{:02}:{:02}", minutes / 60, minutes % 60);
+  };
+  const auto train = [&](int number, bool freight, bool odd, int minutes) {
+    if (!trains.empty()) trains += ",";
+    trains += fmt::format(R"({{"number": {}, "freight": {}, "from": "{}", "to": "{}",
+      "depart": "{}"}})",
+                          number, freight, odd ? "Лесная" : "Горная", odd ? "Горная" : "Лесная",
+                          at(minutes));
+  };
+  for (int k = 0; k < 8; ++k) {
+    train(801 + 2 * k, false, true, 600 + 12 * k);
+    train(802 + 2 * k, false, false, 606 + 12 * k);
+    if (k % 3 != 1) continue;
+    train(2001 + 2 * k, true, true, 603 + 12 * k);
+    train(2002 + 2 * k, true, false, 609 + 12 * k);
+  }
+  for (const std::string* middle : {&kTwoLoops, &kAsking}) {
+    AutoLine line(ThreeStations(*middle, trains), 930);
+    RunSafely(line, 300);
+    EXPECT_EQ(line.Removed.size(), 22u) << Listing(line.Removed);
+    EXPECT_TRUE(line.Sim.State.Trains.empty());
+  }
+}
+
 }  // namespace
 }  // namespace traklin::test
