@@ -22,17 +22,17 @@ namespace traklin::test {
 /// A line generated from its description with every station automated, run a step at a time.
 /// Around the dispatcher's pass of each step the run compares the route orders, the departure
 /// commits and the throat tasks, so that Operations holds exactly what the dispatcher did, in
-/// order, one line each ("HH:MM:SS.s" and the station's short name first):
-///   "10:04:30.0 РАЗ route ЛЕС -> 3 (802)"        a route ordered at a station without duty
-///                                               officer, from the peregon towards ЛЕС onto
-///                                               track 3, for train 802
-///   "10:09:00.0 РАЗ route 3 -> ЛЕС (802)"        the way out of track 3 towards ЛЕС
-///   "10:00:30.5 ЛЕС commit odd (801)"            a departure commit, for the train it lets go
-///   "10:02:00.0 ЛЕС commit odd taken"            a commit taken back
-///   "10:06:00.0 ГОР receive РАЗ -> II (801)"     a receive task through the throat towards РАЗ
-///   "10:06:00.0 ГОР send II -> РАЗ (802)"        a send task
-///   "10:06:00.0 ГОР transit РАЗ -> II -> ЛЕС (801)"  a receive and send pair
-///   "10:07:00.0 ГОР cancel send II -> РАЗ"       a task cancelled
+/// order, one line each, the clock and the station's short name first:
+///   "10:04:30.0 РАЗ route ЛЕС -> 3 (802)"    a route ordered at a station without duty
+///                                           officer: from the line to ЛЕС onto track 3,
+///                                           for train 802
+///   "10:09:00.5 РАЗ route 3 -> ЛЕС (802)"    the way out of track 3 onto the line to ЛЕС
+///   "10:00:30.5 ЛЕС commit odd (801)"        a departure commit, for the train it lets go
+///   "10:02:00.0 ЛЕС commit odd taken"        a commit taken back
+///   "10:06:00.0 ГОР receive БЕР -> 2 (801)"  a receive task through the throat towards БЕР
+///   "10:06:00.0 ГОР send I -> БЕР (802)"     a send task
+///   "10:06:00.0 БЕР transit ЛЕС -> I -> ГОР (801)"  a receive and send pair
+///   "10:07:00.0 ГОР cancel send I -> БЕР"    a task cancelled
 struct AutoLine {
   ShippedDistrict Line;
   Simulation& Sim = Line.Sim;
@@ -89,6 +89,8 @@ struct AutoLine {
     return i;
   }
 
+  /// One step, its passes in their fixed order, noting the dispatcher's operations and the
+  /// trains' entries into LPs.
   void Step() {
     for (const Simulation::StepPass& pass : Simulation::StepOrder()) {
       if (std::string_view(pass.Name) != "AutoDispatcher") {
