@@ -2,7 +2,10 @@
 #include "simulation/auto_dispatcher.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <tuple>
+#include <unordered_map>
 
 #include "area/area_queries.h"
 #include "state/interlocking.h"
@@ -26,7 +29,33 @@ constexpr TDateTime kDepartLead = 5 * kMinute;
 struct Throat : ThroatView {
   int G = -1;
   bool SingleRoutes = false;  ///< ways are single routes rather than chains
+  /// Where an approaching train is looked for beyond the entry section (0: nowhere), and on
+  /// which half.
+  int OutSection = 0;
+  int OutHalf = 0;
 };
+
+/// Finds where beyond its entry section a train approaching v would be looked for.
+void WatchApproach(const TAreaData& area, Throat& v) {
+  v.OutSection = 0;
+  if (!v.Valid || !ValidSection(area, v.Entry) ||
+      area.SlSects[v.Entry].Side[(v.Arrival & 1) ^ 1] != 0)
+    return;
+  int walk = (v.Arrival & 1) ^ 1;
+  const int n = NextSection(area, walk, v.Entry, false);
+  if (n <= 0) return;
+  v.OutSection = n;
+  v.OutHalf = walk ^ 1;
+}
+
+/// The train approaching v (ApproachingTrain), asked only when a train stands where the
+/// search would find one: most throats have none on most steps.
+int Approaching(const SimulationData& sim, const Throat& v) {
+  if (TrainOnHalf(sim, v.Entry, v.Arrival & 1) < 0 &&
+      (v.OutSection <= 0 || TrainOnHalf(sim, v.OutSection, v.OutHalf) < 0))
+    return -1;
+  return ApproachingTrain(sim, v.Entry, v.Arrival);
+}
 
 Throat ThroatAt(const SimulationData& sim, int g) {
   Throat v;
@@ -38,6 +67,131 @@ Throat ThroatAt(const SimulationData& sim, int g) {
 int ThroatCount(const SimulationData& sim) {
   return static_cast<int>(std::min(sim.AreaData.GorlStanzs.size(), sim.State.Gorls.size()));
 }
+
+std::vector<Throat> PeregonEnds(const SimulationData& sim, int lp);
+
+}  // namespace
+
+/// The district as the dispatcher walks it, and the tables of the current step.
+struct AutoDispatchMemo::Tables {
+  // What the district tables were when this was derived: a district read anew into the same
+  // simulation lives in other storage.
+  std::array<const void*, 6> Source{};
+  std::array<std::size_t, 6> SourceSizes{};
+  bool Built = false;
+
+  std::vector<Throat> Throats;                     ///< per throat: its view (Valid false: skipped)
+  std::vector<std::vector<int>> PeregonThroats;    ///< per graph peregon: its throats, in order
+  std::vector<std::vector<Throat>> Ends;           ///< per controlled LP: its peregon ends
+  std::vector<char> Controlled, Asks, TakesTasks;  ///< per LP
+  std::vector<std::vector<int>> Tracks;            ///< per LP: the section of each track
+  /// Ways between two sections of an LP (a chain, or a single route), as found so far.
+  std::unordered_map<std::uint64_t, int> Ways;
+
+  // Of the current step: the dispatcher's orders move no train, so these hold for the pass.
+  std::vector<std::array<bool, 2>> PeregonDirs;  ///< per graph peregon: directions run on it
+  std::vector<int> Heading;  ///< per LP: trains whose head runs towards it on a peregon
+
+  void Derive(const SimulationData& sim);
+  void TakeStep(const SimulationData& sim);
+};
+
+namespace {
+
+using Memo = AutoDispatchMemo::Tables;
+
+template <class T>
+const void* DataOf(const std::vector<T>& v) {
+  return v.data();
+}
+
+/// A key of the way memo: the LP, both sections and whether a single route is meant.
+std::uint64_t WayKey(int lp, int from, int to, bool single) {
+  return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(lp)) << 42) ^
+         (static_cast<std::uint64_t>(static_cast<std::uint32_t>(from) & 0x1FFFFF) << 21) ^
+         (static_cast<std::uint64_t>(static_cast<std::uint32_t>(to) & 0xFFFFF) << 1) ^
+         (single ? 1 : 0);
+}
+
+}  // namespace
+
+void AutoDispatchMemo::Tables::Derive(const SimulationData& sim) {
+  const TAreaData& area = sim.AreaData;
+  const std::array<const void*, 6> source{DataOf(area.GorlStanzs),    DataOf(area.Puts),
+                                          DataOf(area.GraphPeregons), DataOf(area.TrainRoutes),
+                                          DataOf(area.Stanzs),        DataOf(area.Sekzs)};
+  const std::array<std::size_t, 6> sizes{area.GorlStanzs.size(),    area.Puts.size(),
+                                         area.GraphPeregons.size(), area.TrainRoutes.size(),
+                                         area.Stanzs.size(),        area.Sekzs.size()};
+  if (Built && source == Source && sizes == SourceSizes) return;
+  Source = source;
+  SourceSizes = sizes;
+  Built = true;
+  const int throats = static_cast<int>(area.GorlStanzs.size());
+  const int lps = static_cast<int>(area.Puts.size());
+  const int peregons = static_cast<int>(area.GraphPeregons.size());
+  Throats.assign(throats, Throat{});
+  PeregonThroats.assign(peregons, {});
+  for (int g = 0; g < throats; ++g) {
+    Throats[g] = ThroatAt(sim, g);
+    WatchApproach(area, Throats[g]);
+    const int p = area.GorlStanzs[g].Peregon - 1;
+    if (p >= 0 && p < peregons) PeregonThroats[p].push_back(g);
+  }
+  Controlled.assign(lps, 0);
+  Asks.assign(lps, 0);
+  TakesTasks.assign(lps, 0);
+  Ends.assign(lps, {});
+  Tracks.assign(lps, {});
+  for (int lp = 0; lp < lps; ++lp) {
+    Controlled[lp] = LPIsControlled(area, lp);
+    Asks[lp] = LPAsksDispatcher(area, lp);
+    TakesTasks[lp] = StationTakesTasks(area, lp);
+    if (Controlled[lp]) Ends[lp] = PeregonEnds(sim, lp);
+    for (Throat& v : Ends[lp]) WatchApproach(area, v);
+    for (int k = 0; k < static_cast<int>(area.Puts[lp].Tracks.size()); ++k)
+      Tracks[lp].push_back(TrackSection(area, lp, k));
+  }
+  Ways.clear();
+  PeregonDirs.assign(peregons, {false, false});
+  Heading.assign(lps, 0);
+}
+
+void AutoDispatchMemo::Tables::TakeStep(const SimulationData& sim) {
+  const TGraphPeregonsData& peregons = sim.AreaData.GraphPeregons;
+  const int count = static_cast<int>(peregons.size());
+  std::fill(PeregonDirs.begin(), PeregonDirs.end(), std::array<bool, 2>{false, false});
+  std::fill(Heading.begin(), Heading.end(), 0);
+  for (const TTrainData& t : sim.State.Trains) {
+    // A peregon shows the direction of the head of a train on it, else that of its tail.
+    const int head = t.HEAD.PEREGON_IDX;
+    const int tail = t.TAIL.PEREGON_IDX;
+    if (head >= 0 && head < count) {
+      PeregonDirs[head][t.HEAD.DIR & 1] = true;
+      // A train reaching end e of a peregon runs in direction e.
+      const int lp = peregons[head].LP[t.HEAD.DIR & 1] - 1;
+      if (lp >= 0 && lp < static_cast<int>(Heading.size())) ++Heading[lp];
+    }
+    if (tail >= 0 && tail < count && tail != head) PeregonDirs[tail][t.TAIL.DIR & 1] = true;
+  }
+}
+
+AutoDispatchMemo::AutoDispatchMemo() = default;
+AutoDispatchMemo::~AutoDispatchMemo() = default;
+AutoDispatchMemo::AutoDispatchMemo(const AutoDispatchMemo&) {}
+AutoDispatchMemo& AutoDispatchMemo::operator=(const AutoDispatchMemo& other) {
+  if (this != &other) tables_.reset();
+  return *this;
+}
+AutoDispatchMemo::AutoDispatchMemo(AutoDispatchMemo&&) noexcept = default;
+AutoDispatchMemo& AutoDispatchMemo::operator=(AutoDispatchMemo&&) noexcept = default;
+
+AutoDispatchMemo::Tables& AutoDispatchMemo::Get() {
+  if (!tables_) tables_ = std::make_unique<Tables>();
+  return *tables_;
+}
+
+namespace {
 
 bool HasCommit(const SimulationData& sim, int lp, int dir) {
   if (lp < 0 || lp >= static_cast<int>(sim.State.DepartCommits.size())) return false;
@@ -72,9 +226,12 @@ int RouteBetween(const TAreaData& area, int lp, int from, int to) {
 
 /// A way through a station: a chain, or at a station without a duty officer (whose routes
 /// form no chains) a single route.
-int WayBetween(const SimulationData& sim, const Throat& v, int from, int to) {
-  return v.SingleRoutes ? RouteBetween(sim.AreaData, v.LP, from, to)
-                        : FindBestRoute(sim.AreaData, v.LP, from, to);
+int WayBetween(const SimulationData& sim, Memo& m, const Throat& v, int from, int to) {
+  const auto [at, fresh] = m.Ways.try_emplace(WayKey(v.LP, from, to, v.SingleRoutes), -1);
+  if (fresh)
+    at->second = v.SingleRoutes ? RouteBetween(sim.AreaData, v.LP, from, to)
+                                : FindBestRoute(sim.AreaData, v.LP, from, to);
+  return at->second;
 }
 
 /// The way can be ordered now: not ordered yet, no conflict, no train in its way.
@@ -121,14 +278,11 @@ bool WayOutBusy(const SimulationData& sim, int lp, int s) {
 /// towards the throat from the other side, and the far end of the peregon neither holds a
 /// commit for its way out nor has a way out onto the peregon ordered (a train it is about to
 /// send; a way in there is for a train running this way).
-bool LineSafe(const SimulationData& sim, const Throat& v) {
-  if (PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival]) return false;
-  if (OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1))) return false;
-  for (int h = 0; h < ThroatCount(sim); ++h) {
-    // Asked on every step for every waiting train: the throat's own record sorts out the
-    // throats of other peregons before their view is made.
-    if (sim.AreaData.GorlStanzs[h].Peregon - 1 != v.Peregon) continue;
-    const Throat far = ThroatAt(sim, h);
+bool LineSafe(const SimulationData& sim, const Memo& m, const Throat& v) {
+  if (m.PeregonDirs[v.Peregon][v.Arrival]) return false;
+  for (const int h : m.PeregonThroats[v.Peregon]) {
+    if (h >= ThroatCount(sim)) break;
+    const Throat& far = m.Throats[h];
     if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
     if (far.Side < 1 && HasCommit(sim, far.LP, far.Dir)) return false;
     if (WayOutBusy(sim, far.LP, far.Entry)) return false;
@@ -138,22 +292,19 @@ bool LineSafe(const SimulationData& sim, const Throat& v) {
   for (int e = 0; e < 2; ++e)
     if (per.LP[e] - 1 != v.LP && per.LP[e] > 0 && WayOutBusy(sim, per.LP[e] - 1, per.EndSection[e]))
       return false;
-  return true;
+  // The search over every signal comes last.
+  return !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1));
 }
 
 /// Trains other than t on the peregons that end at LP lp running towards it: each will need
 /// a track there.
-int TrainsHeadingFor(const SimulationData& sim, int lp, int t) {
+int TrainsHeadingFor(const SimulationData& sim, const Memo& m, int lp, int t) {
   const TGraphPeregonsData& peregons = sim.AreaData.GraphPeregons;
-  int count = 0;
-  for (int i = 0; i < static_cast<int>(sim.State.Trains.size()); ++i) {
-    const TTrainEndPosData& head = sim.State.Trains[i].HEAD;
-    if (i == t || head.PEREGON_IDX < 0 || head.PEREGON_IDX >= static_cast<int>(peregons.size()))
-      continue;
-    // A train reaching end e of a peregon runs in direction e.
-    if (peregons[head.PEREGON_IDX].LP[head.DIR & 1] == lp + 1) ++count;
-  }
-  return count;
+  const TTrainEndPosData& head = sim.State.Trains[t].HEAD;
+  const bool counted = head.PEREGON_IDX >= 0 &&
+                       head.PEREGON_IDX < static_cast<int>(peregons.size()) &&
+                       peregons[head.PEREGON_IDX].LP[head.DIR & 1] == lp + 1;
+  return m.Heading[lp] - (counted ? 1 : 0);
 }
 
 /// The station at the far end of the peregon has a free track for train t that its way in
@@ -161,7 +312,7 @@ int TrainsHeadingFor(const SimulationData& sim, int lp, int t) {
 /// off), unless the train ends there: a train sent on a single line towards a station it
 /// would fill meets the opposing traffic with nowhere to pass it. The edge of the district
 /// always takes it.
-bool FarEndTakes(const SimulationData& sim, const Throat& v, int t) {
+bool FarEndTakes(const SimulationData& sim, Memo& m, const Throat& v, int t) {
   const TAreaData& area = sim.AreaData;
   const TGraphPeregonData& per = area.GraphPeregons[v.Peregon];
   for (int e = 0; e < 2; ++e) {
@@ -172,17 +323,17 @@ bool FarEndTakes(const SimulationData& sim, const Throat& v, int t) {
     Throat far;
     far.LP = lp;
     far.Entry = per.EndSection[e];
-    far.SingleRoutes = LPIsControlled(area, lp);
+    far.SingleRoutes = m.Controlled[lp];
     int suitable = 0;
     int free = 0;
-    for (int k = 0; k < static_cast<int>(area.Puts[lp].Tracks.size()); ++k) {
-      const int s = TrackSection(area, lp, k);
+    for (int k = 0; k < static_cast<int>(m.Tracks[lp].size()); ++k) {
+      const int s = m.Tracks[lp][k];
       if (s == 0 || !SectionFree(sim, s) || ReceiveTaskOfTrack(sim, lp, k) >= 0) continue;
       ++free;
-      if (TrackSuits(sim, lp, k, t) && WayBetween(sim, far, far.Entry, s) >= 0) ++suitable;
+      if (TrackSuits(sim, lp, k, t) && WayBetween(sim, m, far, far.Entry, s) >= 0) ++suitable;
     }
     const bool endsThere = sim.State.Trains[t].ARRIVAL_LP_CODE == area.Puts[lp].Code;
-    const int incoming = TrainsHeadingFor(sim, lp, t);
+    const int incoming = TrainsHeadingFor(sim, m, lp, t);
     return suitable - incoming >= 1 && (free - incoming >= 2 || endsThere);
   }
   return true;
@@ -199,19 +350,19 @@ std::tuple<bool, TDateTime, int> Priority(SimulationData& sim, int t, int lp) {
 /// Whether train t may take the line beyond v against the send tasks at the far end: a task
 /// for a train that comes first holds it; the tasks of the others are cancelled, since a
 /// throat that holds a send task cannot take the arriving train in.
-bool ClaimLine(SimulationData& sim, const Throat& v, int t) {
+bool ClaimLine(SimulationData& sim, Memo& m, const Throat& v, int t) {
   std::vector<int> yielding;
-  for (int h = 0; h < ThroatCount(sim); ++h) {
+  for (const int h : m.PeregonThroats[v.Peregon]) {
+    if (h >= ThroatCount(sim)) break;
     const TGorlTaskData& task = sim.State.Gorls[h];
-    if (task.TASKED == 0 || !task.SEND || sim.AreaData.GorlStanzs[h].Peregon - 1 != v.Peregon)
-      continue;
-    const Throat far = ThroatAt(sim, h);
+    if (task.TASKED == 0 || !task.SEND) continue;
+    const Throat& far = m.Throats[h];
     if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
     const int s = TrackSection(sim.AreaData, far.LP, task.TRACK);
     const int other = s != 0 ? TrainForTrack(sim, far.LP, s, far.Dir) : -1;
     // A train that this station could not take in holds nothing.
     if (other >= 0 && Priority(sim, other, far.LP) < Priority(sim, t, v.LP) &&
-        FarEndTakes(sim, far, other))
+        FarEndTakes(sim, m, far, other))
       return false;
     yielding.push_back(h);
   }
@@ -223,7 +374,7 @@ bool ClaimLine(SimulationData& sim, const Throat& v, int t) {
 // Stations with a duty officer
 
 /// The commit a station asked for while a send task stands for its train.
-void GiveCommit(SimulationData& sim, const Throat& v, const std::vector<AutoHold>& holds) {
+void GiveCommit(SimulationData& sim, Memo& m, const Throat& v, const std::vector<AutoHold>& holds) {
   const TGorlTaskData& task = sim.State.Gorls[v.G];
   // Once the station has spent the commit on ordering the way out, the task stands until
   // that way is set: a second commit would outlive the departure it was meant for.
@@ -236,8 +387,8 @@ void GiveCommit(SimulationData& sim, const Throat& v, const std::vector<AutoHold
   if (t < 0 || IsHeld(holds, sim.State.Trains[t].NUMBER, sim.State.ClockTime)) return;
   const TTrainData& train = sim.State.Trains[t];
   if (train.REQUEST_TIME == 0 || train.REQUEST_TYPE != rqDepartPermit ||
-      train.REQUEST_LP_CODE != v.Code || !LeavesThrough(sim, v, t) || !LineSafe(sim, v) ||
-      !FarEndTakes(sim, v, t) || !ClaimLine(sim, v, t))
+      train.REQUEST_LP_CODE != v.Code || !LeavesThrough(sim, v, t) || !LineSafe(sim, m, v) ||
+      !FarEndTakes(sim, m, v, t) || !ClaimLine(sim, m, v, t))
     return;
   ToggleDepartCommit(sim, v.LP, v.Dir);
 }
@@ -245,33 +396,35 @@ void GiveCommit(SimulationData& sim, const Throat& v, const std::vector<AutoHold
 /// A free track of the LP for train t coming in through throat v: the district's choice
 /// first, else the highest free suitable track a way reaches; -1 when none. With an onward
 /// entry section (above 0) the track must also lead on to it.
-int ReceptionTrack(const SimulationData& sim, const Throat& v, int t, int onward, int* way) {
-  const TAreaData& area = sim.AreaData;
+int ReceptionTrack(const SimulationData& sim, Memo& m, const Throat& v, int t, int onward,
+                   int* way) {
+  const std::vector<int>& tracks = m.Tracks[v.LP];
   const auto usable = [&](int k) {
-    const int s = TrackSection(area, v.LP, k);
+    const int s = tracks[k];
     if (s == 0 || !SectionFree(sim, s) || !TrackSuits(sim, v.LP, k, t) ||
-        ReceiveTaskOfTrack(sim, v.LP, k) >= 0 || (onward > 0 && WayBetween(sim, v, s, onward) < 0))
+        ReceiveTaskOfTrack(sim, v.LP, k) >= 0 ||
+        (onward > 0 && WayBetween(sim, m, v, s, onward) < 0))
       return false;
-    *way = WayBetween(sim, v, v.Entry, s);
+    *way = WayBetween(sim, m, v, v.Entry, s);
     return *way >= 0;
   };
   const int best = v.G >= 0 ? ChooseReceptionTrack(sim, v.LP, v.G, t) : -1;
   if (best >= 0 && usable(best)) return best;
-  for (int k = static_cast<int>(area.Puts[v.LP].Tracks.size()) - 1; k >= 0; --k)
+  for (int k = static_cast<int>(tracks.size()) - 1; k >= 0; --k)
     if (usable(k)) return k;
   return -1;
 }
 
 /// The send throat of the station's slots through which train t, not stopping here, goes on
 /// in the direction it came (slot side and number in *side, *number); -1 when none.
-int OnwardThroat(SimulationData& sim, const Throat& v, const TaskThroatSlots& slots, int t,
-                 int* side, int* number) {
+int OnwardThroat(SimulationData& sim, const Memo& m, const Throat& v, const TaskThroatSlots& slots,
+                 int t, int* side, int* number) {
   if (TrainStopsAt(sim, v.Code, t)) return -1;
   for (int sd = 0; sd < 2; ++sd)
     for (int n = 0; n < 2; ++n) {
       const int q = slots.At(sd, 1, n);
       if (q < 0 || q >= ThroatCount(sim)) continue;
-      const Throat onward = ThroatAt(sim, q);
+      const Throat& onward = m.Throats[q];
       // A train that would leave the way it came needs a locomotive change: no transit.
       if (!onward.Valid || onward.Dir != v.Arrival || !LeavesThrough(sim, onward, t)) continue;
       *side = sd;
@@ -283,16 +436,16 @@ int OnwardThroat(SimulationData& sim, const Throat& v, const TaskThroatSlots& sl
 
 /// A receive task for a train approaching a station that waits for the dispatcher's orders;
 /// a transit when the train does not stop there and goes on through a send throat.
-void GiveReceiveTask(SimulationData& sim, const Throat& v) {
+void GiveReceiveTask(SimulationData& sim, Memo& m, const Throat& v) {
   if (v.Side >= 1) return;
-  const int t = ApproachingTrain(sim, v.Entry, v.Arrival);
+  const int t = Approaching(sim, v);
   if (t < 0 || ThroatRouteBusy(sim, v.LP, v.Entry)) return;
   const TGorlTaskData& task = sim.State.Gorls[v.G];
   if (task.TASKED != 0) {
     // A send task still waiting for its commit can never be carried out while a train comes
     // in the other way; it gives the throat back to the arriving train.
     if (!task.SEND || task.TRANSIT || HasCommit(sim, v.LP, v.Dir) ||
-        !PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival])
+        !m.PeregonDirs[v.Peregon][v.Arrival])
       return;
     CancelTask(sim, v.G);
   }
@@ -306,11 +459,11 @@ void GiveReceiveTask(SimulationData& sim, const Throat& v) {
       }
   if (side < 0) return;
   int sendSide = -1, sendNumber = -1;
-  const int q = OnwardThroat(sim, v, slots, t, &sendSide, &sendNumber);
+  const int q = OnwardThroat(sim, m, v, slots, t, &sendSide, &sendNumber);
   const bool transit = q >= 0 && sendSide == 1 - side && sim.State.Gorls[q].TASKED == 0;
   int way = -1;
   const int onward = transit ? sim.AreaData.GorlStanzs[q].EntrySection : 0;
-  const int track = ReceptionTrack(sim, v, t, onward, &way);
+  const int track = ReceptionTrack(sim, m, v, t, onward, &way);
   if (track < 0 || !WayFree(sim, v, way)) return;
 
   TaskChoice choice;
@@ -354,15 +507,15 @@ void GiveReceiveTask(SimulationData& sim, const Throat& v) {
 /// received there without a stop of its own (a station sends only its timetable stops by
 /// itself). The line must be free of trains coming this way and of the far end's commit,
 /// so that the far end keeps its throat for the arriving train.
-void GiveSendTask(SimulationData& sim, const Throat& v, const std::vector<AutoHold>& holds) {
-  if (v.Side < 0 || sim.State.Gorls[v.G].TASKED != 0 || ThroatRouteBusy(sim, v.LP, v.Entry) ||
-      PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival])
-    return;
+void GiveSendTask(SimulationData& sim, Memo& m, const Throat& v,
+                  const std::vector<AutoHold>& holds) {
+  if (v.Side < 0 || sim.State.Gorls[v.G].TASKED != 0 || m.PeregonDirs[v.Peregon][v.Arrival]) return;
   const TAreaData& area = sim.AreaData;
   const TDateTime limit = sim.State.ClockTime + kDepartLead;
   int best = -1, track = -1;
-  for (int k = 0; k < static_cast<int>(area.Puts[v.LP].Tracks.size()); ++k) {
-    const int t = TrainOnHalf(sim, TrackSection(area, v.LP, k), v.Dir);
+  const std::vector<int>& tracks = m.Tracks[v.LP];
+  for (int k = 0; k < static_cast<int>(tracks.size()); ++k) {
+    const int t = TrainOnHalf(sim, tracks[k], v.Dir);
     if (t < 0 || IsMoving(sim, t)) continue;
     const TTrainData& train = sim.State.Trains[t];
     if (IsHeld(holds, train.NUMBER, sim.State.ClockTime)) continue;
@@ -374,7 +527,7 @@ void GiveSendTask(SimulationData& sim, const Throat& v, const std::vector<AutoHo
       track = k;
     }
   }
-  if (best < 0 || !FarEndTakes(sim, v, best)) return;
+  if (best < 0 || ThroatRouteBusy(sim, v.LP, v.Entry) || !FarEndTakes(sim, m, v, best)) return;
   const TaskThroatSlots slots = ThroatSlotsOf(area, v.LP);
   for (int side = 0; side < 2; ++side)
     for (int n = 0; n < 2; ++n) {
@@ -422,23 +575,23 @@ Candidate MakeCandidate(SimulationData& sim, const Throat& v, int t, int chain) 
   return c;
 }
 
-void AddReception(SimulationData& sim, const Throat& v, std::vector<Candidate>& out) {
+void AddReception(SimulationData& sim, Memo& m, const Throat& v, std::vector<Candidate>& out) {
   if (v.Side >= 1) return;
-  const int t = ApproachingTrain(sim, v.Entry, v.Arrival);
+  const int t = Approaching(sim, v);
   if (t < 0 || ThroatRouteBusy(sim, v.LP, v.Entry)) return;
   int chain = -1;
-  if (ReceptionTrack(sim, v, t, 0, &chain) < 0 || !WayFree(sim, v, chain)) return;
+  if (ReceptionTrack(sim, m, v, t, 0, &chain) < 0 || !WayFree(sim, v, chain)) return;
   out.push_back(MakeCandidate(sim, v, t, chain));
 }
 
-void AddDepartures(SimulationData& sim, const Throat& v, const std::vector<AutoHold>& holds,
-                   std::vector<Candidate>& out) {
+void AddDepartures(SimulationData& sim, Memo& m, const Throat& v,
+                   const std::vector<AutoHold>& holds, std::vector<Candidate>& out) {
   if (v.Side < 0 || ThroatRouteBusy(sim, v.LP, v.Entry)) return;
-  const TAreaData& area = sim.AreaData;
   const TDateTime limit = sim.State.ClockTime + kDepartLead;
-  bool lineChecked = false;
-  for (int k = 0; k < static_cast<int>(area.Puts[v.LP].Tracks.size()); ++k) {
-    const int s = TrackSection(area, v.LP, k);
+  const std::size_t first = out.size();
+  const std::vector<int>& tracks = m.Tracks[v.LP];
+  for (int k = 0; k < static_cast<int>(tracks.size()); ++k) {
+    const int s = tracks[k];
     if (s == 0) continue;
     bool standing = false;
     const int t = TrainForTrack(sim, v.LP, s, v.Dir, &standing);
@@ -450,17 +603,15 @@ void AddDepartures(SimulationData& sim, const Throat& v, const std::vector<AutoH
     if (due != 0 && !(due < limit)) continue;
     // Without throats the train leaves the way it faces.
     if (sim.State.Trains[t].ARRIVAL_LP_CODE == v.Code) continue;
-    const int chain = WayBetween(sim, v, s, v.Entry);
-    if (!WayFree(sim, v, chain)) continue;
-    if (!lineChecked) {
-      if (!LineSafe(sim, v)) return;
-      lineChecked = true;
-    }
-    if (!FarEndTakes(sim, v, t)) continue;
+    const int chain = WayBetween(sim, m, v, s, v.Entry);
+    if (!WayFree(sim, v, chain) || !FarEndTakes(sim, m, v, t)) continue;
     out.push_back(MakeCandidate(sim, v, t, chain));
     out.back().Way = v;
     out.back().Departure = true;
   }
+  // The line is the same for every train of this end: asked once, and only when some train
+  // could go.
+  if (out.size() > first && !LineSafe(sim, m, v)) out.resize(first);
 }
 
 /// The ways in and out of a station without a duty officer, one per graph peregon that ends
@@ -487,12 +638,12 @@ std::vector<Throat> PeregonEnds(const SimulationData& sim, int lp) {
   return ends;
 }
 
-void DispatchControlled(SimulationData& sim, int lp, const std::vector<AutoHold>& holds) {
+void DispatchControlled(SimulationData& sim, Memo& m, int lp, const std::vector<AutoHold>& holds) {
   if (lp >= static_cast<int>(sim.State.Routes.size()) || AnyRoutePending(sim, lp)) return;
   std::vector<Candidate> candidates;
-  for (const Throat& v : PeregonEnds(sim, lp)) {
-    AddReception(sim, v, candidates);
-    AddDepartures(sim, v, holds, candidates);
+  for (const Throat& v : m.Ends[lp]) {
+    AddReception(sim, m, v, candidates);
+    AddDepartures(sim, m, v, holds, candidates);
   }
   if (candidates.empty()) return;
   const auto key = [](const Candidate& c) {
@@ -501,7 +652,7 @@ void DispatchControlled(SimulationData& sim, int lp, const std::vector<AutoHold>
   const auto first =
       std::min_element(candidates.begin(), candidates.end(),
                        [&](const Candidate& a, const Candidate& b) { return key(a) < key(b); });
-  if (first->Departure && !ClaimLine(sim, first->Way, first->Train)) return;
+  if (first->Departure && !ClaimLine(sim, m, first->Way, first->Train)) return;
   OrderRoute(sim, lp, first->Route);
 }
 
@@ -515,21 +666,28 @@ bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now) {
 
 void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
                   const std::vector<AutoHold>& holds) {
+  AutoDispatchMemo memo;
+  AutoDispatch(sim, autoLPs, holds, memo);
+}
+
+void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
+                  const std::vector<AutoHold>& holds, AutoDispatchMemo& memo) {
   if (std::find(autoLPs.begin(), autoLPs.end(), true) == autoLPs.end()) return;
-  const TAreaData& area = sim.AreaData;
+  Memo& m = memo.Get();
+  m.Derive(sim);
+  m.TakeStep(sim);
   const auto automated = [&](int lp) {
     return lp >= 0 && lp < static_cast<int>(autoLPs.size()) && autoLPs[lp];
   };
-  for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp)
-    if (automated(lp) && LPIsControlled(area, lp)) DispatchControlled(sim, lp, holds);
+  for (int lp = 0; lp < static_cast<int>(m.Controlled.size()); ++lp)
+    if (automated(lp) && m.Controlled[lp]) DispatchControlled(sim, m, lp, holds);
   for (int g = 0; g < ThroatCount(sim); ++g) {
-    const Throat v = ThroatAt(sim, g);
-    if (!v.Valid || !automated(v.LP) || LPIsControlled(area, v.LP) || !LPAsksDispatcher(area, v.LP))
-      continue;
-    GiveCommit(sim, v, holds);
-    if (!StationTakesTasks(area, v.LP)) continue;
-    GiveReceiveTask(sim, v);
-    GiveSendTask(sim, v, holds);
+    const Throat& v = m.Throats[g];
+    if (!v.Valid || !automated(v.LP) || m.Controlled[v.LP] || !m.Asks[v.LP]) continue;
+    GiveCommit(sim, m, v, holds);
+    if (!m.TakesTasks[v.LP]) continue;
+    GiveReceiveTask(sim, m, v);
+    GiveSendTask(sim, m, v, holds);
   }
 }
 

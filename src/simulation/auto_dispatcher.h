@@ -1,6 +1,7 @@
 // The automatic dispatcher: works the stations switched to automatic through the desk's operations.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "state/simulation_data.h"
@@ -11,6 +12,26 @@ namespace traklin {
 struct AutoHold {
   int Number = 0;       ///< the train's number
   TDateTime Until = 0;  ///< simulated time from which the train may leave again
+};
+
+/// What the automatic dispatcher keeps from step to step: the district's throats, peregon
+/// ends, tracks and ways as it walks them, derived once (and again when another district is
+/// loaded), and its tables of one step. Only a cache: a copy starts empty, and a run with
+/// or without one gives the same orders.
+class AutoDispatchMemo {
+ public:
+  AutoDispatchMemo();
+  ~AutoDispatchMemo();
+  AutoDispatchMemo(const AutoDispatchMemo&);
+  AutoDispatchMemo& operator=(const AutoDispatchMemo&);
+  AutoDispatchMemo(AutoDispatchMemo&&) noexcept;
+  AutoDispatchMemo& operator=(AutoDispatchMemo&&) noexcept;
+
+  struct Tables;
+  Tables& Get();
+
+ private:
+  std::unique_ptr<Tables> tables_;
 };
 
 /// Whether train `number` is held at `now`.
@@ -36,5 +57,8 @@ bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now);
 /// it is still taken in.
 void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
                   const std::vector<AutoHold>& holds = {});
+/// The same pass with what an earlier step derived (the simulation's step keeps one memo).
+void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
+                  const std::vector<AutoHold>& holds, AutoDispatchMemo& memo);
 
 }  // namespace traklin

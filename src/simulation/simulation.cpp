@@ -29,7 +29,7 @@ std::span<const Simulation::StepPass> Simulation::StepOrder() {
       {"UpdateRoutes", [](Simulation& s, TDateTime) { UpdateRoutes(s); }},
       {"UpdateSignals", [](Simulation& s, TDateTime) { UpdateSignals(s); }},
       {"AutoDispatcher",
-       [](Simulation& s, TDateTime) { AutoDispatch(s, s.State.AutoLPs, s.AutoHolds); }},
+       [](Simulation& s, TDateTime) { AutoDispatch(s, s.State.AutoLPs, s.AutoHolds, s.AutoMemo); }},
       {"ThroatAutomation", [](Simulation& s, TDateTime) { ThroatAutomation(s); }},
       {"ExecuteThroatTasks", [](Simulation& s, TDateTime) { ExecuteThroatTasks(s); }},
       {"CreateFreightTrains", [](Simulation& s, TDateTime) { CreateFreightTrains(s); }},

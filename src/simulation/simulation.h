@@ -28,6 +28,8 @@ class Simulation : public SimulationData {
   int StepsPerTick = 1;
   /// Trains the automatic dispatcher holds back (an instructor's scenario); not saved.
   std::vector<AutoHold> AutoHolds;
+  /// What the automatic dispatcher derived in earlier steps (a cache; copies start empty).
+  AutoDispatchMemo AutoMemo;
 
   /// Sets the level and StepsPerTick; returns what the timer and the label must show.
   TimeScale SetTimeScale(int level);
