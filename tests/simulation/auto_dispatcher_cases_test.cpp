@@ -148,6 +148,25 @@ TEST(AutoDispatcherCasesTest,
       << Listing(line.Visits);
 }
 
+// A station with a single track can take a train in only when it stands empty, and the
+// dispatcher sends a train towards a station only while another track there stays free
+// beyond the trains already heading for it (unless the train ends there). So a train never
+// gets past a station with one track, even alone on the line: 801 stands at ЛЕС for good,
+// asking for its commit. It should run through to ГОР.
+TEST(AutoDispatcherCasesTest, DISABLED_LoneTrainRunsThroughAStationWithASingleTrack) {
+  const std::string middles[] = {
+      R"("name": "Разъезд", "mnem": "РАЗ", "controlled": true, "tracks": [[1001, 3, 1]])",
+      R"("name": "Берёзово", "mnem": "БЕР", "tracks": [[1001, 3, 1]])",
+  };
+  for (const std::string& middle : middles) {
+    AutoLine line(ThreeStations(middle, R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"})"),
+                  930);
+    RunSafely(line, 60);
+    EXPECT_EQ(line.Removed, Ops{"801 ГОР"}) << middle;
+  }
+}
+
 TEST(AutoDispatcherCasesTest, TrainChangingItsLocomotiveIsTakenInAndSentOnAfterItsStop) {
   // 801 changes to locomotive 5 at БЕР and stands there twelve minutes: it is taken in, not
   // passed through, and let out of БЕР only once its stop is nearly over.
