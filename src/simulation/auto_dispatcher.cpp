@@ -23,6 +23,8 @@ namespace {
 
 // A departure route is ordered when the train is due within this time.
 constexpr TDateTime kDepartLead = 5 * kMinute;
+// How long a train let go onto a line may still take to be on it.
+constexpr TDateTime kSetOutMargin = 10 * kMinute;
 
 /// One throat as the dispatcher sees it, or one end of a peregon at a station without
 /// throats (G -1).
@@ -76,13 +78,16 @@ std::vector<Throat> PeregonEnds(const SimulationData& sim, int lp);
 struct AutoDispatchMemo::Tables {
   // What the district tables were when this was derived: a district read anew into the same
   // simulation lives in other storage.
-  std::array<const void*, 6> Source{};
-  std::array<std::size_t, 6> SourceSizes{};
+  std::array<const void*, 7> Source{};
+  std::array<std::size_t, 7> SourceSizes{};
   bool Built = false;
 
-  std::vector<Throat> Throats;                     ///< per throat: its view (Valid false: skipped)
-  std::vector<std::vector<int>> PeregonThroats;    ///< per graph peregon: its throats, in order
-  std::vector<std::vector<Throat>> Ends;           ///< per controlled LP: its peregon ends
+  std::vector<Throat> Throats;                   ///< per throat: its view (Valid false: skipped)
+  std::vector<std::vector<int>> PeregonThroats;  ///< per graph peregon: its throats, in order
+  std::vector<std::vector<Throat>> Ends;         ///< per controlled LP: its peregon ends
+  /// Per LP: the ways out of other LPs onto a peregon ending at it (throats, and the peregon
+  /// ends of stations without a duty officer).
+  std::vector<std::vector<Throat>> Feeders;
   std::vector<char> Controlled, Asks, TakesTasks;  ///< per LP
   std::vector<std::vector<int>> Tracks;            ///< per LP: the section of each track
   /// Ways between two sections of an LP (a chain, or a single route), as found so far.
@@ -91,6 +96,8 @@ struct AutoDispatchMemo::Tables {
   // Of the current step: the dispatcher's orders move no train, so these hold for the pass.
   std::vector<std::array<bool, 2>> PeregonDirs;  ///< per graph peregon: directions run on it
   std::vector<int> Heading;  ///< per LP: trains whose head runs towards it on a peregon
+  /// Trains that might be sent from a throat: service order, track, train.
+  std::vector<std::tuple<std::tuple<bool, TDateTime, int>, int, int>> Candidates;
 
   void Derive(const SimulationData& sim);
   void TakeStep(const SimulationData& sim);
@@ -117,12 +124,13 @@ std::uint64_t WayKey(int lp, int from, int to, bool single) {
 
 void AutoDispatchMemo::Tables::Derive(const SimulationData& sim) {
   const TAreaData& area = sim.AreaData;
-  const std::array<const void*, 6> source{DataOf(area.GorlStanzs),    DataOf(area.Puts),
+  const std::array<const void*, 7> source{DataOf(area.GorlStanzs),    DataOf(area.Puts),
                                           DataOf(area.GraphPeregons), DataOf(area.TrainRoutes),
-                                          DataOf(area.Stanzs),        DataOf(area.Sekzs)};
-  const std::array<std::size_t, 6> sizes{area.GorlStanzs.size(),    area.Puts.size(),
-                                         area.GraphPeregons.size(), area.TrainRoutes.size(),
-                                         area.Stanzs.size(),        area.Sekzs.size()};
+                                          DataOf(area.Stanzs),        DataOf(area.Sekzs),
+                                          DataOf(area.SlSects)};
+  const std::array<std::size_t, 7> sizes{
+      area.GorlStanzs.size(), area.Puts.size(),  area.GraphPeregons.size(), area.TrainRoutes.size(),
+      area.Stanzs.size(),     area.Sekzs.size(), area.SlSects.size()};
   if (Built && source == Source && sizes == SourceSizes) return;
   Source = source;
   SourceSizes = sizes;
@@ -152,6 +160,18 @@ void AutoDispatchMemo::Tables::Derive(const SimulationData& sim) {
     for (int k = 0; k < static_cast<int>(area.Puts[lp].Tracks.size()); ++k)
       Tracks[lp].push_back(TrackSection(area, lp, k));
   }
+  Feeders.assign(lps, {});
+  const auto feed = [&](const Throat& v) {
+    const TGraphPeregonData& per = area.GraphPeregons[v.Peregon];
+    for (int e = 0; e < 2; ++e) {
+      const int lp = per.LP[e] - 1;
+      if (lp >= 0 && lp < lps && lp != v.LP) Feeders[lp].push_back(v);
+    }
+  };
+  for (const Throat& v : Throats)
+    if (v.Valid && v.Side >= 0) feed(v);
+  for (int lp = 0; lp < lps; ++lp)
+    for (const Throat& v : Ends[lp]) feed(v);
   Ways.clear();
   PeregonDirs.assign(peregons, {false, false});
   Heading.assign(lps, 0);
@@ -261,15 +281,32 @@ bool LeavesThrough(SimulationData& sim, const Throat& v, int t) {
   return ThroatOfNextStop(sim, throat, dir, v.LP, t) && dir == v.Dir;
 }
 
-/// Some route of the LP that ends at section s is pending or set: a way out onto the line
-/// there. The ways in from the line start at s and do not count.
-bool WayOutBusy(const SimulationData& sim, int lp, int s) {
+/// A train stands at the LP of throat v, due to leave through v soon: within the time a
+/// station looks ahead when it sends a train by itself, and the time a train let go now may
+/// still take to set out (until it is on the line, only its route shows it, and a route set
+/// towards the far end does not keep that station from setting its own).
+bool TrainDueToLeave(SimulationData& sim, const Memo& m, const Throat& v) {
+  const TDateTime limit = sim.State.ClockTime + kDepartLead + kSetOutMargin;
+  for (const int s : m.Tracks[v.LP]) {
+    const int t = s != 0 ? TrainOnHalf(sim, s, v.Dir) : -1;
+    if (t < 0 || IsMoving(sim, t)) continue;
+    const TTrainData& train = sim.State.Trains[t];
+    if (train.ARRIVAL_LP_CODE != v.Code && train.PLACE_TIME == 0 && train.DEPARTURE_TIME != 0 &&
+        train.DEPARTURE_TIME < limit && LeavesThrough(sim, v, t))
+      return true;
+  }
+  return false;
+}
+
+/// Some route of the LP that ends at section s (a way out through it) is pending or set.
+bool DepartureRouteTo(const SimulationData& sim, int lp, int s) {
   if (lp < 0 || lp >= static_cast<int>(sim.AreaData.TrainRoutes.size()) ||
       lp >= static_cast<int>(sim.State.Routes.size()))
     return false;
   const std::vector<TTrainRouteData>& routes = sim.AreaData.TrainRoutes[lp].Routes;
   const TLPRoutesControlData& control = sim.State.Routes[lp];
-  for (int r = 0; r < static_cast<int>(std::min(routes.size(), control.size())); ++r)
+  const int n = static_cast<int>(std::min(routes.size(), control.size()));
+  for (int r = 0; r < n; ++r)
     if ((control[r].TASKED != 0 || control[r].SCHUNTED) && routes[r].LastSection == s) return true;
   return false;
 }
@@ -277,34 +314,59 @@ bool WayOutBusy(const SimulationData& sim, int lp, int s) {
 /// A train may be sent out through v: nobody on the peregon comes this way, no route is set
 /// towards the throat from the other side, and the far end of the peregon neither holds a
 /// commit for its way out nor has a way out onto the peregon ordered (a train it is about to
-/// send; a way in there is for a train running this way).
-bool LineSafe(const SimulationData& sim, const Memo& m, const Throat& v) {
+/// send; a way in there is for a train running this way), nor is about to send one by itself:
+/// a send task at a throat that needs no commit, or, at a station that acts by itself without
+/// asking, a train due to leave that way (it gives itself its commit, and both would set out
+/// onto the single line at once).
+bool LineSafe(SimulationData& sim, const Memo& m, const Throat& v) {
   if (m.PeregonDirs[v.Peregon][v.Arrival]) return false;
   for (const int h : m.PeregonThroats[v.Peregon]) {
     if (h >= ThroatCount(sim)) break;
     const Throat& far = m.Throats[h];
     if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
     if (far.Side < 1 && HasCommit(sim, far.LP, far.Dir)) return false;
-    if (WayOutBusy(sim, far.LP, far.Entry)) return false;
+    if (DepartureRouteTo(sim, far.LP, far.Entry)) return false;
+    const TGorlTaskData& task = sim.State.Gorls[h];
+    if (far.Side >= 1 && task.TASKED != 0 && task.SEND) return false;
+    if (far.SelfActing && far.Side >= 0 && sim.AreaData.Puts[far.LP].Value2 > 0 &&
+        TrainDueToLeave(sim, m, far))
+      return false;
   }
   // A station without throats sets its routes at the peregon's end section.
   const TGraphPeregonData& per = sim.AreaData.GraphPeregons[v.Peregon];
   for (int e = 0; e < 2; ++e)
-    if (per.LP[e] - 1 != v.LP && per.LP[e] > 0 && WayOutBusy(sim, per.LP[e] - 1, per.EndSection[e]))
+    if (per.LP[e] - 1 != v.LP && per.LP[e] > 0 &&
+        DepartureRouteTo(sim, per.LP[e] - 1, per.EndSection[e]))
       return false;
   // The search over every signal comes last.
   return !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1));
 }
 
-/// Trains other than t on the peregons that end at LP lp running towards it: each will need
-/// a track there.
-int TrainsHeadingFor(const SimulationData& sim, const Memo& m, int lp, int t) {
+/// Trains other than t on the peregons that end at LP lp running towards it, and those let
+/// go there but not yet on the line (a send task at a throat that needs no commit, or has
+/// it, other than `throat`, the one t leaves by): each will need a track there.
+int TrainsHeadingFor(const SimulationData& sim, const Memo& m, int lp, int t, int throat) {
   const TGraphPeregonsData& peregons = sim.AreaData.GraphPeregons;
   const TTrainEndPosData& head = sim.State.Trains[t].HEAD;
   const bool counted = head.PEREGON_IDX >= 0 &&
                        head.PEREGON_IDX < static_cast<int>(peregons.size()) &&
                        peregons[head.PEREGON_IDX].LP[head.DIR & 1] == lp + 1;
-  return m.Heading[lp] - (counted ? 1 : 0);
+  int sent = 0;
+  for (const Throat& f : m.Feeders[lp]) {
+    if (f.G >= ThroatCount(sim) || (f.G >= 0 && f.G == throat)) continue;
+    if (f.G >= 0) {
+      const TGorlTaskData& task = sim.State.Gorls[f.G];
+      if (task.TASKED != 0 && task.SEND && !task.TRANSIT &&
+          (f.Side >= 1 || HasCommit(sim, f.LP, f.Dir))) {
+        ++sent;
+        continue;
+      }
+    }
+    // A way out already set: until the train is on the line it is counted here (once it is,
+    // the line shows it).
+    if (!m.PeregonDirs[f.Peregon][f.Arrival ^ 1] && DepartureRouteTo(sim, f.LP, f.Entry)) ++sent;
+  }
+  return m.Heading[lp] - (counted ? 1 : 0) + sent;
 }
 
 /// The station at the far end of the peregon has a free track for train t that its way in
@@ -326,15 +388,23 @@ bool FarEndTakes(const SimulationData& sim, Memo& m, const Throat& v, int t) {
     far.SingleRoutes = m.Controlled[lp];
     int suitable = 0;
     int free = 0;
+    int swaps = 0;  // trains there waiting to come this way: they leave as this one arrives
     for (int k = 0; k < static_cast<int>(m.Tracks[lp].size()); ++k) {
       const int s = m.Tracks[lp][k];
-      if (s == 0 || !SectionFree(sim, s) || ReceiveTaskOfTrack(sim, lp, k) >= 0) continue;
-      ++free;
+      if (s == 0) continue;
+      const int standing = TrainOnHalf(sim, s, e ^ 1);
+      if (standing >= 0 && standing != t &&
+          sim.State.Trains[standing].ARRIVAL_LP_CODE != area.Puts[lp].Code)
+        ++swaps;
+      if (!SectionFree(sim, s) || ReceiveTaskOfTrack(sim, lp, k) >= 0) continue;
+      // A track kept for the trains made up here takes no train in.
+      if (area.Puts[lp].Tracks[k].Mode != 2) ++free;
       if (TrackSuits(sim, lp, k, t) && WayBetween(sim, m, far, far.Entry, s) >= 0) ++suitable;
     }
+    if (suitable < 1) return false;
     const bool endsThere = sim.State.Trains[t].ARRIVAL_LP_CODE == area.Puts[lp].Code;
-    const int incoming = TrainsHeadingFor(sim, m, lp, t);
-    return suitable - incoming >= 1 && (free - incoming >= 2 || endsThere);
+    const int incoming = TrainsHeadingFor(sim, m, lp, t, v.G);
+    return suitable - incoming >= 1 && (free - incoming >= 2 || endsThere || swaps > 0);
   }
   return true;
 }
@@ -386,9 +456,11 @@ void GiveCommit(SimulationData& sim, Memo& m, const Throat& v, const std::vector
   const int t = TrainForTrack(sim, v.LP, s, v.Dir);
   if (t < 0 || IsHeld(holds, sim.State.Trains[t].NUMBER, sim.State.ClockTime)) return;
   const TTrainData& train = sim.State.Trains[t];
+  // While the line is blocked a train asks on every step: the question that fails most
+  // often and costs least comes first.
   if (train.REQUEST_TIME == 0 || train.REQUEST_TYPE != rqDepartPermit ||
-      train.REQUEST_LP_CODE != v.Code || !LeavesThrough(sim, v, t) || !LineSafe(sim, m, v) ||
-      !FarEndTakes(sim, m, v, t) || !ClaimLine(sim, m, v, t))
+      train.REQUEST_LP_CODE != v.Code || !FarEndTakes(sim, m, v, t) || !LeavesThrough(sim, v, t) ||
+      !LineSafe(sim, m, v) || !ClaimLine(sim, m, v, t))
     return;
   ToggleDepartCommit(sim, v.LP, v.Dir);
 }
@@ -460,7 +532,10 @@ void GiveReceiveTask(SimulationData& sim, Memo& m, const Throat& v) {
   if (side < 0) return;
   int sendSide = -1, sendNumber = -1;
   const int q = OnwardThroat(sim, m, v, slots, t, &sendSide, &sendNumber);
-  const bool transit = q >= 0 && sendSide == 1 - side && sim.State.Gorls[q].TASKED == 0;
+  // A transit sends the train on without a stop; towards a station that cannot take it the
+  // train is taken in instead and waits here for the line.
+  const bool transit = q >= 0 && sendSide == 1 - side && sim.State.Gorls[q].TASKED == 0 &&
+                       FarEndTakes(sim, m, m.Throats[q], t);
   int way = -1;
   const int onward = transit ? sim.AreaData.GorlStanzs[q].EntrySection : 0;
   const int track = ReceptionTrack(sim, m, v, t, onward, &way);
@@ -512,7 +587,10 @@ void GiveSendTask(SimulationData& sim, Memo& m, const Throat& v,
   if (v.Side < 0 || sim.State.Gorls[v.G].TASKED != 0 || m.PeregonDirs[v.Peregon][v.Arrival]) return;
   const TAreaData& area = sim.AreaData;
   const TDateTime limit = sim.State.ClockTime + kDepartLead;
-  int best = -1, track = -1;
+  // The candidates in the order of service (on a tie the lower track); the costly question
+  // whether a train leaves through this throat is asked in that order until one does.
+  std::vector<std::tuple<std::tuple<bool, TDateTime, int>, int, int>>& candidates = m.Candidates;
+  candidates.clear();
   const std::vector<int>& tracks = m.Tracks[v.LP];
   for (int k = 0; k < static_cast<int>(tracks.size()); ++k) {
     const int t = TrainOnHalf(sim, tracks[k], v.Dir);
@@ -520,13 +598,18 @@ void GiveSendTask(SimulationData& sim, Memo& m, const Throat& v,
     const TTrainData& train = sim.State.Trains[t];
     if (IsHeld(holds, train.NUMBER, sim.State.ClockTime)) continue;
     if (train.DEPARTURE_SCHEDULED || train.ARRIVAL_LP_CODE == v.Code || train.PLACE_TIME != 0 ||
-        (train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit)) || !LeavesThrough(sim, v, t))
+        (train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit)))
       continue;
-    if (best < 0 || Priority(sim, t, v.LP) < Priority(sim, best, v.LP)) {
+    candidates.emplace_back(Priority(sim, t, v.LP), k, t);
+  }
+  std::sort(candidates.begin(), candidates.end());
+  int best = -1, track = -1;
+  for (const auto& [priority, k, t] : candidates)
+    if (LeavesThrough(sim, v, t)) {
       best = t;
       track = k;
+      break;
     }
-  }
   if (best < 0 || ThroatRouteBusy(sim, v.LP, v.Entry) || !FarEndTakes(sim, m, v, best)) return;
   const TaskThroatSlots slots = ThroatSlotsOf(area, v.LP);
   for (int side = 0; side < 2; ++side)
@@ -657,6 +740,41 @@ void DispatchControlled(SimulationData& sim, Memo& m, int lp, const std::vector<
 }
 
 }  // namespace
+
+std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& autoLPs,
+                               const std::vector<AutoHold>& holds, AutoDispatchMemo& memo, int lp,
+                               int train, int track, int kind) {
+  if ((kind != rqDepartPermit && kind != rqDepartReady && kind != rqPut && kind != rqReceive) ||
+      lp < 0 || lp >= static_cast<int>(autoLPs.size()) || !autoLPs[lp] || train < 0 ||
+      train >= static_cast<int>(sim.State.Trains.size()))
+    return std::nullopt;
+  // Only a refusal is the dispatcher's own: what it lets pass is still the console's to
+  // answer (an instructor's standing answer holds for automated stations too).
+  const auto veto = [](bool pass) { return pass ? std::nullopt : std::optional<bool>(false); };
+  Memo& m = memo.Get();
+  m.Derive(sim);
+  m.TakeStep(sim);
+  if (kind == rqPut || kind == rqReceive) {
+    // The trains on their way here each need a track; a train put out on the last of them
+    // would leave them standing on the line.
+    int free = 0;
+    for (int k = 0; k < static_cast<int>(m.Tracks[lp].size()); ++k) {
+      const int s = m.Tracks[lp][k];
+      if (k != track && s != 0 && SectionFree(sim, s) && ReceiveTaskOfTrack(sim, lp, k) < 0) ++free;
+    }
+    return veto(free >= m.Heading[lp]);
+  }
+  if (IsHeld(holds, sim.State.Trains[train].NUMBER, sim.State.ClockTime)) return false;
+  for (int g = 0; g < ThroatCount(sim); ++g) {
+    const Throat& v = m.Throats[g];
+    if (!v.Valid || v.LP != lp || v.Side < 0 || !LeavesThrough(sim, v, train)) continue;
+    // A throat that needs a commit is judged again when the commit is asked for.
+    if (kind == rqDepartReady && v.Side < 1) return veto(FarEndTakes(sim, m, v, train));
+    return veto(LineSafe(sim, m, v) && FarEndTakes(sim, m, v, train) &&
+                ClaimLine(sim, m, v, train));
+  }
+  return std::nullopt;
+}
 
 bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now) {
   for (const AutoHold& h : holds)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "state/simulation_data.h"
@@ -60,5 +61,23 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
 /// The same pass with what an earlier step derived (the simulation's step keeps one memo).
 void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
                   const std::vector<AutoHold>& holds, AutoDispatchMemo& memo);
+
+/// The automatic dispatcher's say in a question that a station puts about train `train`
+/// (index) at LP index `lp` (`track` the track named, -1 none; `kind` a request kind), for
+/// the stations it works. It refuses (false):
+///  - "Разрешается отправление поезда …?" (a station that acts by itself, before it sends a
+///    train towards an asking station) unless the line is safe and the far end can take the
+///    train, as for a departure commit (the far end's send tasks for trains that come later
+///    are then cancelled);
+///  - "Поезд … к отправлению готов. Отправить …?" unless the far end can take the train (and,
+///    where the throat needs no commit, the line is safe as above);
+///  - "Выставляю поезд …" and "Принять поезд …" when the track is one that the trains already
+///    heading for the station need;
+///  - any departure of a held train.
+/// Whatever it does not refuse, and every other question, is left to the console (nullopt):
+/// the console's answer, or an instructor's standing one, decides.
+std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& autoLPs,
+                               const std::vector<AutoHold>& holds, AutoDispatchMemo& memo, int lp,
+                               int train, int track, int kind);
 
 }  // namespace traklin

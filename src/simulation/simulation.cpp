@@ -1,6 +1,7 @@
 // The simulation step and the tick loop.
 #include "simulation/simulation.h"
 
+#include <algorithm>
 #include <array>
 
 #include "simulation/auto_dispatcher.h"
@@ -43,7 +44,23 @@ std::span<const Simulation::StepPass> Simulation::StepOrder() {
 }
 
 void Simulation::SimulationStep(TDateTime delta) {
-  for (const StepPass& pass : StepOrder()) pass.Run(*this, delta);
+  if (std::find(State.AutoLPs.begin(), State.AutoLPs.end(), true) == State.AutoLPs.end()) {
+    for (const StepPass& pass : StepOrder()) pass.Run(*this, delta);
+    return;
+  }
+  // The automatic dispatcher refuses what is unsafe at the stations it works. The hook lives
+  // only as long as the step, so a copy of the simulation never holds one that points at
+  // another.
+  AnswerStation = [this](int lp, int train, int track, int kind) {
+    return AutoAnswer(*this, State.AutoLPs, AutoHolds, AutoMemo, lp, train, track, kind);
+  };
+  try {
+    for (const StepPass& pass : StepOrder()) pass.Run(*this, delta);
+  } catch (...) {
+    AnswerStation = nullptr;
+    throw;
+  }
+  AnswerStation = nullptr;
 }
 
 void Simulation::RunTick(const std::function<void()>& afterStep) {

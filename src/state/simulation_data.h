@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include "area/area_data.h"
 #include "area/area_reader.h"
@@ -35,6 +36,11 @@ struct SimulationData {
   std::function<void(int train)> OnTrainRemoving;
   /// Called when a throat task was cancelled or finished (the task dialog refreshes).
   std::function<void()> OnTasksChanged;
+  /// Asked before the console when a station puts a question of kind `kind` (a request kind)
+  /// about train `train` at LP index `lp` (`track` the track it names, -1 none): an answer is
+  /// taken as the dispatcher's, nullopt leaves the question to the console. The automatic
+  /// dispatcher refuses here what is unsafe at the stations it works.
+  std::function<std::optional<bool>(int lp, int train, int track, int kind)> AnswerStation;
 };
 
 }  // namespace traklin

@@ -150,6 +150,9 @@ bool PostRequest(SimulationData& sim, int lp, int i, int track, bool performable
     default:
       return false;
   }
+  if (performable && sim.AnswerStation) {
+    if (const std::optional<bool> answer = sim.AnswerStation(lp, i, track, kind)) return *answer;
+  }
   if (!sim.Console) return false;
   const std::string caption = CaptionOf(sim.AreaData, lp);
   const int ring = RingOf(sim.AreaData, lp);

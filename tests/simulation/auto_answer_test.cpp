@@ -1,0 +1,258 @@
+// The automatic dispatcher's answers to the stations' questions, and its memo between steps.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "simulation/auto_dispatcher.h"
+#include "trains/shipped_district.h"
+#include "trains/stops.h"
+
+namespace traklin {
+namespace {
+
+using test::ShippedDistrict;
+
+// The demo line, odd direction to the right:
+//
+//   Заречье ЗАР (asks) -- Берёзовка БЕР (acts itself) -- Сосновка СОС (no duty officer)
+//   -- Озёрная ОЗЁ (asks) == Дубки ДУБ (asks) -- Кедровая КЕД (asks)
+//
+// Заречье puts out and takes in trains from beyond the district; it asks "Принять поезд …",
+// "Выставляю поезд …" and "Поезд … к отправлению готов" before it acts.
+
+void AutomateAll(ShippedDistrict& d) {
+  d.Sim.State.AutoLPs.assign(d.Sim.AreaData.Puts.size(), true);
+}
+
+int CountQuestions(const ShippedDistrict& d, const std::string& caption) {
+  int n = 0;
+  for (const auto& box : d.Console.Questions) n += box.Caption == caption ? 1 : 0;
+  return n;
+}
+
+TEST(AutoAnswerTest, WhatTheAutomaticDispatcherLetsPassTheConsoleStillDecides) {
+  // The console says no to everything (an instructor's standing answer): automated stations
+  // still ask it, and put nothing out.
+  ShippedDistrict manual(1, 1), automated(1, 1);
+  AutomateAll(automated);
+  int created[2] = {0, 0};
+  ShippedDistrict* runs[2] = {&manual, &automated};
+  for (int r = 0; r < 2; ++r) {
+    runs[r]->Console.DefaultAnswer = false;
+    runs[r]->Sim.OnTrainCreated = [&created, r](int, TrainSource) { ++created[r]; };
+    runs[r]->SetClock(500);
+    runs[r]->Steps(3 * 3600 * 2);
+  }
+  EXPECT_GT(CountQuestions(automated, "ДСП ЗАР"), 0);
+  EXPECT_EQ(CountQuestions(automated, "ДСП ЗАР"), CountQuestions(manual, "ДСП ЗАР"));
+  EXPECT_EQ(created[1], created[0]);
+  EXPECT_TRUE(automated.Faults().empty());
+}
+
+/// A train standing still on peregon p, heading for its end `end` (it runs in direction end).
+TTrainData TrainHeadingFor(int p, int end, int number) {
+  TTrainData t;
+  t.NUMBER = number;
+  t.HEAD.PEREGON_IDX = t.TAIL.PEREGON_IDX = p;
+  t.HEAD.DIR = t.TAIL.DIR = static_cast<std::uint8_t>(end);
+  return t;
+}
+
+TEST(AutoAnswerTest, PutOutKeepsTheTracksThatTrainsOnTheirWayNeed) {
+  ShippedDistrict d(1, 1);
+  AutomateAll(d);
+  const int zar = d.LP("Заречье");
+  const int tracks = static_cast<int>(d.Sim.AreaData.Puts[zar].Tracks.size());
+  ASSERT_GE(tracks, 1);
+  ASSERT_EQ(d.Sim.AreaData.GraphPeregons[0].LP[0] - 1, zar);
+  d.Sim.State.Trains.push_back(TrainHeadingFor(-1, 0, 801));
+  const int train = 0;
+  AutoDispatchMemo memo;
+  const auto ask = [&](int kind) {
+    return AutoAnswer(d.Sim, d.Sim.State.AutoLPs, {}, memo, zar, train, 0, kind);
+  };
+  // The other tracks are free: one fewer train on its way than they number is let in.
+  for (int k = 0; k < tracks - 1; ++k)
+    d.Sim.State.Trains.push_back(TrainHeadingFor(0, 0, 3000 + k));
+  EXPECT_EQ(ask(rqPut), std::nullopt);
+  EXPECT_EQ(ask(rqReceive), std::nullopt);
+  // One more, and the track asked for is one of theirs.
+  d.Sim.State.Trains.push_back(TrainHeadingFor(0, 0, 3999));
+  EXPECT_EQ(ask(rqPut), std::optional<bool>(false));
+  EXPECT_EQ(ask(rqReceive), std::optional<bool>(false));
+  // A train running away from Заречье needs nothing there.
+  d.Sim.State.Trains.back() = TrainHeadingFor(0, 1, 3999);
+  EXPECT_EQ(ask(rqPut), std::nullopt);
+}
+
+TEST(AutoAnswerTest, QuestionsItDoesNotJudgeAreLeftToTheConsole) {
+  ShippedDistrict d(1, 1);
+  d.Sim.State.Trains.push_back(TTrainData{});
+  const int zar = d.LP("Заречье");
+  AutoDispatchMemo memo;
+  // Not automated.
+  d.Sim.State.AutoLPs.assign(d.Sim.AreaData.Puts.size(), false);
+  for (const int kind : {rqPut, rqReceive, rqDepartReady, rqDepartPermit})
+    EXPECT_EQ(AutoAnswer(d.Sim, d.Sim.State.AutoLPs, {}, memo, zar, 0, 0, kind), std::nullopt)
+        << kind;
+  // Automated, but a kind it leaves alone, or a train that does not exist.
+  AutomateAll(d);
+  EXPECT_EQ(AutoAnswer(d.Sim, d.Sim.State.AutoLPs, {}, memo, zar, 0, 0, rqUnsuitableTrack),
+            std::nullopt);
+  EXPECT_EQ(AutoAnswer(d.Sim, d.Sim.State.AutoLPs, {}, memo, zar, 5, 0, rqPut), std::nullopt);
+  EXPECT_EQ(AutoAnswer(d.Sim, d.Sim.State.AutoLPs, {}, memo, zar, -1, 0, rqPut), std::nullopt);
+}
+
+TEST(AutoAnswerTest, HeldTrainIsNotSent) {
+  ShippedDistrict d(1, 1);
+  AutomateAll(d);
+  d.SetClock(500);
+  TTrainData t;
+  t.NUMBER = 2001;
+  d.Sim.State.Trains.push_back(t);
+  const std::vector<AutoHold> holds{{2001, d.Sim.State.ClockTime + kMinute}};
+  AutoDispatchMemo memo;
+  for (const int kind : {rqDepartReady, rqDepartPermit})
+    EXPECT_EQ(AutoAnswer(d.Sim, d.Sim.State.AutoLPs, holds, memo, d.LP("Заречье"), 0, 0, kind),
+              std::optional<bool>(false))
+        << kind;
+}
+
+int TrainNumbered(const ShippedDistrict& d, int number) {
+  const auto& trains = d.Sim.State.Trains;
+  for (int i = 0; i < static_cast<int>(trains.size()); ++i)
+    if (trains[i].NUMBER == number) return i;
+  return -1;
+}
+
+TEST(AutoAnswerTest, DepartureWaitsForATrackAtTheFarEndOrATrainThereComingThisWay) {
+  // 2001 stands at Заречье, ready to run odd to Берёзовка; Берёзовка's tracks are filled by
+  // hand with trains that stand still (only the answer is asked, no step runs).
+  ShippedDistrict d(1, 1);
+  d.SetClock(500);
+  bool ready = false;
+  for (int step = 0; step < 40 * 120 && !ready; ++step) {
+    d.Steps(1);
+    for (const auto& box : d.Console.Infos)
+      ready = ready ||
+              box.Text.find("Дайте разрешение на отправление поезду № 2001") != std::string::npos;
+  }
+  ASSERT_TRUE(ready);
+  const int t = TrainNumbered(d, 2001);
+  ASSERT_GE(t, 0);
+  const int zar = d.LP("Заречье"), ber = d.LP("Берёзовка");
+  const int odd = d.Sim.State.Trains[t].HEAD.DIR & 1;
+  AutomateAll(d);
+  AutoDispatchMemo memo;
+  const auto answer = [&] {
+    return AutoAnswer(d.Sim, d.Sim.State.AutoLPs, {}, memo, zar, t, -1, rqDepartReady);
+  };
+  const std::vector<TTrackData>& tracks = d.Sim.AreaData.Puts[ber].Tracks;
+  int main = -1;
+  for (int k = 0; k < static_cast<int>(tracks.size()) && main < 0; ++k)
+    if (TrackSuits(d.Sim, ber, k, t)) main = k;
+  ASSERT_GE(main, 0);
+  const auto stand = [&](int k, int half) {
+    TTrainData other;
+    other.NUMBER = 3100 + k;
+    d.Sim.State.Trains.push_back(other);
+    TSectionSchuntData& x = d.Sim.State.Sects[tracks[k].Section];
+    x.TRN_EVEN = x.TRN_ODD = -1;
+    (half ? x.TRN_ODD : x.TRN_EVEN) = static_cast<int>(d.Sim.State.Trains.size()) - 1;
+  };
+  const auto clear = [&](int k) {
+    TSectionSchuntData& x = d.Sim.State.Sects[tracks[k].Section];
+    x.TRN_EVEN = x.TRN_ODD = -1;
+  };
+  // Every track taken by trains running the same way as 2001.
+  for (int k = 0; k < static_cast<int>(tracks.size()); ++k) stand(k, odd);
+  EXPECT_EQ(answer(), std::optional<bool>(false));
+  // One track free: 2001 would fill the station, with no track left for a crossing.
+  clear(main);
+  if (tracks.size() > 1) {
+    EXPECT_EQ(answer(), std::optional<bool>(false));
+    // A train there waits to come towards Заречье: it leaves as 2001 comes in.
+    stand(main == 0 ? 1 : 0, odd ^ 1);
+    EXPECT_EQ(answer(), std::nullopt);
+  }
+  // A station with tracks to spare takes it anyway (the console has the last word).
+  for (int k = 0; k < static_cast<int>(tracks.size()); ++k) clear(k);
+  EXPECT_EQ(answer(), std::nullopt);
+}
+
+TEST(AutoAnswerTest, CommitWaitsWhileTheFarEndIsAboutToSendATrainByItself) {
+  // 2001 at Заречье asks for its commit towards Берёзовка, which sends its trains without
+  // asking anyone: a train there due to leave towards Заречье soon holds the commit back.
+  ShippedDistrict d(1, 1);
+  d.SetClock(500);
+  bool asked = false;
+  for (int step = 0; step < 40 * 120 && !asked; ++step) {
+    d.Steps(1);
+    for (const auto& box : d.Console.Infos)
+      asked = asked ||
+              box.Text.find("Дайте разрешение на отправление поезду № 2001") != std::string::npos;
+  }
+  ASSERT_TRUE(asked);
+  const int zar = d.LP("Заречье"), ber = d.LP("Берёзовка");
+  ASSERT_GT(d.Sim.AreaData.Puts[ber].Value2, 0);
+  const int t = TrainNumbered(d, 2001);
+  const int even = (d.Sim.State.Trains[t].HEAD.DIR & 1) ^ 1;
+  TTrainData waiting;
+  waiting.NUMBER = 3002;
+  waiting.LOAD_TYPE = 1;
+  waiting.ARRIVAL_LP_CODE = d.Sim.AreaData.Puts[zar].Code;
+  d.Sim.State.Trains.push_back(waiting);
+  const int w = static_cast<int>(d.Sim.State.Trains.size()) - 1;
+  TSectionSchuntData& x = d.Sim.State.Sects[d.Sim.AreaData.Puts[ber].Tracks[0].Section];
+  (even ? x.TRN_ODD : x.TRN_EVEN) = w;
+  const TDepartCommitData& commit = d.Sim.State.DepartCommits[zar];
+  AutomateAll(d);
+  for (const double minutes : {3.0, 12.0}) {
+    d.Sim.State.Trains[w].DEPARTURE_TIME = d.Sim.State.ClockTime + minutes * kMinute;
+    AutoDispatch(d.Sim, d.Sim.State.AutoLPs);
+    EXPECT_EQ(commit.ODD + commit.EVEN, 0) << minutes;
+  }
+  // Due only later: 2001 goes first.
+  d.Sim.State.Trains[w].DEPARTURE_TIME = d.Sim.State.ClockTime + 30 * kMinute;
+  AutoDispatch(d.Sim, d.Sim.State.AutoLPs);
+  EXPECT_NE(commit.ODD + commit.EVEN, 0);
+}
+
+/// What a run leaves behind that the dispatcher's orders decide.
+struct Outcome {
+  std::vector<std::string> Texts;
+  std::vector<int> Numbers;
+  std::vector<TSectionSchuntData> Sects;
+  std::vector<TGorlTaskData> Gorls;
+};
+
+Outcome RunDistrict2(bool keepMemo) {
+  ShippedDistrict d(2, 3);
+  AutomateAll(d);
+  d.SetClock(600);
+  for (int step = 0; step < 3 * 3600 * 2; ++step) {
+    // Assigning a copy empties the memo: every step derives the district again.
+    if (!keepMemo) d.Sim.AutoMemo = AutoDispatchMemo();
+    d.Steps(1);
+  }
+  Outcome o;
+  for (const auto& box : d.Console.Infos) o.Texts.push_back(box.Caption + box.Text);
+  for (const auto& box : d.Console.Questions) o.Texts.push_back(box.Caption + box.Text);
+  for (const TTrainData& t : d.Sim.State.Trains) o.Numbers.push_back(t.NUMBER);
+  o.Sects = d.Sim.State.Sects;
+  o.Gorls = d.Sim.State.Gorls;
+  return o;
+}
+
+TEST(AutoDispatchMemoTest, KeptMemoGivesTheOrdersOfAFreshOneEachStep) {
+  const Outcome kept = RunDistrict2(true), fresh = RunDistrict2(false);
+  EXPECT_FALSE(kept.Numbers.empty());
+  EXPECT_EQ(kept.Texts, fresh.Texts);
+  EXPECT_EQ(kept.Numbers, fresh.Numbers);
+  EXPECT_EQ(kept.Sects, fresh.Sects);
+  EXPECT_EQ(kept.Gorls, fresh.Gorls);
+}
+
+}  // namespace
+}  // namespace traklin
