@@ -90,12 +90,24 @@ struct AutoDispatchMemo::Tables {
   std::vector<std::vector<Throat>> Feeders;
   std::vector<char> Controlled, Asks, TakesTasks;  ///< per LP
   std::vector<std::vector<int>> Tracks;            ///< per LP: the section of each track
+  std::vector<std::vector<int>> CodeThroats;       ///< per LP: the throats of its code, in order
   /// Ways between two sections of an LP (a chain, or a single route), as found so far.
   std::unordered_map<std::uint64_t, int> Ways;
 
   // Of the current step: the dispatcher's orders move no train, so these hold for the pass.
   std::vector<std::array<bool, 2>> PeregonDirs;  ///< per graph peregon: directions run on it
   std::vector<int> Heading;  ///< per LP: trains whose head runs towards it on a peregon
+  /// The signals that lead somewhere, made when first asked for in a step (the dispatcher's
+  /// orders set no route within its pass).
+  std::vector<int> Leading;
+  bool LeadingMade = false;
+  const std::vector<int>& LeadingList(const SimulationData& sim) {
+    if (!LeadingMade) {
+      Leading = LeadingSignals(sim);
+      LeadingMade = true;
+    }
+    return Leading;
+  }
   /// Trains that might be sent from a throat: service order, track, train.
   std::vector<std::tuple<std::tuple<bool, TDateTime, int>, int, int>> Candidates;
 
@@ -151,6 +163,7 @@ void AutoDispatchMemo::Tables::Derive(const SimulationData& sim) {
   TakesTasks.assign(lps, 0);
   Ends.assign(lps, {});
   Tracks.assign(lps, {});
+  CodeThroats.assign(lps, {});
   for (int lp = 0; lp < lps; ++lp) {
     Controlled[lp] = LPIsControlled(area, lp);
     Asks[lp] = LPAsksDispatcher(area, lp);
@@ -159,6 +172,8 @@ void AutoDispatchMemo::Tables::Derive(const SimulationData& sim) {
     for (Throat& v : Ends[lp]) WatchApproach(area, v);
     for (int k = 0; k < static_cast<int>(area.Puts[lp].Tracks.size()); ++k)
       Tracks[lp].push_back(TrackSection(area, lp, k));
+    for (int g = 0; g < throats; ++g)
+      if (area.GorlStanzs[g].Code == area.Puts[lp].Code) CodeThroats[lp].push_back(g);
   }
   Feeders.assign(lps, {});
   const auto feed = [&](const Throat& v) {
@@ -182,6 +197,7 @@ void AutoDispatchMemo::Tables::TakeStep(const SimulationData& sim) {
   const int count = static_cast<int>(peregons.size());
   std::fill(PeregonDirs.begin(), PeregonDirs.end(), std::array<bool, 2>{false, false});
   std::fill(Heading.begin(), Heading.end(), 0);
+  LeadingMade = false;
   for (const TTrainData& t : sim.State.Trains) {
     // A peregon shows the direction of the head of a train on it, else that of its tail.
     const int head = t.HEAD.PEREGON_IDX;
@@ -281,6 +297,16 @@ bool LeavesThrough(SimulationData& sim, const Throat& v, int t) {
   return ThroatOfNextStop(sim, throat, dir, v.LP, t) && dir == v.Dir;
 }
 
+/// Some throat of the LP's code holds a receive task for the track (ReceiveTaskOfTrack >= 0).
+bool ReceiveTaskOn(const SimulationData& sim, const Memo& m, int lp, int track) {
+  for (const int g : m.CodeThroats[lp]) {
+    if (g >= ThroatCount(sim)) break;
+    const TGorlTaskData& task = sim.State.Gorls[g];
+    if (task.TASKED != 0 && !task.SEND && task.TRACK == track) return true;
+  }
+  return false;
+}
+
 /// A train stands at the LP of throat v, due to leave through v soon: within the time a
 /// station looks ahead when it sends a train by itself, and the time a train let go now may
 /// still take to set out (until it is on the line, only its route shows it, and a route set
@@ -318,7 +344,7 @@ bool DepartureRouteTo(const SimulationData& sim, int lp, int s) {
 /// a send task at a throat that needs no commit, or, at a station that acts by itself without
 /// asking, a train due to leave that way (it gives itself its commit, and both would set out
 /// onto the single line at once).
-bool LineSafe(SimulationData& sim, const Memo& m, const Throat& v) {
+bool LineSafe(SimulationData& sim, Memo& m, const Throat& v) {
   if (m.PeregonDirs[v.Peregon][v.Arrival]) return false;
   for (const int h : m.PeregonThroats[v.Peregon]) {
     if (h >= ThroatCount(sim)) break;
@@ -339,7 +365,8 @@ bool LineSafe(SimulationData& sim, const Memo& m, const Throat& v) {
         DepartureRouteTo(sim, per.LP[e] - 1, per.EndSection[e]))
       return false;
   // The search over every signal comes last.
-  return !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1));
+  return !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1),
+                           m.LeadingList(sim));
 }
 
 /// Trains other than t on the peregons that end at LP lp running towards it, and those let
@@ -396,7 +423,7 @@ bool FarEndTakes(const SimulationData& sim, Memo& m, const Throat& v, int t) {
       if (standing >= 0 && standing != t &&
           sim.State.Trains[standing].ARRIVAL_LP_CODE != area.Puts[lp].Code)
         ++swaps;
-      if (!SectionFree(sim, s) || ReceiveTaskOfTrack(sim, lp, k) >= 0) continue;
+      if (!SectionFree(sim, s) || ReceiveTaskOn(sim, m, lp, k)) continue;
       // A track kept for the trains made up here takes no train in.
       if (area.Puts[lp].Tracks[k].Mode != 2) ++free;
       if (TrackSuits(sim, lp, k, t) && WayBetween(sim, m, far, far.Entry, s) >= 0) ++suitable;
@@ -474,8 +501,7 @@ int ReceptionTrack(const SimulationData& sim, Memo& m, const Throat& v, int t, i
   const auto usable = [&](int k) {
     const int s = tracks[k];
     if (s == 0 || !SectionFree(sim, s) || !TrackSuits(sim, v.LP, k, t) ||
-        ReceiveTaskOfTrack(sim, v.LP, k) >= 0 ||
-        (onward > 0 && WayBetween(sim, m, v, s, onward) < 0))
+        ReceiveTaskOn(sim, m, v.LP, k) || (onward > 0 && WayBetween(sim, m, v, s, onward) < 0))
       return false;
     *way = WayBetween(sim, m, v, v.Entry, s);
     return *way >= 0;
@@ -760,7 +786,7 @@ std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& aut
     int free = 0;
     for (int k = 0; k < static_cast<int>(m.Tracks[lp].size()); ++k) {
       const int s = m.Tracks[lp][k];
-      if (k != track && s != 0 && SectionFree(sim, s) && ReceiveTaskOfTrack(sim, lp, k) < 0) ++free;
+      if (k != track && s != 0 && SectionFree(sim, s) && !ReceiveTaskOn(sim, m, lp, k)) ++free;
     }
     return veto(free >= m.Heading[lp]);
   }

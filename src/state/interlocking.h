@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "area/date_time.h"
 #include "state/simulation_data.h"
@@ -55,6 +56,11 @@ void UpdateRoutes(SimulationData& sim);
 /// direction (not a block signal) leads to g's section or into g's graph peregon. False for
 /// g < 0.
 bool OpposingRouteSet(const SimulationData& sim, int g);
+/// The signals other than block signals whose route leads somewhere (SECT_NEXT above 0), in
+/// index order: a pass that sets no route asks OpposingRouteSet many times over them.
+std::vector<int> LeadingSignals(const SimulationData& sim);
+/// OpposingRouteSet over a list that LeadingSignals made since the signals last changed.
+bool OpposingRouteSet(const SimulationData& sim, int g, const std::vector<int>& leading);
 
 // ---------------------------------------------------------------------------
 // Signals and lamps

@@ -416,31 +416,59 @@ void UpdateRoutes(SimulationData& sim) {
   }
 }
 
-bool OpposingRouteSet(const SimulationData& sim, int g) {
+namespace {
+
+// Signal j (whose route leads somewhere) sets a route towards signal sg from the other side.
+inline bool Opposes(const SimulationData& sim, const TSemaphoreData& sg, int j, int signals) {
   const TAreaData& area = sim.AreaData;
-  const int signals = std::min(static_cast<int>(area.Semaphores.size()),
-                               static_cast<int>(sim.State.Semaphores.size()));
+  const TSemaphoreLightData& lj = sim.State.Semaphores[j];
+  const TSemaphoreData& sj = area.Semaphores[j];
+  if (sj.Kind == 2) return false;
+  // Next is the graph peregon number of a peregon signal (index + 1), -1 for a station
+  // signal. When j stands on g's peregon both directions count in the peregon's
+  // numbering, whereas DIR_NEXT counts where j's route ends, beyond a parity flip.
+  if (sj.Next > 0 && sj.Next == sg.Next) return sj.Direction != sg.Direction;
+  if (lj.DIR_NEXT == sg.Direction) return false;
+  if (lj.SECT_NEXT == sg.Section) return true;
+  const int k = SectionSemaphore(area, lj.SECT_NEXT, lj.DIR_NEXT);
+  return k >= 0 && k < signals && area.Semaphores[k].Next > 0 && area.Semaphores[k].Next == sg.Next;
+}
+
+int SignalCount(const SimulationData& sim) {
+  return std::min(static_cast<int>(sim.AreaData.Semaphores.size()),
+                  static_cast<int>(sim.State.Semaphores.size()));
+}
+
+}  // namespace
+
+bool OpposingRouteSet(const SimulationData& sim, int g) {
+  const int signals = SignalCount(sim);
   if (g < 0 || g >= signals) return false;
-  const TSemaphoreData& sg = area.Semaphores[g];
+  const TSemaphoreData& sg = sim.AreaData.Semaphores[g];
   for (int j = 0; j < signals; ++j) {
     // Most signals lead nowhere: their state is read before the district's record.
-    const TSemaphoreLightData& lj = sim.State.Semaphores[j];
-    if (lj.SECT_NEXT <= 0) continue;
-    const TSemaphoreData& sj = area.Semaphores[j];
-    if (sj.Kind == 2) continue;
-    // Next is the graph peregon number of a peregon signal (index + 1), -1 for a station
-    // signal. When j stands on g's peregon both directions count in the peregon's
-    // numbering, whereas DIR_NEXT counts where j's route ends, beyond a parity flip.
-    if (sj.Next > 0 && sj.Next == sg.Next) {
-      if (sj.Direction != sg.Direction) return true;
-      continue;
-    }
-    if (lj.DIR_NEXT == sg.Direction) continue;
-    if (lj.SECT_NEXT == sg.Section) return true;
-    const int k = SectionSemaphore(area, lj.SECT_NEXT, lj.DIR_NEXT);
-    if (k >= 0 && k < signals && area.Semaphores[k].Next > 0 && area.Semaphores[k].Next == sg.Next)
-      return true;
+    if (sim.State.Semaphores[j].SECT_NEXT <= 0) continue;
+    if (Opposes(sim, sg, j, signals)) return true;
   }
+  return false;
+}
+
+std::vector<int> LeadingSignals(const SimulationData& sim) {
+  std::vector<int> leading;
+  const int signals = SignalCount(sim);
+  for (int j = 0; j < signals; ++j)
+    if (sim.State.Semaphores[j].SECT_NEXT > 0 && sim.AreaData.Semaphores[j].Kind != 2)
+      leading.push_back(j);
+  return leading;
+}
+
+bool OpposingRouteSet(const SimulationData& sim, int g, const std::vector<int>& leading) {
+  const int signals = SignalCount(sim);
+  if (g < 0 || g >= signals) return false;
+  const TSemaphoreData& sg = sim.AreaData.Semaphores[g];
+  for (const int j : leading)
+    if (j < signals && sim.State.Semaphores[j].SECT_NEXT > 0 && Opposes(sim, sg, j, signals))
+      return true;
   return false;
 }
 

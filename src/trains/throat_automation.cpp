@@ -2,6 +2,8 @@
 #include "trains/throat_automation.h"
 
 #include <algorithm>
+#include <array>
+#include <vector>
 
 #include "area/area_queries.h"
 #include "area/date_time.h"
@@ -29,6 +31,50 @@ int ThroatCount(const SimulationData& sim) {
 bool WayOutClear(const SimulationData& sim, const ThroatView& v) {
   return !PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival] &&
          !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1));
+}
+
+/// What the stations' decisions ask over and over within one pass, found when first asked
+/// for: the pass sets no route and moves no train, so both hold for the whole pass.
+class PassLookups {
+ public:
+  explicit PassLookups(const SimulationData& sim) : sim_(sim) {}
+  /// LeadingSignals.
+  const std::vector<int>& Leading() {
+    if (!leadingMade_) {
+      leading_ = LeadingSignals(sim_);
+      leadingMade_ = true;
+    }
+    return leading_;
+  }
+  /// PeregonOccupiedDirections(p)[dir] for a valid graph peregon p.
+  bool Runs(int p, int dir) {
+    if (!dirsMade_) {
+      const int count = static_cast<int>(sim_.AreaData.GraphPeregons.size());
+      dirs_.assign(count, {false, false});
+      for (const TTrainData& t : sim_.State.Trains) {
+        // A peregon shows the direction of the head of a train on it, else that of its tail.
+        const int head = t.HEAD.PEREGON_IDX, tail = t.TAIL.PEREGON_IDX;
+        if (head >= 0 && head < count) dirs_[head][t.HEAD.DIR & 1] = true;
+        if (tail >= 0 && tail < count && tail != head) dirs_[tail][t.TAIL.DIR & 1] = true;
+      }
+      dirsMade_ = true;
+    }
+    return p >= 0 && p < static_cast<int>(dirs_.size()) && dirs_[p][dir & 1];
+  }
+
+ private:
+  const SimulationData& sim_;
+  std::vector<int> leading_;
+  bool leadingMade_ = false;
+  std::vector<std::array<bool, 2>> dirs_;
+  bool dirsMade_ = false;
+};
+
+/// WayOutClear with the pass's lookups.
+bool WayOutClear(const SimulationData& sim, const ThroatView& v, PassLookups& pass) {
+  return !pass.Runs(v.Peregon, v.Arrival) &&
+         !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1),
+                           pass.Leading());
 }
 
 /// The LP has a departure commit for the throat's direction.
@@ -132,10 +178,12 @@ bool AnyTrainDue(const SimulationData& sim, const ThroatView& v) {
   return false;
 }
 
-void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v) {
+/// The throat has a side value of at least 0 and some train is due to leave through it
+/// (AnyTrainDue): the caller has found so.
+void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v, PassLookups& pass) {
   // Whichever train is chosen below, only one that is due can be sent: without one nothing
   // would come of the choice, and the cheap test spares the walks on most steps.
-  if (v.Side < 0 || !AnyTrainDue(sim, v) || !WayOutClear(sim, v)) return;
+  if (!WayOutClear(sim, v, pass)) return;
   int k = -1;
   const int t = ChooseTrainToSend(sim, g, v, k);
   if (t < 0) return;
@@ -160,12 +208,13 @@ void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v) {
 
 /// A transit: the train received on track k through g goes on through throat q in the same
 /// direction, so q gets a send task that waits for the reception.
-void ConsiderTransit(SimulationData& sim, int g, const ThroatView& v, int t, int k, int q) {
+void ConsiderTransit(SimulationData& sim, int g, const ThroatView& v, int t, int k, int q,
+                     PassLookups& pass) {
   if (q >= ThroatCount(sim) || sim.State.Gorls[q].TASKED != 0) return;
   const TDateTime planned = PlannedDeparture(sim, t, v.LP);
   if (planned != 0 && !(planned < sim.State.ClockTime + kTransitLead)) return;
   const ThroatView onward = ThroatViewOf(sim, q);
-  if (!onward.Valid || ThroatRouteBusy(sim, v.LP, onward.Entry) || !WayOutClear(sim, onward))
+  if (!onward.Valid || ThroatRouteBusy(sim, v.LP, onward.Entry) || !WayOutClear(sim, onward, pass))
     return;
   const int out =
       FindBestRoute(sim.AreaData, v.LP, TrackSection(sim.AreaData, v.LP, k), onward.Entry);
@@ -179,7 +228,7 @@ void ConsiderTransit(SimulationData& sim, int g, const ThroatView& v, int t, int
   SetTask(sim, q, true, true, k);
 }
 
-void ConsiderReception(SimulationData& sim, int g, const ThroatView& v, int t) {
+void ConsiderReception(SimulationData& sim, int g, const ThroatView& v, int t, PassLookups& pass) {
   const TAreaData& area = sim.AreaData;
   const int count = static_cast<int>(area.Puts[v.LP].Tracks.size());
   if (count == 0) return;
@@ -207,7 +256,7 @@ void ConsiderReception(SimulationData& sim, int g, const ThroatView& v, int t) {
       ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain))
     return;
   SetTask(sim, g, false, false, k);
-  if (q >= 0 && dir == (v.Dir ^ 1)) ConsiderTransit(sim, g, v, t, k, q);
+  if (q >= 0 && dir == (v.Dir ^ 1)) ConsiderTransit(sim, g, v, t, k, q, pass);
 }
 
 /// A send task through a throat that needs a departure commit: a self-acting LP gives itself
@@ -353,6 +402,7 @@ ThroatView ThroatViewOf(const SimulationData& sim, int g) {
 }
 
 void ThroatAutomation(SimulationData& sim) {
+  PassLookups pass(sim);
   for (int g = 0; g < ThroatCount(sim); ++g) {
     const ThroatView v = ThroatViewOf(sim, g);
     if (!v.Valid) continue;
@@ -372,9 +422,9 @@ void ThroatAutomation(SimulationData& sim) {
     if (!busy || ThroatRouteBusy(sim, v.LP, v.Entry)) continue;
     if (task.TASKED == 0) {
       if (t < 0)
-        ConsiderDeparture(sim, g, v);
+        ConsiderDeparture(sim, g, v, pass);
       else
-        ConsiderReception(sim, g, v, t);
+        ConsiderReception(sim, g, v, t, pass);
     }
     ConsiderCommit(sim, g, v);
   }

@@ -126,19 +126,23 @@ int TrainNumbered(const ShippedDistrict& d, int number) {
   return -1;
 }
 
+/// Runs the demo from 05:00, by hand, until 2001 at Заречье asks for its departure commit.
+bool RunUntil2001AsksForItsCommit(ShippedDistrict& d) {
+  d.SetClock(500);
+  for (int step = 0; step < 40 * 120; ++step) {
+    d.Steps(1);
+    for (const auto& box : d.Console.Infos)
+      if (box.Text.find("Дайте разрешение на отправление поезду № 2001") != std::string::npos)
+        return true;
+  }
+  return false;
+}
+
 TEST(AutoAnswerTest, DepartureWaitsForATrackAtTheFarEndOrATrainThereComingThisWay) {
   // 2001 stands at Заречье, ready to run odd to Берёзовка; Берёзовка's tracks are filled by
   // hand with trains that stand still (only the answer is asked, no step runs).
   ShippedDistrict d(1, 1);
-  d.SetClock(500);
-  bool ready = false;
-  for (int step = 0; step < 40 * 120 && !ready; ++step) {
-    d.Steps(1);
-    for (const auto& box : d.Console.Infos)
-      ready = ready ||
-              box.Text.find("Дайте разрешение на отправление поезду № 2001") != std::string::npos;
-  }
-  ASSERT_TRUE(ready);
+  ASSERT_TRUE(RunUntil2001AsksForItsCommit(d));
   const int t = TrainNumbered(d, 2001);
   ASSERT_GE(t, 0);
   const int zar = d.LP("Заречье"), ber = d.LP("Берёзовка");
@@ -185,15 +189,7 @@ TEST(AutoAnswerTest, CommitWaitsWhileTheFarEndIsAboutToSendATrainByItself) {
   // 2001 at Заречье asks for its commit towards Берёзовка, which sends its trains without
   // asking anyone: a train there due to leave towards Заречье soon holds the commit back.
   ShippedDistrict d(1, 1);
-  d.SetClock(500);
-  bool asked = false;
-  for (int step = 0; step < 40 * 120 && !asked; ++step) {
-    d.Steps(1);
-    for (const auto& box : d.Console.Infos)
-      asked = asked ||
-              box.Text.find("Дайте разрешение на отправление поезду № 2001") != std::string::npos;
-  }
-  ASSERT_TRUE(asked);
+  ASSERT_TRUE(RunUntil2001AsksForItsCommit(d));
   const int zar = d.LP("Заречье"), ber = d.LP("Берёзовка");
   ASSERT_GT(d.Sim.AreaData.Puts[ber].Value2, 0);
   const int t = TrainNumbered(d, 2001);
