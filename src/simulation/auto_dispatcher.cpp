@@ -324,37 +324,6 @@ bool TrainDueToLeave(SimulationData& sim, const Memo& m, const Throat& v) {
   return false;
 }
 
-/// A train may be sent out through v: nobody on the peregon comes this way, no route is set
-/// towards the throat from the other side, and the far end of the peregon neither holds a
-/// commit for its way out nor has a route at its end of the peregon (a train it is about to
-/// send), nor is about to send one by itself: a send task at a throat that needs no commit,
-/// or, at a station that acts by itself without asking, a train due to leave that way (it
-/// gives itself its commit, and both would set out onto the single line at once).
-bool LineSafe(SimulationData& sim, Memo& m, const Throat& v) {
-  if (m.PeregonDirs[v.Peregon][v.Arrival]) return false;
-  for (const int h : m.PeregonThroats[v.Peregon]) {
-    if (h >= ThroatCount(sim)) break;
-    const Throat& far = m.Throats[h];
-    if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
-    if (far.Side < 1 && HasCommit(sim, far.LP, far.Dir)) return false;
-    if (ThroatRouteBusy(sim, far.LP, far.Entry)) return false;
-    const TGorlTaskData& task = sim.State.Gorls[h];
-    if (far.Side >= 1 && task.TASKED != 0 && task.SEND) return false;
-    if (far.SelfActing && far.Side >= 0 && sim.AreaData.Puts[far.LP].Value2 > 0 &&
-        TrainDueToLeave(sim, m, far))
-      return false;
-  }
-  // A station without throats sets its routes at the peregon's end section.
-  const TGraphPeregonData& per = sim.AreaData.GraphPeregons[v.Peregon];
-  for (int e = 0; e < 2; ++e)
-    if (per.LP[e] - 1 != v.LP && per.LP[e] > 0 &&
-        ThroatRouteBusy(sim, per.LP[e] - 1, per.EndSection[e]))
-      return false;
-  // The search over every signal comes last.
-  return !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1),
-                           m.LeadingList(sim));
-}
-
 /// Some route of the LP that ends at section s (a way out through it) is pending or set.
 bool DepartureRouteTo(const SimulationData& sim, int lp, int s) {
   if (lp < 0 || lp >= static_cast<int>(sim.AreaData.TrainRoutes.size()) ||
@@ -366,6 +335,38 @@ bool DepartureRouteTo(const SimulationData& sim, int lp, int s) {
   for (int r = 0; r < n; ++r)
     if ((control[r].TASKED != 0 || control[r].SCHUNTED) && routes[r].LastSection == s) return true;
   return false;
+}
+
+/// A train may be sent out through v: nobody on the peregon comes this way, no route is set
+/// towards the throat from the other side, and the far end of the peregon neither holds a
+/// commit for its way out nor has a way out onto the peregon ordered (a train it is about to
+/// send; a way in there is for a train running this way), nor is about to send one by itself:
+/// a send task at a throat that needs no commit, or, at a station that acts by itself without
+/// asking, a train due to leave that way (it gives itself its commit, and both would set out
+/// onto the single line at once).
+bool LineSafe(SimulationData& sim, Memo& m, const Throat& v) {
+  if (m.PeregonDirs[v.Peregon][v.Arrival]) return false;
+  for (const int h : m.PeregonThroats[v.Peregon]) {
+    if (h >= ThroatCount(sim)) break;
+    const Throat& far = m.Throats[h];
+    if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
+    if (far.Side < 1 && HasCommit(sim, far.LP, far.Dir)) return false;
+    if (DepartureRouteTo(sim, far.LP, far.Entry)) return false;
+    const TGorlTaskData& task = sim.State.Gorls[h];
+    if (far.Side >= 1 && task.TASKED != 0 && task.SEND) return false;
+    if (far.SelfActing && far.Side >= 0 && sim.AreaData.Puts[far.LP].Value2 > 0 &&
+        TrainDueToLeave(sim, m, far))
+      return false;
+  }
+  // A station without throats sets its routes at the peregon's end section.
+  const TGraphPeregonData& per = sim.AreaData.GraphPeregons[v.Peregon];
+  for (int e = 0; e < 2; ++e)
+    if (per.LP[e] - 1 != v.LP && per.LP[e] > 0 &&
+        DepartureRouteTo(sim, per.LP[e] - 1, per.EndSection[e]))
+      return false;
+  // The search over every signal comes last.
+  return !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1),
+                           m.LeadingList(sim));
 }
 
 /// Trains other than t on the peregons that end at LP lp running towards it, and those let
@@ -472,7 +473,10 @@ bool ClaimLine(SimulationData& sim, Memo& m, const Throat& v, int t) {
 /// The commit a station asked for while a send task stands for its train.
 void GiveCommit(SimulationData& sim, Memo& m, const Throat& v, const std::vector<AutoHold>& holds) {
   const TGorlTaskData& task = sim.State.Gorls[v.G];
-  if (task.TASKED == 0 || !task.SEND || task.TRANSIT || v.Side >= 1 || HasCommit(sim, v.LP, v.Dir))
+  // Once the station has spent the commit on ordering the way out, the task stands until
+  // that way is set: a second commit would outlive the departure it was meant for.
+  if (task.TASKED == 0 || !task.SEND || task.TRANSIT || v.Side >= 1 ||
+      HasCommit(sim, v.LP, v.Dir) || ThroatRouteBusy(sim, v.LP, v.Entry))
     return;
   const int s = TrackSection(sim.AreaData, v.LP, task.TRACK);
   if (s == 0) return;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string_view>
 
 #include "simulation/auto_dispatcher.h"
 #include "trains/op_task.h"
@@ -44,8 +45,9 @@ bool InformedOf(const ShippedDistrict& d, const std::string& text) {
 }
 
 /// What the dispatcher did for train 2001 between 05:00 and 06:30, in the order it did it:
-/// "commit ЗАР" (the commit Заречье asked for), "route СОС" (a route at Сосновка),
-/// "task ОЗЁ" (a receive task at Озёрная), each once, when first seen after a step.
+/// "commit ЗАР" (the commit Заречье asked for, seen as the dispatcher gives it), "route СОС" (a
+/// route at Сосновка), "task ОЗЁ" (a receive task at Озёрная), each once, when first seen after a
+/// step.
 struct Run2001 {
   std::vector<std::string> Operations;
   bool ReachedOzyornaya = false;
@@ -61,10 +63,15 @@ Run2001 RunTrain2001(std::initializer_list<const char*> automated) {
     if (seen && std::find(run.Operations.begin(), run.Operations.end(), op) == run.Operations.end())
       run.Operations.push_back(op);
   };
+  const TDepartCommitData& commit = d.Sim.State.DepartCommits[zar];
   for (int step = 0; step < 90 * 120; ++step) {
-    d.Steps(1);
-    const TDepartCommitData& commit = d.Sim.State.DepartCommits[zar];
-    once("commit ЗАР", commit.EVEN != 0 || commit.ODD != 0);
+    // The station spends a commit in the step it is given: it is looked for right after the
+    // dispatcher's pass.
+    for (const Simulation::StepPass& pass : Simulation::StepOrder()) {
+      pass.Run(d.Sim, kStepLength);
+      if (std::string_view(pass.Name) == "AutoDispatcher")
+        once("commit ЗАР", commit.EVEN != 0 || commit.ODD != 0);
+    }
     once("route СОС", AnyRoutePendingOrSet(d, sos));
     const TaskThroatSlots slots = ThroatSlotsOf(d.Sim.AreaData, oz);
     for (const int g : slots.Throats)

@@ -46,9 +46,22 @@ struct ShippedDistrict {
                        std::to_string(number) + "/line.json");
       std::ostringstream json;
       json << in.rdbuf();
-      bytes = districtgen::DataDatText(
-          districtgen::BuildDistrict(districtgen::ParseLineSpec(json.str())));
+      bytes = Generate(json.str());
     }
+    Start(bytes, seed);
+  }
+  /// A district generated from a description written like line.json: the small lines a
+  /// test draws for itself.
+  ShippedDistrict(std::string_view description, unsigned seed) {
+    Start(Generate(std::string(description)), seed);
+  }
+  /// The Data.dat bytes of a description.
+  static std::string Generate(const std::string& description) {
+    return districtgen::DataDatText(
+        districtgen::BuildDistrict(districtgen::ParseLineSpec(description)));
+  }
+  /// Reads the bytes, prepares the district and starts a fresh state.
+  void Start(const std::string& bytes, unsigned seed) {
     LoadAreaDataFromBytes(bytes, Sim.AreaData, Sim.MaxSpeedLimit, Sim.ReadDataError);
     PrepareDistrict(Sim.AreaData, SetupOptions{});
     Sim.Random.Seed(seed);
