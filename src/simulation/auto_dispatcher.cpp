@@ -415,7 +415,8 @@ bool FarEndTakes(const SimulationData& sim, Memo& m, const Throat& v, int t) {
     far.SingleRoutes = m.Controlled[lp];
     int suitable = 0;
     int free = 0;
-    int swaps = 0;  // trains there waiting to come this way: they leave as this one arrives
+    int capacity = 0;  // tracks that take trains in
+    int swaps = 0;     // trains there waiting to come this way: they leave as this one arrives
     for (int k = 0; k < static_cast<int>(m.Tracks[lp].size()); ++k) {
       const int s = m.Tracks[lp][k];
       if (s == 0) continue;
@@ -423,15 +424,19 @@ bool FarEndTakes(const SimulationData& sim, Memo& m, const Throat& v, int t) {
       if (standing >= 0 && standing != t &&
           sim.State.Trains[standing].ARRIVAL_LP_CODE != area.Puts[lp].Code)
         ++swaps;
-      if (!SectionFree(sim, s) || ReceiveTaskOn(sim, m, lp, k)) continue;
       // A track kept for the trains made up here takes no train in.
-      if (area.Puts[lp].Tracks[k].Mode != 2) ++free;
+      const bool takesTrains = area.Puts[lp].Tracks[k].Mode != 2;
+      if (takesTrains) ++capacity;
+      if (!SectionFree(sim, s) || ReceiveTaskOn(sim, m, lp, k)) continue;
+      if (takesTrains) ++free;
       if (TrackSuits(sim, lp, k, t) && WayBetween(sim, m, far, far.Entry, s) >= 0) ++suitable;
     }
     if (suitable < 1) return false;
     const bool endsThere = sim.State.Trains[t].ARRIVAL_LP_CODE == area.Puts[lp].Code;
     const int incoming = TrainsHeadingFor(sim, m, lp, t, v.G);
-    return suitable - incoming >= 1 && (free - incoming >= 2 || endsThere || swaps > 0);
+    // A station of a single track can never keep one spare: nothing crosses there anyway.
+    const int spare = std::min(capacity, 2);
+    return suitable - incoming >= 1 && (free - incoming >= spare || endsThere || swaps > 0);
   }
   return true;
 }

@@ -160,12 +160,10 @@ TEST(AutoDispatcherCasesTest,
       << Listing(line.Visits);
 }
 
-// A station with a single track can take a train in only when it stands empty, and the
-// dispatcher sends a train towards a station only while another track there stays free
-// beyond the trains already heading for it (unless the train ends there). So a train never
-// gets past a station with one track, even alone on the line: 801 stands at ЛЕС for good,
-// asking for its commit. It should run through to ГОР.
-TEST(AutoDispatcherCasesTest, DISABLED_LoneTrainRunsThroughAStationWithASingleTrack) {
+// The dispatcher keeps a track free at a station beyond the trains heading for it, so that
+// trains can cross there; a station with a single track has none to keep, and a lone train
+// must still get through it (it used to stand at ЛЕС for good, asking for its commit).
+TEST(AutoDispatcherCasesTest, LoneTrainRunsThroughAStationWithASingleTrack) {
   const std::string middles[] = {
       R"("name": "Разъезд", "mnem": "РАЗ", "controlled": true, "tracks": [[1001, 3, 1]])",
       R"("name": "Берёзово", "mnem": "БЕР", "tracks": [[1001, 3, 1]])",
