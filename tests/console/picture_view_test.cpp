@@ -3,8 +3,8 @@
 #include <QImage>
 #include <QPainter>
 
-#include "trains/ui/picture_view.h"
 #include "qt_test_support.h"
+#include "trains/ui/picture_view.h"
 
 namespace traklin {
 namespace {

@@ -2,8 +2,8 @@
 #include <QImage>
 
 #include "area/date_time.h"
-#include "trains/ui/picture_view.h"
 #include "console/qt_test_support.h"
+#include "trains/ui/picture_view.h"
 #include "trains/ui/trains_window.h"
 
 namespace traklin {
