@@ -229,29 +229,6 @@ AutoDispatchMemo::Tables& AutoDispatchMemo::Get() {
 
 namespace {
 
-bool HasCommit(const SimulationData& sim, int lp, int dir) {
-  if (lp < 0 || lp >= static_cast<int>(sim.State.DepartCommits.size())) return false;
-  const TDepartCommitData& c = sim.State.DepartCommits[lp];
-  return (dir ? c.ODD : c.EVEN) != 0;
-}
-
-bool SectionFree(const SimulationData& sim, int s) {
-  return TrainOnHalf(sim, s, 0) < 0 && TrainOnHalf(sim, s, 1) < 0;
-}
-
-/// Some section of the routes (given in their order), beyond the first section of the first
-/// one, holds a train.
-bool RoutesHoldTrain(const SimulationData& sim, int lp, const int* routes, int count) {
-  const TLPRoutesData& table = sim.AreaData.TrainRoutes[lp];
-  for (int k = 0; k < count && routes[k] >= 0; ++k) {
-    if (routes[k] >= static_cast<int>(table.Routes.size())) continue;
-    const TTrainRouteData& rt = table.Routes[routes[k]];
-    for (int n = k == 0 ? 1 : 0; n < kMaxRouteSections && rt.Sections[n] != 0; ++n)
-      if (!SectionFree(sim, rt.Sections[n])) return true;
-  }
-  return false;
-}
-
 /// The first route of the LP from section `from` to section `to`; -1 when none.
 int RouteBetween(const TAreaData& area, int lp, int from, int to) {
   const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
@@ -350,7 +327,7 @@ bool LineSafe(SimulationData& sim, Memo& m, const Throat& v) {
     if (h >= ThroatCount(sim)) break;
     const Throat& far = m.Throats[h];
     if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
-    if (far.Side < 1 && HasCommit(sim, far.LP, far.Dir)) return false;
+    if (far.Side < 1 && DepartCommitGiven(sim, far.LP, far.Dir)) return false;
     if (DepartureRouteTo(sim, far.LP, far.Entry)) return false;
     const TGorlTaskData& task = sim.State.Gorls[h];
     if (far.Side >= 1 && task.TASKED != 0 && task.SEND) return false;
@@ -384,7 +361,7 @@ int TrainsHeadingFor(const SimulationData& sim, const Memo& m, int lp, int t, in
     if (f.G >= 0) {
       const TGorlTaskData& task = sim.State.Gorls[f.G];
       if (task.TASKED != 0 && task.SEND && !task.TRANSIT &&
-          (f.Side >= 1 || HasCommit(sim, f.LP, f.Dir))) {
+          (f.Side >= 1 || DepartCommitGiven(sim, f.LP, f.Dir))) {
         ++sent;
         continue;
       }
@@ -481,7 +458,7 @@ void GiveCommit(SimulationData& sim, Memo& m, const Throat& v, const std::vector
   // Once the station has spent the commit on ordering the way out, the task stands until
   // that way is set: a second commit would outlive the departure it was meant for.
   if (task.TASKED == 0 || !task.SEND || task.TRANSIT || v.Side >= 1 ||
-      HasCommit(sim, v.LP, v.Dir) || ThroatRouteBusy(sim, v.LP, v.Entry))
+      DepartCommitGiven(sim, v.LP, v.Dir) || ThroatRouteBusy(sim, v.LP, v.Entry))
     return;
   const int s = TrackSection(sim.AreaData, v.LP, task.TRACK);
   if (s == 0) return;
@@ -547,7 +524,7 @@ void GiveReceiveTask(SimulationData& sim, Memo& m, const Throat& v) {
   if (task.TASKED != 0) {
     // A send task still waiting for its commit can never be carried out while a train comes
     // in the other way; it gives the throat back to the arriving train.
-    if (!task.SEND || task.TRANSIT || HasCommit(sim, v.LP, v.Dir) ||
+    if (!task.SEND || task.TRANSIT || DepartCommitGiven(sim, v.LP, v.Dir) ||
         !m.PeregonDirs[v.Peregon][v.Arrival])
       return;
     CancelTask(sim, v.G);

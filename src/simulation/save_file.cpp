@@ -60,12 +60,8 @@ void TSaveFile::Fail(const std::string& message) const {
 std::string_view TSaveFile::ReadValue(const std::string& group, const std::string& key) {
   for (;;) {
     if (pos_ >= bytes_.size()) Fail("Unexpected end of file");
-    std::size_t end = bytes_.find('\n', pos_);
-    if (end == std::string_view::npos) end = bytes_.size();
-    std::string_view line = bytes_.substr(pos_, end - pos_);
-    pos_ = end + 1;
+    const std::string_view line = NextLine(pos_);
     ++line_;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line.front() == ';') continue;
     if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
       // The requested key is missing from its group, or another group comes instead.
@@ -82,14 +78,19 @@ std::string_view TSaveFile::ReadValue(const std::string& group, const std::strin
   }
 }
 
+std::string_view TSaveFile::NextLine(std::size_t& pos) const {
+  std::size_t end = bytes_.find('\n', pos);
+  if (end == std::string_view::npos) end = bytes_.size();
+  std::string_view line = bytes_.substr(pos, end - pos);
+  pos = end + 1;
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line;
+}
+
 bool TSaveFile::AtEnd() const {
   for (std::size_t p = pos_; p < bytes_.size();) {
-    std::size_t end = bytes_.find('\n', p);
-    if (end == std::string_view::npos) end = bytes_.size();
-    std::string_view line = bytes_.substr(p, end - p);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::string_view line = NextLine(p);
     if (!line.empty() && line.front() != ';') return false;
-    p = end + 1;
   }
   return true;
 }

@@ -55,6 +55,8 @@ class TSaveFile {
 
  private:
   void Put(std::string_view line);
+  /// The line starting at pos, without its line end; pos moves past it.
+  std::string_view NextLine(std::size_t& pos) const;
 
   std::string text_;
   std::string_view bytes_;

@@ -287,9 +287,7 @@ std::string ScenarioPlayer::Play(Simulation& sim, const ScenarioStep& step, TDat
     }
     case ScenarioAction::Commit: {
       if (step.Give >= 0) {
-        const bool given = step.Lp < static_cast<int>(sim.State.DepartCommits.size()) &&
-                           (step.Dir ? sim.State.DepartCommits[step.Lp].ODD
-                                     : sim.State.DepartCommits[step.Lp].EVEN) != 0;
+        const bool given = DepartCommitGiven(sim, step.Lp, step.Dir);
         if (given == (step.Give == 1))
           return step.Give == 1 ? "the commit is already given" : "there is no commit to take";
       }

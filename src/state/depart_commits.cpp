@@ -22,6 +22,12 @@ int CommitLamp(const SimulationData& sim, int lp, int dir) {
 
 }  // namespace
 
+bool DepartCommitGiven(const SimulationData& sim, int lp, int dir) {
+  if (lp < 0 || lp >= static_cast<int>(sim.State.DepartCommits.size())) return false;
+  const TDepartCommitData& c = sim.State.DepartCommits[lp];
+  return ((dir & 1) ? c.ODD : c.EVEN) != 0;
+}
+
 void ToggleDepartCommit(SimulationData& sim, int lp, int dir) {
   TDateTime* c = Commit(sim, lp, dir);
   if (c == nullptr) return;

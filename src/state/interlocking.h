@@ -84,6 +84,9 @@ void ApplyLampMode(SimulationData& sim, const std::array<int, 5>& lamps, int mod
 
 void ToggleDepartCommit(SimulationData& sim, int lp, int dir);
 bool ConsumeDepartCommit(SimulationData& sim, int lp, int dir);
+/// LP lp holds a departure commit for direction dir (0 even, 1 odd); false for an LP
+/// without a commit record.
+bool DepartCommitGiven(const SimulationData& sim, int lp, int dir);
 /// The name lamp of station lp (lamp lp + 1) gets YELLOW = on.
 void SetLPLamp(SimulationData& sim, int lp, bool on);
 

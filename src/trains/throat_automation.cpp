@@ -77,29 +77,11 @@ bool WayOutClear(const SimulationData& sim, const ThroatView& v, PassLookups& pa
                            pass.Leading());
 }
 
-/// The LP has a departure commit for the throat's direction.
-bool HasCommit(const SimulationData& sim, const ThroatView& v) {
-  if (v.LP >= static_cast<int>(sim.State.DepartCommits.size())) return false;
-  const TDepartCommitData& commit = sim.State.DepartCommits[v.LP];
-  return (v.Dir ? commit.ODD : commit.EVEN) != 0;
-}
-
-bool SectionFree(const SimulationData& sim, int s) {
-  return TrainOnHalf(sim, s, 0) < 0 && TrainOnHalf(sim, s, 1) < 0;
-}
-
 /// Some route of the chain holds a train: from its second section on for the first route,
 /// anywhere for the later ones.
 bool ChainHoldsTrain(const SimulationData& sim, int lp, int chain) {
-  const TLPRoutesData& table = sim.AreaData.TrainRoutes[lp];
-  const TChainData& c = table.Chains[chain];
-  for (int k = 0; k < kMaxChainRoutes && c.Routes[k] >= 0; ++k) {
-    if (c.Routes[k] >= static_cast<int>(table.Routes.size())) continue;
-    const TTrainRouteData& rt = table.Routes[c.Routes[k]];
-    for (int n = k == 0 ? 1 : 0; n < kMaxRouteSections && rt.Sections[n] != 0; ++n)
-      if (!SectionFree(sim, rt.Sections[n])) return true;
-  }
-  return false;
+  return RoutesHoldTrain(sim, lp, sim.AreaData.TrainRoutes[lp].Chains[chain].Routes,
+                         kMaxChainRoutes);
 }
 
 void SetTask(SimulationData& sim, int g, bool send, bool transit, int track) {
@@ -263,7 +245,7 @@ void ConsiderReception(SimulationData& sim, int g, const ThroatView& v, int t, P
 /// the commit once the train is due; an asking LP asks the dispatcher for it.
 void ConsiderCommit(SimulationData& sim, int g, const ThroatView& v) {
   const TGorlTaskData& task = sim.State.Gorls[g];
-  if (task.TASKED == 0 || !task.SEND || v.Side >= 1 || HasCommit(sim, v)) return;
+  if (task.TASKED == 0 || !task.SEND || v.Side >= 1 || DepartCommitGiven(sim, v.LP, v.Dir)) return;
   const int track = task.TRACK;
   const int s = TrackSection(sim.AreaData, v.LP, track);
   if (s == 0) return;
@@ -352,7 +334,7 @@ void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
   // may start once the first route of a longer chain is set, and the task must not stay
   // behind it for good, holding the throat.
   if (ChainIsSet(sim, v.LP, chain)) return FinishTask(sim, g);
-  if (v.Side < 1 && !HasCommit(sim, v)) return;
+  if (v.Side < 1 && !DepartCommitGiven(sim, v.LP, v.Dir)) return;
   if (!WayOutClear(sim, v)) return;
   bool standing = false;
   const int t = TrainForTrack(sim, v.LP, s, v.Dir, &standing);
@@ -417,7 +399,7 @@ void ThroatAutomation(SimulationData& sim) {
       t = ApproachingTrain(sim, v.Entry, v.Arrival);
       busy = t < 0 ? v.Side >= 0 && AnyTrainDue(sim, v) : v.SelfActing;
     } else {
-      busy = task.SEND && v.Side < 1 && !HasCommit(sim, v);
+      busy = task.SEND && v.Side < 1 && !DepartCommitGiven(sim, v.LP, v.Dir);
     }
     if (!busy || ThroatRouteBusy(sim, v.LP, v.Entry)) continue;
     if (task.TASKED == 0) {

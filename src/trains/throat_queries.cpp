@@ -326,4 +326,15 @@ int ChooseReceptionTrack(const SimulationData& sim, int lp, int g, int i) {
   return best;
 }
 
+bool RoutesHoldTrain(const SimulationData& sim, int lp, const int* routes, int count) {
+  const TLPRoutesData& table = sim.AreaData.TrainRoutes[lp];
+  for (int k = 0; k < count && routes[k] >= 0; ++k) {
+    if (routes[k] >= static_cast<int>(table.Routes.size())) continue;
+    const TTrainRouteData& rt = table.Routes[routes[k]];
+    for (int n = k == 0 ? 1 : 0; n < kMaxRouteSections && rt.Sections[n] != 0; ++n)
+      if (!SectionFree(sim, rt.Sections[n])) return true;
+  }
+  return false;
+}
+
 }  // namespace traklin

@@ -33,6 +33,13 @@ inline int TrainOnHalf(const SimulationData& sim, int s, int d) {
   const int t = (d & 1) ? x.TRN_ODD : x.TRN_EVEN;
   return t >= 0 && t < static_cast<int>(sim.State.Trains.size()) ? t : -1;
 }
+/// Some section of the LP's routes (given in their order, up to count or the first -1),
+/// beyond the first section of the first one, holds a train.
+bool RoutesHoldTrain(const SimulationData& sim, int lp, const int* routes, int count);
+/// No train on either half of section s.
+inline bool SectionFree(const SimulationData& sim, int s) {
+  return TrainOnHalf(sim, s, 0) < 0 && TrainOnHalf(sim, s, 1) < 0;
+}
 /// Some route of the LP whose first or last section is s is pending or set.
 bool ThroatRouteBusy(const SimulationData& sim, int lp, int s);
 /// Whether route r of the LP would run into a half locked by another route: at its first
