@@ -5,7 +5,7 @@
 
 #include "app/cli_commands.h"
 #include "simulation/headless_run.h"
-#include "simulation/reports.h"
+#include "views/reports.h"
 
 namespace traklin::cli {
 

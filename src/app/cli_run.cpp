@@ -9,10 +9,10 @@
 
 #include "app/cli_commands.h"
 #include "area/area_queries.h"
+#include "dispatch/punctuality.h"
+#include "dispatch/scenario.h"
 #include "simulation/headless_run.h"
-#include "simulation/punctuality.h"
 #include "simulation/save_state.h"
-#include "simulation/scenario.h"
 
 namespace traklin::cli {
 
@@ -117,6 +117,7 @@ int Run(const RunCommandArguments& a) {
     player.emplace(std::move(script), sim.State.ClockTime);
     player->DefaultAnswer = options.Answer;
     player->SetAnswer = [&log](bool answer) { log.Answer = answer; };
+    player->Save = [&sim](const std::string& file) { return SaveForScenario(sim, file); };
     player->Refused = [&a](int line, const std::string& reason) {
       std::cerr << a.Script << ": line " << line << " not done: " << reason << "\n";
     };

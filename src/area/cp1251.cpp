@@ -1,6 +1,7 @@
 // Windows-1251 <-> UTF-8 conversion for the district and save files.
 #include "area/cp1251.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -109,6 +110,16 @@ int Utf8Length(std::string_view text) {
     if ((c & 0xC0) != 0x80) ++chars;
   }
   return chars;
+}
+
+std::string AlignRight(std::string_view text, int width) {
+  const int pad = std::max(0, width - Utf8Length(text));
+  return std::string(static_cast<std::size_t>(pad), ' ') + std::string(text);
+}
+
+std::string PadRight(std::string_view text, int width) {
+  const int pad = std::max(0, width - Utf8Length(text));
+  return std::string(text) + std::string(static_cast<std::size_t>(pad), ' ');
 }
 
 }  // namespace traklin

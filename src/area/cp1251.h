@@ -17,4 +17,9 @@ std::string Utf8ToCp1251(std::string_view text);
 /// The number of characters of UTF-8 text: the bytes that do not continue a sequence.
 int Utf8Length(std::string_view text);
 
+/// `text` right-aligned in `width` characters (not bytes); a longer text is kept whole.
+std::string AlignRight(std::string_view text, int width);
+/// `text` followed by blanks up to `width` characters; a longer text is kept whole.
+std::string PadRight(std::string_view text, int width);
+
 }  // namespace traklin

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "area/area_data.h"
 
@@ -29,5 +30,12 @@ TimeParts DecodeTime(TDateTime t);
 int DayOfWeekIso(TDateTime t);
 /// The computer's current local date and time.
 TDateTime LocalNow();
+
+/// Parses a simulated span: a non-negative number with s, m, h or d ("90m", "1.5h", "7d").
+std::optional<TDateTime> ParseSpan(const std::string& text);
+/// Parses "YYYY-MM-DD HH:MM" (seconds optional); nullopt for a date that does not exist.
+std::optional<TDateTime> ParseStartTime(const std::string& text);
+/// "YYYY-MM-DD HH:MM:SS.s", tenths rounded.
+std::string FormatEventTime(TDateTime t);
 
 }  // namespace traklin

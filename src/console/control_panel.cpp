@@ -37,11 +37,11 @@
 #include "console/ring_player.h"
 #include "console/set_time_dialog.h"
 #include "settings/ui/settings_dialog.h"
-#include "simulation/reports.h"
 #include "state/clock.h"
 #include "state/interlocking.h"
 #include "trains/ui/picture_view.h"
 #include "trains/ui/trains_window.h"
+#include "views/reports.h"
 
 namespace traklin {
 namespace {
@@ -838,6 +838,7 @@ bool TfmControlPanel::LoadScenario(const std::filesystem::path& file) {
   scenario_->SetAnswer = [this](bool answer) { scriptedAnswer_ = answer; };
   scenario_->AnswerEnded = [this] { scriptedAnswer_.reset(); };
   scenario_->SetScale = [this](int level) { SetTimeScale(level); };
+  scenario_->Save = [this](const std::string& file) { return SaveForScenario(sim_, file); };
   scenario_->AutoChanged = [this] { AutoLPsChanged(); };
   scenario_->Refused = [this](int line, const std::string& reason) {
     ScenarioRefused(line, reason);

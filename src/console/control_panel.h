@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "area/district_catalogue.h"
+#include "dispatch/punctuality.h"
+#include "dispatch/scenario.h"
 #include "settings/settings.h"
-#include "simulation/punctuality.h"
 #include "simulation/save_state.h"
-#include "simulation/scenario.h"
 #include "simulation/simulation.h"
 #include "state/console_services.h"
 

@@ -10,8 +10,8 @@
 #include <functional>
 #include <vector>
 
-#include "simulation/controller_desk.h"
 #include "simulation/simulation.h"
+#include "views/controller_desk.h"
 
 namespace traklin {
 

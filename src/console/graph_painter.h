@@ -6,7 +6,7 @@
 #include <QRect>
 #include <QString>
 
-#include "simulation/graph_geometry.h"
+#include "views/graph_geometry.h"
 
 namespace traklin {
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "simulation/graph_geometry.h"
 #include "simulation/simulation.h"
+#include "views/graph_geometry.h"
 
 namespace traklin {
 

@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "simulation/reports.h"
+#include "views/reports.h"
 
 class QPlainTextEdit;
 

@@ -62,65 +62,6 @@ std::optional<std::pair<std::string, std::string>> ParseSettingAssignment(const 
   return std::make_pair(name, text.substr(eq + 1));
 }
 
-std::optional<TDateTime> ParseSpan(const std::string& text) {
-  if (text.size() < 2) return std::nullopt;
-  double unit = 0;
-  switch (text.back()) {
-    case 's':
-      unit = kSecond;
-      break;
-    case 'm':
-      unit = kMinute;
-      break;
-    case 'h':
-      unit = 60 * kMinute;
-      break;
-    case 'd':
-      unit = 1.0;
-      break;
-    default:
-      return std::nullopt;
-  }
-  const std::string number = text.substr(0, text.size() - 1);
-  if (number.find_first_not_of("0123456789.") != std::string::npos) return std::nullopt;
-  try {
-    std::size_t used = 0;
-    const double value = std::stod(number, &used);
-    // Ten thousand days is far beyond any shift and keeps the clock inside the calendar.
-    if (used != number.size() || !std::isfinite(value) || value < 0 || value * unit > 10000)
-      return std::nullopt;
-    return value * unit;
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-}
-
-std::optional<TDateTime> ParseStartTime(const std::string& text) {
-  static const std::regex kPattern(R"((\d{4})-(\d{2})-(\d{2}) (\d{2}):(\d{2})(?::(\d{2}))?)");
-  std::smatch m;
-  if (!std::regex_match(text, m, kPattern)) return std::nullopt;
-  const auto number = [&](int k) { return m[k].matched ? std::stoi(m[k].str()) : 0; };
-  const int h = number(4), mi = number(5), s = number(6);
-  if (h > 23 || mi > 59 || s > 59) return std::nullopt;
-  const auto day = TryEncodeDate(number(1), number(2), number(3));
-  if (!day || number(1) < 1) return std::nullopt;
-  return *day + h / 24.0 + mi * kMinute + s * kSecond;
-}
-
-std::string FormatEventTime(TDateTime t) {
-  // Whole tenths of a second, so that 23:59:59.96 becomes the next day's 00:00:00.0.
-  const double tenths = std::round(t * 864000.0);
-  const double days = std::floor(tenths / 864000.0);
-  long rest = static_cast<long>(tenths - days * 864000.0);
-  const DateParts date = DecodeDate(days);
-  const long h = rest / 36000;
-  rest %= 36000;
-  const long m = rest / 600;
-  rest %= 600;
-  return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}.{}", date.Year, date.Month, date.Day, h,
-                     m, rest / 10, rest % 10);
-}
-
 void PrepareRun(Simulation& sim, const RunOptions& options, std::vector<std::string>* warnings) {
   std::error_code ec;
   if (!std::filesystem::is_directory(options.District, ec))

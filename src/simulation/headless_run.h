@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "area/date_time.h"
 #include "simulation/simulation.h"
 
 namespace traklin {
@@ -51,13 +52,6 @@ void PrepareRun(Simulation& sim, const RunOptions& options, std::vector<std::str
 
 /// Parses "SECTION/KEY=VALUE"; nullopt when the text has no '/' before '=' or an empty part.
 std::optional<std::pair<std::string, std::string>> ParseSettingAssignment(const std::string& text);
-
-/// Parses a simulated span: a non-negative number with s, m, h or d ("90m", "1.5h", "7d").
-std::optional<TDateTime> ParseSpan(const std::string& text);
-/// Parses "YYYY-MM-DD HH:MM" (seconds optional); nullopt for a date that does not exist.
-std::optional<TDateTime> ParseStartTime(const std::string& text);
-/// "YYYY-MM-DD HH:MM:SS.s", tenths rounded.
-std::string FormatEventTime(TDateTime t);
 
 /// The console of a headless run: answers every question with one answer and writes one JSON
 /// object per line for everything that happens (notify, inform, ask, created, removed, error,

@@ -773,6 +773,11 @@ fs::path NextSaveCopy(const fs::path& saveDir) {
   return saveDir / (std::to_string(next) + ".sav");
 }
 
+std::string SaveForScenario(const SimulationData& sim, const std::string& file) {
+  const SaveOutcome saved = SaveStateToFile(sim, file);
+  return saved.Ok ? std::string() : "not saved: " + saved.Reason;
+}
+
 SaveOutcome SaveStateToFile(const SimulationData& sim, const fs::path& file, bool keepPrevious) {
   SaveOutcome outcome;
   std::string text;

@@ -62,6 +62,10 @@ SaveOutcome LoadStateFromFile(SimulationData& sim, const std::filesystem::path& 
 SaveOutcome SaveStateToFile(const SimulationData& sim, const std::filesystem::path& file,
                             bool keepPrevious = false);
 
+/// A scenario's save step: SaveStateToFile without keeping a copy; empty when saved, else
+/// "not saved: " and the reason.
+std::string SaveForScenario(const SimulationData& sim, const std::string& file);
+
 /// The save directory of a district directory (dir / "saves") and its last.sav.
 std::filesystem::path SaveDirectory(const std::filesystem::path& districtDir);
 std::filesystem::path LastSavePath(const std::filesystem::path& districtDir);

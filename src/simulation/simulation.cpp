@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <array>
 
-#include "simulation/auto_dispatcher.h"
+#include "dispatch/auto_dispatcher.h"
 #include "state/interlocking.h"
 #include "trains/stops.h"
 #include "trains/throat_automation.h"

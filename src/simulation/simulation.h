@@ -5,15 +5,14 @@
 #include <span>
 #include <vector>
 
-#include "simulation/auto_dispatcher.h"
+#include "dispatch/dispatch_data.h"
 #include "state/clock.h"
-#include "state/simulation_data.h"
 
 namespace traklin {
 
 /// Everything a run owns, with the step that drives it. The application makes one and passes
 /// it by reference; tests may make as many as they like.
-class Simulation : public SimulationData {
+class Simulation : public DispatchData {
  public:
   /// One pass of the step, named for tests and profiles.
   struct StepPass {
@@ -26,10 +25,6 @@ class Simulation : public SimulationData {
   TDateTime LastSaveTime = 0;  ///< simulated time of the last successful save
   int TimeScaleLevel = 1;
   int StepsPerTick = 1;
-  /// Trains the automatic dispatcher holds back (an instructor's scenario); not saved.
-  std::vector<AutoHold> AutoHolds;
-  /// What the automatic dispatcher derived in earlier steps (a cache; copies start empty).
-  AutoDispatchMemo AutoMemo;
 
   /// Sets the level and StepsPerTick; returns what the timer and the label must show.
   TimeScale SetTimeScale(int level);

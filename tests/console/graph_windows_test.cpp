@@ -17,7 +17,7 @@
 #include "console/graph_painter.h"
 #include "console/graph_windows.h"
 #include "qt_test_support.h"
-#include "simulation/graph_line.h"
+#include "views/graph_line.h"
 
 namespace traklin {
 namespace {

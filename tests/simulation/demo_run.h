@@ -27,11 +27,10 @@ inline bool PrepareDemoRun(Simulation& sim, std::uint64_t seed) {
   return true;
 }
 
-/// Expects text to equal tests/simulation/golden/<file>; with TRAKLIN_UPDATE_GOLDEN set in the
-/// environment the file is rewritten instead.
+/// Expects text to equal tests/<file> (a golden file, "views/golden/report_train.txt"); with
+/// TRAKLIN_UPDATE_GOLDEN set in the environment the file is rewritten instead.
 inline void ExpectGolden(const std::string& text, const std::string& file) {
-  const std::filesystem::path golden =
-      std::filesystem::path(TRAKLIN_SOURCE_DIR) / "tests/simulation/golden" / file;
+  const std::filesystem::path golden = std::filesystem::path(TRAKLIN_SOURCE_DIR) / "tests" / file;
   if (std::getenv("TRAKLIN_UPDATE_GOLDEN") != nullptr) {
     std::ofstream(golden, std::ios::binary) << text;
     return;

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "state/simulation_data.h"
-#include "trains/train_view.h"
+#include "views/train_view.h"
 
 namespace traklin {
 

@@ -10,9 +10,9 @@
 
 #include "area/area_queries.h"
 #include "area/date_time.h"
-#include "demo_run.h"
+#include "simulation/demo_run.h"
 #include "simulation/headless_run.h"
-#include "simulation/reports.h"
+#include "views/reports.h"
 
 namespace traklin {
 namespace {
@@ -124,8 +124,8 @@ TEST(TracksReportTest, PurposeAndRestrictionFollowKindAndMode) {
 
 // The four reports of the demo district 125 simulated minutes after a fixed start. When
 // the district or a report changes on purpose, rebuild, run
-//   TRAKLIN_UPDATE_GOLDEN=1 build/tests/test_simulation --gtest_filter='ReportGoldenTest.*'
-// and review the diff of tests/simulation/golden/.
+//   TRAKLIN_UPDATE_GOLDEN=1 build/tests/test_views --gtest_filter='ReportGoldenTest.*'
+// and review the diff of tests/views/golden/.
 TEST(ReportGoldenTest, DemoDistrictReportsMatchTheirGoldenTexts) {
   Simulation sim;
   if (!test::PrepareDemoRun(sim, 7)) GTEST_SKIP() << "no demo district";
@@ -143,7 +143,7 @@ TEST(ReportGoldenTest, DemoDistrictReportsMatchTheirGoldenTexts) {
                  {ReportKind::Tracks, "report_tracks.txt", false}};
   for (const auto& r : reports) {
     sim.Settings.TrainRefWithLog = r.withLog;
-    test::ExpectGolden(JoinReport(BuildReport(sim, r.kind)), r.file);
+    test::ExpectGolden(JoinReport(BuildReport(sim, r.kind)), std::string("views/golden/") + r.file);
   }
 }
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "area/date_time.h"
-#include "trains/train_view.h"
+#include "views/train_view.h"
 
 namespace traklin {
 namespace {

@@ -1,5 +1,5 @@
 // The punctuality report: runs observed step by step, matched to the timetable afterwards.
-#include "simulation/punctuality.h"
+#include "dispatch/punctuality.h"
 
 #include <fmt/format.h>
 
@@ -7,8 +7,8 @@
 #include <cmath>
 
 #include "area/area_queries.h"
+#include "area/cp1251.h"
 #include "area/date_time.h"
-#include "simulation/reports.h"
 #include "trains/train_records.h"
 
 namespace traklin {

@@ -8,8 +8,8 @@
 
 #include "area/area_queries.h"
 #include "area/date_time.h"
-#include "simulation/graph_geometry.h"
-#include "simulation/graph_line.h"
+#include "views/graph_geometry.h"
+#include "views/graph_line.h"
 
 namespace traklin {
 namespace {

@@ -1,5 +1,5 @@
 // The automatic dispatcher: commits, receive tasks and routes for the automated stations.
-#include "simulation/auto_dispatcher.h"
+#include "dispatch/auto_dispatcher.h"
 
 #include <algorithm>
 #include <array>

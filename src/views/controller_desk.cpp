@@ -1,5 +1,5 @@
 // The dispatcher's push-button desk: station selection, route input, commits, desk geometry.
-#include "simulation/controller_desk.h"
+#include "views/controller_desk.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,5 +1,5 @@
 // The dispatcher's desk: key mapping, geometry, station selection, route input and commits.
-#include "simulation/controller_desk.h"
+#include "views/controller_desk.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "simulation/auto_line.h"
+#include "dispatch/auto_line.h"
 
 namespace traklin::test {
 namespace {

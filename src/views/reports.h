@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "area/cp1251.h"
 #include "state/simulation_data.h"
 
 namespace traklin {
@@ -15,11 +16,6 @@ enum class ReportKind { None = 0, Timetable = 1, Trains = 2, Tracks = 4, Approac
 
 /// The lines of a report, without line endings (UTF-8).
 using ReportLines = std::vector<std::string>;
-
-/// `text` right-aligned in `width` characters (not bytes); a longer text is kept whole.
-std::string AlignRight(std::string_view text, int width);
-/// `text` followed by blanks up to `width` characters; a longer text is kept whole.
-std::string PadRight(std::string_view text, int width);
 
 /// The trains standing or running on the district, even direction first, each direction by
 /// number; with TRAINREFWITHLOG each train is followed by its executed run from the position

@@ -1,6 +1,6 @@
 // Instructor scenarios: every action played against the demo district, and every kind of bad
 // line refused with its number before anything runs.
-#include "simulation/scenario.h"
+#include "dispatch/scenario.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 
 #include "area/area_queries.h"
 #include "area/date_time.h"
+#include "simulation/save_state.h"
 #include "trains/op_task.h"
 #include "trains/shipped_district.h"
 
@@ -36,6 +37,7 @@ struct ScenarioFixture : ::testing::Test {
       refused.emplace_back(line, reason);
     };
     player.SetAnswer = [this](bool a) { answers.push_back(a); };
+    player.Save = [this](const std::string& file) { return SaveForScenario(d.Sim, file); };
     player.DefaultAnswer = true;
     player.PlayDue(d.Sim, d.Sim.State.ClockTime + minutes * kMinute);
     return player;

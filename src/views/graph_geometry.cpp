@@ -1,5 +1,5 @@
 // Geometry of the train graphs: scales, axes, layout, colours and the segments to draw.
-#include "simulation/graph_geometry.h"
+#include "views/graph_geometry.h"
 
 #include <cassert>
 #include <cmath>

@@ -8,10 +8,10 @@
 #include <sstream>
 
 #include "area/date_time.h"
-#include "demo_run.h"
+#include "dispatch/punctuality.h"
+#include "dispatch/scenario.h"
+#include "simulation/demo_run.h"
 #include "simulation/headless_run.h"
-#include "simulation/punctuality.h"
-#include "simulation/scenario.h"
 
 namespace traklin {
 namespace {
@@ -132,8 +132,8 @@ TEST(PunctualityTest, CsvQuotesNamesWithCommasAndLeavesUnknownTimesEmpty) {
 // holds freight № 6001 at Сосновка for twenty minutes; № 6002, formed at Озёрная from 6001's
 // arrival, leaves late too. When the district, the dispatcher or the report changes on purpose,
 // rebuild, run (in build/bin)
-//   TRAKLIN_UPDATE_GOLDEN=1 ../tests/test_simulation --gtest_filter='PunctualityGolden*'
-// and review the diff of tests/simulation/golden/punctuality.txt.
+//   TRAKLIN_UPDATE_GOLDEN=1 ../tests/test_dispatch --gtest_filter='PunctualityGolden*'
+// and review the diff of tests/dispatch/golden/punctuality.txt.
 TEST(PunctualityTest, ResetForgetsTheRunsAndTakesUpTheTrainsStillThere) {
   SimulationData sim;
   sim.AreaData = ThreeStations();
@@ -177,7 +177,7 @@ TEST(PunctualityGoldenTest, DemoDistrictRunWithAHeldTrainMatchesItsGoldenTable) 
   };
   EXPECT_GE(delayAt(6001, "СОС"), 15);
   EXPECT_GT(delayAt(6002, "ОЗЁ"), 0);
-  test::ExpectGolden(FormatPunctualityTable(report), "punctuality.txt");
+  test::ExpectGolden(FormatPunctualityTable(report), "dispatch/golden/punctuality.txt");
 }
 
 }  // namespace

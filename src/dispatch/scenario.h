@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "simulation/simulation.h"
+#include "dispatch/dispatch_data.h"
+#include "state/clock.h"
 
 namespace traklin {
 
@@ -95,17 +96,20 @@ class ScenarioPlayer {
   /// Told when an answer's span is over, instead of SetAnswer(DefaultAnswer): the console then
   /// asks the dispatcher again.
   std::function<void()> AnswerEnded;
+  /// Writes the state to a file for a save step: the reason it failed, empty when it was
+  /// saved. Unset, save steps are refused.
+  std::function<std::string(const std::string& file)> Save;
   /// Told of every step that could not be done: its line and the reason.
   std::function<void(int line, const std::string& reason)> Refused;
 
   /// Plays every step due by `until` (the clock the coming step reaches), in order.
-  void PlayDue(Simulation& sim, TDateTime until);
+  void PlayDue(DispatchData& sim, TDateTime until);
   /// Steps not yet played.
   std::size_t Pending() const { return steps_.size() - next_; }
 
  private:
   /// The reason the step could not be done, empty when it was.
-  std::string Play(Simulation& sim, const ScenarioStep& step, TDateTime due);
+  std::string Play(DispatchData& sim, const ScenarioStep& step, TDateTime due);
 
   std::vector<ScenarioStep> steps_;
   std::vector<TDateTime> due_;

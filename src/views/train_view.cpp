@@ -1,5 +1,5 @@
 // What the trains window shows of a train: its strips' order, its text and its composition.
-#include "trains/train_view.h"
+#include "views/train_view.h"
 
 #include <fmt/format.h>
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "simulation/auto_dispatcher.h"
+#include "dispatch/auto_dispatcher.h"
 #include "simulation/headless_run.h"
 #include "state/interlocking.h"
 #include "trains/shipped_district.h"

@@ -1,5 +1,5 @@
 // The reference reports, built as text lines from the district and the running state.
-#include "simulation/reports.h"
+#include "views/reports.h"
 
 #include <fmt/format.h>
 
@@ -152,16 +152,6 @@ std::string TrackRestriction(int mode) {
 }
 
 }  // namespace
-
-std::string AlignRight(std::string_view text, int width) {
-  const int pad = std::max(0, width - Utf8Length(text));
-  return std::string(static_cast<std::size_t>(pad), ' ') + std::string(text);
-}
-
-std::string PadRight(std::string_view text, int width) {
-  const int pad = std::max(0, width - Utf8Length(text));
-  return std::string(text) + std::string(static_cast<std::size_t>(pad), ' ');
-}
 
 ReportLines TrainReport(const SimulationData& sim) {
   ReportLines out;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "simulation/auto_dispatcher.h"
+#include "dispatch/auto_dispatcher.h"
 #include "trains/shipped_district.h"
 #include "trains/stops.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "simulation/auto_dispatcher.h"
+#include "dispatch/auto_dispatcher.h"
 #include "trains/op_task.h"
 #include "trains/shipped_district.h"
 

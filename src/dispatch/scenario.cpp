@@ -1,6 +1,6 @@
 // Instructor scenarios: the reader checks every line against the district before a run starts;
 // the player does each line through the dispatcher's own operations.
-#include "simulation/scenario.h"
+#include "dispatch/scenario.h"
 
 #include <fmt/format.h>
 
@@ -10,8 +10,7 @@
 #include <sstream>
 
 #include "area/area_queries.h"
-#include "simulation/headless_run.h"
-#include "simulation/save_state.h"
+#include "area/date_time.h"
 #include "state/interlocking.h"
 #include "trains/op_task.h"
 #include "trains/stops.h"
@@ -253,7 +252,7 @@ ScenarioPlayer::ScenarioPlayer(std::vector<ScenarioStep> steps, TDateTime start)
   }
 }
 
-void ScenarioPlayer::PlayDue(Simulation& sim, TDateTime until) {
+void ScenarioPlayer::PlayDue(DispatchData& sim, TDateTime until) {
   // Half a millisecond of slack: the clock is a sum of half seconds.
   const TDateTime slack = 0.0005 / 86400.0;
   if (answerUntil_ != 0 && answerUntil_ <= until + slack) {
@@ -272,7 +271,7 @@ void ScenarioPlayer::PlayDue(Simulation& sim, TDateTime until) {
   }
 }
 
-std::string ScenarioPlayer::Play(Simulation& sim, const ScenarioStep& step, TDateTime due) {
+std::string ScenarioPlayer::Play(DispatchData& sim, const ScenarioStep& step, TDateTime due) {
   const TAreaData& area = sim.AreaData;
   switch (step.Action) {
     case ScenarioAction::Route:
@@ -345,8 +344,8 @@ std::string ScenarioPlayer::Play(Simulation& sim, const ScenarioStep& step, TDat
       if (SetAnswer) SetAnswer(step.Answer);
       return {};
     case ScenarioAction::Save: {
-      const SaveOutcome saved = SaveStateToFile(sim, step.File);
-      return saved.Ok ? std::string() : "not saved: " + saved.Reason;
+      if (!Save) return "saving is not available here";
+      return Save(step.File);
     }
     case ScenarioAction::Auto: {
       const std::size_t count = area.Puts.size();
