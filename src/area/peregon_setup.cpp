@@ -15,16 +15,6 @@ using namespace setup_detail;
 
 namespace {
 
-using Placement = FragmentPlacement;
-
-Placement Place(const TAreaData& area, const TGraphVidData* view, int f) {
-  return PlaceFragment(area, view, f);
-}
-
-const TGraphVidData* ChooseView(const TAreaData& area, int viewIndex) {
-  return ChoosePanelView(area, viewIndex);
-}
-
 int DefaultTextWidth(const std::string& text) {
   return 6 * Utf8Length(text);
 }
@@ -114,7 +104,7 @@ void SetDirectionLamp(TAreaData& area, const TGraphVidData* view, int p, int lam
     Fail(fmt::format("Direction lamp {} of graph peregon {} out of bounds", lamp, p + 1));
   TGraphLampData& l = area.GraphLamps[lamp];
   if (l.Width != 0) return;
-  const Placement pl = Place(area, view, f);
+  const FragmentPlacement pl = PlaceFragment(area, view, f);
   l.X = screenX - pl.DX;
   l.Y = screenY - pl.DY;
   l.Width = 10;
@@ -142,12 +132,12 @@ void CopyToDepartCommitLamp(TAreaData& area, int p, int f, int directionLamp, bo
 
 void LayOutPeregonLamps(TAreaData& area, const SetupOptions& options, int p) {
   const TGraphPeregonData gp = area.GraphPeregons[p];
-  const TGraphVidData* view = ChooseView(area, options.ViewIndex);
+  const TGraphVidData* view = ChoosePanelView(area, options.ViewIndex);
   const int panelWidth = view != nullptr ? view->Values[0] : 0;
   const int fa = gp.LP[0] - 1;
   const int fb = gp.LP[1] - 1;
-  const Placement pa = Place(area, view, fa);
-  const Placement pb = Place(area, view, fb);
+  const FragmentPlacement pa = PlaceFragment(area, view, fa);
+  const FragmentPlacement pb = PlaceFragment(area, view, fb);
   const TGraphFragmData& fragA = area.GraphFragms[fa];
   const TGraphFragmData& fragB = area.GraphFragms[fb];
   const int xa = gp.Offsets[0], ya = gp.Offsets[1], xb = gp.Offsets[2], yb = gp.Offsets[3];
@@ -260,7 +250,7 @@ void CompletePeregons(TAreaData& area, const SetupOptions& options) {
 }
 
 void SetNameLamps(TAreaData& area, const SetupOptions& options) {
-  const TGraphVidData* view = ChooseView(area, options.ViewIndex);
+  const TGraphVidData* view = ChoosePanelView(area, options.ViewIndex);
   const int fragms = static_cast<int>(area.GraphFragms.size());
   // Lamp f + 1 is the name lamp of fragment f: the table must reach that far.
   if (static_cast<int>(area.GraphLamps.size()) < fragms + 1) area.GraphLamps.resize(fragms + 1);
@@ -270,7 +260,7 @@ void SetNameLamps(TAreaData& area, const SetupOptions& options) {
     const std::string name =
         f < static_cast<int>(area.LPMnemNames.size()) ? area.LPMnemNames[f] : std::string();
     const int textWidth = options.TextWidth ? options.TextWidth(name) : DefaultTextWidth(name);
-    const Placement pl = Place(area, view, f);
+    const FragmentPlacement pl = PlaceFragment(area, view, f);
     TGraphLampData lamp;
     lamp.Width = textWidth + kThickness;
     lamp.Thickness = kThickness;
