@@ -2,7 +2,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <cmath>
 #include <functional>
 #include <stdexcept>
 
@@ -547,11 +546,6 @@ void Builder::Routes() {
     }
   }
   throw std::runtime_error("switch entries cannot be encoded");
-}
-
-int RunMinutes(int metres, bool freight) {
-  const double speed = freight ? 55.0 : 80.0;  // km/h, with acceleration and braking
-  return static_cast<int>(std::ceil(metres / (speed * 1000.0 / 60.0))) + (freight ? 2 : 1);
 }
 
 int Hhmm(int minutes, bool nonZero) {

@@ -3,6 +3,9 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <set>
@@ -211,8 +214,60 @@ void ValidateLineSpec(const LineSpec& line) {
   }
 }
 
-// A synthetic line: stations alternate between two and four tracks, every fifth is a
-// passing point with one siding, peregons of 4..10 km; trains spread over the day.
+int RunMinutes(int metres, bool freight) {
+  const double speed = freight ? 55.0 : 80.0;  // km/h, with acceleration and braking
+  return static_cast<int>(std::ceil(metres / (speed * 1000.0 / 60.0))) + (freight ? 2 : 1);
+}
+
+namespace {
+
+int LongestSingleLine(const LineSpec& line) {
+  int longest = 0;
+  for (const PeregonSpec& p : line.Peregons)
+    if (!p.Double) longest = std::max(longest, p.Length);
+  return longest;
+}
+
+}  // namespace
+
+int PairMinutes(const LineSpec& line) {
+  const int longest = LongestSingleLine(line);
+  return longest > 0 ? 2 * RunMinutes(longest, true) + kPairMarginMinutes : 0;
+}
+
+int DailyCapacity(const LineSpec& line) {
+  const int pair = PairMinutes(line);
+  return pair > 0 ? 2 * (1440 / pair) : std::numeric_limits<int>::max();
+}
+
+std::string CapacityNote(const LineSpec& line, int asked) {
+  const int capacity = DailyCapacity(line);
+  if (asked <= capacity) return "";
+  return fmt::format(
+      "note: the line takes about {} trains a day (a pair needs {} min on its longest "
+      "single-line peregon, {} m); writing {} of the {} asked",
+      capacity, PairMinutes(line), LongestSingleLine(line), capacity, asked);
+}
+
+// A synthetic line. Stations have two to four tracks; the two ends and the stations that drew
+// four (the larger stations) are where trains start and end, and each of them has tracks of
+// mode 2 on which trains are formed: a fifth track at a larger station, two of the four at an
+// end (a dead end, where every train either starts or ends). The main track and track 3 take
+// any train everywhere, so that two trains of any kind can cross at every station; a third
+// track is for freight, a fourth for passenger trains.
+//
+// Every station acts by itself (its own LP code): it takes trains in, puts trains out and
+// gives itself the departure commits. A station that asks its orders takes no train in
+// until the dispatcher tells it to, so without a dispatcher the line would stand at the first
+// one. None sends without asking: before it lets a train run through it asks "Разрешается
+// отправление поезда …?", which the automatic dispatcher answers (and refuses while the line
+// ahead is not safe) and a run without one answers as told.
+//
+// Traffic stays within the line's capacity: on a single line a pair of trains, one each way,
+// holds the longest peregon for about twice a freight train's running time over it plus a few
+// minutes (PairMinutes), so a day takes 1440 / PairMinutes pairs (DailyCapacity). More trains
+// asked for than that are not written (CapacityNote says so). Departures are spread evenly
+// over the day, the directions alternating, on peregons of 4..10 km.
 LineSpec SyntheticLine(int stations, int trainsPerDay, unsigned seed) {
   if (stations < 2 || stations > 60)
     throw std::runtime_error("synthetic lines have 2..60 stations");
@@ -224,6 +279,8 @@ LineSpec SyntheticLine(int stations, int trainsPerDay, unsigned seed) {
   line.Title = fmt::format("Линия {}", stations);
   for (int i = 0; i < 6; ++i) line.OutsideLeft.push_back(fmt::format("Запад-{}", 6 - i));
   for (int i = 0; i < 6; ++i) line.OutsideRight.push_back(fmt::format("Восток-{}", i + 1));
+  const int last = stations - 1;
+  std::vector<int> terminals;  // station indices where trains start and end, left to right
   int km = 0;
   for (int i = 0; i < stations; ++i) {
     StationSpec s;
@@ -231,12 +288,20 @@ LineSpec SyntheticLine(int stations, int trainsPerDay, unsigned seed) {
     s.Mnem = fmt::format("Ст{}", i + 1);
     s.Manip = s.Mnem;
     s.Km = km;
-    const int tracks = (i == 0 || i == stations - 1) ? 4 : draw(2, 4);
-    s.Tracks.push_back({1001, 3, 1, 1100});
-    for (int t = 1; t < tracks; ++t) s.Tracks.push_back({t + 2, t == 1 ? 2 : 1, 1, 1050});
-    s.SelfActing = draw(0, 3) == 0;
+    s.SelfActing = true;
+    const bool end = i == 0 || i == last;
+    const int tracks = end ? 4 : draw(2, 4);
+    if (end) {
+      s.Tracks = {{1001, 3, 1, 1100}, {3, 3, 1, 1050}, {4, 3, 2, 1050}, {5, 3, 2, 1050}};
+    } else {
+      s.Tracks = {{1001, 3, 1, 1100}, {3, 3, 1, 1050}};
+      if (tracks >= 3) s.Tracks.push_back({4, 1, 1, 1050});
+      if (tracks >= 4) s.Tracks.push_back({5, 2, 1, 1050});
+      if (tracks >= 4) s.Tracks.push_back({6, 3, 2, 1050});
+    }
+    if (end || tracks >= 4) terminals.push_back(i);
     line.Stations.push_back(s);
-    if (i + 1 < stations) {
+    if (i < last) {
       PeregonSpec p;
       p.Length = draw(4, 10) * 1000;
       p.Blocks = draw(1, 4);
@@ -244,29 +309,29 @@ LineSpec SyntheticLine(int stations, int trainsPerDay, unsigned seed) {
       km += p.Length / 1000 + 1;
     }
   }
-  const int last = stations - 1;
+  const int trains = std::min(trainsPerDay, DailyCapacity(line));
+  const int ends = static_cast<int>(terminals.size());
   int nextNumber[4] = {2001, 2002, 801, 802};
-  for (int k = 0; k < trainsPerDay; ++k) {
+  for (int k = 0; k < trains; ++k) {
     TrainSpec t;
     const bool odd = k % 2 == 0;
     t.Freight = k % 3 != 2;
     int& number = nextNumber[(t.Freight ? 0 : 2) + (odd ? 0 : 1)];
     t.Number = number;
     number += 2;
-    if (!t.Freight && number > 998) continue;
-    const int a = draw(0, last / 2);
-    const int b = draw((last + 1) / 2, last);
-    t.From = odd ? a : b;
-    t.To = odd ? b : a;
-    if (t.From == t.To) continue;
-    t.Departure = (k * 1440) / std::max(1, trainsPerDay) + draw(0, 5);
-    t.Departure %= 1440;
+    // Two different terminals, the left one first.
+    int a = draw(0, ends - 1), b = draw(0, ends - 2);
+    if (b >= a) ++b;
+    if (a > b) std::swap(a, b);
+    t.From = terminals[odd ? a : b];
+    t.To = terminals[odd ? b : a];
+    t.Departure = ((k * 1440) / std::max(1, trains) + draw(0, 5)) % 1440;
     for (int s = std::min(t.From, t.To) + 1; s < std::max(t.From, t.To); ++s)
       if (!t.Freight && draw(0, 1) == 0) t.Dwell[s] = 2;
     t.Loco = t.Freight ? 2 : 5;
     t.Cars = t.Freight ? 0 : draw(8, 14);
     t.Load = draw(0, 12);
-    if (t.Load == 3) t.Load = 1;
+    if (t.Load == 3) t.Load = 1;  // not a light locomotive
     line.Trains.push_back(t);
   }
   ValidateLineSpec(line);

@@ -86,7 +86,31 @@ LineSpec ParseLineSpec(const std::string& jsonText);
 /// Checks what the generator relies on; throws std::runtime_error naming the fault.
 void ValidateLineSpec(const LineSpec& line);
 
-/// A synthetic line of `stations` stations with about `trainsPerDay` trains a day.
+/// Minutes the timetable gives a train for a peregon of `metres`, starting and stopping.
+int RunMinutes(int metres, bool freight);
+
+/// Minutes added to twice the running time for a pair of trains on a single line: the routes
+/// at both ends, the signals clearing and the trains starting.
+constexpr int kPairMarginMinutes = 5;
+
+/// Minutes a pair of trains, one each way, holds the longest single-line peregon of the line:
+/// twice a freight train's running time over it plus kPairMarginMinutes. 0 when every peregon
+/// is a double line.
+int PairMinutes(const LineSpec& line);
+
+/// Trains a day the line takes: two for every pair that fits into a day on its longest
+/// single-line peregon (a line of double lines only has no such limit: INT_MAX).
+int DailyCapacity(const LineSpec& line);
+
+/// A synthetic line of `stations` stations that runs `trainsPerDay` trains a day, or as many
+/// as DailyCapacity lets through when that is fewer. Every station acts by itself (receives,
+/// sends and gives its own departure commits), so that the line runs without a dispatcher
+/// too. Trains start and end at the two ends and at the larger stations (those with more
+/// tracks), each of which has tracks on which trains are formed.
 LineSpec SyntheticLine(int stations, int trainsPerDay, unsigned seed);
+
+/// The note to print when a synthetic line takes fewer trains than `asked` (empty when it
+/// takes them all).
+std::string CapacityNote(const LineSpec& line, int asked);
 
 }  // namespace traklin::districtgen

@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
 
   auto* synthetic = app.add_subcommand("synthetic", "write a synthetic line of N stations");
   synthetic->add_option("--stations", stations, "number of stations")->check(CLI::Range(2, 60));
-  synthetic->add_option("--trains", trains, "trains a day")->check(CLI::Range(0, 400));
+  synthetic->add_option("--trains", trains, "trains a day (at most what the line takes)")
+      ->check(CLI::Range(0, 400));
   synthetic->add_option("--seed", seed, "random seed");
   synthetic->add_option("--number", number, "district number")->check(CLI::Range(1, 999));
   synthetic->add_option("--out", out, "district directory")->required();
@@ -64,6 +65,8 @@ int main(int argc, char** argv) {
     } else if (*synthetic) {
       dg::LineSpec line = dg::SyntheticLine(stations, trains, seed);
       line.Number = number;
+      if (const std::string note = dg::CapacityNote(line, trains); !note.empty())
+        std::cerr << "traklin-districtgen: " << note << "\n";
       dg::WriteDistrict(dg::BuildDistrict(line), out);
     } else if (*assets) {
       dg::WriteImages(image);
