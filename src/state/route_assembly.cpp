@@ -392,6 +392,18 @@ int OccupyingTrainDir(SimulationData& sim, int s, int d) {
   return a;
 }
 
+std::array<bool, 2> PeregonOccupiedDirections(const SimulationData& sim, int p) {
+  std::array<bool, 2> marked{false, false};
+  if (p < 0 || p >= static_cast<int>(sim.AreaData.GraphPeregons.size())) return marked;
+  for (const TTrainData& t : sim.State.Trains) {
+    if (t.HEAD.PEREGON_IDX == p)
+      marked[t.HEAD.DIR & 1] = true;
+    else if (t.TAIL.PEREGON_IDX == p)
+      marked[t.TAIL.DIR & 1] = true;
+  }
+  return marked;
+}
+
 int RouteAtSection(const SimulationData& sim, int lpCode, int s, int d, bool atStart) {
   const int p = FindLPIndex(sim.AreaData, lpCode);
   if (p < 0 || s < 0 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
