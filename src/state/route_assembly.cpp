@@ -149,6 +149,23 @@ bool OpposingExitAssembling(const SimulationData& sim, int lp, int r, int g) {
   return false;
 }
 
+/// A train on the graph peregon that exit signal g leads onto runs towards g's station: the
+/// line is held from its other end. Once a train has set out, nothing else shows it: the route
+/// that sent it is released as its tail enters the line.
+bool TrainComesTowards(const SimulationData& sim, int g) {
+  if (g < 0 || g >= static_cast<int>(sim.AreaData.Semaphores.size())) return false;
+  const TSemaphoreData& sg = sim.AreaData.Semaphores[g];
+  return sg.Next > 0 && PeregonOccupiedDirections(sim, sg.Next - 1)[(sg.Direction & 1) ^ 1];
+}
+
+/// The order of a route that has locked nothing is taken back: the route is free again, its
+/// lamps stop flashing, and whoever ordered it may order it anew.
+void Withdraw(SimulationData& sim, int lp, int r) {
+  TRouteControlData& ctl = sim.State.Routes[lp][r];
+  ctl.TASKED = 0;
+  SetRouteLamps(sim, lp, r, 2);
+}
+
 void ThrowSwitch(SimulationData& sim, int lp, int r, int w) {
   const TLPRoutesData& table = sim.AreaData.TrainRoutes[lp];
   const TTrainRouteData& rt = table.Routes[r];
@@ -169,6 +186,13 @@ void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
     if (OpposingRouteOfLPEndsHere(sim, v, lp)) return;
     const int h = v.Last();
     const int exit = SectionSemaphore(sim.AreaData, v.Section(h), v.Half(h));
+    // An exit onto a line that a train is already on, coming the other way, is refused
+    // rather than left waiting: the pending order would hold the station's other routes and
+    // the throat that train has to come in by. One that has begun to lock waits.
+    if (TrainComesTowards(sim, exit)) {
+      if (!LocksAnyHalf(sim, v, lp, r)) Withdraw(sim, lp, r);
+      return;
+    }
     if (OpposingRouteSet(sim, exit)) return;
     if (OpposingExitAssembling(sim, lp, r, exit)) return;
   }
