@@ -71,10 +71,11 @@ std::string StationJson(const std::string& name, const std::string& mnem, int km
 /// right to left (the two trains then swap numbers): Сады comes before Бор in the district,
 /// and its routes are assembled first within a step.
 // clang-format on
-std::string LineText(Kind b, Kind c, bool mirrored) {
+std::string LineText(Kind b, Kind c, bool mirrored, int borMainTrack = 1050) {
   std::vector<std::string> stations = {
       StationJson("Алая", "АЛА", 0, Kind::Asks, "[[1001, 3, 2], [3, 3, 2], [2, 3, 3]]"),
-      StationJson("Бор", "БОР", 3, b, "[[1001, 3, 1], [3, 3, 1]]"),
+      StationJson("Бор", "БОР", 3, b,
+                  "[[1001, 3, 1, " + std::to_string(borMainTrack) + "], [3, 3, 1]]"),
       StationJson("Сады", "САД", 6, c, "[[1001, 3, 1], [3, 3, 1]]"),
       StationJson("Дол", "ДОЛ", 9, Kind::Acts, "[[1001, 3, 1], [2, 3, 3]]")};
   if (mirrored) std::reverse(stations.begin(), stations.end());
@@ -229,8 +230,8 @@ struct LineRun {
   std::vector<std::string> Visits;
   int StepsDone = 0;
 
-  LineRun(Kind b, Kind c, bool mirrored, Dispatcher by)
-      : Line(LineText(b, c, mirrored), 1),
+  LineRun(Kind b, Kind c, bool mirrored, Dispatcher by, int borMainTrack = 1050)
+      : Line(LineText(b, c, mirrored, borMainTrack), 1),
         By(by),
         Alaya(Line.LP("Алая")),
         Bor(Line.LP("Бор")),
@@ -440,6 +441,108 @@ std::string ParamName(const ::testing::TestParamInfo<Case>& param) {
 }
 
 INSTANTIATE_TEST_SUITE_P(StationKinds, SingleLine, ::testing::ValuesIn(AllCases()), ParamName);
+
+// Approach locking. Both stations without a duty officer; the test is the dispatcher. Бор's
+// track I is short (400 m), so that 6311 can come within its braking distance of the
+// starting signal at its end before it is on the track. The dispatcher sets the way through
+// Бор for 6311 while 6312 stands at Сады, due; then he cancels Бор's way out and orders
+// Сады's.
+struct ApproachRun {
+  LineRun Run{Kind::Controlled, Kind::Controlled, false, Dispatcher::Test, 400};
+  Simulation& Sim = Run.Sim;
+  int Track = 0, BorExit = -1, SadyExit = -1;
+  int Signal = -1;  ///< Бор's starting signal for 6311
+
+  ApproachRun() {
+    const TAreaData& area = Sim.AreaData;
+    const int entry = Run.EndTowards(Run.Bor, Run.Alaya);
+    Run.RunUntil(20, [&] { return ApproachingTrain(Sim, entry, 1) == 0; });
+    Track = area.Puts[Run.Bor].Tracks[0].Section;
+    OrderRoute(Sim, Run.Bor, RouteBetween(area, Run.Bor, entry, Track));
+    BorExit = RouteBetween(area, Run.Bor, Track, Run.EndTowards(Run.Bor, Run.Sady));
+    OrderRoute(Sim, Run.Bor, BorExit);
+    const int second = Run.PutOutSecond(6312);
+    SadyExit = RouteBetween(area, Run.Sady, Sim.State.Trains[second].HEAD.SECT_IDX,
+                            Run.EndTowards(Run.Sady, Run.Bor));
+    Signal = SectionSemaphore(area, Track, 1);
+  }
+  /// The metres 6311's head has still to run to the starting signal.
+  int ToSignal() {
+    const TTrainData& t = Sim.State.Trains[0];
+    // 6311 runs odd: its head counts down to the end of its section.
+    int metres = static_cast<int>(t.HEAD.SECT_POS);
+    for (int s = t.HEAD.SECT_IDX, dir = 1; s != Track;) {
+      s = NextSectionAhead(Sim, dir, s);
+      if (s == 0) return 1 << 20;
+      metres += SectionLength(Sim, s);
+    }
+    return metres;
+  }
+  int BrakingNow() {
+    return BrakingDistance(Sim.State.Trains[0].SPEED * 3.6, Deceleration(Sim, 0));
+  }
+};
+
+/// Where 6311 is when the dispatcher cancels Бор's way out, running at full speed.
+struct ApproachCase {
+  const char* Where;
+  /// 6311 has `metres` to run to the signal and needs `braking` to stop; its head is on
+  /// Бор's track I (the route's first section) or not.
+  bool (*Now)(int metres, int braking, bool onTrack);
+  bool Locked;  ///< the cancel is refused
+};
+
+constexpr ApproachCase kApproachCases[] = {
+    {"within its braking distance, not yet on the track",
+     [](int metres, int braking, bool onTrack) { return !onTrack && metres < braking - 100; },
+     true},
+    {"within its braking distance, on the track",
+     [](int metres, int braking, bool onTrack) { return onTrack && metres < braking - 100; }, true},
+    {"farther than its braking distance",
+     [](int metres, int braking, bool) { return metres > braking + 100; }, false},
+};
+
+// A way out that a train can no longer stop before is not released: the cancel is refused,
+// the signal stays open, the train runs through and the route is released behind it;
+// Сады's way out waits and is taken back as the train comes onto the line. Farther away the
+// cancel is carried out: the signal closes, the train stops before it, and Сады's way out is
+// set. Before approach locking the release went ahead (or waited, with the train on the
+// track, until it ran onto the route: "Поезд на несобранном маршруте").
+TEST(ApproachLocking, AWayOutIsNotReleasedUnderATrainThatCanNoLongerStop) {
+  for (const ApproachCase& c : kApproachCases) {
+    SCOPED_TRACE(c.Where);
+    ApproachRun a;
+    ASSERT_TRUE(a.Run.RunUntil(10, [&] {
+      return RouteIsSet(a.Sim, a.Run.Bor, a.BorExit) &&
+             c.Now(a.ToSignal(), a.BrakingNow(), a.Sim.State.Trains[0].HEAD.SECT_IDX == a.Track);
+    }));
+    ASSERT_FALSE(a.Sim.State.Semaphores[a.Signal].CLOSED);
+    ASSERT_TRUE(CancelRoute(a.Sim, a.Run.Bor, a.BorExit));
+    ASSERT_TRUE(OrderRoute(a.Sim, a.Run.Sady, a.SadyExit));
+    a.Run.Step();
+    EXPECT_EQ(RouteIsSet(a.Sim, a.Run.Bor, a.BorExit), c.Locked);
+    if (c.Locked) {
+      // 6311 runs through; Сады's way out waits, and is taken back as 6311 comes onto the
+      // line; Бор's way out is released behind the train.
+      ASSERT_TRUE(a.Run.RunUntil(5, [&] {
+        EXPECT_FALSE(RouteIsSet(a.Sim, a.Run.Sady, a.SadyExit));
+        return a.Sim.State.Trains[0].HEAD.PEREGON_IDX == 1;
+      }));
+      a.Run.Step();
+      EXPECT_FALSE(RouteIsPending(a.Sim, a.Run.Sady, a.SadyExit));
+      ASSERT_TRUE(a.Run.RunUntil(5, [&] { return !RouteIsSet(a.Sim, a.Run.Bor, a.BorExit); }));
+      EXPECT_FALSE(RouteIsPending(a.Sim, a.Run.Bor, a.BorExit));
+    } else {
+      // 6311 stops on the track before the closed signal; 6312 sets out towards Бор.
+      ASSERT_TRUE(a.Run.RunUntil(10, [&] {
+        return a.Sim.State.Trains[1].HEAD.PEREGON_IDX == 1 && a.Sim.State.Trains[0].SPEED == 0;
+      }));
+      EXPECT_TRUE(a.Sim.State.Semaphores[a.Signal].CLOSED);
+      EXPECT_EQ(a.Sim.State.Trains[0].HEAD.SECT_IDX, a.Track);
+    }
+    EXPECT_EQ(a.Run.Line.Faults(), Texts{});
+  }
+}
 
 }  // namespace
 }  // namespace traklin::test
