@@ -28,15 +28,15 @@ enum class Kind { Asks, Controlled, Acts, SendsUnasked };
 const char* KindName(Kind k) {
   switch (k) {
     case Kind::Asks:
-      return "asks";
+      return "Asks";
     case Kind::Controlled:
-      return "controlled";
+      return "Controlled";
     case Kind::Acts:
-      return "acts";
+      return "Acts";
     case Kind::SendsUnasked:
-      return "sends unasked";
+      return "SendsUnasked";
   }
-  return "?";
+  return "";
 }
 
 /// The train from Алая through Бор, and the one that stands at Сады.
@@ -367,10 +367,14 @@ struct Case {
   Dispatcher By;
 };
 
+/// "ControlledToSendsUnaskedMirroredAuto": Бор's kind, Сады's, the order, the dispatcher.
 std::string CaseName(const Case& c) {
-  return std::string("Бор ") + KindName(c.B) + ", Сады " + KindName(c.C) +
-         (c.Mirrored ? ", mirrored" : "") +
-         (c.By == Dispatcher::Auto ? ", automatic dispatcher" : ", desk");
+  return std::string(KindName(c.B)) + "To" + KindName(c.C) + (c.Mirrored ? "Mirrored" : "") +
+         (c.By == Dispatcher::Auto ? "Auto" : "Desk");
+}
+
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << CaseName(c);
 }
 
 class SingleLine : public ::testing::TestWithParam<Case> {};
@@ -421,26 +425,8 @@ std::vector<Case> AllCases() {
   return cases;
 }
 
-std::string ParamName(const ::testing::TestParamInfo<Case>& param) {
-  const auto word = [](Kind k) {
-    switch (k) {
-      case Kind::Asks:
-        return "Asks";
-      case Kind::Controlled:
-        return "Controlled";
-      case Kind::Acts:
-        return "Acts";
-      case Kind::SendsUnasked:
-        return "SendsUnasked";
-    }
-    return "";
-  };
-  const Case& c = param.param;
-  return std::string(word(c.B)) + "To" + word(c.C) + (c.Mirrored ? "Mirrored" : "") +
-         (c.By == Dispatcher::Auto ? "Auto" : "Desk");
-}
-
-INSTANTIATE_TEST_SUITE_P(StationKinds, SingleLine, ::testing::ValuesIn(AllCases()), ParamName);
+INSTANTIATE_TEST_SUITE_P(StationKinds, SingleLine, ::testing::ValuesIn(AllCases()),
+                         [](const auto& param) { return CaseName(param.param); });
 
 // Approach locking. Both stations without a duty officer; the test is the dispatcher. Бор's
 // track I is short (400 m), so that 6311 can come within its braking distance of the
