@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "area/area_queries.h"
+#include "state/braking.h"
 #include "state/interlocking.h"
 #include "trains/shipped_district.h"
 #include "trains/station_messages.h"
