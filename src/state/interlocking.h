@@ -42,6 +42,9 @@ bool ChainIsOccupied(SimulationData& sim, int lp, int chain, bool withFirst);
 int OccupyingTrain(SimulationData& sim, int s);
 /// The train on half d of section s, or -1; the same caveat as OccupyingTrain.
 int OccupyingTrainDir(SimulationData& sim, int s, int d);
+/// Which directions graph peregon p (index) is occupied in: a train whose head is on it marks
+/// its head direction, else one whose tail is on it its tail direction. No lamps, no messages.
+std::array<bool, 2> PeregonOccupiedDirections(const SimulationData& sim, int p);
 /// The route of that LP code whose first (atStart) or last section is s and that locks the
 /// matching half; -1 when none.
 int RouteAtSection(const SimulationData& sim, int lpCode, int s, int d, bool atStart);

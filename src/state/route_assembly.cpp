@@ -1,9 +1,11 @@
 // Route orders, occupancy queries, route lamps and the per-step assembly and release of routes.
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <string>
 
 #include "area/area_queries.h"
+#include "state/braking.h"
 #include "state/interlocking.h"
 #include "state/interlocking_detail.h"
 
@@ -116,6 +118,19 @@ bool LocksAnyHalf(const SimulationData& sim, const RouteView& v, int lp, int r) 
   return false;
 }
 
+/// Every half route r of LP lp needs is locked by it.
+bool LocksAllHalves(const SimulationData& sim, const RouteView& v, int lp, int r) {
+  for (int i = 0; i <= v.Last(); ++i) {
+    const int s = v.Section(i);
+    if (!ValidSection(sim, s) || s >= static_cast<int>(sim.State.Sects.size())) continue;
+    const TSectionSchuntData& x = sim.State.Sects[s];
+    const int mask = v.Needed(i);
+    for (int h = 0; h < 2; ++h)
+      if ((mask & (1 << h)) && (HalfRoute(x, h) != r || HalfLP(x, h) != lp)) return false;
+  }
+  return true;
+}
+
 /// A route towards the peregon of exit signal g from its other end holds a half already (being
 /// assembled, set or released). The opposing-signal check sees a route only once its signals
 /// lead somewhere, so two stations ordering exits onto one line within the few steps an
@@ -149,6 +164,78 @@ bool OpposingExitAssembling(const SimulationData& sim, int lp, int r, int g) {
   return false;
 }
 
+/// A train on the graph peregon that exit signal g leads onto runs towards g's station: the
+/// line is held from its other end. Once a train has set out, nothing else shows it: the route
+/// that sent it is released as its tail enters the line.
+bool TrainComesTowards(const SimulationData& sim, int g) {
+  if (g < 0 || g >= static_cast<int>(sim.AreaData.Semaphores.size())) return false;
+  const TSemaphoreData& sg = sim.AreaData.Semaphores[g];
+  return sg.Next > 0 && PeregonOccupiedDirections(sim, sg.Next - 1)[(sg.Direction & 1) ^ 1];
+}
+
+/// The order of a route that has locked nothing is taken back: the route is free again, its
+/// lamps stop flashing, and whoever ordered it may order it anew.
+void Withdraw(SimulationData& sim, int lp, int r) {
+  TRouteControlData& ctl = sim.State.Routes[lp][r];
+  ctl.TASKED = 0;
+  SetRouteLamps(sim, lp, r, 2);
+}
+
+/// The length a train runs over section s now: the side length while its switch lies reverse.
+int LengthNow(const SimulationData& sim, int s) {
+  const TSlSectData& d = sim.AreaData.SlSects[s];
+  const int w = d.Switch[1] > 0 ? d.Switch[1] : d.Switch[0];
+  return SwitchReverse(sim, w) ? d.SideLength : d.Length;
+}
+
+/// Approach locking: the signal at the start of the route shows proceed and a train runs
+/// towards it that could no longer stop before it. Released now, the route would close the
+/// signal under the train's nose.
+bool ApproachLocked(const SimulationData& sim, const RouteView& v) {
+  const TAreaData& area = sim.AreaData;
+  const TStateData& st = sim.State;
+  const int first = v.Section(0);
+  const int g = SectionSemaphore(area, first, v.Half(0));
+  if (g < 0 || g >= static_cast<int>(st.Semaphores.size()) || st.Semaphores[g].CLOSED ||
+      !ValidSection(sim, first))
+    return false;
+  // No train needs more room than this to stop.
+  int horizon = 0;
+  for (int i = 0; i < static_cast<int>(st.Trains.size()); ++i)
+    horizon = std::max(horizon, BrakingDistance(st.Trains[i].SPEED * 3.6, Deceleration(sim, i)));
+  // Back from the signal against its direction, over the switches as they lie, from the
+  // route's first section on: a train standing there can still stop, one running there may not.
+  int walk = (area.Semaphores[g].Direction & 1) ^ 1;
+  int s = first;
+  int room = 0;  // from the end of section s to the signal
+  for (int n = 0; n < area.SectCount && room <= horizon; ++n) {
+    if (!ValidSection(sim, s) || s >= static_cast<int>(st.Sects.size())) return false;
+    const int towards = walk ^ 1;  // the direction of a train coming to the signal
+    const TSectionSchuntData& lock = st.Sects[s];
+    const int t = towards ? lock.TRN_ODD : lock.TRN_EVEN;
+    if (t >= 0 && t < static_cast<int>(st.Trains.size())) {
+      const TTrainData& train = st.Trains[t];
+      int distance = room;
+      if (train.HEAD.SECT_IDX == s) {
+        const double pos = std::isfinite(train.HEAD.SECT_POS) ? train.HEAD.SECT_POS : 0;
+        distance +=
+            static_cast<int>(towards == 0 ? LengthNow(sim, s) - std::lrint(pos) : std::lrint(pos));
+      }
+      return train.SPEED > 0 && distance < BrakingDistance(train.SPEED * 3.6, Deceleration(sim, t));
+    }
+    // A train between them going the other way: nothing comes to the signal past it.
+    if ((towards ? lock.TRN_EVEN : lock.TRN_ODD) >= 0) return false;
+    room += LengthNow(sim, s);
+    const TSlSectData& d = area.SlSects[s];
+    try {
+      s = NextSection(area, walk, s, d.Switch[walk] > 0 && SwitchReverse(sim, d.Switch[walk]));
+    } catch (const std::runtime_error&) {
+      return false;
+    }
+  }
+  return false;
+}
+
 void ThrowSwitch(SimulationData& sim, int lp, int r, int w) {
   const TLPRoutesData& table = sim.AreaData.TrainRoutes[lp];
   const TTrainRouteData& rt = table.Routes[r];
@@ -169,6 +256,13 @@ void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
     if (OpposingRouteOfLPEndsHere(sim, v, lp)) return;
     const int h = v.Last();
     const int exit = SectionSemaphore(sim.AreaData, v.Section(h), v.Half(h));
+    // An exit onto a line that a train is already on, coming the other way, is refused
+    // rather than left waiting: the pending order would hold the station's other routes and
+    // the throat that train has to come in by. One that has begun to lock waits.
+    if (TrainComesTowards(sim, exit)) {
+      if (!LocksAnyHalf(sim, v, lp, r)) Withdraw(sim, lp, r);
+      return;
+    }
     if (OpposingRouteSet(sim, exit)) return;
     if (OpposingExitAssembling(sim, lp, r, exit)) return;
   }
@@ -210,6 +304,19 @@ void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
 }
 
 void Release(SimulationData& sim, int lp, int r, const RouteView& v) {
+  if (v.Count() > 0 && ApproachLocked(sim, v)) {
+    // Refused rather than left waiting: a train that runs onto a route whose release is
+    // pending has run onto a route not set. A route set stays set; one whose assembly was
+    // turned round goes on being assembled.
+    TRouteControlData& ctl = sim.State.Routes[lp][r];
+    if (LocksAllHalves(sim, v, lp, r)) {
+      ctl.TASKED = 0;
+      SetRouteLamps(sim, lp, r, 1);
+    } else {
+      ctl.SCHUNTED = false;
+    }
+    return;
+  }
   if (RouteIsOccupied(sim, lp, r, true)) return;
   if (RouteConflictsAtHalves(sim, v, lp, r)) return;
   SetRouteLamps(sim, lp, r, 0);
@@ -390,6 +497,18 @@ int OccupyingTrainDir(SimulationData& sim, int s, int d) {
     Notify(sim, "Секция " + FormatHexNumber(s) + " занята несуществующим поездом № " +
                     std::to_string(a));
   return a;
+}
+
+std::array<bool, 2> PeregonOccupiedDirections(const SimulationData& sim, int p) {
+  std::array<bool, 2> marked{false, false};
+  if (p < 0 || p >= static_cast<int>(sim.AreaData.GraphPeregons.size())) return marked;
+  for (const TTrainData& t : sim.State.Trains) {
+    if (t.HEAD.PEREGON_IDX == p)
+      marked[t.HEAD.DIR & 1] = true;
+    else if (t.TAIL.PEREGON_IDX == p)
+      marked[t.TAIL.DIR & 1] = true;
+  }
+  return marked;
 }
 
 int RouteAtSection(const SimulationData& sim, int lpCode, int s, int d, bool atStart) {

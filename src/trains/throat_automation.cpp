@@ -84,6 +84,14 @@ bool ChainHoldsTrain(const SimulationData& sim, int lp, int chain) {
                          kMaxChainRoutes);
 }
 
+/// Some route of the chain is set (a longer chain may be set in part).
+bool ChainHasSetRoute(const SimulationData& sim, int lp, int chain) {
+  const TChainData& c = sim.AreaData.TrainRoutes[lp].Chains[chain];
+  for (int k = 0; k < kMaxChainRoutes && c.Routes[k] >= 0; ++k)
+    if (RouteIsSet(sim, lp, c.Routes[k])) return true;
+  return false;
+}
+
 void SetTask(SimulationData& sim, int g, bool send, bool transit, int track) {
   TGorlTaskData& task = sim.State.Gorls[g];
   task.TASKED = sim.State.ClockTime;
@@ -334,6 +342,12 @@ void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
   // may start once the first route of a longer chain is set, and the task must not stay
   // behind it for good, holding the throat.
   if (ChainIsSet(sim, v.LP, chain)) return FinishTask(sim, g);
+  // A station that acts by itself gives the throat back to a train coming in the other way:
+  // it takes a train in only through a throat without a task, and it could not send before
+  // that train is in. Its automation sends the train again once the line is clear.
+  if (v.SelfActing && PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival] &&
+      !ChainHasSetRoute(sim, v.LP, chain))
+    return CancelTask(sim, g);
   if (v.Side < 1 && !DepartCommitGiven(sim, v.LP, v.Dir)) return;
   if (!WayOutClear(sim, v)) return;
   bool standing = false;

@@ -179,19 +179,6 @@ double Acceleration(const SimulationData& sim, int i) {
   return std::isfinite(a) && a > 0 ? static_cast<double>(a) : 0.0;
 }
 
-double Deceleration(const SimulationData& sim, int i) {
-  if (!ValidTrain(sim, i)) return 10.0;
-  const TTrainData& t = sim.State.Trains[i];
-  if (t.LOCO_IDX < 2 || t.WEIGHT <= 0) return 10.0;
-  const double a = (t.CARS + 1) * 30.0 / t.WEIGHT;
-  return std::isfinite(a) && a > 0 ? a : 10.0;
-}
-
-int BrakingDistance(double v, double a) {
-  const double ms = v / 3.6;
-  return static_cast<int>(RoundHalfEven(ms * ms / (2 * a) + ms * 5)) + 20;
-}
-
 int RestrictedSpeed(int vt, double dt, double a) {
   const double ms = vt / 3.6;
   const double rest = dt - (RoundHalfEven(ms * 5) + 20);
@@ -687,18 +674,6 @@ void TailLeavesSection(SimulationData& sim, int i) {
 
   if (ns != 0 && OccupantOfHalf(sim, ns, dir) != i)
     StopForGood(sim, i, "Поезд сошел на секции " + FormatHexNumber(ns) + kDerailedUnderTrain);
-}
-
-std::array<bool, 2> PeregonOccupiedDirections(const SimulationData& sim, int p) {
-  std::array<bool, 2> marked{false, false};
-  if (p < 0 || p >= static_cast<int>(sim.AreaData.GraphPeregons.size())) return marked;
-  for (const TTrainData& t : sim.State.Trains) {
-    if (t.HEAD.PEREGON_IDX == p)
-      marked[t.HEAD.DIR & 1] = true;
-    else if (t.TAIL.PEREGON_IDX == p)
-      marked[t.TAIL.DIR & 1] = true;
-  }
-  return marked;
 }
 
 std::array<bool, 2> PeregonDirections(SimulationData& sim, int p) {

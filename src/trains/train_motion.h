@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "state/braking.h"
+#include "state/interlocking.h"
 #include "state/simulation_data.h"
 
 namespace traklin {
@@ -13,10 +15,8 @@ namespace traklin {
 /// a⁺: 0 without a real locomotive or weight; traction ÷ WEIGHT for acceleration type 0,
 /// else traction × CARS ÷ 2 ÷ WEIGHT (single precision). Never NaN or infinite.
 double Acceleration(const SimulationData& sim, int i);
-/// a⁻ (positive): 10 without a real locomotive or weight, else (CARS + 1) × 30 ÷ WEIGHT.
-double Deceleration(const SimulationData& sim, int i);
-/// Braking distance in metres from v km/h with deceleration a: 5 s of reaction plus 20 m.
-int BrakingDistance(double v, double a);
+// Deceleration and BrakingDistance are the interlocking's (state/braking.h): approach locking
+// asks them too.
 /// The speed (km/h) from which a train braking at a can still reach vt within dt metres.
 int RestrictedSpeed(int vt, double dt, double a);
 /// The section speed limit for the train: side limit over a reversed switch, else the
@@ -56,8 +56,8 @@ void ReleaseSectionAt(SimulationData& sim, int s);
 /// Which directions graph peregon p (index) is occupied in; lights its direction lamps and
 /// reports a peregon occupied both ways. Motion calls it when an end enters or leaves p.
 std::array<bool, 2> PeregonDirections(SimulationData& sim, int p);
-/// The same question without lamps or messages, for passes that ask it on every step.
-std::array<bool, 2> PeregonOccupiedDirections(const SimulationData& sim, int p);
+// PeregonOccupiedDirections, the same question without lamps or messages, is the
+// interlocking's: route assembly asks it too.
 /// The LP code of the station a train end belongs to: its LP, or on a peregon the LP at the
 /// peregon's end in the end's direction; 0 when none.
 int EndStationCode(const SimulationData& sim, const TTrainEndPosData& e);
