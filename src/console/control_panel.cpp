@@ -838,7 +838,7 @@ bool TfmControlPanel::LoadScenario(const std::filesystem::path& file) {
   scenario_->SetAnswer = [this](bool answer) { scriptedAnswer_ = answer; };
   scenario_->AnswerEnded = [this] { scriptedAnswer_.reset(); };
   scenario_->SetScale = [this](int level) { SetTimeScale(level); };
-  scenario_->Save = [this](const std::string& file) { return SaveForScenario(sim_, file); };
+  scenario_->Save = [this](const std::string& path) { return SaveForScenario(sim_, path); };
   scenario_->AutoChanged = [this] { AutoLPsChanged(); };
   scenario_->Refused = [this](int line, const std::string& reason) {
     ScenarioRefused(line, reason);
