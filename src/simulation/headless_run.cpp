@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cmath>
 #include <exception>
-#include <nlohmann/json.hpp>
 #include <ostream>
 #include <regex>
 
@@ -16,42 +15,10 @@
 #include "area/district_catalogue.h"
 #include "area/district_setup.h"
 #include "settings/ini_file.h"
+#include "simulation/event_lines.h"
 #include "state/interlocking.h"
-#include "trains/train_records.h"
 
 namespace traklin {
-
-namespace {
-
-using Json = nlohmann::ordered_json;
-
-const char* SourceName(TrainSource source) {
-  switch (source) {
-    case TrainSource::Timetable:
-      return "timetable";
-    case TrainSource::Plan:
-      return "plan";
-    case TrainSource::Random:
-      return "random";
-    case TrainSource::Dependant:
-      return "dependant";
-  }
-  return "timetable";
-}
-
-Json EventObject(const Simulation& sim, const std::string& event) {
-  Json j;
-  j["time"] = FormatEventTime(sim.State.ClockTime);
-  j["event"] = event;
-  return j;
-}
-
-std::string Text(const Json& j) {
-  // Texts that are not valid UTF-8 are replaced rather than aborting the run.
-  return j.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
-}  // namespace
 
 std::optional<std::pair<std::string, std::string>> ParseSettingAssignment(const std::string& text) {
   const auto eq = text.find('=');
@@ -111,20 +78,12 @@ EventLog::EventLog(Simulation& sim, std::ostream* out, bool answer)
   sim_.OnTrainCreated = [this](int i, TrainSource source) {
     ++created_;
     alive_.emplace(sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME);
-    Json j = EventObject(sim_, "created");
-    j["number"] = sim_.State.Trains[i].NUMBER;
-    j["name"] = TrainName(sim_, i, 1);
-    j["lp"] = sim_.State.Trains[i].CREATION_LP_CODE;
-    j["source"] = SourceName(source);
-    Emit("created", Text(j));
+    Emit("created", CreatedEventLine(sim_, i, source));
   };
   sim_.OnTrainRemoving = [this](int i) {
     if (alive_.erase({sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME}) == 0) return;
     ++removed_;
-    Json j = EventObject(sim_, "removed");
-    j["number"] = sim_.State.Trains[i].NUMBER;
-    j["name"] = TrainName(sim_, i, 1);
-    Emit("removed", Text(j));
+    Emit("removed", RemovedEventLine(sim_, i));
   };
 }
 
@@ -140,27 +99,22 @@ void EventLog::Emit(const std::string& event, const std::string& line) {
 }
 
 void EventLog::NotifyDispatcher(const std::string& text) {
-  Json j = EventObject(sim_, "notify");
-  j["text"] = text;
-  Emit("notify", Text(j));
+  Emit("notify", NotifyEventLine(sim_.State.ClockTime, text));
 }
 
 void EventLog::InformDispatcher(const std::string& caption, const std::string& text, int ring) {
-  Json j = EventObject(sim_, "inform");
-  j["caption"] = caption;
-  j["text"] = text;
-  j["ring"] = ring;
-  Emit("inform", Text(j));
+  Emit("inform", InformEventLine(sim_.State.ClockTime, caption, text, ring));
 }
 
 bool EventLog::AskDispatcher(const std::string& caption, const std::string& text, int ring) {
-  Json j = EventObject(sim_, "ask");
-  j["caption"] = caption;
-  j["text"] = text;
-  j["ring"] = ring;
-  j["answer"] = Answer;
-  Emit("ask", Text(j));
+  Emit("ask",
+       AskEventLine(sim_.State.ClockTime, caption, text, ring, Answer, AnswerSource::Runner));
   return Answer;
+}
+
+void EventLog::StationAnswered(const std::string& caption, const std::string& text, int ring,
+                               bool answer) {
+  Emit("ask", AskEventLine(sim_.State.ClockTime, caption, text, ring, answer, AnswerSource::Auto));
 }
 
 bool EventLog::SaveLastState(bool) {
@@ -171,16 +125,12 @@ bool EventLog::SaveLastState(bool) {
   } catch (const std::exception&) {
     ok = false;
   }
-  Json j = EventObject(sim_, "save");
-  j["ok"] = ok;
-  Emit("save", Text(j));
+  Emit("save", SaveEventLine(sim_.State.ClockTime, ok));
   return ok;
 }
 
 void EventLog::Error(const std::string& text) {
-  Json j = EventObject(sim_, "error");
-  j["text"] = text;
-  Emit("error", Text(j));
+  Emit("error", ErrorEventLine(sim_.State.ClockTime, text));
 }
 
 RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,

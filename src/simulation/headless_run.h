@@ -55,7 +55,8 @@ std::optional<std::pair<std::string, std::string>> ParseSettingAssignment(const 
 
 /// The console of a headless run: answers every question with one answer and writes one JSON
 /// object per line for everything that happens (notify, inform, ask, created, removed, error,
-/// save). Counts the events of each kind.
+/// save; the lines of event_lines.h). Counts the events of each kind. Its answers are logged
+/// "by" "runner", the automatic dispatcher's "by" "auto".
 class EventLog : public ConsoleServices {
  public:
   EventLog(Simulation& sim, std::ostream* out, bool answer);
@@ -66,6 +67,8 @@ class EventLog : public ConsoleServices {
   void NotifyDispatcher(const std::string& text) override;
   void InformDispatcher(const std::string& caption, const std::string& text, int ring) override;
   bool AskDispatcher(const std::string& caption, const std::string& text, int ring) override;
+  void StationAnswered(const std::string& caption, const std::string& text, int ring,
+                       bool answer) override;
   /// Saves through the Save hook and logs a "save" event; without the hook nothing is saved
   /// (a headless run never touches the user's saves unless asked) and the result is false.
   bool SaveLastState(bool reportFailure) override;
@@ -73,6 +76,7 @@ class EventLog : public ConsoleServices {
   void Error(const std::string& text);
 
   std::function<bool()> Save;
+  /// The answer to every question asked (a scenario's answer line changes it).
   bool Answer;
   const std::map<std::string, long>& Counts() const { return counts_; }
   long Created() const { return created_; }

@@ -113,6 +113,19 @@ head -3 "$tmp/bad.txt" > "$tmp/good.txt"
 expect 0 '^events ask: ' run 1 --start "2024-03-15 06:00" --for 20m --seed 1 --script "$tmp/good.txt"
 [ -f "$tmp/s.sav" ] || fail "the scenario's save was not written"
 expect 2 'none.txt: line 0: cannot read' run 1 --script "$tmp/none.txt"
+# Every question says who answered it: the run's answer, which a scenario's answer line changes
+# for its span, is "runner"; the automatic dispatcher's own is "auto".
+printf '06:00 answer no 1h\n' > "$tmp/no.txt"
+"$cli" run 1 --start "2024-03-15 06:00" --for 80m --seed 1 --script "$tmp/no.txt" \
+  --events "$tmp/no.jsonl" > /dev/null
+grep '"event":"ask"' "$tmp/no.jsonl" | head -1 | grep -q '"answer":false,"by":"runner"}$' ||
+  fail "the scenario's answer is not the runner's"
+grep '"event":"ask"' "$tmp/no.jsonl" | tail -1 | grep -q '"answer":true,"by":"runner"}$' ||
+  fail "the runner's answer did not come back after the scenario's span"
+"$cli" run 1 --start "2024-03-15 00:00" --for 24h --seed 2 --auto --events "$tmp/auto.jsonl" \
+  > /dev/null
+grep -q '"event":"ask",.*"by":"auto"}$' "$tmp/auto.jsonl" ||
+  fail "no question answered by the automatic dispatcher"
 
 # The automatic dispatcher: stations switched to it travel in the save, and a train held by the
 # example scenario for twenty minutes makes the train formed from it late as well.
