@@ -46,8 +46,8 @@ std::string ReadFile(const fs::path& file) {
 // operations as scenario lines) and events.jsonl. It prepares the run as the shift's header
 // says (the district, the seed, only the settings written there) from start.sav, plays the
 // operation lines as a scenario and runs to the header's end (or the last recorded event).
-// Only what scoring needs: the headless replay proper (stamped lines, recorded replies and
-// saves) is the run command's --replay.
+// Operation lines are read as the scenario player reads them; the answer to every question is
+// yes, as a headless run's default.
 
 struct ShiftFiles {
   std::string Text;      ///< shift.txt
