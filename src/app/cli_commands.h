@@ -59,5 +59,7 @@ Command AddReportCommand(CLI::App& app);
 /// it the command says so and fails).
 Command AddRenderCommand(CLI::App& app);
 Command AddSaveCheckCommand(CLI::App& app);
+/// score DIR [DIR2]: recorded shifts replayed and scored, side by side.
+Command AddScoreCommand(CLI::App& app);
 
 }  // namespace traklin::cli

@@ -149,6 +149,40 @@ cmp -s "$tmp/e1.jsonl" "$tmp/e2.jsonl" || fail "two runs of one seed and scenari
 [ "$(delay 6002 7 "$tmp/held.csv")" -gt "$(delay 6002 7 "$tmp/free.csv")" ] ||
   fail "the hold of 6001 did not delay 6002"
 
+# Scores of recorded shifts. A shift's folder holds start.sav, shift.txt (its header, then the
+# operations as scenario lines) and events.jsonl; make_shift DIR [LINE] makes one by hand from
+# runs: six hours of the demo from one start, worked by the automatic dispatcher, with LINE as
+# its one operation.
+make_shift() {
+  mkdir -p "$1"
+  "$cli" run 1 --start "2024-03-15 06:00" --for 0s --seed 1 --auto --settings "$tmp/none.ini" \
+    --save "$1/start.sav" > /dev/null
+  printf '%s\n' "${2:-}" > "$1/operations.txt"
+  printf 'district 1\nseed 1\nstart 2024-03-15 06:00:00.0\nend 2024-03-15 12:00:00.0\n%s\n' \
+    "${2:-}" > "$1/shift.txt"
+  "$cli" run 1 --load "$1/start.sav" --seed 1 --for 6h --settings "$tmp/none.ini" \
+    --script "$1/operations.txt" --events "$1/events.jsonl" > /dev/null
+}
+make_shift "$tmp/free"
+make_shift "$tmp/held" "08:10 hold 6001 20m"
+out=$("$cli" score "$tmp/free" "$tmp/held/" --csv "$tmp/score.csv" 2>&1) || fail "score: exit $?"
+grep -qE '^ +free +held +разница$' <<< "$out" || fail "score: no titles: $(head -1 <<< "$out")"
+grep -qE '^Опоздание, набранное на участке, поездо-мин +[0-9]+ +[0-9]+ +\+[0-9]+$' <<< "$out" ||
+  fail "score: the hold made no delay: $(grep 'Опоздание, наб' <<< "$out")"
+grep -qE '^Задержек поездов +0 +1 +\+1$' <<< "$out" || fail "score: the hold was not counted"
+grep -A1 'набрали (held):' <<< "$out" | grep -qE '^  № 6001 ' || fail "score: 6001 not the first"
+grep -q 'differs' <<< "$out" && fail "score: a replay differed from its record"
+[ "$(wc -l < "$tmp/score.csv")" = 3 ] && head -1 "$tmp/score.csv" | grep -q '^shift,trains_run,' &&
+  grep -q '^held,.*,6001:' "$tmp/score.csv" || fail "score: bad CSV"
+expect 2 'no such folder' score "$tmp/none"
+expect 2 'not a shift \(no shift.txt\)' score "$tmp"
+cp -r "$tmp/free" "$tmp/edited"
+sed -i '1s/"time"/"TIME"/' "$tmp/edited/events.jsonl"
+expect 0 'the replay differs from events.jsonl from line 1' score "$tmp/edited"
+sed -i '2s/.*/seed x/' "$tmp/edited/shift.txt"
+expect 2 'shift.txt: line 2' score "$tmp/edited"
+expect 2 'cannot write' score "$tmp/free" --csv /nonexistent/dir/s.csv
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures failed"
   exit 1
