@@ -445,8 +445,16 @@ int ServeTrain(SimulationData& sim, int i) {
 bool PlanRunsOn(const TCreationPlanData& plan, TDateTime date) {
   const DateParts d = DecodeDate(date);
   const int mmdd = d.Month * 100 + d.Day;
-  if (plan.StartDate != 0 && plan.StartDate > mmdd) return false;
-  if (plan.EndDate != 0 && plan.EndDate < mmdd) return false;
+  const bool starts = plan.StartDate != 0;
+  const bool ends = plan.EndDate != 0;
+  if (starts && ends && plan.StartDate > plan.EndDate) {
+    // A service over the New Year (1230 .. 0102): from the first date to the year's end and
+    // from its start to the last date.
+    if (mmdd < plan.StartDate && mmdd > plan.EndDate) return false;
+  } else {
+    if (starts && plan.StartDate > mmdd) return false;
+    if (ends && plan.EndDate < mmdd) return false;
+  }
   const auto listed = [&](int value) {
     return std::find(plan.Days.begin(), plan.Days.end(), value) != plan.Days.end();
   };
