@@ -389,8 +389,13 @@ bool PutOnTrack(SimulationData& sim, int i, int lp, int track) {
     t.HEAD.SECT_POS = m;
     t.TAIL.SECT_POS = t.LEN + m;
   }
+  // Each direction's coordinate from the track's half length (whole metres) and the margin: on
+  // a track of odd length the two are not mirror images of each other.
   const int km = StationCoordinate(area, lp);
-  t.LOCO_POS = km > 0 ? LocoPosAt(sim, km, s, t.HEAD.SECT_POS) : 0;
+  if (km <= 0)
+    t.LOCO_POS = 0;
+  else
+    t.LOCO_POS = dir == 0 ? km * 1000 - lt / 2 + m : km * 1000 + lt / 2 - m;
   t.PLACE_TIME = sim.State.ClockTime + (t.LOAD_TYPE < 100 ? 10 : 5) * kMinute;
   MarkOccupied(sim, i);
   TrainListChanged(sim);
