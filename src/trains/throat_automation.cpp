@@ -343,6 +343,8 @@ void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
 
   const TDateTime limit = sim.State.ClockTime + kSendLead;
   if (standing) {
+    // Only a scheduled departure holds a standing train back, at a self-acting station too:
+    // a train without one (just made up, say) gets its way out at once.
     const TTrainData& train = sim.State.Trains[t];
     if (train.DEPARTURE_SCHEDULED && train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit))
       return;

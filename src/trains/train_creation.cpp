@@ -121,6 +121,9 @@ bool CompleteNewTrain(SimulationData& sim, int i) {
       return false;
     }
   }
+  // The head direction is the direction of the throat the train leaves through, not its
+  // number's parity: beyond a parity flip an even train runs odd, and the stations name it by
+  // that direction (802 made up at a station past the flip is announced as "№ 801").
   const int parity = sim.State.Trains[i].NUMBER & 1;
   int dir = parity;
   int throat = -1;
@@ -317,7 +320,9 @@ bool FirstSectionLocked(const SimulationData& sim, int lp, int chain) {
                     : routes.Chains[chain].StartSection;
   if (s < 0 || s >= static_cast<int>(sim.State.Sects.size())) return false;
   const TSectionSchuntData& x = sim.State.Sects[s];
-  // A released half keeps the LP that locked it last; only a half with a route is locked.
+  // The chain starts at the track, so it is the track's own section whose locks count, not
+  // the throat's entry section. A released half keeps the LP that locked it last; only a half
+  // with a route is locked.
   return (x.LP_EVEN == lp && x.ROUTE_EVEN != -1) || (x.LP_ODD == lp && x.ROUTE_ODD != -1);
 }
 
