@@ -576,6 +576,43 @@ TEST(SaveHostileTest, EachBadFileIsRefusedWithItsReasonAndTheStateStaysAsItWas) 
   }
 }
 
+TEST(SaveHostileTest, APositionBeyondItsSectionIsRefusedWhileItsEndsAndRoundingLoad) {
+  // Train 2 stands on section 3 of the test line (300 m), head at 290 m, tail at 90 m. A
+  // position lies within 0 .. the section's length, give or take the motion's rounding.
+  TestLine line;
+  NewTrain n;
+  n.Len = 200;
+  line.Drive(line.Add(n), 3, 290, 0);
+  const std::string good = WriteStateText(line.Sim);
+  ASSERT_NE(good.find("TRAIN_0_HEAD_SECT_IDX=3\r\nTRAIN_0_HEAD_SECT_POS=290\r\n"),
+            std::string::npos);
+  struct Case {
+    const char* End;
+    const char* Position;
+    const char* Refusal;  // empty: loads
+  };
+  const Case cases[] = {
+      {"HEAD", "850.5", "Value out of range: TRAIN_0_HEAD_SECT_POS=850.5"},
+      {"TAIL", "850.5", "Value out of range: TRAIN_0_TAIL_SECT_POS=850.5"},
+      {"HEAD", "301.5", "Value out of range: TRAIN_0_HEAD_SECT_POS=301.5"},
+      {"TAIL", "-1.5", "Value out of range: TRAIN_0_TAIL_SECT_POS=-1.5"},
+      {"HEAD", "300", ""},
+      {"HEAD", "300.00000000000006", ""},
+      {"TAIL", "0", ""},
+      {"TAIL", "-0.4", ""},
+  };
+  for (const Case& c : cases) {
+    const std::string key = std::string("TRAIN_0_") + c.End + "_SECT_POS=";
+    const std::string text = Replace(good, key + "[^\r]+", key + c.Position);
+    TestLine other;
+    const std::string fresh = WriteStateText(other.Sim);
+    const SaveOutcome outcome = LoadStateFromText(other.Sim, text);
+    EXPECT_EQ(outcome.Ok, std::string(c.Refusal).empty()) << c.End << " " << c.Position;
+    EXPECT_EQ(outcome.Reason, c.Refusal) << c.End << " " << c.Position;
+    if (!outcome.Ok) EXPECT_EQ(WriteStateText(other.Sim), fresh);  // the live state untouched
+  }
+}
+
 TEST(SaveHostileTest, DecimalCommaCommentsAndBareLineFeedsAreAccepted) {
   Demo a;
   Populate(a);
