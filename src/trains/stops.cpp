@@ -86,6 +86,17 @@ bool TrackSuits(const SimulationData& sim, int lp, int track, int i) {
   return kind && mode;
 }
 
+bool ReceiveOnlyTrackForParent(const SimulationData& sim, int lp, int track, int i) {
+  const TAreaData& area = sim.AreaData;
+  if (lp < 0 || lp >= static_cast<int>(area.Puts.size()) || track < 0 ||
+      track >= static_cast<int>(area.Puts[lp].Tracks.size()) || !ValidTrain(sim, i))
+    return false;
+  const int number = sim.State.Trains[i].NUMBER;
+  if (area.Puts[lp].Tracks[track].SignB >= 0 || number == 0) return false;
+  return std::any_of(area.CreationPlans.begin(), area.CreationPlans.end(),
+                     [number](const TCreationPlanData& p) { return p.Parent == number; });
+}
+
 int StopQuery(const SimulationData& sim, int i, int s, bool useTimetable) {
   const TAreaData& area = sim.AreaData;
   if (!ValidTrain(sim, i) || !ValidSection(area, s)) return -1;
