@@ -353,6 +353,19 @@ TEST(DependantTrainTracks, AParentIsTakenInOnATrackThatLetsItsDependantLeave) {
   }
 }
 
+TEST(DependantTrainTracks, TheDistrictsChoiceForAParentIsATrackThatLetsItsDependantLeave) {
+  DependantLine line("[[1001, 3, 3], [2, 3, 3], [3, 3, 1]]", 1);
+  ASSERT_TRUE(line.RunUntil(10, [&] { return !line.Sim.State.Trains.empty(); }));
+  const TAreaData& area = line.Sim.AreaData;
+  const int gor = line.Line.LP("Горная");
+  int g = 0;
+  while (area.GorlStanzs[g].Code != area.Puts[gor].Code) ++g;
+  // Main track I is reached straight, so it is the best way in for any other train.
+  EXPECT_EQ(ChooseReceptionTrack(line.Sim, gor, g, 0), 2);
+  line.Sim.State.Trains[0].NUMBER = 6005;
+  EXPECT_EQ(ChooseReceptionTrack(line.Sim, gor, g, 0), 0);
+}
+
 TEST(DependantTrainTracks, ADependantFormedOnATrackThatOnlyReceivesLeavesFromIt) {
   // ГОР has no other tracks: 6001 comes in on one of them, and 6002 formed there goes back.
   DependantLine line("[[1001, 3, 3], [2, 3, 3]]", 1);
