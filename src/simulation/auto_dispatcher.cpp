@@ -476,8 +476,8 @@ void GiveCommit(SimulationData& sim, Memo& m, const Throat& v, const std::vector
 
 /// A free track of the LP for train t coming in through throat v: the district's choice
 /// first, else the highest free suitable track a way reaches (for a train with a dependant, a
-/// receive-only track last); -1 when none. With an onward
-/// entry section (above 0) the track must also lead on to it.
+/// receive-only track last); -1 when none. With an onward entry section (above 0) the track
+/// must also lead on to it.
 int ReceptionTrack(const SimulationData& sim, Memo& m, const Throat& v, int t, int onward,
                    int* way) {
   const std::vector<int>& tracks = m.Tracks[v.LP];
