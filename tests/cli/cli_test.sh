@@ -1,9 +1,29 @@
 #!/usr/bin/env bash
-# traklin-cli from outside: exit codes and the texts a user sees. Runs in build/bin.
-# Usage: cli_test.sh PATH-TO-traklin-cli
+# traklin-cli from outside: exit codes and the texts a user sees.
+# Usage: cli_test.sh PATH-TO-traklin-cli PATH-TO-traklin-districtgen RUNTIME-DIR
+#
+# It runs in a runtime tree of its own: the generated districts 1 (Data.dat, Pult.bmp) and 2
+# (Data.dat) and the pictures of RUNTIME-DIR (the build tree), with the starting Traklin.ini.
+# The user's files there (saves, config/Traklin.ini, NGDP.bmp) are never read or written.
 set -u
 cli="$1"
+districtgen="$2"
+runtime="$3"
+source_dir="$(cd "$(dirname "$0")/../.." && pwd)"
 failures=0
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+root="$tmp/root"
+mkdir -p "$root/bin" "$root/district/1" "$root/district/2" "$root/config"
+cp "$runtime/district/1/Data.dat" "$runtime/district/1/Pult.bmp" "$root/district/1/" &&
+  cp "$runtime/district/2/Data.dat" "$root/district/2/" &&
+  cp -r "$runtime/image" "$root/image" &&
+  QT_QPA_PLATFORM=offscreen "$districtgen" config "$source_dir/data/districts/1/line.json" \
+    --out "$root/config/Traklin.ini" > /dev/null || {
+  echo "FAILED: cannot make the test's runtime tree from $runtime"
+  exit 1
+}
+cd "$root/bin" || exit 1
 
 # expect CODE PATTERN ARGS...: the exit code and a line of the combined output.
 expect() {
@@ -38,7 +58,7 @@ expect 0 '^ Всего на участке: [0-9]+$' report train 1 --for 30m --
 expect 0 '^   СПРАВКА О ПОДХОДАХ НА 15.03  6:00$' report approaches 1 --start "2024-03-15 06:00"
 
 # render: the same run, then a window as PNG (only when traklin-cli was built with the console).
-png=$(mktemp --suffix .png)
+png="$tmp/picture.png"
 if ! "$cli" render panel 99 --out "$png" 2>&1 | grep -q 'built without the console'; then
   expect 2 'WINDOW is required' render
   expect 2 'WINDOW' render screen 1 --out "$png"
@@ -59,8 +79,8 @@ rm -f "$png"
 
 # A golden event log of a short seeded run of the demo district. After a deliberate change of
 # what the demo does, update it with UPDATE_GOLDEN=1 ctest -R CommandLine and review the diff.
-golden="$(dirname "$0")/golden/run_demo_0500_3h_seed1.jsonl"
-events=$(mktemp)
+golden="$source_dir/tests/cli/golden/run_demo_0500_3h_seed1.jsonl"
+events="$tmp/golden-run.jsonl"
 "$cli" run 1 --start "2024-03-15 05:00" --for 3h --seed 1 --events "$events" > /dev/null
 if [ "${UPDATE_GOLDEN:-0}" = 1 ]; then
   cp "$events" "$golden"
@@ -72,8 +92,6 @@ fi
 rm -f "$events"
 
 # Saves: a run saved at its end, checked, and continued from the file.
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 fail() {
   echo "FAILED: $1"
   failures=$((failures + 1))
@@ -134,7 +152,7 @@ expect 0 '^saved: ' run 1 --start "2024-03-15 06:00" --for 10m --seed 1 --auto-l
 expect 0 '^AUTO_DISPATCHER 1$' save-check "$tmp/auto.sav"
 expect 2 'auto-lp: no LP with code 99' run 1 --for 1m --auto-lp 99
 day=(run 1 --start "2024-03-15 00:00" --for 24h --seed 1 --auto)
-hold="$(dirname "$0")/../../data/scenarios/demo-hold.txt"
+hold="$source_dir/data/scenarios/demo-hold.txt"
 "$cli" "${day[@]}" --report "$tmp/free.csv" > /dev/null
 "$cli" "${day[@]}" --report "$tmp/held.csv" --script "$hold" > /dev/null
 # delay TRAIN CODE FILE: the delay in minutes of the train at the station.
