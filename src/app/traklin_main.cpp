@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "console/control_panel.h"
+#include "console/main_window.h"
 #include "simulation/simulation.h"
 
 int main(int argc, char** argv) {

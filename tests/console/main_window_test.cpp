@@ -1,6 +1,6 @@
 // The main window: caption, menu, header, time control, keys, the tick, saving, the set-time
 // dialog, the start-up on an installed district, and the console services under each setting.
-#include "console/control_panel.h"
+#include "console/main_window.h"
 
 #include <gtest/gtest.h>
 
