@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QWheelEvent>
+#include <optional>
 
 #include "console/controller_window.h"
 #include "console/main_window.h"
@@ -48,18 +49,13 @@ void TfmControlPanel::FormKeyDown(QKeyEvent* event) {
     }
     handled = true;
   }
-  // The desk keys: three rows of four, the Alt variant counting rows from the top row, the
-  // Shift variant from the bottom row.
-  static constexpr int kDeskKeys[3][4] = {{Qt::Key_Q, Qt::Key_W, Qt::Key_E, Qt::Key_R},
-                                          {Qt::Key_A, Qt::Key_S, Qt::Key_D, Qt::Key_F},
-                                          {Qt::Key_Z, Qt::Key_X, Qt::Key_C, Qt::Key_V}};
-  if (alt != shift) {
-    for (int r = 0; r < 3; ++r)
-      for (int c = 0; c < 4; ++c)
-        if (key == kDeskKeys[r][c]) {
-          fmController->KeyRoutePress(alt, alt ? r + 1 : 3 - r, c + 1);
-          handled = true;
-        }
+  // The desk keys, Alt or Shift but not both. Qt's codes of the Latin letters are their
+  // upper-case characters.
+  if (alt != shift && key >= Qt::Key_A && key <= Qt::Key_Z) {
+    if (const std::optional<DeskKeyCell> cell = DeskKeyGrid(static_cast<char>(key), alt)) {
+      fmController->KeyRoutePress(alt, cell->Row, cell->Column);
+      handled = true;
+    }
   }
   if (key == Qt::Key_C && ctrl) {
     ConfigurationClick();

@@ -122,14 +122,14 @@ std::optional<DeskButton> KeyRouteButton(bool altVariant, int row, int column, i
   return button;
 }
 
-std::optional<DeskButton> DeskKeyGrid(char letter, bool altVariant) {
+std::optional<DeskKeyCell> DeskKeyGrid(char letter, bool altVariant) {
   static const char* const kRows[3] = {"QWER", "ASDF", "ZXCV"};
   const char up = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
   for (int k = 0; k < 3; ++k) {
     const char* at = up != 0 ? std::strchr(kRows[k], up) : nullptr;
     if (at == nullptr) continue;
     const int row = altVariant ? k + 1 : 3 - k;
-    return DeskButton{static_cast<int>(at - kRows[k]) + 1, row};
+    return DeskKeyCell{row, static_cast<int>(at - kRows[k]) + 1};
   }
   return std::nullopt;
 }

@@ -61,8 +61,16 @@ DeskLampShape DeskLampGeometry(int backWidth, int k);
 /// variant (Q row first) or the Shift variant (Z row first). nullopt when the desk has no such
 /// button.
 std::optional<DeskButton> KeyRouteButton(bool altVariant, int row, int column, int throatLayout);
-/// Row and column of a desk key (Latin letter, either case) in a variant, or nullopt.
-std::optional<DeskButton> DeskKeyGrid(char letter, bool altVariant);
+/// A desk key's place in the key grid: row 1..3 of its variant, column 1..4.
+struct DeskKeyCell {
+  int Row = 0, Column = 0;
+  bool operator==(const DeskKeyCell&) const = default;
+};
+/// The desk keys: three rows of four (Q W E R, A S D F, Z X C V), columns in the order of the
+/// keys; the Alt variant counts rows from the Q row, the Shift variant from the Z row. The cell
+/// of a key (a Latin letter by its place on the keyboard, either case), or nullopt for any
+/// other key. The main window presses the desk's route buttons through it.
+std::optional<DeskKeyCell> DeskKeyGrid(char letter, bool altVariant);
 
 // ---------------------------------------------------------------------------
 // The desk's state and commands

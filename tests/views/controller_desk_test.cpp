@@ -38,20 +38,21 @@ TEST(DeskKeys, KeysReachTheButtonOfTheirVariantAndLayout) {
   }
 }
 
-TEST(DeskKeys, LettersGiveRowAndColumnPerVariant) {
-  using B = std::optional<DeskButton>;
-  for (const auto& [letter, alt, expected] : {
-           std::tuple{'Q', true, B(DeskButton{1, 1})},
-           {'q', false, B(DeskButton{1, 3})},
-           {'S', true, B(DeskButton{2, 2})},
-           {'S', false, B(DeskButton{2, 2})},
-           {'V', true, B(DeskButton{4, 3})},
-           {'z', false, B(DeskButton{1, 1})},
-           {'R', false, B(DeskButton{4, 3})},
-           {'P', true, B()},
-           {'\0', true, B()},
-       }) {
-    EXPECT_EQ(DeskKeyGrid(letter, alt), expected) << letter << alt;
+TEST(DeskKeys, TheGridGivesEveryLetterItsRowPerVariantAndOtherKeysNothing) {
+  // The whole grid, row by row from the top of the keyboard: the Alt variant counts from there,
+  // the Shift variant from the bottom row.
+  const char* const rows[3] = {"QWER", "ASDF", "ZXCV"};
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      const char letter = rows[r][c];
+      const char lower = static_cast<char>(letter - 'A' + 'a');
+      EXPECT_EQ(DeskKeyGrid(letter, true), (DeskKeyCell{r + 1, c + 1})) << letter;
+      EXPECT_EQ(DeskKeyGrid(lower, false), (DeskKeyCell{3 - r, c + 1})) << letter;
+    }
+  }
+  for (const char other : {'P', 'T', 'G', 'B', '1', ',', '\0'}) {
+    EXPECT_EQ(DeskKeyGrid(other, true), std::nullopt) << other;
+    EXPECT_EQ(DeskKeyGrid(other, false), std::nullopt) << other;
   }
 }
 

@@ -44,9 +44,9 @@ const QColor kGreen(0, 255, 0);
 //
 // The window's own console is replaced by a quiet one for the ticks (the stations' messages
 // would wait for a click); a test that asks the window itself calls its services.
-class DispatcherConsoleTest : public testing::Test {
+class InstructorToolsTest : public testing::Test {
  protected:
-  DispatcherConsoleTest() : window((App(), sim), std::nullopt, NoConfig()) {
+  InstructorToolsTest() : window((App(), sim), std::nullopt, NoConfig()) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     test::DistrictText district;
@@ -69,7 +69,7 @@ class DispatcherConsoleTest : public testing::Test {
     window.SetTimeScale(0);  // the test runs the ticks itself
     sim.Console = &quiet;
   }
-  ~DispatcherConsoleTest() override {
+  ~InstructorToolsTest() override {
     for (QWidget* w :
          std::initializer_list<QWidget*>{window.pmStation, window.msgScenario, window.fmController,
                                          window.fmOpTask, window.fmReference})
@@ -106,7 +106,7 @@ class DispatcherConsoleTest : public testing::Test {
   EventLog quiet{sim, nullptr, true};
 };
 
-TEST_F(DispatcherConsoleTest, StationMenuOnTheNameLampSwitchesTheStationAndItsLampTurnsGreen) {
+TEST_F(InstructorToolsTest, StationMenuOnTheNameLampSwitchesTheStationAndItsLampTurnsGreen) {
   const QColor off = ToQColor(sim.Settings.ColorLampLPOff);
   ASSERT_EQ(NameLampColour(0), off);
   window.PanelClick(NameLamp(0), Qt::RightButton, {});
@@ -128,7 +128,7 @@ TEST_F(DispatcherConsoleTest, StationMenuOnTheNameLampSwitchesTheStationAndItsLa
   EXPECT_EQ(NameLampColour(0), off);
 }
 
-TEST_F(DispatcherConsoleTest, SelectedAutomatedStationStaysYellowAndTheMenuKeyOpensItsMenu) {
+TEST_F(InstructorToolsTest, SelectedAutomatedStationStaysYellowAndTheMenuKeyOpensItsMenu) {
   window.SetAutomatic(1, true);
   window.fmController->SelectStation(1, false);
   window.RefreshLamps();
@@ -144,14 +144,14 @@ TEST_F(DispatcherConsoleTest, SelectedAutomatedStationStaysYellowAndTheMenuKeyOp
   EXPECT_EQ(NameLampColour(1), ToQColor(sim.Settings.ColorLampLPOff));
 }
 
-TEST_F(DispatcherConsoleTest, RightClickElsewhereOnTheStationKeepsTheTaskClick) {
+TEST_F(InstructorToolsTest, RightClickElsewhereOnTheStationKeepsTheTaskClick) {
   // A point of A's picture away from its name lamp: the desk or the task dialog, no menu.
   window.PanelClick(QPoint(250, 140), Qt::RightButton, {});
   EXPECT_FALSE(window.pmStation->isVisible());
   EXPECT_TRUE(window.fmController->SelectedStation() == 0 || window.fmOpTask->isVisible());
 }
 
-TEST_F(DispatcherConsoleTest, DistrictItemSwitchesEveryStationAndIsCheckedWhenAllAre) {
+TEST_F(InstructorToolsTest, DistrictItemSwitchesEveryStationAndIsCheckedWhenAllAre) {
   EXPECT_EQ(window.miDispatcher->title(), QStringLiteral("Диспетчер"));
   EXPECT_EQ(window.miAutoDistrict->text(), QStringLiteral("Автоматическое управление участком"));
   window.SetAutomatic(0, true);
@@ -165,7 +165,7 @@ TEST_F(DispatcherConsoleTest, DistrictItemSwitchesEveryStationAndIsCheckedWhenAl
   EXPECT_NE(NameLampColour(1), kGreen);
 }
 
-TEST_F(DispatcherConsoleTest, ReloadBringsBackTheSavedStationsOnTheLampsAndTheMenu) {
+TEST_F(InstructorToolsTest, ReloadBringsBackTheSavedStationsOnTheLampsAndTheMenu) {
   window.LoadState = [this] { return LoadLastState(sim, dir); };
   window.SetAutomatic(-1, true);
   ASSERT_TRUE(SaveLastState(sim, dir).Ok);
@@ -178,7 +178,7 @@ TEST_F(DispatcherConsoleTest, ReloadBringsBackTheSavedStationsOnTheLampsAndTheMe
   EXPECT_EQ(std::pair(NameLampColour(0), NameLampColour(1)), std::pair(kGreen, kGreen));
 }
 
-TEST_F(DispatcherConsoleTest, ScenarioPlaysItsLinesAtTheirTimesThroughTheTicks) {
+TEST_F(InstructorToolsTest, ScenarioPlaysItsLinesAtTheirTimesThroughTheTicks) {
   ASSERT_TRUE(
       window.LoadScenario(WriteScenario("# switch, speed up, then answer for the dispatcher\n"
                                         "08:00:01 auto all on\n"
@@ -213,7 +213,7 @@ TEST_F(DispatcherConsoleTest, ScenarioPlaysItsLinesAtTheirTimesThroughTheTicks) 
   window.Timer->stop();
 }
 
-TEST_F(DispatcherConsoleTest, ScenarioItemLoadsTheChosenFileWhileTheClockWaits) {
+TEST_F(InstructorToolsTest, ScenarioItemLoadsTheChosenFileWhileTheClockWaits) {
   const fs::path file = WriteScenario("09:00 scale 4\n");
   window.SetTimeScale(2);
   int levelWhileChoosing = -1;
@@ -233,7 +233,7 @@ TEST_F(DispatcherConsoleTest, ScenarioItemLoadsTheChosenFileWhileTheClockWaits) 
   EXPECT_EQ(window.Scenario()->Pending(), 1u);
 }
 
-TEST_F(DispatcherConsoleTest, BadScenarioIsShownAndChangesNothingALineThatFailsIsNoted) {
+TEST_F(InstructorToolsTest, BadScenarioIsShownAndChangesNothingALineThatFailsIsNoted) {
   ASSERT_TRUE(window.LoadScenario(WriteScenario("08:00:01 auto 2 on\n")));
   const ScenarioPlayer* playing = window.Scenario();
   QString text;
@@ -266,7 +266,7 @@ TEST_F(DispatcherConsoleTest, BadScenarioIsShownAndChangesNothingALineThatFailsI
   EXPECT_NEAR(sim.State.ClockTime, EncodeDate(2024, 12, 6) + 8.0 / 24 + 5 * kStepLength, 1e-9);
 }
 
-TEST_F(DispatcherConsoleTest, PunctualityItemFillsTheReferenceWindowAnewOnEachRequest) {
+TEST_F(InstructorToolsTest, PunctualityItemFillsTheReferenceWindowAnewOnEachRequest) {
   EXPECT_EQ(window.miRefPunctuality->text(), QStringLiteral("по пунктуальности..."));
   window.miRefPunctuality->trigger();
   ASSERT_TRUE(window.fmReference->isVisible());
