@@ -164,14 +164,14 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
     };
   }
 
-  // One filter for the whole application gives the console windows this window's keys.
+  // One filter for the whole application gives the console windows this window's keys. The
+  // task dialog forwards its own; the reference window keeps its keys (Ctrl+C copies there).
   qApp->installEventFilter(this);
   RouteKeysOf(this);
   RouteKeysOf(fmController);
   RouteKeysOf(fmGID);
   RouteKeysOf(fmNGDP);
   RouteKeysOf(fmTrains);
-  RouteKeysOf(fmReference);
 
   Timer = new QTimer(this);
   Timer->setInterval(kBaseTimerInterval);

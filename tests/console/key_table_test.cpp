@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <tuple>
@@ -178,6 +180,35 @@ TEST_F(KeyTableTest, ReportsTrainsAndSettingsOpenFromTheirKeysAndNoMenuItemWaits
   for (QAction* item : {window.miRefTrains, window.miRefPassengerSchedule, window.miRefApproaches,
                         window.miRefTracks, window.miConfiguration, window.miGID, window.miNGDP})
     EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
+}
+
+TEST_F(KeyTableTest, TheReferenceWindowKeepsItsOwnKeysAndCtrlCCopiesItsText) {
+  window.fmReference->ShowReport(ReportKind::Approaches);
+  QPlainTextEdit* text = window.fmReference->mmText;
+  text->selectAll();
+  QApplication::clipboard()->clear();
+  window.SetTimeScale(3);
+  int loads = 0;
+  window.LoadState = [&loads] {
+    ++loads;
+    return SaveOutcome{};
+  };
+  // Any window opened by a key of the main window (the settings, a load's failure) is closed
+  // and counted.
+  ModalAnswers answers(
+      {[](QWidget* modal) { modal->close(); }, [](QWidget* modal) { modal->close(); }});
+  // With Ctrl held the keyboard reports the Latin key whatever the layout.
+  Press(*text, Qt::Key_C, Qt::Key_C, Qt::ControlModifier);
+  Press(*text, Qt::Key_7, Qt::Key_7);
+  Press(*text, Qt::Key_L, 0x0414);  // Д
+  Press(*text, Qt::Key_Q, 0x0419, Qt::AltModifier);
+  QApplication::processEvents();
+  EXPECT_EQ(answers.Answered(), 0u);
+  EXPECT_EQ(std::pair(sim.TimeScaleLevel, loads), std::pair(3, 0));
+  EXPECT_EQ(QApplication::clipboard()->text(), text->toPlainText());
+  EXPECT_TRUE(
+      QApplication::clipboard()->text().startsWith(QStringLiteral("   СПРАВКА О ПОДХОДАХ")));
+  window.fmReference->hide();
 }
 
 }  // namespace
