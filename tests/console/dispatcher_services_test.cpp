@@ -1,12 +1,17 @@
 // The main window's console services: which ring, the time scale while and after the dispatcher
-// is told or asked, and a report while paused.
+// is told or asked, a report while paused, and Qt's own texts in Russian.
 #include <gtest/gtest.h>
 
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTranslator>
 #include <tuple>
 #include <vector>
 
 #include "console/main_window.h"
+#include "console/qt_translations.h"
 #include "qt_test_support.h"
 
 namespace traklin {
@@ -95,6 +100,37 @@ TEST(ConsoleServicesTest, AReportWhilePausedDoesNotStartTheClock) {
   EXPECT_EQ(answers.Answered(), 3u);
   EXPECT_EQ(sim.TimeScaleLevel, 0);
   EXPECT_FALSE(window.Timer->isActive());
+}
+
+TEST(ConsoleServicesTest, WithQtsRussianTextsAQuestionsButtonsAndTheFileDialogReadInRussian) {
+  App();
+  QTranslator* russian = InstallQtTranslations(*QCoreApplication::instance());
+  if (russian == nullptr)
+    GTEST_SKIP() << QtTranslationFile().toStdString()
+                 << " is missing (Debian: qt6-translations-l10n): Qt's texts stay English";
+  Simulation sim;
+  TestWindow window(sim, std::nullopt, NoConfig());
+  window.StartClock();
+  QString ok, cancel;
+  ModalAnswers answers({[&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    ok = box->button(QMessageBox::Ok)->text();
+    cancel = box->button(QMessageBox::Cancel)->text();
+    box->button(QMessageBox::Cancel)->click();
+  }});
+  EXPECT_FALSE(window.AskDispatcher("ДСП", "Принять поезд 2001?", 1));
+  // The scenario item's dialog, as Qt draws it itself.
+  QFileDialog dialog(&window, QStringLiteral("Сценарий"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  const auto* buttons = dialog.findChild<QDialogButtonBox*>();
+  ASSERT_NE(buttons, nullptr);
+  QString open = buttons->button(QDialogButtonBox::Open)->text();
+  QCoreApplication::removeTranslator(russian);
+  delete russian;
+  EXPECT_EQ(std::pair(ok, cancel), std::pair(QStringLiteral("OK"), QStringLiteral("Отмена")));
+  EXPECT_EQ(open.remove('&'), QStringLiteral("Открыть"));
 }
 
 }  // namespace
