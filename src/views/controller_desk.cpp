@@ -114,6 +114,11 @@ DeskLampShape DeskLampGeometry(int backWidth, int k) {
           10, true};
 }
 
+DeskRect DeskLampLabelBox(const DeskLampShape& lamp) {
+  const int half = lamp.Pen / 2;
+  return {lamp.X + 1, lamp.Y - half, lamp.Width + half - 1, lamp.Pen + 1};
+}
+
 std::optional<DeskButton> KeyRouteButton(bool altVariant, int row, int column, int throatLayout) {
   int n = altVariant ? 2 * row - 1 : (throatLayout < 2 ? 2 * row - 2 : 2 * row);
   n = std::max(n, 1);

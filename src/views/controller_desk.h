@@ -57,6 +57,15 @@ struct DeskLampShape {
 /// Lamp k: 0 "Задание", 1 "Маневры", 2 and 3 the mode lamps, 4 + i the select lamp of station i.
 DeskLampShape DeskLampGeometry(int backWidth, int k);
 
+/// A rectangle of the desk: top-left corner and size.
+struct DeskRect {
+  int X = 0, Y = 0, Width = 0, Height = 0;
+  bool operator==(const DeskRect&) const = default;
+};
+/// Where a big lamp's label must stay: from its start (X + 1) to the end of the lamp's round
+/// cap, over the lamp's height. A long station name is fitted into it.
+DeskRect DeskLampLabelBox(const DeskLampShape& lamp);
+
 /// The route button reached by a desk key: (row 1..3, column 1..4) of the key grid in the Alt
 /// variant (Q row first) or the Shift variant (Z row first). nullopt when the desk has no such
 /// button.
