@@ -242,8 +242,8 @@ int TfmController::SelectedStation() const {
   return desk_.Selected();
 }
 
-void TfmController::Tick() {
-  desk_.Tick(DialogVisible());
+void TfmController::Tick(int realMs) {
+  desk_.Tick(DialogVisible(), realMs / 1000.0);
   RefreshLamps();
 }
 

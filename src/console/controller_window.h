@@ -33,8 +33,9 @@ class TfmController : public QWidget {
   /// dialog instead of the desk. A second click on the selected station deselects it.
   void SelectStation(int lp, bool task);
   int SelectedStation() const;
-  /// Every clock tick: the selection time-out and the lamps.
-  void Tick();
+  /// Every clock tick, realMs milliseconds of real time after the one before (the timer's
+  /// interval): the selection time-out and the lamps.
+  void Tick(int realMs);
 
   /// A desk key of the main window: the Alt variant (true) or the Shift variant, row 1..3,
   /// column 1..4.

@@ -385,7 +385,9 @@ void TfmControlPanel::TimerTick() {
     RefreshLamps();
     if (sim_.Settings.GidEnabled) fmGID->Refresh();
     if (fmTrains->isVisible()) fmTrains->RefreshTrains();
-    fmController->Tick();
+    // The tick stands for its interval of real time: the desk's selection lasts as long at
+    // every time scale.
+    fmController->Tick(Timer->interval());
   } catch (const std::exception& e) {
     failure = e.what();
   } catch (...) {
@@ -459,7 +461,7 @@ bool TfmControlPanel::AttachRun(const std::filesystem::path& districtDir) {
   const QImage pult(QString::fromStdString((districtDir_ / "Pult.bmp").string()));
   BuildPanel(pult);
   DrawClock();
-  fmController->Tick();
+  fmController->Tick(0);
   AutoLPsChanged();
   return !pult.isNull();
 }

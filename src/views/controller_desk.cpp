@@ -150,6 +150,7 @@ void ControllerDesk::Setup() {
   if (selected_ >= 0) SetLPLamp(sim_, selected_, false);
   selected_ = -1;
   selectionTime_ = 0;
+  selectionAge_ = 0;
   start_ = {};
   mode_ = 0;
   lamps_.assign(kFirstStationLamp + std::max(sim_.AreaData.StationCount, 0), false);
@@ -188,6 +189,7 @@ SelectEffects ControllerDesk::SelectStation(int lp, bool task) {
     if (lp != -1) {
       selected_ = lp;
       selectionTime_ = sim_.State.ClockTime;
+      selectionAge_ = 0;
       SetLamp(kFirstStationLamp + lp, true);
       SetLPLamp(sim_, lp, true);
     }
@@ -200,10 +202,11 @@ SelectEffects ControllerDesk::SelectStation(int lp, bool task) {
   return effects;
 }
 
-bool ControllerDesk::Tick(bool taskDialogVisible) {
+bool ControllerDesk::Tick(bool taskDialogVisible, double realSeconds) {
+  if (selected_ < 0) return false;
+  selectionAge_ += realSeconds;
   // The dispatcher is still at work on the station while its task dialog is open.
-  if (selected_ < 0 || taskDialogVisible) return false;
-  if (sim_.State.ClockTime - selectionTime_ <= kSelectionTimeout) return false;
+  if (taskDialogVisible || selectionAge_ <= kSelectionTimeoutSeconds) return false;
   SelectStation(-1, false);
   return true;
 }

@@ -91,8 +91,9 @@ inline constexpr int kLampInvert = 2;    ///< mode 2
 inline constexpr int kLampRelease = 3;   ///< mode 1
 inline constexpr int kFirstStationLamp = 4;
 
-/// How long a selection lasts without use: 300 simulated seconds, in days.
-inline constexpr TDateTime kSelectionTimeout = 300.0 / 86400;
+/// How long a selection lasts: 300 seconds of real time at every time scale (counted in
+/// simulated time it would last about a second at x256, too short to press a route's buttons).
+inline constexpr double kSelectionTimeoutSeconds = 300;
 
 /// What a route button did.
 enum class RouteInput {
@@ -124,10 +125,14 @@ class ControllerDesk {
   /// the stations is ignored.
   SelectEffects SelectStation(int lp, bool task);
   int Selected() const { return selected_; }
+  /// The simulated time of the selection.
   TDateTime SelectionTime() const { return selectionTime_; }
-  /// The clock tick: a selection older than the time-out ends, unless the task dialog is
-  /// open. Returns whether it ended.
-  bool Tick(bool taskDialogVisible);
+  /// Real seconds the selection has lasted, as the ticks told.
+  double SelectionAge() const { return selectionAge_; }
+  /// The clock tick, realSeconds of real time after the one before (the console passes its
+  /// timer's interval): a selection held longer than the time-out ends, unless the task
+  /// dialog is open. Returns whether it ended.
+  bool Tick(bool taskDialogVisible, double realSeconds);
 
   /// A route button released (or reached by a key).
   RouteInput RouteButton(DeskButton button);
@@ -162,6 +167,7 @@ class ControllerDesk {
   SimulationData& sim_;
   int selected_ = -1;
   TDateTime selectionTime_ = 0;
+  double selectionAge_ = 0;
   DeskButton start_;
   int mode_ = 0;
   std::vector<bool> lamps_;

@@ -172,12 +172,15 @@ TEST_F(ControllerWindowTest, SelectionLampsHooksTimeOutAndClose) {
   EXPECT_EQ(LampColour(kFirstStationLamp), ColourOf(sim.Settings.ColorLampLPLit));
   EXPECT_TRUE(sim.State.Lamps[1].YELLOW);
 
-  sim.State.ClockTime += 301 * kSecond;
+  // The time-out counts the ticks' real intervals, not the simulated clock.
+  sim.State.ClockTime += 3600 * kSecond;
+  window->Tick(62);
+  EXPECT_EQ(window->SelectedStation(), 0);
   dialogVisible = true;
-  window->Tick();
+  window->Tick(301000);
   EXPECT_EQ(window->SelectedStation(), 0);
   dialogVisible = false;
-  window->Tick();
+  window->Tick(0);
   EXPECT_EQ(window->SelectedStation(), -1);
   EXPECT_EQ(LampColour(kFirstStationLamp), ColourOf(sim.Settings.ColorLampLPOff));
 
