@@ -331,6 +331,7 @@ TEST_F(DeskTest, SelectionEndsAfterThreeHundredSecondsOfRealTimeAtEveryScale) {
 }
 
 TEST_F(DeskTest, TheOpenTaskDialogHoldsTheSelectionAndANewSelectionCountsAfresh) {
+  AddDutyStation();
   desk.SelectStation(0, false);
   EXPECT_FALSE(desk.Tick(false, 299));
   EXPECT_FALSE(desk.Tick(true, 2));  // past the time-out, but the dialog is open
