@@ -141,7 +141,7 @@ void TfmController::Setup() {
       if (!right && i == 1)
         action = [this] {
           desk_.SetMode(2);
-          RefreshLamps();
+          AfterCommand();
         };
       const DeskPoint c = CommandButtonCentre(right, i);
       AddButton(QStringLiteral("%1%2").arg(right ? "imRight" : "imLeft").arg(i), QPoint(c.X, c.Y),
@@ -156,7 +156,7 @@ void TfmController::Setup() {
       AddButton(QStringLiteral("imRoute%1%2").arg(c).arg(r), QPoint(centre.X, centre.Y),
                 RouteButtonColour(layout, r), [this, c, r] {
                   desk_.RouteButton({c, r});
-                  RefreshLamps();
+                  AfterCommand();
                 });
       if (c != 2 && c != 3) continue;
       const QRect& rect = buttons_.back().Rect;
@@ -221,6 +221,11 @@ void TfmController::RefreshLamps() {
   }
 }
 
+void TfmController::AfterCommand() {
+  RefreshLamps();
+  if (Acted) Acted();
+}
+
 bool TfmController::DialogVisible() const {
   return TaskDialogVisible && TaskDialogVisible();
 }
@@ -235,7 +240,7 @@ void TfmController::SelectStation(int lp, bool task) {
     else
       show();
   }
-  RefreshLamps();
+  AfterCommand();
 }
 
 int TfmController::SelectedStation() const {
@@ -249,21 +254,22 @@ void TfmController::Tick(int realMs) {
 
 void TfmController::KeyRoutePress(bool altVariant, int row, int column) {
   desk_.KeyRoutePress(altVariant, row, column);
-  RefreshLamps();
+  AfterCommand();
 }
 
 void TfmController::ResetRouteInput() {
   desk_.ResetButton();
-  RefreshLamps();
+  AfterCommand();
 }
 
 void TfmController::ToggleCommit(int dir) {
   desk_.ToggleCommit(dir);
+  AfterCommand();
 }
 
 void TfmController::ReleaseMode() {
   desk_.SetMode(1);
-  RefreshLamps();
+  AfterCommand();
 }
 
 QRect TfmController::ButtonRect(const QString& name) const {

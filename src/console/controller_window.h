@@ -57,6 +57,11 @@ class TfmController : public QWidget {
   QRect ButtonRect(const QString& name) const;
   const ControllerDesk& Desk() const { return desk_; }
 
+  /// Called after each of the dispatcher's commands on the desk (a selection, a route button or
+  /// key, a mode, a reset, a commit), paused or not, so that the panel shows the lamps the
+  /// command itself changed at once.
+  std::function<void()> Acted;
+
   /// The operational task dialog, once it exists: open for a station, hide, visible.
   std::function<void(int lp)> OpenTaskDialog;
   std::function<void()> HideTaskDialog;
@@ -82,6 +87,8 @@ class TfmController : public QWidget {
                  std::function<void()> action);
   void DrawLamp(int k);
   void RefreshLamps();
+  /// After a command: the desk's lamps, then the Acted hook.
+  void AfterCommand();
   bool DialogVisible() const;
   int ButtonAt(QPoint p) const;
 

@@ -147,6 +147,9 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   fmOpTask->hide();
   fmOpTask->ForwardKey = [this](QKeyEvent* e) { FormKeyDown(e); };
   fmController->OpenTaskDialog = [this](int lp) { fmOpTask->Open(lp); };
+  // The desk's commands show on the panel at once, also while the clock is paused; the
+  // simulation itself waits for the next step.
+  fmController->Acted = [this] { RefreshLamps(); };
   fmController->HideTaskDialog = [this] { fmOpTask->hide(); };
   fmController->TaskDialogVisible = [this] { return fmOpTask->isVisible(); };
   fmSettings = new TfmSettings(sim_.Settings, paths_.SettingsFile, this);

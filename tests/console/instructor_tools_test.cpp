@@ -1,6 +1,7 @@
 // The automatic dispatcher and scenarios in the console: the station menu on a name lamp, the
 // green name lamps, the district item, scenarios played through the ticks, their refusals, and
-// the punctuality report in the reference window.
+// the punctuality report in the reference window; the panel's lamps after the dispatcher's
+// actions while paused.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -85,6 +86,14 @@ class InstructorToolsTest : public testing::Test {
     return {ends.P1.X + 1, ends.P1.Y};
   }
   QColor NameLampColour(int lp) const { return window.sbPult->Picture.pixelColor(NameLamp(lp)); }
+  /// The colour in the middle of panel lamp number `lamp`.
+  QColor LampColour(int lamp) const {
+    const TGraphLampData& l = sim.AreaData.GraphLamps[lamp];
+    const LampEnds ends =
+        LampEndPoints(l, LampTranslation(sim.AreaData, window.Panel()->View(), l));
+    return window.sbPult->Picture.pixelColor((ends.P1.X + ends.P2.X) / 2,
+                                             (ends.P1.Y + ends.P2.Y) / 2);
+  }
   fs::path WriteScenario(const std::string& text) const {
     const fs::path file = dir / "scenario.txt";
     std::ofstream(file, std::ios::binary) << text;
@@ -142,6 +151,29 @@ TEST_F(InstructorToolsTest, SelectedAutomatedStationStaysYellowAndTheMenuKeyOpen
   window.fmController->SelectStation(-1, false);
   window.RefreshLamps();
   EXPECT_EQ(NameLampColour(1), ToQColor(sim.Settings.ColorLampLPOff));
+}
+
+TEST_F(InstructorToolsTest, WhilePausedTheDispatchersActionsShowOnThePanelAtOnce) {
+  ASSERT_EQ(sim.TimeScaleLevel, 0);
+  const TDateTime clock = sim.State.ClockTime;
+  const QColor off = ToQColor(sim.Settings.ColorLampLPOff);
+  // Selecting A lights its name lamp; no tick follows.
+  window.fmController->SelectStation(0, false);
+  EXPECT_EQ(NameLampColour(0), ToQColor(sim.Settings.ColorLampLPLit));
+  // A's odd departure commit (the full stop key while the desk shows) lights its lamp.
+  const int commitLamp = sim.AreaData.GraphFragms[0].DepartCommitLamp[1];
+  ASSERT_GT(commitLamp, 0);
+  ASSERT_NE(LampColour(commitLamp), QColor(255, 255, 0));
+  PressKey(window, Qt::Key_Period);
+  EXPECT_EQ(LampColour(commitLamp), QColor(255, 255, 0));
+  // B handed to the automatic dispatcher turns green.
+  window.SetAutomatic(1, true);
+  EXPECT_EQ(NameLampColour(1), kGreen);
+  // A second click on A ends the selection: its name lamp goes dark again.
+  window.fmController->SelectStation(0, false);
+  EXPECT_EQ(NameLampColour(0), off);
+  // The simulation itself stood still.
+  EXPECT_EQ(sim.State.ClockTime, clock);
 }
 
 TEST_F(InstructorToolsTest, RightClickElsewhereOnTheStationKeepsTheTaskClick) {
