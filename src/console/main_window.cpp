@@ -424,8 +424,14 @@ void TfmControlPanel::wheelEvent(QWheelEvent* event) {
 }
 
 void TfmControlPanel::ScrollPanel(QWheelEvent* event) {
-  QScrollBar* bar = sbPult->verticalScrollBar();
-  if (bar->isVisible()) bar->setValue(bar->value() - event->angleDelta().y());
+  QPoint delta = event->angleDelta();
+  // Shift turns a plain wheel sideways: district panels are often wider than the screen.
+  if ((event->modifiers() & Qt::ShiftModifier) && delta.x() == 0) delta = QPoint(delta.y(), 0);
+  QScrollBar* vertical = sbPult->verticalScrollBar();
+  if (delta.y() != 0 && vertical->isVisible()) vertical->setValue(vertical->value() - delta.y());
+  QScrollBar* horizontal = sbPult->horizontalScrollBar();
+  if (delta.x() != 0 && horizontal->isVisible())
+    horizontal->setValue(horizontal->value() - delta.x());
   event->accept();
 }
 

@@ -271,7 +271,8 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   void FailStart(const std::string& message);
   /// Sets level 1 while the dispatcher is told or asked something, unless the clock is paused.
   void DropToNormal();
-  /// The wheel scrolls the panel vertically by the wheel delta, when it can scroll.
+  /// The wheel scrolls the panel by the wheel's delta, each way where it can scroll: vertically,
+  /// sideways with a horizontal wheel or with Shift held.
   void ScrollPanel(QWheelEvent* event);
   void RestoreState();
   /// Settings problems do not stop the start: each goes to stderr and the value keeps its

@@ -393,6 +393,34 @@ TEST_F(StartedWindowTest, TheWheelScrollsThePanelByItsDeltaOnlyWhenItCanScroll) 
   window.hide();
 }
 
+TEST_F(StartedWindowTest, AHorizontalWheelAndShiftWithTheWheelScrollTheWidePanelSideways) {
+  InstallPanel(sim);
+  sim.AreaData.GraphVids[0].Values[0] = 1766;  // district 1's width
+  sim.AreaData.GraphVids[0].Values[1] = 1000;
+  window.BuildPanel(QImage());
+  window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  window.resize(500, 400);
+  window.show();
+  QScrollBar* across = window.sbPult->horizontalScrollBar();
+  QScrollBar* down = window.sbPult->verticalScrollBar();
+  ASSERT_TRUE(across->isVisible() && down->isVisible());
+  const auto wheel = [&](QPoint delta, Qt::KeyboardModifiers modifiers) {
+    QWheelEvent event(QPointF(20, 20), QPointF(20, 20), QPoint(), delta, Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window.sbPult->viewport(), &event);
+    return std::pair(across->value(), down->value());
+  };
+  across->setValue(600);
+  down->setValue(300);
+  // delta, modifiers -> horizontal and vertical positions after it
+  EXPECT_EQ(wheel({120, 0}, {}), std::pair(480, 300));                 // tilted wheel left
+  EXPECT_EQ(wheel({-240, 0}, {}), std::pair(720, 300));                // and right
+  EXPECT_EQ(wheel({0, 120}, Qt::ShiftModifier), std::pair(600, 300));  // Shift: sideways
+  EXPECT_EQ(wheel({0, -120}, Qt::ShiftModifier), std::pair(720, 300));
+  EXPECT_EQ(wheel({0, 120}, {}), std::pair(720, 180));  // the plain wheel still scrolls down
+  window.hide();
+}
+
 TEST_F(StartedWindowTest, ExitClosesTheWindow) {
   window.show();
   ASSERT_TRUE(window.isVisible());
