@@ -117,7 +117,7 @@ int Run(const RunCommandArguments& a) {
     player.emplace(std::move(script), sim.State.ClockTime);
     player->DefaultAnswer = options.Answer;
     player->SetAnswer = [&log](bool answer) { log.Answer = answer; };
-    player->Save = [&sim](const std::string& path) { return SaveForScenario(sim, path); };
+    player->Save = [&sim](const std::string& saveFile) { return SaveForScenario(sim, saveFile); };
     player->Refused = [&a](int line, const std::string& reason) {
       std::cerr << a.Script << ": line " << line << " not done: " << reason << "\n";
     };

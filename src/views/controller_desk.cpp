@@ -114,6 +114,11 @@ DeskLampShape DeskLampGeometry(int backWidth, int k) {
           10, true};
 }
 
+DeskRect DeskLampLabelBox(const DeskLampShape& lamp) {
+  const int half = lamp.Pen / 2;
+  return {lamp.X + 1, lamp.Y - half, lamp.Width + half - 1, lamp.Pen + 1};
+}
+
 std::optional<DeskButton> KeyRouteButton(bool altVariant, int row, int column, int throatLayout) {
   int n = altVariant ? 2 * row - 1 : (throatLayout < 2 ? 2 * row - 2 : 2 * row);
   n = std::max(n, 1);
@@ -122,14 +127,14 @@ std::optional<DeskButton> KeyRouteButton(bool altVariant, int row, int column, i
   return button;
 }
 
-std::optional<DeskButton> DeskKeyGrid(char letter, bool altVariant) {
+std::optional<DeskKeyCell> DeskKeyGrid(char letter, bool altVariant) {
   static const char* const kRows[3] = {"QWER", "ASDF", "ZXCV"};
   const char up = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
   for (int k = 0; k < 3; ++k) {
     const char* at = up != 0 ? std::strchr(kRows[k], up) : nullptr;
     if (at == nullptr) continue;
     const int row = altVariant ? k + 1 : 3 - k;
-    return DeskButton{static_cast<int>(at - kRows[k]) + 1, row};
+    return DeskKeyCell{row, static_cast<int>(at - kRows[k]) + 1};
   }
   return std::nullopt;
 }
@@ -145,6 +150,7 @@ void ControllerDesk::Setup() {
   if (selected_ >= 0) SetLPLamp(sim_, selected_, false);
   selected_ = -1;
   selectionTime_ = 0;
+  selectionAge_ = 0;
   start_ = {};
   mode_ = 0;
   lamps_.assign(kFirstStationLamp + std::max(sim_.AreaData.StationCount, 0), false);
@@ -183,6 +189,7 @@ SelectEffects ControllerDesk::SelectStation(int lp, bool task) {
     if (lp != -1) {
       selected_ = lp;
       selectionTime_ = sim_.State.ClockTime;
+      selectionAge_ = 0;
       SetLamp(kFirstStationLamp + lp, true);
       SetLPLamp(sim_, lp, true);
     }
@@ -195,10 +202,11 @@ SelectEffects ControllerDesk::SelectStation(int lp, bool task) {
   return effects;
 }
 
-bool ControllerDesk::Tick(bool taskDialogVisible) {
+bool ControllerDesk::Tick(bool taskDialogVisible, double realSeconds) {
+  if (selected_ < 0) return false;
+  selectionAge_ += realSeconds;
   // The dispatcher is still at work on the station while its task dialog is open.
-  if (selected_ < 0 || taskDialogVisible) return false;
-  if (sim_.State.ClockTime - selectionTime_ <= kSelectionTimeout) return false;
+  if (taskDialogVisible || selectionAge_ <= kSelectionTimeoutSeconds) return false;
   SelectStation(-1, false);
   return true;
 }
