@@ -2,8 +2,7 @@
 #include "dispatch/gridlock.h"
 
 #include <algorithm>
-#include <functional>
-#include <optional>
+#include <utility>
 
 #include "area/area_queries.h"
 #include "trains/stops.h"
@@ -22,8 +21,9 @@ constexpr TDateTime kEarly = 0.25 * kSecond;
 /// The trains that occupy one peregon, each with the direction it runs in there.
 using PeregonTrains = std::vector<std::vector<std::pair<int, int>>>;
 
-PeregonTrains TrainsOnPeregons(const SimulationData& sim) {
-  PeregonTrains on(sim.AreaData.GraphPeregons.size());
+void FindTrainsOnPeregons(const SimulationData& sim, PeregonTrains& on) {
+  on.resize(sim.AreaData.GraphPeregons.size());
+  for (auto& list : on) list.clear();
   const int count = static_cast<int>(on.size());
   for (int i = 0; i < static_cast<int>(sim.State.Trains.size()); ++i) {
     const TTrainData& t = sim.State.Trains[i];
@@ -32,7 +32,6 @@ PeregonTrains TrainsOnPeregons(const SimulationData& sim) {
     if (head >= 0 && head < count) on[head].emplace_back(i, t.HEAD.DIR & 1);
     if (tail >= 0 && tail < count && tail != head) on[tail].emplace_back(i, t.TAIL.DIR & 1);
   }
-  return on;
 }
 
 /// The train on either half of section s other than `self`, or -1.
@@ -48,55 +47,68 @@ void AddUnique(std::vector<int>& list, int t) {
   if (std::find(list.begin(), list.end(), t) == list.end()) list.push_back(t);
 }
 
-/// What holds train t from entering LP lp: nullopt when a track that suits it is free there
-/// (or the LP has none), else the trains on those tracks.
-std::optional<std::vector<int>> StationHolders(const SimulationData& sim, int lp, int t) {
+/// What holds train t from entering LP lp, added to `holders`: false when a track that suits it
+/// is free there (or the LP has none), else the trains on those tracks.
+bool StationHolders(const SimulationData& sim, int lp, int t, std::vector<int>& holders) {
   const TAreaData& area = sim.AreaData;
   if (lp < 0 || lp >= static_cast<int>(area.Puts.size()) || area.Puts[lp].Tracks.empty())
-    return std::nullopt;
+    return false;
   const int tracks = static_cast<int>(area.Puts[lp].Tracks.size());
   bool anySuits = false;
   for (int k = 0; k < tracks && !anySuits; ++k) anySuits = TrackSuits(sim, lp, k, t);
-  std::vector<int> holders;
+  const std::size_t before = holders.size();
+  bool held = false;
   for (int k = 0; k < tracks; ++k) {
     if (anySuits && !TrackSuits(sim, lp, k, t)) continue;
     const int s = area.Puts[lp].Tracks[k].Section;
     if (!ValidSection(area, s)) continue;
     const int other = OtherOn(sim, s, t);
-    if (other < 0) return std::nullopt;
+    if (other < 0) {
+      holders.resize(before);
+      return false;
+    }
     AddUnique(holders, other);
+    held = true;
   }
-  if (holders.empty()) return std::nullopt;
-  return holders;
+  return held;
 }
 
-/// What holds train t from taking peregon p from its end `from` (the LP it stands at) towards
-/// the other end: nullopt when nothing does, else the trains it waits for.
-std::optional<std::vector<int>> WayHolders(const SimulationData& sim, const PeregonTrains& on,
-                                           int p, int from, int t) {
+/// Whether train t is held from taking peregon p from its end `from` (the LP it stands at)
+/// towards the other end, and by whom (added to `holders`).
+bool WayHolders(const SimulationData& sim, const PeregonTrains& on, int p, int from, int t,
+                std::vector<int>& holders) {
   const TGraphPeregonData& per = sim.AreaData.GraphPeregons[p];
   // A train running towards end e runs in direction e: against t are those running to `from`.
-  std::vector<int> against;
+  bool against = false;
   for (const auto& [other, dir] : on[p])
-    if (other != t && dir == from) AddUnique(against, other);
-  if (!against.empty()) return against;
+    if (other != t && dir == from) {
+      AddUnique(holders, other);
+      against = true;
+    }
+  if (against) return true;
   const int next =
       ValidSection(sim.AreaData, per.EndSection[from]) ? OtherOn(sim, per.EndSection[from], t) : -1;
-  if (next >= 0) return std::vector<int>{next};
-  return StationHolders(sim, per.LP[from ^ 1] - 1, t);
+  if (next >= 0) {
+    AddUnique(holders, next);
+    return true;
+  }
+  return StationHolders(sim, per.LP[from ^ 1] - 1, t, holders);
 }
 
-/// What holds train t, standing on peregon p running in direction d, from going on: the
-/// trains against it on the line, else the first train ahead of it on the peregon, else the
-/// tracks of the station it runs into.
-std::optional<std::vector<int>> AheadHolders(const SimulationData& sim, const PeregonTrains& on,
-                                             int p, int d, int t) {
+/// Whether train t, standing on peregon p running in direction d, is held from going on, and
+/// by whom (added to `holders`): the trains against it on the line, else the first train
+/// ahead of it on the peregon, else the tracks of the station it runs into.
+bool AheadHolders(const SimulationData& sim, const PeregonTrains& on, int p, int d, int t,
+                  std::vector<int>& holders) {
   const TAreaData& area = sim.AreaData;
   const TGraphPeregonData& per = area.GraphPeregons[p];
-  std::vector<int> against;
+  bool against = false;
   for (const auto& [other, dir] : on[p])
-    if (other != t && dir != d) AddUnique(against, other);
-  if (!against.empty()) return against;
+    if (other != t && dir != d) {
+      AddUnique(holders, other);
+      against = true;
+    }
+  if (against) return true;
   const int end = per.EndSection[d];
   int s = sim.State.Trains[t].HEAD.SECT_IDX;
   int dir = d;
@@ -104,9 +116,12 @@ std::optional<std::vector<int>> AheadHolders(const SimulationData& sim, const Pe
     s = NextSection(area, dir, s, false);
     if (!ValidSection(area, s)) break;
     const int other = OtherOn(sim, s, t);
-    if (other >= 0) return std::vector<int>{other};
+    if (other >= 0) {
+      AddUnique(holders, other);
+      return true;
+    }
   }
-  return StationHolders(sim, per.LP[d] - 1, t);
+  return StationHolders(sim, per.LP[d] - 1, t, holders);
 }
 
 /// Whether train t is due to leave where it is: released, not where it ends, and with no
@@ -119,18 +134,19 @@ bool DueToLeave(const SimulationData& sim, int t) {
          (train.DEPARTURE_TIME == 0 || train.DEPARTURE_TIME <= sim.State.ClockTime);
 }
 
-/// The trains that hold train t where it stands; nullopt when its way on is not held (or
-/// cannot be told).
-std::optional<std::vector<int>> Holders(const SimulationData& sim, const PeregonTrains& on, int t) {
+/// The trains that hold train t where it stands, into `holders`; false when its way on is not
+/// held (or cannot be told). A train at a station may take any of its ways out: it is held
+/// only when every one is.
+bool Holders(const SimulationData& sim, const PeregonTrains& on, int t, std::vector<int>& holders) {
   const TAreaData& area = sim.AreaData;
   const TTrainData& train = sim.State.Trains[t];
   const int peregons = static_cast<int>(area.GraphPeregons.size());
   if (train.HEAD.PEREGON_IDX >= 0) {
-    if (train.HEAD.PEREGON_IDX >= peregons) return std::nullopt;
-    return AheadHolders(sim, on, train.HEAD.PEREGON_IDX, train.HEAD.DIR & 1, t);
+    if (train.HEAD.PEREGON_IDX >= peregons) return false;
+    return AheadHolders(sim, on, train.HEAD.PEREGON_IDX, train.HEAD.DIR & 1, t, holders);
   }
   const int lp = FindLPIndex(area, train.HEAD.LP_CODE);
-  if (lp < 0) return std::nullopt;
+  if (lp < 0) return false;
   // The ways out: towards the next LP when a peregon leads there, else the side faced.
   std::vector<std::pair<int, int>> ways;  // peregon, end at this LP
   for (const bool byNext : {true, false}) {
@@ -145,14 +161,10 @@ std::optional<std::vector<int>> Holders(const SimulationData& sim, const Peregon
       }
     if (!ways.empty()) break;
   }
-  if (ways.empty()) return std::nullopt;
-  std::vector<int> holders;
-  for (const auto& [p, e] : ways) {
-    const std::optional<std::vector<int>> held = WayHolders(sim, on, p, e, t);
-    if (!held) return std::nullopt;
-    for (const int other : *held) AddUnique(holders, other);
-  }
-  return holders;
+  if (ways.empty()) return false;
+  for (const auto& [p, e] : ways)
+    if (!WayHolders(sim, on, p, e, t, holders)) return false;
+  return true;
 }
 
 /// The LP code where train t stands, or on a peregon the one it runs into.
@@ -208,42 +220,54 @@ std::vector<std::pair<Gridlock, std::set<GridlockDetector::TrainKey>>> GridlockD
   const TTrainsData& trains = sim.State.Trains;
   const int count = static_cast<int>(trains.size());
 
-  // Where each train stands, and since when.
-  std::map<TrainKey, Spot> spots;
+  // Where each train stands, and since when; trains gone since the last look are forgotten.
+  ++looks_;
   std::vector<char> standing(count, 0);
+  bool anyStanding = false;
   for (int i = 0; i < count; ++i) {
     const TTrainData& t = trains[i];
     if (t.HEAD.SECT_IDX == 0) continue;
-    const TrainKey key{t.NUMBER, t.CREATE_TIME};
-    Spot spot{t.HEAD.SECT_IDX, t.HEAD.SECT_POS, now};
-    const auto was = spots_.find(key);
-    if (t.SPEED == 0 && was != spots_.end() && was->second.Section == spot.Section &&
-        was->second.Pos == spot.Pos)
-      spot.Since = was->second.Since;
+    Spot& spot = spots_[{t.NUMBER, t.CREATE_TIME}];
+    if (t.SPEED != 0 || spot.Look == 0 || spot.Section != t.HEAD.SECT_IDX ||
+        spot.Pos != t.HEAD.SECT_POS) {
+      spot.Section = t.HEAD.SECT_IDX;
+      spot.Pos = t.HEAD.SECT_POS;
+      spot.Since = now;
+    }
+    spot.Look = looks_;
     standing[i] = t.SPEED == 0 && now - spot.Since >= standing_ - kEarly;
-    spots.emplace(key, spot);
+    anyStanding = anyStanding || standing[i];
   }
-  spots_ = std::move(spots);
+  std::erase_if(spots_, [&](const auto& entry) { return entry.second.Look != looks_; });
+  if (!anyStanding) return {};
 
   // Who waits for whom.
-  const PeregonTrains on = TrainsOnPeregons(sim);
-  std::vector<std::vector<int>> holders(count);
+  FindTrainsOnPeregons(sim, onPeregon_);
+  holders_.resize(count);
+  waiters_.resize(count);
+  for (int i = 0; i < count; ++i) {
+    holders_[i].clear();
+    waiters_[i].clear();
+  }
   std::vector<char> waits(count, 0);
   bool anyWaits = false;
   for (int i = 0; i < count; ++i) {
     if (!standing[i] || !DueToLeave(sim, i)) continue;
-    std::optional<std::vector<int>> held = Holders(sim, on, i);
-    if (!held) continue;
-    holders[i] = std::move(*held);
+    if (!Holders(sim, onPeregon_, i, holders_[i])) {
+      holders_[i].clear();
+      continue;
+    }
     waits[i] = 1;
     anyWaits = true;
   }
   if (!anyWaits) return {};
+  const std::vector<std::vector<int>>& holders = holders_;
+  std::vector<std::vector<int>>& waiters = waiters_;
 
   // A train that does not wait can move; so can one that waits for a train that can.
-  std::vector<std::vector<int>> waiters(count);
   for (int i = 0; i < count; ++i)
-    for (const int h : holders[i]) waiters[h].push_back(i);
+    if (waits[i])
+      for (const int h : holders[i]) waiters[h].push_back(i);
   std::vector<char> moves(count, 0);
   std::vector<int> queue;
   for (int i = 0; i < count; ++i)
@@ -263,17 +287,16 @@ std::vector<std::pair<Gridlock, std::set<GridlockDetector::TrainKey>>> GridlockD
 
   // The locked trains lying on a cycle: strongly connected components with more than one
   // train (Tarjan's algorithm; every locked train waits only for locked trains).
-  std::vector<int> index(count, -1), low(count, 0), stack, component(count, -1);
+  std::vector<int> index(count, -1), low(count, 0), stack, component(count, -1), size;
   std::vector<char> onStack(count, 0);
-  int next = 0, components = 0;
-  std::vector<int> size;
-  const std::function<void(int)> connect = [&](int v) {
+  int next = 0;
+  const auto connect = [&](const auto& self, int v) -> void {
     index[v] = low[v] = next++;
     stack.push_back(v);
     onStack[v] = 1;
     for (const int w : holders[v]) {
       if (index[w] < 0) {
-        connect(w);
+        self(self, w);
         low[v] = std::min(low[v], low[w]);
       } else if (onStack[w]) {
         low[v] = std::min(low[v], index[w]);
@@ -285,14 +308,13 @@ std::vector<std::pair<Gridlock, std::set<GridlockDetector::TrainKey>>> GridlockD
       w = stack.back();
       stack.pop_back();
       onStack[w] = 0;
-      component[w] = components;
+      component[w] = static_cast<int>(size.size());
       ++members;
     }
     size.push_back(members);
-    ++components;
   };
   for (int i = 0; i < count; ++i)
-    if (!moves[i] && index[i] < 0) connect(i);
+    if (!moves[i] && index[i] < 0) connect(connect, i);
 
   // One gridlock per group of locked trains joined by their waits.
   std::vector<int> group(count, -1);
@@ -304,7 +326,7 @@ std::vector<std::pair<Gridlock, std::set<GridlockDetector::TrainKey>>> GridlockD
     while (!todo.empty()) {
       const int v = todo.back();
       todo.pop_back();
-      for (const auto* list : {&holders[v], &waiters[v]})
+      for (const std::vector<int>* list : {&holders[v], &std::as_const(waiters[v])})
         for (const int w : *list)
           if (!moves[w] && group[w] < 0) {
             group[w] = groups;

@@ -70,6 +70,7 @@ class GridlockDetector {
     int Section = 0;
     double Pos = 0;
     TDateTime Since = 0;  ///< first look that found the train on this spot at rest
+    long Look = 0;        ///< the last look that saw the train
   };
 
   /// Updates the spots, then finds the gridlocks with the keys of their reported trains.
@@ -79,8 +80,12 @@ class GridlockDetector {
   TDateTime standing_;
   TDateTime next_ = 0;
   bool looked_ = false;
+  long looks_ = 0;
   std::map<TrainKey, Spot> spots_;
   std::vector<std::set<TrainKey>> reported_;
+  /// Working lists of a look, per train index (kept to spare allocations at each look).
+  std::vector<std::vector<int>> holders_, waiters_;
+  std::vector<std::vector<std::pair<int, int>>> onPeregon_;
 };
 
 }  // namespace traklin
