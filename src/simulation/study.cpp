@@ -13,6 +13,7 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "dispatch/punctuality.h"
@@ -327,8 +328,13 @@ std::vector<StudyRow> RunStudy(const StudySetup& setup, const std::vector<std::u
     }
   };
   std::vector<std::thread> threads;
-  for (std::size_t j = 0; j < std::min(count, static_cast<std::size_t>(jobs)); ++j)
-    threads.emplace_back(work);
+  try {
+    for (std::size_t j = 0; j < std::min(count, static_cast<std::size_t>(jobs)); ++j)
+      threads.emplace_back(work);
+  } catch (const std::system_error&) {
+    // The threads that could be made share the seeds; with none the calling thread runs them.
+    if (threads.empty()) work();
+  }
   for (std::size_t k = 0; k < count; ++k) {
     std::unique_lock<std::mutex> lock(mutex);
     finished.wait(lock, [&] { return done[k] != 0; });
