@@ -194,17 +194,28 @@ std::vector<Gridlock> GridlockDetector::Check(const SimulationData& sim) {
   looked_ = true;
   next_ = now + interval_ - kEarly;
   std::vector<std::pair<Gridlock, std::set<TrainKey>>> found = Find(sim);
+  const auto overlap = [](const std::set<TrainKey>& a, const std::set<TrainKey>& b) {
+    return std::any_of(a.begin(), a.end(), [&](const TrainKey& k) { return b.count(k) != 0; });
+  };
   std::vector<Gridlock> fresh;
-  std::vector<std::set<TrainKey>> still;
+  std::vector<std::pair<std::set<TrainKey>, TDateTime>> lasting;
   for (auto& [gridlock, keys] : found) {
-    const auto known = std::find_if(reported_.begin(), reported_.end(), [&](const auto& seen) {
-      return std::any_of(keys.begin(), keys.end(),
-                         [&](const TrainKey& k) { return seen.count(k) != 0; });
-    });
-    if (known == reported_.end()) fresh.push_back(gridlock);
-    still.push_back(std::move(keys));
+    const bool known = std::any_of(reported_.begin(), reported_.end(),
+                                   [&](const auto& seen) { return overlap(keys, seen.first); });
+    if (!known) fresh.push_back(gridlock);
+    lasting.emplace_back(std::move(keys), now);
   }
-  reported_ = std::move(still);
+  // A gridlock not found this time lasts while none of its trains has moved since it was.
+  for (auto& [keys, foundAt] : reported_) {
+    const bool merged = std::any_of(lasting.begin(), lasting.end(),
+                                    [&](const auto& kept) { return overlap(keys, kept.first); });
+    const bool still = std::all_of(keys.begin(), keys.end(), [&](const TrainKey& k) {
+      const auto spot = spots_.find(k);
+      return spot != spots_.end() && spot->second.Since <= foundAt;
+    });
+    if (!merged && still) lasting.emplace_back(std::move(keys), foundAt);
+  }
+  reported_ = std::move(lasting);
   return fresh;
 }
 

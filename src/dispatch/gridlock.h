@@ -45,9 +45,11 @@ struct Gridlock {
 /// (on a peregon: the LP it runs into). Trains that merely queue behind a gridlock are part
 /// of it but not reported.
 ///
-/// A gridlock is reported once: while a later look still finds a gridlock with a train of one
-/// already reported, it is the same one (grown or shrunk); when none of its trains is locked
-/// any longer it is forgotten, and a gridlock formed later is new.
+/// A gridlock is reported once. It lasts while its trains stay where they stood (a train that
+/// runs up to it and is still moving may make it look free for a while) or while a later look
+/// finds a gridlock with one of its trains (it grew or shrank); once one of its trains has
+/// moved or left and no gridlock shares a train with it, it is over, and a gridlock formed
+/// later, of the same trains or not, is new.
 class GridlockDetector {
  public:
   /// `interval`: simulated time between two looks; `standing`: how long a train must have
@@ -82,7 +84,9 @@ class GridlockDetector {
   bool looked_ = false;
   long looks_ = 0;
   std::map<TrainKey, Spot> spots_;
-  std::vector<std::set<TrainKey>> reported_;
+  /// The trains on the cycles of each gridlock reported and not over, and when a look last
+  /// found it.
+  std::vector<std::pair<std::set<TrainKey>, TDateTime>> reported_;
   /// Working lists of a look, per train index (kept to spare allocations at each look).
   std::vector<std::vector<int>> holders_, waiters_;
   std::vector<std::vector<std::pair<int, int>>> onPeregon_;

@@ -138,22 +138,39 @@ TEST(GridlockTest, AGridlockIsReportedOnceWhileItLastsAndAgainWhenItFormsAnew) {
   EXPECT_EQ(lookAt(10), 1u);
   EXPECT_EQ(lookAt(11), 0u) << "the same gridlock";
   EXPECT_EQ(lookAt(30), 0u);
-  // 801 moves: nothing is locked any longer, and the gridlock is forgotten.
+  // A train runs onto the line towards ЛЕС: while it moves, 801 could follow it and nothing
+  // looks locked; but 801 and 802 never moved, and once it is gone it is the same gridlock.
+  const int p = 0;
+  const int towardsLes = line.Sim.AreaData.GraphPeregons[p].LP[0] == line.LP("ЛЕС") + 1 ? 0 : 1;
+  TTrainData& runner = state.Trains.emplace_back();
+  runner.NUMBER = 2999;
+  runner.HEAD.SECT_IDX = runner.TAIL.SECT_IDX =
+      line.Sim.AreaData.GraphPeregons[p].EndSection[towardsLes ^ 1];
+  runner.HEAD.PEREGON_IDX = runner.TAIL.PEREGON_IDX = p;
+  runner.HEAD.DIR = runner.TAIL.DIR = static_cast<std::uint8_t>(towardsLes);
+  runner.SPEED = 10;
+  runner.ARRIVAL_LP_CODE = LPCode(line.Sim.AreaData, line.LP("ЛЕС"));
+  EXPECT_EQ(lookAt(31), 0u);
+  EXPECT_TRUE(detector.Look(line.Sim).empty());
+  state.Trains.pop_back();
+  EXPECT_EQ(lookAt(32), 0u) << "the same gridlock";
+  EXPECT_EQ(detector.Look(line.Sim).size(), 1u);
+  // 801 moves: nothing is locked any longer, and the gridlock is over.
   TTrainData& t801 = state.Trains[line.Train(801)];
   t801.SPEED = 1;
-  EXPECT_EQ(lookAt(31), 0u);
+  EXPECT_EQ(lookAt(33), 0u);
   EXPECT_TRUE(detector.Look(line.Sim).empty());
   // It stops again a little further on: a new gridlock once it has stood ten minutes.
   t801.SPEED = 0;
   t801.HEAD.SECT_POS += 1;
-  EXPECT_EQ(lookAt(32), 0u);
-  EXPECT_EQ(lookAt(41), 0u);
-  EXPECT_EQ(lookAt(42), 1u);
+  EXPECT_EQ(lookAt(34), 0u);
   EXPECT_EQ(lookAt(43), 0u);
-  // A look is due once a simulated minute: a call between two looks finds nothing new.
+  EXPECT_EQ(lookAt(44), 1u);
+  EXPECT_EQ(lookAt(45), 0u);
+  // The console's reload starts another timeline: what was seen before is forgotten.
   detector.Reset();
-  EXPECT_EQ(lookAt(44), 0u) << "the trains are new to a reset detector";
-  EXPECT_EQ(lookAt(54), 1u);
+  EXPECT_EQ(lookAt(46), 0u) << "the trains are new to a reset detector";
+  EXPECT_EQ(lookAt(56), 1u);
 }
 
 TEST(GridlockTest, TrainWaitingAtARedSignalBehindAMovingTrainIsNoGridlock) {
