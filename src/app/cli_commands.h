@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dispatch/scenario.h"
 #include "simulation/headless_run.h"
 
 namespace traklin::cli {
@@ -24,7 +25,8 @@ inline constexpr int kFailed = 2;
 /// The district directory that DIR|N names (a number means ../district/N).
 std::string DistrictDirectory(const std::string& dirOrNumber);
 
-/// The arguments of a run as given on the command line, shared by run and render.
+/// The arguments of a run as given on the command line, shared by run, report, render and
+/// study.
 struct RunArguments {
   std::string District;
   std::string Start;
@@ -35,10 +37,17 @@ struct RunArguments {
   std::vector<std::string> Sets;
   bool Auto = false;         ///< the automatic dispatcher works every station
   std::vector<int> AutoLps;  ///< LP codes it works
+  std::string Script;        ///< an instructor scenario to play
 };
-/// Adds DIR, --start, --for, --seed, --answer, --settings, --set, --auto and --auto-lp to a
-/// subcommand.
-void AddRunArguments(CLI::App* sub, RunArguments& a);
+/// Which of the shared arguments a subcommand takes besides the rest.
+struct RunArgumentChoice {
+  bool Seed = true;              ///< --seed (a study gives its seeds otherwise)
+  bool Script = false;           ///< --script
+  bool DistrictRequired = true;  ///< DIR must be given (a study's merge needs none)
+};
+/// Adds DIR, --start, --for, --seed, --answer, --settings, --set, --auto, --auto-lp and
+/// --script (as chosen) to a subcommand.
+void AddRunArguments(CLI::App* sub, RunArguments& a, const RunArgumentChoice& choice = {});
 /// The run options the arguments ask for; a bad argument is told on standard error and gives
 /// nullopt.
 std::optional<RunOptions> ToRunOptions(const RunArguments& a);
@@ -50,6 +59,9 @@ bool SeedAndPrepare(Simulation& sim, const RunOptions& options, std::uint64_t se
 /// Switches the stations that --auto and --auto-lp ask for to the automatic dispatcher;
 /// prints the problem and returns false for an LP code the district does not have.
 bool SwitchAutomatic(Simulation& sim, const RunArguments& a);
+/// Reads the --script file against the district (none given: no steps); prints
+/// "FILE: line N: reason" and returns false for a bad line.
+bool ReadScript(const RunArguments& a, const TAreaData& area, std::vector<ScenarioStep>& steps);
 
 Command AddCheckCommand(CLI::App& app);
 Command AddRunCommand(CLI::App& app);
@@ -61,5 +73,8 @@ Command AddRenderCommand(CLI::App& app);
 Command AddSaveCheckCommand(CLI::App& app);
 /// score DIR [DIR2]: recorded shifts replayed and scored, side by side.
 Command AddScoreCommand(CLI::App& app);
+/// study: one run per seed of a range, in threads, with a row of figures per seed and the
+/// totals; or the merge of the CSV of a study's shards.
+Command AddStudyCommand(CLI::App& app);
 
 }  // namespace traklin::cli

@@ -23,7 +23,6 @@ struct RunCommandArguments : RunArguments {
   std::string Load;
   std::string Save;
   std::string Report;
-  std::string Script;
   bool Autosave = false;
 };
 
@@ -68,14 +67,7 @@ int Run(const RunCommandArguments& a) {
 
   // Every line is checked before anything runs.
   std::vector<ScenarioStep> script;
-  if (!a.Script.empty()) {
-    try {
-      script = ReadScenarioFile(a.Script, sim.AreaData);
-    } catch (const ScenarioError& e) {
-      std::cerr << a.Script << ": " << e.what() << "\n";
-      return kFailed;
-    }
-  }
+  if (!ReadScript(a, sim.AreaData, script)) return kFailed;
 
   std::ofstream file;
   std::ostream* events = nullptr;
@@ -160,17 +152,18 @@ int Run(const RunCommandArguments& a) {
 
 }  // namespace
 
-void AddRunArguments(CLI::App* sub, RunArguments& a) {
+void AddRunArguments(CLI::App* sub, RunArguments& a, const RunArgumentChoice& choice) {
   sub->add_option("DIR", a.District,
                   "A district directory holding Data.dat, or a district number N "
                   "(../district/N, relative to the working directory)")
-      ->required();
+      ->required(choice.DistrictRequired);
   sub->add_option("--start", a.Start,
                   "Simulated start \"YYYY-MM-DD HH:MM\" (default: as the console starts "
                   "without a save)");
   sub->add_option("--for", a.For, "Simulated span: a number with s, m, h or d")
       ->capture_default_str();
-  sub->add_option("--seed", a.Seed, "Seed of the simulation's generator (default: the clock)");
+  if (choice.Seed)
+    sub->add_option("--seed", a.Seed, "Seed of the simulation's generator (default: the clock)");
   sub->add_option("--answer", a.Answer, "The answer to every question a station asks")
       ->check(CLI::IsMember({"yes", "no"}))
       ->capture_default_str();
@@ -180,6 +173,11 @@ void AddRunArguments(CLI::App* sub, RunArguments& a) {
   sub->add_flag("--auto", a.Auto, "The automatic dispatcher works every station");
   sub->add_option("--auto-lp", a.AutoLps,
                   "The automatic dispatcher works the LP of this code (repeatable)");
+  if (choice.Script)
+    sub->add_option("--script", a.Script,
+                    "Play an instructor scenario: timed lines \"HH:MM[:SS] action arguments\" "
+                    "(see README); a bad line prints its number and the reason and exits 2 "
+                    "before the run starts");
 }
 
 std::optional<RunOptions> ToRunOptions(const RunArguments& a) {
@@ -230,6 +228,18 @@ bool SeedAndPrepare(Simulation& sim, const RunOptions& options, std::uint64_t se
   return true;
 }
 
+bool ReadScript(const RunArguments& a, const TAreaData& area, std::vector<ScenarioStep>& steps) {
+  steps.clear();
+  if (a.Script.empty()) return true;
+  try {
+    steps = ReadScenarioFile(a.Script, area);
+  } catch (const ScenarioError& e) {
+    std::cerr << a.Script << ": " << e.what() << "\n";
+    return false;
+  }
+  return true;
+}
+
 bool SwitchAutomatic(Simulation& sim, const RunArguments& a) {
   // Without --auto or --auto-lp a loaded save keeps the stations it had switched.
   if (!a.Auto && a.AutoLps.empty()) return true;
@@ -250,7 +260,7 @@ Command AddRunCommand(CLI::App& app) {
   auto a = std::make_shared<RunCommandArguments>();
   CLI::App* run = app.add_subcommand(
       "run", "Run a district without a display for a simulated span and report what happened");
-  AddRunArguments(run, *a);
+  AddRunArguments(run, *a, {.Seed = true, .Script = true});
   run->add_option("--events", a->Events,
                   "Write the event log (JSON Lines, UTF-8) to FILE, or to standard output "
                   "with -");
@@ -265,10 +275,6 @@ Command AddRunCommand(CLI::App& app) {
   run->add_option("--report", a->Report,
                   "Write the punctuality report: CSV to FILE (the summary on standard output), "
                   "or a table to standard output with -");
-  run->add_option("--script", a->Script,
-                  "Play an instructor scenario: timed lines \"HH:MM[:SS] action arguments\" "
-                  "(see README); a bad line prints its number and the reason and exits 2 "
-                  "before the run starts");
   run->add_flag("--autosave", a->Autosave,
                 "Autosave every ten simulated minutes to the district's saves/last.sav, keeping "
                 "the previous one as a numbered copy (without it a run never touches the "

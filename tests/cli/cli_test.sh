@@ -200,6 +200,46 @@ expect 0 'the replay differs from events.jsonl from line 1' score "$tmp/edited"
 sed -i '2s/.*/seed x/' "$tmp/edited/shift.txt"
 expect 2 'shift.txt: line 2' score "$tmp/edited"
 expect 2 'cannot write' score "$tmp/free" --csv /nonexistent/dir/s.csv
+# Studies: a row per seed and the totals, the same whatever the jobs and shards; each seed's
+# events are those of a run of that seed alone.
+expect 2 'seeds: not a range A\.\.B of seeds with A not above B: 5\.\.3' study 1 --seeds 5..3
+expect 2 'seeds: not a range A\.\.B .*: a\.\.b' study 1 --seeds a..b
+expect 2 'shard: not I/N with 0 <= I < N: 3/2' study 1 --seeds 1..4 --shard 3/2
+expect 2 'shard: not I/N with 0 <= I < N: 0/0' study 1 --seeds 1..4 --shard 0/0
+expect 2 '^--seeds is required$' study 1
+expect 2 '^DIR is required \(or --merge' study --seeds 1..4
+expect 2 'No district directory' study 99 --seeds 1..4
+expect 2 'not a span' study 1 --seeds 1..4 --for 5x
+expect 2 'auto-lp: no LP with code 99' study 1 --seeds 1..4 --auto-lp 99
+expect 2 'jobs' study 1 --seeds 1..4 --jobs 0
+expect 2 'bad.txt: line 4: unknown action: fly' study 1 --seeds 1..4 --script "$tmp/bad.txt"
+expect 2 'cannot write' study 1 --seeds 1..4 --csv /nonexistent/dir/s.csv
+expect 2 "none.csv: line 0: cannot read the file" study --merge "$tmp/none.csv"
+expect 2 'takes the shards. CSV files only' study 1 --merge "$tmp/none.csv"
+study=(study 1 --start "2024-03-15 05:00" --for 1h --auto)
+expect 0 '^seeds: 4 \(1\.\.4, shard 0/1\), jobs: 1, wall seconds: ' "${study[@]}" --seeds 1..4 \
+  --jobs 1 --csv "$tmp/j1.csv" --events-dir "$tmp/ev"
+"$cli" "${study[@]}" --seeds 1..4 --jobs 2 --csv "$tmp/j2.csv" > "$tmp/whole.txt"
+"$cli" "${study[@]}" --seeds 1..4 --shard 1/2 --csv "$tmp/s1.csv" > /dev/null
+"$cli" "${study[@]}" --seeds 1..4 --shard 0/2 --csv "$tmp/s0.csv" > /dev/null
+"$cli" study --merge "$tmp/s1.csv" "$tmp/s0.csv" --csv "$tmp/merged.csv" > "$tmp/merged.txt"
+# without_wall FILE: the CSV without its wall_seconds column (the 15th of a one-day study).
+without_wall() { cut -d, -f1-14,16- "$1"; }
+head -1 "$tmp/j1.csv" | grep -q '^seed,created_d1,removed_d1,mean_in_district_d1,in_district_end,' ||
+  fail "no study CSV header"
+[ "$(wc -l < "$tmp/j1.csv")" -eq 5 ] || fail "the study CSV has not four rows"
+[ "$(without_wall "$tmp/j1.csv")" = "$(without_wall "$tmp/j2.csv")" ] ||
+  fail "a study's rows differ between --jobs 1 and --jobs 2"
+[ "$(without_wall "$tmp/j1.csv")" = "$(without_wall "$tmp/merged.csv")" ] ||
+  fail "the merged shards' rows differ from the whole study's"
+totals() { grep '^all ' "$1" | awk '{ NF--; print }'; }
+[ -n "$(totals "$tmp/whole.txt")" ] && [ "$(totals "$tmp/whole.txt")" = "$(totals "$tmp/merged.txt")" ] ||
+  fail "the merged shards' totals differ from the whole study's"
+"$cli" run 1 --start "2024-03-15 05:00" --for 1h --auto --seed 3 --events "$tmp/run3.jsonl" > /dev/null
+cmp -s "$tmp/run3.jsonl" "$tmp/ev/seed-3.jsonl" || fail "a seed's events differ inside a study"
+{ head -2 "$tmp/j1.csv"; echo "9,1,2"; } > "$tmp/short.csv"
+expect 2 'short.csv: line 3: 3 fields where the header has 17' study --merge "$tmp/short.csv"
+expect 2 's0.csv: line 2: seed 1 is on .*j1.csv: line 2 as well' study --merge "$tmp/j1.csv" "$tmp/s0.csv"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failed"
