@@ -13,6 +13,7 @@
 #include "dispatch/scenario.h"
 #include "simulation/headless_run.h"
 #include "simulation/save_state.h"
+#include "simulation/shift_recorder.h"
 
 namespace traklin::cli {
 
@@ -24,6 +25,8 @@ struct RunCommandArguments : RunArguments {
   std::string Save;
   std::string Report;
   std::string Script;
+  std::string Record;
+  std::string Replay;
   bool Autosave = false;
 };
 
@@ -49,6 +52,11 @@ bool WritePunctuality(const Simulation& sim, const PunctualityRecorder& recorder
 }
 
 int Run(const RunCommandArguments& a) {
+  if (!a.Replay.empty()) return ReplayShift(a.Replay, a.Events);
+  if (a.District.empty()) {
+    std::cerr << "DIR is required\nRun with --help for more information.\n";
+    return kFailed;
+  }
   const std::optional<RunOptions> parsed = ToRunOptions(a);
   if (!parsed) return kFailed;
   const RunOptions& options = *parsed;
@@ -77,6 +85,10 @@ int Run(const RunCommandArguments& a) {
     }
   }
 
+  // The shift starts from the state prepared so far, as loaded back from its start.sav.
+  ShiftRecording recording;
+  if (!a.Record.empty() && !recording.Begin(sim, a.Record, a.District, seed)) return kFailed;
+
   std::ofstream file;
   std::ostream* events = nullptr;
   if (a.Events == "-") {
@@ -89,7 +101,10 @@ int Run(const RunCommandArguments& a) {
     }
     events = &file;
   }
-  EventLog log(sim, events, options.Answer);
+  EventLog log(sim, recording.Events(events), options.Answer);
+  // Replies of a played shift answer first; every answer given is recorded.
+  std::optional<ShiftConsole> shiftConsole;
+  if (!a.Record.empty() || !a.Script.empty()) shiftConsole.emplace(sim, log);
   // Autosaves reach the district's saves only when asked for.
   std::string lastSaveFailure;
   if (a.Autosave) {
@@ -117,7 +132,9 @@ int Run(const RunCommandArguments& a) {
     player.emplace(std::move(script), sim.State.ClockTime);
     player->DefaultAnswer = options.Answer;
     player->SetAnswer = [&log](bool answer) { log.Answer = answer; };
-    player->Save = [&sim](const std::string& file) { return SaveForScenario(sim, file); };
+    player->Save = [&sim](const std::string& target) { return SaveForScenario(sim, target); };
+    player->SaveLast = [&sim] { sim.ManualSave(); };
+    shiftConsole->Player = &*player;
     player->Refused = [&a](int line, const std::string& reason) {
       std::cerr << a.Script << ": line " << line << " not done: " << reason << "\n";
     };
@@ -130,6 +147,7 @@ int Run(const RunCommandArguments& a) {
   }
   RunSummary summary = RunSimulation(sim, log, options.Span, progress, hooks);
   if (progress) std::fprintf(stderr, "\r        \r");
+  if (!recording.End()) return kFailed;
   if (file.is_open()) {
     file.flush();
     if (!file) {
@@ -154,6 +172,7 @@ int Run(const RunCommandArguments& a) {
   std::cout << "end: " << FormatEventTime(sim.State.ClockTime) << "\n";
   std::cout << FormatRunSummary(summary);
   if (!a.Save.empty()) std::cout << "saved: " << a.Save << "\n";
+  if (!a.Record.empty()) std::cout << "recorded: " << a.Record << "\n";
   if (recorder && !WritePunctuality(sim, *recorder, a.Report)) return kFailed;
   return 0;
 }
@@ -269,6 +288,20 @@ Command AddRunCommand(CLI::App& app) {
                   "Play an instructor scenario: timed lines \"HH:MM[:SS] action arguments\" "
                   "(see README); a bad line prints its number and the reason and exits 2 "
                   "before the run starts");
+  CLI::Option* record = run->add_option(
+      "--record", a->Record,
+      "Record the run as a shift in the folder DIR (created): start.sav, shift.txt (the header "
+      "and every operation: the scenario's lines and the answers given) and events.jsonl");
+  CLI::Option* replay = run->add_option(
+      "--replay", a->Replay,
+      "Replay the shift recorded in the folder DIR instead of a run of a district; exits 0 when "
+      "its event log is the recorded one byte for byte, 3 (with the first line that differs) "
+      "when it is not");
+  run->get_option("DIR")->required(false);
+  for (const char* other : {"DIR", "--start", "--for", "--seed", "--answer", "--settings", "--set",
+                            "--auto", "--auto-lp", "--load", "--save", "--report", "--script"})
+    replay->excludes(run->get_option(other));
+  replay->excludes(record);
   run->add_flag("--autosave", a->Autosave,
                 "Autosave every ten simulated minutes to the district's saves/last.sav, keeping "
                 "the previous one as a numbered copy (without it a run never touches the "
@@ -278,7 +311,10 @@ Command AddRunCommand(CLI::App& app) {
       "wall-clock seconds, steps per second, trains created and removed, trains still in the "
       "district and the number of events of each kind, and exits 0. A district that cannot "
       "be read or prepared prints the same text as `check` and exits 2; so does a bad "
-      "argument or setting.");
+      "argument or setting, and a shift that cannot be recorded or replayed (a damaged "
+      "shift.txt names its line). --replay prints the same and then whether the replayed log is "
+      "the recorded one.");
+  replay->excludes(run->get_option("--autosave"));
   return {run, [a] { return Run(*a); }};
 }
 
