@@ -184,7 +184,7 @@ std::string OperateCommit(DispatchData& sim, int lp, int dir, int give) {
   return Told(sim, line, "");
 }
 
-std::string OperateTask(DispatchData& sim, int lp, int deed, int track, int inlet) {
+std::string OperateTask(DispatchData& sim, int lp, int deed, int track, int inlet, bool dialog) {
   const TAreaData& area = sim.AreaData;
   if (deed < 0 || deed >= static_cast<int>(kTaskDeeds.size()) || lp < 0 ||
       lp >= static_cast<int>(area.Puts.size()) || track < 0 ||
@@ -209,16 +209,14 @@ std::string OperateTask(DispatchData& sim, int lp, int deed, int track, int inle
   }
   std::string throat = SideWord(d.Side);
   if (number > 0 || (d.Transit() && number == 0)) throat += fmt::format(":{}", number);
-  const std::string line = fmt::format("task {} {} {} {}", LpCode(area, lp),
-                                       d.Transit() ? "transit"
-                                       : d.Sends   ? "send"
-                                                   : "receive",
-                                       throat, TrackWord(area, lp, track));
+  const char* kind = d.Transit() ? "transit" : d.Sends ? "send" : "receive";
+  const std::string line = fmt::format("task {} {} {} {}{}", LpCode(area, lp), kind, throat,
+                                       TrackWord(area, lp, track), dialog ? " dialog" : "");
   bool written = false;
   const std::string reason = OrderThroatTask(sim, slots, choice, &written);
   if (!reason.empty()) {
-    // The station answers as it does to the task dialog.
-    if (sim.Console)
+    // The station answers the task dialog; a scenario's refusal is only noted.
+    if (dialog && sim.Console)
       sim.Console->InformDispatcher(TaskDialogCaption(area, lp), TaskRefusalText(reason),
                                     area.Puts[lp].Ring);
     return Told(sim, line, reason);
@@ -304,10 +302,11 @@ std::string OperateSetting(DispatchData& sim, const std::string& name, const std
 
 void OperateSettings(DispatchData& sim, const TSettings& changed) {
   const auto now = SettingsAssignments(sim.Settings);
-  for (const auto& [name, value] : SettingsAssignments(changed)) {
-    const auto same =
-        std::find_if(now.begin(), now.end(), [&name](const auto& a) { return a.first == name; });
-    if (same == now.end() || same->second != value) OperateSetting(sim, name, value);
+  for (const auto& wanted : SettingsAssignments(changed)) {
+    const auto same = std::find_if(now.begin(), now.end(),
+                                   [&wanted](const auto& a) { return a.first == wanted.first; });
+    if (same == now.end() || same->second != wanted.second)
+      OperateSetting(sim, wanted.first, wanted.second);
   }
 }
 

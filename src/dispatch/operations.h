@@ -34,13 +34,13 @@ std::string OperateThrough(DispatchData& sim, int lp, int first, int second, Rou
 /// The departure commit of LP lp for dir (0 even, 1 odd): give 1 gives it, 0 takes it, -1
 /// toggles it as the desk's yellow buttons do. "commit LP even|odd give|take".
 std::string OperateCommit(DispatchData& sim, int lp, int dir, int give);
-/// A task from the task dialog: deed (index into kTaskDeeds), track (index of the LP's
-/// tracks) and inlet (the dialog's inlet button, -1 where the deed shows none). A refusal is
-/// told to the dispatcher by the station ("Задание невыполнимо:" and the reason), as the
-/// dialog does. "task LP receive|send|transit even|odd[:N] TRACK", where even|odd is the
-/// deed's side (the side a transit leaves by) and N the throat's number, or for a transit
-/// the inlet button.
-std::string OperateTask(DispatchData& sim, int lp, int deed, int track, int inlet);
+/// A throat task: deed (index into kTaskDeeds), track (index of the LP's tracks) and inlet
+/// (the task dialog's inlet button, -1 where the deed shows none). Given in the task dialog
+/// (`dialog`), a refusal is told to the dispatcher by the station ("Задание невыполнимо:" and
+/// the reason) as the dialog does; a scenario's task is refused without a word. "task LP
+/// receive|send|transit even|odd[:N] TRACK [dialog]", where even|odd is the deed's side (the
+/// side a transit leaves by) and N the throat's number, or for a transit the inlet button.
+std::string OperateTask(DispatchData& sim, int lp, int deed, int track, int inlet, bool dialog);
 /// Cancels the tasks of one throat side and number ("canceltask LP even|odd[:N]"), or with
 /// side -1 every task of the station, as the dialog's cancel button ("canceltask LP").
 std::string OperateCancelTask(DispatchData& sim, int lp, int side, int number);

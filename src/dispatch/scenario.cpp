@@ -213,7 +213,7 @@ ScenarioStep ParseLine(const TAreaData& area, int line, std::vector<std::string>
       r.Fail("LP " + r.Arg(0) + " has no departure commit for the " + r.Arg(1) + " direction");
   } else if (action == "task") {
     step.Action = ScenarioAction::Task;
-    r.Count(4, 4);
+    r.Count(4, 5);
     step.Lp = r.Lp(0);
     if (!StationTakesTasks(area, step.Lp)) r.Fail("LP " + r.Arg(0) + " takes no tasks");
     const std::string& kind = r.Arg(1);
@@ -241,6 +241,10 @@ ScenarioStep ParseLine(const TAreaData& area, int line, std::vector<std::string>
       std::tie(step.Dir, step.ThroatNumber) = r.Throat(2);
     }
     step.Track = r.Track(3, step.Lp);
+    if (words.size() == 7) {
+      if (r.Arg(4) != "dialog") r.Fail("expected dialog after the track: " + r.Arg(4));
+      step.Dialog = true;
+    }
     if (step.Transit) {
       int deed = 0;
       while (!(kTaskDeeds[deed].Transit() && kTaskDeeds[deed].Side == step.Dir)) ++deed;
@@ -464,7 +468,7 @@ std::string ScenarioPlayer::Play(DispatchData& sim, const ScenarioStep& step, TD
              !(kTaskDeeds[deed].Transit() == step.Transit && kTaskDeeds[deed].Sends == step.Send &&
                kTaskDeeds[deed].Side == step.Dir))
         ++deed;
-      return OperateTask(sim, step.Lp, deed, step.Track, step.ThroatNumber);
+      return OperateTask(sim, step.Lp, deed, step.Track, step.ThroatNumber, step.Dialog);
     }
     case ScenarioAction::CancelTask:
       return OperateCancelTask(sim, step.Lp, step.Dir, step.ThroatNumber);

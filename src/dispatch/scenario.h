@@ -61,6 +61,7 @@ struct ScenarioStep {
   bool Send = false;     ///< task: send (else receive)
   int ThroatNumber = 0;  ///< task, canceltask: which throat of the side (0 or 1); transit: inlet
   bool Transit = false;  ///< task: a transit (Dir the side it leaves by)
+  bool Dialog = false;   ///< task: given in the task dialog (the station tells a refusal)
   int Track = -1;        ///< track index of the LP (task, put)
   int Number = 0;        ///< put, hold: the train number
   bool Answer = true;    ///< answer, reply: yes; auto: on
@@ -87,6 +88,8 @@ struct ScenarioStep {
 ///   task LP receive|send THROAT TRACK      a throat task
 ///   task LP transit even|odd[:N] TRACK     a transit leaving by that side (N: the task
 ///                                          dialog's inlet button, 0 to 3, where it shows them)
+///                                          (either with "dialog" after TRACK: given in the
+///                                          task dialog, the station tells a refusal)
 ///   canceltask LP [THROAT]                 cancels the throat's tasks (every task of the
 ///                                          station without THROAT, as the dialog's button)
 ///   put NUMBER LP TRACK                    puts a waiting train out on a track

@@ -93,12 +93,15 @@ TEST_F(OperationsTest, EveryOperationTellsItsScenarioLineAndItsRefusal) {
       {[&] { OperateCommit(d.Sim, ked, 1, 1); }, "commit " + K + " odd give",
        "not done: the commit is already given"},
       {[&] { OperateCommit(d.Sim, ked, 1, -1); }, "commit " + K + " odd take", ""},
-      {[&] { OperateTask(d.Sim, oz, Deed(false, false, 0), 0, -1); },
-       "task " + O + " receive even " + Track(oz, 0), ""},
-      {[&] { OperateTask(d.Sim, oz, Deed(false, false, 0), 0, -1); },
+      {[&] { OperateTask(d.Sim, oz, Deed(false, false, 0), 0, -1, true); },
+       "task " + O + " receive even " + Track(oz, 0) + " dialog", ""},
+      // A scenario's task is refused without a word from the station, the dialog's is told.
+      {[&] { OperateTask(d.Sim, oz, Deed(false, false, 0), 0, -1, false); },
        "task " + O + " receive even " + Track(oz, 0), "not done: Горловина занята"},
+      {[&] { OperateTask(d.Sim, oz, Deed(false, false, 0), 0, -1, true); },
+       "task " + O + " receive even " + Track(oz, 0) + " dialog", "not done: Горловина занята"},
       {[&] { OperateCancelTask(d.Sim, oz, 0, 0); }, "canceltask " + O + " even", ""},
-      {[&] { OperateTask(d.Sim, oz, Deed(true, true, 1), 1, -1); },
+      {[&] { OperateTask(d.Sim, oz, Deed(true, true, 1), 1, -1, false); },
        "task " + O + " transit odd " + Track(oz, 1), ""},
       {[&] { OperateCancelTask(d.Sim, oz, -1, 0); }, "canceltask " + O, ""},
       {[&] { OperateCancelTask(d.Sim, oz, -1, 0); }, "canceltask " + O,
@@ -130,8 +133,8 @@ TEST_F(OperationsTest, EveryOperationTellsItsScenarioLineAndItsRefusal) {
   EXPECT_EQ(std::count_if(told.begin(), told.end(),
                           [](const auto& t) { return t.first.starts_with("set "); }),
             3);
-  // The refused task was told by the station, as the task dialog tells it.
-  ASSERT_FALSE(d.Console.Infos.empty());
+  // The refused task of the dialog was told by the station, as the task dialog tells it.
+  ASSERT_EQ(d.Console.Infos.size(), 1u);
   EXPECT_EQ(d.Console.Infos.back().Caption, TaskDialogCaption(d.Sim.AreaData, oz));
   EXPECT_EQ(d.Console.Infos.back().Text, "Задание невыполнимо:\r\nГорловина занята");
 }

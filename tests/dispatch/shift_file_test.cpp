@@ -125,7 +125,7 @@ TEST_F(ShiftLinesTest, StampedAndDatedLinesAndTheNewActionsAreRead) {
       "2025-03-15 06:09:59.5 invert {0} 1 1 2 1  # a comment\n"
       "06:10:00.0 reply no  # Выставляю поезд № 801 на I путь?\n"
       "06:10:00.5 through {0} 1 1 4 1\n06:11 cancelthrough {0} 4 1 1 1\n"
-      "06:12 invertthrough {0} 1 1 4 1\n06:13 task {1} transit odd {2}\n"
+      "06:12 invertthrough {0} 1 1 4 1\n06:13 task {1} transit odd {2} dialog\n"
       "06:14 canceltask {1}\n06:15 savelast\n06:16 set LEVEL/PUNCTUALITYTOLERANCEMIN=9\n"
       "end 2025-03-15 07:00:00.0\n",
       S, O, Track(oz, 1));
@@ -148,6 +148,7 @@ TEST_F(ShiftLinesTest, StampedAndDatedLinesAndTheNewActionsAreRead) {
   EXPECT_NE(steps[3].Route, steps[2].Route);
   EXPECT_EQ(steps[5].Action, ScenarioAction::Task);
   EXPECT_TRUE(steps[5].Transit);
+  EXPECT_TRUE(steps[5].Dialog);
   EXPECT_EQ(steps[5].Dir, 1);
   EXPECT_EQ(steps[6].Dir, -1);
   EXPECT_EQ(steps[7].Action, ScenarioAction::SaveLast);
@@ -173,6 +174,8 @@ TEST_F(ShiftLinesTest, BadLinesOfTheNewFormsAreRefusedWithTheirNumberAndReason) 
       {"06:00 task " + O + " transit odd:7 I", "inlet must be 0 to 3: odd:7"},
       {"06:00 task " + O + " transit odd:1 " + Track(oz, 1),
        "no inlet 1 at LP " + O + " for a transit odd:1"},
+      {"06:00 task " + O + " receive even " + Track(oz, 0) + " later",
+       "expected dialog after the track: later"},
       {"06:00 set LEVEL/NOSUCHKEY=1", "no such setting: LEVEL/NOSUCHKEY"},
       {"06:00 set GID/GIDENABLED=on", "not an integer: GID/GIDENABLED=on"},
       {"06:00 set GIDENABLED", "expected SECTION/KEY=VALUE: GIDENABLED"},
