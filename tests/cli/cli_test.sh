@@ -164,6 +164,12 @@ rm "$tmp/damaged/start.sav"
 expect 2 'damaged/start.sav: not loaded: No save file' run --replay "$tmp/damaged"
 expect 2 'no such file' run --replay "$tmp/none"
 expect 2 'DIR is required' run --events "$tmp/x.jsonl"
+# District 2 with the automatic dispatcher on part of the line and a span of answers no.
+printf '05:10 commit 8 odd\n05:20 task 8 transit even II\n05:30 answer no 20m\n05:40 canceltask 8\n05:50 auto 11 off\n06:00 hold 601 15m\n' \
+  > "$tmp/ops2.txt"
+expect 0 "^recorded: " run 2 --start "2024-03-15 05:00" --for 90m --seed 2 --auto \
+  --script "$tmp/ops2.txt" --record "$tmp/shift2"
+expect 0 '^replay: identical to events.jsonl' run --replay "$tmp/shift2"
 # The shift's moments pictured (with the console only).
 if ! "$cli" render panel 99 --out "$tmp/x.png" 2>&1 | grep -q 'built without the console'; then
   expect 0 '^time: 2024-03-15 07:30:00.0$' render gid --replay "$shift" \
