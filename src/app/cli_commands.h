@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ struct Command {
 
 /// Exit code of every failure a subcommand reports (bad district, bad arguments, bad file).
 inline constexpr int kFailed = 2;
+/// Exit code of a replay whose event log differs from the recorded one.
+inline constexpr int kReplayDiffers = 3;
 
 /// The district directory that DIR|N names (a number means ../district/N).
 std::string DistrictDirectory(const std::string& dirOrNumber);
@@ -62,6 +65,35 @@ bool SwitchAutomatic(Simulation& sim, const RunArguments& a);
 /// Reads the --script file against the district (none given: no steps); prints
 /// "FILE: line N: reason" and returns false for a bad line.
 bool ReadScript(const RunArguments& a, const TAreaData& area, std::vector<ScenarioStep>& steps);
+
+/// What `run --record DIR` adds to a run: the shift begun in DIR from the prepared state, and
+/// the run's event log copied into it.
+class ShiftRecording {
+ public:
+  ShiftRecording();
+  ~ShiftRecording();
+  /// Begins the shift (see ShiftRecorder::Begin); the district as given on the command line.
+  /// Prints the reason and returns false when it cannot.
+  bool Begin(Simulation& sim, const std::string& folder, const std::string& district,
+             std::uint64_t seed);
+  /// The stream the run's event log goes to: `other` (may be null), and the shift's
+  /// events.jsonl while recording.
+  std::ostream* Events(std::ostream* other);
+  /// Ends the shift; prints the reason and returns false when its files were not written.
+  bool End();
+  /// The shift's folder while recording, else null.
+  const std::string* Folder() const;
+
+ private:
+  struct Parts;
+  std::unique_ptr<Parts> parts_;
+};
+
+/// run --replay DIR: replays the shift recorded in DIR, its log also written to `eventsFile`
+/// (none when empty). Returns 0 when the log is the recorded one byte for byte, kReplayDiffers
+/// (printing the first line where they part) when it is not, kFailed when the shift cannot be
+/// read.
+int ReplayShift(const std::string& folder, const std::string& eventsFile);
 
 Command AddCheckCommand(CLI::App& app);
 Command AddRunCommand(CLI::App& app);

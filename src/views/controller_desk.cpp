@@ -6,39 +6,10 @@
 #include <cstring>
 
 #include "area/area_queries.h"
+#include "dispatch/operations.h"
 #include "state/interlocking.h"
 
 namespace traklin {
-
-namespace {
-
-/// Whether route r of LP lp holds a half of one of its sections.
-bool HoldsAnyHalf(const SimulationData& sim, int lp, int r) {
-  const TTrainRouteData& route = sim.AreaData.TrainRoutes[lp].Routes[r];
-  for (int i = 0; i < kMaxRouteSections && route.Sections[i] != 0; ++i) {
-    const int s = route.Sections[i];
-    if (s < 0 || s >= static_cast<int>(sim.State.Sects.size())) continue;
-    const TSectionSchuntData& x = sim.State.Sects[s];
-    if ((x.ROUTE_EVEN == r && x.LP_EVEN == lp) || (x.ROUTE_ODD == r && x.LP_ODD == lp)) return true;
-  }
-  return false;
-}
-
-/// Turns a pending operation round. An order that has locked nothing yet is withdrawn at once:
-/// as a release it would wait behind the very conflict that held it up, and since releases go
-/// first it would hold up the station's other routes with it.
-bool Invert(SimulationData& sim, int lp, int r) {
-  if (!ReverseRoute(sim, lp, r)) return false;
-  TRouteControlData& ctl = sim.State.Routes[lp][r];
-  if (ctl.SCHUNTED && !HoldsAnyHalf(sim, lp, r)) {
-    ctl.SCHUNTED = false;
-    ctl.TASKED = 0;
-    SetRouteLamps(sim, lp, r, 2);
-  }
-  return true;
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // Geometry
@@ -142,7 +113,7 @@ std::optional<DeskKeyCell> DeskKeyGrid(char letter, bool altVariant) {
 // ---------------------------------------------------------------------------
 // The desk
 
-ControllerDesk::ControllerDesk(SimulationData& sim) : sim_(sim) {
+ControllerDesk::ControllerDesk(DispatchData& sim) : sim_(sim) {
   Setup();
 }
 
@@ -227,7 +198,7 @@ bool ControllerDesk::ToggleCommit(int dir) {
   const TAreaData& area = sim_.AreaData;
   if (selected_ < 0 || selected_ >= static_cast<int>(area.GraphFragms.size())) return false;
   if (area.GraphFragms[selected_].DepartCommitLamp[dir & 1] <= 0) return false;
-  ToggleDepartCommit(sim_, selected_, dir & 1);
+  OperateCommit(sim_, selected_, dir & 1, -1);
   return true;
 }
 
@@ -266,60 +237,32 @@ RouteInput ControllerDesk::RouteButton(DeskButton button) {
     const int route = find(from.Column, from.Row, button.Column, button.Row);
     if (route >= 0) {
       result = Apply(table, route);
-    } else if (from.Row <= layout && from.Row == button.Row &&
-               ((from.Column == 1 && button.Column == 4) ||
-                (from.Column == 4 && button.Column == 1))) {
+    } else if (const auto through = ThroughRoutes(sim_.AreaData, table, from.Column, from.Row,
+                                                  button.Column, button.Row, records)) {
       // A through passage is ordered as the two routes it is made of.
-      const bool fromLeft = from.Column == 1;
-      const int row = from.Row;
-      const int first = fromLeft ? find(1, row, 2, row) : find(4, row, 3, row);
-      const int second = fromLeft ? find(3, row, 4, row) : find(2, row, 1, row);
-      if (first >= 0 && second >= 0) result = ApplyThrough(table, first, second);
+      result = ApplyThrough(table, through->first, through->second);
     }
   }
   ResetRouteInput();
   return result;
 }
 
+namespace {
+
+RouteMode ModeOf(int mode) {
+  return mode == 0 ? RouteMode::Order : mode == 1 ? RouteMode::Cancel : RouteMode::Invert;
+}
+
+}  // namespace
+
 RouteInput ControllerDesk::Apply(int table, int route) {
-  bool changed = false;
-  switch (mode_) {
-    case 0:
-      changed = OrderRoute(sim_, table, route);
-      break;
-    case 1:
-      changed = CancelRoute(sim_, table, route);
-      break;
-    default:
-      // Only a pending operation is turned round; inverting a settled route would leave it
-      // waiting for ever behind a conflict and hold up the station's other routes.
-      changed = Invert(sim_, table, route);
-      break;
-  }
-  return changed ? RouteInput::Changed : RouteInput::Unchanged;
+  return OperateRoute(sim_, table, route, ModeOf(mode_)).empty() ? RouteInput::Changed
+                                                                 : RouteInput::Unchanged;
 }
 
 RouteInput ControllerDesk::ApplyThrough(int table, int first, int second) {
-  const TRouteControlData& a = sim_.State.Routes[table][first];
-  const TRouteControlData& b = sim_.State.Routes[table][second];
-  switch (mode_) {
-    case 0:
-      if (a.SCHUNTED || a.TASKED != 0 || b.SCHUNTED || b.TASKED != 0) return RouteInput::Unchanged;
-      OrderRoute(sim_, table, first);
-      OrderRoute(sim_, table, second);
-      return RouteInput::Changed;
-    case 1:
-      if (!a.SCHUNTED || a.TASKED != 0 || !b.SCHUNTED || b.TASKED != 0)
-        return RouteInput::Unchanged;
-      CancelRoute(sim_, table, first);
-      CancelRoute(sim_, table, second);
-      return RouteInput::Changed;
-    default:
-      if (a.SCHUNTED != b.SCHUNTED || a.TASKED == 0 || b.TASKED == 0) return RouteInput::Unchanged;
-      Invert(sim_, table, first);
-      Invert(sim_, table, second);
-      return RouteInput::Changed;
-  }
+  return OperateThrough(sim_, table, first, second, ModeOf(mode_)).empty() ? RouteInput::Changed
+                                                                           : RouteInput::Unchanged;
 }
 
 }  // namespace traklin

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "state/simulation_data.h"
+#include "dispatch/dispatch_data.h"
 
 namespace traklin {
 
@@ -112,10 +112,11 @@ struct SelectEffects {
 };
 
 /// The desk: one per run, reading and writing the run's state. Commands never touch the
-/// track; they stamp route control records and commits, which the step carries out.
+/// track; they stamp route control records and commits, which the step carries out, and each
+/// goes through the dispatcher's operations (dispatch/operations.h), where a shift records it.
 class ControllerDesk {
  public:
-  explicit ControllerDesk(SimulationData& sim);
+  explicit ControllerDesk(DispatchData& sim);
 
   /// Sizes the lamps for the district (after it is read) and drops any selection.
   void Setup();
@@ -164,7 +165,7 @@ class ControllerDesk {
   RouteInput ApplyThrough(int table, int first, int second);
   void SetLamp(int k, bool on);
 
-  SimulationData& sim_;
+  DispatchData& sim_;
   int selected_ = -1;
   TDateTime selectionTime_ = 0;
   double selectionAge_ = 0;

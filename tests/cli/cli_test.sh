@@ -167,19 +167,12 @@ cmp -s "$tmp/e1.jsonl" "$tmp/e2.jsonl" || fail "two runs of one seed and scenari
 [ "$(delay 6002 7 "$tmp/held.csv")" -gt "$(delay 6002 7 "$tmp/free.csv")" ] ||
   fail "the hold of 6001 did not delay 6002"
 
-# Scores of recorded shifts. A shift's folder holds start.sav, shift.txt (its header, then the
-# operations as scenario lines) and events.jsonl; make_shift DIR [LINE] makes one by hand from
-# runs: six hours of the demo from one start, worked by the automatic dispatcher, with LINE as
-# its one operation.
+# Scores of recorded shifts: six hours of the demo from one start, worked by the automatic
+# dispatcher, recorded with LINE as the one operation of make_shift DIR [LINE].
 make_shift() {
-  mkdir -p "$1"
-  "$cli" run 1 --start "2024-03-15 06:00" --for 0s --seed 1 --auto --settings "$tmp/none.ini" \
-    --save "$1/start.sav" > /dev/null
-  printf '%s\n' "${2:-}" > "$1/operations.txt"
-  printf 'district 1\nseed 1\nstart 2024-03-15 06:00:00.0\nend 2024-03-15 12:00:00.0\n%s\n' \
-    "${2:-}" > "$1/shift.txt"
-  "$cli" run 1 --load "$1/start.sav" --seed 1 --for 6h --settings "$tmp/none.ini" \
-    --script "$1/operations.txt" --events "$1/events.jsonl" > /dev/null
+  printf '%s\n' "${2:-}" > "$tmp/$(basename "$1").ops"
+  "$cli" run 1 --start "2024-03-15 06:00" --for 6h --seed 1 --auto --settings "$tmp/none.ini" \
+    --script "$tmp/$(basename "$1").ops" --record "$1" > /dev/null
 }
 make_shift "$tmp/free"
 make_shift "$tmp/held" "08:10 hold 6001 20m"
@@ -240,6 +233,48 @@ cmp -s "$tmp/run3.jsonl" "$tmp/ev/seed-3.jsonl" || fail "a seed's events differ 
 { head -2 "$tmp/j1.csv"; echo "9,1,2"; } > "$tmp/short.csv"
 expect 2 'short.csv: line 3: 3 fields where the header has 17' study --merge "$tmp/short.csv"
 expect 2 's0.csv: line 2: seed 1 is on .*j1.csv: line 2 as well' study --merge "$tmp/j1.csv" "$tmp/s0.csv"
+# Shifts: a run recorded with its scenario and answers, replayed to the same log; an edited
+# shift replays to its first difference (exit 3), a damaged one is refused with its line (exit 2).
+shift="$tmp/shift"
+printf '06:01 route 6 1 1 2 1\n06:13 commit 9 odd\n07:00 answer no 30m\n07:21 put 802 9 2\n' \
+  > "$tmp/ops.txt"
+expect 0 "^recorded: $shift\$" run 1 --start "2024-03-15 06:00" --for 2h --seed 3 \
+  --script "$tmp/ops.txt" --record "$shift" --events "$tmp/rec.jsonl"
+for f in start.sav shift.txt events.jsonl; do [ -s "$shift/$f" ] || fail "no $f in the shift"; done
+cmp -s "$tmp/rec.jsonl" "$shift/events.jsonl" || fail "--events and the shift's log differ"
+grep -q '^2024-03-15 06:00:59.5 route 6 1 1 2 1$' "$shift/shift.txt" || fail "no route line"
+grep -q '^[0-9:.]* reply no  # ' "$shift/shift.txt" || fail "no reply line in shift.txt"
+expect 0 '^replay: identical to events.jsonl' run --replay "$shift" --events "$tmp/rep.jsonl"
+cmp -s "$tmp/rep.jsonl" "$shift/events.jsonl" || fail "the replayed --events differ"
+expect 2 'excludes' run 1 --replay "$shift"
+expect 2 'excludes' run --replay "$shift" --seed 4
+cp -r "$shift" "$tmp/edited-shift"
+sed -i '0,/reply no/s//reply yes/' "$tmp/edited/shift.txt"
+expect 3 '^replay: differs from events.jsonl at line [0-9]+$' run --replay "$tmp/edited-shift"
+expect 3 '^expected: .*"answer":false' run --replay "$tmp/edited-shift"
+cp -r "$shift" "$tmp/damaged"
+sed -i 's/ route 6 1 1 2 1$/ route 6 1 1 2/' "$tmp/damaged/shift.txt"
+line=$(grep -n ' route 6 1 1 2$' "$tmp/damaged/shift.txt" | cut -d: -f1)
+expect 2 "damaged/shift.txt: line $line: route: expected 5 arguments, got 4" \
+  run --replay "$tmp/damaged"
+rm "$tmp/damaged/start.sav"
+expect 2 'damaged/start.sav: not loaded: No save file' run --replay "$tmp/damaged"
+expect 2 'no such file' run --replay "$tmp/none"
+expect 2 'DIR is required' run --events "$tmp/x.jsonl"
+# District 2 with the automatic dispatcher on part of the line and a span of answers no.
+printf '05:10 commit 8 odd\n05:20 task 8 transit even II\n05:30 answer no 20m\n05:40 canceltask 8\n05:50 auto 11 off\n06:00 hold 601 15m\n' \
+  > "$tmp/ops2.txt"
+expect 0 "^recorded: " run 2 --start "2024-03-15 05:00" --for 90m --seed 2 --auto \
+  --script "$tmp/ops2.txt" --record "$tmp/shift2"
+expect 0 '^replay: identical to events.jsonl' run --replay "$tmp/shift2"
+# The shift's moments pictured (with the console only).
+if ! "$cli" render panel 99 --out "$tmp/x.png" 2>&1 | grep -q 'built without the console'; then
+  expect 0 '^time: 2024-03-15 07:30:00.0$' render gid --replay "$shift" \
+    --at "2024-03-15 07:30" --out "$tmp/gid.png"
+  expect 2 'the shift runs from 2024-03-15 06:00:00.0 to 2024-03-15 08:00:00.0' \
+    render panel --replay "$shift" --at "2024-03-15 09:00" --out "$tmp/p.png"
+  expect 2 'requires --at|--at is required|needs' render panel --replay "$shift" --out "$tmp/p.png"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failed"
