@@ -200,7 +200,7 @@ TEST_F(ShiftTest, AShiftCutShortReplaysToItsLastEvent) {
 
 TEST_F(ShiftTest, DamagedShiftsAreRefusedWithTheFileAndTheLine) {
   const fs::path good = dir / "good";
-  if (Record(good, "06:01 route 6 1 1 2 1\n", 1).empty()) GTEST_SKIP() << "no demo district";
+  if (Record(good, "06:01 route 6 1 1 2 1\n", 2).empty()) GTEST_SKIP() << "no demo district";
   const std::string text = ReadFile(good / kShiftTextFile);
   const auto lines = [](const std::string& t) { return std::count(t.begin(), t.end(), '\n'); };
   const std::string events = std::to_string(lines(ReadFile(good / kShiftEventsFile)) + 1);
