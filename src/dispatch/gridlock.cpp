@@ -199,14 +199,18 @@ std::vector<Gridlock> GridlockDetector::Check(const SimulationData& sim) {
   };
   std::vector<Gridlock> fresh;
   std::vector<std::pair<std::set<TrainKey>, TDateTime>> lasting;
-  for (auto& [gridlock, keys] : found) {
+  for (auto& one : found) {
+    const std::set<TrainKey>& keys = one.second;
     const bool known = std::any_of(reported_.begin(), reported_.end(),
                                    [&](const auto& seen) { return overlap(keys, seen.first); });
-    if (!known) fresh.push_back(gridlock);
-    lasting.emplace_back(std::move(keys), now);
+    if (!known) fresh.push_back(one.first);
+    lasting.emplace_back(std::move(one.second), now);
   }
   // A gridlock not found this time lasts while none of its trains has moved since it was.
-  for (auto& [keys, foundAt] : reported_) {
+  for (auto& seen : reported_) {
+    // Plain names: not every compiler lets a lambda capture a structured binding.
+    std::set<TrainKey>& keys = seen.first;
+    const TDateTime foundAt = seen.second;
     const bool merged = std::any_of(lasting.begin(), lasting.end(),
                                     [&](const auto& kept) { return overlap(keys, kept.first); });
     const bool still = std::all_of(keys.begin(), keys.end(), [&](const TrainKey& k) {
