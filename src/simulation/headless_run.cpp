@@ -112,8 +112,7 @@ void EventLog::InformDispatcher(const std::string& caption, const std::string& t
 }
 
 bool EventLog::AskDispatcher(const std::string& caption, const std::string& text, int ring) {
-  Emit("ask",
-       AskEventLine(sim_.State.ClockTime, caption, text, ring, Answer, AnswerSource::Runner));
+  Emit("ask", AskEventLine(sim_.State.ClockTime, caption, text, ring, Answer, AnswerBy));
   return Answer;
 }
 
@@ -139,10 +138,7 @@ void EventLog::Error(const std::string& text) {
 }
 
 void EventLog::ReportGridlock(const std::vector<int>& trains, const std::vector<int>& stations) {
-  Json j = EventObject(sim_, "gridlock");
-  j["trains"] = trains;
-  j["stations"] = stations;
-  Emit("gridlock", Text(j));
+  Emit("gridlock", GridlockEventLine(sim_.State.ClockTime, trains, stations));
 }
 
 RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,
