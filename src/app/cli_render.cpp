@@ -26,6 +26,7 @@ struct RenderArguments : RunArguments {
   std::string Out;
   std::string Replay;
   std::string At;
+  bool WithPlan = false;
 };
 
 #ifdef TRAKLIN_WITH_UI
@@ -37,6 +38,10 @@ int Render(const RenderArguments& a) {
   std::optional<RunOptions> options = a.Replay.empty() ? ToRunOptions(a) : RunOptions{};
   if (!options) return kFailed;
   std::optional<TDateTime> at;
+  if (a.WithPlan && a.Window != "gid") {
+    std::cerr << "--with-plan: only for the gid window\n";
+    return kFailed;
+  }
   if (!a.Replay.empty()) {
     at = ParseStartTime(a.At);
     if (!at) {
@@ -87,7 +92,7 @@ int Render(const RenderArguments& a) {
   QImage picture;
   if (a.Window == "gid" || a.Window == "ngdp") {
     const GraphRendering graph =
-        a.Window == "gid" ? RenderExecutedGraph(sim) : RenderNormativeGraph(sim);
+        a.Window == "gid" ? RenderExecutedGraph(sim, a.WithPlan) : RenderNormativeGraph(sim);
     if (!graph.Error.empty()) {
       std::cerr << graph.Error << "\n";
       return kFailed;
@@ -138,6 +143,9 @@ Command AddRenderCommand(CLI::App& app) {
       "Picture a recorded shift (its folder DIR) instead of a run: replayed up to --at");
   CLI::Option* at = render->add_option(
       "--at", a->At, "With --replay: the moment of the shift to picture, \"YYYY-MM-DD HH:MM\"");
+  render->add_flag("--with-plan", a->WithPlan,
+                   "gid only: draw every train's planned run (the normative graph's lines), thin "
+                   "and dashed in its colour, under its executed line");
   render->get_option("DIR")->required(false);
   for (const char* other : {"DIR", "--start", "--for", "--seed", "--answer", "--settings", "--set",
                             "--auto", "--auto-lp"})

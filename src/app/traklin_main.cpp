@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QTimer>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -39,7 +40,33 @@ int main(int argc, char** argv) {
                      "without it."),
       QStringLiteral("FILE"));
   parser.addOption(script);
+  const QCommandLineOption seed(
+      QStringLiteral("seed"),
+      QStringLiteral("The seed of the simulation's generator for the first shift (the next "
+                     "shift after a reload takes S+1, and so on); without it each shift draws "
+                     "one. Every shift is recorded in the district's shifts/ folder with its "
+                     "seed."),
+      QStringLiteral("S"));
+  parser.addOption(seed);
+  const QCommandLineOption replay(
+      QStringLiteral("replay"),
+      QStringLiteral("Replay the shift recorded in the folder DIR (start.sav, shift.txt, "
+                     "events.jsonl) at any time scale; \"Взять управление\" goes on from "
+                     "there in a new shift."),
+      QStringLiteral("DIR"));
+  parser.addOption(replay);
   parser.process(app);
+  std::optional<std::uint64_t> seedValue;
+  if (parser.isSet(seed)) {
+    bool ok = false;
+    const qulonglong value = parser.value(seed).toULongLong(&ok);
+    if (!ok) {
+      std::fprintf(stderr, "traklin: --seed: not a number from 0 to 18446744073709551615: %s\n",
+                   qPrintable(parser.value(seed)));
+      return 2;
+    }
+    seedValue = value;
+  }
 
   // Paths stay relative to the working directory: ../district, ../sound, ../config.
   std::optional<std::string> districtArgument;
@@ -49,6 +76,8 @@ int main(int argc, char** argv) {
   traklin::Simulation simulation;
   traklin::TfmControlPanel window(simulation, districtArgument);
   if (parser.isSet(script)) window.ScriptFile = parser.value(script).toStdString();
+  window.Seed = seedValue;
+  if (parser.isSet(replay)) window.ReplayFolder = parser.value(replay).toStdString();
 
   QTimer rateTimer;
   QElapsedTimer real;

@@ -253,6 +253,8 @@ void TfmController::Tick(int realMs) {
 }
 
 void TfmController::KeyRoutePress(bool altVariant, int row, int column) {
+  // A disabled desk (a replay) takes no keys either.
+  if (!isEnabled()) return;
   desk_.KeyRoutePress(altVariant, row, column);
   AfterCommand();
 }
@@ -263,11 +265,13 @@ void TfmController::ResetRouteInput() {
 }
 
 void TfmController::ToggleCommit(int dir) {
+  if (!isEnabled()) return;
   desk_.ToggleCommit(dir);
   AfterCommand();
 }
 
 void TfmController::ReleaseMode() {
+  if (!isEnabled()) return;
   desk_.SetMode(1);
   AfterCommand();
 }

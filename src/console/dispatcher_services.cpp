@@ -100,12 +100,12 @@ bool TfmControlPanel::SaveLastState(bool reportFailure) {
 }
 
 void TfmControlPanel::SaveClick() {
-  if (!started_ || busy_) return;
+  if (!started_ || busy_ || Replaying()) return;
   sim_.ManualSave();
 }
 
 void TfmControlPanel::LoadLastClick() {
-  if (!started_ || !LoadState || busy_) return;
+  if (!started_ || !LoadState || busy_ || Replaying()) return;
   busy_ = true;
   SetTimeScale(1);
   Timer->stop();
@@ -118,6 +118,8 @@ void TfmControlPanel::LoadLastClick() {
   }
   busy_ = false;
   if (loaded.Ok) {
+    // A reload ends the shift and begins the next.
+    BeginShift();
     sim_.LastSaveTime = sim_.State.ClockTime;
     // The executed graph of the abandoned timeline goes; the restored log is drawn anew.
     fmGID->Reset();

@@ -255,7 +255,12 @@ QRect GraphPainter::DrawTimetableSegment(QPainter& p, const TimetableSegment& s)
 }
 
 QRect GraphPainter::DrawPlannedSegment(QPainter& p, const TimetableSegment& s) const {
-  if (s.IsStop() || GraphTrainColor(s.Number) != GraphTrainColor(1)) return {};
+  if (GraphTrainColor(s.Number) != GraphTrainColor(1)) return {};
+  return DrawPlanSegment(p, s);
+}
+
+QRect GraphPainter::DrawPlanSegment(QPainter& p, const TimetableSegment& s) const {
+  if (s.IsStop()) return {};
   QRect touched;
   for (const GraphJoin& join : FindGraphJoins(area_, layout_, s.LP1, s.LP2, false)) {
     // The planned line runs between the band edges that face the peregon.

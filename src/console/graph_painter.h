@@ -34,6 +34,10 @@ class GraphPainter {
   /// A planned passenger run on the executed graph: thin, dashed, between the band edges,
   /// without digits or labels. Stops and trains of other colours are not drawn.
   QRect DrawPlannedSegment(QPainter& p, const TimetableSegment& s) const;
+  /// A train's planned run on the executed graph, for every train: the timetable line of the
+  /// normative graph, thin and dashed in the train's colour between the band edges that face
+  /// the peregon, without digits or labels; a stop is the gap between two runs.
+  QRect DrawPlanSegment(QPainter& p, const TimetableSegment& s) const;
 
   /// The time cursor at graph x through every row: a white dash-dot line over a dark one, so
   /// that it shows on any background. Painted over the picture, never into it.

@@ -38,6 +38,10 @@ void ExecutedGraph::SetPlannedTrains(bool on) {
   planned_ = on;
 }
 
+void ExecutedGraph::SetPlan(bool on) {
+  plan_ = on;
+}
+
 ExecutedGraph::Refreshed ExecutedGraph::Refresh(QImage& picture, TTrainPosLogData& log,
                                                 std::chrono::nanoseconds budget) {
   Refreshed r;
@@ -57,7 +61,9 @@ ExecutedGraph::Refreshed ExecutedGraph::Refresh(QImage& picture, TTrainPosLogDat
     QPainter p(&picture);
     const GraphPainter painter(area_, layout_, scales_);
     painter.DrawBackground(p);
-    if (planned_)
+    if (plan_)
+      for (const TimetableSegment& s : TimetableSegments(area_)) painter.DrawPlanSegment(p, s);
+    else if (planned_)
       for (const TimetableSegment& s : TimetableSegments(area_)) painter.DrawPlannedSegment(p, s);
     feed_.Reset();
     for (TTrainPosLogEntry& e : log) e.Flag1 = e.Flag2 = false;
@@ -131,10 +137,11 @@ std::optional<std::string> EnsureNormativeGraphFile(const TAreaData& area, int p
   return std::nullopt;
 }
 
-GraphRendering RenderExecutedGraph(const Simulation& sim) {
+GraphRendering RenderExecutedGraph(const Simulation& sim, bool plan) {
   GraphRendering rendering;
   ExecutedGraph graph(sim.AreaData);
   graph.SetScales(sim.Settings.ScalePercents, sim.Settings.ScaleKmOnly);
+  graph.SetPlan(plan);
   TTrainPosLogData log = sim.State.PosLog;
   graph.Refresh(rendering.Picture, log, std::chrono::nanoseconds::max());
   if (graph.Failed()) rendering.Error = kGidScaleError;

@@ -26,6 +26,10 @@ class ExecutedGraph {
   /// The timetable's passenger trains are drawn, thin and dashed, whenever the picture is
   /// built (the start-up asks for it when it draws NGDP.bmp).
   void SetPlannedTrains(bool on);
+  /// Every train's planned run (the normative graph's lines) is drawn, thin and dashed under
+  /// the executed lines, whenever the picture is built.
+  void SetPlan(bool on);
+  bool Plan() const { return plan_; }
 
   /// What a refresh did.
   struct Refreshed {
@@ -52,6 +56,7 @@ class ExecutedGraph {
   GraphScales scales_;
   bool kmOnly_ = true;
   bool planned_ = false;
+  bool plan_ = false;
   bool built_ = false;
   bool failed_ = false;
   GraphLayout layout_;
@@ -79,13 +84,14 @@ std::optional<std::string> EnsureNormativeGraphFile(const TAreaData& area, int p
                                                     const PictureWriter& write = {});
 
 /// Offscreen renderings for pictures of a run (a Qt GUI application must exist): the whole
-/// position log drawn as the executed graph, without the cursor; and the normative graph. An
-/// empty picture with the error text when the graph cannot be fitted.
+/// position log drawn as the executed graph (with every train's planned run under it, `plan`),
+/// without the cursor; and the normative graph. An empty picture with the error text when the
+/// graph cannot be fitted.
 struct GraphRendering {
   QImage Picture;
   std::string Error;
 };
-GraphRendering RenderExecutedGraph(const Simulation& sim);
+GraphRendering RenderExecutedGraph(const Simulation& sim, bool plan = false);
 GraphRendering RenderNormativeGraph(const Simulation& sim);
 
 }  // namespace traklin

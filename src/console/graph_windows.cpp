@@ -105,6 +105,21 @@ TfmGID::TfmGID(Simulation& sim, QWidget* parent)
   setWindowTitle(QStringLiteral("График исполненного движения"));
   resize(1000, 700);
   view_->PaintOverlay = [this](QPainter& p) { PaintCursor(p); };
+  miShowPlan = new QAction(QStringLiteral("Показать нормативный график"), this);
+  miShowPlan->setObjectName(QStringLiteral("miShowPlan"));
+  miShowPlan->setCheckable(true);
+  view_->addAction(miShowPlan);
+  connect(miShowPlan, &QAction::toggled, this, &TfmGID::ShowPlan);
+}
+
+void TfmGID::ShowPlan(bool on) {
+  if (miShowPlan->isChecked() != on) miShowPlan->setChecked(on);
+  if (graph_.Plan() == on) return;
+  graph_.SetPlan(on);
+  // The plan lies under the executed lines: the picture is drawn again from the whole log.
+  const bool built = graph_.Built();
+  Reset();
+  if (built) Refresh(std::chrono::nanoseconds::max());
 }
 
 void TfmGID::SetScales(int percents, bool kmOnly) {

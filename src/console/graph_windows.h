@@ -79,7 +79,12 @@ class TfmGID : public GraphWindow {
   /// restored log from its start.
   void Reset();
 
+  /// "Показать нормативный график" (the context menu): every train's planned run under the
+  /// executed lines; the picture is drawn again.
+  void ShowPlan(bool on);
+
   ExecutedGraph& Graph() { return graph_; }
+  QAction* miShowPlan;
   /// The graph x of the time cursor, -1 before the first refresh.
   int CursorX() const { return cursor_; }
 

@@ -9,6 +9,7 @@
 #include "console/main_window.h"
 #include "console/panel_picture.h"
 #include "console/reference_window.h"
+#include "dispatch/operations.h"
 #include "trains/ui/picture_view.h"
 #include "views/reports.h"
 
@@ -40,10 +41,7 @@ bool TfmControlPanel::Automatic(int lp) const {
 void TfmControlPanel::SetAutomatic(int lp, bool on) {
   const int count = static_cast<int>(sim_.AreaData.Puts.size());
   if (lp >= count || lp < -1) return;
-  std::vector<bool>& automated = sim_.State.AutoLPs;
-  if (static_cast<int>(automated.size()) < count) automated.resize(count, false);
-  for (int i = 0; i < count; ++i)
-    if (lp < 0 || i == lp) automated[i] = on;
+  OperateAuto(sim_, lp, on);
   AutoLPsChanged();
 }
 

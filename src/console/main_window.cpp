@@ -24,6 +24,8 @@
 #include "console/reference_window.h"
 #include "console/ring_player.h"
 #include "console/set_time_dialog.h"
+#include "console/shift_session.h"
+#include "dispatch/operations.h"
 #include "settings/ui/settings_dialog.h"
 #include "state/clock.h"
 #include "trains/ui/picture_view.h"
@@ -195,6 +197,7 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   msgScenario->setWindowModality(Qt::NonModal);
 
   punctuality_ = std::make_unique<PunctualityRecorder>(sim_);
+  SetUpShift();
 }
 
 TfmControlPanel::~TfmControlPanel() {
@@ -227,6 +230,7 @@ void TfmControlPanel::BuildMenu() {
   N3 = item(references, "N3", QStringLiteral("по графикам курсирования..."));
   miRefTracks = item(references, "miRefTracks", QStringLiteral("по путям..."));
   miRefPunctuality = item(references, "miRefPunctuality", QStringLiteral("по пунктуальности..."));
+  miShiftScore = item(references, "miShiftScore", QStringLiteral("Итоги смены"));
   QMenu* time = mmOptions->addMenu(QStringLiteral("Время"));
   miTime0 = item(time, "miTime0", QStringLiteral("Пауза"));
   miTime1 = item(time, "miTime1", QStringLiteral("Норма"));
@@ -238,6 +242,8 @@ void TfmControlPanel::BuildMenu() {
   miAutoDistrict->setCheckable(true);
   miScenario = item(miDispatcher, "miScenario", QStringLiteral("Сценарий..."));
   miConfiguration = item(nullptr, "miConfiguration", QStringLiteral("Настройки..."));
+  miTakeControl = item(nullptr, "miTakeControl", QStringLiteral("Взять управление"));
+  miTakeControl->setVisible(false);
 
   // Items the console has never had a command for.
   N1->setEnabled(false);
@@ -264,6 +270,8 @@ void TfmControlPanel::BuildMenu() {
   // The item's check has already turned: checked means every station.
   connect(miAutoDistrict, &QAction::triggered, this, [this](bool on) { SetAutomatic(-1, on); });
   connect(miScenario, &QAction::triggered, this, &TfmControlPanel::ScenarioClick);
+  connect(miShiftScore, &QAction::triggered, this, &TfmControlPanel::ShowShiftScore);
+  connect(miTakeControl, &QAction::triggered, this, &TfmControlPanel::TakeControl);
   // The state lives in the last save: leaving writes nothing.
   connect(miExit, &QAction::triggered, this, &QWidget::close);
 
@@ -331,11 +339,16 @@ void TfmControlPanel::NGDPClick() {
 }
 
 void TfmControlPanel::ConfigurationClick() {
+  // Its key as well as its item: settings are not changed in a replay.
+  if (Replaying()) return;
   const int level = sim_.TimeScaleLevel;
   SetTimeScale(0);
   const TSettings before = sim_.Settings;
   fmSettings->Execute();
-  const TSettings& after = sim_.Settings;
+  // Set again through the operation, so that a shift records every key that changed.
+  const TSettings after = sim_.Settings;
+  sim_.Settings = before;
+  OperateSettings(sim_, after);
   if (after.ColorLampLPOff != before.ColorLampLPOff ||
       after.ColorLampLPLit != before.ColorLampLPLit ||
       after.ColorLampLPOffText != before.ColorLampLPOffText ||
@@ -396,6 +409,7 @@ void TfmControlPanel::TimerTick() {
   } catch (...) {
     failure = "Unknown error";
   }
+  if (failure) shift_->StepFailed(*failure);
   tickAttached_ = true;
   if (failure) {
     // Stop the clock first so that the box is shown once, not at every tick.
@@ -412,11 +426,16 @@ void TfmControlPanel::RunSteps() {
   sim_.RunTick(
       [this, &step] {
         punctuality_->Observe();
+        shift_->AfterStep();
+        CheckReplayEnd();
         // A scenario's scale line may change the steps of this very tick.
         if (!clockHover_) DrawClockFace(++step >= sim_.StepsPerTick);
         QCoreApplication::processEvents();
       },
-      [this] { PlayScenario(); });
+      [this] {
+        PlayScenario();
+        shift_->BeforeStep();
+      });
 }
 
 void TfmControlPanel::wheelEvent(QWheelEvent* event) {

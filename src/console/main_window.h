@@ -1,11 +1,12 @@
 // The main window "Траклин": clock, time control, menu, keys, rings and message boxes. Its members
 // live in main_window.cpp, main_window_start.cpp, key_table.cpp, dispatcher_services.cpp and
-// instructor_tools.cpp.
+// instructor_tools.cpp and main_window_shift.cpp.
 #pragma once
 
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -41,6 +42,8 @@ class TfmSettings;
 class TfmReference;
 class TfmTrains;
 class TfmOpTask;
+class TfmShiftScore;
+class ShiftSession;
 
 /// The clock picture: shows its image and tells when the mouse enters or leaves it.
 class ClockImage : public QWidget {
@@ -180,6 +183,29 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   std::function<bool()> SaveState;
   std::function<SaveOutcome()> LoadState;
 
+  // The shift (main_window_shift.cpp).
+
+  /// The seed of the first shift (the command line's --seed; the next shift takes the seed
+  /// after it); none: each shift draws one from the clock.
+  std::optional<std::uint64_t> Seed;
+  /// A recorded shift to replay instead of a session on a district (the command line's
+  /// --replay); empty: none.
+  std::filesystem::path ReplayFolder;
+  /// Where the shifts are recorded; empty: the district's shifts/ folder.
+  std::filesystem::path ShiftsRoot;
+  /// The shift the console records or replays: the console services of the run, in front of
+  /// this window.
+  ShiftSession* Shift() const { return shift_.get(); }
+  /// Ends the shift recording and records the next from the state as it is (the start, a
+  /// reload or a load, taking control of a replay). A shift that cannot be recorded is said on
+  /// stderr and the console goes on unrecorded.
+  void BeginShift();
+  /// "Взять управление": the replay stops where it is and the dispatcher goes on from there in
+  /// a new shift.
+  void TakeControl();
+  /// "Итоги смены": the score of the shift so far.
+  void ShowShiftScore();
+
   /// The program's exit status: 1 when the start-up could not open a district.
   int ExitCode() const { return exitCode_; }
   bool Started() const { return started_; }
@@ -214,6 +240,9 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   QMenu* miDispatcher;
   QAction* miAutoDistrict;
   QAction* miScenario;
+  QAction* miShiftScore;
+  /// Shown while a shift is replayed.
+  QAction* miTakeControl;
   /// The context menu of a station's name lamp.
   QMenu* pmStation;
   QAction* miAutoStation;
@@ -230,6 +259,9 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   TfmOpTask* fmOpTask;
   TfmSettings* fmSettings;
   TfmReference* fmReference;
+  TfmShiftScore* fmShiftScore;
+  /// The non-modal note at the end of a replay.
+  QMessageBox* msgReplay;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -275,6 +307,25 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   /// sideways with a horizontal wheel or with Shift held.
   void ScrollPanel(QWheelEvent* event);
   void RestoreState();
+  /// The windows follow the prepared district (part of InitializeData, and of a replay's
+  /// start, whose district and settings the shift gives).
+  void SetUpWindows();
+  /// The shift's session, its window and note (the end of the constructor).
+  void SetUpShift();
+  /// The start-up of a replay: the shift prepares the district and the state.
+  void StartReplay();
+  /// A shift is replayed: the dispatcher's operations (their keys as well) are not taken.
+  bool Replaying() const;
+  /// The menu items and the desk that operate are disabled while a shift is replayed.
+  void ReplayModeChanged();
+  /// After a step of a replay: at the shift's end the clock stops and the note tells whether
+  /// the replay kept to the recorded log.
+  void CheckReplayEnd();
+  /// The windows follow a state loaded in place of the one shown.
+  void AfterStateLoaded();
+  /// The district as a shift's header names it: its number when it is one of the districts
+  /// under the default root, otherwise its absolute directory.
+  std::string ShiftDistrict() const;
   /// Settings problems do not stop the start: each goes to stderr and the value keeps its
   /// default.
   static void ReportSettingsProblems(const std::filesystem::path& file,
@@ -302,6 +353,9 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   int stationMenuLP_ = -1;
   /// Made last in the constructor: it chains the train hooks the windows set before it.
   std::unique_ptr<PunctualityRecorder> punctuality_;
+  /// Made after the punctuality recorder, whose train hooks it chains.
+  std::unique_ptr<ShiftSession> shift_;
+  int shifts_ = 0;  ///< shifts begun
 };
 
 }  // namespace traklin

@@ -17,6 +17,7 @@
 #include "console/main_window.h"
 #include "console/ring_player.h"
 #include "console/set_time_dialog.h"
+#include "console/shift_session.h"
 #include "settings/ui/settings_dialog.h"
 #include "state/interlocking.h"
 
@@ -44,6 +45,10 @@ void TfmControlPanel::FailStart(const std::string& message) {
 void TfmControlPanel::StartSimulation() {
   if (startRan_) return;
   startRan_ = true;
+  if (!ReplayFolder.empty()) {
+    StartReplay();
+    return;
+  }
 
   // The district: the first argument is its number; without one the catalogue decides.
   DistrictSelection selection;
@@ -93,11 +98,6 @@ bool TfmControlPanel::InitializeData() {
     ReportSettingsProblems(paths_.SettingsFile,
                            ReadDistrictSettings(paths_.SettingsFile, sim_.AreaData, sim_.Settings));
     panelView_ = sim_.Settings.Resolution;
-    imClock->setFixedSize(kClockWidth, kClockHeight);
-    imClock->Image = QImage(kClockWidth, kClockHeight, QImage::Format_RGB32);
-    imClock->Image.fill(Qt::black);
-    PlaceClock();
-
     SetupOptions options;
     options.ShowAllBlockSect = sim_.Settings.ShowAllBlockSect;
     options.ViewIndex = panelView_;
@@ -111,20 +111,8 @@ bool TfmControlPanel::InitializeData() {
       return std::filesystem::is_regular_file(RingFile(n), ec);
     };
     mpSound->DefaultRing = PrepareDistrict(sim_.AreaData, options);
-    fmSettings->SetDistrict(sim_.AreaData);
-    fmGID->SetScales(sim_.Settings.ScalePercents, sim_.Settings.ScaleKmOnly);
-    fmNGDP->SetScales(sim_.Settings.ScalePercents, sim_.Settings.ScaleKmOnly);
     StateInit(sim_);
-    fmNGDP->SetPicturePath(districtDir_ / "NGDP.bmp");
-    if (const auto failure = fmNGDP->EnsurePictureFile(&fmGID->Graph()))
-      ShowMessage(kApplicationTitle, *failure);
-    fmController->Setup();
-    if (!fmController->PictureError().isEmpty())
-      ShowMessage(kApplicationTitle, fmController->PictureError().toStdString());
-
-    // The step timer waits, disabled, for the end of the start.
-    Timer->stop();
-    Timer->setInterval(kBaseTimerInterval);
+    SetUpWindows();
     return true;
   } catch (const std::exception& e) {
     ShowMessage(kApplicationTitle, std::string("Error initializing data+\r\n\r\n") + e.what());
@@ -132,6 +120,27 @@ bool TfmControlPanel::InitializeData() {
     ShowMessage(kApplicationTitle, "Error initializing data+\r\n\r\nUnknown error");
   }
   return false;
+}
+
+void TfmControlPanel::SetUpWindows() {
+  panelView_ = sim_.Settings.Resolution;
+  imClock->setFixedSize(kClockWidth, kClockHeight);
+  imClock->Image = QImage(kClockWidth, kClockHeight, QImage::Format_RGB32);
+  imClock->Image.fill(Qt::black);
+  PlaceClock();
+  fmSettings->SetDistrict(sim_.AreaData);
+  fmGID->SetScales(sim_.Settings.ScalePercents, sim_.Settings.ScaleKmOnly);
+  fmNGDP->SetScales(sim_.Settings.ScalePercents, sim_.Settings.ScaleKmOnly);
+  fmNGDP->SetPicturePath(districtDir_ / "NGDP.bmp");
+  if (const auto failure = fmNGDP->EnsurePictureFile(&fmGID->Graph()))
+    ShowMessage(kApplicationTitle, *failure);
+  fmController->Setup();
+  if (!fmController->PictureError().isEmpty())
+    ShowMessage(kApplicationTitle, fmController->PictureError().toStdString());
+
+  // The step timer waits, disabled, for the end of the start.
+  Timer->stop();
+  Timer->setInterval(kBaseTimerInterval);
 }
 
 void TfmControlPanel::RestoreState() {
@@ -162,10 +171,12 @@ void TfmControlPanel::RestoreState() {
   if (!ScriptFile.empty()) LoadScenario(ScriptFile);
   SetTimeScale(1);
   StartClock();
+  BeginShift();
 }
 
 void TfmControlPanel::StartClock() {
-  sim_.Console = this;
+  // The shift's session logs and records what the stations say, then shows it here.
+  sim_.Console = shift_.get();
   sim_.LastSaveTime = sim_.State.ClockTime;
   miLoadLast->setEnabled(static_cast<bool>(LoadState));
   started_ = true;

@@ -8,10 +8,11 @@
 #include <QRadioButton>
 
 #include "area/area_queries.h"
+#include "dispatch/operations.h"
 
 namespace traklin {
 
-TfmOpTask::TfmOpTask(SimulationData& sim, QWidget* parent)
+TfmOpTask::TfmOpTask(DispatchData& sim, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), sim_(sim) {
   setObjectName(QStringLiteral("fmOpTask"));
   setFont(QFont(QStringLiteral("Tahoma"), 8));
@@ -142,30 +143,17 @@ void TfmOpTask::btDoClick() {
   for (int k = 3; k >= 0; --k) {
     if (rbInlets[k]->isVisibleTo(this) && rbInlets[k]->isEnabled() && rbInlets[k]->isChecked()) {
       choice.Inlet = k;
-      choice.InletCaption = rbInlets[k]->text().toStdString();
       break;
     }
   }
-  choice.FourInlets = rbInlets[2]->isVisibleTo(this) && rbInlets[2]->isEnabled() &&
-                      rbInlets[3]->isVisibleTo(this) && rbInlets[3]->isEnabled();
-  bool written = false;
-  const std::string reason = OrderThroatTask(sim_, slots_, choice, &written);
-  if (!reason.empty()) {
-    const int lp = slots_.Lp;
-    const int ring = lp >= 0 && lp < static_cast<int>(sim_.AreaData.Puts.size())
-                         ? sim_.AreaData.Puts[lp].Ring
-                         : -1;
-    if (sim_.Console)
-      sim_.Console->InformDispatcher(windowTitle().toStdString(), TaskRefusalText(reason), ring);
-    return;
-  }
-  if (!written) return;
+  // Through the operation, so that a shift records it; a refusal is told by the station there.
+  if (!OperateTask(sim_, slots_.Lp, choice.Deed, choice.Track, choice.Inlet, true).empty()) return;
   RefreshTasks();
   hide();
 }
 
 void TfmOpTask::btCancelClick() {
-  CancelStationTasks(sim_, slots_);
+  OperateCancelTask(sim_, slots_.Lp, -1, 0);
   RefreshTasks();
 }
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <functional>
 
-#include "state/simulation_data.h"
+#include "dispatch/dispatch_data.h"
 #include "trains/op_task.h"
 
 class QGroupBox;
@@ -19,7 +19,7 @@ class TfmOpTask : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TfmOpTask(SimulationData& sim, QWidget* parent = nullptr);
+  explicit TfmOpTask(DispatchData& sim, QWidget* parent = nullptr);
 
   /// Shows the dialog for LP lp: its throats, the first deed it allows, its tracks.
   void Open(int lp);
@@ -27,9 +27,11 @@ class TfmOpTask : public QDialog {
   void RefreshTasks();
 
   void rbSelectDeedClick();
-  /// Checks the chosen task and writes it, or tells the refusal; hides after an order.
+  /// Gives the chosen task through the dispatcher's task operation (the station tells a
+  /// refusal); hides after an order.
   void btDoClick();
-  /// Cancels every current task of the station; the dialog stays.
+  /// Cancels every current task of the station (the operation of the station's tasks); the
+  /// dialog stays.
   void btCancelClick();
   void btCloseClick();
 
@@ -51,7 +53,7 @@ class TfmOpTask : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  SimulationData& sim_;
+  DispatchData& sim_;
   TaskThroatSlots slots_;
   std::array<int, 26> slotTracks_{};  ///< track index of each slot, -1 hidden
 };

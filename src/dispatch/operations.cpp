@@ -215,11 +215,14 @@ std::string OperateTask(DispatchData& sim, int lp, int deed, int track, int inle
   bool written = false;
   const std::string reason = OrderThroatTask(sim, slots, choice, &written);
   if (!reason.empty()) {
+    // Told first: the console's clock goes on while the station's box is open, and the
+    // operation took effect before that.
+    Told(sim, line, reason);
     // The station answers the task dialog; a scenario's refusal is only noted.
     if (dialog && sim.Console)
       sim.Console->InformDispatcher(TaskDialogCaption(area, lp), TaskRefusalText(reason),
                                     area.Puts[lp].Ring);
-    return Told(sim, line, reason);
+    return reason;
   }
   return Told(sim, line, written ? "" : "the task was not written");
 }
@@ -310,8 +313,12 @@ void OperateSettings(DispatchData& sim, const TSettings& changed) {
   }
 }
 
-void NoteReply(DispatchData& sim, bool answer, const std::string& question) {
-  if (sim.OnOperation) sim.OnOperation(answer ? "reply yes" : "reply no", question);
+void NoteReply(DispatchData& sim, bool answer, const std::string& question, AnswerSource by) {
+  if (!sim.OnOperation) return;
+  std::string line = answer ? "reply yes" : "reply no";
+  if (by == AnswerSource::Dispatcher) line += " dispatcher";
+  if (by == AnswerSource::Scenario) line += " scenario";
+  sim.OnOperation(line, question);
 }
 
 void NoteOperation(DispatchData& sim, const std::string& line, const std::string& note) {

@@ -59,8 +59,11 @@ std::string OperateSetting(DispatchData& sim, const std::string& name, const std
 void OperateSettings(DispatchData& sim, const TSettings& changed);
 
 /// The dispatcher's answer to a station's question: "reply yes|no", with the question's text as
-/// the note. The console (or a headless run's answering console) tells it once answered.
-void NoteReply(DispatchData& sim, bool answer, const std::string& question);
+/// the note, and "dispatcher" or "scenario" after the answer when the console's box or its
+/// scenario gave it (a headless run's answer, `by` Runner, names nobody). The console (or a
+/// headless run's answering console) tells it once answered.
+void NoteReply(DispatchData& sim, bool answer, const std::string& question,
+               AnswerSource by = AnswerSource::Runner);
 /// Tells OnOperation of an operation done elsewhere (the manual save).
 void NoteOperation(DispatchData& sim, const std::string& line, const std::string& note = {});
 

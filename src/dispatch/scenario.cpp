@@ -291,8 +291,17 @@ ScenarioStep ParseLine(const TAreaData& area, int line, std::vector<std::string>
     }
   } else if (action == "reply") {
     step.Action = ScenarioAction::Reply;
-    r.Count(1, 1);
+    r.Count(1, 2);
     step.Answer = r.Choice(0, "no", "yes") == 1;
+    if (words.size() == 4) {
+      const std::string& who = r.Arg(1);
+      if (who == "dispatcher")
+        step.By = AnswerSource::Dispatcher;
+      else if (who == "scenario")
+        step.By = AnswerSource::Scenario;
+      else if (who != "runner")
+        r.Fail("expected dispatcher, scenario or runner after the answer: " + who);
+    }
   } else if (action == "savelast") {
     step.Action = ScenarioAction::SaveLast;
     r.Count(0, 0);
@@ -404,7 +413,7 @@ void ScenarioPlayer::PlayDue(DispatchData& sim, TDateTime until) {
   // Half a millisecond of slack: the clock is a sum of half seconds.
   const TDateTime slack = 0.0005 / 86400.0;
   for (; !replies_.empty(); replies_.pop_front())
-    if (Refused) Refused(replies_.front().first, "no question was asked in its step");
+    if (Refused) Refused(replies_.front().Line, "no question was asked in its step");
   if (answerUntil_ != 0 && answerUntil_ <= until + slack) {
     answerUntil_ = 0;
     if (AnswerEnded)
@@ -420,7 +429,7 @@ void ScenarioPlayer::PlayDue(DispatchData& sim, TDateTime until) {
       if (due < until - slack) {
         if (Refused) Refused(step.Line, "its step has passed");
       } else {
-        replies_.emplace_back(step.Line, step.Answer);
+        replies_.push_back({step.Line, step.Answer, step.By});
       }
       continue;
     }
@@ -440,9 +449,10 @@ void ScenarioPlayer::PlayDue(DispatchData& sim, TDateTime until) {
   }
 }
 
-std::optional<bool> ScenarioPlayer::TakeReply() {
+std::optional<bool> ScenarioPlayer::TakeReply(AnswerSource* by) {
   if (replies_.empty()) return std::nullopt;
-  const bool answer = replies_.front().second;
+  const bool answer = replies_.front().Answer;
+  if (by) *by = replies_.front().By;
   replies_.pop_front();
   return answer;
 }

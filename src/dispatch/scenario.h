@@ -65,10 +65,11 @@ struct ScenarioStep {
   int Track = -1;        ///< track index of the LP (task, put)
   int Number = 0;        ///< put, hold: the train number
   bool Answer = true;    ///< answer, reply: yes; auto: on
-  TDateTime For = 0;     ///< answer, hold: how long, in days; 0 for the rest of the run
-  int Level = 1;         ///< scale: the time-scale level 0..9
-  std::string File;      ///< save; hold: the span as written; set: SECTION/KEY
-  std::string Value;     ///< set: the value
+  AnswerSource By = AnswerSource::Runner;  ///< reply: who gave the answer
+  TDateTime For = 0;  ///< answer, hold: how long, in days; 0 for the rest of the run
+  int Level = 1;      ///< scale: the time-scale level 0..9
+  std::string File;   ///< save; hold: the span as written; set: SECTION/KEY
+  std::string Value;  ///< set: the value
 };
 
 /// Reads the scenario text. A line is "TIME action arguments"; blank lines and text after '#'
@@ -95,9 +96,11 @@ struct ScenarioStep {
 ///   put NUMBER LP TRACK                    puts a waiting train out on a track
 ///   answer yes|no [SPAN]                   the answer to the stations' questions (SPAN as
 ///                                          for --for; none: for the rest of the run)
-///   reply yes|no                           the answer to the next question asked in the step
+///   reply yes|no [dispatcher|scenario]     the answer to the next question asked in the step
 ///                                          whose clock is the line's time (a shift's record
-///                                          of the dispatcher's answer)
+///                                          of the dispatcher's answer), and who gave it: the
+///                                          dispatcher in its box or a scenario's standing
+///                                          answer in the console (none: a headless run's)
 ///   save FILE                              saves the state
 ///   savelast                               the dispatcher's own save (last.sav)
 ///   auto LP|all on|off                     switches the automatic dispatcher for a station
@@ -149,9 +152,10 @@ class ScenarioPlayer {
   /// replies due then wait for the questions of that step; those of an earlier step that no
   /// question took are refused.
   void PlayDue(DispatchData& sim, TDateTime until);
-  /// The reply for a question asked now, in the order the replies were written; nullopt when
-  /// no reply waits (the console then answers as it would).
-  std::optional<bool> TakeReply();
+  /// The reply for a question asked now, in the order the replies were written, and who gave
+  /// it (`by`, may be null); nullopt when no reply waits (the console then answers as it
+  /// would).
+  std::optional<bool> TakeReply(AnswerSource* by = nullptr);
   /// Steps not yet played.
   std::size_t Pending() const { return steps_.size() - next_; }
 
@@ -163,7 +167,12 @@ class ScenarioPlayer {
   std::vector<TDateTime> due_;
   std::size_t next_ = 0;
   TDateTime answerUntil_ = 0;
-  std::deque<std::pair<int, bool>> replies_;  ///< line and answer, for the coming step
+  struct Reply {
+    int Line;
+    bool Answer;
+    AnswerSource By;
+  };
+  std::deque<Reply> replies_;  ///< for the coming step
 };
 
 }  // namespace traklin

@@ -58,7 +58,7 @@ std::vector<std::string> ScenarioWords(const std::string& line) {
 
 bool IsShiftDirective(const std::string& word) {
   return word == "district" || word == "seed" || word == "setting" || word == "start" ||
-         word == "end";
+         word == "end" || word == "rings";
 }
 
 void ParseShiftDirective(const std::vector<std::string>& words, int line, ShiftHeader& header) {
@@ -92,6 +92,14 @@ void ParseShiftDirective(const std::vector<std::string>& words, int line, ShiftH
       fail("expected SECTION/KEY=VALUE: " + w);
     if (!ParseInt32(w.substr(eq + 1))) fail("not an integer: " + w);
     header.Settings.emplace_back(w.substr(0, eq), w.substr(eq + 1));
+  } else if (what == "rings") {
+    if (n == 0) fail("expected the ring of every LP");
+    if (!header.Rings.empty()) fail("given twice");
+    for (std::size_t k = 1; k < words.size(); ++k) {
+      const std::optional<int> ring = ParseInt32(words[k]);
+      if (!ring || *ring < -1) fail("not a ring number: " + words[k]);
+      header.Rings.push_back(*ring);
+    }
   } else {
     count(2);
     std::optional<TDateTime>& at = what == "start" ? header.Start : header.End;
@@ -114,13 +122,18 @@ ShiftHeader ParseShiftHeader(const std::string& text) {
 
 std::string FormatShiftHeader(const std::string& district, std::uint64_t seed,
                               const std::vector<std::pair<std::string, std::string>>& settings,
-                              TDateTime start) {
+                              TDateTime start, const std::vector<int>& rings) {
   std::string text =
       "# A shift of Traklin: the header, then the dispatcher's operations, each stamped with the\n"
       "# simulated time of the step after which it took effect.\n";
   text += "district " + district + "\n";
   text += fmt::format("seed {}\n", seed);
   for (const auto& [name, value] : settings) text += "setting " + name + "=" + value + "\n";
+  if (!rings.empty()) {
+    text += "rings";
+    for (const int ring : rings) text += fmt::format(" {}", ring);
+    text += "\n";
+  }
   text += "start " + FormatStamp(TenthsOf(start), true) + "\n";
   return text;
 }

@@ -34,6 +34,9 @@ std::vector<std::string> ScenarioWords(const std::string& line);
 ///   seed S                   the generator's seed at the start of the shift
 ///   setting SECTION/KEY=V    one key of the settings the shift ran with (all of them are
 ///                            written, so a replay does not depend on the machine's Traklin.ini)
+///   rings R R ...            the ring of every LP in order, where a console assigned them
+///                            from its sound files (the stations' reports carry them); a
+///                            headless run has none and writes no such line
 ///   start YYYY-MM-DD HH:MM:SS.s   the clock of start.sav
 ///   end YYYY-MM-DD HH:MM:SS.s     the clock when the shift ended (the last line of a shift
 ///                                 that ended in order)
@@ -41,6 +44,7 @@ struct ShiftHeader {
   std::string District;
   std::optional<std::uint64_t> Seed;
   std::vector<std::pair<std::string, std::string>> Settings;  ///< "SECTION/KEY", value
+  std::vector<int> Rings;  ///< empty: as the district's set-up assigns them without sound files
   std::optional<TDateTime> Start;
   std::optional<TDateTime> End;
 };
@@ -53,10 +57,11 @@ void ParseShiftDirective(const std::vector<std::string>& words, int line, ShiftH
 /// The header directives of a whole text; the other lines are not looked at.
 ShiftHeader ParseShiftHeader(const std::string& text);
 
-/// The header as written at the start of a shift (a comment line first).
+/// The header as written at the start of a shift (a comment line first); the rings line only
+/// when `rings` is not empty.
 std::string FormatShiftHeader(const std::string& district, std::uint64_t seed,
                               const std::vector<std::pair<std::string, std::string>>& settings,
-                              TDateTime start);
+                              TDateTime start, const std::vector<int>& rings = {});
 
 /// Stamps the operation lines of one shift: with the date on the first line and on the first
 /// line of every further day, with the time of day alone on the others.

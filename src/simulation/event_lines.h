@@ -38,8 +38,8 @@ std::string RemovedEventLine(const SimulationData& sim, int train);
 std::string SaveEventLine(TDateTime time, bool ok);
 /// {"time","event":"error","text"}: an error raised inside a step.
 std::string ErrorEventLine(TDateTime time, const std::string& text);
-/// {"time","event":"gridlock","trains","stations"}: trains that wait for each other in a cycle
-/// (their numbers) and the LP codes where they stand.
+/// {"time","event":"gridlock","trains","stations"}: the numbers of the trains that wait for
+/// each other in a cycle and the LP codes of their stations, both ascending.
 std::string GridlockEventLine(TDateTime time, const std::vector<int>& trains,
                               const std::vector<int>& stations);
 

@@ -112,8 +112,7 @@ void EventLog::InformDispatcher(const std::string& caption, const std::string& t
 }
 
 bool EventLog::AskDispatcher(const std::string& caption, const std::string& text, int ring) {
-  Emit("ask",
-       AskEventLine(sim_.State.ClockTime, caption, text, ring, Answer, AnswerSource::Runner));
+  Emit("ask", AskEventLine(sim_.State.ClockTime, caption, text, ring, Answer, AnswerBy));
   return Answer;
 }
 

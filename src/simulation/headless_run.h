@@ -80,6 +80,9 @@ class EventLog : public ConsoleServices {
   std::function<bool()> Save;
   /// The answer to every question asked (a scenario's answer line changes it).
   bool Answer;
+  /// Who gives Answer, as its "ask" lines say ("runner"; a replayed shift names whoever
+  /// answered when it was recorded).
+  AnswerSource AnswerBy = AnswerSource::Runner;
   const std::map<std::string, long>& Counts() const { return counts_; }
   long Created() const { return created_; }
   long Removed() const { return removed_; }

@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <utility>
@@ -59,8 +60,12 @@ void ShiftRecorder::Begin(Simulation& sim, const fs::path& folder, const std::st
     text_.close();
     throw ShiftError("cannot write " + (folder / kShiftEventsFile).string());
   }
-  text_ << FormatShiftHeader(district, seed, SettingsAssignments(sim.Settings),
-                             sim.State.ClockTime);
+  // A console's rings come from its sound files, which a replay elsewhere may not have.
+  std::vector<int> rings;
+  for (const TPutData& p : sim.AreaData.Puts) rings.push_back(p.Ring);
+  if (std::all_of(rings.begin(), rings.end(), [](int r) { return r == -1; })) rings.clear();
+  text_ << FormatShiftHeader(district, seed, SettingsAssignments(sim.Settings), sim.State.ClockTime,
+                             rings);
   lines_ = ShiftLineWriter();
   sim_ = &sim;
   folder_ = folder;
@@ -118,12 +123,15 @@ void ShiftConsole::InformDispatcher(const std::string& caption, const std::strin
 }
 
 bool ShiftConsole::AskDispatcher(const std::string& caption, const std::string& text, int ring) {
-  const std::optional<bool> reply = Player ? Player->TakeReply() : std::nullopt;
+  AnswerSource by = AnswerSource::Runner;
+  const std::optional<bool> reply = Player ? Player->TakeReply(&by) : std::nullopt;
   const bool standing = log_.Answer;
   if (reply) log_.Answer = *reply;
+  log_.AnswerBy = by;
   const bool answer = log_.AskDispatcher(caption, text, ring);
   log_.Answer = standing;
-  NoteReply(sim_, answer, text);
+  log_.AnswerBy = AnswerSource::Runner;
+  NoteReply(sim_, answer, text, by);
   return answer;
 }
 

@@ -1,6 +1,7 @@
 // Replaying a recorded shift headless: from its start.sav, seed, settings and operations.
 #include "simulation/shift_replay.h"
 
+#include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -69,6 +70,13 @@ ShiftReplay::ShiftReplay(Simulation& sim, const fs::path& folder,
   } catch (const std::exception& e) {
     throw ShiftError(textFile.string() + ": district " + header_.District + ": " + e.what());
   }
+  if (!header_.Rings.empty()) {
+    std::vector<TPutData>& puts = sim.AreaData.Puts;
+    if (header_.Rings.size() != puts.size())
+      throw ShiftError(textFile.string() + ": rings: " + std::to_string(header_.Rings.size()) +
+                       " given for " + std::to_string(puts.size()) + " LPs");
+    for (std::size_t k = 0; k < puts.size(); ++k) puts[k].Ring = header_.Rings[k];
+  }
   const fs::path startFile = folder / kShiftStartFile;
   const SaveOutcome loaded = LoadStateFromFile(sim, startFile);
   if (!loaded.Ok) throw ShiftError(startFile.string() + ": not loaded: " + loaded.Describe());
@@ -110,12 +118,8 @@ RunSummary ShiftReplay::Run(std::ostream* events, std::optional<TDateTime> until
                             const StepHooks& hooks) {
   const TDateTime stop = until && *until < end_ ? *until : end_;
   EventLog log(sim_, events, true);
-  if (!saves_.empty()) {
-    // The saves happen as recorded, and write nothing.
-    log.Save = [this, next = std::size_t{0}]() mutable {
-      return next < saves_.size() && saves_[next++];
-    };
-  }
+  // The saves happen as recorded, and write nothing.
+  if (!saves_.empty()) log.Save = [this] { return NextSaveOutcome(); };
   ShiftConsole console(sim_, log);
   ScenarioPlayer player(std::move(steps_), sim_.State.ClockTime);
   console.Player = &player;
@@ -132,6 +136,18 @@ RunSummary ShiftReplay::Run(std::ostream* events, std::optional<TDateTime> until
   // Whole steps, counted on the grid of tenths the times are written on.
   const long steps = (TenthsOf(stop) - TenthsOf(sim_.State.ClockTime) + 2) / 5;
   return RunSimulation(sim_, log, steps > 0 ? steps * kStepLength : 0, {}, around);
+}
+
+std::unique_ptr<ScenarioPlayer> ShiftReplay::TakePlayer() {
+  return std::make_unique<ScenarioPlayer>(std::move(steps_), sim_.State.ClockTime);
+}
+
+bool ShiftReplay::NextSaveOutcome() {
+  return nextSave_ < saves_.size() && saves_[nextSave_++];
+}
+
+long ShiftReplay::StepsLeft(TDateTime now) const {
+  return std::max(0LL, (TenthsOf(end_) - TenthsOf(now) + 2) / 5);
 }
 
 std::optional<LogDifference> FirstDifference(const std::string& expected, const std::string& got) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,15 @@ class ShiftReplay {
   RunSummary Run(std::ostream* events, std::optional<TDateTime> until = std::nullopt,
                  const StepHooks& hooks = {});
 
+  /// For a replay stepped by its caller (the console) in place of Run: the player of the
+  /// shift's lines, whose replies answer the questions (TakeReply). Call once, and not Run.
+  std::unique_ptr<ScenarioPlayer> TakePlayer();
+  /// The outcome of the next save of the shift, as its recorded log shows it (false when the
+  /// log shows no more).
+  bool NextSaveOutcome();
+  /// Whole steps from the clock `now` to the end: 0 once the replay is over.
+  long StepsLeft(TDateTime now) const;
+
   /// Told of every line that could not be done (as when it was recorded): its line, the reason.
   std::function<void(int line, const std::string& reason)> Refused;
 
@@ -58,6 +68,7 @@ class ShiftReplay {
   std::vector<std::string> recorded_;
   std::string recordedText_;
   std::vector<bool> saves_;  ///< outcomes of the recorded saves, in order
+  std::size_t nextSave_ = 0;
   TDateTime start_ = 0;
   TDateTime end_ = 0;
 };

@@ -271,6 +271,15 @@ expect 0 '^replay: identical to events.jsonl' run --replay "$tmp/shift2"
 if ! "$cli" render panel 99 --out "$tmp/x.png" 2>&1 | grep -q 'built without the console'; then
   expect 0 '^time: 2024-03-15 07:30:00.0$' render gid --replay "$shift" \
     --at "2024-03-15 07:30" --out "$tmp/gid.png"
+  # The plan behind the executed lines; the other windows have none.
+  expect 0 '^picture: [0-9]+x[0-9]+$' render gid --replay "$shift" --at "2024-03-15 07:30" \
+    --with-plan --out "$tmp/plan.png"
+  if cmp -s "$tmp/gid.png" "$tmp/plan.png"; then
+    echo "FAILED: render gid --with-plan drew no plan"
+    failures=$((failures + 1))
+  fi
+  expect 2 '--with-plan: only for the gid window' render panel --replay "$shift" \
+    --at "2024-03-15 07:30" --with-plan --out "$tmp/p.png"
   expect 2 'the shift runs from 2024-03-15 06:00:00.0 to 2024-03-15 08:00:00.0' \
     render panel --replay "$shift" --at "2024-03-15 09:00" --out "$tmp/p.png"
   expect 2 'requires --at|--at is required|needs' render panel --replay "$shift" --out "$tmp/p.png"

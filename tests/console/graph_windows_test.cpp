@@ -318,6 +318,51 @@ TEST_F(NgdpFixture, MissingNgdpIsDrawnAndWrittenAndThePlannedTrainsGoIntoTheExec
   EXPECT_EQ(Count(picture, QRect(1500, 433, 60, 1000), kRed), 0);
 }
 
+// "Показать нормативный график": every train's planned run, thin and dashed in its colour
+// under the executed lines; the passengers' plan of a missing NGDP.bmp keeps to passengers.
+TEST_F(NgdpFixture, ThePlanShowsEveryTrainsRunDashedOnlyWhenAskedAndTheMenuTogglesIt) {
+  // Train 4002 (magenta) from Аист at 12:00 to Бор at 12:30.
+  TGraphTrainData& t = sim.AreaData.PassTrains[0].emplace_back();
+  t.Numbers[0] = 4002;
+  t.Stops = {{0, 1, 0, 1200, 2}, {0, 2, 1230, 1230, 0}};
+  TCreationPlanData& p = sim.AreaData.CreationPlans.emplace_back();
+  p.Number = 4002;
+  p.Time = 1155;
+  p.CreationPoint = 1;
+  const QRgb kMagenta = qRgb(255, 0, 255);
+  const QRect run2(1500, 433, 60, 1000), run4002(1740, 433, 60, 1000);
+  const auto dashed = [](int n) { return n > 100 && n < 900; };
+
+  const QImage plain = Render();
+  EXPECT_EQ(Count(plain, run2, kRed) + Count(plain, run4002, kMagenta), 0);
+  const QImage plan = RenderExecutedGraph(sim, true).Picture;
+  EXPECT_PRED1(dashed, Count(plan, run2, kRed));
+  EXPECT_PRED1(dashed, Count(plan, run4002, kMagenta));
+  // Nothing in the band of the stop or beside the runs.
+  const QRect between(1620, 433, 100, 1000);
+  EXPECT_EQ(Count(plan, between, kMagenta) + Count(plan, between, kRed), 0);
+  ExecutedGraph passengers(sim.AreaData);
+  passengers.SetScales(100, false);
+  passengers.SetPlannedTrains(true);
+  QImage picture;
+  passengers.Refresh(picture, sim.State.PosLog, std::chrono::nanoseconds::max());
+  EXPECT_PRED1(dashed, Count(picture, run2, kRed));
+  EXPECT_EQ(Count(picture, run4002, kMagenta), 0);
+
+  // The item of the window's context menu draws the picture again with or without the plan.
+  TfmGID gid(sim);
+  gid.SetScales(100, false);
+  ASSERT_TRUE(gid.View()->actions().contains(gid.miShowPlan));
+  EXPECT_EQ(gid.miShowPlan->text(), QStringLiteral("Показать нормативный график"));
+  gid.Refresh();
+  EXPECT_EQ(Count(gid.View()->Picture, run4002, kMagenta), 0);
+  gid.miShowPlan->trigger();
+  EXPECT_TRUE(gid.Graph().Plan());
+  EXPECT_PRED1(dashed, Count(gid.View()->Picture, run4002, kMagenta));
+  gid.miShowPlan->trigger();
+  EXPECT_EQ(Count(gid.View()->Picture, run4002, kMagenta), 0);
+}
+
 TEST_F(NgdpFixture, AFailedWriteLeavesNoFileAndIsItsOwnMessage) {
   const PictureWriter halfWay = [](const QImage&, const QString& path) {
     std::ofstream(path.toStdString(), std::ios::binary) << "BM half a picture";

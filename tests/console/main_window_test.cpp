@@ -22,6 +22,7 @@
 #include "console/controller_window.h"
 #include "console/panel_picture.h"
 #include "console/set_time_dialog.h"
+#include "console/shift_session.h"
 #include "qt_test_support.h"
 #include "trains/ui/picture_view.h"
 
@@ -57,11 +58,14 @@ TEST_F(MainWindowTest, CaptionComponentsMenuAndHeader) {
   for (QAction* a : window.mmOptions->actions())
     if (a->menu()) all << "|" << Captions(a->menu()->actions());
   EXPECT_EQ(all.join(";"),
-            QStringLiteral("Файл;ГИД;ГИД (доп);НГДП;Справки;Время;Диспетчер;Настройки...;|;"
+            QStringLiteral("Файл;ГИД;ГИД (доп);НГДП;Справки;Время;Диспетчер;Настройки...;"
+                           "Взять управление;|;"
                            "Загрузить пред. (last.sav);Сохранить;-;Выход;|;по составам...;по "
                            "расписанию (пасс.);по подходам...;по графикам курсирования...;по "
-                           "путям...;по пунктуальности...;|;Пауза;Норма;Ускорить ;|;"
+                           "путям...;по пунктуальности...;Итоги смены;|;Пауза;Норма;Ускорить ;|;"
                            "Автоматическое управление участком;Сценарий..."));
+  // "Взять управление" shows only while a shift is replayed.
+  EXPECT_FALSE(window.miTakeControl->isVisible());
   EXPECT_FALSE(window.N1->isEnabled() || window.N3->isEnabled());
   EXPECT_TRUE(window.miTime0->isEnabled() && window.miSave->isEnabled());
   // The header strip: the clock at the top left, the labels 12 pixels right of it.
@@ -247,7 +251,9 @@ TEST_F(StartUpTest, UsableDistrictIsPreparedWithTheSettingsAndStartsAtTheChosenT
   TestWindow window((App(), sim), std::string("1"), paths);
   EXPECT_FALSE(sim.Settings.MessageRings);            // read when the window is made
   EXPECT_EQ(Start(window), QStringList{"set time"});  // no error box
-  EXPECT_TRUE(window.Started() && window.ExitCode() == 0 && sim.Console == &window);
+  // The run's console is the shift's session in front of the window.
+  EXPECT_TRUE(window.Started() && window.ExitCode() == 0 && window.Shift() != nullptr &&
+              sim.Console == window.Shift());
   EXPECT_EQ(window.PanelView(), 1);
   EXPECT_EQ(window.imClock->geometry(), QRect(300, 4, 80, 36));
   // The set-up ran (kind 0 signal added at the peregon's end) and the state follows it.

@@ -52,6 +52,31 @@ struct OperationsTest : ::testing::Test {
   }
 };
 
+// The console's clock goes on while the station's box is open: a shift must have the task's
+// line, stamped with the clock it was given at, before the box opens.
+TEST_F(OperationsTest, ADialogTaskRefusedIsToldBeforeTheStationsBoxOpens) {
+  struct Box : ConsoleServices {
+    std::vector<std::pair<std::string, std::string>>* Told = nullptr;
+    void NotifyDispatcher(const std::string&) override {}
+    void InformDispatcher(const std::string& caption, const std::string& text, int) override {
+      Told->emplace_back("box " + caption, text);
+    }
+    bool AskDispatcher(const std::string&, const std::string&, int) override { return true; }
+    bool SaveLastState(bool) override { return false; }
+  } box;
+  box.Told = &told;
+  ConsoleServices* const console = d.Sim.Console;
+  d.Sim.Console = &box;
+  OperateTask(d.Sim, oz, Deed(false, false, 0), 0, -1, true);
+  OperateTask(d.Sim, oz, Deed(false, false, 0), 0, -1, true);  // the throat is taken
+  d.Sim.Console = console;
+  ASSERT_EQ(told.size(), 3u);
+  EXPECT_EQ(told[1], std::make_pair("task " + O + " receive even " + Track(oz, 0) + " dialog",
+                                    std::string("not done: Горловина занята")));
+  EXPECT_EQ(told[2], std::make_pair("box " + TaskDialogCaption(d.Sim.AreaData, oz),
+                                    TaskRefusalText("Горловина занята")));
+}
+
 TEST_F(OperationsTest, EveryOperationTellsItsScenarioLineAndItsRefusal) {
   const auto first = ThroughRoutes(d.Sim.AreaData, sos, 1, 1, 4, 1);
   ASSERT_TRUE(first) << "the demo's controlled station has a through passage on row 1";
@@ -116,6 +141,10 @@ TEST_F(OperationsTest, EveryOperationTellsItsScenarioLineAndItsRefusal) {
       {dialog, "set LEVEL/PUNCTUALITYTOLERANCEMIN=7", ""},
       {[&] { NoteReply(d.Sim, false, "Принять поезд № 2001 на I путь?"); }, "reply no",
        "Принять поезд № 2001 на I путь?"},
+      {[&] { NoteReply(d.Sim, true, "Отправить?", AnswerSource::Dispatcher); },
+       "reply yes dispatcher", "Отправить?"},
+      {[&] { NoteReply(d.Sim, false, "Отправить?", AnswerSource::Scenario); }, "reply no scenario",
+       "Отправить?"},
       {[&] { d.Sim.ManualSave(); }, "savelast", ""},
   };
   for (const auto& c : cases) {

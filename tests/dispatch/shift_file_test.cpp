@@ -72,6 +72,9 @@ TEST(ShiftHeaderTest, TheHeaderReadsBackAndBadDirectivesNameTheirLine) {
       {"start 2024-03-15 06:00", "start: not a time YYYY-MM-DD HH:MM:SS.s: 2024-03-15 06:00"},
       {"end 2024-02-30 06:00:00.0", "end: not a time YYYY-MM-DD HH:MM:SS.s: 2024-02-30 06:00:00.0"},
       {"district 2", "district: given twice"},
+      {"rings", "rings: expected the ring of every LP"},
+      {"rings 1 x 3", "rings: not a ring number: x"},
+      {"rings 1 -2", "rings: not a ring number: -2"},
   };
   for (const auto& b : bad) {
     try {
@@ -81,6 +84,24 @@ TEST(ShiftHeaderTest, TheHeaderReadsBackAndBadDirectivesNameTheirLine) {
       EXPECT_EQ(e.Line, 3) << b.Line;
       EXPECT_EQ(e.Reason, b.Reason);
     }
+  }
+}
+
+TEST(ShiftHeaderTest, AConsolesRingsAreWrittenAndReadBackAndAHeadlessHeaderHasNone) {
+  const TDateTime start = *ParseStartTime("2024-03-15 06:00");
+  const std::string withRings = FormatShiftHeader("1", 7, {}, start, {3, -1, 0, 12});
+  EXPECT_NE(withRings.find("\nseed 7\nrings 3 -1 0 12\nstart 2024-03-15 06:00:00.0\n"),
+            std::string::npos)
+      << withRings;
+  EXPECT_EQ(ParseShiftHeader(withRings).Rings, (std::vector<int>{3, -1, 0, 12}));
+  const std::string headless = FormatShiftHeader("1", 7, {}, start);
+  EXPECT_EQ(headless.find("rings"), std::string::npos);
+  EXPECT_TRUE(ParseShiftHeader(headless).Rings.empty());
+  try {
+    ParseShiftHeader(withRings + "rings 1\n");
+    ADD_FAILURE() << "rings twice";
+  } catch (const ScenarioError& e) {
+    EXPECT_EQ(e.Reason, "rings: given twice");
   }
 }
 
@@ -231,6 +252,32 @@ TEST_F(ShiftLinesTest, RepliesWaitForTheQuestionsOfTheirStepAndTheRestAreRefused
   EXPECT_EQ(refused.back(), std::make_pair(1, std::string("its step has passed")));
   // Replies are not told as lines: the console tells each answer when it gives it.
   EXPECT_EQ(played, std::vector<std::string>{"auto all on"});
+}
+
+TEST_F(ShiftLinesTest, RepliesSayWhoAnsweredAndAnUnknownAnswererIsABadLine) {
+  const TDateTime now = d.Sim.State.ClockTime;
+  ScenarioPlayer p = Player(
+      "06:00:00.5 reply no dispatcher  # Принять поезд?\n06:00:00.5 reply yes scenario\n"
+      "06:00:00.5 reply yes runner\n06:00:00.5 reply no\n");
+  p.PlayDue(d.Sim, now + kStepLength);
+  const struct {
+    bool Answer;
+    AnswerSource By;
+  } expected[] = {{false, AnswerSource::Dispatcher},
+                  {true, AnswerSource::Scenario},
+                  {true, AnswerSource::Runner},
+                  {false, AnswerSource::Runner}};
+  for (const auto& e : expected) {
+    AnswerSource by = AnswerSource::Auto;
+    EXPECT_EQ(p.TakeReply(&by), e.Answer);
+    EXPECT_EQ(by, e.By);
+  }
+  try {
+    ParseScenario("06:00:00.5 reply no auto\n", d.Sim.AreaData);
+    ADD_FAILURE() << "an answer of the automatic dispatcher is no reply";
+  } catch (const ScenarioError& e) {
+    EXPECT_EQ(e.Reason, "expected dispatcher, scenario or runner after the answer: auto");
+  }
 }
 
 TEST_F(ShiftLinesTest, ARefusedLineIsToldWithItsReason) {

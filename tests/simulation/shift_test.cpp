@@ -185,6 +185,30 @@ TEST_F(ShiftTest, AnEditedShiftReplaysToItsFirstDifference) {
   EXPECT_EQ(d->Line, n + 1);
 }
 
+// A console assigns its stations the rings of its sound files; the stations' reports carry
+// them, and the replay gives every station the ring its header names.
+TEST_F(ShiftTest, TheRingsOfTheHeaderReachTheStationsReportsOfTheReplay) {
+  if (Record(dir, kEveryOperation, 2).empty()) GTEST_SKIP() << "no demo district";
+  std::string text = ReadFile(dir / kShiftTextFile);
+  Simulation demo;
+  test::PrepareDemoRun(demo, 7);
+  std::string rings = "rings";
+  for (std::size_t k = 0; k < demo.AreaData.Puts.size(); ++k) rings += " 5";
+  text.insert(text.find("start "), rings + "\n");
+  WriteFile(dir / kShiftTextFile, text);
+  const std::string recorded = ReadFile(dir / kShiftEventsFile);
+  const std::string replayed = Replay(dir);
+  const auto d = FirstDifference(recorded, replayed);
+  ASSERT_TRUE(d);
+  EXPECT_NE(d->Expected.find(R"("ring":-1)"), std::string::npos) << d->Expected;
+  EXPECT_NE(d->Got.find(R"("ring":5)"), std::string::npos) << d->Got;
+  // Only the rings differ.
+  std::string unrung = replayed;
+  for (std::size_t at; (at = unrung.find(R"("ring":5)")) != std::string::npos;)
+    unrung.replace(at, 8, R"("ring":-1)");
+  EXPECT_EQ(unrung, recorded);
+}
+
 TEST_F(ShiftTest, AShiftCutShortReplaysToItsLastEvent) {
   if (Record(dir, kEveryOperation, 2).empty()) GTEST_SKIP() << "no demo district";
   std::string text = ReadFile(dir / kShiftTextFile);
@@ -204,6 +228,9 @@ TEST_F(ShiftTest, DamagedShiftsAreRefusedWithTheFileAndTheLine) {
   const std::string text = ReadFile(good / kShiftTextFile);
   const auto lines = [](const std::string& t) { return std::count(t.begin(), t.end(), '\n'); };
   const std::string events = std::to_string(lines(ReadFile(good / kShiftEventsFile)) + 1);
+  Simulation demo;
+  test::PrepareDemoRun(demo, 7);
+  const std::size_t lps = demo.AreaData.Puts.size();
   const struct {
     const char* Name;
     std::function<void(const fs::path&)> Damage;
@@ -245,6 +272,13 @@ TEST_F(ShiftTest, DamagedShiftsAreRefusedWithTheFileAndTheLine) {
       {"broken start.sav",
        [](const fs::path& f) { WriteFile(f / kShiftStartFile, "[STATE]\r\nVERSION=99\r\n"); },
        "/start.sav: not loaded: Save file version 99 is not supported (2 to 20) (line 2)"},
+      {"rings of another district",
+       [&](const fs::path& f) {
+         std::string t = text;
+         t.insert(t.find("start "), "rings 1 2\n");
+         WriteFile(f / kShiftTextFile, t);
+       },
+       "/shift.txt: rings: 2 given for " + std::to_string(lps) + " LPs"},
       {"no shift.txt", [](const fs::path& f) { fs::remove(f / kShiftTextFile); },
        "/shift.txt: no such file"},
       {"no events.jsonl", [](const fs::path& f) { fs::remove(f / kShiftEventsFile); },
