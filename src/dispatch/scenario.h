@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dispatch/dispatch_data.h"
+#include "dispatch/fault_operations.h"
 #include "state/clock.h"
 
 namespace traklin {
@@ -31,7 +32,8 @@ enum class ScenarioAction {
   Save,
   Auto,
   Hold,
-  Scale
+  Scale,
+  Fault  ///< a fault set or cleared, or a permission (Fault)
 };
 
 /// One timed line, its arguments resolved against the district when read.
@@ -51,6 +53,7 @@ struct ScenarioStep {
   TDateTime For = 0;     ///< answer, hold: how long, in days; 0 for the rest of the run
   int Level = 1;         ///< scale: the time-scale level 0..9
   std::string File;      ///< save
+  FaultOrder Fault;      ///< fault, limit, clear, permit
 };
 
 /// Reads the scenario text. A line is "HH:MM[:SS] action arguments"; blank lines and text
@@ -71,6 +74,9 @@ struct ScenarioStep {
 ///                                          no earlier than SPAN from now
 ///   scale LEVEL                            the console's time-scale level 0..9 (0 pauses);
 ///                                          a headless run has no time scale and skips it
+///   fault … | limit … | clear … | permit NUMBER   an instructor's fault, its end, and the
+///                                          dispatcher's permission to pass a closed signal
+///                                          (dispatch/fault_operations.h)
 /// As at the desk, routes are ordered only at stations without a duty officer, commits only
 /// where the station has a commit lamp for the direction, and tasks only to stations that take
 /// them. Throws ScenarioError for the first bad line, naming it and the reason.

@@ -15,7 +15,9 @@
 #include "area/date_time.h"
 #include "area/district_catalogue.h"
 #include "area/district_setup.h"
+#include "area/object_names.h"
 #include "settings/ini_file.h"
+#include "state/faults.h"
 #include "state/interlocking.h"
 #include "trains/train_records.h"
 
@@ -118,6 +120,20 @@ EventLog::EventLog(Simulation& sim, std::ostream* out, bool answer)
     j["source"] = SourceName(source);
     Emit("created", Text(j));
   };
+  sim_.OnFaultEvent = [this](const FaultEvent& e) {
+    Json j = EventObject(sim_, e.Event);
+    if (e.Event == "permit") {
+      j["number"] = e.Number;
+      j["signal"] = e.Signal >= 0 ? SignalDesignation(sim_.AreaData, e.Signal) : "-";
+      j["result"] = e.Result;
+    } else {
+      j["kind"] = FaultKindWord(static_cast<FaultKind>(e.Fault.KIND));
+      j["object"] = FaultObjectText(sim_.AreaData, e.Fault);
+      if (e.Fault.KIND == static_cast<std::uint8_t>(FaultKind::Limit)) j["kmh"] = e.Fault.KMH;
+      j["until"] = e.Fault.UNTIL != 0 ? FormatEventTime(e.Fault.UNTIL) : "-";
+    }
+    Emit(e.Event, Text(j));
+  };
   sim_.OnTrainRemoving = [this](int i) {
     if (alive_.erase({sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME}) == 0) return;
     ++removed_;
@@ -132,6 +148,7 @@ EventLog::~EventLog() {
   if (sim_.Console == this) sim_.Console = nullptr;
   sim_.OnTrainCreated = nullptr;
   sim_.OnTrainRemoving = nullptr;
+  sim_.OnFaultEvent = nullptr;
 }
 
 void EventLog::Emit(const std::string& event, const std::string& line) {
@@ -228,6 +245,11 @@ std::string FormatRunSummary(const RunSummary& s) {
   for (const char* kind : {"notify", "inform", "ask", "created", "removed", "error", "save"}) {
     const auto it = s.Events.find(kind);
     out += fmt::format("events {}: {}\n", kind, it == s.Events.end() ? 0 : it->second);
+  }
+  // Only a run with faults has these.
+  for (const char* kind : {"fault", "cleared", "permit"}) {
+    const auto it = s.Events.find(kind);
+    if (it != s.Events.end()) out += fmt::format("events {}: {}\n", kind, it->second);
   }
   return out;
 }
