@@ -5,6 +5,7 @@
 #include <array>
 
 #include "dispatch/auto_dispatcher.h"
+#include "dispatch/auto_permits.h"
 #include "state/faults.h"
 #include "state/interlocking.h"
 #include "trains/stops.h"
@@ -34,7 +35,10 @@ std::span<const Simulation::StepPass> Simulation::StepOrder() {
       {"UpdateRoutes", [](Simulation& s, TDateTime) { UpdateRoutes(s); }},
       {"UpdateSignals", [](Simulation& s, TDateTime) { UpdateSignals(s); }},
       {"AutoDispatcher",
-       [](Simulation& s, TDateTime) { AutoDispatch(s, s.State.AutoLPs, s.AutoHolds, s.AutoMemo); }},
+       [](Simulation& s, TDateTime) {
+         AutoDispatch(s, s.State.AutoLPs, s.AutoHolds, s.AutoMemo);
+         AutoPermits(s, s.State.AutoLPs);
+       }},
       {"ThroatAutomation", [](Simulation& s, TDateTime) { ThroatAutomation(s); }},
       {"ExecuteThroatTasks", [](Simulation& s, TDateTime) { ExecuteThroatTasks(s); }},
       {"CreateFreightTrains", [](Simulation& s, TDateTime) { CreateFreightTrains(s); }},
