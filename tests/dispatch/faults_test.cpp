@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "dispatch/auto_permits.h"
 #include "dispatch/fault_operations.h"
 #include "dispatch/scenario.h"
+#include "simulation/headless_run.h"
 #include "state/braking.h"
 #include "state/faults.h"
 #include "trains/fault_trains.h"
@@ -237,6 +239,75 @@ TEST(FaultLinesTest, BadLinesAreRefusedWithTheirNumberAndReason) {
       EXPECT_EQ(e.Reason, k.reason) << k.text;
     }
   }
+}
+
+TEST(FaultLinesTest, EventLogAndInstructorsListShowEachFaultAsWritten) {
+  FaultLine f(930, false);
+  std::ostringstream out;
+  std::vector<ActiveFault> active;
+  {
+    EventLog log(f.Sim, &out, true);
+    f.Script(
+        "09:30 fault switch 7 4 40m\n09:31 limit 2 40 -\n09:32 limit 8:I 25 1h\n"
+        "09:33 clear limit 2\n09:34 permit 801\n09:35 fault section 1:2 -\n"
+        "09:36 fault section 7 3 -\n09:37 fault signal 6 Н3 40m\n10:01 fault train 801 1h\n");
+    f.RunTo(1002);
+    active = ActiveFaults(f.Sim);
+    f.RunTo(1020);
+  }
+  std::vector<std::string> lines;
+  std::istringstream in(out.str());
+  for (std::string line; std::getline(in, line);)
+    if (line.find("\"event\":\"fault\"") != std::string::npos ||
+        line.find("\"event\":\"cleared\"") != std::string::npos ||
+        line.find("\"event\":\"permit\"") != std::string::npos)
+      lines.push_back(line);
+  const std::string day = "{\"time\":\"2025-03-15 ";
+  EXPECT_EQ(lines,
+            (Texts{
+                day + "09:30:00.0\",\"event\":\"fault\",\"kind\":\"switch\",\"object\":\"7 "
+                      "4\",\"until\":\"2025-03-15 10:10:00.0\"}",
+                day + "09:30:59.5\",\"event\":\"fault\",\"kind\":\"limit\",\"object\":\"2\","
+                      "\"kmh\":40,\"until\":\"-\"}",
+                day + "09:31:59.5\",\"event\":\"fault\",\"kind\":\"limit\",\"object\":\"8:I\","
+                      "\"kmh\":25,\"until\":\"2025-03-15 10:32:00.0\"}",
+                day + "09:32:59.5\",\"event\":\"cleared\",\"kind\":\"limit\",\"object\":\"2\","
+                      "\"kmh\":40,\"until\":\"-\"}",
+                day + "09:33:59.5\",\"event\":\"permit\",\"number\":801,\"signal\":\"-\","
+                      "\"result\":\"no train 801 in the district\"}",
+                day + "09:34:59.5\",\"event\":\"fault\",\"kind\":\"section\",\"object\":\"1:"
+                      "2\",\"until\":\"-\"}",
+                day + "09:35:59.5\",\"event\":\"fault\",\"kind\":\"section\",\"object\":\"7 "
+                      "3\",\"until\":\"-\"}",
+                day + "09:36:59.5\",\"event\":\"fault\",\"kind\":\"signal\",\"object\":\"6 "
+                      "Н3\",\"until\":\"2025-03-15 10:17:00.0\"}",
+                day + "10:00:59.5\",\"event\":\"fault\",\"kind\":\"train\",\"object\":\"801\","
+                      "\"until\":\"2025-03-15 11:01:00.0\"}",
+                day + "10:10:00.0\",\"event\":\"cleared\",\"kind\":\"switch\",\"object\":\"7 "
+                      "4\",\"until\":\"2025-03-15 10:10:00.0\"}",
+                day + "10:17:00.0\",\"event\":\"cleared\",\"kind\":\"signal\",\"object\":\"6 "
+                      "Н3\",\"until\":\"2025-03-15 10:17:00.0\"}",
+            }));
+  // What the instructor's list shows of each fault in force, and the line that ends it.
+  std::vector<std::string> shown;
+  for (const ActiveFault& a : active) shown.push_back(a.Description + " | " + a.Line);
+  EXPECT_EQ(shown, (Texts{
+                       "Стрелка № 4 станции Разъезд не переводится | clear fault switch 7 4",
+                       "Ограничение скорости 25 км/ч на I пути станции Горная | clear limit 8:I",
+                       "Ложная занятость блок-участка 1:2 перегона Лесная – Разъезд | clear "
+                       "fault section 1:2",
+                       "Ложная занятость секции 3 станции Разъезд | clear fault section 7 3",
+                       "Светофор Н3 станции Лесная не открывается | clear fault signal 6 Н3",
+                       "Поезд № 801: неисправность локомотива | clear fault train 801",
+                   }));
+  // The panel's lamps: the false occupancies and the restricted track.
+  const FaultLamps lamps = FaultLampsOf(f.Sim);
+  EXPECT_EQ(lamps.FailedSwitches.size(), 0u);
+  EXPECT_EQ(lamps.FailedSignals.size(), 0u);
+  EXPECT_FALSE(lamps.FalseOccupancy.empty());
+  EXPECT_FALSE(lamps.Restricted.empty());
+  EXPECT_TRUE(f.Red(FindBlockSection(f.Sim.AreaData, "1:2")));
+  EXPECT_TRUE(f.Red(FindStationSection(f.Sim.AreaData, f.LP("РАЗ"), "3")));
 }
 
 // ---------------------------------------------------------------------------
@@ -496,7 +567,7 @@ TEST(RestrictionTest, TrainAtLineSpeedKeepsTheLimitOverTheWholeStretchAndShowsIt
     const TTrainData& t = f.Sim.State.Trains[i];
     if (onPeregon2(t.HEAD.SECT_IDX) || onPeregon2(t.TAIL.SECT_IDX)) {
       within = std::max(within, f.Kmh(801));
-      shown = std::max(shown, t.SPEED_LIM);
+      shown = std::max(shown, t.LOG.back().SPEED_LIM);
     } else if (within == 0 && t.HEAD.LP_CODE == 0) {
       before = std::max(before, f.Kmh(801));
     }
