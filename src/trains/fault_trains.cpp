@@ -198,7 +198,11 @@ const TPermitData* TrainPermit(const SimulationData& sim, int i) {
 
 int PermittedSignal(const SimulationData& sim, int i) {
   const TPermitData* p = TrainPermit(sim, i);
-  return p != nullptr && !p->PASSED ? p->SIGNAL : -1;
+  if (p == nullptr || p->PASSED) return -1;
+  // A train that has come in beyond the signal since holds it closed again.
+  for (const int s : SectionsBeyondSignal(sim, p->SIGNAL))
+    if (TrainOn(sim, s)) return -1;
+  return p->SIGNAL;
 }
 
 bool PassUnderPermit(SimulationData& sim, int i, int g, bool closed) {

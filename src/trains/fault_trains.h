@@ -28,7 +28,8 @@ int FaultSpeedLimit(const SimulationData& sim, int i);
 
 /// The permission train i holds, or nullptr.
 const TPermitData* TrainPermit(const SimulationData& sim, int i);
-/// The closed signal train i may pass under its permission; -1 when none.
+/// The closed signal train i may pass under its permission; -1 when none, or while a train
+/// stands in the sections up to the next signal.
 int PermittedSignal(const SimulationData& sim, int i);
 /// The head of train i passes signal g (closed: `closed`). Returns whether a permission lets
 /// it pass closed; a permission ends when the head passes the next signal, or is moot when the
