@@ -229,6 +229,9 @@ struct TLPRoutesData {
   int SwitchCount = 0;
   std::vector<TTrainRouteData> Routes;
   std::vector<TChainData> Chains;
+  /// Generated LPs: the last routes of Routes that lead out of the tracks that only receive
+  /// (mode 3), for a train formed on such a track; saves of older layouts lack them.
+  int ReceiveOnlyExits = 0;
 };
 using TTrainRoutesData = std::vector<TLPRoutesData>;
 

@@ -60,7 +60,8 @@ void CheckRoutes(TAreaData& area);
 /// entries decoded). Throws with the "Error at route " text (without the LP prefix).
 void ExpandFileRoutes(TAreaData& area, int lp);
 
-/// Generates the routes and chains of an LP with throats; replaces its TrainRoutes entry.
+/// Generates the routes and chains of an LP with throats; replaces its TrainRoutes entry. The
+/// routes out of tracks that only receive (and their chains) come last (ReceiveOnlyExits).
 void GenerateLPRoutes(TAreaData& area, int lp);
 
 /// Builds the chains of an LP from its routes.

@@ -210,10 +210,12 @@ std::vector<TChainData> BuildChains(const TAreaData& area, int lp) {
     if (th.Code != code || !IsSection(area, th.EntrySection)) continue;
     builder.Search(th.EntrySection, (th.Parity ^ 1) & 1);
   }
-  for (const TTrackData& track : area.Puts[lp].Tracks) {
-    if (!IsSection(area, track.Section)) continue;
-    for (int dir = 0; dir < 2; ++dir) builder.Search(track.Section, dir);
-  }
+  // The chains out of the tracks that only receive come last, as their routes do.
+  for (const bool receiveOnly : {false, true})
+    for (const TTrackData& track : area.Puts[lp].Tracks) {
+      if (!IsSection(area, track.Section) || (track.SignB < 0) != receiveOnly) continue;
+      for (int dir = 0; dir < 2; ++dir) builder.Search(track.Section, dir);
+    }
   return std::move(builder.chains);
 }
 
@@ -231,11 +233,21 @@ void GenerateLPRoutes(TAreaData& area, int lp) {
     if (track.SignB < 0 || !IsSection(area, track.Section)) continue;
     for (int a = 0; a < 2; ++a) gen.FromTrack(i, a);
   }
+  // A track that only receives still needs a way out for the train formed on it from the one
+  // that came in (a dependant train). Those routes come after all the others, so that every
+  // other route keeps its index (and a save of the layout without them still fits).
+  const int regular = static_cast<int>(gen.routes.size());
+  for (int i = 0; i < static_cast<int>(put.Tracks.size()); ++i) {
+    const TTrackData& track = put.Tracks[i];
+    if (track.SignB >= 0 || !IsSection(area, track.Section)) continue;
+    for (int a = 0; a < 2; ++a) gen.FromTrack(i, a);
+  }
 
   TLPRoutesData entry;
   entry.Code = put.Code;
   entry.RouteCount = static_cast<int>(gen.routes.size());
   entry.SwitchCount = gen.switchCount;
+  entry.ReceiveOnlyExits = entry.RouteCount - regular;
   entry.Routes = std::move(gen.routes);
   area.TrainRoutes[lp] = std::move(entry);
   area.TrainRoutes[lp].Chains = BuildChains(area, lp);

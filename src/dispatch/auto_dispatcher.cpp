@@ -485,8 +485,9 @@ void GiveCommit(SimulationData& sim, Memo& m, const Throat& v, const std::vector
 }
 
 /// A free track of the LP for train t coming in through throat v: the district's choice
-/// first, else the highest free suitable track a way reaches; -1 when none. With an onward
-/// entry section (above 0) the track must also lead on to it.
+/// first, else the highest free suitable track a way reaches (for a train with a dependant, a
+/// receive-only track last); -1 when none. With an onward entry section (above 0) the track
+/// must also lead on to it.
 int ReceptionTrack(const SimulationData& sim, Memo& m, const Throat& v, int t, int onward,
                    int* way) {
   const std::vector<int>& tracks = m.Tracks[v.LP];
@@ -500,8 +501,10 @@ int ReceptionTrack(const SimulationData& sim, Memo& m, const Throat& v, int t, i
   };
   const int best = v.G >= 0 ? ChooseReceptionTrack(sim, v.LP, v.G, t) : -1;
   if (best >= 0 && usable(best)) return best;
-  for (int k = static_cast<int>(tracks.size()) - 1; k >= 0; --k)
-    if (usable(k)) return k;
+  // A receive-only track only when no other will do for a train with a dependant.
+  for (const bool second : {false, true})
+    for (int k = static_cast<int>(tracks.size()) - 1; k >= 0; --k)
+      if (ReceiveOnlyTrackForParent(sim, v.LP, k, t) == second && usable(k)) return k;
   return -1;
 }
 

@@ -7,6 +7,8 @@
 #include "area/area_queries.h"
 #include "area/date_time.h"
 #include "area/object_names.h"
+#include "dispatch/operations.h"
+#include "dispatch/shift_file.h"
 #include "state/faults.h"
 #include "trains/fault_trains.h"
 
@@ -215,21 +217,39 @@ std::string FaultOrderLine(const TAreaData& area, const FaultOrder& order) {
   return {};
 }
 
+namespace {
+
+/// Tells OnOperation (a shift's recorder) the line of the order, a refusal as its note.
+std::string Told(DispatchData& sim, const FaultOrder& order, const std::string& reason) {
+  NoteOperation(sim, FaultOrderLine(sim.AreaData, order),
+                reason.empty() ? std::string() : "not done: " + reason);
+  return reason;
+}
+
+}  // namespace
+
 std::string OperateFault(DispatchData& sim, const TFaultData& fault, const std::string& span,
                          std::optional<TDateTime> from) {
   FaultOrder order;
+  order.Fault = fault;
   if (std::string e = ReadSpan(span, order); !e.empty()) return e;
   TFaultData f = fault;
-  f.UNTIL = order.For > 0 ? (from ? *from : sim.State.ClockTime) + order.For : 0;
-  return SetFault(sim, f);
+  f.UNTIL = order.For > 0 ? (from ? *from : DueAfter(sim.State.ClockTime)) + order.For : 0;
+  return Told(sim, order, SetFault(sim, f));
 }
 
 std::string OperateClearFault(DispatchData& sim, const TFaultData& object) {
-  return ClearFault(sim, object);
+  FaultOrder order;
+  order.What = FaultOrder::Kind::Clear;
+  order.Fault = object;
+  return Told(sim, order, ClearFault(sim, object));
 }
 
 std::string OperatePermit(DispatchData& sim, int number) {
-  return PermitTrain(sim, number);
+  FaultOrder order;
+  order.What = FaultOrder::Kind::Permit;
+  order.Number = number;
+  return Told(sim, order, PermitTrain(sim, number));
 }
 
 std::string PlayFaultOrder(DispatchData& sim, const FaultOrder& order, TDateTime due) {

@@ -41,11 +41,11 @@ std::string ParseFaultOrder(const TAreaData& area, const std::vector<std::string
 /// "clear fault section 2:1", "permit 2001".
 std::string FaultOrderLine(const TAreaData& area, const FaultOrder& order);
 
-// Each operation returns the reason it was refused (English), empty when it was done; the
-// line that does it again is FaultOrderLine.
+// Each operation returns the reason it was refused (English), empty when it was done, and tells
+// OnOperation (a shift's recorder) its line, FaultOrderLine, with a refusal as the note.
 
-/// Sets `fault` from `from` (default: the clock) for `span` ("-": until cleared), in place of
-/// one on the same object.
+/// Sets `fault` from `from` (default: DueAfter the clock) for `span` ("-": until cleared), in
+/// place of one on the same object.
 std::string OperateFault(DispatchData& sim, const TFaultData& fault, const std::string& span,
                          std::optional<TDateTime> from = std::nullopt);
 /// Ends the fault on the object of `object` early.

@@ -3,57 +3,27 @@
 #include "simulation/headless_run.h"
 
 #include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <exception>
-#include <nlohmann/json.hpp>
 #include <ostream>
 #include <regex>
+#include <string_view>
 
 #include "area/area_reader.h"
 #include "area/area_report.h"
 #include "area/date_time.h"
 #include "area/district_catalogue.h"
 #include "area/district_setup.h"
-#include "area/object_names.h"
+#include "dispatch/gridlock.h"
 #include "settings/ini_file.h"
-#include "state/faults.h"
+#include "simulation/event_lines.h"
 #include "state/interlocking.h"
-#include "trains/train_records.h"
 
 namespace traklin {
-
-namespace {
-
-using Json = nlohmann::ordered_json;
-
-const char* SourceName(TrainSource source) {
-  switch (source) {
-    case TrainSource::Timetable:
-      return "timetable";
-    case TrainSource::Plan:
-      return "plan";
-    case TrainSource::Random:
-      return "random";
-    case TrainSource::Dependant:
-      return "dependant";
-  }
-  return "timetable";
-}
-
-Json EventObject(const Simulation& sim, const std::string& event) {
-  Json j;
-  j["time"] = FormatEventTime(sim.State.ClockTime);
-  j["event"] = event;
-  return j;
-}
-
-std::string Text(const Json& j) {
-  // Texts that are not valid UTF-8 are replaced rather than aborting the run.
-  return j.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
-}  // namespace
 
 std::optional<std::pair<std::string, std::string>> ParseSettingAssignment(const std::string& text) {
   const auto eq = text.find('=');
@@ -113,34 +83,13 @@ EventLog::EventLog(Simulation& sim, std::ostream* out, bool answer)
   sim_.OnTrainCreated = [this](int i, TrainSource source) {
     ++created_;
     alive_.emplace(sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME);
-    Json j = EventObject(sim_, "created");
-    j["number"] = sim_.State.Trains[i].NUMBER;
-    j["name"] = TrainName(sim_, i, 1);
-    j["lp"] = sim_.State.Trains[i].CREATION_LP_CODE;
-    j["source"] = SourceName(source);
-    Emit("created", Text(j));
+    Emit("created", CreatedEventLine(sim_, i, source));
   };
-  sim_.OnFaultEvent = [this](const FaultEvent& e) {
-    Json j = EventObject(sim_, e.Event);
-    if (e.Event == "permit") {
-      j["number"] = e.Number;
-      j["signal"] = e.Signal >= 0 ? SignalDesignation(sim_.AreaData, e.Signal) : "-";
-      j["result"] = e.Result;
-    } else {
-      j["kind"] = FaultKindWord(static_cast<FaultKind>(e.Fault.KIND));
-      j["object"] = FaultObjectText(sim_.AreaData, e.Fault);
-      if (e.Fault.KIND == static_cast<std::uint8_t>(FaultKind::Limit)) j["kmh"] = e.Fault.KMH;
-      j["until"] = e.Fault.UNTIL != 0 ? FormatEventTime(e.Fault.UNTIL) : "-";
-    }
-    Emit(e.Event, Text(j));
-  };
+  sim_.OnFaultEvent = [this](const FaultEvent& e) { Emit(e.Event, FaultEventLine(sim_, e)); };
   sim_.OnTrainRemoving = [this](int i) {
     if (alive_.erase({sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME}) == 0) return;
     ++removed_;
-    Json j = EventObject(sim_, "removed");
-    j["number"] = sim_.State.Trains[i].NUMBER;
-    j["name"] = TrainName(sim_, i, 1);
-    Emit("removed", Text(j));
+    Emit("removed", RemovedEventLine(sim_, i));
   };
 }
 
@@ -157,27 +106,22 @@ void EventLog::Emit(const std::string& event, const std::string& line) {
 }
 
 void EventLog::NotifyDispatcher(const std::string& text) {
-  Json j = EventObject(sim_, "notify");
-  j["text"] = text;
-  Emit("notify", Text(j));
+  Emit("notify", NotifyEventLine(sim_.State.ClockTime, text));
 }
 
 void EventLog::InformDispatcher(const std::string& caption, const std::string& text, int ring) {
-  Json j = EventObject(sim_, "inform");
-  j["caption"] = caption;
-  j["text"] = text;
-  j["ring"] = ring;
-  Emit("inform", Text(j));
+  Emit("inform", InformEventLine(sim_.State.ClockTime, caption, text, ring));
 }
 
 bool EventLog::AskDispatcher(const std::string& caption, const std::string& text, int ring) {
-  Json j = EventObject(sim_, "ask");
-  j["caption"] = caption;
-  j["text"] = text;
-  j["ring"] = ring;
-  j["answer"] = Answer;
-  Emit("ask", Text(j));
+  Emit("ask",
+       AskEventLine(sim_.State.ClockTime, caption, text, ring, Answer, AnswerSource::Runner));
   return Answer;
+}
+
+void EventLog::StationAnswered(const std::string& caption, const std::string& text, int ring,
+                               bool answer) {
+  Emit("ask", AskEventLine(sim_.State.ClockTime, caption, text, ring, answer, AnswerSource::Auto));
 }
 
 bool EventLog::SaveLastState(bool) {
@@ -188,16 +132,16 @@ bool EventLog::SaveLastState(bool) {
   } catch (const std::exception&) {
     ok = false;
   }
-  Json j = EventObject(sim_, "save");
-  j["ok"] = ok;
-  Emit("save", Text(j));
+  Emit("save", SaveEventLine(sim_.State.ClockTime, ok));
   return ok;
 }
 
 void EventLog::Error(const std::string& text) {
-  Json j = EventObject(sim_, "error");
-  j["text"] = text;
-  Emit("error", Text(j));
+  Emit("error", ErrorEventLine(sim_.State.ClockTime, text));
+}
+
+void EventLog::ReportGridlock(const std::vector<int>& trains, const std::vector<int>& stations) {
+  Emit("gridlock", GridlockEventLine(sim_.State.ClockTime, trains, stations));
 }
 
 RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,
@@ -209,11 +153,13 @@ RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,
   // Whole steps: the span is cut to the step below it, so "1h" runs exactly 7200 steps.
   const long steps = static_cast<long>(std::floor(span / kStepLength + 1e-6));
   const long report = std::max(1L, steps / 200);
+  GridlockDetector gridlocks;
   for (long n = 0; n < steps; ++n) {
     try {
       if (hooks.Before) hooks.Before();
       sim.SimulationStep(kStepLength);
       if (hooks.After) hooks.After();
+      for (const Gridlock& g : gridlocks.Check(sim)) log.ReportGridlock(g.Trains, g.Stations);
     } catch (const std::exception& e) {
       log.Error(e.what());
     } catch (...) {
@@ -242,15 +188,15 @@ std::string FormatRunSummary(const RunSummary& s) {
   out += fmt::format("trains created: {}\n", s.Created);
   out += fmt::format("trains removed: {}\n", s.Removed);
   out += fmt::format("trains in the district: {}\n", s.InDistrict);
-  for (const char* kind : {"notify", "inform", "ask", "created", "removed", "error", "save"}) {
-    const auto it = s.Events.find(kind);
+  static constexpr std::array<std::string_view, 7> kEveryRun = {
+      "notify", "inform", "ask", "created", "removed", "error", "save"};
+  for (const std::string_view kind : kEveryRun) {
+    const auto it = s.Events.find(std::string(kind));
     out += fmt::format("events {}: {}\n", kind, it == s.Events.end() ? 0 : it->second);
   }
-  // Only a run with faults has these.
-  for (const char* kind : {"fault", "cleared", "permit"}) {
-    const auto it = s.Events.find(kind);
-    if (it != s.Events.end()) out += fmt::format("events {}: {}\n", kind, it->second);
-  }
+  for (const auto& [kind, count] : s.Events)
+    if (std::find(kEveryRun.begin(), kEveryRun.end(), kind) == kEveryRun.end())
+      out += fmt::format("events {}: {}\n", kind, count);
   return out;
 }
 

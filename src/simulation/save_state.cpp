@@ -566,9 +566,16 @@ class StateReader {
     int total = 0;
     for (int l = 0; l < Size(st_.Routes.size()); ++l) {
       const std::string p = "LP_" + std::to_string(l) + "_";
-      SameLength(kRoutes, p + "LEN", area_.TrainRoutes[l].Routes.size());
-      st_.Routes[l].assign(area_.TrainRoutes[l].Routes.size(), TRouteControlData{});
-      for (int j = 0; j < Size(st_.Routes[l].size()); ++j) {
+      const TLPRoutesData& table = area_.TrainRoutes[l];
+      const int n = Int(kRoutes, p + "LEN");
+      // A save of the layout without the ways out of receive-only tracks, which come last:
+      // those routes are free.
+      if (n != Size(table.Routes.size()) &&
+          (table.ReceiveOnlyExits == 0 || n != Size(table.Routes.size()) - table.ReceiveOnlyExits))
+        f_.Fail(kRoutes + ": " + p + "LEN " + std::to_string(n) + " does not fit the district (" +
+                std::to_string(table.Routes.size()) + ")");
+      st_.Routes[l].assign(table.Routes.size(), TRouteControlData{});
+      for (int j = 0; j < n; ++j) {
         const std::string q = p + "ROUTE_" + std::to_string(j) + "_";
         st_.Routes[l][j].TASKED = Real(kRoutes, q + "TASKED");
         st_.Routes[l][j].SCHUNTED = Bool(kRoutes, q + "SCHUNTED");

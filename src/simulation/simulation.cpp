@@ -6,6 +6,7 @@
 
 #include "dispatch/auto_dispatcher.h"
 #include "dispatch/auto_permits.h"
+#include "dispatch/operations.h"
 #include "state/faults.h"
 #include "state/interlocking.h"
 #include "trains/stops.h"
@@ -85,7 +86,10 @@ void Simulation::AutosaveCheck() {
 }
 
 bool Simulation::ManualSave() {
-  return SaveAndReschedule(true);
+  const bool saved = SaveAndReschedule(true);
+  // An operation of its own: it moves the next autosave, which a replay must do alike.
+  NoteOperation(*this, "savelast", saved ? "" : "not saved");
+  return saved;
 }
 
 bool Simulation::SaveAndReschedule(bool reportFailure) {

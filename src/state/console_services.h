@@ -5,6 +5,14 @@
 
 namespace traklin {
 
+/// Who gave the answer to a station's question.
+enum class AnswerSource {
+  Dispatcher,  ///< the human at the console, in the question's box
+  Auto,        ///< the automatic dispatcher, for a station it works
+  Runner,      ///< a headless run's standing answer (--answer, or a scenario's answer line)
+  Scenario,    ///< a scenario's standing answer in the console
+};
+
 /// Implemented by the main window, by tests with scripted answers and by the headless runner.
 /// Called synchronously from inside a simulation step. Texts are UTF-8.
 class ConsoleServices {
@@ -19,6 +27,13 @@ class ConsoleServices {
   virtual bool AskDispatcher(const std::string& caption, const std::string& text, int ring) = 0;
   /// Saves the state to last.sav; true on success.
   virtual bool SaveLastState(bool reportFailure) = 0;
+
+  /// A duty officer's question that the automatic dispatcher has already answered (`answer`,
+  /// true for yes) in place of AskDispatcher: the user's side only learns of it, for its logs
+  /// and journals. Nothing is asked, no box opens, nothing rings and the time scale stays.
+  /// The default ignores it.
+  virtual void StationAnswered(const std::string& /*caption*/, const std::string& /*text*/,
+                               int /*ring*/, bool /*answer*/) {}
 };
 
 }  // namespace traklin

@@ -49,8 +49,9 @@ struct SimulationData {
   std::function<void()> OnTasksChanged;
   /// Asked before the console when a station puts a question of kind `kind` (a request kind)
   /// about train `train` at LP index `lp` (`track` the track it names, -1 none): an answer is
-  /// taken as the dispatcher's, nullopt leaves the question to the console. The automatic
-  /// dispatcher refuses here what is unsafe at the stations it works.
+  /// taken as the dispatcher's (the console is only told of it: StationAnswered), nullopt
+  /// leaves the question to the console. The automatic dispatcher answers here for the
+  /// stations it works.
   std::function<std::optional<bool>(int lp, int train, int track, int kind)> AnswerStation;
   /// Told of every fault set or ended and every permission asked for (the event log listens).
   std::function<void(const FaultEvent& event)> OnFaultEvent;

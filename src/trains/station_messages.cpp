@@ -150,12 +150,16 @@ bool PostRequest(SimulationData& sim, int lp, int i, int track, bool performable
     default:
       return false;
   }
-  if (performable && sim.AnswerStation) {
-    if (const std::optional<bool> answer = sim.AnswerStation(lp, i, track, kind)) return *answer;
-  }
-  if (!sim.Console) return false;
   const std::string caption = CaptionOf(sim.AreaData, lp);
   const int ring = RingOf(sim.AreaData, lp);
+  if (performable && sim.AnswerStation) {
+    if (const std::optional<bool> answer = sim.AnswerStation(lp, i, track, kind)) {
+      // Answered without the dispatcher; the question is still on record.
+      if (sim.Console) sim.Console->StationAnswered(caption, question, ring, *answer);
+      return *answer;
+    }
+  }
+  if (!sim.Console) return false;
   if (performable) return sim.Console->AskDispatcher(caption, question, ring);
   sim.Console->InformDispatcher(caption, info, ring);
   return false;

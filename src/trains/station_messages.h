@@ -36,7 +36,9 @@ bool LPIsControlled(const TAreaData& area, int lp);
 bool LPIsPost(const TAreaData& area, int lp);
 
 /// Records the request in the train and asks (performable) or informs the dispatcher.
-/// Returns the answer to a question, false otherwise. track is a track index of lp.
+/// Returns the answer to a question, false otherwise. track is a track index of lp. A question
+/// that sim.AnswerStation answers is not asked: the console is told it with that answer
+/// (StationAnswered).
 bool PostRequest(SimulationData& sim, int lp, int i, int track, bool performable, int kind);
 /// Whether the train's last request still holds back a new one of this kind from this LP.
 /// performable: +1, -1 or 0 for any.

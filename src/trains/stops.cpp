@@ -87,6 +87,17 @@ bool TrackSuits(const SimulationData& sim, int lp, int track, int i) {
   return kind && mode;
 }
 
+bool ReceiveOnlyTrackForParent(const SimulationData& sim, int lp, int track, int i) {
+  const TAreaData& area = sim.AreaData;
+  if (lp < 0 || lp >= static_cast<int>(area.Puts.size()) || track < 0 ||
+      track >= static_cast<int>(area.Puts[lp].Tracks.size()) || !ValidTrain(sim, i))
+    return false;
+  const int number = sim.State.Trains[i].NUMBER;
+  if (area.Puts[lp].Tracks[track].SignB >= 0 || number == 0) return false;
+  return std::any_of(area.CreationPlans.begin(), area.CreationPlans.end(),
+                     [number](const TCreationPlanData& p) { return p.Parent == number; });
+}
+
 int StopQuery(const SimulationData& sim, int i, int s, bool useTimetable) {
   const TAreaData& area = sim.AreaData;
   if (!ValidTrain(sim, i) || !ValidSection(area, s)) return -1;
@@ -393,8 +404,13 @@ bool PutOnTrack(SimulationData& sim, int i, int lp, int track) {
     t.HEAD.SECT_POS = m;
     t.TAIL.SECT_POS = t.LEN + m;
   }
+  // Each direction's coordinate from the track's half length (whole metres) and the margin: on
+  // a track of odd length the two are not mirror images of each other.
   const int km = StationCoordinate(area, lp);
-  t.LOCO_POS = km > 0 ? LocoPosAt(sim, km, s, t.HEAD.SECT_POS) : 0;
+  if (km <= 0)
+    t.LOCO_POS = 0;
+  else
+    t.LOCO_POS = dir == 0 ? km * 1000 - lt / 2 + m : km * 1000 + lt / 2 - m;
   t.PLACE_TIME = sim.State.ClockTime + (t.LOAD_TYPE < 100 ? 10 : 5) * kMinute;
   MarkOccupied(sim, i);
   TrainListChanged(sim);

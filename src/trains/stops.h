@@ -7,6 +7,10 @@ namespace traklin {
 
 /// Whether track `track` of LP index lp admits train i (by its kind and its mode).
 bool TrackSuits(const SimulationData& sim, int lp, int track, int i);
+/// Whether the track is a second choice for taking train i in: it only receives (mode 3) and
+/// a dependant train is to be formed from i, which would leave from that track. A station
+/// takes such a train in there only when no other track will do.
+bool ReceiveOnlyTrackForParent(const SimulationData& sim, int lp, int track, int i);
 /// 0: the timetable names section s as a stop section; 1: s is a suitable track of a station
 /// where the train stops (or its confirmed stop); -1 otherwise.
 int StopQuery(const SimulationData& sim, int i, int s, bool useTimetable);

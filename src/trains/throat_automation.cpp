@@ -233,19 +233,22 @@ void ConsiderReception(SimulationData& sim, int g, const ThroatView& v, int t, P
       q >= 0 && q < static_cast<int>(area.GorlStanzs.size()) ? area.GorlStanzs[q].EntrySection : 0;
   int k = -1;
   int chain = -1;
-  // While a fault is in force a way through it is taken only when no other goes.
-  for (int sweep = sim.State.Faults.empty() ? 1 : 0; sweep < 2 && k < 0; ++sweep) {
-    for (int n = 0; n < count && k < 0; ++n) {
-      const int track = (first + n) % count;
-      const int s = TrackSection(area, v.LP, track);
-      if (s == 0 || !SectionFree(sim, s) || !TrackSuits(sim, v.LP, track, t)) continue;
-      const int c = FindBestRouteNow(sim, v.LP, v.Entry, s);
-      if (c < 0 || (q >= 0 && FindBestRouteNow(sim, v.LP, s, onwardEntry) < 0)) continue;
-      if (sweep == 0 && ChainBlockedByFault(sim, v.LP, c)) continue;
-      k = track;
-      chain = c;
-    }
-  }
+  // While a fault is in force a way through it is taken only when no other goes. A train with
+  // a dependant goes to a track that train can leave from when one will do; the receive-only
+  // tracks are tried after all the others, each track once.
+  for (int sweep = sim.State.Faults.empty() ? 1 : 0; sweep < 2 && k < 0; ++sweep)
+    for (int round = 0; round < 2 && k < 0; ++round)
+      for (int n = 0; n < count && k < 0; ++n) {
+        const int track = (first + n) % count;
+        if (ReceiveOnlyTrackForParent(sim, v.LP, track, t) != (round == 1)) continue;
+        const int s = TrackSection(area, v.LP, track);
+        if (s == 0 || !SectionFree(sim, s) || !TrackSuits(sim, v.LP, track, t)) continue;
+        const int c = FindBestRouteNow(sim, v.LP, v.Entry, s);
+        if (c < 0 || (q >= 0 && FindBestRouteNow(sim, v.LP, s, onwardEntry) < 0)) continue;
+        if (sweep == 0 && ChainBlockedByFault(sim, v.LP, c)) continue;
+        k = track;
+        chain = c;
+      }
   if (k < 0 || ChainConflicts(sim, v.LP, chain) || ReceiveTaskOfTrack(sim, v.LP, k) >= 0 ||
       ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain))
     return;
@@ -361,6 +364,8 @@ void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
 
   const TDateTime limit = sim.State.ClockTime + kSendLead;
   if (standing) {
+    // Only a scheduled departure holds a standing train back, at a self-acting station too:
+    // a train without one (just made up, say) gets its way out at once.
     const TTrainData& train = sim.State.Trains[t];
     if (train.DEPARTURE_SCHEDULED && train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit))
       return;

@@ -315,6 +315,7 @@ int ChooseReceptionTrack(const SimulationData& sim, int lp, int g, int i) {
   // While a fault is in force, a track it keeps (falsely occupied, or reached only through a
   // fault) is chosen only when no other suits.
   for (int pass = sim.State.Faults.empty() ? 1 : 0; pass < 2 && best < 0; ++pass) {
+    bool bestSecond = false;
     RouteQuality bestRating = InitRouteQuality();
     for (int k = static_cast<int>(area.Puts[lp].Tracks.size()) - 1; k >= 0; --k) {
       if (!TrackSuits(sim, lp, k, i)) continue;
@@ -324,9 +325,13 @@ int ChooseReceptionTrack(const SimulationData& sim, int lp, int g, int i) {
       if (pass == 0 && (SectionFalselyOccupied(sim, s) ||
                         ChainBlockedByFault(sim, lp, FindBestRouteNow(sim, lp, e, s))))
         continue;
-      // Only a strictly better track replaces the best, so on a tie the higher track stays.
-      if (best < 0 || CompareRouteQuality(bestRating, rating) < 0) {
+      // A track the train's dependant could not leave comes after every other. Only a strictly
+      // better track replaces the best, so on a tie the higher track stays.
+      const bool second = ReceiveOnlyTrackForParent(sim, lp, k, i);
+      if (best < 0 || (bestSecond && !second) ||
+          (bestSecond == second && CompareRouteQuality(bestRating, rating) < 0)) {
         best = k;
+        bestSecond = second;
         bestRating = rating;
       }
     }

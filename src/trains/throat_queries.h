@@ -71,7 +71,8 @@ void CancelTask(SimulationData& sim, int g);
 /// or when that is 0..0 by the train's remaining stops) is an asking LP.
 bool LineAheadFree(const SimulationData& sim, int g, int i);
 /// The track of the LP that suits train i and that throat g's entry section reaches by the
-/// best chain; on a tie the higher track. -1 when none.
+/// best chain; on a tie the higher track. A receive-only track is taken for a train with a
+/// dependant only when no other will do (ReceiveOnlyTrackForParent). -1 when none.
 int ChooseReceptionTrack(const SimulationData& sim, int lp, int g, int i);
 
 }  // namespace traklin

@@ -121,6 +121,9 @@ bool CompleteNewTrain(SimulationData& sim, int i) {
       return false;
     }
   }
+  // The head direction is the direction of the throat the train leaves through, not its
+  // number's parity: beyond a parity flip an even train runs odd, and the stations name it by
+  // that direction (802 made up at a station past the flip is announced as "№ 801").
   const int parity = sim.State.Trains[i].NUMBER & 1;
   int dir = parity;
   int throat = -1;
@@ -317,7 +320,9 @@ bool FirstSectionLocked(const SimulationData& sim, int lp, int chain) {
                     : routes.Chains[chain].StartSection;
   if (s < 0 || s >= static_cast<int>(sim.State.Sects.size())) return false;
   const TSectionSchuntData& x = sim.State.Sects[s];
-  // A released half keeps the LP that locked it last; only a half with a route is locked.
+  // The chain starts at the track, so it is the track's own section whose locks count, not
+  // the throat's entry section. A released half keeps the LP that locked it last; only a half
+  // with a route is locked.
   return (x.LP_EVEN == lp && x.ROUTE_EVEN != -1) || (x.LP_ODD == lp && x.ROUTE_ODD != -1);
 }
 
@@ -445,8 +450,16 @@ int ServeTrain(SimulationData& sim, int i) {
 bool PlanRunsOn(const TCreationPlanData& plan, TDateTime date) {
   const DateParts d = DecodeDate(date);
   const int mmdd = d.Month * 100 + d.Day;
-  if (plan.StartDate != 0 && plan.StartDate > mmdd) return false;
-  if (plan.EndDate != 0 && plan.EndDate < mmdd) return false;
+  const bool starts = plan.StartDate != 0;
+  const bool ends = plan.EndDate != 0;
+  if (starts && ends && plan.StartDate > plan.EndDate) {
+    // A service over the New Year (1230 .. 0102): from the first date to the year's end and
+    // from its start to the last date.
+    if (mmdd < plan.StartDate && mmdd > plan.EndDate) return false;
+  } else {
+    if (starts && plan.StartDate > mmdd) return false;
+    if (ends && plan.EndDate < mmdd) return false;
+  }
   const auto listed = [&](int value) {
     return std::find(plan.Days.begin(), plan.Days.end(), value) != plan.Days.end();
   };

@@ -7,7 +7,8 @@ namespace traklin {
 
 /// Whether the plan's calendar admits the date (its integer part counts). Dates of service
 /// and listed dates are compared as month × 100 + day, so an impossible date in the plan
-/// (31 February) never raises; a range whose first date is after its last never runs.
+/// (31 February) never raises. A range whose first date is after its last (1230 .. 0102) runs
+/// over the New Year; a range with only one date set is open at the other end.
 bool PlanRunsOn(const TCreationPlanData& plan, TDateTime date);
 
 /// Freight trains of the fixed and random creation plans whose minute has come, and the

@@ -403,6 +403,46 @@ TEST(RouteGenerationTest, TwoThroatsOnOneSideGiveTheGoldenRoutes) {
   EXPECT_EQ(b.a.TrainRoutes[0].RouteCount, 8);
 }
 
+// The same station without the third throat, track I receiving only (mode 3):
+//
+//   W ==P1== [1]--[2]=sw12=+--[3] I --+=sw15=[5]--[8]=sw16=+--[6] ==P2== E
+//                          \--[4] II -/                    \--[7]
+//
+// A train formed on track I from the one that came in still needs a way out: the routes out
+// of I come after all the others, which keep the indices they have without them.
+TEST(RouteGenerationTest, RoutesOutOfATrackThatOnlyReceivesComeLast) {
+  AreaBuilder b(9, 40);
+  const int s = b.AddStation(10, "S");
+  const int w = b.AddStation(11, "W");
+  const int e = b.AddStation(12, "E");
+  b.Line({1, 2});
+  b.Switch(2, kOdd, 12, 4, 3);
+  b.Switch(5, kEven, 15, 4, 3);
+  b.Line({5, 8});
+  b.Switch(8, kOdd, 16, 7, 6);
+  b.a.Sekzs[1] = 20;
+  b.a.Sekzs[6] = 21;
+  b.AddTrack(s, 3, 1, 3, 30, 3);
+  b.AddTrack(s, 4, 2, 1, 33, 1);
+  b.AddThroat(10, 0, b.AddPeregon(w, s, 1));
+  b.AddThroat(10, 5, b.AddPeregon(s, e, 6));
+  PrepareDistrict(b.a, SetupOptions{});
+  const TLPRoutesData& routes = b.a.TrainRoutes[0];
+  EXPECT_EQ(Golden(routes), (Lines{
+                                "1/2>3/2 L20-0 [1 2 4] {12-} (22) f00",
+                                "1/2>3/1 L20-0 [1 2 3] {12+} (12) f00",
+                                "3/2>1/0 L0-33 [4 2 1] {12-} (22) f00",
+                                "2/2>4/1 L0-33 [4 5 8 6] {15- 16+} (25 16) f00",
+                                "3/1>1/0 L0-31 [3 2 1] {12+} (12) f00",  // out of track I
+                                "2/1>4/1 L0-31 [3 5 8 6] {15+ 16+} (15 16) f00",
+                            }));
+  EXPECT_EQ(routes.ReceiveOnlyExits, 2);
+  EXPECT_EQ(routes.RouteCount, 6);
+  EXPECT_EQ(GoldenChains(routes.Chains),
+            (Lines{"1>4 [0 -1 -1 -1 -1 -1]", "1>3 [1 -1 -1 -1 -1 -1]", "4>1 [2 -1 -1 -1 -1 -1]",
+                   "4>6 [3 -1 -1 -1 -1 -1]", "3>1 [4 -1 -1 -1 -1 -1]", "3>6 [5 -1 -1 -1 -1 -1]"}));
+}
+
 // Tracks at both ends of section-by-section routes 1>2, 2>3, ... of the odd direction:
 //   [1] track -- [2] -- [3] -- ... -- [k+1] track
 TEST(ChainTest, ChainsKeepAtMostSixRoutesAndASearchInACircleEnds) {

@@ -7,8 +7,11 @@
 #include <string>
 
 #include "area/date_time.h"
+#include "simulation/event_lines.h"
 #include "simulation/headless_run.h"
 #include "state/text_districts.h"
+#include "trains/harness.h"
+#include "trains/station_messages.h"
 
 namespace traklin {
 namespace {
@@ -148,7 +151,7 @@ TEST_F(RunSetupTest, EventLinesCarryTimeKindAndTextsWithTheirLineBreaks) {
             "{\"time\":\"2024-03-15 06:00:00.0\",\"event\":\"inform\",\"caption\":\"ДСП\","
             "\"text\":\"прибыл\",\"ring\":3}\n"
             "{\"time\":\"2024-03-15 06:00:00.0\",\"event\":\"ask\",\"caption\":\"ДСП\","
-            "\"text\":\"Разрешите?\",\"ring\":-1,\"answer\":false}\n"
+            "\"text\":\"Разрешите?\",\"ring\":-1,\"answer\":false,\"by\":\"runner\"}\n"
             "{\"time\":\"2024-03-15 06:00:00.0\",\"event\":\"save\",\"ok\":true}\n"
             "{\"time\":\"2024-03-15 06:00:00.0\",\"event\":\"error\","
             "\"text\":\"Неверный порядок секций маршрута \"}\n");
@@ -157,6 +160,70 @@ TEST_F(RunSetupTest, EventLinesCarryTimeKindAndTextsWithTheirLineBreaks) {
   EXPECT_EQ(FormatEventTime(sim.State.ClockTime), "2024-03-15 07:00:00.0");
   EXPECT_EQ(summary.Events.at("notify"), 1);
   EXPECT_NE(FormatRunSummary(summary).find("steps: 7200\n"), std::string::npos);
+}
+
+// Every question on record says who answered it: the run's own answer (--answer, or a
+// scenario's answer line, which changes it) or the automatic dispatcher through its hook.
+TEST(EventLogTest, AQuestionSaysWhoAnsweredIt) {
+  test::TestLine line;
+  line.Sim.State.ClockTime = *ParseStartTime("2024-03-15 06:00");
+  const int lp = line.LPIndex(4);
+  const int i = line.Add({.LP = 4, .Arrival = 9});
+  std::ostringstream out;
+  EventLog log(line.Sim, &out, true);
+  std::optional<bool> hook;
+  line.Sim.AnswerStation = [&hook](int, int, int, int) { return hook; };
+  const auto ask = [&](std::optional<bool> hookAnswer) {
+    hook = hookAnswer;
+    return PostRequest(line.Sim, lp, i, 0, true, rqReceive);
+  };
+  EXPECT_TRUE(ask(std::nullopt));
+  log.Answer = false;  // as a scenario's "answer no" sets it
+  EXPECT_FALSE(ask(std::nullopt));
+  EXPECT_TRUE(ask(true));
+  EXPECT_FALSE(ask(false));
+  const std::string head =
+      "{\"time\":\"2024-03-15 06:00:00.0\",\"event\":\"ask\",\"caption\":\"ДСП Delta\","
+      "\"text\":\"Принять поезд № 2 на 5Б путь?\",\"ring\":-1,";
+  EXPECT_EQ(out.str(), head + "\"answer\":true,\"by\":\"runner\"}\n" + head +
+                           "\"answer\":false,\"by\":\"runner\"}\n" + head +
+                           "\"answer\":true,\"by\":\"auto\"}\n" + head +
+                           "\"answer\":false,\"by\":\"auto\"}\n");
+  EXPECT_EQ(log.Counts().at("ask"), 4);
+}
+
+// The lines a console's own log writes: a human's answer is "by" "dispatcher".
+TEST(EventLogTest, LinesForAConsoleLog) {
+  const TDateTime t = *ParseStartTime("2024-03-15 23:59") + 59.5 * kSecond;
+  EXPECT_EQ(AskEventLine(t, "ДСП A", "Принять?", 2, true, AnswerSource::Dispatcher),
+            "{\"time\":\"2024-03-15 23:59:59.5\",\"event\":\"ask\",\"caption\":\"ДСП A\","
+            "\"text\":\"Принять?\",\"ring\":2,\"answer\":true,\"by\":\"dispatcher\"}");
+  EXPECT_EQ(AskEventLine(t, "ДСП A", "Принять?", 2, false, AnswerSource::Scenario),
+            "{\"time\":\"2024-03-15 23:59:59.5\",\"event\":\"ask\",\"caption\":\"ДСП A\","
+            "\"text\":\"Принять?\",\"ring\":2,\"answer\":false,\"by\":\"scenario\"}");
+  // Bytes that are not UTF-8 are replaced, not refused.
+  EXPECT_EQ(NotifyEventLine(t, "a\xff"),
+            "{\"time\":\"2024-03-15 23:59:59.5\",\"event\":\"notify\",\"text\":\"a\xef\xbf\xbd\"}");
+}
+
+TEST_F(RunSetupTest, GridlocksAreLoggedAndCountedOnlyByRunsThatHaveThem) {
+  options.Start = ParseStartTime("2024-03-15 06:00");
+  PrepareRun(sim, options, nullptr);
+  std::ostringstream out;
+  EventLog log(sim, &out, true);
+  log.ReportGridlock({801, 2002}, {3, 7});
+  EXPECT_EQ(out.str(),
+            "{\"time\":\"2024-03-15 06:00:00.0\",\"event\":\"gridlock\",\"trains\":[801,2002],"
+            "\"stations\":[3,7]}\n");
+  RunSummary summary;
+  summary.Events = {{"notify", 4}, {"save", 1}};
+  const std::string plain = FormatRunSummary(summary);
+  EXPECT_EQ(plain.substr(plain.find("events")),
+            "events notify: 4\nevents inform: 0\nevents ask: 0\nevents created: 0\n"
+            "events removed: 0\nevents error: 0\nevents save: 1\n");
+  summary.Events = log.Counts();
+  const std::string locked = FormatRunSummary(summary);
+  EXPECT_EQ(locked.substr(locked.find("events save")), "events save: 0\nevents gridlock: 1\n");
 }
 
 }  // namespace

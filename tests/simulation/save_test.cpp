@@ -450,6 +450,33 @@ std::string Replace(const std::string& text, const std::string& pattern, const s
   return std::regex_replace(text, std::regex(pattern), by, std::regex_constants::format_first_only);
 }
 
+TEST(SaveRoundTripTest, ASaveWithoutTheWaysOutOfReceiveOnlyTracksLoadsWithThemFree) {
+  // Заречье (LP 0) has a track that only receives; the routes out of it, which come last,
+  // are not in a save of the layout without them.
+  Demo a;
+  Populate(a);
+  const TLPRoutesData& routes = a.Area().TrainRoutes[0];
+  ASSERT_GT(routes.ReceiveOnlyExits, 0);
+  const int older = routes.RouteCount - routes.ReceiveOnlyExits;
+  const std::string now = WriteStateText(a.Sim);
+  std::string text = Replace(now, "LP_0_LEN=\\d+", "LP_0_LEN=" + std::to_string(older));
+  for (int j = older; j < routes.RouteCount; ++j) {
+    const std::string key = "LP_0_ROUTE_" + std::to_string(j);
+    text = Replace(text, key + "_TASKED=[^\r]*\r\n" + key + "_SCHUNTED=\\d\r\n", "");
+  }
+  ASSERT_LT(text.size(), now.size());
+  Demo b;
+  const SaveOutcome loaded = LoadStateFromText(b.Sim, text);
+  ASSERT_TRUE(loaded.Ok) << loaded.Describe();
+  EXPECT_EQ(WriteStateText(b.Sim), now);  // Populate left the ways out free
+  // Any other length is still refused.
+  const SaveOutcome shorter = LoadStateFromText(
+      b.Sim, Replace(text, "LP_0_LEN=\\d+", "LP_0_LEN=" + std::to_string(older - 1)));
+  EXPECT_EQ(shorter.Reason, "ROUTES: LP_0_LEN " + std::to_string(older - 1) +
+                                " does not fit the district (" + std::to_string(routes.RouteCount) +
+                                ")");
+}
+
 TEST(SaveRoundTripTest, AutomatedStationsTravelInATrailingGroupOnlyWhenThereAreAny) {
   Demo a;
   Populate(a);
@@ -650,6 +677,45 @@ TEST(SaveHostileTest, EachBadFileIsRefusedWithItsReasonAndTheStateStaysAsItWas) 
     const SaveOutcome outcome = LoadStateFromText(a.Sim, good.substr(0, starts[middle]));
     EXPECT_EQ(outcome.Reason, "Unexpected end of file") << "group " << h;
     EXPECT_EQ(WriteStateText(a.Sim), before);
+  }
+}
+
+TEST(SaveHostileTest, APositionBeyondItsSectionIsRefusedWhileItsEndsAndRoundingLoad) {
+  // Train 2 stands on section 3 of the test line (300 m), head at 290 m, tail at 90 m. A
+  // position lies within 0 .. the section's length, give or take the motion's rounding.
+  TestLine line;
+  NewTrain n;
+  n.Len = 200;
+  line.Drive(line.Add(n), 3, 290, 0);
+  const std::string good = WriteStateText(line.Sim);
+  ASSERT_NE(good.find("TRAIN_0_HEAD_SECT_IDX=3\r\nTRAIN_0_HEAD_SECT_POS=290\r\n"),
+            std::string::npos);
+  struct Case {
+    const char* End;
+    const char* Position;
+    const char* Refusal;  // empty: loads
+  };
+  const Case cases[] = {
+      {"HEAD", "850.5", "Value out of range: TRAIN_0_HEAD_SECT_POS=850.5"},
+      {"TAIL", "850.5", "Value out of range: TRAIN_0_TAIL_SECT_POS=850.5"},
+      {"HEAD", "301.5", "Value out of range: TRAIN_0_HEAD_SECT_POS=301.5"},
+      {"TAIL", "-1.5", "Value out of range: TRAIN_0_TAIL_SECT_POS=-1.5"},
+      {"HEAD", "300", ""},
+      {"HEAD", "300.00000000000006", ""},
+      {"TAIL", "0", ""},
+      {"TAIL", "-0.4", ""},
+  };
+  for (const Case& c : cases) {
+    const std::string key = std::string("TRAIN_0_") + c.End + "_SECT_POS=";
+    const std::string text = Replace(good, key + "[^\r]+", key + c.Position);
+    TestLine other;
+    const std::string fresh = WriteStateText(other.Sim);
+    const SaveOutcome outcome = LoadStateFromText(other.Sim, text);
+    EXPECT_EQ(outcome.Ok, std::string(c.Refusal).empty()) << c.End << " " << c.Position;
+    EXPECT_EQ(outcome.Reason, c.Refusal) << c.End << " " << c.Position;
+    if (!outcome.Ok) {
+      EXPECT_EQ(WriteStateText(other.Sim), fresh);  // the live state untouched
+    }
   }
 }
 

@@ -19,6 +19,8 @@
 #include "area/cp1251.h"
 #include "area/district_setup.h"
 #include "districtgen/pictures.h"
+#include "settings/ini_file.h"
+#include "settings/settings.h"
 
 namespace traklin::districtgen {
 namespace {
@@ -378,6 +380,20 @@ TEST(Assets, RingsDifferPicturesAreCompleteAndTheConfigurationIsNeverOverwritten
               !WriteIfMissing(dir / "Traklin.ini", text));
   EXPECT_EQ(ReadFile(dir / "Traklin.ini"), "mine");
   fs::remove_all(dir);
+}
+
+TEST(Assets, TheStartingConfigurationKeepsTheTimeScaleAfterAStationsQuestion) {
+  TSettings started;
+  ReadGeneralSettings(IniFile::Parse(StartingConfig(BuildDistrict(ShippedLine(1)))), started,
+                      TSettingsReadMode::Strict);
+  EXPECT_TRUE(started.RestoreTimeScaleAtMsg);
+  EXPECT_FALSE(started.RestoreTimeScaleAtRings);
+  // A file without the key keeps the setting's own default.
+  TSettings without;
+  without.RestoreTimeScaleAtMsg = true;
+  ReadGeneralSettings(IniFile::Parse("[GID]\r\nGIDENABLED=1\r\n"), without,
+                      TSettingsReadMode::Strict);
+  EXPECT_FALSE(without.RestoreTimeScaleAtMsg);
 }
 
 }  // namespace

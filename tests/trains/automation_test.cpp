@@ -275,6 +275,109 @@ TEST(StationAutomation, StationBeyondAParityFlipSendsAndReceivesOverTheFlip) {
 // here: the station asks whether to take the passenger train there anyway; declined, the
 // task is cancelled (the task dialog hears of it) and the station takes the train in on its
 // own.
+// ---------------------------------------------------------------------------
+// A dependant train and the tracks that only receive
+
+// clang-format off
+/// Two self-acting stations on a single line. 6001 runs from ЛЕС to ГОР, where 6002 is formed
+/// from it and runs back:
+///
+///   ЛЕС (km 0)                                ГОР (km 6)
+///       I ---.                            .--- I
+///       3 ---+--- 6 km, 2 blocks ---------+--- 2
+///                                         `--- ... (`tracks`)
+///
+/// ЛЕС's track I takes the trains made up there, 3 those that end there; `tracks` are ГОР's.
+// clang-format on
+struct DependantLine {
+  ShippedDistrict Line;
+  Simulation& Sim = Line.Sim;
+  std::vector<std::string> Removed;  ///< "number station" of each train removed
+
+  DependantLine(const std::string& tracks, unsigned seed)
+      : Line(R"({"number": 42, "outside_left": ["З1", "З2", "З3", "З4", "З5"],
+          "outside_right": ["В1", "В2", "В3", "В4", "В5"],
+          "stations": [
+            {"name": "Лесная", "mnem": "ЛЕС", "km": 0, "self_acting": true,
+             "tracks": [[1001, 3, 2], [3, 3, 3]]},
+            {"name": "Горная", "mnem": "ГОР", "km": 6, "self_acting": true,
+             "tracks": )" +
+                 tracks + R"(}],
+          "peregons": [{"length": 6000, "blocks": 2}],
+          "trains": [
+            {"number": 6001, "from": "Лесная", "to": "Горная", "depart": "10:00",
+             "final_dwell": 15},
+            {"number": 6002, "from": "Горная", "to": "Лесная", "depart": "10:25",
+             "plan": {"parent": 6001, "lead": 15}}]})",
+             seed) {
+    Sim.OnTrainRemoving = [this](int i) {
+      const TTrainData& t = Sim.State.Trains[i];
+      Removed.push_back(std::to_string(t.NUMBER) + " " +
+                        Sim.AreaData.Stations.at(t.HEAD.LP_CODE).Name);
+    };
+    Line.SetClock(940);
+  }
+  /// The track of ГОР the train stands on, named as the panel names it; empty when none.
+  std::string TrackAtGor(int number) const {
+    for (int i = 0; i < static_cast<int>(Sim.State.Trains.size()); ++i) {
+      const TTrainData& t = Sim.State.Trains[i];
+      int lp = -1;
+      const int k = t.NUMBER == number && !IsMoving(Sim, i)
+                        ? FindTrackOfSection(Sim.AreaData, lp, t.HEAD.SECT_IDX, false)
+                        : -1;
+      if (k >= 0 && lp == Line.LP("Горная"))
+        return FormatTrackName(Sim.AreaData.Puts[lp].Tracks[k].Number);
+    }
+    return "";
+  }
+  /// Steps until done() holds; false when `minutes` pass first.
+  template <class Done>
+  bool RunUntil(int minutes, Done done) {
+    for (int n = 0; n < minutes * 120; ++n)
+      if (Line.Steps(1), done()) return true;
+    return false;
+  }
+};
+
+TEST(DependantTrainTracks, AParentIsTakenInOnATrackThatLetsItsDependantLeave) {
+  // ГОР's tracks I and 2 only receive; 3 takes any train that was not made up there.
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    DependantLine line("[[1001, 3, 3], [2, 3, 3], [3, 3, 1]]", seed);
+    std::string track;
+    ASSERT_TRUE(line.RunUntil(40, [&] { return !(track = line.TrackAtGor(6001)).empty(); }))
+        << "seed " << seed;
+    EXPECT_EQ(track, "3") << "seed " << seed;
+    ASSERT_TRUE(line.RunUntil(60, [&] { return line.Removed.size() == 2; })) << "seed " << seed;
+    EXPECT_EQ(line.Removed, (std::vector<std::string>{"6001 Горная", "6002 Лесная"}));
+    EXPECT_EQ(line.Line.Faults(), Texts{});
+  }
+}
+
+TEST(DependantTrainTracks, TheDistrictsChoiceForAParentIsATrackThatLetsItsDependantLeave) {
+  DependantLine line("[[1001, 3, 3], [2, 3, 3], [3, 3, 1]]", 1);
+  ASSERT_TRUE(line.RunUntil(10, [&] { return !line.Sim.State.Trains.empty(); }));
+  const TAreaData& area = line.Sim.AreaData;
+  const int gor = line.Line.LP("Горная");
+  int g = 0;
+  while (area.GorlStanzs[g].Code != area.Puts[gor].Code) ++g;
+  // Main track I is reached straight, so it is the best way in for any other train.
+  EXPECT_EQ(ChooseReceptionTrack(line.Sim, gor, g, 0), 2);
+  line.Sim.State.Trains[0].NUMBER = 6005;
+  EXPECT_EQ(ChooseReceptionTrack(line.Sim, gor, g, 0), 0);
+}
+
+TEST(DependantTrainTracks, ADependantFormedOnATrackThatOnlyReceivesLeavesFromIt) {
+  // ГОР has no other tracks: 6001 comes in on one of them, and 6002 formed there goes back.
+  DependantLine line("[[1001, 3, 3], [2, 3, 3]]", 1);
+  std::string track;
+  ASSERT_TRUE(line.RunUntil(40, [&] { return !(track = line.TrackAtGor(6001)).empty(); }));
+  ASSERT_TRUE(line.RunUntil(30, [&] { return line.TrackAtGor(6002) == track; }));
+  ASSERT_TRUE(line.RunUntil(60, [&] { return line.Removed.size() == 2; }))
+      << "6002 still stands on " << line.TrackAtGor(6002) << " at ГОР";
+  EXPECT_EQ(line.Removed, (std::vector<std::string>{"6001 Горная", "6002 Лесная"}));
+  EXPECT_EQ(line.Line.Faults(), Texts{});
+}
+
 TEST(ThroatTasks, ReceiveOnAnUnsuitableTrackIsAskedAndCancelledWhenDeclined) {
   DemoRun run;
   int changes = 0;

@@ -66,10 +66,26 @@ TEST(PlanRunsOn, CalendarTable) {
       {"starts 31 February: not on 28 February", Calendar(0, {}, 231, 1231), 2, 28, false},
       {"starts 31 February: runs on 1 March", Calendar(0, {}, 231, 1231), 3, 1, true},
       {"starts on day 0 of January", Calendar(0, {}, 100, 1231), 1, 1, true},
-      {"ends on day 29 of month 0: never", Calendar(0, {}, 101, 29), 1, 1, false},
+      {"only an end, on day 29 of month 0: never", Calendar(0, {}, 0, 29), 1, 1, false},
       {"listed 31 February never matches", Calendar(3, {231}), 3, 3, false},
-      {"December to January, in December", Calendar(0, {}, 1201, 131), 12, 15, false},
-      {"December to January, in January", Calendar(0, {}, 1201, 131), 1, 15, false},
+      // A first date after the last runs over the New Year.
+      {"December to January, in December", Calendar(0, {}, 1201, 131), 12, 15, true},
+      {"December to January, in January", Calendar(0, {}, 1201, 131), 1, 15, true},
+      {"December to January, in February", Calendar(0, {}, 1201, 131), 2, 1, false},
+      {"December to January, in November", Calendar(0, {}, 1201, 131), 11, 30, false},
+      {"30 December .. 2 January, on 29 December", Calendar(0, {}, 1230, 102), 12, 29, false},
+      {"30 December .. 2 January, on 30 December", Calendar(0, {}, 1230, 102), 12, 30, true},
+      {"30 December .. 2 January, on 31 December", Calendar(0, {}, 1230, 102), 12, 31, true},
+      {"30 December .. 2 January, on 1 January", Calendar(0, {}, 1230, 102), 1, 1, true},
+      {"30 December .. 2 January, on 2 January", Calendar(0, {}, 1230, 102), 1, 2, true},
+      {"30 December .. 2 January, on 3 January", Calendar(0, {}, 1230, 102), 1, 3, false},
+      {"over the New Year, odd days, on 31 December", Calendar(1, {}, 1230, 102), 12, 31, true},
+      {"over the New Year, odd days, on 2 January", Calendar(1, {}, 1230, 102), 1, 2, false},
+      // Only one of the two dates: no wrap.
+      {"from 30 December only, on 31 December", Calendar(0, {}, 1230, 0), 12, 31, true},
+      {"from 30 December only, on 1 January", Calendar(0, {}, 1230, 0), 1, 1, false},
+      {"until 2 January only, on 1 January", Calendar(0, {}, 0, 102), 1, 1, true},
+      {"until 2 January only, on 31 December", Calendar(0, {}, 0, 102), 12, 31, false},
   };
   for (const Case& c : cases)
     EXPECT_EQ(PlanRunsOn(c.Plan, EncodeDate(2023, c.Month, c.Day) + 0.5), c.Runs) << c.What;

@@ -15,8 +15,15 @@ struct RecordingConsole : ConsoleServices {
     std::string Caption, Text;
     int Ring = 0;
   };
+  struct Answered {
+    std::string Caption, Text;
+    int Ring = 0;
+    bool Answer = false;
+  };
   std::vector<std::string> Notes;
   std::vector<Box> Infos, Questions;
+  /// Questions answered without the dispatcher (StationAnswered).
+  std::vector<Answered> Answers;
   bool DefaultAnswer = true;
 
   void NotifyDispatcher(const std::string& text) override { Notes.push_back(text); }
@@ -26,6 +33,10 @@ struct RecordingConsole : ConsoleServices {
   bool AskDispatcher(const std::string& caption, const std::string& text, int ring) override {
     Questions.push_back({caption, text, ring});
     return DefaultAnswer;
+  }
+  void StationAnswered(const std::string& caption, const std::string& text, int ring,
+                       bool answer) override {
+    Answers.push_back({caption, text, ring, answer});
   }
   bool SaveLastState(bool) override { return true; }
 };

@@ -1,6 +1,7 @@
 // Station reports and their filters, requests, the repeat rule and entering an LP.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <tuple>
 
 #include "trains/harness.h"
@@ -128,6 +129,58 @@ TEST(PostRequest, LocoChangeAlwaysInformsAndNoneShowsNothing) {
   EXPECT_EQ(line.Console.Infos[0].Text,
             "Поезд № 2 должен быть принят для смены локомотива, а затем отправлен.");
   EXPECT_DOUBLE_EQ(line.Train(i).REQUEST_TIME, before);
+}
+
+// The automatic dispatcher's hook answers for the dispatcher: no box, the console is only told;
+// when it leaves the question (nullopt) the dispatcher is asked. Reports never reach the hook.
+TEST(PostRequest, AQuestionTheHookAnswersIsToldNotAsked) {
+  struct Case {
+    const char* What;
+    std::optional<bool> Hook;
+    bool Performable;
+    bool Result;
+    std::size_t Asked, Told, Informed;
+  };
+  const Case cases[] = {
+      {"hook says yes", true, true, true, 0, 1, 0},
+      {"hook says no", false, true, false, 0, 1, 0},
+      {"hook leaves it", std::nullopt, true, true, 1, 0, 0},
+      {"a report", true, false, false, 0, 0, 1},
+  };
+  for (const Case& c : cases) {
+    TestLine line;
+    line.Sim.AreaData.Puts[line.LPIndex(4)].Ring = 5;
+    const int i = line.Add({.LP = 4, .Arrival = 9});
+    std::vector<std::tuple<int, int, int, int>> hookCalls;
+    line.Sim.AnswerStation = [&](int lp, int train, int track, int kind) {
+      hookCalls.emplace_back(lp, train, track, kind);
+      return c.Hook;
+    };
+    EXPECT_EQ(PostRequest(line.Sim, line.LPIndex(4), i, 0, c.Performable, rqReceive), c.Result)
+        << c.What;
+    EXPECT_EQ(line.Console.Questions.size(), c.Asked) << c.What;
+    EXPECT_EQ(line.Console.Answers.size(), c.Told) << c.What;
+    EXPECT_EQ(line.Console.Infos.size(), c.Informed) << c.What;
+    EXPECT_EQ(hookCalls.size(), c.Performable ? 1u : 0u) << c.What;
+    if (c.Performable) {
+      EXPECT_EQ(hookCalls[0], std::tuple(line.LPIndex(4), i, 0, int{rqReceive})) << c.What;
+    }
+    if (c.Told != 0) {
+      const auto& told = line.Console.Answers[0];
+      EXPECT_EQ(std::tuple(told.Caption, told.Text, told.Ring, told.Answer),
+                std::tuple(std::string("ДСП Delta"), std::string("Принять поезд № 2 на 5Б путь?"),
+                           5, *c.Hook))
+          << c.What;
+    }
+    // The request is on record in the train whoever answers.
+    EXPECT_EQ(line.Train(i).REQUEST_TYPE, rqReceive) << c.What;
+  }
+  // Without a console the hook's answer still stands.
+  TestLine line;
+  const int i = line.Add({.LP = 4, .Arrival = 9});
+  line.Sim.Console = nullptr;
+  line.Sim.AnswerStation = [](int, int, int, int) { return std::optional<bool>(true); };
+  EXPECT_TRUE(PostRequest(line.Sim, line.LPIndex(4), i, 0, true, rqPut));
 }
 
 // Fraction of 400 calls in which the request is no longer fresh.

@@ -159,6 +159,30 @@ TEST(PutOnTrack, TooShortTrackKeepsTrainWaitingAnExactFitIsCentred) {
   EXPECT_TRUE(line.Sim.State.Lamps[2].RED && !line.Sim.State.Lamps[2].YELLOW_BLINK);
 }
 
+TEST(PutOnTrack, TheCoordinateOnATrackOfOddLengthFollowsEachDirectionsFormula) {
+  // A 1201 m track at km 15: its half length is 600 m in whole metres.
+  TestLine line("station 1 Alfa 1 15; section 2 1201; track 1 2 1 3 0");
+  struct Case {
+    int Dir, Len;
+    double Head, Tail, Coordinate;
+  };
+  const Case cases[] = {
+      {0, 300, 1181, 881, 15000 - 600 + 20},  // margin 20 m
+      {1, 300, 20, 320, 15000 + 600 - 20},
+      {0, 1199, 1200, 1, 15000 - 600 + 1},  // margin 1 m
+      {1, 1199, 1, 1200, 15000 + 600 - 1},
+  };
+  for (const Case& c : cases) {
+    const int i = line.Add({.Dir = c.Dir, .Len = c.Len});
+    ASSERT_TRUE(PutOnTrack(line.Sim, i, 0, 0));
+    const TTrainData& t = line.Train(i);
+    EXPECT_EQ(std::tuple(t.HEAD.SECT_POS, t.TAIL.SECT_POS, t.LOCO_POS),
+              std::tuple(c.Head, c.Tail, c.Coordinate))
+        << "direction " << c.Dir << ", " << c.Len << " m";
+    RemoveTrain(line.Sim, i, true);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Departures
 

@@ -256,6 +256,8 @@ std::string StartingConfig(const District& d) {
   std::string text =
       "[VIEW]\r\nSHOWALLBLOCKSECT=1\r\nRESOLUTION=0\r\n"
       "[GID]\r\nGIDENABLED=1\r\nSCALEPERCENTS=40\r\nSCALEKMONLY=1\r\n"
+      // A trainee who runs at a higher scale keeps it through the stations' questions.
+      "[MESSAGES]\r\nRESTORETIMESCALEATMSG=1\r\n"
       "[LEVEL]\r\n";
   std::set<std::pair<int, int>> pairs;
   for (const Plan& p : d.Plans) {
