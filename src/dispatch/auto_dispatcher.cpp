@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "area/area_queries.h"
+#include "state/faults.h"
 #include "state/interlocking.h"
 #include "trains/op_task.h"
 #include "trains/station_messages.h"
@@ -240,6 +241,8 @@ int RouteBetween(const TAreaData& area, int lp, int from, int to) {
 /// A way through a station: a chain, or at a station without a duty officer (whose routes
 /// form no chains) a single route.
 int WayBetween(const SimulationData& sim, Memo& m, const Throat& v, int from, int to) {
+  // While a fault is in force the best way may be another: not kept.
+  if (!sim.State.Faults.empty() && !v.SingleRoutes) return FindBestRouteNow(sim, v.LP, from, to);
   const auto [at, fresh] = m.Ways.try_emplace(WayKey(v.LP, from, to, v.SingleRoutes), -1);
   if (fresh)
     at->second = v.SingleRoutes ? RouteBetween(sim.AreaData, v.LP, from, to)
@@ -248,8 +251,13 @@ int WayBetween(const SimulationData& sim, Memo& m, const Throat& v, int from, in
 }
 
 /// The way can be ordered now: not ordered yet, no conflict, no train in its way.
+/// The way runs through a switch that will not throw or a falsely occupied section.
+bool WayBlocked(const SimulationData& sim, const Throat& v, int way) {
+  return v.SingleRoutes ? RouteBlockedByFault(sim, v.LP, way) : ChainBlockedByFault(sim, v.LP, way);
+}
+
 bool WayFree(const SimulationData& sim, const Throat& v, int way) {
-  if (way < 0) return false;
+  if (way < 0 || WayBlocked(sim, v, way)) return false;
   if (v.SingleRoutes)
     return !RouteIsPending(sim, v.LP, way) && !RouteIsSet(sim, v.LP, way) &&
            !RouteConflicts(sim, v.LP, way) && !RoutesHoldTrain(sim, v.LP, &way, 1);
@@ -402,7 +410,9 @@ bool FarEndTakes(const SimulationData& sim, Memo& m, const Throat& v, int t) {
           sim.State.Trains[standing].ARRIVAL_LP_CODE != area.Puts[lp].Code)
         ++swaps;
       // A track kept for the trains made up here takes no train in.
-      const bool takesTrains = area.Puts[lp].Tracks[k].Mode != 2;
+      // A track that reads occupied falsely takes no train in while the fault lasts.
+      const bool takesTrains = area.Puts[lp].Tracks[k].Mode != 2 &&
+                               (sim.State.Faults.empty() || !SectionFalselyOccupied(sim, s));
       if (takesTrains) ++capacity;
       if (!SectionFree(sim, s) || ReceiveTaskOn(sim, m, lp, k)) continue;
       if (takesTrains) ++free;
@@ -487,7 +497,7 @@ int ReceptionTrack(const SimulationData& sim, Memo& m, const Throat& v, int t, i
         ReceiveTaskOn(sim, m, v.LP, k) || (onward > 0 && WayBetween(sim, m, v, s, onward) < 0))
       return false;
     *way = WayBetween(sim, m, v, v.Entry, s);
-    return *way >= 0;
+    return *way >= 0 && !WayBlocked(sim, v, *way);
   };
   const int best = v.G >= 0 ? ChooseReceptionTrack(sim, v.LP, v.G, t) : -1;
   if (best >= 0 && usable(best)) return best;

@@ -341,6 +341,11 @@ ScenarioStep ParseLine(const TAreaData& area, int line, std::vector<std::string>
     r.Count(1, 1);
     step.Level = r.Int(0, "time-scale level");
     if (step.Level < 0 || step.Level > 9) r.Fail("time-scale level must be 0 to 9: " + r.Arg(0));
+  } else if (IsFaultAction(action)) {
+    step.Action = ScenarioAction::Fault;
+    const std::string reason =
+        ParseFaultOrder(area, std::vector<std::string>(words.begin() + 1, words.end()), step.Fault);
+    if (!reason.empty()) r.Fail(reason);
   } else {
     r.Fail("unknown action: " + action);
   }
@@ -507,6 +512,8 @@ std::string ScenarioPlayer::Play(DispatchData& sim, const ScenarioStep& step, TD
     case ScenarioAction::Scale:
       if (SetScale) SetScale(step.Level);
       return {};
+    case ScenarioAction::Fault:
+      return PlayFaultOrder(sim, step.Fault, due);
     case ScenarioAction::Reply:
       break;
   }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dispatch/dispatch_data.h"
+#include "dispatch/fault_operations.h"
 #include "state/clock.h"
 
 namespace traklin {
@@ -39,6 +40,7 @@ enum class ScenarioAction {
   Reply,     ///< the answer to the next question of the step
   Set,       ///< one key of the settings
   SaveLast,  ///< the dispatcher's own save (last.sav)
+  Fault,     ///< a fault set or cleared, or a permission (Fault)
 };
 
 /// One timed line, its arguments resolved against the district when read.
@@ -70,6 +72,7 @@ struct ScenarioStep {
   int Level = 1;      ///< scale: the time-scale level 0..9
   std::string File;   ///< save; hold: the span as written; set: SECTION/KEY
   std::string Value;  ///< set: the value
+  FaultOrder Fault;   ///< fault, limit, clear, permit
 };
 
 /// Reads the scenario text. A line is "TIME action arguments"; blank lines and text after '#'
@@ -110,6 +113,9 @@ struct ScenarioStep {
 ///   set SECTION/KEY=VALUE                  sets one key of the settings
 ///   scale LEVEL                            the console's time-scale level 0..9 (0 pauses);
 ///                                          a headless run has no time scale and skips it
+///   fault … | limit … | clear … | permit NUMBER   an instructor's fault, its end, and the
+///                                          dispatcher's permission to pass a closed signal
+///                                          (dispatch/fault_operations.h)
 /// Lines of a shift's header (district, seed, setting, start, end: see shift_file.h) are
 /// checked and otherwise ignored, so a shift's file plays as a scenario.
 /// As at the desk, routes are ordered only at stations without a duty officer, commits only

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "area/date_time.h"
+#include "area/object_names.h"
+#include "state/faults.h"
 #include "trains/train_records.h"
 
 namespace traklin {
@@ -115,6 +117,21 @@ std::string GridlockEventLine(TDateTime time, const std::vector<int>& trains,
   Json j = EventObject(time, "gridlock");
   j["trains"] = trains;
   j["stations"] = stations;
+  return Text(j);
+}
+
+std::string FaultEventLine(const SimulationData& sim, const FaultEvent& e) {
+  Json j = EventObject(sim.State.ClockTime, e.Event.c_str());
+  if (e.Event == "permit") {
+    j["number"] = e.Number;
+    j["signal"] = e.Signal >= 0 ? SignalDesignation(sim.AreaData, e.Signal) : "-";
+    j["result"] = e.Result;
+  } else {
+    j["kind"] = FaultKindWord(static_cast<FaultKind>(e.Fault.KIND));
+    j["object"] = FaultObjectText(sim.AreaData, e.Fault);
+    if (e.Fault.KIND == static_cast<std::uint8_t>(FaultKind::Limit)) j["kmh"] = e.Fault.KMH;
+    j["until"] = e.Fault.UNTIL != 0 ? FormatEventTime(e.Fault.UNTIL) : "-";
+  }
   return Text(j);
 }
 

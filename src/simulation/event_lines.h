@@ -43,4 +43,10 @@ std::string ErrorEventLine(TDateTime time, const std::string& text);
 std::string GridlockEventLine(TDateTime time, const std::vector<int>& trains,
                               const std::vector<int>& stations);
 
+/// {"time","event":"fault"|"cleared","kind","object",["kmh",]"until"}: a fault set or ended
+/// ("kmh" for a restriction only; "until" the time it ends by itself or "-"), and
+/// {"time","event":"permit","number","signal","result"}: a permission asked for ("signal" "-"
+/// when the train stands before none; "result" "ok" or the reason).
+std::string FaultEventLine(const SimulationData& sim, const FaultEvent& event);
+
 }  // namespace traklin

@@ -85,6 +85,7 @@ EventLog::EventLog(Simulation& sim, std::ostream* out, bool answer)
     alive_.emplace(sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME);
     Emit("created", CreatedEventLine(sim_, i, source));
   };
+  sim_.OnFaultEvent = [this](const FaultEvent& e) { Emit(e.Event, FaultEventLine(sim_, e)); };
   sim_.OnTrainRemoving = [this](int i) {
     if (alive_.erase({sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME}) == 0) return;
     ++removed_;
@@ -96,6 +97,7 @@ EventLog::~EventLog() {
   if (sim_.Console == this) sim_.Console = nullptr;
   sim_.OnTrainCreated = nullptr;
   sim_.OnTrainRemoving = nullptr;
+  sim_.OnFaultEvent = nullptr;
 }
 
 void EventLog::Emit(const std::string& event, const std::string& line) {

@@ -87,6 +87,16 @@ std::string_view TSaveFile::NextLine(std::size_t& pos) const {
   return line;
 }
 
+bool TSaveFile::NextIsGroup(const std::string& group) const {
+  for (std::size_t p = pos_; p < bytes_.size();) {
+    const std::string_view line = NextLine(p);
+    if (line.empty() || line.front() == ';') continue;
+    return line.size() == group.size() + 2 && line.front() == '[' && line.back() == ']' &&
+           line.substr(1, group.size()) == group;
+  }
+  return false;
+}
+
 bool TSaveFile::AtEnd() const {
   for (std::size_t p = pos_; p < bytes_.size();) {
     const std::string_view line = NextLine(p);

@@ -48,6 +48,8 @@ class TSaveFile {
 
   /// Only blank lines and comments are left to read.
   bool AtEnd() const;
+  /// The next line that is not blank or a comment is the header of `group`.
+  bool NextIsGroup(const std::string& group) const;
   /// 1-based number of the last line read (0 before the first).
   int Line() const { return line_; }
   /// Raises ReadError(message) at the last line read.

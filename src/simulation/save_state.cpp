@@ -20,6 +20,7 @@
 #include "area/area_reader.h"
 #include "area/date_time.h"
 #include "simulation/save_file.h"
+#include "state/faults.h"
 
 namespace traklin {
 namespace fs = std::filesystem;
@@ -40,6 +41,9 @@ const std::string kPosLog = "TRAIN_POS_LOG";
 // Written after the last group only when some station is automated, so that a plain save
 // keeps the classic layout and a reader of that layout stops before it.
 const std::string kAuto = "AUTO_DISPATCHER";
+// Faults in force and permissions given: last, and only when there are some, for the same
+// reason.
+const std::string kFaults = "FAULTS";
 
 /// The calendar of TDateTime: 1 January 1 to 31 December 9999.
 constexpr double kFirstDay = -693593.0;
@@ -234,6 +238,28 @@ std::string WriteStateText(const SimulationData& sim) {
     for (int l = 0; l < n; ++l)
       f.WriteBool(kAuto, Key("LP_", l, "AUTO"), l < Size(st.AutoLPs.size()) && st.AutoLPs[l]);
   }
+
+  if (!st.Faults.empty() || !st.Permits.empty()) {
+    f.WriteInteger(kFaults, "LEN", Size(st.Faults.size()));
+    for (int i = 0; i < Size(st.Faults.size()); ++i) {
+      const TFaultData& x = st.Faults[i];
+      f.WriteByte(kFaults, Key("FAULT_", i, "KIND"), x.KIND);
+      f.WriteInteger(kFaults, Key("FAULT_", i, "OBJECT"), x.OBJECT);
+      f.WriteInteger(kFaults, Key("FAULT_", i, "LP"), x.LP);
+      f.WriteInteger(kFaults, Key("FAULT_", i, "KMH"), x.KMH);
+      f.WriteReal(kFaults, Key("FAULT_", i, "SINCE"), x.SINCE);
+      f.WriteReal(kFaults, Key("FAULT_", i, "UNTIL"), x.UNTIL);
+      f.WriteBool(kFaults, Key("FAULT_", i, "REPORTED"), x.REPORTED);
+    }
+    f.WriteInteger(kFaults, "PERMIT_LEN", Size(st.Permits.size()));
+    for (int i = 0; i < Size(st.Permits.size()); ++i) {
+      const TPermitData& p = st.Permits[i];
+      f.WriteInteger(kFaults, Key("PERMIT_", i, "NUMBER"), p.NUMBER);
+      f.WriteInteger(kFaults, Key("PERMIT_", i, "SIGNAL"), p.SIGNAL);
+      f.WriteBool(kFaults, Key("PERMIT_", i, "PASSED"), p.PASSED);
+      f.WriteReal(kFaults, Key("PERMIT_", i, "SINCE"), p.SINCE);
+    }
+  }
   return f.Text();
 }
 
@@ -263,6 +289,7 @@ class StateReader {
     ReadPlans();
     ReadPosLog();
     ReadAuto();
+    ReadFaults();
     st_.ClockTime = sum_.ClockTime;
     st_.NextRandomFreightTime = sum_.NextRandomFreightTime;
   }
@@ -640,7 +667,7 @@ class StateReader {
 
   /// The stations switched to the automatic dispatcher; a file without the group has none.
   void ReadAuto() {
-    if (f_.AtEnd()) return;
+    if (f_.AtEnd() || f_.NextIsGroup(kFaults)) return;
     SameLength(kAuto, "LEN", area_.Puts.size());
     const int n = Size(area_.Puts.size());
     st_.AutoLPs.assign(n, false);
@@ -650,6 +677,43 @@ class StateReader {
       on += st_.AutoLPs[l] ? 1 : 0;
     }
     sum_.Groups.emplace_back(kAuto, on);
+  }
+
+  /// The faults in force and the permissions given; a file without the group has none. Each
+  /// must name an object of the district.
+  void ReadFaults() {
+    if (f_.AtEnd()) return;
+    // More than anyone could set by hand: a length beyond it is a damaged file.
+    constexpr int kMostRecords = 100000;
+    const int n = Ranged(kFaults, "LEN", 0, kMostRecords);
+    for (int i = 0; i < n; ++i) {
+      TFaultData x;
+      x.KIND =
+          static_cast<std::uint8_t>(Ranged(kFaults, Key("FAULT_", i, "KIND"), 0, kFaultKinds - 1));
+      x.OBJECT = Int(kFaults, Key("FAULT_", i, "OBJECT"));
+      x.LP = IndexOrNone(kFaults, Key("FAULT_", i, "LP"), area_.Puts.size());
+      x.KMH = Ranged(kFaults, Key("FAULT_", i, "KMH"), 0, 1000);
+      x.SINCE = Time(kFaults, Key("FAULT_", i, "SINCE"));
+      x.UNTIL = Real(kFaults, Key("FAULT_", i, "UNTIL"));
+      if (x.UNTIL != 0 && (x.UNTIL < kFirstDay || x.UNTIL >= kDayAfterLast))
+        OutOfRange(Key("FAULT_", i, "UNTIL"), FormatSaveReal(x.UNTIL));
+      x.REPORTED = Bool(kFaults, Key("FAULT_", i, "REPORTED"));
+      if (!FaultFitsDistrict(area_, x) ||
+          (x.KIND == static_cast<std::uint8_t>(FaultKind::Limit) && x.KMH <= 0))
+        f_.Fail(kFaults + ": fault " + std::to_string(i) + " does not fit the district");
+      st_.Faults.push_back(x);
+    }
+    const int m = Ranged(kFaults, "PERMIT_LEN", 0, kMostRecords);
+    for (int i = 0; i < m; ++i) {
+      TPermitData p;
+      p.NUMBER = Int(kFaults, Key("PERMIT_", i, "NUMBER"));
+      p.SIGNAL = Ranged(kFaults, Key("PERMIT_", i, "SIGNAL"), 0, Size(area_.Semaphores.size()) - 1);
+      p.PASSED = Bool(kFaults, Key("PERMIT_", i, "PASSED"));
+      p.SINCE = Time(kFaults, Key("PERMIT_", i, "SINCE"));
+      st_.Permits.push_back(p);
+    }
+    IndexFaults(area_, st_);
+    sum_.Groups.emplace_back(kFaults, n + m);
   }
 
   const TAreaData& area_;

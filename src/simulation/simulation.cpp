@@ -5,7 +5,9 @@
 #include <array>
 
 #include "dispatch/auto_dispatcher.h"
+#include "dispatch/auto_permits.h"
 #include "dispatch/operations.h"
+#include "state/faults.h"
 #include "state/interlocking.h"
 #include "trains/stops.h"
 #include "trains/throat_automation.h"
@@ -22,17 +24,22 @@ TimeScale Simulation::SetTimeScale(int level) {
 }
 
 std::span<const Simulation::StepPass> Simulation::StepOrder() {
-  // Routes before signals (a signal opens on a route set in this step), the stations' own
+  // Faults end before the routes (a route a fault held is set in the step it ends), routes
+  // before signals (a signal opens on a route set in this step), the stations' own
   // decisions before the tasks they write, creation before departure, motion last, and the
   // autosave sees the finished step. The automatic dispatcher acts on the signals of this
   // step, as a dispatcher at the desk would, before the stations take its orders.
-  static constexpr std::array<StepPass, 12> kOrder{{
+  static constexpr std::array<StepPass, 13> kOrder{{
       {"Clock",
        [](Simulation& s, TDateTime d) { s.State.ClockTime = AdvanceClock(s.State.ClockTime, d); }},
+      {"Faults", [](Simulation& s, TDateTime) { UpdateFaults(s); }},
       {"UpdateRoutes", [](Simulation& s, TDateTime) { UpdateRoutes(s); }},
       {"UpdateSignals", [](Simulation& s, TDateTime) { UpdateSignals(s); }},
       {"AutoDispatcher",
-       [](Simulation& s, TDateTime) { AutoDispatch(s, s.State.AutoLPs, s.AutoHolds, s.AutoMemo); }},
+       [](Simulation& s, TDateTime) {
+         AutoDispatch(s, s.State.AutoLPs, s.AutoHolds, s.AutoMemo);
+         AutoPermits(s, s.State.AutoLPs);
+       }},
       {"ThroatAutomation", [](Simulation& s, TDateTime) { ThroatAutomation(s); }},
       {"ExecuteThroatTasks", [](Simulation& s, TDateTime) { ExecuteThroatTasks(s); }},
       {"CreateFreightTrains", [](Simulation& s, TDateTime) { CreateFreightTrains(s); }},

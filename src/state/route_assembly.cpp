@@ -6,6 +6,7 @@
 
 #include "area/area_queries.h"
 #include "state/braking.h"
+#include "state/faults.h"
 #include "state/interlocking.h"
 #include "state/interlocking_detail.h"
 
@@ -251,6 +252,15 @@ void ThrowSwitch(SimulationData& sim, int lp, int r, int w) {
 
 void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
   if (RouteIsOccupied(sim, lp, r, false)) return;
+  if (!sim.State.Faults.empty()) {
+    // The route waits until the fault is over; the station tells of a switch that will not
+    // throw once.
+    int w = 0;
+    if (RouteBlockedByFault(sim, lp, r, &w)) {
+      if (w > 0) ReportFailedSwitch(sim, lp, w);
+      return;
+    }
+  }
   if (RouteConflictsAtHalves(sim, v, lp, r)) return;
   if (v.Count() > 0) {
     if (OpposingRouteOfLPEndsHere(sim, v, lp)) return;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "area/area_queries.h"
+#include "state/faults.h"
 #include "state/interlocking.h"
 #include "state/interlocking_detail.h"
 
@@ -45,6 +46,8 @@ inline int SignalOfSection(const TAreaData& area, int s, int dir) {
 /// Stop aspect: a route is set beyond the signal, the next signal's section and the section
 /// right beyond the signal are free.
 bool SignalMustClose(SimulationData& sim, int i) {
+  if (!sim.State.Faults.empty() && (SignalFailed(sim, i) || FalseOccupancyBeyond(sim, i)))
+    return true;
   const TSemaphoreData& sem = sim.AreaData.Semaphores[i];
   const int t = sim.State.Semaphores[i].SECT_NEXT;
   if (t == 0 || SectionOccupied(sim, t)) return true;

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "area/area_data.h"
 #include "area/area_reader.h"
@@ -15,6 +16,16 @@ namespace traklin {
 
 /// Where a train made by a creation pass comes from.
 enum class TrainSource { Timetable, Plan, Random, Dependant };
+
+/// What a fault or a permission did, for the event log: "fault" (set), "cleared" (ended,
+/// early or in time), "permit" (asked for: given or refused).
+struct FaultEvent {
+  std::string Event;
+  TFaultData Fault;    ///< fault, cleared
+  int Number = 0;      ///< permit: the train's number
+  int Signal = -1;     ///< permit: the signal the train stands before (-1: none)
+  std::string Result;  ///< permit: "ok" or why not
+};
 
 /// The records every pass of the step works on. The simulation object (one layer up) adds
 /// the step, the tick and the saves; the passes below it take this part only, so that the
@@ -42,6 +53,8 @@ struct SimulationData {
   /// leaves the question to the console. The automatic dispatcher answers here for the
   /// stations it works.
   std::function<std::optional<bool>(int lp, int train, int track, int kind)> AnswerStation;
+  /// Told of every fault set or ended and every permission asked for (the event log listens).
+  std::function<void(const FaultEvent& event)> OnFaultEvent;
 };
 
 }  // namespace traklin

@@ -198,6 +198,49 @@ struct TDepartCommitData {
 using TDepartCommitsData = std::vector<TDepartCommitData>;
 
 // ---------------------------------------------------------------------------
+// Faults an instructor sets, and the dispatcher's permissions to pass a closed signal
+
+/// What has failed. The values are those of the save.
+enum class FaultKind : std::uint8_t {
+  Train = 0,    ///< a locomotive: the train stops and stands
+  Switch = 1,   ///< a switch will not throw
+  Section = 2,  ///< a track circuit shows a train that is not there
+  Signal = 3,   ///< a signal will not open
+  Limit = 4,    ///< a speed restriction on a stretch
+};
+inline constexpr int kFaultKinds = 5;
+
+/// One fault in force. Field names are the save-file keys.
+struct TFaultData {
+  std::uint8_t KIND = 0;  ///< a FaultKind
+  /// train: its number; switch: its number; section: the section; signal: the signal index;
+  /// limit: the graph peregon index, or with LP the track index of that LP
+  int OBJECT = 0;
+  /// switch, section, signal: the station (LP index) the fault was set at, -1 for a block
+  /// section; limit: the LP of the track, -1 for a peregon; train: -1
+  int LP = -1;
+  int KMH = 0;            ///< limit: the speed allowed, km/h
+  TDateTime SINCE = 0;    ///< when it was set
+  TDateTime UNTIL = 0;    ///< when it ends by itself; 0 = when cleared
+  bool REPORTED = false;  ///< train: its stop reported; switch: the station reported it
+
+  bool operator==(const TFaultData&) const = default;
+};
+using TFaultsData = std::vector<TFaultData>;
+
+/// A train let past a closed signal held by a fault: at no more than 20 km/h until its head
+/// reaches the next signal or its stop.
+struct TPermitData {
+  int NUMBER = 0;       ///< the train's number
+  int SIGNAL = -1;      ///< the signal it may pass
+  bool PASSED = false;  ///< its head is past the signal
+  TDateTime SINCE = 0;  ///< when it was given
+
+  bool operator==(const TPermitData&) const = default;
+};
+using TPermitsData = std::vector<TPermitData>;
+
+// ---------------------------------------------------------------------------
 
 /// The dynamic state. Its arrays run parallel to those of TAreaData and are indexed alike.
 struct TStateData {
@@ -221,6 +264,13 @@ struct TStateData {
   /// Stations (by LP index) switched to the automatic dispatcher; shorter or empty: the
   /// rest are worked by the dispatcher.
   std::vector<bool> AutoLPs;
+  /// Faults in force and permissions given, in the order they were set (saved in a group of
+  /// their own, only when there are some).
+  TFaultsData Faults;
+  TPermitsData Permits;
+  /// Per section: the lowest speed a restriction allows there, 0 where none; empty while no
+  /// restriction is in force. Derived from Faults (IndexFaults), not saved.
+  std::vector<int> LimitBySection;
 
   bool operator==(const TStateData&) const = default;
 };

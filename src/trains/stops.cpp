@@ -6,6 +6,7 @@
 
 #include "area/area_queries.h"
 #include "area/date_time.h"
+#include "trains/fault_trains.h"
 #include "trains/station_messages.h"
 #include "trains/throat_queries.h"
 #include "trains/train_motion.h"
@@ -257,6 +258,7 @@ void DepartTrains(SimulationData& sim) {
       TTrainData& t = sim.State.Trains[i];
       const TDateTime now = sim.State.ClockTime;
       if (t.DEPARTURE_TIME == 0 || !(t.DEPARTURE_TIME < now) || t.HEAD.SECT_IDX <= 0) break;
+      if (AnyFaults(sim) && TrainBrokenDown(sim, i)) break;
 
       const int lp = t.HEAD.LP_CODE > 0 ? FindLPIndex(area, t.HEAD.LP_CODE) : -1;
       const int track = TrackOfLP(area, lp, t.HEAD.SECT_IDX);
@@ -269,7 +271,9 @@ void DepartTrains(SimulationData& sim) {
       const bool signalHere = sig >= 0 && sig < static_cast<int>(area.Semaphores.size()) &&
                               sig < static_cast<int>(sim.State.Semaphores.size()) &&
                               area.Semaphores[sig].Section == t.HEAD.SECT_IDX;
-      const bool held = signalHere && sim.State.Semaphores[sig].CLOSED;
+      // A train let past its closed signal is no longer held by it.
+      const bool held = signalHere && sim.State.Semaphores[sig].CLOSED &&
+                        !(AnyFaults(sim) && PermittedSignal(sim, i) == sig);
       if (held) {
         const bool atSignal =
             RoomToSectionEnd(sim, t.HEAD.SECT_IDX, t.HEAD.SECT_POS, t.HEAD.DIR) < 21;

@@ -7,6 +7,7 @@
 
 #include "area/area_queries.h"
 #include "area/date_time.h"
+#include "state/faults.h"
 #include "state/interlocking.h"
 #include "trains/station_messages.h"
 #include "trains/stops.h"
@@ -178,7 +179,7 @@ void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v, PassLook
   const int t = ChooseTrainToSend(sim, g, v, k);
   if (t < 0) return;
   const TAreaData& area = sim.AreaData;
-  int chain = FindBestRoute(area, v.LP, TrackSection(area, v.LP, k), v.Entry);
+  int chain = FindBestRouteNow(sim, v.LP, TrackSection(area, v.LP, k), v.Entry);
   // A conflicting way out gives no task, but the station still asks.
   if (chain >= 0 && ChainConflicts(sim, v.LP, chain)) chain = -1;
   const TTrainData& train = sim.State.Trains[t];
@@ -206,8 +207,7 @@ void ConsiderTransit(SimulationData& sim, int g, const ThroatView& v, int t, int
   const ThroatView onward = ThroatViewOf(sim, q);
   if (!onward.Valid || ThroatRouteBusy(sim, v.LP, onward.Entry) || !WayOutClear(sim, onward, pass))
     return;
-  const int out =
-      FindBestRoute(sim.AreaData, v.LP, TrackSection(sim.AreaData, v.LP, k), onward.Entry);
+  const int out = FindBestRouteNow(sim, v.LP, TrackSection(sim.AreaData, v.LP, k), onward.Entry);
   if (out < 0 || ChainConflicts(sim, v.LP, out) || ChainIsPending(sim, v.LP, out) ||
       ChainIsSet(sim, v.LP, out))
     return;
@@ -233,19 +233,22 @@ void ConsiderReception(SimulationData& sim, int g, const ThroatView& v, int t, P
       q >= 0 && q < static_cast<int>(area.GorlStanzs.size()) ? area.GorlStanzs[q].EntrySection : 0;
   int k = -1;
   int chain = -1;
-  // A train with a dependant goes to a track that train can leave from when one will do; the
-  // receive-only tracks are tried after all the others, each track once.
-  for (int round = 0; round < 2 && k < 0; ++round)
-    for (int n = 0; n < count && k < 0; ++n) {
-      const int track = (first + n) % count;
-      if (ReceiveOnlyTrackForParent(sim, v.LP, track, t) != (round == 1)) continue;
-      const int s = TrackSection(area, v.LP, track);
-      if (s == 0 || !SectionFree(sim, s) || !TrackSuits(sim, v.LP, track, t)) continue;
-      const int c = FindBestRoute(area, v.LP, v.Entry, s);
-      if (c < 0 || (q >= 0 && FindBestRoute(area, v.LP, s, onwardEntry) < 0)) continue;
-      k = track;
-      chain = c;
-    }
+  // While a fault is in force a way through it is taken only when no other goes. A train with
+  // a dependant goes to a track that train can leave from when one will do; the receive-only
+  // tracks are tried after all the others, each track once.
+  for (int sweep = sim.State.Faults.empty() ? 1 : 0; sweep < 2 && k < 0; ++sweep)
+    for (int round = 0; round < 2 && k < 0; ++round)
+      for (int n = 0; n < count && k < 0; ++n) {
+        const int track = (first + n) % count;
+        if (ReceiveOnlyTrackForParent(sim, v.LP, track, t) != (round == 1)) continue;
+        const int s = TrackSection(area, v.LP, track);
+        if (s == 0 || !SectionFree(sim, s) || !TrackSuits(sim, v.LP, track, t)) continue;
+        const int c = FindBestRouteNow(sim, v.LP, v.Entry, s);
+        if (c < 0 || (q >= 0 && FindBestRouteNow(sim, v.LP, s, onwardEntry) < 0)) continue;
+        if (sweep == 0 && ChainBlockedByFault(sim, v.LP, c)) continue;
+        k = track;
+        chain = c;
+      }
   if (k < 0 || ChainConflicts(sim, v.LP, chain) || ReceiveTaskOfTrack(sim, v.LP, k) >= 0 ||
       ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain))
     return;
@@ -262,7 +265,7 @@ void ConsiderCommit(SimulationData& sim, int g, const ThroatView& v) {
   const int s = TrackSection(sim.AreaData, v.LP, track);
   if (s == 0) return;
   // The tests are pure up to the request; the cheap ones about the way out come first.
-  const int chain = FindBestRoute(sim.AreaData, v.LP, s, v.Entry);
+  const int chain = FindBestRouteNow(sim, v.LP, s, v.Entry);
   if (chain < 0 || ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain) ||
       ChainHoldsTrain(sim, v.LP, chain))
     return;
@@ -291,7 +294,7 @@ void ExecuteReceive(SimulationData& sim, int g, const ThroatView& v, int s) {
       sim.State.Trains[standing].ARRIVAL_LP_CODE != sim.State.Trains[standing].HEAD.LP_CODE)
     return;
 
-  const int chain = FindBestRoute(area, v.LP, v.Entry, s);
+  const int chain = FindBestRouteNow(sim, v.LP, v.Entry, s);
   if (chain < 0 || ChainIsPending(sim, v.LP, chain)) return;
   if (ChainIsSet(sim, v.LP, chain)) return FinishTask(sim, g);
   if (ChainHoldsTrain(sim, v.LP, chain) || ChainConflicts(sim, v.LP, chain)) return;
@@ -301,7 +304,7 @@ void ExecuteReceive(SimulationData& sim, int g, const ThroatView& v, int s) {
   int q = -1;
   int dir = v.Dir ^ 1;
   if (sim.State.Trains[t].ARRIVAL_LP_CODE != v.Code) ThroatOfNextStop(sim, q, dir, v.LP, t);
-  if (q >= 0 && FindBestRoute(area, v.LP, s, area.GorlStanzs[q].EntrySection) < 0) return;
+  if (q >= 0 && FindBestRouteNow(sim, v.LP, s, area.GorlStanzs[q].EntrySection) < 0) return;
 
   if (!TrackSuits(sim, v.LP, track, t)) {
     if (q < 0) {
@@ -340,7 +343,7 @@ void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
   if (sim.State.Gorls[g].TRANSIT || v.Side < 0) return;
   // Every test before the commit is consumed is pure, so the cheap ones about the route come
   // first: a task that waits for a commit costs little on each step.
-  const int chain = FindBestRoute(sim.AreaData, v.LP, s, v.Entry);
+  const int chain = FindBestRouteNow(sim, v.LP, s, v.Entry);
   if (chain < 0 || ChainIsPending(sim, v.LP, chain)) return;
   // A set chain finishes the task even when its train is no longer found standing: a train
   // may start once the first route of a longer chain is set, and the task must not stay

@@ -312,20 +312,28 @@ int ChooseReceptionTrack(const SimulationData& sim, int lp, int g, int i) {
   if (!ValidLP(area, lp) || g < 0 || g >= static_cast<int>(area.GorlStanzs.size())) return -1;
   const int e = area.GorlStanzs[g].EntrySection;
   int best = -1;
-  bool bestSecond = false;
-  RouteQuality bestRating = InitRouteQuality();
-  for (int k = static_cast<int>(area.Puts[lp].Tracks.size()) - 1; k >= 0; --k) {
-    if (!TrackSuits(sim, lp, k, i)) continue;
-    RouteQuality rating;
-    if (FindBestRoute(area, lp, e, area.Puts[lp].Tracks[k].Section, &rating) < 0) continue;
-    // A track the train's dependant could not leave comes after every other. Only a strictly
-    // better track replaces the best, so on a tie the higher track stays.
-    const bool second = ReceiveOnlyTrackForParent(sim, lp, k, i);
-    if (best < 0 || (bestSecond && !second) ||
-        (bestSecond == second && CompareRouteQuality(bestRating, rating) < 0)) {
-      best = k;
-      bestSecond = second;
-      bestRating = rating;
+  // While a fault is in force, a track it keeps (falsely occupied, or reached only through a
+  // fault) is chosen only when no other suits.
+  for (int pass = sim.State.Faults.empty() ? 1 : 0; pass < 2 && best < 0; ++pass) {
+    bool bestSecond = false;
+    RouteQuality bestRating = InitRouteQuality();
+    for (int k = static_cast<int>(area.Puts[lp].Tracks.size()) - 1; k >= 0; --k) {
+      if (!TrackSuits(sim, lp, k, i)) continue;
+      const int s = area.Puts[lp].Tracks[k].Section;
+      RouteQuality rating;
+      if (FindBestRoute(area, lp, e, s, &rating) < 0) continue;
+      if (pass == 0 && (SectionFalselyOccupied(sim, s) ||
+                        ChainBlockedByFault(sim, lp, FindBestRouteNow(sim, lp, e, s))))
+        continue;
+      // A track the train's dependant could not leave comes after every other. Only a strictly
+      // better track replaces the best, so on a tie the higher track stays.
+      const bool second = ReceiveOnlyTrackForParent(sim, lp, k, i);
+      if (best < 0 || (bestSecond && !second) ||
+          (bestSecond == second && CompareRouteQuality(bestRating, rating) < 0)) {
+        best = k;
+        bestSecond = second;
+        bestRating = rating;
+      }
     }
   }
   return best;

@@ -1,6 +1,7 @@
 // Throat queries: the throat towards the next stop, approaching trains, routes and tasks.
 #pragma once
 
+#include "state/faults.h"
 #include "state/simulation_data.h"
 
 namespace traklin {
@@ -36,9 +37,10 @@ inline int TrainOnHalf(const SimulationData& sim, int s, int d) {
 /// Some section of the LP's routes (given in their order, up to count or the first -1),
 /// beyond the first section of the first one, holds a train.
 bool RoutesHoldTrain(const SimulationData& sim, int lp, const int* routes, int count);
-/// No train on either half of section s.
+/// No train on either half of section s, and it does not read occupied falsely.
 inline bool SectionFree(const SimulationData& sim, int s) {
-  return TrainOnHalf(sim, s, 0) < 0 && TrainOnHalf(sim, s, 1) < 0;
+  return TrainOnHalf(sim, s, 0) < 0 && TrainOnHalf(sim, s, 1) < 0 &&
+         (sim.State.Faults.empty() || !SectionFalselyOccupied(sim, s));
 }
 /// Some route of the LP whose first or last section is s is pending or set.
 bool ThroatRouteBusy(const SimulationData& sim, int lp, int s);

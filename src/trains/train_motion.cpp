@@ -6,7 +6,9 @@
 #include <limits>
 
 #include "area/area_queries.h"
+#include "state/faults.h"
 #include "state/interlocking.h"
+#include "trains/fault_trains.h"
 #include "trains/station_messages.h"
 #include "trains/stops.h"
 #include "trains/train_records.h"
@@ -191,7 +193,9 @@ int SectionLimit(const SimulationData& sim, int i, int s) {
   const TSlSectData& d = sim.AreaData.SlSects[s];
   if (SwitchIsSide(sim, SectionSwitch(sim.AreaData, s))) return d.SideSpeedLimit;
   const bool passenger = ValidTrain(sim, i) && sim.State.Trains[i].LOAD_TYPE >= 100;
-  return passenger ? d.PassengerSpeedLimit : d.FreightSpeedLimit;
+  const int limit = passenger ? d.PassengerSpeedLimit : d.FreightSpeedLimit;
+  const int restricted = RestrictionAt(sim, s);
+  return restricted > 0 ? std::min(limit, restricted) : limit;
 }
 
 int SightSpeed(const SimulationData& sim, int i) {
@@ -247,6 +251,8 @@ int LookAhead(SimulationData& sim, int i, double v) {
   const int sig = t.SEMAPH_NEXT_IDX;
   const bool known = ValidSignal(sim, sig);
   const bool nextClosed = known && sim.State.Semaphores[sig].CLOSED;
+  // A closed signal the train has leave to pass holds it no more.
+  const int passing = PermittedSignal(sim, i);
   const double horizon =
       BrakingDistance(v, a) +
       ((t.PASSED_NEXT_WARNING || t.PASSED_CLOSED || !known || nextClosed) ? 700 : 100);
@@ -260,7 +266,7 @@ int LookAhead(SimulationData& sim, int i, double v) {
     if (area.SlSects[s].Spare && x > 2000) break;
     bool endAfter = false;
     const int g = SectionSemaphore(area, s, d);
-    if (ValidSignal(sim, g)) {
+    if (ValidSignal(sim, g) && g != passing) {
       const TSemaphoreLightData& st = sim.State.Semaphores[g];
       if (st.CLOSED) {
         const int before = R;
@@ -320,6 +326,7 @@ int LookAhead(SimulationData& sim, int i, double v) {
 void MoveTrains(SimulationData& sim, TDateTime delta) {
   const TAreaData& area = sim.AreaData;
   const double dt = delta * kSecondsPerDay;
+  const bool faults = AnyFaults(sim);
   for (int i = 0; i < static_cast<int>(sim.State.Trains.size()); ++i) {
     TTrainData& t = sim.State.Trains[i];
     if (t.PLACE_TIME != 0) continue;
@@ -351,6 +358,8 @@ void MoveTrains(SimulationData& sim, TDateTime delta) {
     t.LOG.back().SEMAPH_CLOSED = closed;
     t.LOG.back().SEMAPH_WARNING = warning;
 
+    if (faults && t.SPEED == 0 && t.HEAD.SECT_IDX != 0 && TrainBrokenDown(sim, i))
+      BreakdownStopped(sim, i);
     if (t.HEAD.SECT_IDX == 0 || t.DEPARTURE_TIME != 0 || !t.DEPARTURE_COMMISSION) continue;
 
     t.HEAD.SPEED_LIM_SECT = SectionLimit(sim, i, t.HEAD.SECT_IDX);
@@ -373,6 +382,11 @@ void MoveTrains(SimulationData& sim, TDateTime delta) {
     }
     t.SPEED_LIM = std::min(base, t.HEAD.SPEED_LIM_SECT);
     if (t.TAIL.SPEED_LIM_SECT >= 0) t.SPEED_LIM = std::min(t.SPEED_LIM, t.TAIL.SPEED_LIM_SECT);
+    if (faults) {
+      // A broken locomotive brakes the train to a stop; a permission and a restriction cap it.
+      const int capped = FaultSpeedLimit(sim, i);
+      if (capped >= 0) t.SPEED_LIM = std::min(t.SPEED_LIM, capped);
+    }
 
     const int ahead = LookAhead(sim, i, t.SPEED * 3.6);
     const int maxSpeed = t.LOCO_IDX >= 0 && t.LOCO_IDX < static_cast<int>(area.Locos.size())
@@ -414,6 +428,9 @@ void MoveTrains(SimulationData& sim, TDateTime delta) {
       // ends its run there.
       AppendPosLog(sim, i, true);
     } else if (stopped) {
+      // A broken-down train only stands: its stop is no stop of its journey.
+      if (faults && TrainBrokenDown(sim, i)) continue;
+      if (faults) EndPermitAtRest(sim, i);
       TrainStopped(sim, i, true);
     }
   }
@@ -504,10 +521,13 @@ void HeadEntersSection(SimulationData& sim, int i) {
   CheckEntry(sim, i, old.SECT_IDX);
 
   if (passed) {
-    t.PASSED_CLOSED = passedState.CLOSED;
+    // A permission lets the train pass its closed signal as an open one, at its own speed.
+    const bool permitted =
+        !sim.State.Permits.empty() && PassUnderPermit(sim, i, sig, passedState.CLOSED);
+    t.PASSED_CLOSED = passedState.CLOSED && !permitted;
     t.PASSED_SIDE_WARNING = passedState.SIDE_WARNING;
     t.PASSED_NEXT_WARNING = passedState.NEXT_WARNING;
-    if (passedState.CLOSED)
+    if (t.PASSED_CLOSED)
       NotifyText(sim, "Поезд " + TrainName(sim, i, 1) + " проехал красный сигнал (перед секцией " +
                           FormatHexNumber(old.SECT_IDX) + ")!");
   } else if (OnStationTrack(sim, ns)) {

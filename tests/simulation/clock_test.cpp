@@ -15,11 +15,11 @@ namespace {
 TEST(StepOrderTest, PassesRunInTheirFixedOrder) {
   std::vector<std::string> names;
   for (const Simulation::StepPass& pass : Simulation::StepOrder()) names.emplace_back(pass.Name);
-  EXPECT_EQ(names,
-            (std::vector<std::string>{
-                "Clock", "UpdateRoutes", "UpdateSignals", "AutoDispatcher", "ThroatAutomation",
-                "ExecuteThroatTasks", "CreateFreightTrains", "CreatePlannedTrains",
-                "ServeWaitingTrains", "DepartTrains", "MoveTrains", "Autosave"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"Clock", "Faults", "UpdateRoutes", "UpdateSignals",
+                                             "AutoDispatcher", "ThroatAutomation",
+                                             "ExecuteThroatTasks", "CreateFreightTrains",
+                                             "CreatePlannedTrains", "ServeWaitingTrains",
+                                             "DepartTrains", "MoveTrains", "Autosave"}));
 }
 
 TEST(TimeScaleTest, EveryLevelMatchesTheTable) {

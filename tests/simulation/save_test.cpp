@@ -17,11 +17,13 @@
 #include "area/area_queries.h"
 #include "area/area_reader.h"
 #include "area/district_setup.h"
+#include "area/object_names.h"
 #include "districtgen/district.h"
 #include "settings/settings.h"
 #include "simulation/save_file.h"
 #include "simulation/save_state.h"
 #include "state/clock.h"
+#include "state/faults.h"
 #include "state/interlocking.h"
 #include "trains/harness.h"
 #include "trains/train_records.h"
@@ -508,6 +510,81 @@ TEST(SaveRoundTripTest, AutomatedStationsTravelInATrailingGroupOnlyWhenThereAreA
   EXPECT_EQ(b.Sim.State.AutoLPs, std::vector<bool>(lps, true));
   const SaveOutcome cut = LoadStateFromText(b.Sim, automated.substr(0, automated.size() - 12));
   EXPECT_FALSE(cut.Ok);
+}
+
+TEST(SaveRoundTripTest, FaultsAndPermissionsTravelInTheLastGroupOnlyWhenThereAreAny) {
+  Demo a;
+  Populate(a);
+  const TAreaData& area = a.Area();
+  const std::string plain = WriteStateText(a.Sim);
+  EXPECT_EQ(plain.find("[FAULTS]"), std::string::npos);
+  // One fault of every kind, each on an object of its own station.
+  int lp = 0;
+  while (StationSwitches(area, lp).empty()) ++lp;
+  const auto set = [&](FaultKind kind, int object, int at, int kmh, TDateTime until) {
+    TFaultData f;
+    f.KIND = static_cast<std::uint8_t>(kind);
+    f.OBJECT = object;
+    f.LP = at;
+    f.KMH = kmh;
+    f.UNTIL = until;
+    ASSERT_EQ(SetFault(a.Sim, f), "") << FaultKindWord(kind);
+  };
+  const TDateTime now = a.Sim.State.ClockTime;
+  set(FaultKind::Switch, StationSwitches(area, lp)[0], lp, 0, now + 0.25);
+  set(FaultKind::Section, StationSections(area, lp)[0], lp, 0, 0);
+  set(FaultKind::Section, PeregonSections(area, 0)[0], -1, 0, now + 1.0 / 3);
+  set(FaultKind::Signal, StationSignals(area, lp)[0], lp, 0, 0);
+  set(FaultKind::Limit, 0, -1, 40, now + 0.1);
+  set(FaultKind::Limit, 0, lp, 25, 0);
+  set(FaultKind::Train, a.Sim.State.Trains[1].NUMBER, -1, 0, now + 0.01);
+  a.Sim.State.Permits.push_back(
+      {a.Sim.State.Trains[1].NUMBER, StationSignals(area, lp)[1], true, now - 0.001});
+  ASSERT_FALSE(a.Sim.State.LimitBySection.empty());
+  const std::string faulty = WriteStateText(a.Sim);
+  // Last, after the classic groups (whose lamps show the false occupancies red).
+  const std::size_t group = faulty.find("[FAULTS]\r\nLEN=7\r\nFAULT_0_KIND=1\r\n");
+  ASSERT_NE(group, std::string::npos);
+  EXPECT_EQ(faulty.find('[', group + 1), std::string::npos);
+  EXPECT_GT(group, faulty.find("[TRAIN_POS_LOG]"));
+  EXPECT_NE(faulty.find("PERMIT_LEN=1\r\n"), std::string::npos);
+  // Read back alone, and after the automatic dispatcher's group.
+  Demo b;
+  ASSERT_TRUE(LoadStateFromText(b.Sim, faulty).Ok);
+  EXPECT_EQ(b.Sim.State.Faults, a.Sim.State.Faults);
+  EXPECT_EQ(b.Sim.State.Permits, a.Sim.State.Permits);
+  EXPECT_EQ(b.Sim.State.LimitBySection, a.Sim.State.LimitBySection);
+  EXPECT_EQ(WriteStateText(b.Sim), faulty);
+  a.Sim.State.AutoLPs.assign(area.Puts.size(), true);
+  const std::string both = WriteStateText(a.Sim);
+  ASSERT_TRUE(both.find("[AUTO_DISPATCHER]") < both.find("[FAULTS]"));
+  ASSERT_TRUE(LoadStateFromText(b.Sim, both).Ok);
+  EXPECT_EQ(WriteStateText(b.Sim), both);
+  // A save without the group ends every fault.
+  ASSERT_TRUE(LoadStateFromText(b.Sim, plain).Ok);
+  EXPECT_TRUE(b.Sim.State.Faults.empty());
+  EXPECT_TRUE(b.Sim.State.LimitBySection.empty());
+  // A fault on no object of the district is refused like any other bad group, and the live
+  // state stays as it was.
+  ASSERT_TRUE(LoadStateFromText(b.Sim, faulty).Ok);
+  const TStateData before = b.Sim.State;
+  const std::pair<std::string, std::string> cases[] = {
+      {Replace(faulty, "FAULT_0_OBJECT=\\d+", "FAULT_0_OBJECT=99999"),
+       "FAULTS: fault 0 does not fit the district"},
+      {Replace(faulty, "FAULT_4_KMH=\\d+", "FAULT_4_KMH=0"),
+       "FAULTS: fault 4 does not fit the district"},
+      {Replace(faulty, "FAULT_1_KIND=\\d+", "FAULT_1_KIND=9"),
+       "Value out of range: FAULT_1_KIND=9"},
+      {Replace(faulty, "PERMIT_0_SIGNAL=\\d+", "PERMIT_0_SIGNAL=-2"),
+       "Value out of range: PERMIT_0_SIGNAL=-2"},
+      {faulty.substr(0, faulty.rfind("PERMIT_0_SINCE")), "Unexpected end of file"},
+  };
+  for (const auto& [text, reason] : cases) {
+    const SaveOutcome bad = LoadStateFromText(b.Sim, text);
+    EXPECT_FALSE(bad.Ok) << reason;
+    EXPECT_NE(bad.Reason.find(reason), std::string::npos) << bad.Reason;
+    EXPECT_TRUE(b.Sim.State == before) << reason;
+  }
 }
 
 TEST(SaveHostileTest, EachBadFileIsRefusedWithItsReasonAndTheStateStaysAsItWas) {
