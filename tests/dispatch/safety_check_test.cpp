@@ -23,18 +23,19 @@ using Ops = std::vector<std::string>;
 ///       2 ---+                                                  +--- 4
 ///       4 ---'                                                  `--- 6
 ///
-/// `middle` lists РАЗ's tracks: "I and 3" is a loop, "I" a station of a single track. Tracks I
-/// and 3 of ЛЕС and I of ГОР take the trains formed there, 2 and 4 those that end there, 6 of
-/// ГОР any other.
+/// `middle` lists РАЗ's tracks: "I and 3" is a loop, "I" a station of a single track; `kind`
+/// what runs it, besides the default of no duty officer. Tracks I and 3 of ЛЕС and I of ГОР
+/// take the trains formed there, 2 and 4 those that end there, 6 of ГОР any other.
 // clang-format on
-std::string Line(const std::string& middle, const std::string& trains) {
+std::string Line(const std::string& middle, const std::string& trains,
+                 const std::string& kind = R"("controlled": true)") {
   return R"({"number": 42, "outside_left": ["З1", "З2", "З3", "З4", "З5"],
     "outside_right": ["В1", "В2", "В3", "В4", "В5"],
     "stations": [
       {"name": "Лесная", "mnem": "ЛЕС", "km": 0,
        "tracks": [[1001, 3, 2], [3, 3, 2], [2, 3, 3], [4, 3, 3]]},
-      {"name": "Разъезд", "mnem": "РАЗ", "controlled": true, "km": 7, "tracks": [)" +
-         middle + R"(]},
+      {"name": "Разъезд", "mnem": "РАЗ", )" +
+         kind + R"(, "km": 7, "tracks": [)" + middle + R"(]},
       {"name": "Горная", "mnem": "ГОР", "km": 14,
        "tracks": [[1001, 3, 2], [2, 3, 3], [4, 3, 3], [6, 3, 1]]}
     ],
@@ -45,6 +46,11 @@ std::string Line(const std::string& middle, const std::string& trains) {
 
 const std::string kLoop = "[1001, 3, 1], [3, 3, 1]";
 const std::string kSingleTrack = "[1001, 3, 1]";
+/// The kinds of station the middle one may be: without a duty officer, asking the
+/// dispatcher, acting by itself, and acting by itself sending without asking.
+const std::string kKinds[] = {R"("controlled": true)", R"("manip": "Разъезд")",
+                              R"("self_acting": true)",
+                              R"("self_acting": true, "send_without_asking": 1)"};
 
 /// The graph peregon between two stations.
 int PeregonBetween(const AutoLine& line, const std::string& a, const std::string& b) {
@@ -92,47 +98,55 @@ void ExpectNoFault(const AutoLine& line) {
 TEST(SafetyCheckTest, LoopKeepsItsTwoTracksForTheCrossingAndRefusesAThirdTrain) {
   // 801 and 803 at ЛЕС for ГОР, 802 and 804 at ГОР for ЛЕС; the first of each way leaves at
   // 10:00, the second at 10:05.
-  AutoLine line(Line(kLoop, R"(
+  for (const std::string& kind : kKinds) {
+    SCOPED_TRACE(kind);
+    AutoLine line(Line(kLoop, R"(
       {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
       {"number": 803, "from": "Лесная", "to": "Горная", "depart": "10:05"},
       {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:00"},
-      {"number": 804, "from": "Горная", "to": "Лесная", "depart": "10:05"})"),
-                950);
-  line.PutOut(801, "ЛЕС", 0);
-  line.PutOut(803, "ЛЕС", 1);
-  line.PutOut(802, "ГОР", 0);
-  line.PutOut(804, "ГОР", 3);
-  // Both first trains are let go: they cross in the loop.
-  ASSERT_TRUE(line.RunUntil(30, [&] { return OnLine(line, 801) && OnLine(line, 802); }));
-  // A second train either way would find both tracks of РАЗ taken, and the single line
-  // beyond held by the train coming the other way.
-  EXPECT_FALSE(MaySend(line, 803, "ЛЕС", "РАЗ"));
-  EXPECT_FALSE(MaySend(line, 804, "ГОР", "РАЗ"));
-  // Once 801 has arrived at ГОР the line behind it is clear for the next train its way.
-  ASSERT_TRUE(line.RunUntil(40, [&] { return line.Where(801) == "ГОР"; }));
-  EXPECT_TRUE(MaySend(line, 803, "ЛЕС", "РАЗ") || OnLine(line, 803) || line.Where(803) == "РАЗ");
-  line.RunFor(90);
-  ExpectNoFault(line);
-  Ops removed = line.Removed;
-  std::sort(removed.begin(), removed.end());
-  EXPECT_EQ(removed, (Ops{"801 ГОР", "802 ЛЕС", "803 ГОР", "804 ЛЕС"}));
+      {"number": 804, "from": "Горная", "to": "Лесная", "depart": "10:05"})",
+                       kind),
+                  950);
+    line.PutOut(801, "ЛЕС", 0);
+    line.PutOut(803, "ЛЕС", 1);
+    line.PutOut(802, "ГОР", 0);
+    line.PutOut(804, "ГОР", 3);
+    // Both first trains are let go: they cross in the loop.
+    ASSERT_TRUE(line.RunUntil(30, [&] { return OnLine(line, 801) && OnLine(line, 802); }));
+    // A second train either way would find both tracks of РАЗ taken, and the single line
+    // beyond held by the train coming the other way.
+    EXPECT_FALSE(MaySend(line, 803, "ЛЕС", "РАЗ"));
+    EXPECT_FALSE(MaySend(line, 804, "ГОР", "РАЗ"));
+    // Once 801 has arrived at ГОР the line behind it is clear for the next train its way.
+    ASSERT_TRUE(line.RunUntil(40, [&] { return line.Where(801) == "ГОР"; }));
+    EXPECT_TRUE(MaySend(line, 803, "ЛЕС", "РАЗ") || OnLine(line, 803) || line.Where(803) == "РАЗ");
+    line.RunFor(90);
+    ExpectNoFault(line);
+    Ops removed = line.Removed;
+    std::sort(removed.begin(), removed.end());
+    EXPECT_EQ(removed, (Ops{"801 ГОР", "802 ЛЕС", "803 ГОР", "804 ЛЕС"}));
+  }
 }
 
 TEST(SafetyCheckTest, StationOfASingleTrackTakesOneTrainAtATime) {
-  AutoLine line(Line(kSingleTrack, R"(
+  for (const std::string& kind : kKinds) {
+    SCOPED_TRACE(kind);
+    AutoLine line(Line(kSingleTrack, R"(
       {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
-      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:01"})"),
-                950);
-  line.PutOut(801, "ЛЕС", 0);
-  line.PutOut(802, "ГОР", 0);
-  ASSERT_TRUE(line.RunUntil(30, [&] { return OnLine(line, 801); }));
-  // РАЗ's only track is 801's: 802 sent now would meet it with nowhere to pass.
-  EXPECT_FALSE(MaySend(line, 802, "ГОР", "РАЗ"));
-  line.RunFor(90);
-  ExpectNoFault(line);
-  EXPECT_EQ(line.Visits, (Ops{"801 ЛЕС", "802 ГОР", "801 РАЗ", "801 ГОР", "802 РАЗ", "802 ЛЕС"}))
-      << ::testing::PrintToString(line.Visits);
-  EXPECT_EQ(line.Removed, (Ops{"801 ГОР", "802 ЛЕС"}));
+      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:01"})",
+                       kind),
+                  950);
+    line.PutOut(801, "ЛЕС", 0);
+    line.PutOut(802, "ГОР", 0);
+    ASSERT_TRUE(line.RunUntil(30, [&] { return OnLine(line, 801); }));
+    // РАЗ's only track is 801's: 802 sent now would meet it with nowhere to pass.
+    EXPECT_FALSE(MaySend(line, 802, "ГОР", "РАЗ"));
+    line.RunFor(90);
+    ExpectNoFault(line);
+    EXPECT_EQ(line.Visits, (Ops{"801 ЛЕС", "802 ГОР", "801 РАЗ", "801 ГОР", "802 РАЗ", "802 ЛЕС"}))
+        << ::testing::PrintToString(line.Visits);
+    EXPECT_EQ(line.Removed, (Ops{"801 ГОР", "802 ЛЕС"}));
+  }
 }
 
 TEST(SafetyCheckTest, TrainFromOutsideWaitsForTheTrackATrainOnItsWayNeedsThenComesIn) {
