@@ -2,15 +2,19 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "simulation/headless_run.h"
+#include "simulation/shift_recorder.h"
 
 namespace traklin {
 namespace {
 
 // One day of district `districtNumber` from 2024-03-15 00:00 with seed 1, all questions
 // answered yes, every station automated or none; the preparation of the district is not timed.
-void RunDay(benchmark::State& state, bool automated) {
+// Recorded, the shift begins in a scratch folder (not timed) and its event log is written there,
+// as `run --record` does.
+void RunDay(benchmark::State& state, bool automated, bool recorded = false) {
   const auto district =
       std::filesystem::path(TRAKLIN_RUNTIME_DIR) / "district" / std::to_string(state.range(0));
   long steps = 0;
@@ -29,9 +33,21 @@ void RunDay(benchmark::State& state, bool automated) {
       return;
     }
     if (automated) sim.State.AutoLPs.assign(sim.AreaData.Puts.size(), true);
-    EventLog log(sim, nullptr, true);
+    ShiftRecorder recorder;
+    if (recorded) {
+      try {
+        recorder.Begin(sim, std::filesystem::temp_directory_path() / "traklin_bench_shift", "1", 1);
+      } catch (const ShiftError& e) {
+        state.SkipWithError(e.what());
+        return;
+      }
+    }
+    EventLog log(sim, recorded ? &recorder.Events() : nullptr, true);
+    std::optional<ShiftConsole> console;
+    if (recorded) console.emplace(sim, log);
     state.ResumeTiming();
     steps += RunSimulation(sim, log, 1.0).Steps;
+    if (recorded) recorder.End();
   }
   state.counters["steps/s"] =
       benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
@@ -47,6 +63,12 @@ void SimulatedDayAuto(benchmark::State& state) {
   RunDay(state, true);
 }
 BENCHMARK(SimulatedDayAuto)->ArgName("district")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The plain day recorded as a shift (traklin-cli run --record): the cost of recording.
+void SimulatedDayRecorded(benchmark::State& state) {
+  RunDay(state, false, true);
+}
+BENCHMARK(SimulatedDayRecorded)->ArgName("district")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace traklin

@@ -10,7 +10,8 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   const std::vector<Command> commands{AddCheckCommand(app),     AddRunCommand(app),
                                       AddReportCommand(app),    AddRenderCommand(app),
-                                      AddSaveCheckCommand(app), AddScoreCommand(app)};
+                                      AddSaveCheckCommand(app), AddScoreCommand(app),
+                                      AddStudyCommand(app)};
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

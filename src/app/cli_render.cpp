@@ -4,6 +4,7 @@
 
 #include "app/cli_commands.h"
 #include "simulation/headless_run.h"
+#include "simulation/shift_replay.h"
 
 #ifdef TRAKLIN_WITH_UI
 #include <QApplication>
@@ -23,13 +24,27 @@ namespace {
 struct RenderArguments : RunArguments {
   std::string Window;
   std::string Out;
+  std::string Replay;
+  std::string At;
 };
 
 #ifdef TRAKLIN_WITH_UI
 int Render(const RenderArguments& a) {
-  std::optional<RunOptions> options = ToRunOptions(a);
+  if (a.Replay.empty() && a.District.empty()) {
+    std::cerr << "DIR is required\nRun with --help for more information.\n";
+    return kFailed;
+  }
+  std::optional<RunOptions> options = a.Replay.empty() ? ToRunOptions(a) : RunOptions{};
   if (!options) return kFailed;
-  const std::uint64_t seed = SeedOf(a);
+  std::optional<TDateTime> at;
+  if (!a.Replay.empty()) {
+    at = ParseStartTime(a.At);
+    if (!at) {
+      std::cerr << "--at: not a time \"YYYY-MM-DD HH:MM\": " << a.At << "\n";
+      return kFailed;
+    }
+  }
+  std::uint64_t seed = a.Replay.empty() ? SeedOf(a) : 0;
 
   // Pictures need no display unless one is asked for.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -45,10 +60,28 @@ int Render(const RenderArguments& a) {
     return metrics.horizontalAdvance(QString::fromStdString(text));
   };
   Simulation sim;
-  if (!SeedAndPrepare(sim, *options, seed)) return kFailed;
-  if (!SwitchAutomatic(sim, a)) return kFailed;
-  EventLog log(sim, nullptr, options->Answer);
-  RunSimulation(sim, log, options->Span);
+  if (!a.Replay.empty()) {
+    // The shift replayed up to the moment asked for.
+    try {
+      ShiftReplay replay(sim, a.Replay, options->TextWidth);
+      if (*at < replay.Start() - 1e-6 || *at > replay.End() + 1e-6) {
+        std::cerr << "--at: the shift runs from " << FormatEventTime(replay.Start()) << " to "
+                  << FormatEventTime(replay.End()) << "\n";
+        return kFailed;
+      }
+      seed = *replay.Header().Seed;
+      options->District = replay.District();
+      replay.Run(nullptr, at);
+    } catch (const ShiftError& e) {
+      std::cerr << e.what() << "\n";
+      return kFailed;
+    }
+  } else {
+    if (!SeedAndPrepare(sim, *options, seed)) return kFailed;
+    if (!SwitchAutomatic(sim, a)) return kFailed;
+    EventLog log(sim, nullptr, options->Answer);
+    RunSimulation(sim, log, options->Span);
+  }
 
   std::string warning;
   QImage picture;
@@ -100,6 +133,17 @@ Command AddRenderCommand(CLI::App& app) {
       ->check(CLI::IsMember({"panel", "desk", "gid", "ngdp", "trains"}));
   AddRunArguments(render, *a);
   render->add_option("--out", a->Out, "The PNG file to write")->required();
+  CLI::Option* replay = render->add_option(
+      "--replay", a->Replay,
+      "Picture a recorded shift (its folder DIR) instead of a run: replayed up to --at");
+  CLI::Option* at = render->add_option(
+      "--at", a->At, "With --replay: the moment of the shift to picture, \"YYYY-MM-DD HH:MM\"");
+  render->get_option("DIR")->required(false);
+  for (const char* other : {"DIR", "--start", "--for", "--seed", "--answer", "--settings", "--set",
+                            "--auto", "--auto-lp"})
+    replay->excludes(render->get_option(other));
+  replay->needs(at);
+  at->needs(replay);
   render->footer(
       "Runs the same simulation as `run` with the same options (the same seed gives the same "
       "run), paints the window offscreen (QT_QPA_PLATFORM defaults to offscreen) and writes "

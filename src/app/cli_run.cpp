@@ -13,6 +13,7 @@
 #include "dispatch/scenario.h"
 #include "simulation/headless_run.h"
 #include "simulation/save_state.h"
+#include "simulation/shift_recorder.h"
 
 namespace traklin::cli {
 
@@ -23,7 +24,8 @@ struct RunCommandArguments : RunArguments {
   std::string Load;
   std::string Save;
   std::string Report;
-  std::string Script;
+  std::string Record;
+  std::string Replay;
   bool Autosave = false;
 };
 
@@ -49,6 +51,11 @@ bool WritePunctuality(const Simulation& sim, const PunctualityRecorder& recorder
 }
 
 int Run(const RunCommandArguments& a) {
+  if (!a.Replay.empty()) return ReplayShift(a.Replay, a.Events);
+  if (a.District.empty()) {
+    std::cerr << "DIR is required\nRun with --help for more information.\n";
+    return kFailed;
+  }
   const std::optional<RunOptions> parsed = ToRunOptions(a);
   if (!parsed) return kFailed;
   const RunOptions& options = *parsed;
@@ -68,14 +75,11 @@ int Run(const RunCommandArguments& a) {
 
   // Every line is checked before anything runs.
   std::vector<ScenarioStep> script;
-  if (!a.Script.empty()) {
-    try {
-      script = ReadScenarioFile(a.Script, sim.AreaData);
-    } catch (const ScenarioError& e) {
-      std::cerr << a.Script << ": " << e.what() << "\n";
-      return kFailed;
-    }
-  }
+  if (!ReadScript(a, sim.AreaData, script)) return kFailed;
+
+  // The shift starts from the state prepared so far, as loaded back from its start.sav.
+  ShiftRecording recording;
+  if (!a.Record.empty() && !recording.Begin(sim, a.Record, a.District, seed)) return kFailed;
 
   std::ofstream file;
   std::ostream* events = nullptr;
@@ -89,7 +93,10 @@ int Run(const RunCommandArguments& a) {
     }
     events = &file;
   }
-  EventLog log(sim, events, options.Answer);
+  EventLog log(sim, recording.Events(events), options.Answer);
+  // Replies of a played shift answer first; every answer given is recorded.
+  std::optional<ShiftConsole> shiftConsole;
+  if (!a.Record.empty() || !a.Script.empty()) shiftConsole.emplace(sim, log);
   // Autosaves reach the district's saves only when asked for.
   std::string lastSaveFailure;
   if (a.Autosave) {
@@ -117,7 +124,9 @@ int Run(const RunCommandArguments& a) {
     player.emplace(std::move(script), sim.State.ClockTime);
     player->DefaultAnswer = options.Answer;
     player->SetAnswer = [&log](bool answer) { log.Answer = answer; };
-    player->Save = [&sim](const std::string& path) { return SaveForScenario(sim, path); };
+    player->Save = [&sim](const std::string& saveFile) { return SaveForScenario(sim, saveFile); };
+    player->SaveLast = [&sim] { sim.ManualSave(); };
+    shiftConsole->Player = &*player;
     player->Refused = [&a](int line, const std::string& reason) {
       std::cerr << a.Script << ": line " << line << " not done: " << reason << "\n";
     };
@@ -130,6 +139,7 @@ int Run(const RunCommandArguments& a) {
   }
   RunSummary summary = RunSimulation(sim, log, options.Span, progress, hooks);
   if (progress) std::fprintf(stderr, "\r        \r");
+  if (!recording.End()) return kFailed;
   if (file.is_open()) {
     file.flush();
     if (!file) {
@@ -154,23 +164,25 @@ int Run(const RunCommandArguments& a) {
   std::cout << "end: " << FormatEventTime(sim.State.ClockTime) << "\n";
   std::cout << FormatRunSummary(summary);
   if (!a.Save.empty()) std::cout << "saved: " << a.Save << "\n";
+  if (!a.Record.empty()) std::cout << "recorded: " << a.Record << "\n";
   if (recorder && !WritePunctuality(sim, *recorder, a.Report)) return kFailed;
   return 0;
 }
 
 }  // namespace
 
-void AddRunArguments(CLI::App* sub, RunArguments& a) {
+void AddRunArguments(CLI::App* sub, RunArguments& a, const RunArgumentChoice& choice) {
   sub->add_option("DIR", a.District,
                   "A district directory holding Data.dat, or a district number N "
                   "(../district/N, relative to the working directory)")
-      ->required();
+      ->required(choice.DistrictRequired);
   sub->add_option("--start", a.Start,
                   "Simulated start \"YYYY-MM-DD HH:MM\" (default: as the console starts "
                   "without a save)");
   sub->add_option("--for", a.For, "Simulated span: a number with s, m, h or d")
       ->capture_default_str();
-  sub->add_option("--seed", a.Seed, "Seed of the simulation's generator (default: the clock)");
+  if (choice.Seed)
+    sub->add_option("--seed", a.Seed, "Seed of the simulation's generator (default: the clock)");
   sub->add_option("--answer", a.Answer, "The answer to every question a station asks")
       ->check(CLI::IsMember({"yes", "no"}))
       ->capture_default_str();
@@ -180,6 +192,11 @@ void AddRunArguments(CLI::App* sub, RunArguments& a) {
   sub->add_flag("--auto", a.Auto, "The automatic dispatcher works every station");
   sub->add_option("--auto-lp", a.AutoLps,
                   "The automatic dispatcher works the LP of this code (repeatable)");
+  if (choice.Script)
+    sub->add_option("--script", a.Script,
+                    "Play an instructor scenario: timed lines \"HH:MM[:SS] action arguments\" "
+                    "(see README); a bad line prints its number and the reason and exits 2 "
+                    "before the run starts");
 }
 
 std::optional<RunOptions> ToRunOptions(const RunArguments& a) {
@@ -230,6 +247,18 @@ bool SeedAndPrepare(Simulation& sim, const RunOptions& options, std::uint64_t se
   return true;
 }
 
+bool ReadScript(const RunArguments& a, const TAreaData& area, std::vector<ScenarioStep>& steps) {
+  steps.clear();
+  if (a.Script.empty()) return true;
+  try {
+    steps = ReadScenarioFile(a.Script, area);
+  } catch (const ScenarioError& e) {
+    std::cerr << a.Script << ": " << e.what() << "\n";
+    return false;
+  }
+  return true;
+}
+
 bool SwitchAutomatic(Simulation& sim, const RunArguments& a) {
   // Without --auto or --auto-lp a loaded save keeps the stations it had switched.
   if (!a.Auto && a.AutoLps.empty()) return true;
@@ -250,7 +279,7 @@ Command AddRunCommand(CLI::App& app) {
   auto a = std::make_shared<RunCommandArguments>();
   CLI::App* run = app.add_subcommand(
       "run", "Run a district without a display for a simulated span and report what happened");
-  AddRunArguments(run, *a);
+  AddRunArguments(run, *a, {.Seed = true, .Script = true});
   run->add_option("--events", a->Events,
                   "Write the event log (JSON Lines, UTF-8) to FILE, or to standard output "
                   "with -");
@@ -265,10 +294,20 @@ Command AddRunCommand(CLI::App& app) {
   run->add_option("--report", a->Report,
                   "Write the punctuality report: CSV to FILE (the summary on standard output), "
                   "or a table to standard output with -");
-  run->add_option("--script", a->Script,
-                  "Play an instructor scenario: timed lines \"HH:MM[:SS] action arguments\" "
-                  "(see README); a bad line prints its number and the reason and exits 2 "
-                  "before the run starts");
+  CLI::Option* record = run->add_option(
+      "--record", a->Record,
+      "Record the run as a shift in the folder DIR (created): start.sav, shift.txt (the header "
+      "and every operation: the scenario's lines and the answers given) and events.jsonl");
+  CLI::Option* replay = run->add_option(
+      "--replay", a->Replay,
+      "Replay the shift recorded in the folder DIR instead of a run of a district; exits 0 when "
+      "its event log is the recorded one byte for byte, 3 (with the first line that differs) "
+      "when it is not");
+  run->get_option("DIR")->required(false);
+  for (const char* other : {"DIR", "--start", "--for", "--seed", "--answer", "--settings", "--set",
+                            "--auto", "--auto-lp", "--load", "--save", "--report", "--script"})
+    replay->excludes(run->get_option(other));
+  replay->excludes(record);
   run->add_flag("--autosave", a->Autosave,
                 "Autosave every ten simulated minutes to the district's saves/last.sav, keeping "
                 "the previous one as a numbered copy (without it a run never touches the "
@@ -278,7 +317,10 @@ Command AddRunCommand(CLI::App& app) {
       "wall-clock seconds, steps per second, trains created and removed, trains still in the "
       "district and the number of events of each kind, and exits 0. A district that cannot "
       "be read or prepared prints the same text as `check` and exits 2; so does a bad "
-      "argument or setting.");
+      "argument or setting, and a shift that cannot be recorded or replayed (a damaged "
+      "shift.txt names its line). --replay prints the same and then whether the replayed log is "
+      "the recorded one.");
+  replay->excludes(run->get_option("--autosave"));
   return {run, [a] { return Run(*a); }};
 }
 

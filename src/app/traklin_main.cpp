@@ -8,7 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "console/control_panel.h"
+#include "console/main_window.h"
+#include "console/qt_translations.h"
 #include "simulation/simulation.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Traklin"));
   // Dates, numbers and the dialogs' own texts in Russian.
   QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+  if (traklin::InstallQtTranslations(app) == nullptr)
+    std::fprintf(stderr, "traklin: %s not found: Qt's buttons and dialogs stay English\n",
+                 qPrintable(traklin::QtTranslationFile()));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Traklin: the train dispatcher's workplace."));

@@ -124,4 +124,22 @@ std::string FormatEventTime(TDateTime t) {
                      m, rest / 10, rest % 10);
 }
 
+std::optional<TDateTime> ParseEventTime(const std::string& text) {
+  // Checked by hand: the shift reader gives this any word of a hand-edited file.
+  static constexpr char kForm[] = "dddd-dd-dd dd:dd:dd.d";
+  if (text.size() != sizeof(kForm) - 1) return std::nullopt;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const bool digit = text[k] >= '0' && text[k] <= '9';
+    if (kForm[k] == 'd' ? !digit : text[k] != kForm[k]) return std::nullopt;
+  }
+  const auto number = [&](std::size_t from, std::size_t n) {
+    return std::stoi(text.substr(from, n));
+  };
+  const int h = number(11, 2), mi = number(14, 2), s = number(17, 2), tenth = number(20, 1);
+  if (h > 23 || mi > 59 || s > 59) return std::nullopt;
+  const auto day = TryEncodeDate(number(0, 4), number(5, 2), number(8, 2));
+  if (!day || number(0, 4) < 1) return std::nullopt;
+  return *day + (((h * 60 + mi) * 60 + s) * 10 + tenth) / 864000.0;
+}
+
 }  // namespace traklin

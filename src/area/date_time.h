@@ -37,5 +37,8 @@ std::optional<TDateTime> ParseSpan(const std::string& text);
 std::optional<TDateTime> ParseStartTime(const std::string& text);
 /// "YYYY-MM-DD HH:MM:SS.s", tenths rounded.
 std::string FormatEventTime(TDateTime t);
+/// Parses what FormatEventTime writes; nullopt for any other text or a date that does not
+/// exist. The time is whole tenths of a second: day + tenths / 864000.
+std::optional<TDateTime> ParseEventTime(const std::string& text);
 
 }  // namespace traklin

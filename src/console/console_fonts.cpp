@@ -10,14 +10,20 @@ QFont PixelFont(const QString& family, int pixelSize, bool bold) {
   return font;
 }
 
+QFont SharpPixelFont(const QString& family, int pixelSize) {
+  QFont font = PixelFont(family, pixelSize);
+  font.setStyleStrategy(QFont::NoAntialias);
+  return font;
+}
+
 QFont PanelNameFont() {
-  return PixelFont(QStringLiteral("Tahoma"), 11);
+  return SharpPixelFont(QStringLiteral("Tahoma"), 11);
 }
 QFont PanelCodeFont() {
-  return PixelFont(QStringLiteral("Arial"), 11);
+  return SharpPixelFont(QStringLiteral("Arial"), 11);
 }
 QFont PanelLabelFont() {
-  return PixelFont(QStringLiteral("Small Fonts"), 7);
+  return SharpPixelFont(QStringLiteral("Small Fonts"), 7);
 }
 
 }  // namespace traklin

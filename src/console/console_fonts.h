@@ -10,12 +10,15 @@ namespace traklin {
 /// falls back through fontconfig (DejaVu Sans for Tahoma, Liberation for Arial and Courier
 /// New).
 QFont PixelFont(const QString& family, int pixelSize, bool bold = false);
-/// "Tahoma" 8 pt: the windows' own font, the name lamps and their texts. The set-up measures
-/// name widths with it too.
+/// A font for the small texts of the panel and the desk: drawn without smoothing, so that each
+/// pixel is the text's colour or the ground's. Smoothed glyphs of a few pixels turn grey and
+/// blur ("РОЧ" read as "РО4").
+QFont SharpPixelFont(const QString& family, int pixelSize);
+/// "Tahoma" 8 pt, sharp: the name lamps' texts. The set-up measures name widths with it too.
 QFont PanelNameFont();
-/// "Arial" 8 pt: the LP codes above the name lamps.
+/// "Arial" 8 pt, sharp: the LP codes above the name lamps.
 QFont PanelCodeFont();
-/// "Small Fonts" 5 pt: the "РОЧ"/"РОН" labels.
+/// "Small Fonts" 5 pt, sharp: the "РОЧ"/"РОН" labels.
 QFont PanelLabelFont();
 
 }  // namespace traklin

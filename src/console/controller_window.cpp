@@ -2,10 +2,12 @@
 #include "console/controller_window.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStringList>
 
+#include "console/console_fonts.h"
 #include "console/panel_picture.h"
 
 namespace traklin {
@@ -24,9 +26,26 @@ const QColor kPlainButton[7] = {QColor(0xF0, 0xF0, 0xF0), QColor(0xF0, 0xD0, 0x2
                                 QColor(0x18, 0x18, 0x18)};
 
 QFont DeskFont(int pixels) {
-  QFont font(QStringLiteral("Tahoma"));
-  font.setPixelSize(pixels);
-  font.setBold(false);
+  return SharpPixelFont(QStringLiteral("Tahoma"), pixels);
+}
+
+// Lamp labels start at 7 pixels: without smoothing, letters 5 pixels high run into each other.
+constexpr int kLabelPixels = 7;
+constexpr int kSmallestLabelPixels = 5;
+// Narrower widths of the label font, in per cent; the widths between them drop strokes of
+// glyphs this small.
+constexpr int kLabelStretches[] = {100, 87, 66, 62};
+
+/// The lamp label's font: narrowed, then smaller, until text fits width pixels.
+QFont LabelFont(const QString& text, int width) {
+  QFont font;
+  for (int pixels = kLabelPixels; pixels >= kSmallestLabelPixels; --pixels) {
+    for (const int stretch : kLabelStretches) {
+      font = DeskFont(pixels);
+      font.setStretch(stretch);
+      if (QFontMetrics(font).horizontalAdvance(text) <= width) return font;
+    }
+  }
   return font;
 }
 
@@ -122,7 +141,7 @@ void TfmController::Setup() {
       if (!right && i == 1)
         action = [this] {
           desk_.SetMode(2);
-          RefreshLamps();
+          AfterCommand();
         };
       const DeskPoint c = CommandButtonCentre(right, i);
       AddButton(QStringLiteral("%1%2").arg(right ? "imRight" : "imLeft").arg(i), QPoint(c.X, c.Y),
@@ -137,7 +156,7 @@ void TfmController::Setup() {
       AddButton(QStringLiteral("imRoute%1%2").arg(c).arg(r), QPoint(centre.X, centre.Y),
                 RouteButtonColour(layout, r), [this, c, r] {
                   desk_.RouteButton({c, r});
-                  RefreshLamps();
+                  AfterCommand();
                 });
       if (c != 2 && c != 3) continue;
       const QRect& rect = buttons_.back().Rect;
@@ -174,8 +193,11 @@ void TfmController::DrawLamp(int k) {
   const int station = k - kFirstStationLamp;
   if (station >= 0 && station < static_cast<int>(sim_.AreaData.LPManipNames.size()))
     label = QString::fromStdString(sim_.AreaData.LPManipNames[station]).toUpper();
-  p.setFont(DeskFont(5));
+  const DeskRect box = DeskLampLabelBox(lamp);
+  p.setFont(LabelFont(label, box.Width));
   p.setPen(ToQColor(on ? s.ColorLampLPLitText : s.ColorLampLPOffText));
+  // Even the narrowest font may not hold a name of many wide letters: the lamp ends it.
+  p.setClipRect(QRect(box.X, box.Y, box.Width, box.Height));
   TextAt(p, lamp.X + 1, lamp.Y - 3, label);
 }
 
@@ -199,6 +221,11 @@ void TfmController::RefreshLamps() {
   }
 }
 
+void TfmController::AfterCommand() {
+  RefreshLamps();
+  if (Acted) Acted();
+}
+
 bool TfmController::DialogVisible() const {
   return TaskDialogVisible && TaskDialogVisible();
 }
@@ -213,35 +240,36 @@ void TfmController::SelectStation(int lp, bool task) {
     else
       show();
   }
-  RefreshLamps();
+  AfterCommand();
 }
 
 int TfmController::SelectedStation() const {
   return desk_.Selected();
 }
 
-void TfmController::Tick() {
-  desk_.Tick(DialogVisible());
+void TfmController::Tick(int realMs) {
+  desk_.Tick(DialogVisible(), realMs / 1000.0);
   RefreshLamps();
 }
 
 void TfmController::KeyRoutePress(bool altVariant, int row, int column) {
   desk_.KeyRoutePress(altVariant, row, column);
-  RefreshLamps();
+  AfterCommand();
 }
 
 void TfmController::ResetRouteInput() {
   desk_.ResetButton();
-  RefreshLamps();
+  AfterCommand();
 }
 
 void TfmController::ToggleCommit(int dir) {
   desk_.ToggleCommit(dir);
+  AfterCommand();
 }
 
 void TfmController::ReleaseMode() {
   desk_.SetMode(1);
-  RefreshLamps();
+  AfterCommand();
 }
 
 QRect TfmController::ButtonRect(const QString& name) const {

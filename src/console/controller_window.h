@@ -33,8 +33,9 @@ class TfmController : public QWidget {
   /// dialog instead of the desk. A second click on the selected station deselects it.
   void SelectStation(int lp, bool task);
   int SelectedStation() const;
-  /// Every clock tick: the selection time-out and the lamps.
-  void Tick();
+  /// Every clock tick, realMs milliseconds of real time after the one before (the timer's
+  /// interval): the selection time-out and the lamps.
+  void Tick(int realMs);
 
   /// A desk key of the main window: the Alt variant (true) or the Shift variant, row 1..3,
   /// column 1..4.
@@ -55,6 +56,11 @@ class TfmController : public QWidget {
   /// "imRight" + i, "imSelectLP" + i. An empty rectangle for an unknown name.
   QRect ButtonRect(const QString& name) const;
   const ControllerDesk& Desk() const { return desk_; }
+
+  /// Called after each of the dispatcher's commands on the desk (a selection, a route button or
+  /// key, a mode, a reset, a commit), paused or not, so that the panel shows the lamps the
+  /// command itself changed at once.
+  std::function<void()> Acted;
 
   /// The operational task dialog, once it exists: open for a station, hide, visible.
   std::function<void(int lp)> OpenTaskDialog;
@@ -81,6 +87,8 @@ class TfmController : public QWidget {
                  std::function<void()> action);
   void DrawLamp(int k);
   void RefreshLamps();
+  /// After a command: the desk's lamps, then the Acted hook.
+  void AfterCommand();
   bool DialogVisible() const;
   int ButtonAt(QPoint p) const;
 

@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <QMenuBar>
 
-#include "console/control_panel.h"
 #include "console/controller_window.h"
+#include "console/main_window.h"
 #include "trains/ui/picture_view.h"
 
 namespace traklin {

@@ -1,6 +1,8 @@
 // A run's data together with what the automatic dispatcher keeps between steps.
 #pragma once
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "dispatch/auto_dispatcher.h"
@@ -16,6 +18,11 @@ struct DispatchData : SimulationData {
   std::vector<AutoHold> AutoHolds;
   /// What the automatic dispatcher derived in earlier steps (a cache; copies start empty).
   AutoDispatchMemo AutoMemo;
+  /// Told of every operation of the dispatcher once it was done or refused (see
+  /// dispatch/operations.h): its line as a scenario writes it, without the time, and a note
+  /// (why it was refused, the question a reply answers; empty when there is none). A shift's
+  /// recorder listens here; unset, nothing is told.
+  std::function<void(const std::string& line, const std::string& note)> OnOperation;
 };
 
 }  // namespace traklin

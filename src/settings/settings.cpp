@@ -170,42 +170,76 @@ TSettingsProblems ReadDistrictSettings(const IniFile& ini, const TAreaData& area
   return problems;
 }
 
-void WriteSettings(const std::filesystem::path& path, const TSettings& s) {
-  IniFile ini = IniFile::Load(path);
+std::vector<std::pair<std::string, std::string>> SettingsAssignments(const TSettings& s) {
+  std::vector<std::pair<std::string, std::string>> out;
+  const auto put = [&out](std::string_view section, const std::string& key, std::int32_t value) {
+    out.emplace_back(std::string(section) + "/" + key, std::to_string(value));
+  };
   const auto flag = [](bool b) { return b ? 1 : 0; };
   const auto color = [](TColor c) { return static_cast<std::int32_t>(c); };
 
-  ini.SetInteger(kView, "SHOWALLBLOCKSECT", flag(s.ShowAllBlockSect));
-  ini.SetInteger(kView, "RESOLUTION", s.Resolution);
-  ini.SetInteger(kView, "COLORLAMPLPOFF", color(s.ColorLampLPOff));
-  ini.SetInteger(kView, "COLORLAMPLPLIT", color(s.ColorLampLPLit));
-  ini.SetInteger(kView, "COLORLAMPLPOFFTEXT", color(s.ColorLampLPOffText));
-  ini.SetInteger(kView, "COLORLAMPLPLITTEXT", color(s.ColorLampLPLitText));
+  put(kView, "SHOWALLBLOCKSECT", flag(s.ShowAllBlockSect));
+  put(kView, "RESOLUTION", s.Resolution);
+  put(kView, "COLORLAMPLPOFF", color(s.ColorLampLPOff));
+  put(kView, "COLORLAMPLPLIT", color(s.ColorLampLPLit));
+  put(kView, "COLORLAMPLPOFFTEXT", color(s.ColorLampLPOffText));
+  put(kView, "COLORLAMPLPLITTEXT", color(s.ColorLampLPLitText));
 
-  ini.SetInteger(kGid, "GIDENABLED", flag(s.GidEnabled));
-  ini.SetInteger(kGid, "SCALEPERCENTS", s.ScalePercents);
-  ini.SetInteger(kGid, "SCALEKMONLY", flag(s.ScaleKmOnly));
+  put(kGid, "GIDENABLED", flag(s.GidEnabled));
+  put(kGid, "SCALEPERCENTS", s.ScalePercents);
+  put(kGid, "SCALEKMONLY", flag(s.ScaleKmOnly));
 
   for (const TRandomFreightData& f : s.RandomFreights) {
-    ini.SetInteger(kLevel, RandomFreightKey(f.From, f.To), f.Count);
+    put(kLevel, RandomFreightKey(f.From, f.To), f.Count);
   }
-  ini.SetInteger(kLevel, "RANDOMFREIGHTSNUMBERDEVIATION", s.RandomFreightsNumberDeviation);
-  ini.SetInteger(kLevel, "CREATEDEPENDANTTRAINS", flag(s.CreateDependantTrains));
-  ini.SetInteger(kLevel, "PUNCTUALITYTOLERANCEMIN", s.PunctualityToleranceMin);
+  put(kLevel, "RANDOMFREIGHTSNUMBERDEVIATION", s.RandomFreightsNumberDeviation);
+  put(kLevel, "CREATEDEPENDANTTRAINS", flag(s.CreateDependantTrains));
+  put(kLevel, "PUNCTUALITYTOLERANCEMIN", s.PunctualityToleranceMin);
 
-  ini.SetInteger(kMessages, "RESTORETIMESCALEATMSG", flag(s.RestoreTimeScaleAtMsg));
-  ini.SetInteger(kMessages, "RESTORETIMESCALEATRINGS", flag(s.RestoreTimeScaleAtRings));
-  ini.SetInteger(kMessages, "REAPPLYPUTREQUESTPAUSEMIN", s.ReapplyPutRequestPauseMin);
-  ini.SetInteger(kMessages, "REAPPLYSAMEREQUESTPAUSEMIN", s.ReapplySameRequestPauseMin);
-  ini.SetInteger(kMessages, "NOTIFIESFROMCONTROLLED", flag(s.NotifiesFromControlled));
-  ini.SetInteger(kMessages, "NOTIFIESFROMPOSTS", flag(s.NotifiesFromPosts));
-  ini.SetInteger(kMessages, "NOTIFIESOFUNPLANNEDSTOPS", flag(s.NotifiesOfUnplannedStops));
+  put(kMessages, "RESTORETIMESCALEATMSG", flag(s.RestoreTimeScaleAtMsg));
+  put(kMessages, "RESTORETIMESCALEATRINGS", flag(s.RestoreTimeScaleAtRings));
+  put(kMessages, "REAPPLYPUTREQUESTPAUSEMIN", s.ReapplyPutRequestPauseMin);
+  put(kMessages, "REAPPLYSAMEREQUESTPAUSEMIN", s.ReapplySameRequestPauseMin);
+  put(kMessages, "NOTIFIESFROMCONTROLLED", flag(s.NotifiesFromControlled));
+  put(kMessages, "NOTIFIESFROMPOSTS", flag(s.NotifiesFromPosts));
+  put(kMessages, "NOTIFIESOFUNPLANNEDSTOPS", flag(s.NotifiesOfUnplannedStops));
 
-  ini.SetInteger(kReference, "TRAINREFWITHLOG", flag(s.TrainRefWithLog));
+  put(kReference, "TRAINREFWITHLOG", flag(s.TrainRefWithLog));
 
-  ini.SetInteger(kSound, "REQUESTRINGS", flag(s.RequestRings));
-  ini.SetInteger(kSound, "MESSAGERINGS", flag(s.MessageRings));
+  put(kSound, "REQUESTRINGS", flag(s.RequestRings));
+  put(kSound, "MESSAGERINGS", flag(s.MessageRings));
+  return out;
+}
 
+std::string ApplySetting(TSettings& settings, const TAreaData& area, const std::string& name,
+                         const std::string& value) {
+  const auto slash = name.find('/');
+  if (slash == std::string::npos || slash == 0 || slash + 1 == name.size())
+    return "expected SECTION/KEY=VALUE: " + name + "=" + value;
+  if (!ParseInt32(value)) return "not an integer: " + name + "=" + value;
+  IniFile ini;
+  bool known = false;
+  for (const auto& [key, current] : SettingsAssignments(settings)) {
+    const auto at = key.find('/');
+    ini.SetString(key.substr(0, at), key.substr(at + 1), current);
+    known = known || key == name;
+  }
+  if (!known) return "no such setting: " + name;
+  ini.SetString(name.substr(0, slash), name.substr(slash + 1), value);
+  TSettings changed = settings;
+  ReadGeneralSettings(ini, changed, TSettingsReadMode::Strict);
+  ReadDistrictSettings(ini, area, changed, TSettingsReadMode::Strict);
+  settings = std::move(changed);
+  return {};
+}
+
+void WriteSettings(const std::filesystem::path& path, const TSettings& s) {
+  IniFile ini = IniFile::Load(path);
+  // In the order of the record, section by section.
+  for (const auto& [name, value] : SettingsAssignments(s)) {
+    const auto slash = name.find('/');
+    ini.SetString(name.substr(0, slash), name.substr(slash + 1), value);
+  }
   ini.Save(path);
 }
 

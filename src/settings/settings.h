@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "area/area_data.h"
@@ -105,6 +106,17 @@ TSettingsProblems ReadDistrictSettings(const std::filesystem::path& path, const 
 TSettingsProblems ReadDistrictSettings(const IniFile& ini, const TAreaData& area,
                                        TSettings& settings,
                                        TSettingsReadMode mode = TSettingsReadMode::Lenient);
+
+/// Every key of the record as "SECTION/KEY" and its value, in the order WriteSettings writes
+/// them (the random-freight counts of the district's pairs among them): what reads back, over
+/// no file at all, to the same record.
+std::vector<std::pair<std::string, std::string>> SettingsAssignments(const TSettings& settings);
+
+/// Sets one key ("SECTION/KEY") of the record to an integer value, as if the configuration file
+/// held it, with the district's rules (clamps, random-freight total). Returns the reason it
+/// cannot be set (not a key of the record, not an integer), empty when it was set.
+std::string ApplySetting(TSettings& settings, const TAreaData& area, const std::string& name,
+                         const std::string& value);
 
 /// Writes every key of the record, keeping all other keys, sections and comments of the
 /// file (other districts' random-freight counts among them). The file is replaced

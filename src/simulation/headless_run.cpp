@@ -3,17 +3,22 @@
 #include "simulation/headless_run.h"
 
 #include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <exception>
 #include <ostream>
 #include <regex>
+#include <string_view>
 
 #include "area/area_reader.h"
 #include "area/area_report.h"
 #include "area/date_time.h"
 #include "area/district_catalogue.h"
 #include "area/district_setup.h"
+#include "dispatch/gridlock.h"
 #include "settings/ini_file.h"
 #include "simulation/event_lines.h"
 #include "state/interlocking.h"
@@ -133,6 +138,10 @@ void EventLog::Error(const std::string& text) {
   Emit("error", ErrorEventLine(sim_.State.ClockTime, text));
 }
 
+void EventLog::ReportGridlock(const std::vector<int>& trains, const std::vector<int>& stations) {
+  Emit("gridlock", GridlockEventLine(sim_.State.ClockTime, trains, stations));
+}
+
 RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,
                          const std::function<void(double)>& progress, const StepHooks& hooks) {
   using Clock = std::chrono::steady_clock;
@@ -142,11 +151,13 @@ RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,
   // Whole steps: the span is cut to the step below it, so "1h" runs exactly 7200 steps.
   const long steps = static_cast<long>(std::floor(span / kStepLength + 1e-6));
   const long report = std::max(1L, steps / 200);
+  GridlockDetector gridlocks;
   for (long n = 0; n < steps; ++n) {
     try {
       if (hooks.Before) hooks.Before();
       sim.SimulationStep(kStepLength);
       if (hooks.After) hooks.After();
+      for (const Gridlock& g : gridlocks.Check(sim)) log.ReportGridlock(g.Trains, g.Stations);
     } catch (const std::exception& e) {
       log.Error(e.what());
     } catch (...) {
@@ -175,10 +186,15 @@ std::string FormatRunSummary(const RunSummary& s) {
   out += fmt::format("trains created: {}\n", s.Created);
   out += fmt::format("trains removed: {}\n", s.Removed);
   out += fmt::format("trains in the district: {}\n", s.InDistrict);
-  for (const char* kind : {"notify", "inform", "ask", "created", "removed", "error", "save"}) {
-    const auto it = s.Events.find(kind);
+  static constexpr std::array<std::string_view, 7> kEveryRun = {
+      "notify", "inform", "ask", "created", "removed", "error", "save"};
+  for (const std::string_view kind : kEveryRun) {
+    const auto it = s.Events.find(std::string(kind));
     out += fmt::format("events {}: {}\n", kind, it == s.Events.end() ? 0 : it->second);
   }
+  for (const auto& [kind, count] : s.Events)
+    if (std::find(kEveryRun.begin(), kEveryRun.end(), kind) == kEveryRun.end())
+      out += fmt::format("events {}: {}\n", kind, count);
   return out;
 }
 

@@ -55,8 +55,8 @@ std::optional<std::pair<std::string, std::string>> ParseSettingAssignment(const 
 
 /// The console of a headless run: answers every question with one answer and writes one JSON
 /// object per line for everything that happens (notify, inform, ask, created, removed, error,
-/// save; the lines of event_lines.h). Counts the events of each kind. Its answers are logged
-/// "by" "runner", the automatic dispatcher's "by" "auto".
+/// save, gridlock; the lines of event_lines.h). Counts the events of each kind. Its answers are
+/// logged "by" "runner", the automatic dispatcher's "by" "auto".
 class EventLog : public ConsoleServices {
  public:
   EventLog(Simulation& sim, std::ostream* out, bool answer);
@@ -74,6 +74,8 @@ class EventLog : public ConsoleServices {
   bool SaveLastState(bool reportFailure) override;
   /// An error raised inside a step.
   void Error(const std::string& text);
+  /// A gridlock found by the run's detector: the train numbers and the LP codes.
+  void ReportGridlock(const std::vector<int>& trains, const std::vector<int>& stations);
 
   std::function<bool()> Save;
   /// The answer to every question asked (a scenario's answer line changes it).
@@ -115,13 +117,17 @@ struct StepHooks {
 };
 
 /// Steps sim for `span` simulated days with log as its console. An error inside a step is
-/// logged and the run goes on with the next step, as the console does. `progress` (may be
-/// empty) is called now and then with the fraction done.
+/// logged and the run goes on with the next step, as the console does. After each step a
+/// gridlock detector looks at the run (GridlockDetector, once a simulated minute) and each
+/// gridlock it finds is logged. `progress` (may be empty) is called now and then with the
+/// fraction done.
 RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,
                          const std::function<void(double)>& progress = {},
                          const StepHooks& hooks = {});
 
-/// The summary as printed at the end of a run, one "name: value" line each.
+/// The summary as printed at the end of a run, one "name: value" line each: the events of the
+/// kinds every run has (notify, inform, ask, created, removed, error, save) always, those of
+/// other kinds (gridlock) only when the run had them.
 std::string FormatRunSummary(const RunSummary& summary);
 
 }  // namespace traklin

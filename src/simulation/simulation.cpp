@@ -5,6 +5,7 @@
 #include <array>
 
 #include "dispatch/auto_dispatcher.h"
+#include "dispatch/operations.h"
 #include "state/interlocking.h"
 #include "trains/stops.h"
 #include "trains/throat_automation.h"
@@ -78,7 +79,10 @@ void Simulation::AutosaveCheck() {
 }
 
 bool Simulation::ManualSave() {
-  return SaveAndReschedule(true);
+  const bool saved = SaveAndReschedule(true);
+  // An operation of its own: it moves the next autosave, which a replay must do alike.
+  NoteOperation(*this, "savelast", saved ? "" : "not saved");
+  return saved;
 }
 
 bool Simulation::SaveAndReschedule(bool reportFailure) {

@@ -6,39 +6,10 @@
 #include <cstring>
 
 #include "area/area_queries.h"
+#include "dispatch/operations.h"
 #include "state/interlocking.h"
 
 namespace traklin {
-
-namespace {
-
-/// Whether route r of LP lp holds a half of one of its sections.
-bool HoldsAnyHalf(const SimulationData& sim, int lp, int r) {
-  const TTrainRouteData& route = sim.AreaData.TrainRoutes[lp].Routes[r];
-  for (int i = 0; i < kMaxRouteSections && route.Sections[i] != 0; ++i) {
-    const int s = route.Sections[i];
-    if (s < 0 || s >= static_cast<int>(sim.State.Sects.size())) continue;
-    const TSectionSchuntData& x = sim.State.Sects[s];
-    if ((x.ROUTE_EVEN == r && x.LP_EVEN == lp) || (x.ROUTE_ODD == r && x.LP_ODD == lp)) return true;
-  }
-  return false;
-}
-
-/// Turns a pending operation round. An order that has locked nothing yet is withdrawn at once:
-/// as a release it would wait behind the very conflict that held it up, and since releases go
-/// first it would hold up the station's other routes with it.
-bool Invert(SimulationData& sim, int lp, int r) {
-  if (!ReverseRoute(sim, lp, r)) return false;
-  TRouteControlData& ctl = sim.State.Routes[lp][r];
-  if (ctl.SCHUNTED && !HoldsAnyHalf(sim, lp, r)) {
-    ctl.SCHUNTED = false;
-    ctl.TASKED = 0;
-    SetRouteLamps(sim, lp, r, 2);
-  }
-  return true;
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // Geometry
@@ -114,6 +85,11 @@ DeskLampShape DeskLampGeometry(int backWidth, int k) {
           10, true};
 }
 
+DeskRect DeskLampLabelBox(const DeskLampShape& lamp) {
+  const int half = lamp.Pen / 2;
+  return {lamp.X + 1, lamp.Y - half, lamp.Width + half - 1, lamp.Pen + 1};
+}
+
 std::optional<DeskButton> KeyRouteButton(bool altVariant, int row, int column, int throatLayout) {
   int n = altVariant ? 2 * row - 1 : (throatLayout < 2 ? 2 * row - 2 : 2 * row);
   n = std::max(n, 1);
@@ -122,14 +98,14 @@ std::optional<DeskButton> KeyRouteButton(bool altVariant, int row, int column, i
   return button;
 }
 
-std::optional<DeskButton> DeskKeyGrid(char letter, bool altVariant) {
+std::optional<DeskKeyCell> DeskKeyGrid(char letter, bool altVariant) {
   static const char* const kRows[3] = {"QWER", "ASDF", "ZXCV"};
   const char up = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
   for (int k = 0; k < 3; ++k) {
     const char* at = up != 0 ? std::strchr(kRows[k], up) : nullptr;
     if (at == nullptr) continue;
     const int row = altVariant ? k + 1 : 3 - k;
-    return DeskButton{static_cast<int>(at - kRows[k]) + 1, row};
+    return DeskKeyCell{row, static_cast<int>(at - kRows[k]) + 1};
   }
   return std::nullopt;
 }
@@ -137,7 +113,7 @@ std::optional<DeskButton> DeskKeyGrid(char letter, bool altVariant) {
 // ---------------------------------------------------------------------------
 // The desk
 
-ControllerDesk::ControllerDesk(SimulationData& sim) : sim_(sim) {
+ControllerDesk::ControllerDesk(DispatchData& sim) : sim_(sim) {
   Setup();
 }
 
@@ -145,6 +121,7 @@ void ControllerDesk::Setup() {
   if (selected_ >= 0) SetLPLamp(sim_, selected_, false);
   selected_ = -1;
   selectionTime_ = 0;
+  selectionAge_ = 0;
   start_ = {};
   mode_ = 0;
   lamps_.assign(kFirstStationLamp + std::max(sim_.AreaData.StationCount, 0), false);
@@ -183,6 +160,7 @@ SelectEffects ControllerDesk::SelectStation(int lp, bool task) {
     if (lp != -1) {
       selected_ = lp;
       selectionTime_ = sim_.State.ClockTime;
+      selectionAge_ = 0;
       SetLamp(kFirstStationLamp + lp, true);
       SetLPLamp(sim_, lp, true);
     }
@@ -195,10 +173,11 @@ SelectEffects ControllerDesk::SelectStation(int lp, bool task) {
   return effects;
 }
 
-bool ControllerDesk::Tick(bool taskDialogVisible) {
+bool ControllerDesk::Tick(bool taskDialogVisible, double realSeconds) {
+  if (selected_ < 0) return false;
+  selectionAge_ += realSeconds;
   // The dispatcher is still at work on the station while its task dialog is open.
-  if (selected_ < 0 || taskDialogVisible) return false;
-  if (sim_.State.ClockTime - selectionTime_ <= kSelectionTimeout) return false;
+  if (taskDialogVisible || selectionAge_ <= kSelectionTimeoutSeconds) return false;
   SelectStation(-1, false);
   return true;
 }
@@ -219,7 +198,7 @@ bool ControllerDesk::ToggleCommit(int dir) {
   const TAreaData& area = sim_.AreaData;
   if (selected_ < 0 || selected_ >= static_cast<int>(area.GraphFragms.size())) return false;
   if (area.GraphFragms[selected_].DepartCommitLamp[dir & 1] <= 0) return false;
-  ToggleDepartCommit(sim_, selected_, dir & 1);
+  OperateCommit(sim_, selected_, dir & 1, -1);
   return true;
 }
 
@@ -258,60 +237,32 @@ RouteInput ControllerDesk::RouteButton(DeskButton button) {
     const int route = find(from.Column, from.Row, button.Column, button.Row);
     if (route >= 0) {
       result = Apply(table, route);
-    } else if (from.Row <= layout && from.Row == button.Row &&
-               ((from.Column == 1 && button.Column == 4) ||
-                (from.Column == 4 && button.Column == 1))) {
+    } else if (const auto through = ThroughRoutes(sim_.AreaData, table, from.Column, from.Row,
+                                                  button.Column, button.Row, records)) {
       // A through passage is ordered as the two routes it is made of.
-      const bool fromLeft = from.Column == 1;
-      const int row = from.Row;
-      const int first = fromLeft ? find(1, row, 2, row) : find(4, row, 3, row);
-      const int second = fromLeft ? find(3, row, 4, row) : find(2, row, 1, row);
-      if (first >= 0 && second >= 0) result = ApplyThrough(table, first, second);
+      result = ApplyThrough(table, through->first, through->second);
     }
   }
   ResetRouteInput();
   return result;
 }
 
+namespace {
+
+RouteMode ModeOf(int mode) {
+  return mode == 0 ? RouteMode::Order : mode == 1 ? RouteMode::Cancel : RouteMode::Invert;
+}
+
+}  // namespace
+
 RouteInput ControllerDesk::Apply(int table, int route) {
-  bool changed = false;
-  switch (mode_) {
-    case 0:
-      changed = OrderRoute(sim_, table, route);
-      break;
-    case 1:
-      changed = CancelRoute(sim_, table, route);
-      break;
-    default:
-      // Only a pending operation is turned round; inverting a settled route would leave it
-      // waiting for ever behind a conflict and hold up the station's other routes.
-      changed = Invert(sim_, table, route);
-      break;
-  }
-  return changed ? RouteInput::Changed : RouteInput::Unchanged;
+  return OperateRoute(sim_, table, route, ModeOf(mode_)).empty() ? RouteInput::Changed
+                                                                 : RouteInput::Unchanged;
 }
 
 RouteInput ControllerDesk::ApplyThrough(int table, int first, int second) {
-  const TRouteControlData& a = sim_.State.Routes[table][first];
-  const TRouteControlData& b = sim_.State.Routes[table][second];
-  switch (mode_) {
-    case 0:
-      if (a.SCHUNTED || a.TASKED != 0 || b.SCHUNTED || b.TASKED != 0) return RouteInput::Unchanged;
-      OrderRoute(sim_, table, first);
-      OrderRoute(sim_, table, second);
-      return RouteInput::Changed;
-    case 1:
-      if (!a.SCHUNTED || a.TASKED != 0 || !b.SCHUNTED || b.TASKED != 0)
-        return RouteInput::Unchanged;
-      CancelRoute(sim_, table, first);
-      CancelRoute(sim_, table, second);
-      return RouteInput::Changed;
-    default:
-      if (a.SCHUNTED != b.SCHUNTED || a.TASKED == 0 || b.TASKED == 0) return RouteInput::Unchanged;
-      Invert(sim_, table, first);
-      Invert(sim_, table, second);
-      return RouteInput::Changed;
-  }
+  return OperateThrough(sim_, table, first, second, ModeOf(mode_)).empty() ? RouteInput::Changed
+                                                                           : RouteInput::Unchanged;
 }
 
 }  // namespace traklin

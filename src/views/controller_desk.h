@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "state/simulation_data.h"
+#include "dispatch/dispatch_data.h"
 
 namespace traklin {
 
@@ -57,12 +57,29 @@ struct DeskLampShape {
 /// Lamp k: 0 "Задание", 1 "Маневры", 2 and 3 the mode lamps, 4 + i the select lamp of station i.
 DeskLampShape DeskLampGeometry(int backWidth, int k);
 
+/// A rectangle of the desk: top-left corner and size.
+struct DeskRect {
+  int X = 0, Y = 0, Width = 0, Height = 0;
+  bool operator==(const DeskRect&) const = default;
+};
+/// Where a big lamp's label must stay: from its start (X + 1) to the end of the lamp's round
+/// cap, over the lamp's height. A long station name is fitted into it.
+DeskRect DeskLampLabelBox(const DeskLampShape& lamp);
+
 /// The route button reached by a desk key: (row 1..3, column 1..4) of the key grid in the Alt
 /// variant (Q row first) or the Shift variant (Z row first). nullopt when the desk has no such
 /// button.
 std::optional<DeskButton> KeyRouteButton(bool altVariant, int row, int column, int throatLayout);
-/// Row and column of a desk key (Latin letter, either case) in a variant, or nullopt.
-std::optional<DeskButton> DeskKeyGrid(char letter, bool altVariant);
+/// A desk key's place in the key grid: row 1..3 of its variant, column 1..4.
+struct DeskKeyCell {
+  int Row = 0, Column = 0;
+  bool operator==(const DeskKeyCell&) const = default;
+};
+/// The desk keys: three rows of four (Q W E R, A S D F, Z X C V), columns in the order of the
+/// keys; the Alt variant counts rows from the Q row, the Shift variant from the Z row. The cell
+/// of a key (a Latin letter by its place on the keyboard, either case), or nullopt for any
+/// other key. The main window presses the desk's route buttons through it.
+std::optional<DeskKeyCell> DeskKeyGrid(char letter, bool altVariant);
 
 // ---------------------------------------------------------------------------
 // The desk's state and commands
@@ -74,8 +91,9 @@ inline constexpr int kLampInvert = 2;    ///< mode 2
 inline constexpr int kLampRelease = 3;   ///< mode 1
 inline constexpr int kFirstStationLamp = 4;
 
-/// How long a selection lasts without use: 300 simulated seconds, in days.
-inline constexpr TDateTime kSelectionTimeout = 300.0 / 86400;
+/// How long a selection lasts: 300 seconds of real time at every time scale (counted in
+/// simulated time it would last about a second at x256, too short to press a route's buttons).
+inline constexpr double kSelectionTimeoutSeconds = 300;
 
 /// What a route button did.
 enum class RouteInput {
@@ -94,10 +112,11 @@ struct SelectEffects {
 };
 
 /// The desk: one per run, reading and writing the run's state. Commands never touch the
-/// track; they stamp route control records and commits, which the step carries out.
+/// track; they stamp route control records and commits, which the step carries out, and each
+/// goes through the dispatcher's operations (dispatch/operations.h), where a shift records it.
 class ControllerDesk {
  public:
-  explicit ControllerDesk(SimulationData& sim);
+  explicit ControllerDesk(DispatchData& sim);
 
   /// Sizes the lamps for the district (after it is read) and drops any selection.
   void Setup();
@@ -107,10 +126,14 @@ class ControllerDesk {
   /// the stations is ignored.
   SelectEffects SelectStation(int lp, bool task);
   int Selected() const { return selected_; }
+  /// The simulated time of the selection.
   TDateTime SelectionTime() const { return selectionTime_; }
-  /// The clock tick: a selection older than the time-out ends, unless the task dialog is
-  /// open. Returns whether it ended.
-  bool Tick(bool taskDialogVisible);
+  /// Real seconds the selection has lasted, as the ticks told.
+  double SelectionAge() const { return selectionAge_; }
+  /// The clock tick, realSeconds of real time after the one before (the console passes its
+  /// timer's interval): a selection held longer than the time-out ends, unless the task
+  /// dialog is open. Returns whether it ended.
+  bool Tick(bool taskDialogVisible, double realSeconds);
 
   /// A route button released (or reached by a key).
   RouteInput RouteButton(DeskButton button);
@@ -142,9 +165,10 @@ class ControllerDesk {
   RouteInput ApplyThrough(int table, int first, int second);
   void SetLamp(int k, bool on);
 
-  SimulationData& sim_;
+  DispatchData& sim_;
   int selected_ = -1;
   TDateTime selectionTime_ = 0;
+  double selectionAge_ = 0;
   DeskButton start_;
   int mode_ = 0;
   std::vector<bool> lamps_;

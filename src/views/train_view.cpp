@@ -92,7 +92,10 @@ std::string TrainInfoText(const SimulationData& sim, int i, std::string_view let
   }
   if (has('p')) {
     text += fmt::format(" V={:.2f}", t.SPEED * 3.6);
-    text += fmt::format(" Km={:.1f}", t.LOCO_POS / 1000.0);
+    std::string km = fmt::format("{:.1f}", t.LOCO_POS / 1000.0);
+    // A position a few metres below zero rounds to a zero that keeps its sign.
+    if (km == "-0.0") km = "0.0";
+    text += " Km=" + km;
   }
   if (has('d')) text += " LPd=" + std::to_string(t.ARRIVAL_LP_CODE);
   if (has('t')) {

@@ -167,19 +167,12 @@ cmp -s "$tmp/e1.jsonl" "$tmp/e2.jsonl" || fail "two runs of one seed and scenari
 [ "$(delay 6002 7 "$tmp/held.csv")" -gt "$(delay 6002 7 "$tmp/free.csv")" ] ||
   fail "the hold of 6001 did not delay 6002"
 
-# Scores of recorded shifts. A shift's folder holds start.sav, shift.txt (its header, then the
-# operations as scenario lines) and events.jsonl; make_shift DIR [LINE] makes one by hand from
-# runs: six hours of the demo from one start, worked by the automatic dispatcher, with LINE as
-# its one operation.
+# Scores of recorded shifts: six hours of the demo from one start, worked by the automatic
+# dispatcher, recorded with LINE as the one operation of make_shift DIR [LINE].
 make_shift() {
-  mkdir -p "$1"
-  "$cli" run 1 --start "2024-03-15 06:00" --for 0s --seed 1 --auto --settings "$tmp/none.ini" \
-    --save "$1/start.sav" > /dev/null
-  printf '%s\n' "${2:-}" > "$1/operations.txt"
-  printf 'district 1\nseed 1\nstart 2024-03-15 06:00:00.0\nend 2024-03-15 12:00:00.0\n%s\n' \
-    "${2:-}" > "$1/shift.txt"
-  "$cli" run 1 --load "$1/start.sav" --seed 1 --for 6h --settings "$tmp/none.ini" \
-    --script "$1/operations.txt" --events "$1/events.jsonl" > /dev/null
+  printf '%s\n' "${2:-}" > "$tmp/$(basename "$1").ops"
+  "$cli" run 1 --start "2024-03-15 06:00" --for 6h --seed 1 --auto --settings "$tmp/none.ini" \
+    --script "$tmp/$(basename "$1").ops" --record "$1" > /dev/null
 }
 make_shift "$tmp/free"
 make_shift "$tmp/held" "08:10 hold 6001 20m"
@@ -200,6 +193,88 @@ expect 0 'the replay differs from events.jsonl from line 1' score "$tmp/edited"
 sed -i '2s/.*/seed x/' "$tmp/edited/shift.txt"
 expect 2 'shift.txt: line 2' score "$tmp/edited"
 expect 2 'cannot write' score "$tmp/free" --csv /nonexistent/dir/s.csv
+# Studies: a row per seed and the totals, the same whatever the jobs and shards; each seed's
+# events are those of a run of that seed alone.
+expect 2 'seeds: not a range A\.\.B of seeds with A not above B: 5\.\.3' study 1 --seeds 5..3
+expect 2 'seeds: not a range A\.\.B .*: a\.\.b' study 1 --seeds a..b
+expect 2 'shard: not I/N with 0 <= I < N: 3/2' study 1 --seeds 1..4 --shard 3/2
+expect 2 'shard: not I/N with 0 <= I < N: 0/0' study 1 --seeds 1..4 --shard 0/0
+expect 2 '^--seeds is required$' study 1
+expect 2 '^DIR is required \(or --merge' study --seeds 1..4
+expect 2 'No district directory' study 99 --seeds 1..4
+expect 2 'not a span' study 1 --seeds 1..4 --for 5x
+expect 2 'auto-lp: no LP with code 99' study 1 --seeds 1..4 --auto-lp 99
+expect 2 'jobs' study 1 --seeds 1..4 --jobs 0
+expect 2 'bad.txt: line 4: unknown action: fly' study 1 --seeds 1..4 --script "$tmp/bad.txt"
+expect 2 'cannot write' study 1 --seeds 1..4 --csv /nonexistent/dir/s.csv
+expect 2 "none.csv: line 0: cannot read the file" study --merge "$tmp/none.csv"
+expect 2 'takes the shards. CSV files only' study 1 --merge "$tmp/none.csv"
+study=(study 1 --start "2024-03-15 05:00" --for 1h --auto)
+expect 0 '^seeds: 4 \(1\.\.4, shard 0/1\), jobs: 1, wall seconds: ' "${study[@]}" --seeds 1..4 \
+  --jobs 1 --csv "$tmp/j1.csv" --events-dir "$tmp/ev"
+"$cli" "${study[@]}" --seeds 1..4 --jobs 2 --csv "$tmp/j2.csv" > "$tmp/whole.txt"
+"$cli" "${study[@]}" --seeds 1..4 --shard 1/2 --csv "$tmp/s1.csv" > /dev/null
+"$cli" "${study[@]}" --seeds 1..4 --shard 0/2 --csv "$tmp/s0.csv" > /dev/null
+"$cli" study --merge "$tmp/s1.csv" "$tmp/s0.csv" --csv "$tmp/merged.csv" > "$tmp/merged.txt"
+# without_wall FILE: the CSV without its wall_seconds column (the 15th of a one-day study).
+without_wall() { cut -d, -f1-14,16- "$1"; }
+head -1 "$tmp/j1.csv" | grep -q '^seed,created_d1,removed_d1,mean_in_district_d1,in_district_end,' ||
+  fail "no study CSV header"
+[ "$(wc -l < "$tmp/j1.csv")" -eq 5 ] || fail "the study CSV has not four rows"
+[ "$(without_wall "$tmp/j1.csv")" = "$(without_wall "$tmp/j2.csv")" ] ||
+  fail "a study's rows differ between --jobs 1 and --jobs 2"
+[ "$(without_wall "$tmp/j1.csv")" = "$(without_wall "$tmp/merged.csv")" ] ||
+  fail "the merged shards' rows differ from the whole study's"
+totals() { grep '^all ' "$1" | awk '{ NF--; print }'; }
+[ -n "$(totals "$tmp/whole.txt")" ] && [ "$(totals "$tmp/whole.txt")" = "$(totals "$tmp/merged.txt")" ] ||
+  fail "the merged shards' totals differ from the whole study's"
+"$cli" run 1 --start "2024-03-15 05:00" --for 1h --auto --seed 3 --events "$tmp/run3.jsonl" > /dev/null
+cmp -s "$tmp/run3.jsonl" "$tmp/ev/seed-3.jsonl" || fail "a seed's events differ inside a study"
+{ head -2 "$tmp/j1.csv"; echo "9,1,2"; } > "$tmp/short.csv"
+expect 2 'short.csv: line 3: 3 fields where the header has 17' study --merge "$tmp/short.csv"
+expect 2 's0.csv: line 2: seed 1 is on .*j1.csv: line 2 as well' study --merge "$tmp/j1.csv" "$tmp/s0.csv"
+# Shifts: a run recorded with its scenario and answers, replayed to the same log; an edited
+# shift replays to its first difference (exit 3), a damaged one is refused with its line (exit 2).
+shift="$tmp/shift"
+printf '06:01 route 6 1 1 2 1\n06:13 commit 9 odd\n07:00 answer no 30m\n07:21 put 802 9 2\n' \
+  > "$tmp/ops.txt"
+expect 0 "^recorded: $shift\$" run 1 --start "2024-03-15 06:00" --for 2h --seed 3 \
+  --script "$tmp/ops.txt" --record "$shift" --events "$tmp/rec.jsonl"
+for f in start.sav shift.txt events.jsonl; do [ -s "$shift/$f" ] || fail "no $f in the shift"; done
+cmp -s "$tmp/rec.jsonl" "$shift/events.jsonl" || fail "--events and the shift's log differ"
+grep -q '^2024-03-15 06:00:59.5 route 6 1 1 2 1$' "$shift/shift.txt" || fail "no route line"
+grep -q '^[0-9:.]* reply no  # ' "$shift/shift.txt" || fail "no reply line in shift.txt"
+expect 0 '^replay: identical to events.jsonl' run --replay "$shift" --events "$tmp/rep.jsonl"
+cmp -s "$tmp/rep.jsonl" "$shift/events.jsonl" || fail "the replayed --events differ"
+expect 2 'excludes' run 1 --replay "$shift"
+expect 2 'excludes' run --replay "$shift" --seed 4
+cp -r "$shift" "$tmp/edited-shift"
+sed -i '0,/reply no/s//reply yes/' "$tmp/edited-shift/shift.txt"
+expect 3 '^replay: differs from events.jsonl at line [0-9]+$' run --replay "$tmp/edited-shift"
+expect 3 '^expected: .*"answer":false' run --replay "$tmp/edited-shift"
+cp -r "$shift" "$tmp/damaged"
+sed -i 's/ route 6 1 1 2 1$/ route 6 1 1 2/' "$tmp/damaged/shift.txt"
+line=$(grep -n ' route 6 1 1 2$' "$tmp/damaged/shift.txt" | cut -d: -f1)
+expect 2 "damaged/shift.txt: line $line: route: expected 5 arguments, got 4" \
+  run --replay "$tmp/damaged"
+rm "$tmp/damaged/start.sav"
+expect 2 'damaged/start.sav: not loaded: No save file' run --replay "$tmp/damaged"
+expect 2 'no such file' run --replay "$tmp/none"
+expect 2 'DIR is required' run --events "$tmp/x.jsonl"
+# District 2 with the automatic dispatcher on part of the line and a span of answers no.
+printf '05:10 commit 8 odd\n05:20 task 8 transit even II\n05:30 answer no 20m\n05:40 canceltask 8\n05:50 auto 11 off\n06:00 hold 601 15m\n' \
+  > "$tmp/ops2.txt"
+expect 0 "^recorded: " run 2 --start "2024-03-15 05:00" --for 90m --seed 2 --auto \
+  --script "$tmp/ops2.txt" --record "$tmp/shift2"
+expect 0 '^replay: identical to events.jsonl' run --replay "$tmp/shift2"
+# The shift's moments pictured (with the console only).
+if ! "$cli" render panel 99 --out "$tmp/x.png" 2>&1 | grep -q 'built without the console'; then
+  expect 0 '^time: 2024-03-15 07:30:00.0$' render gid --replay "$shift" \
+    --at "2024-03-15 07:30" --out "$tmp/gid.png"
+  expect 2 'the shift runs from 2024-03-15 06:00:00.0 to 2024-03-15 08:00:00.0' \
+    render panel --replay "$shift" --at "2024-03-15 09:00" --out "$tmp/p.png"
+  expect 2 'requires --at|--at is required|needs' render panel --replay "$shift" --out "$tmp/p.png"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failed"

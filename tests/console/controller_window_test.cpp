@@ -172,12 +172,15 @@ TEST_F(ControllerWindowTest, SelectionLampsHooksTimeOutAndClose) {
   EXPECT_EQ(LampColour(kFirstStationLamp), ColourOf(sim.Settings.ColorLampLPLit));
   EXPECT_TRUE(sim.State.Lamps[1].YELLOW);
 
-  sim.State.ClockTime += 301 * kSecond;
+  // The time-out counts the ticks' real intervals, not the simulated clock.
+  sim.State.ClockTime += 3600 * kSecond;
+  window->Tick(62);
+  EXPECT_EQ(window->SelectedStation(), 0);
   dialogVisible = true;
-  window->Tick();
+  window->Tick(301000);
   EXPECT_EQ(window->SelectedStation(), 0);
   dialogVisible = false;
-  window->Tick();
+  window->Tick(0);
   EXPECT_EQ(window->SelectedStation(), -1);
   EXPECT_EQ(LampColour(kFirstStationLamp), ColourOf(sim.Settings.ColorLampLPOff));
 
@@ -220,6 +223,38 @@ TEST_F(ControllerWindowTest, ManyStationsMakeTheDeskTallerByRepeatingTheBandAbov
   }
   EXPECT_FALSE(window->ButtonRect("imSelectLP24").isEmpty());
   EXPECT_LE(window->ButtonRect("imSelectLP24").bottom(), window->height());
+}
+
+TEST_F(ControllerWindowTest, LampLabelsAreSolidInkAndALongNameStaysWithinItsLamp) {
+  ASSERT_GE(sim.AreaData.StationCount, 1);
+  if (sim.AreaData.LPManipNames.empty()) sim.AreaData.LPManipNames.resize(1);
+  sim.AreaData.LPManipNames[0] = "Сокольники";  // ten wide letters
+  window->Setup();
+  const QImage shot = Grab();
+  const QImage back = Picture("CtrlBack.bmp");
+  const QColor lamp = ColourOf(sim.Settings.ColorLampLPOff);
+  const QColor text = ColourOf(sim.Settings.ColorLampLPOffText);
+  // Station lamp 4 ("СОКОЛЬНИКИ") and the "Задание" lamp: in the label's box each pixel is the
+  // lamp's, the text's or the desk's own (beyond the round end), never a blend; the text shows,
+  // and no text pixel lies beyond the box.
+  for (const int k : {kFirstStationLamp, kLampTask}) {
+    const DeskLampShape shape = DeskLampGeometry(window->width(), k);
+    const DeskRect b = DeskLampLabelBox(shape);
+    const QRect box(b.X, b.Y, b.Width, b.Height);
+    int ink = 0;
+    for (int y = box.top() - 6; y <= box.bottom() + 6; ++y)
+      for (int x = shape.X - 12; x <= shape.X + shape.Width + 24; ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        if (!box.contains(x, y)) {
+          EXPECT_NE(c, text) << k << " outside the box at " << x << "," << y;
+          continue;
+        }
+        ink += c == text;
+        EXPECT_TRUE(c == lamp || c == text || c == back.pixelColor(x, y))
+            << k << " at " << x << "," << y << ": " << c.name().toStdString();
+      }
+    EXPECT_GT(ink, 25) << k;
+  }
 }
 
 TEST_F(ControllerWindowTest, MissingPicturesAreNamedOnceAndReplacedByPlainOnes) {

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "area/date_time.h"
 #include "area/panel_records.h"
@@ -200,6 +203,28 @@ TEST(PanelPicture, CodesAndDirectionLabelsAreWritten) {
   EXPECT_GT(f.Ink(QRect(40, 36, 20, 13), Qt::black, PanelFixture::kPultBack), 3);
   // Lamp 4 (even, width 10) is B's departure-commit lamp: "РОЧ" starts 5 right of its end.
   EXPECT_GT(f.Ink(QRect(215, 9, 25, 10), Qt::black, PanelFixture::kPultBack), 6);
+}
+
+TEST(PanelPicture, SmallTextsAreSolidInkWithoutBlendedPixels) {
+  PanelFixture f;
+  f.panel->Build(f.pult, Qt::green);
+  // Each pixel of a text's box is one of the colours drawn there, never a grey blend: A's code
+  // and "РОЧ" on the ground, A's name on its lamp (grey, the black outline around it).
+  const QColor lamp = ToQColor(f.settings.ColorLampLPOff);
+  for (const auto& [box, colours] :
+       {std::pair{QRect(40, 36, 20, 13), std::vector<QColor>{PanelFixture::kPultBack, Qt::black}},
+        {QRect(215, 9, 25, 10), {PanelFixture::kPultBack, Qt::black}},
+        {QRect(38, 53, 30, 13), {lamp, Qt::black, PanelFixture::kPultBack}}}) {
+    int ink = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+      for (int x = box.left(); x <= box.right(); ++x) {
+        const QColor c = f.At(x, y);
+        ink += c == Qt::black;
+        EXPECT_NE(std::find(colours.begin(), colours.end(), c), colours.end())
+            << x << "," << y << ": " << c.name().toStdString();
+      }
+    EXPECT_GT(ink, 3) << box.x();
+  }
 }
 
 TEST(PanelPicture, AfterAColourSettingChangesEveryLampIsRedrawn) {

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "console/control_panel.h"
+#include "console/main_window.h"
 
 namespace traklin::testing_support {
 

@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "area/district_text.h"
-#include "console/control_panel.h"
+#include "console/main_window.h"
 #include "console/set_time_dialog.h"
 #include "qt_test_support.h"
 #include "simulation/save_state.h"

@@ -77,6 +77,31 @@ TEST_F(TrainsWindowTest, AClosedSignalAheadGivesARedBand) {
   EXPECT_EQ(strip.pixel(590, kSignalBandY), kBandRed);
 }
 
+TEST_F(TrainsWindowTest, TheTwoTextLinesAre25PixelsApartAndAFastTrainsCurvesPassBelowThem) {
+  // 90 km/h under a limit of 100 for the last two minutes: the curves lie at y 59 and 49.
+  Log(120, 90, 100, false, false);
+  Log(1, 90, 100, false, false);
+  const int w = 600;
+  const QImage strip = DrawTrainStrip(sim, 0, w, none);
+  // Text pixels (dark, not a curve) in rows top..bottom of the strip's left part, where both
+  // lines start.
+  const auto ink = [&](int top, int bottom) {
+    int n = 0;
+    for (int y = top; y <= bottom; ++y)
+      for (int x = 0; x < 100; ++x) {
+        const QRgb p = strip.pixel(x, y);
+        n += qGray(p) < 100 && p != kSpeedColor && p != kLimitColor;
+      }
+    return n;
+  };
+  EXPECT_GT(ink(kStripTextLine1, kStripTextLine1 + 12), 20);  // "№ 2002 Ясная -- Kalna"
+  EXPECT_EQ(kStripTextLine2 - kStripTextLine1, 25);
+  EXPECT_GT(ink(kStripTextLine2, kStripTextLine2 + 12), 20);  // " V=90.00 Km=0.0 LPd=0 ..."
+  EXPECT_EQ(ink(kStripTextLine2 + 16, kStripBaseline - 1), 0);
+  EXPECT_EQ(strip.pixel(w - 30, kStripBaseline - 90), kSpeedColor);
+  EXPECT_EQ(strip.pixel(w - 30, kStripBaseline - 100), kLimitColor);
+}
+
 TEST_F(TrainsWindowTest, TheRenderedWindowHasAStripPerTrainAndTheRealPicturesDraw) {
   TTrainData second = sim.State.Trains[0];
   second.NUMBER = 904;
@@ -88,7 +113,7 @@ TEST_F(TrainsWindowTest, TheRenderedWindowHasAStripPerTrainAndTheRealPicturesDra
     // Something other than the background and the grid in the composition band.
     int drawn = 0;
     for (int x = 0; x < 960; ++x)
-      for (int y = 25; y < 50; ++y)
+      for (int y = kCompositionTop; y < kCompositionTop + kCompositionHeight; ++y)
         if (image.pixel(x, y) != kStripBackground && image.pixel(x, y) != kGridColor) ++drawn;
     EXPECT_GT(drawn, 200);
   }

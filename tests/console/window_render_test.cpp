@@ -11,7 +11,7 @@
 #include "area/date_time.h"
 #include "area/district_text.h"
 #include "area/panel_geometry.h"
-#include "console/control_panel.h"
+#include "console/main_window.h"
 #include "qt_test_support.h"
 #include "simulation/headless_run.h"
 

@@ -257,8 +257,8 @@ TEST_F(ScenarioFixture, BadLinesAreRefusedWithTheirNumberAndReason) {
     std::string text;
     std::string reason;
   } cases[] = {
-      {"6:00x " + commit, "not a time HH:MM[:SS]: 6:00x"},
-      {"24:00 " + commit, "not a time HH:MM[:SS]: 24:00"},
+      {"6:00x " + commit, "not a time [YYYY-MM-DD] HH:MM[:SS[.s]]: 6:00x"},
+      {"24:00 " + commit, "not a time [YYYY-MM-DD] HH:MM[:SS[.s]]: 24:00"},
       {"06:00", "no action"},
       {"06:00 fly " + c, "unknown action: fly"},
       {"06:00 commit " + c, "commit: expected 2 to 3 arguments, got 1"},
@@ -270,7 +270,7 @@ TEST_F(ScenarioFixture, BadLinesAreRefusedWithTheirNumberAndReason) {
       {"06:00 route " + c + " 9 9 9 9", "no route from 9 9 to 9 9 at LP " + c},
       {"06:00 route " + o + " 1 1 2 1", "LP " + o + " is not worked from the desk"},
       {"06:00 task " + c + " receive even I", "LP " + c + " takes no tasks"},
-      {"06:00 task " + o + " take even I", "expected receive or send: take"},
+      {"06:00 task " + o + " take even I", "expected receive, send or transit: take"},
       {"06:00 task " + o + " receive north I",
        "throat must be even or odd (with :1 for the second): north"},
       {"06:00 task " + o + " receive " + lone + " " + ozTrack,

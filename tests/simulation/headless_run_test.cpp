@@ -206,5 +206,25 @@ TEST(EventLogTest, LinesForAConsoleLog) {
             "{\"time\":\"2024-03-15 23:59:59.5\",\"event\":\"notify\",\"text\":\"a\xef\xbf\xbd\"}");
 }
 
+TEST_F(RunSetupTest, GridlocksAreLoggedAndCountedOnlyByRunsThatHaveThem) {
+  options.Start = ParseStartTime("2024-03-15 06:00");
+  PrepareRun(sim, options, nullptr);
+  std::ostringstream out;
+  EventLog log(sim, &out, true);
+  log.ReportGridlock({801, 2002}, {3, 7});
+  EXPECT_EQ(out.str(),
+            "{\"time\":\"2024-03-15 06:00:00.0\",\"event\":\"gridlock\",\"trains\":[801,2002],"
+            "\"stations\":[3,7]}\n");
+  RunSummary summary;
+  summary.Events = {{"notify", 4}, {"save", 1}};
+  const std::string plain = FormatRunSummary(summary);
+  EXPECT_EQ(plain.substr(plain.find("events")),
+            "events notify: 4\nevents inform: 0\nevents ask: 0\nevents created: 0\n"
+            "events removed: 0\nevents error: 0\nevents save: 1\n");
+  summary.Events = log.Counts();
+  const std::string locked = FormatRunSummary(summary);
+  EXPECT_EQ(locked.substr(locked.find("events save")), "events save: 0\nevents gridlock: 1\n");
+}
+
 }  // namespace
 }  // namespace traklin

@@ -38,20 +38,21 @@ TEST(DeskKeys, KeysReachTheButtonOfTheirVariantAndLayout) {
   }
 }
 
-TEST(DeskKeys, LettersGiveRowAndColumnPerVariant) {
-  using B = std::optional<DeskButton>;
-  for (const auto& [letter, alt, expected] : {
-           std::tuple{'Q', true, B(DeskButton{1, 1})},
-           {'q', false, B(DeskButton{1, 3})},
-           {'S', true, B(DeskButton{2, 2})},
-           {'S', false, B(DeskButton{2, 2})},
-           {'V', true, B(DeskButton{4, 3})},
-           {'z', false, B(DeskButton{1, 1})},
-           {'R', false, B(DeskButton{4, 3})},
-           {'P', true, B()},
-           {'\0', true, B()},
-       }) {
-    EXPECT_EQ(DeskKeyGrid(letter, alt), expected) << letter << alt;
+TEST(DeskKeys, TheGridGivesEveryLetterItsRowPerVariantAndOtherKeysNothing) {
+  // The whole grid, row by row from the top of the keyboard: the Alt variant counts from there,
+  // the Shift variant from the bottom row.
+  const char* const rows[3] = {"QWER", "ASDF", "ZXCV"};
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      const char letter = rows[r][c];
+      const char lower = static_cast<char>(letter - 'A' + 'a');
+      EXPECT_EQ(DeskKeyGrid(letter, true), (DeskKeyCell{r + 1, c + 1})) << letter;
+      EXPECT_EQ(DeskKeyGrid(lower, false), (DeskKeyCell{3 - r, c + 1})) << letter;
+    }
+  }
+  for (const char other : {'P', 'T', 'G', 'B', '1', ',', '\0'}) {
+    EXPECT_EQ(DeskKeyGrid(other, true), std::nullopt) << other;
+    EXPECT_EQ(DeskKeyGrid(other, false), std::nullopt) << other;
   }
 }
 
@@ -307,20 +308,40 @@ TEST_F(DeskTest, SelectionLampsDialogAndSecondClick) {
   EXPECT_EQ(desk.Selected(), -1);
 }
 
-TEST_F(DeskTest, SelectionEndsAfterThreeHundredSecondsUnlessTheTaskDialogIsOpen) {
+TEST_F(DeskTest, SelectionEndsAfterThreeHundredSecondsOfRealTimeAtEveryScale) {
+  // A tick's real interval and the simulated time it carries: x1, x16 and x256. The selection
+  // holds through `kept` ticks (at most 300 real seconds) and ends at the next.
+  for (const auto& [interval, simulated, kept] :
+       {std::tuple{0.5, 0.5, 600}, {0.062, 1.0, 4838}, {0.062, 16.0, 4838}}) {
+    SCOPED_TRACE(testing::Message() << interval << " s a tick carrying " << simulated << " s");
+    desk.SelectStation(0, false);
+    desk.SetMode(1);
+    for (int k = 0; k < kept; ++k) {
+      sim.State.ClockTime += simulated * kSecond;
+      ASSERT_FALSE(desk.Tick(false, interval)) << k;
+    }
+    EXPECT_LE(desk.SelectionAge(), kSelectionTimeoutSeconds);
+    EXPECT_EQ(desk.Selected(), 0);
+    EXPECT_TRUE(desk.Tick(false, interval));
+    EXPECT_EQ(desk.Selected(), -1);
+    EXPECT_FALSE(desk.Lamps()[kFirstStationLamp] || Lamp(1).YELLOW);
+    EXPECT_TRUE(InputClear());
+    EXPECT_FALSE(desk.Tick(false, interval));
+  }
+}
+
+TEST_F(DeskTest, TheOpenTaskDialogHoldsTheSelectionAndANewSelectionCountsAfresh) {
+  AddDutyStation();
   desk.SelectStation(0, false);
-  desk.SetMode(1);
-  const TDateTime at = sim.State.ClockTime;
-  sim.State.ClockTime = at + 299 * kSecond;
-  EXPECT_FALSE(desk.Tick(false));
-  sim.State.ClockTime = at + 301 * kSecond;
-  EXPECT_FALSE(desk.Tick(true));
+  EXPECT_FALSE(desk.Tick(false, 299));
+  EXPECT_FALSE(desk.Tick(true, 2));  // past the time-out, but the dialog is open
   EXPECT_EQ(desk.Selected(), 0);
-  EXPECT_TRUE(desk.Tick(false));
+  desk.SelectStation(1, false);  // another station: its own 300 seconds
+  EXPECT_EQ(desk.SelectionAge(), 0);
+  EXPECT_FALSE(desk.Tick(false, 299));
+  EXPECT_EQ(desk.Selected(), 1);
+  EXPECT_TRUE(desk.Tick(false, 2));
   EXPECT_EQ(desk.Selected(), -1);
-  EXPECT_FALSE(desk.Lamps()[kFirstStationLamp] || Lamp(1).YELLOW);
-  EXPECT_TRUE(InputClear());
-  EXPECT_FALSE(desk.Tick(false));
 }
 
 TEST_F(DeskTest, CommitTogglesOnlyWhereTheFragmentHasItsLampAndTheLampFollows) {

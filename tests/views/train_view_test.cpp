@@ -1,6 +1,9 @@
 // What the trains window shows of a train: composition, text lines and the order of strips.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "area/date_time.h"
 #include "views/train_view.h"
 
@@ -91,6 +94,20 @@ TEST_F(TrainTextTest, TheLettersChooseThePartsInTheirFixedOrder) {
   };
   for (const auto& c : cases) EXPECT_EQ(TrainInfoText(sim, 0, c.letters), c.text) << c.letters;
   EXPECT_EQ(TrainInfoText(sim, 5, "nl"), "");
+}
+
+TEST_F(TrainTextTest, TheKilometreHasOneDecimalAndAZeroNeverASign) {
+  // LOCO_POS in metres -> the "p" text's kilometre.
+  for (const auto& [metres, km] : {std::pair{-40, " Km=0.0"},
+                                   {-1, " Km=0.0"},
+                                   {0, " Km=0.0"},
+                                   {40, " Km=0.0"},
+                                   {-60, " Km=-0.1"},
+                                   {-1250, " Km=-1.2"},
+                                   {999, " Km=1.0"}}) {
+    sim.State.Trains[0].LOCO_POS = metres;
+    EXPECT_EQ(TrainInfoText(sim, 0, "p"), std::string(" V=45.00") + km) << metres;
+  }
 }
 
 TEST_F(TrainTextTest, StripsAreTheTrainsInTheDistrictByNumber) {

@@ -11,11 +11,6 @@
 namespace traklin {
 namespace {
 
-constexpr int kTextLine1 = 2;
-constexpr int kCompositionTop = 25;  // band of the composition pictures
-constexpr int kCompositionHeight = 25;
-constexpr int kTextLine2 = 52;
-
 QImage Transparent(QImage picture) {
   if (picture.isNull()) return picture;
   picture = picture.convertToFormat(QImage::Format_ARGB32);
@@ -113,9 +108,9 @@ QImage DrawTrainStrip(const SimulationData& sim, int i, int width, const StockPi
 
   p.setPen(Qt::black);
   const QString line1 = QString::fromStdString(TrainInfoText(sim, i, "nl"));
-  p.drawText(4, kTextLine1 + p.fontMetrics().ascent(), line1);
+  p.drawText(4, kStripTextLine1 + p.fontMetrics().ascent(), line1);
   DrawComposition(p, train, pictures, 4 + p.fontMetrics().horizontalAdvance(line1) + 8);
-  p.drawText(4, kTextLine2 + p.fontMetrics().ascent(),
+  p.drawText(4, kStripTextLine2 + p.fontMetrics().ascent(),
              QString::fromStdString(TrainInfoText(sim, i, "pdt")));
   return strip;
 }

@@ -19,6 +19,12 @@ class PictureView;
 inline constexpr int kStripHeight = 165;
 inline constexpr int kStripBaseline = kStripHeight - 1 - 15;
 inline constexpr int kSignalBandY = kStripHeight - 1 - 7;
+/// Tops of the strip's two text lines, 25 pixels apart, high above the curves of all but the
+/// fastest trains; the composition follows the first line, centred in its 25 pixels.
+inline constexpr int kStripTextLine1 = 2;
+inline constexpr int kStripTextLine2 = kStripTextLine1 + 25;
+inline constexpr int kCompositionTop = 0;
+inline constexpr int kCompositionHeight = 25;
 
 /// Colours of the signal band: the signal ahead was open, warning, closed, not in sight.
 inline constexpr QRgb kBandGreen = 0xFF00C000;

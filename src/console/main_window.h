@@ -1,4 +1,6 @@
-// The main window "Траклин": clock, time control, menu, keys, rings and message boxes.
+// The main window "Траклин": clock, time control, menu, keys, rings and message boxes. Its members
+// live in main_window.cpp, main_window_start.cpp, key_table.cpp, dispatcher_services.cpp and
+// instructor_tools.cpp.
 #pragma once
 
 #include <QImage>
@@ -56,6 +58,9 @@ class ClockImage : public QWidget {
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
 };
+
+/// The caption of the main window's own message boxes.
+inline constexpr char kApplicationTitle[] = "Traklin";
 
 /// The multiplier colour 0xE0C0D0 (red in the low byte).
 inline const QColor kMultiplierQColor{0xD0, 0xC0, 0xE0};
@@ -266,9 +271,14 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   void FailStart(const std::string& message);
   /// Sets level 1 while the dispatcher is told or asked something, unless the clock is paused.
   void DropToNormal();
-  /// The wheel scrolls the panel vertically by the wheel delta, when it can scroll.
+  /// The wheel scrolls the panel by the wheel's delta, each way where it can scroll: vertically,
+  /// sideways with a horizontal wheel or with Shift held.
   void ScrollPanel(QWheelEvent* event);
   void RestoreState();
+  /// Settings problems do not stop the start: each goes to stderr and the value keeps its
+  /// default.
+  static void ReportSettingsProblems(const std::filesystem::path& file,
+                                     const TSettingsProblems& problems);
 
   Simulation& sim_;
   std::optional<std::string> districtArgument_;

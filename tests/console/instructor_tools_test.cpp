@@ -1,6 +1,7 @@
 // The automatic dispatcher and scenarios in the console: the station menu on a name lamp, the
 // green name lamps, the district item, scenarios played through the ticks, their refusals, and
-// the punctuality report in the reference window.
+// the punctuality report in the reference window; the panel's lamps after the dispatcher's
+// actions while paused.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -44,9 +45,9 @@ const QColor kGreen(0, 255, 0);
 //
 // The window's own console is replaced by a quiet one for the ticks (the stations' messages
 // would wait for a click); a test that asks the window itself calls its services.
-class DispatcherConsoleTest : public testing::Test {
+class InstructorToolsTest : public testing::Test {
  protected:
-  DispatcherConsoleTest() : window((App(), sim), std::nullopt, NoConfig()) {
+  InstructorToolsTest() : window((App(), sim), std::nullopt, NoConfig()) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     test::DistrictText district;
@@ -69,7 +70,7 @@ class DispatcherConsoleTest : public testing::Test {
     window.SetTimeScale(0);  // the test runs the ticks itself
     sim.Console = &quiet;
   }
-  ~DispatcherConsoleTest() override {
+  ~InstructorToolsTest() override {
     for (QWidget* w :
          std::initializer_list<QWidget*>{window.pmStation, window.msgScenario, window.fmController,
                                          window.fmOpTask, window.fmReference})
@@ -85,6 +86,14 @@ class DispatcherConsoleTest : public testing::Test {
     return {ends.P1.X + 1, ends.P1.Y};
   }
   QColor NameLampColour(int lp) const { return window.sbPult->Picture.pixelColor(NameLamp(lp)); }
+  /// The colour in the middle of panel lamp number `lamp`.
+  QColor LampColour(int lamp) const {
+    const TGraphLampData& l = sim.AreaData.GraphLamps[lamp];
+    const LampEnds ends =
+        LampEndPoints(l, LampTranslation(sim.AreaData, window.Panel()->View(), l));
+    return window.sbPult->Picture.pixelColor((ends.P1.X + ends.P2.X) / 2,
+                                             (ends.P1.Y + ends.P2.Y) / 2);
+  }
   fs::path WriteScenario(const std::string& text) const {
     const fs::path file = dir / "scenario.txt";
     std::ofstream(file, std::ios::binary) << text;
@@ -106,7 +115,7 @@ class DispatcherConsoleTest : public testing::Test {
   EventLog quiet{sim, nullptr, true};
 };
 
-TEST_F(DispatcherConsoleTest, StationMenuOnTheNameLampSwitchesTheStationAndItsLampTurnsGreen) {
+TEST_F(InstructorToolsTest, StationMenuOnTheNameLampSwitchesTheStationAndItsLampTurnsGreen) {
   const QColor off = ToQColor(sim.Settings.ColorLampLPOff);
   ASSERT_EQ(NameLampColour(0), off);
   window.PanelClick(NameLamp(0), Qt::RightButton, {});
@@ -128,7 +137,7 @@ TEST_F(DispatcherConsoleTest, StationMenuOnTheNameLampSwitchesTheStationAndItsLa
   EXPECT_EQ(NameLampColour(0), off);
 }
 
-TEST_F(DispatcherConsoleTest, SelectedAutomatedStationStaysYellowAndTheMenuKeyOpensItsMenu) {
+TEST_F(InstructorToolsTest, SelectedAutomatedStationStaysYellowAndTheMenuKeyOpensItsMenu) {
   window.SetAutomatic(1, true);
   window.fmController->SelectStation(1, false);
   window.RefreshLamps();
@@ -144,14 +153,37 @@ TEST_F(DispatcherConsoleTest, SelectedAutomatedStationStaysYellowAndTheMenuKeyOp
   EXPECT_EQ(NameLampColour(1), ToQColor(sim.Settings.ColorLampLPOff));
 }
 
-TEST_F(DispatcherConsoleTest, RightClickElsewhereOnTheStationKeepsTheTaskClick) {
+TEST_F(InstructorToolsTest, WhilePausedTheDispatchersActionsShowOnThePanelAtOnce) {
+  ASSERT_EQ(sim.TimeScaleLevel, 0);
+  const TDateTime clock = sim.State.ClockTime;
+  const QColor off = ToQColor(sim.Settings.ColorLampLPOff);
+  // Selecting A lights its name lamp; no tick follows.
+  window.fmController->SelectStation(0, false);
+  EXPECT_EQ(NameLampColour(0), ToQColor(sim.Settings.ColorLampLPLit));
+  // A's odd departure commit (the full stop key while the desk shows) lights its lamp.
+  const int commitLamp = sim.AreaData.GraphFragms[0].DepartCommitLamp[1];
+  ASSERT_GT(commitLamp, 0);
+  ASSERT_NE(LampColour(commitLamp), QColor(255, 255, 0));
+  PressKey(window, Qt::Key_Period);
+  EXPECT_EQ(LampColour(commitLamp), QColor(255, 255, 0));
+  // B handed to the automatic dispatcher turns green.
+  window.SetAutomatic(1, true);
+  EXPECT_EQ(NameLampColour(1), kGreen);
+  // A second click on A ends the selection: its name lamp goes dark again.
+  window.fmController->SelectStation(0, false);
+  EXPECT_EQ(NameLampColour(0), off);
+  // The simulation itself stood still.
+  EXPECT_EQ(sim.State.ClockTime, clock);
+}
+
+TEST_F(InstructorToolsTest, RightClickElsewhereOnTheStationKeepsTheTaskClick) {
   // A point of A's picture away from its name lamp: the desk or the task dialog, no menu.
   window.PanelClick(QPoint(250, 140), Qt::RightButton, {});
   EXPECT_FALSE(window.pmStation->isVisible());
   EXPECT_TRUE(window.fmController->SelectedStation() == 0 || window.fmOpTask->isVisible());
 }
 
-TEST_F(DispatcherConsoleTest, DistrictItemSwitchesEveryStationAndIsCheckedWhenAllAre) {
+TEST_F(InstructorToolsTest, DistrictItemSwitchesEveryStationAndIsCheckedWhenAllAre) {
   EXPECT_EQ(window.miDispatcher->title(), QStringLiteral("Диспетчер"));
   EXPECT_EQ(window.miAutoDistrict->text(), QStringLiteral("Автоматическое управление участком"));
   window.SetAutomatic(0, true);
@@ -165,7 +197,7 @@ TEST_F(DispatcherConsoleTest, DistrictItemSwitchesEveryStationAndIsCheckedWhenAl
   EXPECT_NE(NameLampColour(1), kGreen);
 }
 
-TEST_F(DispatcherConsoleTest, ReloadBringsBackTheSavedStationsOnTheLampsAndTheMenu) {
+TEST_F(InstructorToolsTest, ReloadBringsBackTheSavedStationsOnTheLampsAndTheMenu) {
   window.LoadState = [this] { return LoadLastState(sim, dir); };
   window.SetAutomatic(-1, true);
   ASSERT_TRUE(SaveLastState(sim, dir).Ok);
@@ -178,7 +210,7 @@ TEST_F(DispatcherConsoleTest, ReloadBringsBackTheSavedStationsOnTheLampsAndTheMe
   EXPECT_EQ(std::pair(NameLampColour(0), NameLampColour(1)), std::pair(kGreen, kGreen));
 }
 
-TEST_F(DispatcherConsoleTest, ScenarioPlaysItsLinesAtTheirTimesThroughTheTicks) {
+TEST_F(InstructorToolsTest, ScenarioPlaysItsLinesAtTheirTimesThroughTheTicks) {
   ASSERT_TRUE(
       window.LoadScenario(WriteScenario("# switch, speed up, then answer for the dispatcher\n"
                                         "08:00:01 auto all on\n"
@@ -213,7 +245,7 @@ TEST_F(DispatcherConsoleTest, ScenarioPlaysItsLinesAtTheirTimesThroughTheTicks) 
   window.Timer->stop();
 }
 
-TEST_F(DispatcherConsoleTest, ScenarioItemLoadsTheChosenFileWhileTheClockWaits) {
+TEST_F(InstructorToolsTest, ScenarioItemLoadsTheChosenFileWhileTheClockWaits) {
   const fs::path file = WriteScenario("09:00 scale 4\n");
   window.SetTimeScale(2);
   int levelWhileChoosing = -1;
@@ -233,7 +265,7 @@ TEST_F(DispatcherConsoleTest, ScenarioItemLoadsTheChosenFileWhileTheClockWaits) 
   EXPECT_EQ(window.Scenario()->Pending(), 1u);
 }
 
-TEST_F(DispatcherConsoleTest, BadScenarioIsShownAndChangesNothingALineThatFailsIsNoted) {
+TEST_F(InstructorToolsTest, BadScenarioIsShownAndChangesNothingALineThatFailsIsNoted) {
   ASSERT_TRUE(window.LoadScenario(WriteScenario("08:00:01 auto 2 on\n")));
   const ScenarioPlayer* playing = window.Scenario();
   QString text;
@@ -266,7 +298,7 @@ TEST_F(DispatcherConsoleTest, BadScenarioIsShownAndChangesNothingALineThatFailsI
   EXPECT_NEAR(sim.State.ClockTime, EncodeDate(2024, 12, 6) + 8.0 / 24 + 5 * kStepLength, 1e-9);
 }
 
-TEST_F(DispatcherConsoleTest, PunctualityItemFillsTheReferenceWindowAnewOnEachRequest) {
+TEST_F(InstructorToolsTest, PunctualityItemFillsTheReferenceWindowAnewOnEachRequest) {
   EXPECT_EQ(window.miRefPunctuality->text(), QStringLiteral("по пунктуальности..."));
   window.miRefPunctuality->trigger();
   ASSERT_TRUE(window.fmReference->isVisible());

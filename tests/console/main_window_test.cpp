@@ -1,6 +1,6 @@
 // The main window: caption, menu, header, time control, keys, the tick, saving, the set-time
-// dialog, the start-up on an installed district, and the console services under each setting.
-#include "console/control_panel.h"
+// dialog, the start-up on an installed district, clicks and the wheel on the panel.
+#include "console/main_window.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,16 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QWheelEvent>
 #include <fstream>
 
 #include "area/date_time.h"
 #include "area/district_text.h"
+#include "area/panel_records.h"
+#include "console/controller_window.h"
 #include "console/panel_picture.h"
 #include "console/set_time_dialog.h"
 #include "qt_test_support.h"
@@ -28,9 +33,9 @@ using namespace testing_support;
 
 constexpr double kSecond = 1.0 / 86400;
 
-class ControlPanelTest : public testing::Test {
+class MainWindowTest : public testing::Test {
  protected:
-  ControlPanelTest() : window((App(), sim), std::nullopt, NoConfig()) {}
+  MainWindowTest() : window((App(), sim), std::nullopt, NoConfig()) {}
   Simulation sim;
   TestWindow window;
 };
@@ -41,7 +46,7 @@ QStringList Captions(const QList<QAction*>& actions) {
   return captions;
 }
 
-TEST_F(ControlPanelTest, CaptionComponentsMenuAndHeader) {
+TEST_F(MainWindowTest, CaptionComponentsMenuAndHeader) {
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Траклин"));
   EXPECT_EQ(window.objectName(), QStringLiteral("fmControlPanel"));
   EXPECT_EQ(window.size(), QSize(651, 418));
@@ -69,7 +74,7 @@ TEST_F(ControlPanelTest, CaptionComponentsMenuAndHeader) {
 
 // The table itself is the core's (its tests pin every level); the window shows the label in its
 // colour and runs the timer at the level's interval once the start-up has finished.
-TEST_F(ControlPanelTest, TimeScaleSetsLabelColourAndTimerAndTheTimerWaitsForTheStart) {
+TEST_F(MainWindowTest, TimeScaleSetsLabelColourAndTimerAndTheTimerWaitsForTheStart) {
   window.SetTimeScale(3);
   EXPECT_FALSE(window.Timer->isActive());
   window.StartClock();
@@ -84,7 +89,7 @@ TEST_F(ControlPanelTest, TimeScaleSetsLabelColourAndTimerAndTheTimerWaitsForTheS
   }
 }
 
-TEST_F(ControlPanelTest, KeysAndTimeMenuItemsChangeTheTimeScale) {
+TEST_F(MainWindowTest, KeysAndTimeMenuItemsChangeTheTimeScale) {
   // From level, key (-1, -2, -3: the menu items Pause, Normal, Faster), to level: digits set it,
   // minus pauses from normal speed and returns to it from above, plus and equals double up to 9.
   const int rows[][3] = {{5, Qt::Key_0, 0},
@@ -109,7 +114,7 @@ TEST_F(ControlPanelTest, KeysAndTimeMenuItemsChangeTheTimeScale) {
   }
 }
 
-TEST_F(ControlPanelTest, CtrlDTogglesInspectionModeAndTheCaption) {
+TEST_F(MainWindowTest, CtrlDTogglesInspectionModeAndTheCaption) {
   PressKey(window, Qt::Key_D, Qt::ControlModifier);  // before the start the mode is off
   EXPECT_TRUE(window.InspectionMode());
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Траклин - debug"));
@@ -118,7 +123,7 @@ TEST_F(ControlPanelTest, CtrlDTogglesInspectionModeAndTheCaption) {
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Траклин"));
 }
 
-TEST_F(ControlPanelTest, TickRunsStepsPerTickAndShowsTheCalendarWhileHovered) {
+TEST_F(MainWindowTest, TickRunsStepsPerTickAndShowsTheCalendarWhileHovered) {
   const TDateTime start = EncodeDate(2024, 1, 8) + 0.5;
   sim.State.ClockTime = start;
   window.StartClock();
@@ -137,7 +142,7 @@ TEST_F(ControlPanelTest, TickRunsStepsPerTickAndShowsTheCalendarWhileHovered) {
   }
 }
 
-TEST_F(ControlPanelTest, FailedSaveIsReportedAndPostponesTheAutosaveASuccessfulOneMovesIt) {
+TEST_F(MainWindowTest, FailedSaveIsReportedAndPostponesTheAutosaveASuccessfulOneMovesIt) {
   sim.State.ClockTime = 40000.25;
   window.StartClock();
   QString text, title;
@@ -155,7 +160,7 @@ TEST_F(ControlPanelTest, FailedSaveIsReportedAndPostponesTheAutosaveASuccessfulO
   EXPECT_DOUBLE_EQ(sim.LastSaveTime, 40000.5);
 }
 
-TEST_F(ControlPanelTest, ErrorInsideAStepPausesShowsItOnceAndTheTicksGoOn) {
+TEST_F(MainWindowTest, ErrorInsideAStepPausesShowsItOnceAndTheTicksGoOn) {
   window.failingRuns = 1;
   sim.State.ClockTime = 40000.0;
   window.StartClock();
@@ -308,73 +313,128 @@ TEST_F(StartUpTest, NonNumericDistrictArgumentShowsUnknownDistrictAndEnds) {
 }
 
 // ---------------------------------------------------------------------------
-// Console services: which ring, and the time scale while and after the dispatcher is told
+// The panel: clicks, lamps, the wheel; the exit item and the clock, in a started window
 
-enum class Service { Notify, Inform, Ask };
+class StartedWindowTest : public MainWindowTest {
+ protected:
+  StartedWindowTest() { window.StartClock(); }
+};
 
-TEST(ConsoleServicesTest, TimeScaleRingAndAnswerFollowTheSettings) {
-  App();
-  // Every case starts at level 6. Columns: service, text, the LP's ring for Inform and Ask; the
-  // settings restore at messages, restore at rings, message rings, request rings; box shown,
-  // level while it is shown (or right after the call without one), level after; rings played
-  // before the box (-1 the default ring).
-  const std::tuple<Service, const char*, int, bool, bool, bool, bool, bool, int, int,
-                   std::vector<int>>
-      cases[] = {
-          // clang-format off
-      {Service::Notify, "Сход", 3, false, false, true, true, true, 1, 1, {-1}},  // box at normal speed after the default ring
-      {Service::Notify, "Сход", 3, false, false, false, true, true, 1, 1, {}},   // without message rings: silent
-      {Service::Notify, "Сход", 3, true, false, true, true, true, 1, 6, {-1}},   // restore at messages
-      {Service::Notify, "Сход", 3, false, true, true, true, true, 1, 1, {-1}},   // restore at rings: a text still slows down
-      {Service::Notify, "", 3, true, false, false, false, false, 1, 1, {-1}},    // empty: rings anyway and slows down
-      {Service::Notify, "", 3, false, true, false, false, false, 6, 6, {-1}},    // empty, restore at rings: only rings
-      {Service::Inform, "Поезд прибыл", 3, false, false, true, false, true, 1, 1, {3}},  // the LP's ring
-      {Service::Inform, "Поезд прибыл", -1, false, false, true, true, true, 1, 1, {-1}}, // no ring of its own
-      {Service::Inform, "Поезд прибыл", 3, false, false, false, true, true, 1, 1, {}},   // follows message rings
-      {Service::Inform, "Поезд прибыл", 3, true, false, true, true, true, 1, 6, {3}},    // restore at messages
-      {Service::Inform, "", 3, false, true, false, false, true, 6, 6, {3}},  // empty: a box, speed kept
-      {Service::Inform, "", 3, true, false, false, false, true, 1, 1, {3}},  // empty without restore at rings
-      {Service::Ask, "Принять поезд 2001?\r\nПуть 3", 4, false, false, false, true, true, 1, 1, {4}},  // the LP's ring
-      {Service::Ask, "Принять поезд?", 4, false, false, true, false, true, 1, 1, {}},   // follows request rings
-      {Service::Ask, "Принять поезд?", 4, true, false, true, true, true, 1, 6, {4}},    // restore at messages
-      {Service::Ask, "", 4, false, true, false, false, true, 6, 6, {4}},  // empty, restore at rings: speed kept
-      {Service::Ask, "", 4, true, false, false, false, true, 1, 1, {4}},  // empty, restore at messages only
-          // clang-format on
-      };
-  int k = 0;
-  for (const auto& [service, text, ring, atMsg, atRings, msgRings, reqRings, box, whileLevel, after,
-                    rings] : cases)
-    for (auto button : {QMessageBox::Ok, QMessageBox::Cancel}) {
-      if (button == QMessageBox::Cancel && service != Service::Ask) continue;
-      SCOPED_TRACE(testing::Message() << "case " << k++ << ", button " << button);
-      Simulation sim;
-      TestWindow window(sim, std::nullopt, NoConfig());
-      std::tie(sim.Settings.RestoreTimeScaleAtMsg, sim.Settings.RestoreTimeScaleAtRings,
-               sim.Settings.MessageRings, sim.Settings.RequestRings) =
-          std::tie(atMsg, atRings, msgRings, reqRings);
-      window.StartClock();
-      window.SetTimeScale(6);
-      QString shownText, title;
-      std::pair<int, std::vector<int>> whileShown;  // level and rings played when the box shows
-      ModalAnswers answers({[&](QWidget* modal) {
-        whileShown = {sim.TimeScaleLevel, window.rings};
-        ClickBox(&shownText, &title, button)(modal);
-      }});
-      bool answer = true;
-      if (service == Service::Notify) window.NotifyDispatcher(text);
-      if (service == Service::Inform) window.InformDispatcher("ДСП", text, ring);
-      if (service == Service::Ask) answer = window.AskDispatcher("ДСП", text, ring);
-      QApplication::processEvents();
-      if (answers.Answered() == 0) whileShown = {sim.TimeScaleLevel, window.rings};
-      EXPECT_EQ(std::pair(answers.Answered(), answer),
-                std::pair(std::size_t{box}, button == QMessageBox::Ok));
-      EXPECT_TRUE(!box || service == Service::Notify ||  // line breaks as the box shows them
-                  std::pair(title, shownText) ==
-                      std::pair(QStringLiteral("ДСП"), QString(text).replace("\r\n", "\n")));
-      EXPECT_EQ(whileShown, std::pair(whileLevel, rings));  // the ring comes before the box
-      EXPECT_EQ(std::tuple(sim.TimeScaleLevel, window.Timer->isActive(), window.rings),
-                std::tuple(after, after != 0, rings));
-    }
+// One station fragment on a 400 x 300 panel, moved by the view to (150, 100).
+void InstallPanel(Simulation& sim) {
+  TAreaData& area = sim.AreaData;
+  area.StationCount = 2;
+  area.GraphFragms = {test::Fragment(0, 0, 100, 80, 50, 40),
+                      test::Fragment(200, 0, 300, 80, 250, 40)};
+  area.GraphVids = {test::View(400, 300, 10, {{150, 100, 0, 0}, {300, 100, 0, 0}})};
+  area.GraphLamps = {TGraphLampData{}, TGraphLampData{}, TGraphLampData{},
+                     test::Lamp(60, 50, 20, 3, 0, 0)};
+  area.FirstLamp = 4;
+  sim.State.Lamps.resize(4);
+}
+
+void Click(TfmControlPanel& window, QPoint at, Qt::MouseButton button,
+           Qt::KeyboardModifiers modifiers = {}) {
+  QWidget* viewport = window.sbPult->viewport();
+  const QPoint local = at - window.sbPult->Offset();
+  QMouseEvent press(QEvent::MouseButtonPress, local, viewport->mapToGlobal(local), button, button,
+                    modifiers);
+  QApplication::sendEvent(viewport, &press);
+}
+
+TEST_F(StartedWindowTest, AClickOnAStationSelectsItOnTheDeskAndInspectionNamesTheLamp) {
+  InstallPanel(sim);
+  window.BuildPanel(QImage());
+  window.resize(500, 450);
+  // Fragment 0 covers x 100..199, y 60..139 on the screen; fragment 1 x 250..349.
+  Click(window, {120, 70}, Qt::LeftButton);
+  EXPECT_EQ(window.fmController->SelectedStation(), 0);
+  Click(window, {300, 70}, Qt::RightButton);
+  EXPECT_EQ(window.fmController->SelectedStation(), 1);
+  Click(window, {220, 70}, Qt::LeftButton);  // between the stations: nothing changes
+  EXPECT_EQ(window.fmController->SelectedStation(), 1);
+
+  // In inspection mode the caption names the lamp under the point: lamp 3 at (161..180, 111).
+  if (!window.InspectionMode()) PressKey(window, Qt::Key_D, Qt::ControlModifier);
+  const QString caption = window.windowTitle().section(QStringLiteral(" - debug"), 0, 0);
+  Click(window, {170, 111}, Qt::LeftButton);
+  EXPECT_EQ(window.windowTitle(), caption + QStringLiteral(" - debug: lamp № 3"));
+  EXPECT_EQ(window.fmController->SelectedStation(), 0);
+}
+
+TEST_F(StartedWindowTest, TheTickRefreshesTheLampsOfThePanel) {
+  InstallPanel(sim);
+  window.BuildPanel(QImage());
+  const QColor grey(0x50, 0x50, 0x50);
+  EXPECT_EQ(window.sbPult->Picture.pixelColor(170, 111), grey);
+  sim.State.Lamps[3].RED = true;
+  window.TimerTick();
+  EXPECT_EQ(window.sbPult->Picture.pixelColor(170, 111), QColor(255, 0, 0));
+  sim.State.Lamps[3].RED = false;
+  sim.State.Lamps[3].GREEN = true;
+  window.TimerTick();
+  EXPECT_EQ(window.sbPult->Picture.pixelColor(170, 111), QColor(0, 255, 0));
+}
+
+TEST_F(StartedWindowTest, TheWheelScrollsThePanelByItsDeltaOnlyWhenItCanScroll) {
+  InstallPanel(sim);
+  sim.AreaData.GraphVids[0].Values[1] = 2000;
+  window.BuildPanel(QImage());
+  window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  window.resize(500, 400);
+  window.show();
+  QScrollBar* bar = window.sbPult->verticalScrollBar();
+  ASSERT_TRUE(bar->isVisible());
+  bar->setValue(300);
+  QWheelEvent wheel(QPointF(20, 20), QPointF(20, 20), QPoint(), QPoint(0, 120), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(window.sbPult->viewport(), &wheel);
+  EXPECT_EQ(bar->value(), 180);
+  window.hide();
+}
+
+TEST_F(StartedWindowTest, AHorizontalWheelAndShiftWithTheWheelScrollTheWidePanelSideways) {
+  InstallPanel(sim);
+  sim.AreaData.GraphVids[0].Values[0] = 1766;  // district 1's width
+  sim.AreaData.GraphVids[0].Values[1] = 1000;
+  window.BuildPanel(QImage());
+  window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  window.resize(500, 400);
+  window.show();
+  QScrollBar* across = window.sbPult->horizontalScrollBar();
+  QScrollBar* down = window.sbPult->verticalScrollBar();
+  ASSERT_TRUE(across->isVisible() && down->isVisible());
+  const auto wheel = [&](QPoint delta, Qt::KeyboardModifiers modifiers) {
+    QWheelEvent event(QPointF(20, 20), QPointF(20, 20), QPoint(), delta, Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window.sbPult->viewport(), &event);
+    return std::pair(across->value(), down->value());
+  };
+  across->setValue(600);
+  down->setValue(300);
+  // delta, modifiers -> horizontal and vertical positions after it
+  EXPECT_EQ(wheel({120, 0}, {}), std::pair(480, 300));                 // tilted wheel left
+  EXPECT_EQ(wheel({-240, 0}, {}), std::pair(720, 300));                // and right
+  EXPECT_EQ(wheel({0, 120}, Qt::ShiftModifier), std::pair(600, 300));  // Shift: sideways
+  EXPECT_EQ(wheel({0, -120}, Qt::ShiftModifier), std::pair(720, 300));
+  EXPECT_EQ(wheel({0, 120}, {}), std::pair(720, 180));  // the plain wheel still scrolls down
+  window.hide();
+}
+
+TEST_F(StartedWindowTest, ExitClosesTheWindow) {
+  window.show();
+  ASSERT_TRUE(window.isVisible());
+  window.miExit->trigger();
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(StartedWindowTest, HoveringOverTheClockDrawsNothingFromTheSimulationsGenerator) {
+  sim.Random.Seed(42);
+  RandomGenerator reference(42);
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+  QApplication::sendEvent(window.imClock, &enter);
+  for (int i = 0; i < 5; ++i) window.DrawDate();
+  EXPECT_EQ(sim.Random.Draw(1000000), reference.Draw(1000000));
 }
 
 }  // namespace

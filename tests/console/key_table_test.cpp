@@ -1,12 +1,14 @@
-// The main window's keys by physical position (Russian layout, Shift on digits), routed from
-// the controller window through the application filter; clicks on the panel; the services and
-// the exit item.
+// The main window's key table: keys by physical position (Russian layout, Shift on digits), the
+// desk keys through the desk's key grid, and the keys routed from the other console windows.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <tuple>
 
 #include "area/panel_records.h"
 #include "console/controller_window.h"
@@ -34,9 +36,9 @@ bool Press(QWidget& target, int usKey, int reported, Qt::KeyboardModifiers modif
   return press.isAccepted();
 }
 
-class DeskKeysTest : public testing::Test {
+class KeyTableTest : public testing::Test {
  protected:
-  DeskKeysTest() : window((App(), sim), std::nullopt, NoConfig()) { window.StartClock(); }
+  KeyTableTest() : window((App(), sim), std::nullopt, NoConfig()) { window.StartClock(); }
   Simulation sim;
   TestWindow window;
 };
@@ -59,7 +61,7 @@ TEST(PhysicalKeys, ScanCodesGiveTheUsKeyAndEventsWithoutOneFallBackToTheReported
     EXPECT_EQ(KeyOfScanCode(ScanCodeOfKey(k)), k) << k;
 }
 
-TEST_F(DeskKeysTest, TheKeyTableWorksWithTheRussianLayoutAndShiftOnDigits) {
+TEST_F(KeyTableTest, TheKeyTableWorksWithTheRussianLayoutAndShiftOnDigits) {
   // Digits with Shift (the symbols above them) set the level.
   EXPECT_TRUE(Press(window, Qt::Key_5, Qt::Key_Percent, Qt::ShiftModifier));
   EXPECT_EQ(sim.TimeScaleLevel, 5);
@@ -93,7 +95,38 @@ TEST_F(DeskKeysTest, TheKeyTableWorksWithTheRussianLayoutAndShiftOnDigits) {
   window.fmController->hide();
 }
 
-TEST_F(DeskKeysTest, TheControllerWindowsKeysReachTheMainWindowButADialogKeepsItsOwn) {
+TEST_F(KeyTableTest, DeskKeysPressTheRouteButtonsTheDesksKeyGridGives) {
+  // One controlled station with the narrow throat layout (columns 1 and 4 have three rows,
+  // 2 and 3 five), selected, so that a desk key holds its button as the route's start.
+  sim.AreaData.StationCount = 1;
+  sim.AreaData.Stanzs.resize(1);
+  sim.AreaData.Stanzs[0].Value2 = 0;
+  sim.AreaData.ThroatLayout = 1;
+  window.fmController->Setup();
+  window.fmController->SelectStation(0, false);
+  ASSERT_EQ(window.fmController->SelectedStation(), 0);
+  // US key, the Cyrillic letter it sends, modifier -> the start button held (column, row);
+  // column 0: the desk has no such button.
+  for (const auto& [us, reported, modifier, column, row] : {
+           std::tuple{Qt::Key_Q, 0x0419, Qt::AltModifier, 1, 1},  // Й: the Q row is row 1
+           {Qt::Key_W, 0x0426, Qt::AltModifier, 2, 1},            // Ц
+           {Qt::Key_S, 0x042B, Qt::AltModifier, 2, 3},            // Ы: row 2 reaches 3
+           {Qt::Key_C, 0x0421, Qt::AltModifier, 3, 5},            // С: row 3 reaches 5
+           {Qt::Key_Z, 0x042F, Qt::AltModifier, 0, 0},            // Я: column 1 has no row 5
+           {Qt::Key_Z, 0x042F, Qt::ShiftModifier, 1, 1},          // the Z row is row 1 here
+           {Qt::Key_X, 0x0427, Qt::ShiftModifier, 2, 1},          // Ч
+           {Qt::Key_F, 0x0410, Qt::ShiftModifier, 4, 2},          // А: row 2 reaches 2
+           {Qt::Key_E, 0x0423, Qt::ShiftModifier, 3, 4},          // У: row 3 reaches 4
+           {Qt::Key_R, 0x041A, Qt::ShiftModifier, 0, 0},          // К: column 4 has no row 4
+       }) {
+    EXPECT_TRUE(Press(window, us, reported, modifier)) << us;
+    EXPECT_EQ(window.fmController->Desk().Start(), (DeskButton{column, row})) << us;
+    window.fmController->ResetRouteInput();
+  }
+  window.fmController->hide();
+}
+
+TEST_F(KeyTableTest, TheControllerWindowsKeysReachTheMainWindowButADialogKeepsItsOwn) {
   window.fmController->show();
   window.SetTimeScale(1);
   EXPECT_TRUE(Press(*window.fmController, Qt::Key_7, 0x0037));
@@ -105,7 +138,7 @@ TEST_F(DeskKeysTest, TheControllerWindowsKeysReachTheMainWindowButADialogKeepsIt
   EXPECT_EQ(sim.TimeScaleLevel, 1);
 }
 
-TEST_F(DeskKeysTest, TheGraphWindowsKeysReachTheMainWindowAndGAndNOpenThem) {
+TEST_F(KeyTableTest, TheGraphWindowsKeysReachTheMainWindowAndGAndNOpenThem) {
   window.SetTimeScale(1);
   EXPECT_TRUE(Press(*window.fmGID, Qt::Key_7, Qt::Key_7));
   EXPECT_EQ(sim.TimeScaleLevel, 7);
@@ -123,7 +156,7 @@ TEST_F(DeskKeysTest, TheGraphWindowsKeysReachTheMainWindowAndGAndNOpenThem) {
   EXPECT_FALSE(window.fmNGDP->isVisible());
 }
 
-TEST_F(DeskKeysTest, ReportsTrainsAndSettingsOpenFromTheirKeysAndNoMenuItemWaitsForAWindow) {
+TEST_F(KeyTableTest, ReportsTrainsAndSettingsOpenFromTheirKeysAndNoMenuItemWaitsForAWindow) {
   // Alt+F1..F3: the reports; T (Е) and the backslash key toggle the trains window.
   EXPECT_TRUE(Press(window, Qt::Key_F2, Qt::Key_F2, Qt::AltModifier));
   EXPECT_TRUE(window.fmReference->isVisible());
@@ -149,105 +182,33 @@ TEST_F(DeskKeysTest, ReportsTrainsAndSettingsOpenFromTheirKeysAndNoMenuItemWaits
     EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
 }
 
-// One station fragment on a 400 x 300 panel, moved by the view to (150, 100).
-void InstallPanel(Simulation& sim) {
-  TAreaData& area = sim.AreaData;
-  area.StationCount = 2;
-  area.GraphFragms = {test::Fragment(0, 0, 100, 80, 50, 40),
-                      test::Fragment(200, 0, 300, 80, 250, 40)};
-  area.GraphVids = {test::View(400, 300, 10, {{150, 100, 0, 0}, {300, 100, 0, 0}})};
-  area.GraphLamps = {TGraphLampData{}, TGraphLampData{}, TGraphLampData{},
-                     test::Lamp(60, 50, 20, 3, 0, 0)};
-  area.FirstLamp = 4;
-  sim.State.Lamps.resize(4);
-}
-
-void Click(TfmControlPanel& window, QPoint at, Qt::MouseButton button,
-           Qt::KeyboardModifiers modifiers = {}) {
-  QWidget* viewport = window.sbPult->viewport();
-  const QPoint local = at - window.sbPult->Offset();
-  QMouseEvent press(QEvent::MouseButtonPress, local, viewport->mapToGlobal(local), button, button,
-                    modifiers);
-  QApplication::sendEvent(viewport, &press);
-}
-
-TEST_F(DeskKeysTest, AClickOnAStationSelectsItOnTheDeskAndInspectionNamesTheLamp) {
-  InstallPanel(sim);
-  window.BuildPanel(QImage());
-  window.resize(500, 450);
-  // Fragment 0 covers x 100..199, y 60..139 on the screen; fragment 1 x 250..349.
-  Click(window, {120, 70}, Qt::LeftButton);
-  EXPECT_EQ(window.fmController->SelectedStation(), 0);
-  Click(window, {300, 70}, Qt::RightButton);
-  EXPECT_EQ(window.fmController->SelectedStation(), 1);
-  Click(window, {220, 70}, Qt::LeftButton);  // between the stations: nothing changes
-  EXPECT_EQ(window.fmController->SelectedStation(), 1);
-
-  // In inspection mode the caption names the lamp under the point: lamp 3 at (161..180, 111).
-  if (!window.InspectionMode()) PressKey(window, Qt::Key_D, Qt::ControlModifier);
-  const QString caption = window.windowTitle().section(QStringLiteral(" - debug"), 0, 0);
-  Click(window, {170, 111}, Qt::LeftButton);
-  EXPECT_EQ(window.windowTitle(), caption + QStringLiteral(" - debug: lamp № 3"));
-  EXPECT_EQ(window.fmController->SelectedStation(), 0);
-}
-
-TEST_F(DeskKeysTest, TheTickRefreshesTheLampsOfThePanel) {
-  InstallPanel(sim);
-  window.BuildPanel(QImage());
-  const QColor grey(0x50, 0x50, 0x50);
-  EXPECT_EQ(window.sbPult->Picture.pixelColor(170, 111), grey);
-  sim.State.Lamps[3].RED = true;
-  window.TimerTick();
-  EXPECT_EQ(window.sbPult->Picture.pixelColor(170, 111), QColor(255, 0, 0));
-  sim.State.Lamps[3].RED = false;
-  sim.State.Lamps[3].GREEN = true;
-  window.TimerTick();
-  EXPECT_EQ(window.sbPult->Picture.pixelColor(170, 111), QColor(0, 255, 0));
-}
-
-TEST_F(DeskKeysTest, TheWheelScrollsThePanelByItsDeltaOnlyWhenItCanScroll) {
-  InstallPanel(sim);
-  sim.AreaData.GraphVids[0].Values[1] = 2000;
-  window.BuildPanel(QImage());
-  window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  window.resize(500, 400);
-  window.show();
-  QScrollBar* bar = window.sbPult->verticalScrollBar();
-  ASSERT_TRUE(bar->isVisible());
-  bar->setValue(300);
-  QWheelEvent wheel(QPointF(20, 20), QPointF(20, 20), QPoint(), QPoint(0, 120), Qt::NoButton,
-                    Qt::NoModifier, Qt::NoScrollPhase, false);
-  QApplication::sendEvent(window.sbPult->viewport(), &wheel);
-  EXPECT_EQ(bar->value(), 180);
-  window.hide();
-}
-
-TEST_F(DeskKeysTest, AReportWhilePausedDoesNotStartTheClock) {
-  window.SetTimeScale(0);
-  QString text;
-  ModalAnswers answers({ClickBox(&text), ClickBox(nullptr), ClickBox(nullptr)});
-  window.NotifyDispatcher("Поезд прибыл");
-  window.InformDispatcher("ДСП", "Поезд прибыл", 1);
-  window.AskDispatcher("ДСП", "Принять?", 1);
-  EXPECT_EQ(answers.Answered(), 3u);
-  EXPECT_EQ(sim.TimeScaleLevel, 0);
-  EXPECT_FALSE(window.Timer->isActive());
-}
-
-TEST_F(DeskKeysTest, ExitClosesTheWindow) {
-  window.show();
-  ASSERT_TRUE(window.isVisible());
-  window.miExit->trigger();
-  EXPECT_FALSE(window.isVisible());
-}
-
-TEST_F(DeskKeysTest, HoveringOverTheClockDrawsNothingFromTheSimulationsGenerator) {
-  sim.Random.Seed(42);
-  RandomGenerator reference(42);
-  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-  QApplication::sendEvent(window.imClock, &enter);
-  for (int i = 0; i < 5; ++i) window.DrawDate();
-  EXPECT_EQ(sim.Random.Draw(1000000), reference.Draw(1000000));
+TEST_F(KeyTableTest, TheReferenceWindowKeepsItsOwnKeysAndCtrlCCopiesItsText) {
+  window.fmReference->ShowReport(ReportKind::Approaches);
+  QPlainTextEdit* text = window.fmReference->mmText;
+  text->selectAll();
+  QApplication::clipboard()->clear();
+  window.SetTimeScale(3);
+  int loads = 0;
+  window.LoadState = [&loads] {
+    ++loads;
+    return SaveOutcome{};
+  };
+  // Any window opened by a key of the main window (the settings, a load's failure) is closed
+  // and counted.
+  ModalAnswers answers(
+      {[](QWidget* modal) { modal->close(); }, [](QWidget* modal) { modal->close(); }});
+  // With Ctrl held the keyboard reports the Latin key whatever the layout.
+  Press(*text, Qt::Key_C, Qt::Key_C, Qt::ControlModifier);
+  Press(*text, Qt::Key_7, Qt::Key_7);
+  Press(*text, Qt::Key_L, 0x0414);  // Д
+  Press(*text, Qt::Key_Q, 0x0419, Qt::AltModifier);
+  QApplication::processEvents();
+  EXPECT_EQ(answers.Answered(), 0u);
+  EXPECT_EQ(std::pair(sim.TimeScaleLevel, loads), std::pair(3, 0));
+  EXPECT_EQ(QApplication::clipboard()->text(), text->toPlainText());
+  EXPECT_TRUE(
+      QApplication::clipboard()->text().startsWith(QStringLiteral("   СПРАВКА О ПОДХОДАХ")));
+  window.fmReference->hide();
 }
 
 }  // namespace

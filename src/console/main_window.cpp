@@ -1,11 +1,8 @@
-// The main window "Траклин": clock, time control, menu, keys, rings and message boxes.
-#include "console/control_panel.h"
+// The main window "Траклин": construction, menu, header clock, time scale, the tick and the panel.
+#include "console/main_window.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFileDialog>
-#include <QFontMetrics>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -13,18 +10,10 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
-#include <iostream>
-#include <system_error>
 
-#include "area/area_reader.h"
-#include "area/area_report.h"
-#include "area/date_time.h"
-#include "area/district_catalogue.h"
-#include "area/district_setup.h"
 #include "area/panel_geometry.h"
 #include "console/clock_face.h"
 #include "console/controller_window.h"
@@ -32,13 +21,11 @@
 #include "console/graph_windows.h"
 #include "console/op_task_dialog.h"
 #include "console/panel_picture.h"
-#include "console/physical_keys.h"
 #include "console/reference_window.h"
 #include "console/ring_player.h"
 #include "console/set_time_dialog.h"
 #include "settings/ui/settings_dialog.h"
 #include "state/clock.h"
-#include "state/interlocking.h"
 #include "trains/ui/picture_view.h"
 #include "trains/ui/trains_window.h"
 #include "views/reports.h"
@@ -51,17 +38,6 @@ constexpr int kClockTop = 4;
 constexpr int kDefaultClockLeft = 8;
 constexpr int kLabelWidth = 120;
 constexpr int kLabelGap = 12;
-const char* const kApplicationTitle = "Traklin";
-
-QString Text(const std::string& utf8) {
-  return QString::fromStdString(ToPlainLineBreaks(utf8));
-}
-
-// Settings problems do not stop the start: the value keeps its default.
-void ReportSettingsProblems(const std::filesystem::path& file, const TSettingsProblems& problems) {
-  for (const std::string& problem : problems)
-    std::cerr << "traklin: " << file.string() << ": " << problem << " (the default is used)\n";
-}
 
 }  // namespace
 
@@ -171,6 +147,9 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   fmOpTask->hide();
   fmOpTask->ForwardKey = [this](QKeyEvent* e) { FormKeyDown(e); };
   fmController->OpenTaskDialog = [this](int lp) { fmOpTask->Open(lp); };
+  // The desk's commands show on the panel at once, also while the clock is paused; the
+  // simulation itself waits for the next step.
+  fmController->Acted = [this] { RefreshLamps(); };
   fmController->HideTaskDialog = [this] { fmOpTask->hide(); };
   fmController->TaskDialogVisible = [this] { return fmOpTask->isVisible(); };
   fmSettings = new TfmSettings(sim_.Settings, paths_.SettingsFile, this);
@@ -188,14 +167,14 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
     };
   }
 
-  // One filter for the whole application gives the console windows this window's keys.
+  // One filter for the whole application gives the console windows this window's keys. The
+  // task dialog forwards its own; the reference window keeps its keys (Ctrl+C copies there).
   qApp->installEventFilter(this);
   RouteKeysOf(this);
   RouteKeysOf(fmController);
   RouteKeysOf(fmGID);
   RouteKeysOf(fmNGDP);
   RouteKeysOf(fmTrains);
-  RouteKeysOf(fmReference);
 
   Timer = new QTimer(this);
   Timer->setInterval(kBaseTimerInterval);
@@ -409,7 +388,9 @@ void TfmControlPanel::TimerTick() {
     RefreshLamps();
     if (sim_.Settings.GidEnabled) fmGID->Refresh();
     if (fmTrains->isVisible()) fmTrains->RefreshTrains();
-    fmController->Tick();
+    // The tick stands for its interval of real time: the desk's selection lasts as long at
+    // every time scale.
+    fmController->Tick(Timer->interval());
   } catch (const std::exception& e) {
     failure = e.what();
   } catch (...) {
@@ -438,268 +419,20 @@ void TfmControlPanel::RunSteps() {
       [this] { PlayScenario(); });
 }
 
-void TfmControlPanel::ShowMessage(const std::string& caption, const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), Text(text), QMessageBox::Ok,
-                  isVisible() ? this : nullptr);
-  box.exec();
-}
-
-void TfmControlPanel::PlayRing(int n) {
-  mpSound->Play(n);
-}
-
-void TfmControlPanel::NotifyDispatcher(const std::string& text) {
-  const int remembered = sim_.TimeScaleLevel;
-  if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) DropToNormal();
-  if (sim_.Settings.MessageRings || text.empty()) PlayRing(-1);
-  if (!text.empty()) {
-    ShowMessage(kApplicationTitle, text);
-    if (sim_.Settings.RestoreTimeScaleAtMsg) SetTimeScale(remembered);
-  }
-}
-
-void TfmControlPanel::InformDispatcher(const std::string& caption, const std::string& text,
-                                       int ring) {
-  const int remembered = sim_.TimeScaleLevel;
-  if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) DropToNormal();
-  if (sim_.Settings.MessageRings || text.empty()) PlayRing(ring);
-  ShowMessage(caption, text);
-  if (!text.empty() && sim_.Settings.RestoreTimeScaleAtMsg) SetTimeScale(remembered);
-}
-
-bool TfmControlPanel::AskDispatcher(const std::string& caption, const std::string& text, int ring) {
-  // A scenario that answers for the dispatcher neither rings nor slows the clock.
-  if (scriptedAnswer_) return *scriptedAnswer_;
-  const int remembered = sim_.TimeScaleLevel;
-  if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) DropToNormal();
-  if (sim_.Settings.RequestRings || text.empty()) PlayRing(ring);
-  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), Text(text),
-                  QMessageBox::Ok | QMessageBox::Cancel, isVisible() ? this : nullptr);
-  const bool yes = box.exec() == QMessageBox::Ok;
-  if (!text.empty() && sim_.Settings.RestoreTimeScaleAtMsg) SetTimeScale(remembered);
-  return yes;
-}
-
-void TfmControlPanel::DropToNormal() {
-  // A report or a question while paused must not start the clock.
-  if (sim_.TimeScaleLevel != 0) SetTimeScale(1);
-}
-
-bool TfmControlPanel::Pause() {
-  // Lets a running tick finish before the state is touched. Called from inside the tick (the
-  // autosave of a step, or a command between two steps) there is no other tick to wait for:
-  // this one goes on only after the caller returns, and 300 ms of waiting at every autosave
-  // would cost the fast levels an eighth of their rate.
-  if (!tickAttached_) return true;
-  for (int i = 0; i < 30; ++i) {
-    QThread::msleep(10);
-    QCoreApplication::processEvents();
-  }
-  return true;
-}
-
-bool TfmControlPanel::SaveLastState(bool reportFailure) {
-  // A key pressed while the pause lets events run must not start a second save or a load.
-  if (busy_) return false;
-  busy_ = true;
-  Timer->stop();
-  Pause();
-  bool saved = false;
-  try {
-    saved = SaveState && SaveState();
-  } catch (...) {
-    saved = false;
-  }
-  if (!saved && reportFailure) ShowMessage(kApplicationTitle, "Сохранение не удалось.");
-  busy_ = false;
-  // The level may have changed during the pause (the dispatcher paused): it decides the timer.
-  SetTimeScale(sim_.TimeScaleLevel);
-  return saved;
-}
-
-void TfmControlPanel::SaveClick() {
-  if (!started_ || busy_) return;
-  sim_.ManualSave();
-}
-
-void TfmControlPanel::LoadLastClick() {
-  if (!started_ || !LoadState || busy_) return;
-  busy_ = true;
-  SetTimeScale(1);
-  Timer->stop();
-  Pause();
-  SaveOutcome loaded;
-  try {
-    loaded = LoadState();
-  } catch (const std::exception& e) {
-    loaded.Reason = e.what();
-  }
-  busy_ = false;
-  if (loaded.Ok) {
-    sim_.LastSaveTime = sim_.State.ClockTime;
-    // The executed graph of the abandoned timeline goes; the restored log is drawn anew.
-    fmGID->Reset();
-    fmOpTask->RefreshTasks();
-    punctuality_->Reset();
-    if (sim_.OnTrainListChanged) sim_.OnTrainListChanged();
-    AutoLPsChanged();
-    DrawClock();
-  } else {
-    // The state is as it was: say why and go on.
-    ShowMessage(kApplicationTitle, "Загрузка не удалась.\r\n\r\n" + loaded.Describe());
-  }
-  SetTimeScale(1);
-}
-
-void TfmControlPanel::keyPressEvent(QKeyEvent* event) {
-  FormKeyDown(event);
-  if (!event->isAccepted()) QMainWindow::keyPressEvent(event);
-}
-
-void TfmControlPanel::FormKeyDown(QKeyEvent* event) {
-  const int key = PhysicalKey(*event);
-  const Qt::KeyboardModifiers modifiers = event->modifiers();
-  const bool alt = modifiers & Qt::AltModifier;
-  const bool shift = modifiers & Qt::ShiftModifier;
-  const bool ctrl = modifiers & Qt::ControlModifier;
-  bool handled = false;
-  if (alt && key == Qt::Key_F1) {
-    ShowReport(static_cast<int>(ReportKind::Trains));
-    handled = true;
-  }
-  if (alt && key == Qt::Key_F2) {
-    ShowReport(static_cast<int>(ReportKind::Approaches));
-    handled = true;
-  }
-  if (alt && key == Qt::Key_F3) {
-    ShowReport(static_cast<int>(ReportKind::Timetable));
-    handled = true;
-  }
-  if (key == Qt::Key_D && ctrl) {
-    if (inspectionMode_) {
-      inspectionMode_ = false;
-      setWindowTitle(savedCaption_);
-    } else {
-      savedCaption_ = windowTitle();
-      setWindowTitle(savedCaption_ + QStringLiteral(" - debug"));
-      inspectionMode_ = true;
-    }
-    handled = true;
-  }
-  // The desk keys: three rows of four, the Alt variant counting rows from the top row, the
-  // Shift variant from the bottom row.
-  static constexpr int kDeskKeys[3][4] = {{Qt::Key_Q, Qt::Key_W, Qt::Key_E, Qt::Key_R},
-                                          {Qt::Key_A, Qt::Key_S, Qt::Key_D, Qt::Key_F},
-                                          {Qt::Key_Z, Qt::Key_X, Qt::Key_C, Qt::Key_V}};
-  if (alt != shift) {
-    for (int r = 0; r < 3; ++r)
-      for (int c = 0; c < 4; ++c)
-        if (key == kDeskKeys[r][c]) {
-          fmController->KeyRoutePress(alt, alt ? r + 1 : 3 - r, c + 1);
-          handled = true;
-        }
-  }
-  if (key == Qt::Key_C && ctrl) {
-    ConfigurationClick();
-    handled = true;
-  }
-  if (key == Qt::Key_G) {
-    GIDClick();
-    handled = true;
-  }
-  if (key == Qt::Key_N) {
-    NGDPClick();
-    handled = true;
-  }
-  if (key == Qt::Key_T || key == Qt::Key_Backslash) {
-    ToggleTrains();
-    handled = true;
-  }
-  if (key == Qt::Key_S && ctrl) {
-    SaveClick();
-    handled = true;
-  }
-  if (key == Qt::Key_L) {
-    LoadLastClick();
-    handled = true;
-  }
-  if (key == Qt::Key_Minus) {
-    SetTimeScale(sim_.TimeScaleLevel <= 1 ? 0 : 1);
-    handled = true;
-  }
-  if (key == Qt::Key_Equal || key == Qt::Key_Plus) {
-    TimeDoubleClick();
-    handled = true;
-  }
-  if (key >= Qt::Key_0 && key <= Qt::Key_9) {
-    SetTimeScale(key - Qt::Key_0);
-    handled = true;
-  }
-  if (key == Qt::Key_Menu && fmController->SelectedStation() >= 0) {
-    const int lp = fmController->SelectedStation();
-    ShowStationMenu(lp, NameLampOnScreen(lp));
-    handled = true;
-  }
-  if (fmController->isVisible()) {
-    if (key == Qt::Key_Comma) {
-      fmController->ToggleCommit(kEven);
-      handled = true;
-    }
-    if (key == Qt::Key_Period) {
-      fmController->ToggleCommit(kOdd);
-      handled = true;
-    }
-    if (key == Qt::Key_B) {
-      fmController->ReleaseMode();
-      handled = true;
-    }
-    if (key == Qt::Key_Delete) {
-      fmController->ResetRouteInput();
-      handled = true;
-    }
-  }
-  event->setAccepted(handled);
-}
-
-void TfmControlPanel::RouteKeysOf(QWidget* window) {
-  keyWindows_.emplace_back(window);
-}
-
-bool TfmControlPanel::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Wheel && watched == sbPult->viewport()) {
-    ScrollPanel(static_cast<QWheelEvent*>(event));
-    return true;
-  }
-  if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
-  // Only the console windows: a modal dialog (the set-time dialog, a message box) keeps its
-  // own keys.
-  const QWidget* window = static_cast<QWidget*>(watched)->window();
-  bool routed = false;
-  for (const QPointer<QWidget>& w : keyWindows_) routed = routed || w == window;
-  if (!routed) return false;
-  auto* key = static_cast<QKeyEvent*>(event);
-  FormKeyDown(key);
-  if (key->isAccepted()) return true;
-  // Not a shortcut: the widget with the focus handles the key as usual.
-  key->accept();
-  return false;
-}
-
 void TfmControlPanel::wheelEvent(QWheelEvent* event) {
   ScrollPanel(event);
 }
 
 void TfmControlPanel::ScrollPanel(QWheelEvent* event) {
-  QScrollBar* bar = sbPult->verticalScrollBar();
-  if (bar->isVisible()) bar->setValue(bar->value() - event->angleDelta().y());
+  QPoint delta = event->angleDelta();
+  // Shift turns a plain wheel sideways: district panels are often wider than the screen.
+  if ((event->modifiers() & Qt::ShiftModifier) && delta.x() == 0) delta = QPoint(delta.y(), 0);
+  QScrollBar* vertical = sbPult->verticalScrollBar();
+  if (delta.y() != 0 && vertical->isVisible()) vertical->setValue(vertical->value() - delta.y());
+  QScrollBar* horizontal = sbPult->horizontalScrollBar();
+  if (delta.x() != 0 && horizontal->isVisible())
+    horizontal->setValue(horizontal->value() - delta.x());
   event->accept();
-}
-
-void TfmControlPanel::LoadPanelPicture() {
-  const QString file = QString::fromStdString((districtDir_ / "Pult.bmp").string());
-  const QImage pult(file);
-  if (pult.isNull()) ShowMessage(kApplicationTitle, "Error reading Pult.bmp\r\n");
-  BuildPanel(pult);
 }
 
 void TfmControlPanel::BuildPanel(const QImage& pult) {
@@ -737,7 +470,7 @@ bool TfmControlPanel::AttachRun(const std::filesystem::path& districtDir) {
   const QImage pult(QString::fromStdString((districtDir_ / "Pult.bmp").string()));
   BuildPanel(pult);
   DrawClock();
-  fmController->Tick();
+  fmController->Tick(0);
   AutoLPsChanged();
   return !pult.isNull();
 }
@@ -780,238 +513,6 @@ void TfmControlPanel::PanelClick(QPoint at, Qt::MouseButton button,
   if (fragment >= 0)
     fmController->SelectStation(fragment,
                                 button == Qt::RightButton || (modifiers & Qt::ShiftModifier));
-}
-
-QPoint TfmControlPanel::NameLampOnScreen(int lp) const {
-  const int lamp = lp + 1;
-  if (!panel_ || lamp >= static_cast<int>(sim_.AreaData.GraphLamps.size()))
-    return sbPult->viewport()->mapToGlobal(QPoint(0, 0));
-  const TGraphLampData& l = sim_.AreaData.GraphLamps[lamp];
-  const LampEnds ends = LampEndPoints(l, LampTranslation(sim_.AreaData, panel_->View(), l));
-  const QPoint middle((ends.P1.X + ends.P2.X) / 2, (ends.P1.Y + ends.P2.Y) / 2);
-  return sbPult->viewport()->mapToGlobal(middle - sbPult->Offset());
-}
-
-void TfmControlPanel::ShowStationMenu(int lp, QPoint globalAt) {
-  if (lp < 0 || lp >= static_cast<int>(sim_.AreaData.Puts.size())) return;
-  stationMenuLP_ = lp;
-  miAutoStation->setChecked(Automatic(lp));
-  // Not exec(): the clock goes on while the menu is open.
-  pmStation->popup(globalAt);
-}
-
-bool TfmControlPanel::Automatic(int lp) const {
-  const std::vector<bool>& automated = sim_.State.AutoLPs;
-  return lp >= 0 && lp < static_cast<int>(automated.size()) && automated[lp];
-}
-
-void TfmControlPanel::SetAutomatic(int lp, bool on) {
-  const int count = static_cast<int>(sim_.AreaData.Puts.size());
-  if (lp >= count || lp < -1) return;
-  std::vector<bool>& automated = sim_.State.AutoLPs;
-  if (static_cast<int>(automated.size()) < count) automated.resize(count, false);
-  for (int i = 0; i < count; ++i)
-    if (lp < 0 || i == lp) automated[i] = on;
-  AutoLPsChanged();
-}
-
-void TfmControlPanel::AutoLPsChanged() {
-  const int count = static_cast<int>(sim_.AreaData.Puts.size());
-  bool all = count > 0;
-  for (int lp = 0; lp < count && all; ++lp) all = Automatic(lp);
-  miAutoDistrict->setChecked(all);
-  if (stationMenuLP_ >= 0) miAutoStation->setChecked(Automatic(stationMenuLP_));
-  RefreshLamps();
-}
-
-bool TfmControlPanel::LoadScenario(const std::filesystem::path& file) {
-  std::vector<ScenarioStep> steps;
-  try {
-    steps = ReadScenarioFile(file, sim_.AreaData);
-  } catch (const std::exception& e) {
-    ShowMessage(kApplicationTitle, std::string("Сценарий не загружен:\r\n") + e.what());
-    return false;
-  }
-  // The answers of the scenario it replaces end with it.
-  scriptedAnswer_.reset();
-  scenario_ = std::make_unique<ScenarioPlayer>(std::move(steps), sim_.State.ClockTime);
-  scenario_->SetAnswer = [this](bool answer) { scriptedAnswer_ = answer; };
-  scenario_->AnswerEnded = [this] { scriptedAnswer_.reset(); };
-  scenario_->SetScale = [this](int level) { SetTimeScale(level); };
-  scenario_->Save = [this](const std::string& path) { return SaveForScenario(sim_, path); };
-  scenario_->AutoChanged = [this] { AutoLPsChanged(); };
-  scenario_->Refused = [this](int line, const std::string& reason) {
-    ScenarioRefused(line, reason);
-  };
-  return true;
-}
-
-void TfmControlPanel::ScenarioClick() {
-  if (!started_) return;
-  const int level = sim_.TimeScaleLevel;
-  SetTimeScale(0);
-  const QString file = QFileDialog::getOpenFileName(
-      this, QStringLiteral("Сценарий"), QString::fromStdString(districtDir_.string()),
-      QStringLiteral("Сценарии (*.txt);;Все файлы (*)"));
-  if (!file.isEmpty()) LoadScenario(std::filesystem::path(file.toStdString()));
-  SetTimeScale(level);
-}
-
-void TfmControlPanel::ScenarioRefused(int line, const std::string& reason) {
-  const QString note =
-      QStringLiteral("Сценарий, строка %1: %2").arg(line).arg(QString::fromStdString(reason));
-  // Notes that come while the box is open are added to it.
-  msgScenario->setText(msgScenario->isVisible() ? msgScenario->text() + "\n" + note : note);
-  msgScenario->show();
-}
-
-void TfmControlPanel::PlayScenario() {
-  if (scenario_) scenario_->PlayDue(sim_, sim_.State.ClockTime + kStepLength);
-}
-
-void TfmControlPanel::ShowPunctualityReport() {
-  const PunctualityReport report = BuildPunctualityReport(sim_.AreaData, punctuality_->Runs(),
-                                                          sim_.Settings.PunctualityToleranceMin);
-  fmReference->ShowText(FormatPunctualityTable(report));
-}
-
-void TfmControlPanel::FailStart(const std::string& message) {
-  if (!message.empty()) ShowMessage(kApplicationTitle, message);
-  exitCode_ = 1;
-  close();
-}
-
-void TfmControlPanel::StartSimulation() {
-  if (startRan_) return;
-  startRan_ = true;
-
-  // The district: the first argument is its number; without one the catalogue decides.
-  DistrictSelection selection;
-  std::optional<int> requested = -1;
-  if (districtArgument_) requested = ParseDistrictArgument(*districtArgument_);
-  if (requested)
-    selection = SelectDistrict(*fmDistrict, ScanDistricts(paths_.DistrictRoot), *requested,
-                               paths_.DistrictRoot);
-  if (selection.DistrictDir.empty()) {
-    if (selection.Cancelled) {
-      close();
-      return;
-    }
-    FailStart("Неизвестен участок симулятора\r\n");
-    return;
-  }
-  districtDir_ = selection.DistrictDir;
-  if (!SaveState) {
-    SaveState = [this] {
-      const SaveOutcome saved = traklin::SaveLastState(sim_, districtDir_);
-      if (!saved.Ok) std::cerr << "traklin: save failed: " << saved.Reason << "\n";
-      return saved.Ok;
-    };
-  }
-  if (!LoadState) LoadState = [this] { return LoadLastState(sim_, districtDir_); };
-
-  // The first Ctrl+D leaves the inspection mode with the window's own caption.
-  inspectionMode_ = true;
-  savedCaption_ = QStringLiteral("Траклин");
-  sim_.Console = this;
-
-  try {
-    LoadAreaData(DistrictDataFile(districtDir_), sim_.AreaData, sim_.MaxSpeedLimit,
-                 sim_.ReadDataError);
-  } catch (const std::exception& e) {
-    FailStart(FormatReadDataError(sim_.ReadDataError, e.what()));
-    return;
-  }
-
-  InitializeData();
-  LoadPanelPicture();
-  RestoreState();
-}
-
-bool TfmControlPanel::InitializeData() {
-  try {
-    ReportSettingsProblems(paths_.SettingsFile,
-                           ReadDistrictSettings(paths_.SettingsFile, sim_.AreaData, sim_.Settings));
-    panelView_ = sim_.Settings.Resolution;
-    imClock->setFixedSize(kClockWidth, kClockHeight);
-    imClock->Image = QImage(kClockWidth, kClockHeight, QImage::Format_RGB32);
-    imClock->Image.fill(Qt::black);
-    PlaceClock();
-
-    SetupOptions options;
-    options.ShowAllBlockSect = sim_.Settings.ShowAllBlockSect;
-    options.ViewIndex = panelView_;
-    // Measured with exactly the font the name lamps are drawn with.
-    const QFontMetrics tahoma(PanelNameFont());
-    options.TextWidth = [tahoma](const std::string& text) {
-      return tahoma.horizontalAdvance(QString::fromStdString(text));
-    };
-    options.RingExists = [](int n) {
-      std::error_code ec;
-      return std::filesystem::is_regular_file(RingFile(n), ec);
-    };
-    mpSound->DefaultRing = PrepareDistrict(sim_.AreaData, options);
-    fmSettings->SetDistrict(sim_.AreaData);
-    fmGID->SetScales(sim_.Settings.ScalePercents, sim_.Settings.ScaleKmOnly);
-    fmNGDP->SetScales(sim_.Settings.ScalePercents, sim_.Settings.ScaleKmOnly);
-    StateInit(sim_);
-    fmNGDP->SetPicturePath(districtDir_ / "NGDP.bmp");
-    if (const auto failure = fmNGDP->EnsurePictureFile(&fmGID->Graph()))
-      ShowMessage(kApplicationTitle, *failure);
-    fmController->Setup();
-    if (!fmController->PictureError().isEmpty())
-      ShowMessage(kApplicationTitle, fmController->PictureError().toStdString());
-
-    // The step timer waits, disabled, for the end of the start.
-    Timer->stop();
-    Timer->setInterval(kBaseTimerInterval);
-    return true;
-  } catch (const std::exception& e) {
-    ShowMessage(kApplicationTitle, std::string("Error initializing data+\r\n\r\n") + e.what());
-  } catch (...) {
-    ShowMessage(kApplicationTitle, "Error initializing data+\r\n\r\nUnknown error");
-  }
-  return false;
-}
-
-void TfmControlPanel::RestoreState() {
-  bool restored = false;
-  if (LoadState) {
-    try {
-      restored = LoadState().Ok;
-    } catch (...) {
-      restored = false;
-    }
-    if (!restored) {
-      // A failed load may have left part of the state behind.
-      try {
-        StateInit(sim_);
-      } catch (const std::exception& e) {
-        ShowMessage(kApplicationTitle, std::string("Error initializing data+\r\n\r\n") + e.what());
-      }
-    }
-  }
-  if (!restored) {
-    try {
-      sim_.State.ClockTime = fmSetTime->Execute(sim_.State.ClockTime);
-    } catch (const std::exception& e) {
-      ShowMessage(kApplicationTitle, e.what());
-    }
-  }
-  // The command line's scenario plays from the clock the start has just set.
-  if (!ScriptFile.empty()) LoadScenario(ScriptFile);
-  SetTimeScale(1);
-  StartClock();
-}
-
-void TfmControlPanel::StartClock() {
-  sim_.Console = this;
-  sim_.LastSaveTime = sim_.State.ClockTime;
-  miLoadLast->setEnabled(static_cast<bool>(LoadState));
-  started_ = true;
-  AutoLPsChanged();
-  SetTimeScale(sim_.TimeScaleLevel);
-  DrawClock();
 }
 
 }  // namespace traklin
