@@ -139,8 +139,11 @@ TEST(SafetyCheckTest, StationOfASingleTrackTakesOneTrainAtATime) {
     line.PutOut(801, "ЛЕС", 0);
     line.PutOut(802, "ГОР", 0);
     ASSERT_TRUE(line.RunUntil(30, [&] { return OnLine(line, 801); }));
-    // РАЗ's only track is 801's: 802 sent now would meet it with nowhere to pass.
+    // РАЗ's only track is 801's: 802 sent now would meet it with nowhere to pass; as it is,
+    // both can still finish.
     EXPECT_FALSE(MaySend(line, 802, "ГОР", "РАЗ"));
+    SafetyCheck check;
+    EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
     line.RunFor(90);
     ExpectNoFault(line);
     EXPECT_EQ(line.Visits, (Ops{"801 ЛЕС", "802 ГОР", "801 РАЗ", "801 ГОР", "802 РАЗ", "802 ЛЕС"}))
