@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "area/area_queries.h"
+#include "dispatch/safety_check.h"
 #include "state/faults.h"
 #include "state/interlocking.h"
 #include "trains/op_task.h"
@@ -97,7 +98,6 @@ struct AutoDispatchMemo::Tables {
 
   // Of the current step: the dispatcher's orders move no train, so these hold for the pass.
   std::vector<std::array<bool, 2>> PeregonDirs;  ///< per graph peregon: directions run on it
-  std::vector<int> Heading;  ///< per LP: trains whose head runs towards it on a peregon
   /// The signals that lead somewhere, made when first asked for in a step (the dispatcher's
   /// orders set no route within its pass).
   std::vector<int> Leading;
@@ -111,6 +111,8 @@ struct AutoDispatchMemo::Tables {
   }
   /// Trains that might be sent from a throat: service order, track, train.
   std::vector<std::tuple<std::tuple<bool, TDateTime, int>, int, int>> Candidates;
+  /// Whether a commitment keeps every train able to finish.
+  SafetyCheck Safety;
 
   void Derive(const SimulationData& sim);
   void TakeStep(const SimulationData& sim);
@@ -144,6 +146,7 @@ void AutoDispatchMemo::Tables::Derive(const SimulationData& sim) {
   const std::array<std::size_t, 7> sizes{
       area.GorlStanzs.size(), area.Puts.size(),  area.GraphPeregons.size(), area.TrainRoutes.size(),
       area.Stanzs.size(),     area.Sekzs.size(), area.SlSects.size()};
+  Safety.Derive(sim);
   if (Built && source == Source && sizes == SourceSizes) return;
   Source = source;
   SourceSizes = sizes;
@@ -190,25 +193,19 @@ void AutoDispatchMemo::Tables::Derive(const SimulationData& sim) {
     for (const Throat& v : Ends[lp]) feed(v);
   Ways.clear();
   PeregonDirs.assign(peregons, {false, false});
-  Heading.assign(lps, 0);
 }
 
 void AutoDispatchMemo::Tables::TakeStep(const SimulationData& sim) {
   const TGraphPeregonsData& peregons = sim.AreaData.GraphPeregons;
   const int count = static_cast<int>(peregons.size());
+  Safety.Refresh();
   std::fill(PeregonDirs.begin(), PeregonDirs.end(), std::array<bool, 2>{false, false});
-  std::fill(Heading.begin(), Heading.end(), 0);
   LeadingMade = false;
   for (const TTrainData& t : sim.State.Trains) {
     // A peregon shows the direction of the head of a train on it, else that of its tail.
     const int head = t.HEAD.PEREGON_IDX;
     const int tail = t.TAIL.PEREGON_IDX;
-    if (head >= 0 && head < count) {
-      PeregonDirs[head][t.HEAD.DIR & 1] = true;
-      // A train reaching end e of a peregon runs in direction e.
-      const int lp = peregons[head].LP[t.HEAD.DIR & 1] - 1;
-      if (lp >= 0 && lp < static_cast<int>(Heading.size())) ++Heading[lp];
-    }
+    if (head >= 0 && head < count) PeregonDirs[head][t.HEAD.DIR & 1] = true;
     if (tail >= 0 && tail < count && tail != head) PeregonDirs[tail][t.TAIL.DIR & 1] = true;
   }
 }
@@ -326,9 +323,9 @@ bool DepartureRouteTo(const SimulationData& sim, int lp, int s) {
 /// towards the throat from the other side, and the far end of the peregon neither holds a
 /// commit for its way out nor has a way out onto the peregon ordered (a train it is about to
 /// send; a way in there is for a train running this way), nor is about to send one by itself:
-/// a send task at a throat that needs no commit, or, at a station that acts by itself without
-/// asking, a train due to leave that way (it gives itself its commit, and both would set out
-/// onto the single line at once).
+/// a send task at a throat that needs no commit or at a station that acts by itself (it gives
+/// itself the commit), or, at a station that acts by itself without asking, a train due to
+/// leave that way (both would set out onto the single line at once).
 bool LineSafe(SimulationData& sim, Memo& m, const Throat& v) {
   if (m.PeregonDirs[v.Peregon][v.Arrival]) return false;
   for (const int h : m.PeregonThroats[v.Peregon]) {
@@ -338,7 +335,7 @@ bool LineSafe(SimulationData& sim, Memo& m, const Throat& v) {
     if (far.Side < 1 && DepartCommitGiven(sim, far.LP, far.Dir)) return false;
     if (DepartureRouteTo(sim, far.LP, far.Entry)) return false;
     const TGorlTaskData& task = sim.State.Gorls[h];
-    if (far.Side >= 1 && task.TASKED != 0 && task.SEND) return false;
+    if ((far.Side >= 1 || far.SelfActing) && task.TASKED != 0 && task.SEND) return false;
     if (far.SelfActing && far.Side >= 0 && sim.AreaData.Puts[far.LP].Value2 > 0 &&
         TrainDueToLeave(sim, m, far))
       return false;
@@ -354,78 +351,16 @@ bool LineSafe(SimulationData& sim, Memo& m, const Throat& v) {
                            m.LeadingList(sim));
 }
 
-/// Trains other than t on the peregons that end at LP lp running towards it, and those let
-/// go there but not yet on the line (a send task at a throat that needs no commit, or has
-/// it, other than `throat`, the one t leaves by): each will need a track there.
-int TrainsHeadingFor(const SimulationData& sim, const Memo& m, int lp, int t, int throat) {
-  const TGraphPeregonsData& peregons = sim.AreaData.GraphPeregons;
-  const TTrainEndPosData& head = sim.State.Trains[t].HEAD;
-  const bool counted = head.PEREGON_IDX >= 0 &&
-                       head.PEREGON_IDX < static_cast<int>(peregons.size()) &&
-                       peregons[head.PEREGON_IDX].LP[head.DIR & 1] == lp + 1;
-  int sent = 0;
-  for (const Throat& f : m.Feeders[lp]) {
-    if (f.G >= ThroatCount(sim) || (f.G >= 0 && f.G == throat)) continue;
-    if (f.G >= 0) {
-      const TGorlTaskData& task = sim.State.Gorls[f.G];
-      if (task.TASKED != 0 && task.SEND && !task.TRANSIT &&
-          (f.Side >= 1 || DepartCommitGiven(sim, f.LP, f.Dir))) {
-        ++sent;
-        continue;
-      }
-    }
-    // A way out already set: until the train is on the line it is counted here (once it is,
-    // the line shows it).
-    if (!m.PeregonDirs[f.Peregon][f.Arrival ^ 1] && DepartureRouteTo(sim, f.LP, f.Entry)) ++sent;
-  }
-  return m.Heading[lp] - (counted ? 1 : 0) + sent;
-}
-
-/// The station at the far end of the peregon has a free track for train t that its way in
-/// reaches, and another free track besides (the trains already on their way there counted
-/// off), unless the train ends there: a train sent on a single line towards a station it
-/// would fill meets the opposing traffic with nowhere to pass it. The edge of the district
-/// always takes it.
-bool FarEndTakes(const SimulationData& sim, Memo& m, const Throat& v, int t) {
-  const TAreaData& area = sim.AreaData;
-  const TGraphPeregonData& per = area.GraphPeregons[v.Peregon];
-  for (int e = 0; e < 2; ++e) {
-    const int lp = per.LP[e] - 1;
-    if (lp < 0 || lp == v.LP || lp >= static_cast<int>(area.Puts.size()) ||
-        lp >= static_cast<int>(area.TrainRoutes.size()) || area.Puts[lp].Tracks.empty())
-      continue;
-    Throat far;
-    far.LP = lp;
-    far.Entry = per.EndSection[e];
-    far.SingleRoutes = m.Controlled[lp];
-    int suitable = 0;
-    int free = 0;
-    int capacity = 0;  // tracks that take trains in
-    int swaps = 0;     // trains there waiting to come this way: they leave as this one arrives
-    for (int k = 0; k < static_cast<int>(m.Tracks[lp].size()); ++k) {
-      const int s = m.Tracks[lp][k];
-      if (s == 0) continue;
-      const int standing = TrainOnHalf(sim, s, e ^ 1);
-      if (standing >= 0 && standing != t &&
-          sim.State.Trains[standing].ARRIVAL_LP_CODE != area.Puts[lp].Code)
-        ++swaps;
-      // A track kept for the trains made up here takes no train in.
-      // A track that reads occupied falsely takes no train in while the fault lasts.
-      const bool takesTrains = area.Puts[lp].Tracks[k].Mode != 2 &&
-                               (sim.State.Faults.empty() || !SectionFalselyOccupied(sim, s));
-      if (takesTrains) ++capacity;
-      if (!SectionFree(sim, s) || ReceiveTaskOn(sim, m, lp, k)) continue;
-      if (takesTrains) ++free;
-      if (TrackSuits(sim, lp, k, t) && WayBetween(sim, m, far, far.Entry, s) >= 0) ++suitable;
-    }
-    if (suitable < 1) return false;
-    const bool endsThere = sim.State.Trains[t].ARRIVAL_LP_CODE == area.Puts[lp].Code;
-    const int incoming = TrainsHeadingFor(sim, m, lp, t, v.G);
-    // A station of a single track can never keep one spare: nothing crosses there anyway.
-    const int spare = std::min(capacity, 2);
-    return suitable - incoming >= 1 && (free - incoming >= spare || endsThere || swaps > 0);
-  }
-  return true;
+/// Train t may be let go from the LP of v onto v's peregon: afterwards every train in the
+/// district can still finish (as far as the safety check sees), and on a single line the far end
+/// keeps a track for it.
+bool SafeToSend(SimulationData& sim, Memo& m, const Throat& v, int t) {
+  SafetyMove move;
+  move.What = SafetyMove::Depart;
+  move.Train = t;
+  move.LP = v.LP;
+  move.Peregon = v.Peregon;
+  return m.Safety.Allows(sim, move);
 }
 
 /// The order in which trains are served: passenger before freight, then the earlier
@@ -451,11 +386,12 @@ bool ClaimLine(SimulationData& sim, Memo& m, const Throat& v, int t) {
     const int other = s != 0 ? TrainForTrack(sim, far.LP, s, far.Dir) : -1;
     // A train that this station could not take in holds nothing.
     if (other >= 0 && Priority(sim, other, far.LP) < Priority(sim, t, v.LP) &&
-        FarEndTakes(sim, m, far, other))
+        SafeToSend(sim, m, far, other))
       return false;
     yielding.push_back(h);
   }
   for (const int h : yielding) CancelTask(sim, h);
+  if (!yielding.empty()) m.Safety.Refresh();
   return true;
 }
 
@@ -478,18 +414,25 @@ void GiveCommit(SimulationData& sim, Memo& m, const Throat& v, const std::vector
   // While the line is blocked a train asks on every step: the question that fails most
   // often and costs least comes first.
   if (train.REQUEST_TIME == 0 || train.REQUEST_TYPE != rqDepartPermit ||
-      train.REQUEST_LP_CODE != v.Code || !FarEndTakes(sim, m, v, t) || !LeavesThrough(sim, v, t) ||
-      !LineSafe(sim, m, v) || !ClaimLine(sim, m, v, t))
+      train.REQUEST_LP_CODE != v.Code || !LeavesThrough(sim, v, t) || !LineSafe(sim, m, v))
     return;
+  if (!SafeToSend(sim, m, v, t)) {
+    // The train the station chose cannot go for now, and its task keeps the throat from any
+    // other: the task is taken back, and the station chooses again.
+    CancelTask(sim, v.G);
+    m.Safety.Refresh();
+    return;
+  }
+  if (!ClaimLine(sim, m, v, t)) return;
   ToggleDepartCommit(sim, v.LP, v.Dir);
+  m.Safety.Refresh();
 }
 
 /// A free track of the LP for train t coming in through throat v: the district's choice
 /// first, else the highest free suitable track a way reaches (for a train with a dependant, a
-/// receive-only track last); -1 when none. With an onward entry section (above 0) the track
-/// must also lead on to it.
-int ReceptionTrack(const SimulationData& sim, Memo& m, const Throat& v, int t, int onward,
-                   int* way) {
+/// receive-only track last), of those the safety check lets it take; -1 when none. With an
+/// onward entry section (above 0) the track must also lead on to it.
+int ReceptionTrack(SimulationData& sim, Memo& m, const Throat& v, int t, int onward, int* way) {
   const std::vector<int>& tracks = m.Tracks[v.LP];
   const auto usable = [&](int k) {
     const int s = tracks[k];
@@ -497,7 +440,14 @@ int ReceptionTrack(const SimulationData& sim, Memo& m, const Throat& v, int t, i
         ReceiveTaskOn(sim, m, v.LP, k) || (onward > 0 && WayBetween(sim, m, v, s, onward) < 0))
       return false;
     *way = WayBetween(sim, m, v, v.Entry, s);
-    return *way >= 0 && !WayBlocked(sim, v, *way);
+    if (*way < 0 || WayBlocked(sim, v, *way)) return false;
+    // A track kept for another train on its way here stays its own.
+    SafetyMove move;
+    move.What = SafetyMove::Receive;
+    move.Train = t;
+    move.LP = v.LP;
+    move.Track = k;
+    return m.Safety.Allows(sim, move);
   };
   const int best = v.G >= 0 ? ChooseReceptionTrack(sim, v.LP, v.G, t) : -1;
   if (best >= 0 && usable(best)) return best;
@@ -527,6 +477,19 @@ int OnwardThroat(SimulationData& sim, const Memo& m, const Throat& v, const Task
   return -1;
 }
 
+/// At a station that acts by itself, a send task that cannot be carried out while a train
+/// comes in the other way on its line, and that keeps the station from taking that train in
+/// through the same throat: it is cancelled (the station sends its train again once the line
+/// is clear).
+void FreeThroat(SimulationData& sim, Memo& m, const Throat& v) {
+  const TGorlTaskData& task = sim.State.Gorls[v.G];
+  if (task.TASKED == 0 || !task.SEND || task.TRANSIT || !m.PeregonDirs[v.Peregon][v.Arrival] ||
+      ThroatRouteBusy(sim, v.LP, v.Entry) || Approaching(sim, v) < 0)
+    return;
+  CancelTask(sim, v.G);
+  m.Safety.Refresh();
+}
+
 /// A receive task for a train approaching a station that waits for the dispatcher's orders;
 /// a transit when the train does not stop there and goes on through a send throat.
 void GiveReceiveTask(SimulationData& sim, Memo& m, const Throat& v) {
@@ -541,6 +504,7 @@ void GiveReceiveTask(SimulationData& sim, Memo& m, const Throat& v) {
         !m.PeregonDirs[v.Peregon][v.Arrival])
       return;
     CancelTask(sim, v.G);
+    m.Safety.Refresh();
   }
   const TaskThroatSlots slots = ThroatSlotsOf(sim.AreaData, v.LP);
   int side = -1, number = -1;
@@ -556,7 +520,7 @@ void GiveReceiveTask(SimulationData& sim, Memo& m, const Throat& v) {
   // A transit sends the train on without a stop; towards a station that cannot take it the
   // train is taken in instead and waits here for the line.
   const bool transit = q >= 0 && sendSide == 1 - side && sim.State.Gorls[q].TASKED == 0 &&
-                       FarEndTakes(sim, m, m.Throats[q], t);
+                       SafeToSend(sim, m, m.Throats[q], t);
   int way = -1;
   const int onward = transit ? sim.AreaData.GorlStanzs[q].EntrySection : 0;
   const int track = ReceptionTrack(sim, m, v, t, onward, &way);
@@ -582,6 +546,7 @@ void GiveReceiveTask(SimulationData& sim, Memo& m, const Throat& v) {
   }
   bool written = false;
   OrderThroatTask(sim, slots, choice, &written);
+  m.Safety.Refresh();
   if (written || !transit) return;
   // A refused transit still takes the train in; it is sent on from the track.
   for (int d = 0; d < static_cast<int>(kTaskDeeds.size()); ++d) {
@@ -597,6 +562,7 @@ void GiveReceiveTask(SimulationData& sim, Memo& m, const Throat& v) {
     if (choice.Inlet < static_cast<int>(inlets.size())) choice.InletCaption = inlets[choice.Inlet];
   }
   OrderThroatTask(sim, slots, choice);
+  m.Safety.Refresh();
 }
 
 /// A send task for a train that stands at a station which waits for orders to send it: one
@@ -631,7 +597,7 @@ void GiveSendTask(SimulationData& sim, Memo& m, const Throat& v,
       track = k;
       break;
     }
-  if (best < 0 || ThroatRouteBusy(sim, v.LP, v.Entry) || !FarEndTakes(sim, m, v, best)) return;
+  if (best < 0 || ThroatRouteBusy(sim, v.LP, v.Entry) || !SafeToSend(sim, m, v, best)) return;
   const TaskThroatSlots slots = ThroatSlotsOf(area, v.LP);
   for (int side = 0; side < 2; ++side)
     for (int n = 0; n < 2; ++n) {
@@ -648,6 +614,7 @@ void GiveSendTask(SimulationData& sim, Memo& m, const Throat& v,
         if (n < static_cast<int>(inlets.size())) choice.InletCaption = inlets[n];
       }
       OrderThroatTask(sim, slots, choice);
+      m.Safety.Refresh();
       return;
     }
 }
@@ -708,7 +675,7 @@ void AddDepartures(SimulationData& sim, Memo& m, const Throat& v,
     // Without throats the train leaves the way it faces.
     if (sim.State.Trains[t].ARRIVAL_LP_CODE == v.Code) continue;
     const int chain = WayBetween(sim, m, v, s, v.Entry);
-    if (!WayFree(sim, v, chain) || !FarEndTakes(sim, m, v, t)) continue;
+    if (!WayFree(sim, v, chain)) continue;
     out.push_back(MakeCandidate(sim, v, t, chain));
     out.back().Way = v;
     out.back().Departure = true;
@@ -753,11 +720,17 @@ void DispatchControlled(SimulationData& sim, Memo& m, int lp, const std::vector<
   const auto key = [](const Candidate& c) {
     return std::make_tuple(!c.Passenger, c.Time, c.Number, c.Peregon);
   };
-  const auto first =
-      std::min_element(candidates.begin(), candidates.end(),
-                       [&](const Candidate& a, const Candidate& b) { return key(a) < key(b); });
-  if (first->Departure && !ClaimLine(sim, m, first->Way, first->Train)) return;
-  OrderRoute(sim, lp, first->Route);
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [&](const Candidate& a, const Candidate& b) { return key(a) < key(b); });
+  // The first that passes the safety check; a departure that the far end's own send task
+  // holds back ends the turn.
+  for (const Candidate& c : candidates) {
+    if (c.Departure && !SafeToSend(sim, m, c.Way, c.Train)) continue;
+    if (c.Departure && !ClaimLine(sim, m, c.Way, c.Train)) return;
+    OrderRoute(sim, lp, c.Route);
+    m.Safety.Refresh();
+    return;
+  }
 }
 
 }  // namespace
@@ -765,36 +738,39 @@ void DispatchControlled(SimulationData& sim, Memo& m, int lp, const std::vector<
 std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& autoLPs,
                                const std::vector<AutoHold>& holds, AutoDispatchMemo& memo, int lp,
                                int train, int track, int kind) {
-  if ((kind != rqDepartPermit && kind != rqDepartReady && kind != rqPut && kind != rqReceive) ||
+  if ((kind != rqDepartPermit && kind != rqDepartReady && kind != rqPut && kind != rqReceive &&
+       kind != rqUnsuitableTrack) ||
       lp < 0 || lp >= static_cast<int>(autoLPs.size()) || !autoLPs[lp] || train < 0 ||
       train >= static_cast<int>(sim.State.Trains.size()))
     return std::nullopt;
-  // Only a refusal is the dispatcher's own: what it lets pass is still the console's to
-  // answer (an instructor's standing answer holds for automated stations too).
-  const auto veto = [](bool pass) { return pass ? std::nullopt : std::optional<bool>(false); };
+  // It takes trains only onto tracks that suit them: the task is cancelled and the train is
+  // given a track that does.
+  if (kind == rqUnsuitableTrack) return false;
   Memo& m = memo.Get();
   m.Derive(sim);
   m.TakeStep(sim);
   if (kind == rqPut || kind == rqReceive) {
-    // The trains on their way here each need a track; a train put out on the last of them
-    // would leave them standing on the line.
-    int free = 0;
-    for (int k = 0; k < static_cast<int>(m.Tracks[lp].size()); ++k) {
-      const int s = m.Tracks[lp][k];
-      if (k != track && s != 0 && SectionFree(sim, s) && !ReceiveTaskOn(sim, m, lp, k)) ++free;
-    }
-    return veto(free >= m.Heading[lp]);
+    // A track that a train on its way here was given stays its own.
+    const int s = TrackSection(sim.AreaData, lp, track);
+    if (track >= 0 && (s == 0 || ReceiveTaskOn(sim, m, lp, track) || ThroatRouteBusy(sim, lp, s)))
+      return false;
+    SafetyMove move;
+    move.What = SafetyMove::Admit;
+    move.Train = train;
+    move.LP = lp;
+    move.Track = track;
+    return m.Safety.Allows(sim, move);
   }
   if (IsHeld(holds, sim.State.Trains[train].NUMBER, sim.State.ClockTime)) return false;
   for (int g = 0; g < ThroatCount(sim); ++g) {
     const Throat& v = m.Throats[g];
     if (!v.Valid || v.LP != lp || v.Side < 0 || !LeavesThrough(sim, v, train)) continue;
-    // A throat that needs a commit is judged again when the commit is asked for.
-    if (kind == rqDepartReady && v.Side < 1) return veto(FarEndTakes(sim, m, v, train));
-    return veto(LineSafe(sim, m, v) && FarEndTakes(sim, m, v, train) &&
-                ClaimLine(sim, m, v, train));
+    // A throat that needs a commit is judged again, in full, when the commit is asked for.
+    if (kind == rqDepartReady && v.Side < 1) return SafeToSend(sim, m, v, train);
+    return LineSafe(sim, m, v) && SafeToSend(sim, m, v, train) && ClaimLine(sim, m, v, train);
   }
-  return std::nullopt;
+  // No way out that the train could take.
+  return false;
 }
 
 bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now) {
@@ -822,7 +798,11 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
     if (automated(lp) && m.Controlled[lp]) DispatchControlled(sim, m, lp, holds);
   for (int g = 0; g < ThroatCount(sim); ++g) {
     const Throat& v = m.Throats[g];
-    if (!v.Valid || !automated(v.LP) || m.Controlled[v.LP] || !m.Asks[v.LP]) continue;
+    if (!v.Valid || !automated(v.LP) || m.Controlled[v.LP]) continue;
+    if (!m.Asks[v.LP]) {
+      FreeThroat(sim, m, v);
+      continue;
+    }
     GiveCommit(sim, m, v, holds);
     if (!m.TakesTasks[v.LP]) continue;
     GiveReceiveTask(sim, m, v);

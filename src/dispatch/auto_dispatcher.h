@@ -50,10 +50,22 @@ bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now);
 ///  - at a station without a duty officer, the reception route for an approaching train and
 ///    the departure route for a train that stands or is being received and is due within five
 ///    minutes, never towards a train coming the other way on the line ahead.
+///
+/// No gridlock: before every commitment (a departure commit, a route out of a station, a send
+/// task or transit, a reception track, a yes to a station's question about a departure, a
+/// put-out or a train taken in from outside the district) the move is applied to a copy of the
+/// line's occupancy, and the safety check (safety_check.h) finds whether every train in the
+/// district can still reach the LP where it ends, in some order, moving one train at a time
+/// through stations where a track is free (counting the tracks that trains gone before it
+/// free). The move is refused when fewer trains could finish after it than before, or when a
+/// train sent onto a single line would find no track of its own at the far end. Among the
+/// moves that pass, the priorities below hold. A train the station chose that may not leave
+/// has its send task taken back, so that the station may choose another.
+///
 /// Priority at a controlled station, where at most one new order is given per step and only
 /// while none of its routes is being set: passenger trains before freight, then the earlier
 /// timetable time at the station (now for a train without one), then the lower train number,
-/// then the lower throat index.
+/// then the lower throat index; a departure the safety check refuses gives way to the next.
 /// A train held by `holds` gets no departure route, send task or commit until its hold ends;
 /// it is still taken in.
 void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
@@ -62,20 +74,20 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
 void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
                   const std::vector<AutoHold>& holds, AutoDispatchMemo& memo);
 
-/// The automatic dispatcher's say in a question that a station puts about train `train`
+/// The automatic dispatcher's answer to a question that a station puts about train `train`
 /// (index) at LP index `lp` (`track` the track named, -1 none; `kind` a request kind), for
-/// the stations it works. It refuses (false):
+/// the stations it works: it answers for them, and the console is only told (no box). Yes
+/// when the move passes the safety check, no otherwise:
 ///  - "Разрешается отправление поезда …?" (a station that acts by itself, before it sends a
-///    train towards an asking station) unless the line is safe and the far end can take the
-///    train, as for a departure commit (the far end's send tasks for trains that come later
-///    are then cancelled);
-///  - "Поезд … к отправлению готов. Отправить …?" unless the far end can take the train (and,
-///    where the throat needs no commit, the line is safe as above);
-///  - "Выставляю поезд …" and "Принять поезд …" when the track is one that the trains already
-///    heading for the station need;
-///  - any departure of a held train.
-/// Whatever it does not refuse, and every other question, is left to the console (nullopt):
-/// the console's answer, or an instructor's standing one, decides.
+///    train) also needs the line safe, as for a departure commit (the far end's send tasks for
+///    trains that come later are then cancelled);
+///  - "Поезд … к отправлению готов. Отправить …?": the departure (and, where the throat needs
+///    no commit, the line safe as above); a train with no way out is refused;
+///  - "Выставляю поезд …" and "Принять поезд …": the train put on that track, which must be
+///    free and not given to a train on its way;
+///  - "Путь … не подходит для поезда …": no, the train gets a track that suits it;
+///  - any departure of a held train: no.
+/// Other questions, and the stations it does not work, are left to the console (nullopt).
 std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& autoLPs,
                                const std::vector<AutoHold>& holds, AutoDispatchMemo& memo, int lp,
                                int train, int track, int kind);

@@ -114,12 +114,9 @@ TEST(AutoDispatcherCasesTest, CrossingOnASingleLineOneTrainWaitsInTheLoopTheOthe
   EXPECT_EQ(line.Removed, (Ops{"801 ГОР", "802 ЛЕС"}));
 }
 
-// A loop with its main track is the plain place for a crossing. The dispatcher counts a train
-// let go towards a station as heading there, and sends a train towards a station only while
-// another track there stays free beyond those: so once ЛЕС has its commit for 801, ГОР gets
-// none for 802 until 801 has arrived at ГОР (10:13:50 instead of 09:56:06), and the two
-// never meet at РАЗ. 802 should be let go at once and wait in the loop.
-TEST(AutoDispatcherCasesTest, DISABLED_CrossingAtALoopWithASingleSiding) {
+// A loop with its main track is the plain place for a crossing: both ends let their train go,
+// 802 waits in the loop and 801 runs through.
+TEST(AutoDispatcherCasesTest, CrossingAtALoopWithASingleSiding) {
   AutoLine line(ThreeStations(kLoop, kTowardsEachOther), 930);
   RunSafely(line, 60);
   EXPECT_EQ(line.Visits, (Ops{"801 ЛЕС", "802 ГОР", "802 РАЗ", "801 РАЗ", "801 ГОР", "802 ЛЕС"}))
@@ -147,13 +144,9 @@ TEST(AutoDispatcherCasesTest, PassengerTrainOvertakesAFreightTrainStandingInALoo
             (Ops{"2001 ЛЕС", "801 ЛЕС", "2001 РАЗ", "801 РАЗ", "801 ГОР", "2001 ГОР"}));
 }
 
-// With a single loop the passenger train never catches the freight train: it is let out of
-// ЛЕС only once the freight train stands at РАЗ, since the dispatcher keeps a track spare
-// there beyond the trains heading for it, and reaches РАЗ just after the freight train has
-// been given its way on. Nothing comes the other way, so a dispatcher could let it follow at
-// once and pass the freight train in the loop.
-TEST(AutoDispatcherCasesTest,
-     DISABLED_PassengerTrainOvertakesAFreightTrainAtAStationWithTwoTracks) {
+// Nothing comes the other way, so the passenger train follows the freight train at once and
+// passes it at the station of two tracks, where the freight train changes its locomotive.
+TEST(AutoDispatcherCasesTest, PassengerTrainOvertakesAFreightTrainAtAStationWithTwoTracks) {
   AutoLine line(ThreeStations(kLoop, kFreightThenPassenger), 930);
   RunSafely(line, 60);
   EXPECT_EQ(line.Visits, (Ops{"2001 ЛЕС", "801 ЛЕС", "2001 РАЗ", "801 РАЗ", "801 ГОР", "2001 ГОР"}))

@@ -1,0 +1,83 @@
+// The automatic dispatcher's safety check: whether every train in the district can still finish.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "state/simulation_data.h"
+
+namespace traklin {
+
+/// A commitment the automatic dispatcher is about to make.
+struct SafetyMove {
+  enum Kind {
+    /// Train `Train` leaves LP `LP` onto graph peregon `Peregon` (a departure commit, a way out,
+    /// a send task, a transit, a yes to a station's question about a departure).
+    Depart,
+    /// Train `Train`, still outside the district, is put out or taken in at LP `LP`, on track
+    /// `Track` (-1: on any track that suits it).
+    Admit,
+    /// Train `Train`, on its way to LP `LP`, is taken in there on track `Track`.
+    Receive,
+  };
+  Kind What = Depart;
+  int Train = -1;
+  int LP = -1;
+  int Peregon = -1;
+  int Track = -1;
+};
+
+/// The line as the safety check sees it, and the check itself.
+///
+/// The district is a graph: LPs with tracks, joined by links (the graph peregons between two
+/// LPs; the two lines of a double peregon make one link, which trains may use both ways at
+/// once). Every train in the district stands on a track of an LP or runs on a link towards an
+/// LP; a train that has been let go (a way out pending or set from its track, a send task that
+/// needs no commit or has it, or a train that a station sending without asking will let go
+/// by itself once due) already counts as running on its link; a train waiting outside at an
+/// LP that puts trains out or takes them in without asking counts as waiting for a track
+/// there. A train running on a link holds a track at the LP it runs to (a reservation, given
+/// in the order: trains entering a station, trains on the line, trains waiting outside) and
+/// counts as having arrived there; one that got none waits on the link and keeps trains
+/// coming the other way off it.
+///
+/// The check moves trains one at a time, each along the shortest way to the LP where it ends:
+/// a train finishes when every LP on its way has a free track that suits it and leads on, and
+/// no train waits on a single link of its way coming the other way (as it passes, it frees
+/// those tracks again; at the end it is disbanded, and its own track is free). Finishing never
+/// hurts another train, so every train that can finish does, in any order, until none is left
+/// or none more can. The result is the number of trains left.
+///
+/// A move passes when, after it, no more trains are left than before it (so on a line where
+/// all can finish, all still can), and a departure onto a single link gets a track at the far
+/// end that no other train holds. The check is cheap (trains by LPs on their way, per pass of
+/// the trains), and refuses some moves that were safe: a train that could only get through by
+/// stopping halfway, to let another pass, is not found to.
+class SafetyCheck {
+ public:
+  SafetyCheck();
+  ~SafetyCheck();
+  SafetyCheck(const SafetyCheck&) = delete;
+  SafetyCheck& operator=(const SafetyCheck&) = delete;
+
+  /// Derives the district's links, ways and track links (again when `Derive` is called after
+  /// another district was read).
+  void Derive(const SimulationData& sim);
+  /// Forgets what the line looked like: the next question observes it again. Called whenever
+  /// the state may have changed (a new step, an order given).
+  void Refresh();
+  /// Whether the move keeps the line as able to finish its trains as it is now.
+  bool Allows(SimulationData& sim, const SafetyMove& move);
+  /// The trains of the district as the check sees them now, and how many of them the check
+  /// could not bring to their end (for tests and notes).
+  int TrainsLeft(SimulationData& sim);
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace traklin

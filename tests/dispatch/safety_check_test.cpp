@@ -1,0 +1,180 @@
+// The automatic dispatcher's safety check on small lines: the moves that would lock the line
+// are refused, those that keep it moving are let pass.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "dispatch/auto_line.h"
+#include "dispatch/safety_check.h"
+
+namespace traklin::test {
+namespace {
+
+using Ops = std::vector<std::string>;
+
+// clang-format off
+/// Three stations on a single line, odd trains to the right, every station automated:
+///
+///   ЛЕС (asks, km 0)        РАЗ (no duty officer, km 7)        ГОР (asks, km 14)
+///       I ---.                                                  .--- I
+///       3 ---+--- 6 km, 2 blocks ---[middle]--- 6 km, 2 blocks ---+--- 2
+///       2 ---+                                                  +--- 4
+///       4 ---'                                                  `--- 6
+///
+/// `middle` lists РАЗ's tracks: "I and 3" is a loop, "I" a station of a single track; `kind`
+/// what runs it, besides the default of no duty officer. Tracks I and 3 of ЛЕС and I of ГОР
+/// take the trains formed there, 2 and 4 those that end there, 6 of ГОР any other.
+// clang-format on
+std::string Line(const std::string& middle, const std::string& trains,
+                 const std::string& kind = R"("controlled": true)") {
+  return R"({"number": 42, "outside_left": ["З1", "З2", "З3", "З4", "З5"],
+    "outside_right": ["В1", "В2", "В3", "В4", "В5"],
+    "stations": [
+      {"name": "Лесная", "mnem": "ЛЕС", "km": 0,
+       "tracks": [[1001, 3, 2], [3, 3, 2], [2, 3, 3], [4, 3, 3]]},
+      {"name": "Разъезд", "mnem": "РАЗ", )" +
+         kind + R"(, "km": 7, "tracks": [)" + middle + R"(]},
+      {"name": "Горная", "mnem": "ГОР", "km": 14,
+       "tracks": [[1001, 3, 2], [2, 3, 3], [4, 3, 3], [6, 3, 1]]}
+    ],
+    "peregons": [{"length": 6000, "blocks": 2}, {"length": 6000, "blocks": 2}],
+    "trains": [)" +
+         trains + "]}";
+}
+
+const std::string kLoop = "[1001, 3, 1], [3, 3, 1]";
+const std::string kSingleTrack = "[1001, 3, 1]";
+/// The kinds of station the middle one may be: without a duty officer, asking the
+/// dispatcher, acting by itself, and acting by itself sending without asking.
+const std::string kKinds[] = {R"("controlled": true)", R"("manip": "Разъезд")",
+                              R"("self_acting": true)",
+                              R"("self_acting": true, "send_without_asking": 1)"};
+
+/// The graph peregon between two stations.
+int PeregonBetween(const AutoLine& line, const std::string& a, const std::string& b) {
+  const TGraphPeregonsData& peregons = line.Sim.AreaData.GraphPeregons;
+  const int x = line.LP(a) + 1, y = line.LP(b) + 1;
+  for (int p = 0; p < static_cast<int>(peregons.size()); ++p)
+    if ((peregons[p].LP[0] == x && peregons[p].LP[1] == y) ||
+        (peregons[p].LP[0] == y && peregons[p].LP[1] == x))
+      return p;
+  return -1;
+}
+
+/// Whether a fresh check lets train `number` leave station `from` towards `to`.
+bool MaySend(AutoLine& line, int number, const std::string& from, const std::string& to) {
+  SafetyCheck check;
+  SafetyMove move;
+  move.What = SafetyMove::Depart;
+  move.Train = line.Train(number);
+  move.LP = line.LP(from);
+  move.Peregon = PeregonBetween(line, from, to);
+  return check.Allows(line.Sim, move);
+}
+
+/// Whether a fresh check lets train `number`, still outside, in at `at` on track index k.
+bool MayAdmit(AutoLine& line, int number, const std::string& at, int k) {
+  SafetyCheck check;
+  SafetyMove move;
+  move.What = SafetyMove::Admit;
+  move.Train = line.Train(number);
+  move.LP = line.LP(at);
+  move.Track = k;
+  return check.Allows(line.Sim, move);
+}
+
+bool OnLine(const AutoLine& line, int number) {
+  const int i = line.Train(number);
+  return i >= 0 && line.Sim.State.Trains[i].HEAD.PEREGON_IDX >= 0;
+}
+
+void ExpectNoFault(const AutoLine& line) {
+  EXPECT_EQ(line.Line.Faults(), Texts{});
+  EXPECT_EQ(line.Against, Ops{});
+}
+
+TEST(SafetyCheckTest, LoopKeepsItsTwoTracksForTheCrossingAndRefusesAThirdTrain) {
+  // 801 and 803 at ЛЕС for ГОР, 802 and 804 at ГОР for ЛЕС; the first of each way leaves at
+  // 10:00, the second at 10:05.
+  for (const std::string& kind : kKinds) {
+    SCOPED_TRACE(kind);
+    AutoLine line(Line(kLoop, R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 803, "from": "Лесная", "to": "Горная", "depart": "10:05"},
+      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:00"},
+      {"number": 804, "from": "Горная", "to": "Лесная", "depart": "10:05"})",
+                       kind),
+                  950);
+    line.PutOut(801, "ЛЕС", 0);
+    line.PutOut(803, "ЛЕС", 1);
+    line.PutOut(802, "ГОР", 0);
+    line.PutOut(804, "ГОР", 3);
+    // Both first trains are let go: they cross in the loop.
+    ASSERT_TRUE(line.RunUntil(30, [&] { return OnLine(line, 801) && OnLine(line, 802); }));
+    // A second train either way would find both tracks of РАЗ taken, and the single line
+    // beyond held by the train coming the other way.
+    EXPECT_FALSE(MaySend(line, 803, "ЛЕС", "РАЗ"));
+    EXPECT_FALSE(MaySend(line, 804, "ГОР", "РАЗ"));
+    // Once 801 has arrived at ГОР the line behind it is clear for the next train its way.
+    ASSERT_TRUE(line.RunUntil(40, [&] { return line.Where(801) == "ГОР"; }));
+    EXPECT_TRUE(MaySend(line, 803, "ЛЕС", "РАЗ") || OnLine(line, 803) || line.Where(803) == "РАЗ");
+    line.RunFor(90);
+    ExpectNoFault(line);
+    Ops removed = line.Removed;
+    std::sort(removed.begin(), removed.end());
+    EXPECT_EQ(removed, (Ops{"801 ГОР", "802 ЛЕС", "803 ГОР", "804 ЛЕС"}));
+  }
+}
+
+TEST(SafetyCheckTest, StationOfASingleTrackTakesOneTrainAtATime) {
+  for (const std::string& kind : kKinds) {
+    SCOPED_TRACE(kind);
+    AutoLine line(Line(kSingleTrack, R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:01"})",
+                       kind),
+                  950);
+    line.PutOut(801, "ЛЕС", 0);
+    line.PutOut(802, "ГОР", 0);
+    ASSERT_TRUE(line.RunUntil(30, [&] { return OnLine(line, 801); }));
+    // РАЗ's only track is 801's: 802 sent now would meet it with nowhere to pass; as it is,
+    // both can still finish.
+    EXPECT_FALSE(MaySend(line, 802, "ГОР", "РАЗ"));
+    SafetyCheck check;
+    EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
+    line.RunFor(90);
+    ExpectNoFault(line);
+    EXPECT_EQ(line.Visits, (Ops{"801 ЛЕС", "802 ГОР", "801 РАЗ", "801 ГОР", "802 РАЗ", "802 ЛЕС"}))
+        << ::testing::PrintToString(line.Visits);
+    EXPECT_EQ(line.Removed, (Ops{"801 ГОР", "802 ЛЕС"}));
+  }
+}
+
+TEST(SafetyCheckTest, TrainFromOutsideWaitsForTheTrackATrainOnItsWayNeedsThenComesIn) {
+  // 801 runs to ГОР through the single-track РАЗ; ГОР's tracks I, 2 and 4 hold trains that
+  // wait to leave for ЛЕС later. 806 waits outside to come in at ГОР for ЛЕС.
+  AutoLine line(Line(kSingleTrack, R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 804, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 806, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 808, "from": "Горная", "to": "Лесная", "depart": "12:00"})"),
+                950);
+  line.PutOut(801, "ЛЕС", 0);
+  line.PutOut(802, "ГОР", 1);
+  line.PutOut(804, "ГОР", 2);
+  line.PutOut(808, "ГОР", 0);
+  CreateTimetableTrain(line.Sim, 806);
+  ASSERT_TRUE(line.RunUntil(30, [&] { return OnLine(line, 801); }));
+  // On track 6, the last free one, 806 could not leave before 801 comes, nor 801 come in: it
+  // is held back.
+  EXPECT_FALSE(MayAdmit(line, 806, "ГОР", 3));
+  ASSERT_TRUE(line.RunUntil(40, [&] { return line.Removed == Ops{"801 ГОР"}; }));
+  EXPECT_TRUE(MayAdmit(line, 806, "ГОР", 3));
+  ExpectNoFault(line);
+}
+
+}  // namespace
+}  // namespace traklin::test
