@@ -110,4 +110,12 @@ std::string ErrorEventLine(TDateTime time, const std::string& text) {
   return Text(j);
 }
 
+std::string GridlockEventLine(TDateTime time, const std::vector<int>& trains,
+                              const std::vector<int>& stations) {
+  Json j = EventObject(time, "gridlock");
+  j["trains"] = trains;
+  j["stations"] = stations;
+  return Text(j);
+}
+
 }  // namespace traklin

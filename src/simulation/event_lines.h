@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "area/area_data.h"
 #include "state/console_services.h"
@@ -37,5 +38,9 @@ std::string RemovedEventLine(const SimulationData& sim, int train);
 std::string SaveEventLine(TDateTime time, bool ok);
 /// {"time","event":"error","text"}: an error raised inside a step.
 std::string ErrorEventLine(TDateTime time, const std::string& text);
+/// {"time","event":"gridlock","trains","stations"}: the train numbers and the LP codes of a
+/// gridlock the detector found.
+std::string GridlockEventLine(TDateTime time, const std::vector<int>& trains,
+                              const std::vector<int>& stations);
 
 }  // namespace traklin

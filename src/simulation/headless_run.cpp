@@ -139,10 +139,7 @@ void EventLog::Error(const std::string& text) {
 }
 
 void EventLog::ReportGridlock(const std::vector<int>& trains, const std::vector<int>& stations) {
-  Json j = EventObject(sim_, "gridlock");
-  j["trains"] = trains;
-  j["stations"] = stations;
-  Emit("gridlock", Text(j));
+  Emit("gridlock", GridlockEventLine(sim_.State.ClockTime, trains, stations));
 }
 
 RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,
