@@ -19,6 +19,7 @@
 #include "console/controller_window.h"
 #include "console/district_window.h"
 #include "console/graph_windows.h"
+#include "console/journal_window.h"
 #include "console/op_task_dialog.h"
 #include "console/panel_picture.h"
 #include "console/reference_window.h"
@@ -157,6 +158,9 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   fmReference->setObjectName(QStringLiteral("fmReference"));
   if (!fmReference->isWindow()) fmReference->setWindowFlag(Qt::Window, true);
   fmReference->hide();
+  // Not among the windows whose keys are routed: it keeps its own, as the reference window.
+  fmJournal = new TfmJournal(journal_, this);
+  fmJournal->hide();
   sim_.OnTasksChanged = [this] { fmOpTask->RefreshTasks(); };
   {
     // The report of the trains follows the train list; whoever set the hook before keeps it.
@@ -227,6 +231,7 @@ void TfmControlPanel::BuildMenu() {
   N3 = item(references, "N3", QStringLiteral("по графикам курсирования..."));
   miRefTracks = item(references, "miRefTracks", QStringLiteral("по путям..."));
   miRefPunctuality = item(references, "miRefPunctuality", QStringLiteral("по пунктуальности..."));
+  miRefJournal = item(references, "miRefJournal", QStringLiteral("Журнал станций"));
   QMenu* time = mmOptions->addMenu(QStringLiteral("Время"));
   miTime0 = item(time, "miTime0", QStringLiteral("Пауза"));
   miTime1 = item(time, "miTime1", QStringLiteral("Норма"));
@@ -261,6 +266,7 @@ void TfmControlPanel::BuildMenu() {
   connect(miRefTracks, &QAction::triggered, this,
           [this] { ShowReport(static_cast<int>(ReportKind::Tracks)); });
   connect(miRefPunctuality, &QAction::triggered, this, &TfmControlPanel::ShowPunctualityReport);
+  connect(miRefJournal, &QAction::triggered, this, &TfmControlPanel::ShowJournal);
   // The item's check has already turned: checked means every station.
   connect(miAutoDistrict, &QAction::triggered, this, [this](bool on) { SetAutomatic(-1, on); });
   connect(miScenario, &QAction::triggered, this, &TfmControlPanel::ScenarioClick);
@@ -412,6 +418,7 @@ void TfmControlPanel::RunSteps() {
   sim_.RunTick(
       [this, &step] {
         punctuality_->Observe();
+        CheckGridlocks();
         // A scenario's scale line may change the steps of this very tick.
         if (!clockHover_) DrawClockFace(++step >= sim_.StepsPerTick);
         QCoreApplication::processEvents();

@@ -14,12 +14,14 @@
 #include <vector>
 
 #include "area/district_catalogue.h"
+#include "dispatch/gridlock.h"
 #include "dispatch/punctuality.h"
 #include "dispatch/scenario.h"
 #include "settings/settings.h"
 #include "simulation/save_state.h"
 #include "simulation/simulation.h"
 #include "state/console_services.h"
+#include "views/station_journal.h"
 
 class QAction;
 class QLabel;
@@ -39,6 +41,7 @@ class TfmDistrict;
 class TfmSetTime;
 class TfmSettings;
 class TfmReference;
+class TfmJournal;
 class TfmTrains;
 class TfmOpTask;
 
@@ -161,6 +164,16 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   /// last reload), built anew.
   void ShowPunctualityReport();
 
+  /// "Журнал станций": the stations' journal, shown in front without taking the focus.
+  void ShowJournal();
+  /// What the stations have said since the start (or the last load).
+  const StationJournal& Journal() const { return journal_; }
+  /// A gridlock the detector found: written in the journal, which comes to the front without
+  /// taking the focus, after the default ring; no box, and the clock goes on. When a station
+  /// of the gridlock is the dispatcher's own (not automated), the time scale drops to normal
+  /// as at a report; an automated district keeps its pace.
+  void ReportGridlock(const Gridlock& gridlock);
+
   /// The panel picture; empty until the start-up has built it.
   const PanelPicture* Panel() const { return panel_.get(); }
 
@@ -168,11 +181,19 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   void DrawClock();
   void DrawDate();
 
-  // Console services.
+  // Console services. What the stations say goes to the journal as well. A station that the
+  // automatic dispatcher works opens no box: its reports go to the journal only, and its
+  // questions are answered yes there, the dispatcher having refused what is unsafe (a
+  // scenario's standing answer comes first). The dispatcher's own stations report and ask in
+  // boxes as always.
   void NotifyDispatcher(const std::string& text) override;
   void InformDispatcher(const std::string& caption, const std::string& text, int ring) override;
   bool AskDispatcher(const std::string& caption, const std::string& text, int ring) override;
   bool SaveLastState(bool reportFailure) override;
+  /// An automated station's question answered by the automatic dispatcher: into the journal
+  /// only, without a box, a ring or a change of the time scale.
+  void StationAnswered(const std::string& caption, const std::string& text, int ring,
+                       bool answer) override;
 
   /// Saving and loading last.sav; until they are set, saving fails and loading is unavailable.
   /// The start-up sets both to the district's last.sav unless they were set before. A load
@@ -207,6 +228,7 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   QAction* N3;
   QAction* miRefTracks;
   QAction* miRefPunctuality;
+  QAction* miRefJournal;
   QAction* miTime0;
   QAction* miTime1;
   QAction* miTimeDouble;
@@ -230,6 +252,7 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   TfmOpTask* fmOpTask;
   TfmSettings* fmSettings;
   TfmReference* fmReference;
+  TfmJournal* fmJournal;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -275,6 +298,17 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   /// sideways with a horizontal wheel or with Shift held.
   void ScrollPanel(QWheelEvent* event);
   void RestoreState();
+  /// The journal's side of the console services and of a load.
+  void JournalReport(const std::string& caption, const std::string& text);
+  void JournalQuestion(const std::string& caption, const std::string& text, bool answer,
+                       AnswerSource by);
+  /// A load starts another timeline: the journal and the gridlocks seen start anew.
+  void JournalRestart();
+  /// Whether the caption is the duty officer of a station (or of several of the same name)
+  /// that the automatic dispatcher works.
+  bool FromAutomatedStation(const std::string& caption) const;
+  /// After each step: the gridlock detector's look.
+  void CheckGridlocks();
   /// Settings problems do not stop the start: each goes to stderr and the value keeps its
   /// default.
   static void ReportSettingsProblems(const std::filesystem::path& file,
@@ -300,6 +334,8 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   std::unique_ptr<ScenarioPlayer> scenario_;
   std::optional<bool> scriptedAnswer_;
   int stationMenuLP_ = -1;
+  StationJournal journal_;
+  GridlockDetector gridlocks_;
   /// Made last in the constructor: it chains the train hooks the windows set before it.
   std::unique_ptr<PunctualityRecorder> punctuality_;
 };
