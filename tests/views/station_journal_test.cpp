@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "area/date_time.h"
@@ -81,37 +82,19 @@ TEST(StationJournalTest, KeepsTheLastEntriesUpToItsCapacity) {
   EXPECT_EQ(full.Entries().back().Text, "1000");
 }
 
-TEST(StationJournalTest, TheSystemsOwnMessagesHaveNoCaption) {
-  StationJournal journal;
-  journal.AddReport(At(9, 17, 42), "",
-                    "Поезд № 6312 проехал красный сигнал\r\n(перед секцией 02Fh)!");
-  EXPECT_EQ(journal.Lines(),
-            Lines{"09:17:42  Поезд № 6312 проехал красный сигнал (перед секцией 02Fh)!"});
-}
-
 TEST(StationJournalTest, AGridlockNamesItsTrainsAndTheirStationsByTheLPsNames) {
-  // Two stations and a block post without a name of its own, codes 7, 3 and 12.
+  // Two stations, ГОР (code 3) and ЛЕС (7), and an LP without a name (12).
   TAreaData area;
   area.Puts.resize(3);
-  area.Puts[0].Code = 7;
-  area.Puts[1].Code = 3;
-  area.Puts[2].Code = 12;
+  std::tie(area.Puts[0].Code, area.Puts[1].Code, area.Puts[2].Code) = std::tuple(7, 3, 12);
   area.StationCount = 3;
   area.LPMnemNames = {"ЛЕС", "ГОР", ""};
-  const struct {
-    Gridlock gridlock;
-    const char* text;
-  } cases[] = {
-      {{{801, 802}, {3, 7}}, "Поезда № 801, 802 ждут друг друга и не могут двинуться: ГОР, ЛЕС"},
-      {{{2001, 801, 802}, {3}},
-       "Поезда № 2001, 801, 802 ждут друг друга и не могут двинуться: ГОР"},
-      {{{2001}, {7}}, "Поезд № 2001 не может двинуться: ЛЕС"},
-      // An LP without a name, a code the district does not know, no LP at all.
-      {{{1, 2}, {12, 99}}, "Поезда № 1, 2 ждут друг друга и не могут двинуться: 12, 99"},
-      {{{1, 2}, {}}, "Поезда № 1, 2 ждут друг друга и не могут двинуться"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(GridlockText(area, c.gridlock), c.text);
-  EXPECT_EQ(std::string(kGridlockCaption), "Затор");
+  EXPECT_EQ(GridlockText(area, {{801, 802}, {3, 7}}),
+            "Поезда № 801, 802 ждут друг друга и не могут двинуться: ГОР, ЛЕС");
+  EXPECT_EQ(GridlockText(area, {{2001}, {7}}), "Поезд № 2001 не может двинуться: ЛЕС");
+  // An LP without a name and a code the district does not know go by their codes.
+  EXPECT_EQ(GridlockText(area, {{1, 2}, {12, 99}}),
+            "Поезда № 1, 2 ждут друг друга и не могут двинуться: 12, 99");
 }
 
 }  // namespace
