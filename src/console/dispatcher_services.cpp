@@ -31,6 +31,12 @@ void TfmControlPanel::PlayRing(int n) {
 }
 
 void TfmControlPanel::NotifyDispatcher(const std::string& text) {
+  // A ring alone calls the dispatcher to a train held at a station; while the automatic
+  // dispatcher works every station, the call is its own.
+  bool automated = text.empty() && !sim_.AreaData.Puts.empty();
+  for (int lp = 0; automated && lp < static_cast<int>(sim_.AreaData.Puts.size()); ++lp)
+    automated = Automatic(lp);
+  if (automated) return;
   const int remembered = sim_.TimeScaleLevel;
   if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) DropToNormal();
   if (sim_.Settings.MessageRings || text.empty()) PlayRing(-1);

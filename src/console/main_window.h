@@ -184,8 +184,9 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   // Console services. What the stations say goes to the journal as well. A station that the
   // automatic dispatcher works opens no box: its reports go to the journal only, and its
   // questions are answered yes there, the dispatcher having refused what is unsafe (a
-  // scenario's standing answer comes first). The dispatcher's own stations report and ask in
-  // boxes as always.
+  // scenario's standing answer comes first). A ring alone (an empty notice) is not given
+  // while every station is automated. The dispatcher's own stations report and ask in boxes
+  // as always.
   void NotifyDispatcher(const std::string& text) override;
   void InformDispatcher(const std::string& caption, const std::string& text, int ring) override;
   bool AskDispatcher(const std::string& caption, const std::string& text, int ring) override;

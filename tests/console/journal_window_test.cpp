@@ -152,7 +152,14 @@ TEST_F(JournalTest, AutomatedStationsAreAnsweredInTheJournalTheDispatchersAskInB
   window.InformDispatcher("ДСП ГОР", "Поезд № 802 отправился в  7 мин.", 2);
   EXPECT_FALSE(window.AskDispatcher("ДСП ГОР", "Принять поезд № 801 на I путь?", 2));
   window.NotifyDispatcher("Поезд № 802 проехал красный сигнал!");
-  window.NotifyDispatcher("");  // a ring alone
+  window.NotifyDispatcher("");  // a ring alone, for the dispatcher's station
+  EXPECT_EQ(window.rings, (std::vector<int>{2, 2, -1, -1}));
+  // With every station automated, a ring alone is the automatic dispatcher's call.
+  window.SetAutomatic(-1, true);
+  Scale(5);
+  window.NotifyDispatcher("");
+  EXPECT_EQ(std::pair(window.rings.size(), sim.TimeScaleLevel), std::pair(std::size_t{4}, 5));
+  window.SetAutomatic(LP("ГОР"), false);
   Scale(1);
   EXPECT_EQ(std::pair(told, asked), std::pair(QStringLiteral("Поезд № 802 отправился в  7 мин."),
                                               QStringLiteral("Принять поезд № 801 на I путь?")));
