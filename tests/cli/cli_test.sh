@@ -249,7 +249,7 @@ cmp -s "$tmp/rep.jsonl" "$shift/events.jsonl" || fail "the replayed --events dif
 expect 2 'excludes' run 1 --replay "$shift"
 expect 2 'excludes' run --replay "$shift" --seed 4
 cp -r "$shift" "$tmp/edited-shift"
-sed -i '0,/reply no/s//reply yes/' "$tmp/edited/shift.txt"
+sed -i '0,/reply no/s//reply yes/' "$tmp/edited-shift/shift.txt"
 expect 3 '^replay: differs from events.jsonl at line [0-9]+$' run --replay "$tmp/edited-shift"
 expect 3 '^expected: .*"answer":false' run --replay "$tmp/edited-shift"
 cp -r "$shift" "$tmp/damaged"
