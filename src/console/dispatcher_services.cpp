@@ -31,10 +31,17 @@ void TfmControlPanel::PlayRing(int n) {
 }
 
 void TfmControlPanel::NotifyDispatcher(const std::string& text) {
+  // A ring alone calls the dispatcher to a train held at a station; while the automatic
+  // dispatcher works every station, the call is its own.
+  bool automated = text.empty() && !sim_.AreaData.Puts.empty();
+  for (int lp = 0; automated && lp < static_cast<int>(sim_.AreaData.Puts.size()); ++lp)
+    automated = Automatic(lp);
+  if (automated) return;
   const int remembered = sim_.TimeScaleLevel;
   if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) DropToNormal();
   if (sim_.Settings.MessageRings || text.empty()) PlayRing(-1);
   if (!text.empty()) {
+    JournalReport("", text);
     ShowMessage(kApplicationTitle, text);
     if (sim_.Settings.RestoreTimeScaleAtMsg) SetTimeScale(remembered);
   }
@@ -42,22 +49,38 @@ void TfmControlPanel::NotifyDispatcher(const std::string& text) {
 
 void TfmControlPanel::InformDispatcher(const std::string& caption, const std::string& text,
                                        int ring) {
+  // An automated station reports to the automatic dispatcher: the journal keeps it.
+  if (FromAutomatedStation(caption)) {
+    if (!text.empty()) JournalReport(caption, text);
+    return;
+  }
   const int remembered = sim_.TimeScaleLevel;
   if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) DropToNormal();
   if (sim_.Settings.MessageRings || text.empty()) PlayRing(ring);
+  if (!text.empty()) JournalReport(caption, text);
   ShowMessage(caption, text);
   if (!text.empty() && sim_.Settings.RestoreTimeScaleAtMsg) SetTimeScale(remembered);
 }
 
 bool TfmControlPanel::AskDispatcher(const std::string& caption, const std::string& text, int ring) {
   // A scenario that answers for the dispatcher neither rings nor slows the clock.
-  if (scriptedAnswer_) return *scriptedAnswer_;
+  if (scriptedAnswer_) {
+    JournalQuestion(caption, text, *scriptedAnswer_, AnswerSource::Scenario);
+    return *scriptedAnswer_;
+  }
+  // The automatic dispatcher refuses what is unsafe at its stations before they ask; what it
+  // lets through, it agrees to.
+  if (FromAutomatedStation(caption)) {
+    JournalQuestion(caption, text, true, AnswerSource::Auto);
+    return true;
+  }
   const int remembered = sim_.TimeScaleLevel;
   if (!text.empty() || !sim_.Settings.RestoreTimeScaleAtRings) DropToNormal();
   if (sim_.Settings.RequestRings || text.empty()) PlayRing(ring);
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), Text(text),
                   QMessageBox::Ok | QMessageBox::Cancel, isVisible() ? this : nullptr);
   const bool yes = box.exec() == QMessageBox::Ok;
+  JournalQuestion(caption, text, yes, AnswerSource::Dispatcher);
   if (!text.empty() && sim_.Settings.RestoreTimeScaleAtMsg) SetTimeScale(remembered);
   return yes;
 }
@@ -125,6 +148,7 @@ void TfmControlPanel::LoadLastClick() {
     fmGID->Reset();
     fmOpTask->RefreshTasks();
     punctuality_->Reset();
+    JournalRestart();
     if (sim_.OnTrainListChanged) sim_.OnTrainListChanged();
     AutoLPsChanged();
     DrawClock();

@@ -19,6 +19,7 @@
 #include "console/controller_window.h"
 #include "console/district_window.h"
 #include "console/graph_windows.h"
+#include "console/journal_window.h"
 #include "console/op_task_dialog.h"
 #include "console/panel_picture.h"
 #include "console/reference_window.h"
@@ -159,6 +160,9 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   fmReference->setObjectName(QStringLiteral("fmReference"));
   if (!fmReference->isWindow()) fmReference->setWindowFlag(Qt::Window, true);
   fmReference->hide();
+  // Not among the windows whose keys are routed: it keeps its own, as the reference window.
+  fmJournal = new TfmJournal(journal_, this);
+  fmJournal->hide();
   sim_.OnTasksChanged = [this] { fmOpTask->RefreshTasks(); };
   {
     // The report of the trains follows the train list; whoever set the hook before keeps it.
@@ -231,6 +235,7 @@ void TfmControlPanel::BuildMenu() {
   miRefTracks = item(references, "miRefTracks", QStringLiteral("по путям..."));
   miRefPunctuality = item(references, "miRefPunctuality", QStringLiteral("по пунктуальности..."));
   miShiftScore = item(references, "miShiftScore", QStringLiteral("Итоги смены"));
+  miRefJournal = item(references, "miRefJournal", QStringLiteral("Журнал станций"));
   QMenu* time = mmOptions->addMenu(QStringLiteral("Время"));
   miTime0 = item(time, "miTime0", QStringLiteral("Пауза"));
   miTime1 = item(time, "miTime1", QStringLiteral("Норма"));
@@ -267,6 +272,7 @@ void TfmControlPanel::BuildMenu() {
   connect(miRefTracks, &QAction::triggered, this,
           [this] { ShowReport(static_cast<int>(ReportKind::Tracks)); });
   connect(miRefPunctuality, &QAction::triggered, this, &TfmControlPanel::ShowPunctualityReport);
+  connect(miRefJournal, &QAction::triggered, this, &TfmControlPanel::ShowJournal);
   // The item's check has already turned: checked means every station.
   connect(miAutoDistrict, &QAction::triggered, this, [this](bool on) { SetAutomatic(-1, on); });
   connect(miScenario, &QAction::triggered, this, &TfmControlPanel::ScenarioClick);

@@ -15,12 +15,14 @@
 #include <vector>
 
 #include "area/district_catalogue.h"
+#include "dispatch/gridlock.h"
 #include "dispatch/punctuality.h"
 #include "dispatch/scenario.h"
 #include "settings/settings.h"
 #include "simulation/save_state.h"
 #include "simulation/simulation.h"
 #include "state/console_services.h"
+#include "views/station_journal.h"
 
 class QAction;
 class QLabel;
@@ -40,6 +42,7 @@ class TfmDistrict;
 class TfmSetTime;
 class TfmSettings;
 class TfmReference;
+class TfmJournal;
 class TfmTrains;
 class TfmOpTask;
 class TfmShiftScore;
@@ -164,6 +167,16 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   /// last reload), built anew.
   void ShowPunctualityReport();
 
+  /// "Журнал станций": the stations' journal, shown in front without taking the focus.
+  void ShowJournal();
+  /// What the stations have said since the start (or the last load).
+  const StationJournal& Journal() const { return journal_; }
+  /// A gridlock the detector found: written in the journal, which comes to the front without
+  /// taking the focus, after the default ring; no box, and the clock goes on. When a station
+  /// of the gridlock is the dispatcher's own (not automated), the time scale drops to normal
+  /// as at a report; an automated district keeps its pace.
+  void ReportGridlock(const Gridlock& gridlock);
+
   /// The panel picture; empty until the start-up has built it.
   const PanelPicture* Panel() const { return panel_.get(); }
 
@@ -171,11 +184,20 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   void DrawClock();
   void DrawDate();
 
-  // Console services.
+  // Console services. What the stations say goes to the journal as well. A station that the
+  // automatic dispatcher works opens no box: its reports go to the journal only, and its
+  // questions are answered yes there, the dispatcher having refused what is unsafe (a
+  // scenario's standing answer comes first). A ring alone (an empty notice) is not given
+  // while every station is automated. The dispatcher's own stations report and ask in boxes
+  // as always.
   void NotifyDispatcher(const std::string& text) override;
   void InformDispatcher(const std::string& caption, const std::string& text, int ring) override;
   bool AskDispatcher(const std::string& caption, const std::string& text, int ring) override;
   bool SaveLastState(bool reportFailure) override;
+  /// An automated station's question answered by the automatic dispatcher: into the journal
+  /// only, without a box, a ring or a change of the time scale.
+  void StationAnswered(const std::string& caption, const std::string& text, int ring,
+                       bool answer) override;
 
   /// Saving and loading last.sav; until they are set, saving fails and loading is unavailable.
   /// The start-up sets both to the district's last.sav unless they were set before. A load
@@ -233,6 +255,7 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   QAction* N3;
   QAction* miRefTracks;
   QAction* miRefPunctuality;
+  QAction* miRefJournal;
   QAction* miTime0;
   QAction* miTime1;
   QAction* miTimeDouble;
@@ -262,6 +285,7 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   TfmShiftScore* fmShiftScore;
   /// The non-modal note at the end of a replay.
   QMessageBox* msgReplay;
+  TfmJournal* fmJournal;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -326,6 +350,15 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   /// The district as a shift's header names it: its number when it is one of the districts
   /// under the default root, otherwise its absolute directory.
   std::string ShiftDistrict() const;
+  /// The journal's side of the console services and of a load.
+  void JournalReport(const std::string& caption, const std::string& text);
+  void JournalQuestion(const std::string& caption, const std::string& text, bool answer,
+                       AnswerSource by);
+  /// A load starts another timeline: the journal and the gridlocks seen start anew.
+  void JournalRestart();
+  /// Whether the caption is the duty officer of a station (or of several of the same name)
+  /// that the automatic dispatcher works.
+  bool FromAutomatedStation(const std::string& caption) const;
   /// Settings problems do not stop the start: each goes to stderr and the value keeps its
   /// default.
   static void ReportSettingsProblems(const std::filesystem::path& file,
@@ -351,6 +384,7 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   std::unique_ptr<ScenarioPlayer> scenario_;
   std::optional<bool> scriptedAnswer_;
   int stationMenuLP_ = -1;
+  StationJournal journal_;
   /// Made last in the constructor: it chains the train hooks the windows set before it.
   std::unique_ptr<PunctualityRecorder> punctuality_;
   /// Made after the punctuality recorder, whose train hooks it chains.

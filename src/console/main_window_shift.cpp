@@ -25,6 +25,7 @@ void TfmControlPanel::SetUpShift() {
   shift_ = std::make_unique<ShiftSession>(sim_, *this);
   shift_->ScenarioAnswers = [this] { return scriptedAnswer_.has_value(); };
   shift_->AutoChanged = [this] { AutoLPsChanged(); };
+  shift_->GridlockFound = [this](const Gridlock& g) { ReportGridlock(g); };
   fmShiftScore = new TfmShiftScore(this);
   fmShiftScore->hide();
   fmShiftScore->Build = [this] {

@@ -119,8 +119,10 @@ void ShiftSession::BeforeStep() {
 
 void ShiftSession::AfterStep() {
   scorer_->Observe();
-  for (const Gridlock& g : gridlocks_.Check(sim_))
+  for (const Gridlock& g : gridlocks_.Check(sim_)) {
     Emit(GridlockEventLine(sim_.State.ClockTime, g.Trains, g.Stations));
+    if (GridlockFound) GridlockFound(g);
+  }
 }
 
 void ShiftSession::StepFailed(const std::string& text) {

@@ -74,6 +74,9 @@ class ShiftSession : public ConsoleServices {
   /// An error escaped a step: logged.
   void StepFailed(const std::string& text);
 
+  /// Told of each gridlock the detector finds, once, after it is logged.
+  std::function<void(const Gridlock&)> GridlockFound;
+
   /// The figures of the shift so far.
   ShiftScore Score() const { return scorer_->Score(); }
 

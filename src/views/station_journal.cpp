@@ -6,6 +6,7 @@
 #include <cassert>
 #include <utility>
 
+#include "area/area_queries.h"
 #include "area/date_time.h"
 
 namespace traklin {
@@ -81,11 +82,29 @@ const char* AnswerSourceText(AnswerSource by) {
 
 std::string JournalLine(const JournalEntry& entry) {
   const TimeParts t = DecodeTime(entry.Time);
-  std::string line = fmt::format("{:02}:{:02}:{:02}  {}: {}", t.Hour, t.Minute, t.Second,
-                                 entry.Caption, FoldLineBreaks(entry.Text));
+  std::string line = fmt::format("{:02}:{:02}:{:02}  ", t.Hour, t.Minute, t.Second);
+  if (!entry.Caption.empty()) line += entry.Caption + ": ";
+  line += FoldLineBreaks(entry.Text);
   if (entry.Kind == JournalKind::Question)
     line += fmt::format(" — {} ({})", entry.Answer ? "да" : "нет", AnswerSourceText(entry.By));
   return line;
+}
+
+std::string GridlockText(const TAreaData& area, const Gridlock& gridlock) {
+  std::string trains;
+  for (const int number : gridlock.Trains)
+    trains += (trains.empty() ? "" : ", ") + std::to_string(number);
+  std::string stations;
+  for (const int code : gridlock.Stations) {
+    const int lp = FindLPIndex(area, code);
+    const std::string name = lp >= 0 ? LPName(area, lp) : std::string();
+    stations += (stations.empty() ? "" : ", ") + (name.empty() ? std::to_string(code) : name);
+  }
+  std::string text = (gridlock.Trains.size() == 1 ? "Поезд № " : "Поезда № ") + trains +
+                     (gridlock.Trains.size() == 1 ? " не может двинуться"
+                                                  : " ждут друг друга и не могут двинуться");
+  if (!stations.empty()) text += ": " + stations;
+  return text;
 }
 
 }  // namespace traklin

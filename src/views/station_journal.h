@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "area/area_data.h"
+#include "dispatch/gridlock.h"
 #include "state/console_services.h"
 
 namespace traklin {
@@ -21,7 +22,8 @@ enum class JournalKind {
 /// One thing a station said.
 struct JournalEntry {
   TDateTime Time = 0;   ///< the simulated clock when it was said
-  std::string Caption;  ///< "ДСП " and the LP's name, as the box's caption
+  std::string Caption;  ///< "ДСП " and the LP's name, as the box's caption; empty for the
+                        ///< system's own messages (NotifyDispatcher)
   std::string Text;     ///< as the station said it, line breaks kept
   JournalKind Kind = JournalKind::Report;
   bool Answer = false;                         ///< a question's answer, true for yes
@@ -69,9 +71,17 @@ class StationJournal {
 std::string FoldLineBreaks(const std::string& text);
 /// Who answered, as the journal says it: "диспетчер", "автомат", "при запуске", "сценарий".
 const char* AnswerSourceText(AnswerSource by);
-/// One line of the journal window: the time of day "HH:MM:SS", two spaces, the caption, ": ",
-/// the folded text; a question adds " — да" or " — нет" and who answered in brackets:
+/// One line of the journal window: the time of day "HH:MM:SS", two spaces, the caption and
+/// ": " (nothing without a caption), the folded text; a question adds " — да" or " — нет" and
+/// who answered in brackets:
 ///   "09:17:42  ДСП Сосновка: Принять поезд № 2001 на I путь? — да (автомат)"
 std::string JournalLine(const JournalEntry& entry);
+
+/// The caption of a gridlock's entry in the journal.
+inline constexpr char kGridlockCaption[] = "Затор";
+/// A gridlock as the journal reports it: the trains that wait for each other and where they
+/// stand, by the LPs' names (an LP code the district does not know is given as a number):
+///   "Поезда № 2001, 2002 ждут друг друга и не могут двинуться: Ключевая, Сосновка"
+std::string GridlockText(const TAreaData& area, const Gridlock& gridlock);
 
 }  // namespace traklin

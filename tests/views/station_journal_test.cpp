@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "area/date_time.h"
@@ -79,6 +80,21 @@ TEST(StationJournalTest, KeepsTheLastEntriesUpToItsCapacity) {
   ASSERT_EQ(full.Entries().size(), 1000u);
   EXPECT_EQ(full.Entries().front().Text, "1");
   EXPECT_EQ(full.Entries().back().Text, "1000");
+}
+
+TEST(StationJournalTest, AGridlockNamesItsTrainsAndTheirStationsByTheLPsNames) {
+  // Two stations, ГОР (code 3) and ЛЕС (7), and an LP without a name (12).
+  TAreaData area;
+  area.Puts.resize(3);
+  std::tie(area.Puts[0].Code, area.Puts[1].Code, area.Puts[2].Code) = std::tuple(7, 3, 12);
+  area.StationCount = 3;
+  area.LPMnemNames = {"ЛЕС", "ГОР", ""};
+  EXPECT_EQ(GridlockText(area, {{801, 802}, {3, 7}}),
+            "Поезда № 801, 802 ждут друг друга и не могут двинуться: ГОР, ЛЕС");
+  EXPECT_EQ(GridlockText(area, {{2001}, {7}}), "Поезд № 2001 не может двинуться: ЛЕС");
+  // An LP without a name and a code the district does not know go by their codes.
+  EXPECT_EQ(GridlockText(area, {{1, 2}, {12, 99}}),
+            "Поезда № 1, 2 ждут друг друга и не могут двинуться: 12, 99");
 }
 
 }  // namespace
