@@ -498,8 +498,11 @@ void TfmControlPanel::RefreshLamps() {
   if (!panel_ || sbPult->Picture.isNull()) return;
   // Swapped, not copied: a shared picture would be copied whole at the first lamp drawn.
   panel_->Image.swap(sbPult->Picture);
-  const std::vector<QRect> changed =
-      panel_->RefreshLamps(sim_.State.Lamps, sim_.State.ClockTime, sim_.State.AutoLPs);
+  // The faults' lamps are looked up only while some fault is in force; without, the marks go.
+  std::optional<FaultLamps> faults;
+  if (AnyFaults(sim_)) faults = FaultLampsOf(sim_);
+  const std::vector<QRect> changed = panel_->RefreshLamps(
+      sim_.State.Lamps, sim_.State.ClockTime, sim_.State.AutoLPs, faults ? &*faults : nullptr);
   panel_->Image.swap(sbPult->Picture);
   for (const QRect& r : changed) sbPult->Refresh(r);
 }
