@@ -18,6 +18,7 @@
 #include "console/clock_face.h"
 #include "console/controller_window.h"
 #include "console/district_window.h"
+#include "console/fault_dialogs.h"
 #include "console/graph_windows.h"
 #include "console/op_task_dialog.h"
 #include "console/panel_picture.h"
@@ -159,6 +160,11 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   fmReference->setObjectName(QStringLiteral("fmReference"));
   if (!fmReference->isWindow()) fmReference->setWindowFlag(Qt::Window, true);
   fmReference->hide();
+  fmFaults = new TfmFaults(sim_, this);
+  fmFaults->Changed = [this] { RefreshLamps(); };
+  fmPermits = new TfmPermits(sim_, this);
+  fmPermits->Changed = [this] { RefreshLamps(); };
+  fmPermits->Refused = [this](const std::string& text) { ShowMessage(kApplicationTitle, text); };
   sim_.OnTasksChanged = [this] { fmOpTask->RefreshTasks(); };
   {
     // The report of the trains follows the train list; whoever set the hook before keeps it.
@@ -241,6 +247,8 @@ void TfmControlPanel::BuildMenu() {
       item(miDispatcher, "miAutoDistrict", QStringLiteral("Автоматическое управление участком"));
   miAutoDistrict->setCheckable(true);
   miScenario = item(miDispatcher, "miScenario", QStringLiteral("Сценарий..."));
+  miFaults = item(miDispatcher, "miFaults", QStringLiteral("Неисправности..."));
+  miPermits = item(miDispatcher, "miPermits", QStringLiteral("Разрешение на проследование..."));
   miConfiguration = item(nullptr, "miConfiguration", QStringLiteral("Настройки..."));
   miTakeControl = item(nullptr, "miTakeControl", QStringLiteral("Взять управление"));
   miTakeControl->setVisible(false);
@@ -270,6 +278,8 @@ void TfmControlPanel::BuildMenu() {
   // The item's check has already turned: checked means every station.
   connect(miAutoDistrict, &QAction::triggered, this, [this](bool on) { SetAutomatic(-1, on); });
   connect(miScenario, &QAction::triggered, this, &TfmControlPanel::ScenarioClick);
+  connect(miFaults, &QAction::triggered, this, &TfmControlPanel::ShowFaults);
+  connect(miPermits, &QAction::triggered, this, &TfmControlPanel::ShowPermits);
   connect(miShiftScore, &QAction::triggered, this, &TfmControlPanel::ShowShiftScore);
   connect(miTakeControl, &QAction::triggered, this, &TfmControlPanel::TakeControl);
   // The state lives in the last save: leaving writes nothing.
@@ -401,6 +411,8 @@ void TfmControlPanel::TimerTick() {
     RefreshLamps();
     if (sim_.Settings.GidEnabled) fmGID->Refresh();
     if (fmTrains->isVisible()) fmTrains->RefreshTrains();
+    if (fmFaults->isVisible()) fmFaults->Refresh();
+    if (fmPermits->isVisible()) fmPermits->Refresh();
     // The tick stands for its interval of real time: the desk's selection lasts as long at
     // every time scale.
     fmController->Tick(Timer->interval());

@@ -43,6 +43,8 @@ class TfmReference;
 class TfmTrains;
 class TfmOpTask;
 class TfmShiftScore;
+class TfmFaults;
+class TfmPermits;
 class ShiftSession;
 
 /// The clock picture: shows its image and tells when the mouse enters or leaves it.
@@ -163,6 +165,11 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   /// "по пунктуальности...": the punctuality report of the trains seen since the start (or the
   /// last reload), built anew.
   void ShowPunctualityReport();
+  /// "Неисправности...": shows the faults dialog; the clock goes on.
+  void ShowFaults();
+  /// "Разрешение на проследование...": shows the list of trains before closed signals; the
+  /// clock goes on. A refusal is shown in a box with its reason.
+  void ShowPermits();
 
   /// The panel picture; empty until the start-up has built it.
   const PanelPicture* Panel() const { return panel_.get(); }
@@ -240,6 +247,10 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   QMenu* miDispatcher;
   QAction* miAutoDistrict;
   QAction* miScenario;
+  /// "Неисправности...": the instructor's faults (not modal).
+  QAction* miFaults;
+  /// "Разрешение на проследование...": the trains before closed signals (not modal).
+  QAction* miPermits;
   QAction* miShiftScore;
   /// Shown while a shift is replayed.
   QAction* miTakeControl;
@@ -260,6 +271,8 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   TfmSettings* fmSettings;
   TfmReference* fmReference;
   TfmShiftScore* fmShiftScore;
+  TfmFaults* fmFaults;
+  TfmPermits* fmPermits;
   /// The non-modal note at the end of a replay.
   QMessageBox* msgReplay;
 
