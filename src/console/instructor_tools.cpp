@@ -1,11 +1,12 @@
 // The main window's instructor tools: automatic control of stations and the station menu,
-// scenario loading and playing, and the punctuality report.
+// scenario loading and playing, the punctuality report, the faults and the permissions.
 #include <QAction>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 
 #include "area/panel_geometry.h"
+#include "console/fault_dialogs.h"
 #include "console/main_window.h"
 #include "console/panel_picture.h"
 #include "console/reference_window.h"
@@ -103,6 +104,20 @@ void TfmControlPanel::ShowPunctualityReport() {
   const PunctualityReport report = BuildPunctualityReport(sim_.AreaData, punctuality_->Runs(),
                                                           sim_.Settings.PunctualityToleranceMin);
   fmReference->ShowText(FormatPunctualityTable(report));
+}
+
+void TfmControlPanel::ShowFaults() {
+  if (!started_ || Replaying()) return;
+  fmFaults->Refresh();
+  fmFaults->show();
+  fmFaults->raise();
+}
+
+void TfmControlPanel::ShowPermits() {
+  if (!started_ || Replaying()) return;
+  fmPermits->Refresh();
+  fmPermits->show();
+  fmPermits->raise();
 }
 
 }  // namespace traklin

@@ -18,6 +18,7 @@
 #include "console/clock_face.h"
 #include "console/controller_window.h"
 #include "console/district_window.h"
+#include "console/fault_dialogs.h"
 #include "console/graph_windows.h"
 #include "console/journal_window.h"
 #include "console/op_task_dialog.h"
@@ -163,6 +164,11 @@ TfmControlPanel::TfmControlPanel(Simulation& sim, std::optional<std::string> dis
   // Not among the windows whose keys are routed: it keeps its own, as the reference window.
   fmJournal = new TfmJournal(journal_, this);
   fmJournal->hide();
+  fmFaults = new TfmFaults(sim_, this);
+  fmFaults->Changed = [this] { RefreshLamps(); };
+  fmPermits = new TfmPermits(sim_, this);
+  fmPermits->Changed = [this] { RefreshLamps(); };
+  fmPermits->Refused = [this](const std::string& text) { ShowMessage(kApplicationTitle, text); };
   sim_.OnTasksChanged = [this] { fmOpTask->RefreshTasks(); };
   {
     // The report of the trains follows the train list; whoever set the hook before keeps it.
@@ -246,6 +252,8 @@ void TfmControlPanel::BuildMenu() {
       item(miDispatcher, "miAutoDistrict", QStringLiteral("Автоматическое управление участком"));
   miAutoDistrict->setCheckable(true);
   miScenario = item(miDispatcher, "miScenario", QStringLiteral("Сценарий..."));
+  miFaults = item(miDispatcher, "miFaults", QStringLiteral("Неисправности..."));
+  miPermits = item(miDispatcher, "miPermits", QStringLiteral("Разрешение на проследование..."));
   miConfiguration = item(nullptr, "miConfiguration", QStringLiteral("Настройки..."));
   miTakeControl = item(nullptr, "miTakeControl", QStringLiteral("Взять управление"));
   miTakeControl->setVisible(false);
@@ -276,6 +284,8 @@ void TfmControlPanel::BuildMenu() {
   // The item's check has already turned: checked means every station.
   connect(miAutoDistrict, &QAction::triggered, this, [this](bool on) { SetAutomatic(-1, on); });
   connect(miScenario, &QAction::triggered, this, &TfmControlPanel::ScenarioClick);
+  connect(miFaults, &QAction::triggered, this, &TfmControlPanel::ShowFaults);
+  connect(miPermits, &QAction::triggered, this, &TfmControlPanel::ShowPermits);
   connect(miShiftScore, &QAction::triggered, this, &TfmControlPanel::ShowShiftScore);
   connect(miTakeControl, &QAction::triggered, this, &TfmControlPanel::TakeControl);
   // The state lives in the last save: leaving writes nothing.
@@ -407,6 +417,8 @@ void TfmControlPanel::TimerTick() {
     RefreshLamps();
     if (sim_.Settings.GidEnabled) fmGID->Refresh();
     if (fmTrains->isVisible()) fmTrains->RefreshTrains();
+    if (fmFaults->isVisible()) fmFaults->Refresh();
+    if (fmPermits->isVisible()) fmPermits->Refresh();
     // The tick stands for its interval of real time: the desk's selection lasts as long at
     // every time scale.
     fmController->Tick(Timer->interval());
@@ -504,8 +516,11 @@ void TfmControlPanel::RefreshLamps() {
   if (!panel_ || sbPult->Picture.isNull()) return;
   // Swapped, not copied: a shared picture would be copied whole at the first lamp drawn.
   panel_->Image.swap(sbPult->Picture);
-  const std::vector<QRect> changed =
-      panel_->RefreshLamps(sim_.State.Lamps, sim_.State.ClockTime, sim_.State.AutoLPs);
+  // The faults' lamps are looked up only while some fault is in force; without, the marks go.
+  std::optional<FaultLamps> faults;
+  if (AnyFaults(sim_)) faults = FaultLampsOf(sim_);
+  const std::vector<QRect> changed = panel_->RefreshLamps(
+      sim_.State.Lamps, sim_.State.ClockTime, sim_.State.AutoLPs, faults ? &*faults : nullptr);
   panel_->Image.swap(sbPult->Picture);
   for (const QRect& r : changed) sbPult->Refresh(r);
 }

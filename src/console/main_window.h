@@ -46,6 +46,8 @@ class TfmJournal;
 class TfmTrains;
 class TfmOpTask;
 class TfmShiftScore;
+class TfmFaults;
+class TfmPermits;
 class ShiftSession;
 
 /// The clock picture: shows its image and tells when the mouse enters or leaves it.
@@ -166,6 +168,11 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   /// "по пунктуальности...": the punctuality report of the trains seen since the start (or the
   /// last reload), built anew.
   void ShowPunctualityReport();
+  /// "Неисправности...": shows the faults dialog; the clock goes on.
+  void ShowFaults();
+  /// "Разрешение на проследование...": shows the list of trains before closed signals; the
+  /// clock goes on. A refusal is shown in a box with its reason.
+  void ShowPermits();
 
   /// "Журнал станций": the stations' journal, shown in front without taking the focus.
   void ShowJournal();
@@ -263,6 +270,10 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   QMenu* miDispatcher;
   QAction* miAutoDistrict;
   QAction* miScenario;
+  /// "Неисправности...": the instructor's faults (not modal).
+  QAction* miFaults;
+  /// "Разрешение на проследование...": the trains before closed signals (not modal).
+  QAction* miPermits;
   QAction* miShiftScore;
   /// Shown while a shift is replayed.
   QAction* miTakeControl;
@@ -283,6 +294,8 @@ class TfmControlPanel : public QMainWindow, public ConsoleServices {
   TfmSettings* fmSettings;
   TfmReference* fmReference;
   TfmShiftScore* fmShiftScore;
+  TfmFaults* fmFaults;
+  TfmPermits* fmPermits;
   /// The non-modal note at the end of a replay.
   QMessageBox* msgReplay;
   TfmJournal* fmJournal;

@@ -11,6 +11,7 @@
 #include "area/district_catalogue.h"
 #include "console/console_fonts.h"
 #include "console/controller_window.h"
+#include "console/fault_dialogs.h"
 #include "console/graph_windows.h"
 #include "console/main_window.h"
 #include "console/op_task_dialog.h"
@@ -99,8 +100,11 @@ bool TfmControlPanel::Replaying() const {
 
 void TfmControlPanel::ReplayModeChanged() {
   const bool replaying = shift_->Replaying();
-  for (QAction* item : {miSave, miAutoDistrict, miScenario, miAutoStation, miConfiguration})
+  for (QAction* item :
+       {miSave, miAutoDistrict, miScenario, miFaults, miPermits, miAutoStation, miConfiguration})
     item->setEnabled(!replaying);
+  fmFaults->setEnabled(!replaying);
+  fmPermits->setEnabled(!replaying);
   miLoadLast->setEnabled(!replaying && static_cast<bool>(LoadState));
   miTakeControl->setVisible(replaying);
   fmController->setEnabled(!replaying);

@@ -161,7 +161,7 @@ void PanelPicture::DrawDirectionLabels() {
   }
 }
 
-QRect PanelPicture::DrawLamp(int number, TColor colour) {
+QRect PanelPicture::DrawLamp(int number, TColor colour, bool restricted) {
   if (number < 0 || number >= static_cast<int>(area_.GraphLamps.size()) || Image.isNull())
     return {};
   const TGraphLampData& lamp = area_.GraphLamps[number];
@@ -187,6 +187,15 @@ QRect PanelPicture::DrawLamp(int number, TColor colour) {
   // Round pen ends make short thick lamps look like pills.
   p.setPen(QPen(ToQColor(colour), lamp.Thickness, Qt::SolidLine, Qt::RoundCap));
   p.drawLine(Q(ends.P1), Q(ends.P2));
+  if (restricted && !nameLamp) {
+    p.setPen(QPen(colour == kLampYellow ? Qt::black : ToQColor(kLampYellow),
+                  std::max(1, lamp.Thickness / 3), Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(Q(ends.P1), Q(ends.P2));
+  }
+  if (number < static_cast<int>(marked_.size()) || restricted) {
+    if (number >= static_cast<int>(marked_.size())) marked_.resize(area_.GraphLamps.size(), false);
+    marked_[number] = restricted && !nameLamp;
+  }
 
   const int margin = lamp.Thickness / 2 + 2;
   QRect changed =
@@ -218,14 +227,36 @@ TColor PanelPicture::LampColourOf(const TLampControlsData& lamps, int lamp, TDat
 }
 
 std::vector<QRect> PanelPicture::RefreshLamps(TLampControlsData& lamps, TDateTime clock,
-                                              const std::vector<bool>& autoLPs) {
+                                              const std::vector<bool>& autoLPs,
+                                              const FaultLamps* faults) {
   std::vector<QRect> changed;
   const int count =
       std::min(static_cast<int>(lamps.size()), static_cast<int>(area_.GraphLamps.size()));
+  // Without faults nothing flashes and no mark is wanted: the marks drawn are taken off.
+  std::vector<bool> flashing, restricted;
+  if (faults != nullptr) {
+    const auto flags = [count](std::vector<bool>& to, const std::vector<int>& from) {
+      for (int lamp : from)
+        if (lamp >= 0 && lamp < count) {
+          if (to.empty()) to.resize(static_cast<std::size_t>(count), false);
+          to[static_cast<std::size_t>(lamp)] = true;
+        }
+    };
+    flags(flashing, faults->FalseOccupancy);
+    flags(flashing, faults->FailedSwitches);
+    flags(flashing, faults->FailedSignals);
+    flags(restricted, faults->Restricted);
+  }
+  const auto at = [](const std::vector<bool>& v, int i) {
+    return i < static_cast<int>(v.size()) && v[static_cast<std::size_t>(i)];
+  };
   for (int i = 0; i < count; ++i) {
-    const TColor colour = LampColourOf(lamps, i, clock, autoLPs);
-    if (colour == lamps[i].DrawnColor) continue;
-    const QRect r = DrawLamp(i, colour);
+    TColor colour = LampColourOf(lamps, i, clock, autoLPs);
+    if (at(flashing, i))
+      colour = !IsSecondHalf(clock) ? kLampRed : colour == kLampRed ? kLampGrey : colour;
+    const bool mark = at(restricted, i);
+    if (colour == lamps[i].DrawnColor && mark == at(marked_, i)) continue;
+    const QRect r = DrawLamp(i, colour, mark);
     lamps[i].DrawnColor = colour;
     if (!r.isEmpty()) changed.push_back(r);
   }

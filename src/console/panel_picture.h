@@ -11,6 +11,7 @@
 #include "area/panel_geometry.h"
 #include "console/console_fonts.h"
 #include "settings/settings.h"
+#include "state/faults.h"
 #include "state/state_data.h"
 
 namespace traklin {
@@ -29,9 +30,10 @@ class PanelPicture {
   /// the fragments on windowColour.
   void Build(const QImage& pult, QColor windowColour);
 
-  /// Draws lamp number lamp in colour; returns the rectangle that changed (empty when the lamp
-  /// is not drawn).
-  QRect DrawLamp(int lamp, TColor colour);
+  /// Draws lamp number lamp in colour, with a restriction's mark when `restricted`: a stripe
+  /// along its middle, yellow (black on a yellow lamp), a third of its thickness; returns the
+  /// rectangle that changed (empty when the lamp is not drawn).
+  QRect DrawLamp(int lamp, TColor colour, bool restricted = false);
 
   /// The colour lamp number `lamp` shows: its state's colour, except that the name lamp of a
   /// station the automatic dispatcher works (autoLPs, by LP index) is green where it would be
@@ -39,10 +41,14 @@ class PanelPicture {
   TColor LampColourOf(const TLampControlsData& lamps, int lamp, TDateTime clock,
                       const std::vector<bool>& autoLPs) const;
 
-  /// Redraws every lamp whose computed colour (LampColourOf) differs from its drawn colour and
-  /// stores the new colour; returns the changed rectangles.
+  /// Redraws every lamp whose computed colour (LampColourOf) or restriction mark differs from
+  /// what is drawn and stores the new colour; returns the changed rectangles. With `faults`,
+  /// the lamps of falsely occupied sections, of failed switches' sections and of failed signals
+  /// flash red (red in the first half of each simulated second, else their own colour, grey
+  /// where that is red), and the lamps of restricted sections carry the restriction's mark.
   std::vector<QRect> RefreshLamps(TLampControlsData& lamps, TDateTime clock,
-                                  const std::vector<bool>& autoLPs = {});
+                                  const std::vector<bool>& autoLPs = {},
+                                  const FaultLamps* faults = nullptr);
 
   /// Makes the next refresh redraw every lamp (after a load or a change of colour settings).
   static void RepaintAllLamps(TLampControlsData& lamps);
@@ -62,6 +68,8 @@ class PanelPicture {
   const TAreaData& area_;
   const TSettings& settings_;
   const TGraphVidData* view_;
+  /// Per lamp, whether a restriction's mark is drawn on it.
+  std::vector<bool> marked_;
 };
 
 }  // namespace traklin

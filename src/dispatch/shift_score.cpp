@@ -14,6 +14,8 @@
 #include "area/cp1251.h"
 #include "area/date_time.h"
 #include "state/clock.h"
+#include "state/faults.h"
+#include "trains/fault_trains.h"
 #include "trains/train_records.h"
 
 namespace traklin {
@@ -162,6 +164,12 @@ void ShiftScorer::Observe() {
     ++standingSteps_;
     stood_.emplace(sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME);
   }
+  if (!AnyFaults(sim_)) return;
+  for (int i = 0; i < static_cast<int>(sim_.State.Trains.size()); ++i) {
+    if (!ValidTrain(sim_, i) || sim_.State.Trains[i].SPEED != 0) continue;
+    const int g = ClosedSignalAhead(sim_, i);
+    if (TrainBrokenDown(sim_, i) || (g >= 0 && SignalHeldByFault(sim_, g))) ++faultSteps_;
+  }
 }
 
 void ShiftScorer::Reset() {
@@ -170,6 +178,8 @@ void ShiftScorer::Reset() {
   stood_.clear();
   safety_ = {};
   operations_ = {};
+  faults_ = {};
+  faultSteps_ = 0;
 }
 
 void ShiftScorer::CountNotice(std::string_view text) {
@@ -245,6 +255,12 @@ bool ShiftScorer::CountEventLine(std::string_view line) {
       CountAnswer(answer->get<bool>(), by != j.end() && by->is_string() && *by == "auto");
   } else if (kind == "gridlock") {
     CountGridlock();
+  } else if (kind == "fault") {
+    ++faults_.Met;
+  } else if (kind == "permit") {
+    const auto result = j.find("result");
+    if (result != j.end() && result->is_string())
+      ++(*result == "ok" ? faults_.PermitsGiven : faults_.PermitsRefused);
   }
   return true;
 }
@@ -296,6 +312,8 @@ ShiftScore ShiftScorer::Score() const {
   score.TrainsStanding = static_cast<int>(stood_.size());
   score.Safety = safety_;
   score.Operations = operations_;
+  score.Faults = faults_;
+  score.Faults.StoppedMin = static_cast<double>(faultSteps_) * kStepLength * 1440.0;
   return score;
 }
 
@@ -312,14 +330,14 @@ struct Figure {
   int Decimals = 0;
 };
 
-std::vector<Figure> FiguresOf(const ShiftScore& s) {
+std::vector<Figure> FiguresOf(const ShiftScore& s, bool withFaults = false) {
   const PunctualitySummary& p = s.Punctuality;
   const SafetyCounts& x = s.Safety;
   const OperationCounts& o = s.Operations;
   const auto opt = [](const std::optional<int>& v) {
     return v ? std::optional<double>(*v) : std::nullopt;
   };
-  return {
+  std::vector<Figure> figures{
       {"trains_run", "Поездов по расписанию", p.Run},
       {"trains_finished", "  закончили рейс", p.Finished},
       {"trains_on_time", fmt::format("  прибыли вовремя (до {} мин)", p.ToleranceMin), p.OnTime},
@@ -349,6 +367,22 @@ std::vector<Figure> FiguresOf(const ShiftScore& s) {
       {"answered_no", "Ответов «нет» на запросы", o.AnsweredNo},
       {"answered_by_auto", "  из них автодиспетчером", o.AnsweredByAuto},
   };
+  if (withFaults) {
+    const FaultCounts& f = s.Faults;
+    figures.insert(
+        figures.end(),
+        {{"faults_met", "Неисправностей", f.Met},
+         {"fault_stopped_min", "  стоянка поездов из-за них, поездо-мин", f.StoppedMin, 1},
+         {"permits_given", "Разрешений на проследование дано", f.PermitsGiven},
+         {"permits_refused", "  отказано", f.PermitsRefused}});
+  }
+  return figures;
+}
+
+/// The rows of faults go into a table when any of its shifts met one.
+bool MetFaults(const std::vector<ScoredShift>& shifts) {
+  return std::any_of(shifts.begin(), shifts.end(),
+                     [](const ScoredShift& s) { return s.Score.Faults.Any(); });
 }
 
 std::string Number(const std::optional<double>& v, int decimals) {
@@ -393,11 +427,12 @@ std::string CsvField(const std::string& text) {
 }  // namespace
 
 std::string FormatShiftScoreTable(const std::vector<ScoredShift>& shifts) {
+  const bool faults = MetFaults(shifts);
   std::vector<std::vector<Figure>> columns;
-  for (const ScoredShift& s : shifts) columns.push_back(FiguresOf(s.Score));
+  for (const ScoredShift& s : shifts) columns.push_back(FiguresOf(s.Score, faults));
   const bool compare = shifts.size() == 2;
   int captionWidth = 0;
-  for (const Figure& f : FiguresOf({}))
+  for (const Figure& f : FiguresOf({}, faults))
     captionWidth = std::max(captionWidth, Utf8Length(f.Caption));
   int width = 9;
   for (const ScoredShift& s : shifts) width = std::max(width, Utf8Length(s.Title));
@@ -430,12 +465,13 @@ std::string FormatShiftScoreTable(const std::vector<ScoredShift>& shifts) {
 }
 
 std::string FormatShiftScoreCsv(const std::vector<ScoredShift>& shifts) {
+  const bool faults = MetFaults(shifts);
   std::string out = "shift";
-  for (const Figure& f : FiguresOf({})) out += std::string(",") + f.Key;
+  for (const Figure& f : FiguresOf({}, faults)) out += std::string(",") + f.Key;
   out += ",worst_train,top_trains,top_stations\n";
   for (const ScoredShift& s : shifts) {
     out += CsvField(s.Title);
-    for (const Figure& f : FiguresOf(s.Score))
+    for (const Figure& f : FiguresOf(s.Score, faults))
       out += "," + (f.Value ? fmt::format("{:.{}f}", *f.Value, f.Decimals) : std::string());
     out += "," + (s.Score.Punctuality.WorstDelayMin ? std::to_string(s.Score.Punctuality.WorstTrain)
                                                     : std::string());

@@ -1,5 +1,5 @@
 // The score of a dispatcher's shift: punctuality, the delay made in the district, standing at
-// closed signals, safety and the dispatcher's operations.
+// closed signals, safety, the dispatcher's operations and the instructor's faults.
 #pragma once
 
 #include <map>
@@ -87,6 +87,19 @@ struct OperationCounts {
   int AnsweredByAuto = 0;  ///< of the answers, those the automatic dispatcher gave
 };
 
+/// The instructor's faults and what they cost: counted from the "fault" and "permit" events,
+/// and from a look at the trains after each step.
+struct FaultCounts {
+  int Met = 0;             ///< faults set ("fault" events)
+  int PermitsGiven = 0;    ///< permissions to pass a closed signal given ("permit", ok)
+  int PermitsRefused = 0;  ///< permissions asked and refused ("permit" with a reason)
+  /// The delay that followed the faults: train-minutes at rest of trains broken down, or
+  /// standing before a closed signal that a fault holds (a failed signal, a false occupancy
+  /// up to the next signal). A restriction's slower running is left to the punctuality figures.
+  double StoppedMin = 0;
+  bool Any() const { return Met > 0 || PermitsGiven > 0 || PermitsRefused > 0; }
+};
+
 /// The figures of one shift.
 struct ShiftScore {
   PunctualitySummary Punctuality;
@@ -96,6 +109,7 @@ struct ShiftScore {
   int TrainsStanding = 0;  ///< the trains that stood so at least once
   SafetyCounts Safety;
   OperationCounts Operations;
+  FaultCounts Faults;
 };
 
 /// Scores a run as it goes: a punctuality recorder (whose hooks it chains, so it is made after
@@ -123,8 +137,8 @@ class ShiftScorer {
   /// its note ("not done: …" when it was refused; a reply's question). Header directives,
   /// replies, standing answers, saves, scale and settings lines are not counted.
   void CountOperation(std::string_view line, std::string_view note);
-  /// One line of an event log (JSON): notify, ask and gridlock events are counted, the others
-  /// ignored. False for a line that is not a JSON object with an "event".
+  /// One line of an event log (JSON): notify, ask, gridlock, fault and permit events are
+  /// counted, the others ignored. False for a line that is not a JSON object with an "event".
   bool CountEventLine(std::string_view line);
   /// Every line of an event log; the number of lines that were not events.
   int CountEventLog(std::string_view text);
@@ -143,6 +157,8 @@ class ShiftScorer {
   std::set<std::pair<int, double>> stood_;  ///< by number and creation time
   SafetyCounts safety_;
   OperationCounts operations_;
+  FaultCounts faults_;
+  long faultSteps_ = 0;
 };
 
 /// Whether train i stands on a peregon before the closed signal of its head's section (a
@@ -155,11 +171,12 @@ struct ScoredShift {
   ShiftScore Score;
 };
 
-/// The figures as a table: one column per shift and, for two, a third with the second minus
-/// the first; then the five trains and five stations of each. Captions in Russian, as the
-/// console's "Итоги смены" shows them.
+/// The figures as a table (the rows of faults only when a shift met some): one column per shift
+/// and, for two, a third with the second minus the first; then the five trains and five stations of
+/// each. Captions in Russian, as the console's "Итоги смены" shows them.
 std::string FormatShiftScoreTable(const std::vector<ScoredShift>& shifts);
-/// A header row and one row per shift (the title first); the five trains and stations as
+/// A header row and one row per shift (the title first; the columns of faults only when a
+/// shift met some); the five trains and stations as
 /// "number:minutes" and "station:minutes" joined with ';'.
 std::string FormatShiftScoreCsv(const std::vector<ScoredShift>& shifts);
 

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +21,7 @@
 #include "area/date_time.h"
 #include "area/district_text.h"
 #include "console/controller_window.h"
+#include "console/fault_dialogs.h"
 #include "console/op_task_dialog.h"
 #include "console/panel_picture.h"
 #include "console/reference_window.h"
@@ -25,6 +29,7 @@
 #include "qt_test_support.h"
 #include "simulation/headless_run.h"
 #include "simulation/save_state.h"
+#include "state/faults.h"
 #include "trains/ui/picture_view.h"
 
 namespace traklin {
@@ -114,6 +119,35 @@ class InstructorToolsTest : public testing::Test {
   TestWindow window;
   EventLog quiet{sim, nullptr, true};
 };
+
+TEST_F(InstructorToolsTest, FaultsWindowStaysOpenBesideTheClockAndThePanelFlashesItsFault) {
+  window.miFaults->trigger();
+  ASSERT_TRUE(window.fmFaults->isVisible());
+  EXPECT_FALSE(window.fmFaults->isModal());
+  window.fmFaults->cbKind->setCurrentIndex(2);  // a false occupancy, on the first section
+  window.fmFaults->btSet->click();
+  ASSERT_EQ(sim.State.Faults.size(), 1u);
+  const FaultLamps lamps = FaultLampsOf(sim);
+  ASSERT_FALSE(lamps.FalseOccupancy.empty());
+  const int lamp = lamps.FalseOccupancy.front();
+  for (int step = 0; step < 2; ++step) {
+    sim.SimulationStep(kStepLength);
+    window.RefreshLamps();
+    const QColor red(255, 0, 0);
+    if (IsSecondHalf(sim.State.ClockTime))
+      EXPECT_NE(LampColour(lamp), red) << step;
+    else
+      EXPECT_EQ(LampColour(lamp), red) << step;
+  }
+  window.fmFaults->lbActive->setCurrentRow(0);
+  window.fmFaults->btClear->click();
+  EXPECT_TRUE(sim.State.Faults.empty());
+  window.miPermits->trigger();
+  EXPECT_TRUE(window.fmPermits->isVisible());
+  EXPECT_EQ(window.fmPermits->lbTrains->count(), 0);
+  window.fmFaults->hide();
+  window.fmPermits->hide();
+}
 
 TEST_F(InstructorToolsTest, StationMenuOnTheNameLampSwitchesTheStationAndItsLampTurnsGreen) {
   const QColor off = ToQColor(sim.Settings.ColorLampLPOff);

@@ -64,7 +64,8 @@ TEST_F(MainWindowTest, CaptionComponentsMenuAndHeader) {
                            "расписанию (пасс.);по подходам...;по графикам курсирования...;по "
                            "путям...;по пунктуальности...;Итоги смены;Журнал станций;|;"
                            "Пауза;Норма;Ускорить ;|;"
-                           "Автоматическое управление участком;Сценарий..."));
+                           "Автоматическое управление участком;Сценарий...;Неисправности...;"
+                           "Разрешение на проследование..."));
   // "Взять управление" shows only while a shift is replayed.
   EXPECT_FALSE(window.miTakeControl->isVisible());
   EXPECT_FALSE(window.N1->isEnabled() || window.N3->isEnabled());

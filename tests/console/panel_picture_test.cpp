@@ -1,5 +1,6 @@
 // The panel picture painted into a QImage and probed: fragments, bands, arrows, lamps through
-// their colours and the flashing phase, name lamps and texts (counted as ink in a box).
+// their colours and the flashing phase, the faults' looks, name lamps and texts (counted as ink
+// in a box).
 #include "console/panel_picture.h"
 
 #include <gtest/gtest.h>
@@ -172,6 +173,60 @@ TEST(PanelPicture, AFlashingLampIsYellowInTheFirstHalfOfEachSecondAndSteadyInThe
     f.panel->RefreshLamps(f.lamps, second + offset * kSecond);
     EXPECT_EQ(f.At(30, 21), colour) << offset;
   }
+}
+
+TEST(PanelPicture, FaultedSectionsAndSignalsFlashRedAndARestrictionMarksItsLampsMiddle) {
+  PanelFixture f;
+  f.panel->Build(f.pult, Qt::green);
+  const TDateTime second = EncodeDate(2024, 12, 6) + 10 * kSecond;
+  // Lamp 3 (20..40, y 20..22) falsely occupied: the core lights it red; it flashes.
+  f.lamps[3].RED = true;
+  FaultLamps faults;
+  faults.FalseOccupancy = {3};
+  for (const auto& [offset, colour] :
+       {std::pair{0.0, kRed}, {0.5, kGrey}, {1.0, kRed}, {1.5, kGrey}}) {
+    f.panel->RefreshLamps(f.lamps, second + offset * kSecond, {}, &faults);
+    EXPECT_EQ(f.At(30, 20), colour) << offset;
+    EXPECT_EQ(f.At(30, 21), colour) << offset;
+  }
+  // A failed switch's section keeps its route's yellow between the red flashes; a failed
+  // signal's lamp flashes as well.
+  f.lamps[3].RED = false;
+  f.lamps[3].YELLOW = true;
+  faults = {};
+  faults.FailedSwitches = {3};
+  f.panel->RefreshLamps(f.lamps, second, {}, &faults);
+  EXPECT_EQ(f.At(30, 20), kRed);
+  f.panel->RefreshLamps(f.lamps, second + 0.5 * kSecond, {}, &faults);
+  EXPECT_EQ(f.At(30, 20), kYellow);
+  f.lamps[3].YELLOW = false;
+  faults = {};
+  faults.FailedSignals = {3};
+  f.panel->RefreshLamps(f.lamps, second, {}, &faults);
+  EXPECT_EQ(f.At(30, 20), kRed);
+  f.panel->RefreshLamps(f.lamps, second + 0.5 * kSecond, {}, &faults);
+  EXPECT_EQ(f.At(30, 20), kGrey);
+
+  // A restriction: a yellow stripe along the middle, black on a yellow lamp; the lamp's edges
+  // keep its colour, and the mark goes with the restriction though the colour stays.
+  faults = {};
+  faults.Restricted = {3};
+  EXPECT_FALSE(f.panel->RefreshLamps(f.lamps, second, {}, &faults).empty());
+  EXPECT_EQ(f.At(30, 21), kYellow);
+  EXPECT_EQ(f.At(30, 20), kGrey);
+  EXPECT_EQ(f.At(30, 22), kGrey);
+  EXPECT_TRUE(f.panel->RefreshLamps(f.lamps, second, {}, &faults).empty()) << "drawn once";
+  f.lamps[3].YELLOW = true;
+  f.panel->RefreshLamps(f.lamps, second, {}, &faults);
+  EXPECT_EQ(f.At(30, 21), QColor(Qt::black));
+  EXPECT_EQ(f.At(30, 22), kYellow);
+  EXPECT_FALSE(f.panel->RefreshLamps(f.lamps, second, {}, nullptr).empty());
+  EXPECT_EQ(f.At(30, 21), kYellow);
+  // A fault's lamp number beyond the panel's lamps is passed over.
+  faults.Restricted = {3, 99};
+  faults.FalseOccupancy = {-1};
+  f.panel->RefreshLamps(f.lamps, second, {}, &faults);
+  EXPECT_EQ(f.At(30, 21), QColor(Qt::black));
 }
 
 TEST(PanelPicture, NameLampsUseTheStationColoursAndWriteTheNameInTheTextColour) {

@@ -1,16 +1,21 @@
 // The shift's score: the delay made in the district, standing at closed signals on a small line,
-// safety and operations counted from messages, events and shift lines, and seeded demo runs.
+// safety, operations and faults counted from messages, events and shift lines, a fault's
+// stopped trains on a small line, and seeded demo runs.
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "area/cp1251.h"
 #include "area/date_time.h"
+#include "area/object_names.h"
+#include "dispatch/fault_operations.h"
 #include "dispatch/scenario.h"
 #include "dispatch/shift_score.h"
 #include "simulation/demo_run.h"
+#include "simulation/event_lines.h"
 #include "simulation/headless_run.h"
 #include "trains/harness.h"
+#include "trains/shipped_district.h"
 
 namespace traklin {
 namespace {
@@ -340,6 +345,113 @@ TEST(ShiftScorerTest, TablesShowTheFiguresSideBySideWithTheDifferenceAndCsvRows)
   EXPECT_EQ(first.substr(0, 16), "first,6,0,0,,,8,");
   EXPECT_EQ(second.substr(0, 30), "\"second, held\",6,0,0,3.8,,22,0");
   EXPECT_TRUE(second.ends_with(",0,,6001:15,СОС:23")) << second;
+}
+
+// clang-format off
+/// Three stations on a single line, odd trains to the right; passenger 801 leaves ЛЕС at 10:00:
+///
+///   ЛЕС                      РАЗ (the dispatcher's)            ГОР
+///       ---+--[1:1]---[1:2]--Н--+--- I ---+--[2:1]---[2:2]---+---
+///            block signal 1:1 Н guards 1:2
+// clang-format on
+const char* const kFaultLine = R"({"number": 42, "title": "Test", "base_year": 2024,
+  "freight_numbers": [3001, 3998],
+  "outside_left": ["З1", "З2", "З3", "З4", "З5"],
+  "outside_right": ["В1", "В2", "В3", "В4", "В5"],
+  "stations": [
+    {"name": "Лесная", "mnem": "ЛЕС", "km": 0,
+     "tracks": [[1001, 3, 2], [3, 3, 2], [2, 3, 3], [4, 3, 3]]},
+    {"name": "Разъезд", "mnem": "РАЗ", "controlled": true, "km": 7,
+     "tracks": [[1001, 3, 1], [3, 3, 1]]},
+    {"name": "Горная", "mnem": "ГОР", "km": 14,
+     "tracks": [[1001, 3, 2], [2, 3, 3], [4, 3, 3], [6, 3, 1]]}],
+  "peregons": [{"length": 6000, "blocks": 2}, {"length": 6000, "blocks": 2}],
+  "trains": [{"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"}]})";
+
+/// The line from 09:30 under the automatic dispatcher but at РАЗ, scored after every step, its
+/// fault events counted as the shift's log writes them.
+struct FaultScoreLine {
+  FaultScoreLine() {
+    Line.SetClock(930);
+    Sim.State.AutoLPs.assign(Sim.AreaData.Puts.size(), true);
+    Sim.State.AutoLPs[static_cast<std::size_t>(Line.LP("Разъезд"))] = false;
+    Sim.OnFaultEvent = [this](const FaultEvent& e) {
+      Scorer.CountEventLine(FaultEventLine(Sim, e));
+    };
+  }
+  void RunTo(int hhmm) {
+    const TDateTime end = std::floor(Sim.State.ClockTime) + TimeFromHHMM(hhmm);
+    while (Sim.State.ClockTime < end - 0.1 / 86400) {
+      Line.Steps(1);
+      Scorer.Observe();
+    }
+  }
+  test::ShippedDistrict Line{kFaultLine, 1};
+  Simulation& Sim = Line.Sim;
+  ShiftScorer Scorer{Sim};
+};
+
+TEST(ShiftScorerTest, FaultsAndPermissionsAddTheirRowsOnlyToAShiftThatMetThem) {
+  SimulationData sim;
+  ShiftScorer scorer(sim);
+  const std::string log =
+      R"({"time":"2024-03-15 08:00:00.5","event":"fault","kind":"section","object":"3:2","until":"-"})"
+      "\n"
+      R"({"time":"2024-03-15 08:10:00.0","event":"permit","number":6001,"signal":"3:1 Н","result":"a train stands beyond the signal"})"
+      "\n"
+      R"({"time":"2024-03-15 08:12:00.0","event":"permit","number":6001,"signal":"3:1 Н","result":"ok"})"
+      "\n"
+      R"({"time":"2024-03-15 08:20:00.0","event":"cleared","kind":"section","object":"3:2","until":"-"})"
+      "\n"
+      R"({"time":"2024-03-15 09:00:00.0","event":"fault","kind":"limit","object":"4","kmh":40,"until":"2024-03-15 12:00:00.0"})"
+      "\n"
+      R"({"time":"2024-03-15 09:01:00.0","event":"permit","number":2002,"signal":"-","result"})";
+  EXPECT_EQ(scorer.CountEventLog(log), 1);  // the last line is not JSON
+  ShiftScore faults = scorer.Score();
+  EXPECT_EQ(std::tuple(faults.Faults.Met, faults.Faults.PermitsGiven, faults.Faults.PermitsRefused),
+            std::tuple(2, 1, 1));
+  faults.Faults.StoppedMin = 12.5;
+  const ShiftScore none;
+
+  const auto rows = [](const std::string& table) {
+    std::istringstream lines(table);
+    std::vector<std::string> out;
+    for (std::string l; std::getline(lines, l) && !l.empty();) out.push_back(l);
+    return out;
+  };
+  EXPECT_EQ(rows(FormatShiftScoreTable({{"free", none}})).size(), 29u);
+  const std::vector<std::string> both =
+      rows(FormatShiftScoreTable({{"free", none}, {"faults", faults}}));
+  ASSERT_EQ(both.size(), 33u);
+  for (const std::string& r : both) EXPECT_EQ(Utf8Length(r), Utf8Length(both[0])) << r;
+  const auto tail = [](const std::string& r) { return r.substr(r.find_last_not_of(' ') - 30); };
+  const std::vector<std::string> expected = {"Неисправностей",
+                                             "  стоянка поездов из-за них, поездо-мин",
+                                             "Разрешений на проследование дано", "  отказано"};
+  for (std::size_t k = 0; k < expected.size(); ++k)
+    EXPECT_TRUE(both[29 + k].starts_with(expected[k])) << both[29 + k];
+  EXPECT_TRUE(both[29].ends_with("0          2         +2")) << tail(both[29]);
+  EXPECT_TRUE(both[30].ends_with("0.0       12.5      +12.5")) << tail(both[30]);
+  EXPECT_TRUE(both[31].ends_with("0          1         +1")) << tail(both[31]);
+
+  const std::string csv = FormatShiftScoreCsv({{"faults", faults}});
+  EXPECT_NE(csv.find(",faults_met,fault_stopped_min,permits_given,permits_refused,worst_train,"),
+            std::string::npos)
+      << csv;
+  EXPECT_NE(csv.find(",2,12.5,1,1,,,\n"), std::string::npos) << csv;
+  EXPECT_EQ(FormatShiftScoreCsv({{"free", none}}).find("faults_met"), std::string::npos);
+}
+
+TEST(ShiftScorerTest, TrainsStoppedByAFaultCountTheirStandingAsItsDelay) {
+  FaultScoreLine f;
+  ASSERT_EQ(OperateFault(f.Sim, {2, FindBlockSection(f.Sim.AreaData, "1:2"), -1}, "-"), "");
+  f.RunTo(1030);
+  const ShiftScore s = f.Scorer.Score();
+  EXPECT_EQ(s.Faults.Met, 1);
+  // 801 stands before the block signal from about 10:06 until the end.
+  EXPECT_GT(s.Faults.StoppedMin, 15);
+  EXPECT_LT(s.Faults.StoppedMin, 30);
+  EXPECT_DOUBLE_EQ(s.Faults.StoppedMin, s.StandingMin) << "it stood on a peregon";
 }
 
 // A seeded morning of the demo district worked by the automatic dispatcher, scored as the
