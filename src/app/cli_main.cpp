@@ -8,10 +8,9 @@ int main(int argc, char** argv) {
   using namespace traklin::cli;
   CLI::App app{"Traklin headless tools"};
   app.require_subcommand(1);
-  const std::vector<Command> commands{AddCheckCommand(app),     AddRunCommand(app),
-                                      AddReportCommand(app),    AddRenderCommand(app),
-                                      AddSaveCheckCommand(app), AddScoreCommand(app),
-                                      AddStudyCommand(app)};
+  const std::vector<Command> commands{
+      AddCheckCommand(app),     AddRunCommand(app),   AddReportCommand(app), AddRenderCommand(app),
+      AddSaveCheckCommand(app), AddScoreCommand(app), AddStudyCommand(app)};
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -17,6 +17,7 @@
 #include "area/object_names.h"
 #include "dispatch/fault_operations.h"
 #include "qt_test_support.h"
+#include "trains/fault_line.h"
 #include "trains/fault_trains.h"
 #include "trains/shipped_district.h"
 
@@ -25,31 +26,9 @@ namespace {
 
 using testing_support::App;
 
-// clang-format off
-/// Three stations on a single line, odd trains to the right:
-///
-///   ЛЕС (Лесная)             РАЗ (Разъезд)                     ГОР (Горная)
-///       I ---.         peregon 1        .--- 3 ---.        peregon 2       .--- I
-///       3 ---+--[1:1]---[1:2]--Н-- sw   +--- I ---+ sw  --[2:1]---[2:2]---+--- 2
-///       2 ---+   block signal 1:1 Н                                        +--- 4
-///       4 ---'   (odd) guards 1:2                                          `--- 6
-///
-/// Passenger 801 leaves Лесная for Горная at 10:00 without stopping at Разъезд.
-// clang-format on
-const char* const kLine = R"({"number": 42, "title": "Test", "base_year": 2024,
-  "freight_numbers": [3001, 3998],
-  "outside_left": ["З1", "З2", "З3", "З4", "З5"],
-  "outside_right": ["В1", "В2", "В3", "В4", "В5"],
-  "stations": [
-    {"name": "Лесная", "mnem": "ЛЕС", "km": 0,
-     "tracks": [[1001, 3, 2], [3, 3, 2], [2, 3, 3], [4, 3, 3]]},
-    {"name": "Разъезд", "mnem": "РАЗ", "controlled": true, "km": 7,
-     "tracks": [[1001, 3, 1], [3, 3, 1]]},
-    {"name": "Горная", "mnem": "ГОР", "km": 14,
-     "tracks": [[1001, 3, 2], [2, 3, 3], [4, 3, 3], [6, 3, 1]]}],
-  "peregons": [{"length": 6000, "blocks": 2}, {"length": 6000, "blocks": 2}],
-  "trains": [
-    {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"}]})";
+/// The faults' line (sketched in fault_line.h): passenger 801 leaves Лесная for Горная at
+/// 10:00 without stopping at Разъезд.
+const std::string kLine = test::FaultLineDescription(test::kPassenger801);
 
 /// The line from 09:30, Лесная and Горная worked by the automatic dispatcher; the lines of the
 /// operations told as a shift's recorder hears them.

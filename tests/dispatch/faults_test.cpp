@@ -19,6 +19,7 @@
 #include "simulation/headless_run.h"
 #include "state/braking.h"
 #include "state/faults.h"
+#include "trains/fault_line.h"
 #include "trains/fault_trains.h"
 #include "trains/shipped_district.h"
 #include "trains/stops.h"
@@ -27,34 +28,11 @@
 namespace traklin::test {
 namespace {
 
-// clang-format off
-/// Three stations on a single line, odd trains to the right:
-///
-///   ЛЕС (code 6, asks)       РАЗ (code 7, no duty officer)     ГОР (code 8, asks)
-///       I ---.         peregon 1        .--- 3 ---.        peregon 2       .--- I
-///       3 ---+--[1:1]---[1:2]--Н-- sw 4 +--- I ---+ sw 5 --[2:1]---[2:2]---+--- 2
-///       2 ---+   block signal 1:1 Н                                        +--- 4
-///       4 ---'   (odd) guards 1:2                                          `--- 6
-///
-/// Each peregon is 6 km in two block sections, "1:1" at ЛЕС, "1:2" at РАЗ. ЛЕС and ГОР form
-/// their trains on I and 3 (ЛЕС) or I (ГОР); passenger 801 leaves ЛЕС for ГОР at 10:00
+/// The faults' line (sketched in fault_line.h): passenger 801 leaves ЛЕС for ГОР at 10:00
 /// without stopping at РАЗ, freight 2001 follows at 10:20.
-// clang-format on
-const char* const kLine = R"({"number": 42, "title": "Test", "base_year": 2024,
-  "freight_numbers": [3001, 3998],
-  "outside_left": ["З1", "З2", "З3", "З4", "З5"],
-  "outside_right": ["В1", "В2", "В3", "В4", "В5"],
-  "stations": [
-    {"name": "Лесная", "mnem": "ЛЕС", "km": 0,
-     "tracks": [[1001, 3, 2], [3, 3, 2], [2, 3, 3], [4, 3, 3]]},
-    {"name": "Разъезд", "mnem": "РАЗ", "controlled": true, "km": 7,
-     "tracks": [[1001, 3, 1], [3, 3, 1]]},
-    {"name": "Горная", "mnem": "ГОР", "km": 14,
-     "tracks": [[1001, 3, 2], [2, 3, 3], [4, 3, 3], [6, 3, 1]]}],
-  "peregons": [{"length": 6000, "blocks": 2}, {"length": 6000, "blocks": 2}],
-  "trains": [
+const std::string kLine = test::FaultLineDescription(std::string(R"([
     {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
-    {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:20"}]})";
+    {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:20"}])"));
 
 /// The line with a scenario played on it, every fault event written down as
 /// "HH:MM:SS.s event what" ("10:05:00.0 fault train 801 until 10:15:00.0",

@@ -14,6 +14,7 @@
 #include "simulation/demo_run.h"
 #include "simulation/event_lines.h"
 #include "simulation/headless_run.h"
+#include "trains/fault_line.h"
 #include "trains/harness.h"
 #include "trains/shipped_district.h"
 
@@ -347,26 +348,9 @@ TEST(ShiftScorerTest, TablesShowTheFiguresSideBySideWithTheDifferenceAndCsvRows)
   EXPECT_TRUE(second.ends_with(",0,,6001:15,СОС:23")) << second;
 }
 
-// clang-format off
-/// Three stations on a single line, odd trains to the right; passenger 801 leaves ЛЕС at 10:00:
-///
-///   ЛЕС                      РАЗ (the dispatcher's)            ГОР
-///       ---+--[1:1]---[1:2]--Н--+--- I ---+--[2:1]---[2:2]---+---
-///            block signal 1:1 Н guards 1:2
-// clang-format on
-const char* const kFaultLine = R"({"number": 42, "title": "Test", "base_year": 2024,
-  "freight_numbers": [3001, 3998],
-  "outside_left": ["З1", "З2", "З3", "З4", "З5"],
-  "outside_right": ["В1", "В2", "В3", "В4", "В5"],
-  "stations": [
-    {"name": "Лесная", "mnem": "ЛЕС", "km": 0,
-     "tracks": [[1001, 3, 2], [3, 3, 2], [2, 3, 3], [4, 3, 3]]},
-    {"name": "Разъезд", "mnem": "РАЗ", "controlled": true, "km": 7,
-     "tracks": [[1001, 3, 1], [3, 3, 1]]},
-    {"name": "Горная", "mnem": "ГОР", "km": 14,
-     "tracks": [[1001, 3, 2], [2, 3, 3], [4, 3, 3], [6, 3, 1]]}],
-  "peregons": [{"length": 6000, "blocks": 2}, {"length": 6000, "blocks": 2}],
-  "trains": [{"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"}]})";
+/// The faults' line (sketched in fault_line.h), РАЗ the dispatcher's; passenger 801 leaves
+/// ЛЕС at 10:00.
+const std::string kFaultLine = test::FaultLineDescription(test::kPassenger801);
 
 /// The line from 09:30 under the automatic dispatcher but at РАЗ, scored after every step, its
 /// fault events counted as the shift's log writes them.
