@@ -271,7 +271,9 @@ TEST_F(GraphFixture, KeysGoToTheMainWindowAndThePictureSavesAsPng) {
 
 struct NgdpFixture : GraphFixture {
   NgdpFixture() {
-    dir = fs::path(testing::TempDir()) / "ngdp_test";
+    // A folder per test: the cases of this suite may run side by side.
+    dir = fs::path(testing::TempDir()) /
+          (std::string("ngdp_") + testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
     file = dir / "NGDP.bmp";
