@@ -1,0 +1,167 @@
+// The safety check's working parts: the line as the check sees it and the state it moves
+// trains in, shared by the check's source files.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+#include "dispatch/safety_check.h"
+#include "state/simulation_data.h"
+
+namespace traklin {
+
+/// The check's own types, for its source files only.
+namespace safety {
+
+/// Tracks of an LP beyond this many are left out of the check.
+constexpr int kMaxTracks = 64;
+
+/// A link passed towards its end `End` (0 or 1).
+struct Hop {
+  int Link = -1;
+  int End = 0;
+};
+
+/// An LP on a train's way: the links that lead there and the tracks that take the train
+/// (suit it, are reached from the link it comes by and lead on to the link it leaves by).
+struct Step {
+  int LP = -1;
+  std::vector<Hop> Hops;
+  std::uint64_t Mask = 0;
+};
+
+/// Where the check found a train.
+enum class Place : std::uint8_t { Track, Line, Outside };
+
+struct Seen {
+  int Train = -1;
+  Place Where = Place::Track;
+  int LP = -1;            ///< the LP it stands at, runs to, or waits outside of
+  int Track = -1;         ///< on Place::Track; on Place::Line the track it was given to come in on
+  int Link = -1;          ///< on Place::Line: the link, -1 when inside the station already
+  int End = 0;            ///< on Place::Line: the end of the link it runs to
+  bool Entering = false;  ///< on Place::Line: its head is in the station already
+  int Claim = -1;         ///< the link a station will let it go on by itself, without asking
+};
+
+/// A train as the check moves it: its way, fixed for one check.
+struct Runner {
+  int Train = -1;
+  std::vector<Step> Steps;
+  bool Finishes = false;  ///< its way ends where the train ends
+  bool OnLine = false;    ///< it started on a link (it waits there until it has a track)
+  bool Passenger = false;
+  bool Bound = false;  ///< its track at its first step was given to it: it keeps that one
+  /// A train that a station will let go on by itself holds a track at the next LP as well:
+  /// its claim, a runner of its own that never moves and is dropped when the train moves on.
+  int Claim = -1;
+  int Owner = -1;  ///< of a claim: the runner it is for
+};
+
+/// Where a runner is: standing at Steps[At] on Track, or (At -1) before its first step.
+struct Pos {
+  std::int16_t At = -1;
+  std::int8_t Track = -1;
+  bool Gone = false;
+};
+
+struct State {
+  std::vector<std::uint64_t> Free;                   ///< per LP: tracks free
+  std::vector<std::array<std::int16_t, 2>> Waiting;  ///< per link: trains waiting towards an end
+  std::vector<Pos> At;                               ///< per runner
+  int Left = 0;
+};
+
+inline std::uint64_t Bit(int k) {
+  return std::uint64_t{1} << k;
+}
+
+}  // namespace safety
+
+// Only the check's source files include this header.
+using namespace safety;
+
+struct SafetyCheck::Impl {
+  // The district, derived once.
+  std::array<const void*, 4> Source{};
+  std::array<std::size_t, 4> SourceSizes{};
+  bool Built = false;
+  struct Link {
+    std::array<int, 2> LP{-1, -1};
+    bool Double = false;
+  };
+  std::vector<Link> Links;
+  std::vector<int> LinkOfPeregon;            ///< per graph peregon
+  std::vector<std::vector<int>> PeregonsOf;  ///< per link: its graph peregons
+  /// Per single link, per end: a train runs on it towards that end (as last observed).
+  std::vector<std::array<bool, 2>> Coming;
+  std::vector<std::vector<int>> LinksAt;  ///< per LP: its links (local index = position)
+  std::vector<std::vector<std::uint32_t>>
+      In;  ///< per LP, per track: local links it is reached from
+  std::vector<std::vector<std::uint32_t>> Out;  ///< per LP, per track: local links it leads to
+  std::vector<std::uint64_t> AllTracks;         ///< per LP
+  std::vector<std::vector<int>> NextLink;       ///< [to][from]: first link of a shortest way
+  std::vector<int> SectionLP, SectionTrack;     ///< per section: the LP and track it is, or -1
+  std::vector<std::vector<int>> RoutesFrom;     ///< per section: routes of its LP starting there
+  std::vector<std::vector<int>> RoutesTo;       ///< per section: routes of its LP ending there
+  std::vector<std::vector<int>> Starting;       ///< per section: routes of any LP starting there
+  std::vector<int> ExitLink;                    ///< per section: the link it begins at its LP
+  /// Per LP: the ways out onto a link (routes ending where a link begins), with the link.
+  std::vector<std::vector<std::pair<int, int>>> ExitRoutes;
+  std::vector<std::vector<int>> Throats;  ///< per LP: its throats
+  /// Per LP: it has no duty officer; it asks the dispatcher; it acts by itself (and chooses
+  /// the train it sends itself); it sends without asking.
+  std::vector<char> Controlled, Asks, Chooses, SendsFreely;
+  /// The way out of a track through a throat, by throat and track section, as found so far.
+  std::unordered_map<std::uint64_t, int> Chains;
+
+  // The line as last seen (Raw_: before what the stations will do by themselves), and what the
+  // check found for it.
+  std::vector<Seen> Seen_, Raw_;
+  std::vector<Runner> Runners;
+  std::vector<int> RunnerOf;  ///< per train index: its runner, or -1
+  State Base;
+  int BaseLeft = 0;
+  bool BaseMade = false;
+  bool Stale = true;  ///< the line must be observed again before the next answer
+  std::unordered_map<std::uint64_t, bool> Verdicts;
+
+  void Derive(const SimulationData& sim);
+  int LocalLink(int lp, int link) const {
+    const std::vector<int>& at = LinksAt[lp];
+    for (int j = 0; j < static_cast<int>(at.size()); ++j)
+      if (at[j] == link) return j;
+    return -1;
+  }
+  std::vector<struct Seen> Observe(SimulationData& sim);
+  bool Comes(int link, int lp) const;
+  void Leave(struct Seen& x, int link, int lp) const;
+  void ClaimBeyond(const SimulationData& sim, struct Seen& x) const;
+  void Build(const SimulationData& sim, std::vector<struct Seen> seen);
+  std::vector<struct Seen> Refine(const SimulationData& sim, std::vector<struct Seen> seen) const;
+  bool PassesOn(const SimulationData& sim, int t, int lp, int link) const;
+  void Make(SimulationData& sim, std::vector<struct Seen> seen);
+  std::uint64_t TrackMask(const SimulationData& sim, int t, int lp, int in, int out) const;
+  Runner Way(const SimulationData& sim, int t, int lp, int in, int inEnd) const;
+  bool Place(State& s, int r) const;
+  bool Seat(State& s, int r, int lp, std::array<int, kMaxTracks>& holder,
+            std::uint64_t& tried) const;
+
+  // The moves of the check.
+  bool Blocked(const State& s, const Step& st) const;
+  bool Judge(SimulationData& sim, const SafetyMove& move);
+  bool Behind(const State& s, int r) const;
+  void Release(State& s, int r) const;
+  bool Finish(State& s, int r) const;
+  void FinishAll(State& s) const;
+  void Drop(State& s, int r) const;
+  void AddClaim(State& s, int r, int link, bool seat = true);
+  bool Moves(State& s, int r) const;
+  int Solve(const State& s) const;
+};
+
+}  // namespace traklin

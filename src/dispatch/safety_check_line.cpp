@@ -1,0 +1,500 @@
+// The safety check's view of the line: derived once from the district, observed at each look.
+#include <algorithm>
+#include <tuple>
+
+#include "area/area_queries.h"
+#include "dispatch/safety_check_impl.h"
+#include "state/interlocking.h"
+#include "trains/station_messages.h"
+#include "trains/stops.h"
+#include "trains/throat_automation.h"
+#include "trains/throat_queries.h"
+#include "trains/train_records.h"
+
+namespace traklin {
+
+namespace {
+
+template <class T>
+const void* DataOf(const std::vector<T>& v) {
+  return v.data();
+}
+
+/// The first route of the LP from section `from` to section `to`; -1 when none.
+int RouteBetween(const TAreaData& area, int lp, int from, int to) {
+  const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
+  for (int r = 0; r < static_cast<int>(routes.size()); ++r)
+    if (routes[r].FirstSection == from && routes[r].LastSection == to) return r;
+  return -1;
+}
+
+}  // namespace
+
+void SafetyCheck::Impl::Derive(const SimulationData& sim) {
+  const TAreaData& area = sim.AreaData;
+  const std::array<const void*, 4> source{DataOf(area.GraphPeregons), DataOf(area.Puts),
+                                          DataOf(area.TrainRoutes), DataOf(area.GorlStanzs)};
+  const std::array<std::size_t, 4> sizes{area.GraphPeregons.size(), area.Puts.size(),
+                                         area.TrainRoutes.size(), area.GorlStanzs.size()};
+  if (Built && source == Source && sizes == SourceSizes) return;
+  Source = source;
+  SourceSizes = sizes;
+  Built = true;
+  BaseMade = false;
+  Seen_.clear();
+  Verdicts.clear();
+  Chains.clear();
+  const int lps = static_cast<int>(area.Puts.size());
+  const int peregons = static_cast<int>(area.GraphPeregons.size());
+  const auto validLP = [&](int lp) { return lp >= 0 && lp < lps; };
+
+  // Links: the graph peregons between two LPs, those joining the same two LPs as one.
+  Links.clear();
+  LinkOfPeregon.assign(peregons, -1);
+  LinksAt.assign(lps, {});
+  std::vector<std::vector<int>>& peregonsOf = PeregonsOf;
+  peregonsOf.clear();
+  for (int p = 0; p < peregons; ++p) {
+    const TGraphPeregonData& per = area.GraphPeregons[p];
+    const int a = per.LP[0] - 1, b = per.LP[1] - 1;
+    if (!validLP(a) || !validLP(b) || a == b) continue;
+    int found = -1;
+    for (int l = 0; l < static_cast<int>(Links.size()) && found < 0; ++l)
+      if ((Links[l].LP[0] == a && Links[l].LP[1] == b) ||
+          (Links[l].LP[0] == b && Links[l].LP[1] == a))
+        found = l;
+    if (found >= 0) {
+      Links[found].Double = true;
+    } else {
+      found = static_cast<int>(Links.size());
+      Links.push_back({{a, b}, false});
+      LinksAt[a].push_back(found);
+      LinksAt[b].push_back(found);
+      peregonsOf.emplace_back();
+    }
+    LinkOfPeregon[p] = found;
+    peregonsOf[found].push_back(p);
+  }
+
+  // Tracks, the sections they are, and the links each is reached from and leads to.
+  Controlled.assign(lps, 0);
+  Asks.assign(lps, 0);
+  Chooses.assign(lps, 0);
+  SendsFreely.assign(lps, 0);
+  AllTracks.assign(lps, 0);
+  In.assign(lps, {});
+  Out.assign(lps, {});
+  Throats.assign(lps, {});
+  const int sections = static_cast<int>(area.SlSects.size());
+  SectionLP.assign(sections, -1);
+  SectionTrack.assign(sections, -1);
+  RoutesFrom.assign(sections, {});
+  RoutesTo.assign(sections, {});
+  Starting.assign(sections, {});
+  ExitLink.assign(sections, -1);
+  ExitRoutes.assign(lps, {});
+  for (int g = 0; g < static_cast<int>(area.GorlStanzs.size()); ++g) {
+    const int lp = ThroatLPIndex(area, g);
+    if (validLP(lp)) Throats[lp].push_back(g);
+  }
+  for (int lp = 0; lp < lps; ++lp) {
+    Controlled[lp] = LPIsControlled(area, lp);
+    Asks[lp] = LPAsksDispatcher(area, lp);
+    Chooses[lp] = !Asks[lp] && !Controlled[lp];
+    SendsFreely[lp] = Chooses[lp] && area.Puts[lp].Value2 > 0;
+    const int tracks = std::min<int>(static_cast<int>(area.Puts[lp].Tracks.size()), kMaxTracks);
+    In[lp].assign(tracks, 0);
+    Out[lp].assign(tracks, 0);
+    // The entry sections of each link at this LP: its peregons' ends, and the throats opening
+    // to them.
+    std::vector<std::vector<int>> entries(LinksAt[lp].size());
+    for (int j = 0; j < static_cast<int>(LinksAt[lp].size()); ++j)
+      for (const int p : peregonsOf[LinksAt[lp][j]]) {
+        const TGraphPeregonData& per = area.GraphPeregons[p];
+        for (int e = 0; e < 2; ++e)
+          if (per.LP[e] - 1 == lp && ValidSection(area, per.EndSection[e]))
+            entries[j].push_back(per.EndSection[e]);
+        for (const int g : Throats[lp])
+          if (area.GorlStanzs[g].Peregon - 1 == p &&
+              ValidSection(area, area.GorlStanzs[g].EntrySection))
+            entries[j].push_back(area.GorlStanzs[g].EntrySection);
+      }
+    for (int j = 0; j < static_cast<int>(entries.size()); ++j)
+      for (const int e : entries[j])
+        if (e > 0 && e < sections) ExitLink[e] = LinksAt[lp][j];
+    for (int k = 0; k < tracks; ++k) {
+      const int s = TrackSection(area, lp, k);
+      if (s == 0) continue;
+      AllTracks[lp] |= Bit(k);
+      SectionLP[s] = lp;
+      SectionTrack[s] = k;
+      const auto way = [&](int from, int to) {
+        return Controlled[lp] ? RouteBetween(area, lp, from, to) >= 0
+                              : FindBestRoute(area, lp, from, to) >= 0;
+      };
+      for (int j = 0; j < static_cast<int>(entries.size()) && j < 32; ++j)
+        for (const int e : entries[j]) {
+          if (way(e, s)) In[lp][k] |= 1u << j;
+          if (way(s, e)) Out[lp][k] |= 1u << j;
+        }
+    }
+    if (lp < static_cast<int>(area.TrainRoutes.size())) {
+      const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
+      for (int r = 0; r < static_cast<int>(routes.size()); ++r) {
+        if (routes[r].FirstSection > 0 && routes[r].FirstSection < sections)
+          Starting[routes[r].FirstSection].push_back(r);
+        for (int j = 0; j < static_cast<int>(entries.size()); ++j) {
+          const std::vector<int>& at = entries[j];
+          if (std::find(at.begin(), at.end(), routes[r].LastSection) != at.end() &&
+              std::find(at.begin(), at.end(), routes[r].FirstSection) == at.end())
+            ExitRoutes[lp].emplace_back(r, LinksAt[lp][j]);
+        }
+        const int s = routes[r].FirstSection;
+        if (s > 0 && s < sections && SectionLP[s] == lp) RoutesFrom[s].push_back(r);
+        const int e = routes[r].LastSection;
+        if (e > 0 && e < sections && SectionLP[e] == lp) RoutesTo[e].push_back(r);
+      }
+    }
+  }
+
+  // The first link of a shortest way between any two LPs (the lower link on a tie).
+  NextLink.assign(lps, std::vector<int>(lps, -1));
+  for (int to = 0; to < lps; ++to) {
+    std::vector<int> dist(lps, -1);
+    std::vector<int> queue{to};
+    dist[to] = 0;
+    for (std::size_t q = 0; q < queue.size(); ++q) {
+      const int at = queue[q];
+      for (const int l : LinksAt[at]) {
+        const int other = Links[l].LP[0] == at ? Links[l].LP[1] : Links[l].LP[0];
+        if (dist[other] >= 0) continue;
+        dist[other] = dist[at] + 1;
+        queue.push_back(other);
+      }
+    }
+    for (int from = 0; from < lps; ++from) {
+      if (from == to || dist[from] < 0) continue;
+      for (const int l : LinksAt[from]) {
+        const int other = Links[l].LP[0] == from ? Links[l].LP[1] : Links[l].LP[0];
+        if (dist[other] == dist[from] - 1 && (NextLink[to][from] < 0 || l < NextLink[to][from]))
+          NextLink[to][from] = l;
+      }
+    }
+  }
+}
+
+std::uint64_t SafetyCheck::Impl::TrackMask(const SimulationData& sim, int t, int lp, int in,
+                                           int out) const {
+  const int jIn = in >= 0 ? LocalLink(lp, in) : -1;
+  const int jOut = out >= 0 ? LocalLink(lp, out) : -1;
+  std::uint64_t mask = 0;
+  for (int k = 0; k < static_cast<int>(In[lp].size()); ++k) {
+    if (!(AllTracks[lp] & Bit(k))) continue;
+    if (in >= 0 && (jIn < 0 || !(In[lp][k] & (1u << jIn)))) continue;
+    if (out >= 0 && (jOut < 0 || !(Out[lp][k] & (1u << jOut)))) continue;
+    if (TrackSuits(sim, lp, k, t)) mask |= Bit(k);
+  }
+  return mask;
+}
+
+/// The way of train t from LP lp, come by link `in` (-1: it starts there) towards end inEnd:
+/// a step at every LP with tracks, and at the last.
+Runner SafetyCheck::Impl::Way(const SimulationData& sim, int t, int lp, int in, int inEnd) const {
+  Runner run;
+  run.Train = t;
+  run.Passenger = sim.State.Trains[t].LOAD_TYPE >= 100;
+  const int lps = static_cast<int>(LinksAt.size());
+  const int dest = FindLPIndex(sim.AreaData, sim.State.Trains[t].ARRIVAL_LP_CODE);
+  const bool known = dest >= 0 && dest < lps;
+  std::vector<Hop> hops;
+  if (in >= 0) hops.push_back({in, inEnd});
+  int at = lp;
+  int prev = in;
+  for (int guard = 0; guard <= lps; ++guard) {
+    const int next = known && at != dest ? NextLink[dest][at] : -1;
+    if (AllTracks[at] != 0 || next < 0) {
+      run.Steps.push_back({at, hops, TrackMask(sim, t, at, prev, next)});
+      hops.clear();
+    }
+    if (next < 0) break;
+    const int end = Links[next].LP[0] == at ? 1 : 0;
+    hops.push_back({next, end});
+    prev = next;
+    at = Links[next].LP[end];
+  }
+  run.Finishes = known && !run.Steps.empty() && run.Steps.back().LP == dest;
+  return run;
+}
+
+/// The station lets train t, standing there, go on onto the link by itself, without asking
+/// anyone: it sends without asking, or it acts by itself and the line ahead of the train needs
+/// no leave. (A train running through asks unless the station sends without asking.)
+bool SafetyCheck::Impl::PassesOn(const SimulationData& sim, int t, int lp, int link) const {
+  if (SendsFreely[lp]) return true;
+  if (!Chooses[lp]) return false;
+  for (const int g : Throats[lp]) {
+    const int p = sim.AreaData.GorlStanzs[g].Peregon - 1;
+    if (p >= 0 && p < static_cast<int>(LinkOfPeregon.size()) && LinkOfPeregon[p] == link &&
+        LineAheadFree(sim, g, t))
+      return true;
+  }
+  return false;
+}
+
+bool SafetyCheck::Impl::Comes(int link, int lp) const {
+  return Coming[link][Links[link].LP[1] == lp ? 1 : 0];
+}
+
+/// x leaves LP lp by the link: it runs on it to the other end.
+void SafetyCheck::Impl::Leave(Seen& x, int link, int lp) const {
+  x.Where = Place::Line;
+  x.Link = link;
+  x.End = Links[link].LP[0] == lp ? 1 : 0;
+  x.LP = Links[link].LP[x.End];
+  x.Track = -1;
+  x.Entering = false;
+}
+
+/// A train at or on its way to a station that lets it go on by itself (or will, once it has
+/// stopped there) holds a track at the next LP too.
+void SafetyCheck::Impl::ClaimBeyond(const SimulationData& sim, Seen& x) const {
+  const int lps = static_cast<int>(LinksAt.size());
+  const TTrainData& t = sim.State.Trains[x.Train];
+  const int dest = FindLPIndex(sim.AreaData, t.ARRIVAL_LP_CODE);
+  x.Claim = -1;
+  if (dest < 0 || dest >= lps || x.LP < 0 || x.LP == dest ||
+      (x.Where != Place::Outside && !t.DEPARTURE_COMMISSION))
+    return;
+  const int next = NextLink[dest][x.LP];
+  if (next >= 0 && next != x.Link && PassesOn(sim, x.Train, x.LP, next)) x.Claim = next;
+}
+
+std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
+  const TAreaData& area = sim.AreaData;
+  const TTrainsData& trains = sim.State.Trains;
+  const int lps = static_cast<int>(LinksAt.size());
+  const int peregons = static_cast<int>(area.GraphPeregons.size());
+  const int sections = static_cast<int>(SectionLP.size());
+  // The directions run on each peregon.
+  std::vector<std::array<bool, 2>> dirs(peregons, {false, false});
+  for (const TTrainData& t : trains) {
+    const int head = t.HEAD.PEREGON_IDX, tail = t.TAIL.PEREGON_IDX;
+    if (head >= 0 && head < peregons) dirs[head][t.HEAD.DIR & 1] = true;
+    if (tail >= 0 && tail < peregons && tail != head) dirs[tail][t.TAIL.DIR & 1] = true;
+  }
+  const auto trackAt = [&](int s, int lp) {
+    return s > 0 && s < sections && SectionLP[s] == lp ? SectionTrack[s] : -1;
+  };
+  // Trains let go by a send task (one that needs no commit or has it, including the second half
+  // of a transit): the link each leaves by, per train.
+  // A train on a single link runs towards the LP: nothing leaves that LP onto the link before
+  // it has arrived.
+  Coming.assign(Links.size(), {false, false});
+  for (int l = 0; l < static_cast<int>(Links.size()); ++l)
+    for (const int p : PeregonsOf[l])
+      for (int e = 0; e < 2; ++e) {
+        const int end = Links[l].LP[1] == area.GraphPeregons[p].LP[e] - 1 ? 1 : 0;
+        if (dirs[p][e] && !Links[l].Double) Coming[l][end] = true;
+      }
+  const auto comes = [&](int link, int lp) { return Comes(link, lp); };
+  std::vector<int> onward(trains.size(), -1);
+  std::vector<int> onwardFrom(trains.size(), -1);
+  const int throats = static_cast<int>(std::min(area.GorlStanzs.size(), sim.State.Gorls.size()));
+  for (int q = 0; q < throats; ++q) {
+    const TGorlTaskData& task = sim.State.Gorls[q];
+    if (task.TASKED == 0 || !task.SEND) continue;
+    const ThroatView v = ThroatViewOf(sim, q);
+    // A station acting by itself gives itself the commit; one that asks waits for it (or has
+    // spent it on the way out, which stands), and until then its task may still be taken back.
+    if (!v.Valid || v.Side < 0 || LinkOfPeregon[v.Peregon] < 0) continue;
+    const int s = TrackSection(area, v.LP, task.TRACK);
+    if (s == 0) continue;
+    if (!Chooses[v.LP] && v.Side < 1 && !DepartCommitGiven(sim, v.LP, v.Dir)) {
+      const auto [at, fresh] = Chains.try_emplace(
+          (static_cast<std::uint64_t>(q) << 32) | static_cast<std::uint32_t>(s), -1);
+      if (fresh) at->second = FindBestRoute(area, v.LP, s, v.Entry);
+      if (at->second < 0 ||
+          !(ChainIsPending(sim, v.LP, at->second) || ChainIsSet(sim, v.LP, at->second)))
+        continue;
+    }
+    int t = TrainForTrack(sim, v.LP, s, v.Dir);
+    if (t < 0 && task.TRANSIT)
+      for (const int g : Throats[v.LP]) {
+        const TGorlTaskData& in = sim.State.Gorls[g];
+        if (g >= throats || in.TASKED == 0 || in.SEND || !in.TRANSIT || in.TRACK != task.TRACK)
+          continue;
+        const ThroatView w = ThroatViewOf(sim, g);
+        if (w.Valid) t = ApproachingTrain(sim, w.Entry, w.Arrival);
+      }
+    if (t < 0 || t >= static_cast<int>(trains.size()) || comes(LinkOfPeregon[v.Peregon], v.LP))
+      continue;
+    onward[t] = LinkOfPeregon[v.Peregon];
+    onwardFrom[t] = v.LP;
+  }
+  // Trains for which a way out is pending or set: they leave by its link. The train on the way
+  // out, or on the track it starts from, else the one coming in to go on through.
+  const auto onRoute = [&](int lp, int r) {
+    const TTrainRouteData& route = area.TrainRoutes[lp].Routes[r];
+    for (int n = 0; n < kMaxRouteSections && route.Sections[n] != 0; ++n)
+      for (const int d : {0, 1})
+        if (const int t = TrainOnHalf(sim, route.Sections[n], d); t >= 0) return t;
+    return -1;
+  };
+  const auto leaves = [&](int t, int lp, int link) {
+    if (t < 0 || onward[t] >= 0 || link < 0 || Comes(link, lp)) return;
+    onward[t] = link;
+    onwardFrom[t] = lp;
+  };
+  for (int lp = 0; lp < lps && lp < static_cast<int>(sim.State.Routes.size()); ++lp) {
+    const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
+    const TLPRoutesControlData& control = sim.State.Routes[lp];
+    const auto active = [&](int r) {
+      return r < static_cast<int>(control.size()) &&
+             (control[r].TASKED != 0 || control[r].SCHUNTED);
+    };
+    for (const auto& [r, link] : ExitRoutes[lp])
+      if (active(r)) leaves(onRoute(lp, r), lp, link);
+    for (int k = 0; k < static_cast<int>(In[lp].size()); ++k) {
+      const int s = TrackSection(area, lp, k);
+      if (s == 0) continue;
+      for (const int r : RoutesFrom[s]) {
+        if (!active(r)) continue;
+        int t = onRoute(lp, r);
+        if (t < 0) t = TrainForTrack(sim, lp, s, RouteDirection(routes[r]));
+        const int dest = t >= 0 ? FindLPIndex(area, trains[t].ARRIVAL_LP_CODE) : -1;
+        if (dest >= 0 && dest < lps && dest != lp) leaves(t, lp, NextLink[dest][lp]);
+      }
+    }
+  }
+  // Trains given a track to come in on (a receive task, or a way in pending or set).
+  std::vector<int> bound(trains.size(), -1);
+  for (int q = 0; q < throats; ++q) {
+    const TGorlTaskData& task = sim.State.Gorls[q];
+    if (task.TASKED == 0 || task.SEND) continue;
+    const ThroatView v = ThroatViewOf(sim, q);
+    if (!v.Valid || task.TRACK < 0 || task.TRACK >= static_cast<int>(In[v.LP].size())) continue;
+    const int t = ApproachingTrain(sim, v.Entry, v.Arrival);
+    if (t >= 0 && t < static_cast<int>(trains.size())) bound[t] = task.TRACK;
+  }
+  for (int lp = 0; lp < lps && lp < static_cast<int>(sim.State.Routes.size()); ++lp) {
+    const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
+    const TLPRoutesControlData& control = sim.State.Routes[lp];
+    for (int k = 0; k < static_cast<int>(In[lp].size()); ++k) {
+      const int s = TrackSection(area, lp, k);
+      if (s == 0 || !SectionFree(sim, s)) continue;
+      for (const int r : RoutesTo[s]) {
+        if (r >= static_cast<int>(control.size()) ||
+            (control[r].TASKED == 0 && !control[r].SCHUNTED))
+          continue;
+        const int t = TrainForTrack(sim, lp, s, RouteDirection(routes[r]));
+        if (t >= 0 && t < static_cast<int>(trains.size())) bound[t] = k;
+      }
+    }
+  }
+  const auto leave = [&](Seen& x, int link, int lp) { Leave(x, link, lp); };
+  std::vector<Seen> seen;
+  for (int i = 0; i < static_cast<int>(trains.size()); ++i) {
+    const TTrainData& t = trains[i];
+    Seen x;
+    x.Train = i;
+    if (t.HEAD.SECT_IDX == 0) {
+      // Waiting outside: a station that puts trains out or takes them in without asking will
+      // do so as soon as it has a track.
+      const int lp = FindLPIndex(area, t.HEAD.LP_CODE);
+      if (t.PLACE_TIME != 0 || lp < 0 || lp >= lps || Asks[lp] || Controlled[lp] ||
+          t.HEAD.LP_CODE == t.ARRIVAL_LP_CODE || (t.CARS == 0 && t.LEN == 0 && t.WEIGHT == 0))
+        continue;
+      x.Where = Place::Outside;
+      x.LP = lp;
+      seen.push_back(x);
+      continue;
+    }
+    const int hp = t.HEAD.PEREGON_IDX;
+    if (hp >= 0 && hp < peregons) {
+      const int link = LinkOfPeregon[hp];
+      if (link < 0) continue;
+      const int to = area.GraphPeregons[hp].LP[t.HEAD.DIR & 1] - 1;
+      x.Where = Place::Line;
+      x.Link = link;
+      x.End = Links[link].LP[1] == to ? 1 : 0;
+      x.LP = Links[link].LP[x.End];
+      // Let through the station it runs to: it counts as on the line beyond.
+      x.Track = bound[i];
+      if (onward[i] >= 0 && onwardFrom[i] == x.LP && onward[i] != link) leave(x, onward[i], x.LP);
+      seen.push_back(x);
+      continue;
+    }
+    int lp = FindLPIndex(area, t.HEAD.LP_CODE);
+    if (lp < 0 || lp >= lps) {
+      const int s = t.HEAD.SECT_IDX;
+      lp = s > 0 && s < sections ? SectionLP[s] : -1;
+      if (lp < 0) continue;
+    }
+    x.LP = lp;
+    int k = trackAt(t.HEAD.SECT_IDX, lp);
+    if (k < 0) k = trackAt(t.TAIL.SECT_IDX, lp);
+    if (k < 0) {
+      // In the station's throat: coming in (its tail still on the peregon, or a short train
+      // between the entry and the track), or going out from a track it has left.
+      x.Where = Place::Line;
+      x.Entering = true;
+      const int tp = t.TAIL.PEREGON_IDX;
+      if (tp >= 0 && tp < peregons && LinkOfPeregon[tp] >= 0) {
+        x.Link = LinkOfPeregon[tp];
+        x.End = Links[x.Link].LP[1] == lp ? 1 : 0;
+      }
+      x.Track = bound[i];
+      // The routes the head follows lead to a track it comes in on, or out onto a link.
+      int r = t.HEAD.ROUTE_IDX;
+      const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
+      for (int hop = 0; r >= 0 && r < static_cast<int>(routes.size()) && hop < kMaxChainRoutes;
+           ++hop) {
+        const int end = routes[r].LastSection;
+        if (trackAt(end, lp) >= 0) {
+          if (onward[i] < 0) x.Track = trackAt(end, lp);
+          break;
+        }
+        if (end > 0 && end < sections && ExitLink[end] >= 0) {
+          if (onward[i] < 0 && !Comes(ExitLink[end], lp)) {
+            onward[i] = ExitLink[end];
+            onwardFrom[i] = lp;
+          }
+          break;
+        }
+        int next = -1;
+        for (const int q : end > 0 && end < sections ? Starting[end] : std::vector<int>{})
+          if (q < static_cast<int>(sim.State.Routes[lp].size()) &&
+              (sim.State.Routes[lp][q].TASKED != 0 || sim.State.Routes[lp][q].SCHUNTED))
+            next = q;
+        r = next;
+      }
+      if (onward[i] >= 0 && onwardFrom[i] == lp) leave(x, onward[i], lp);
+      seen.push_back(x);
+      continue;
+    }
+    x.Where = Place::Track;
+    x.Track = k;
+    // Let go already: it counts as running on the link it leaves by.
+    int leaving = onwardFrom[i] == lp ? onward[i] : -1;
+    if (leaving >= 0 && Links[leaving].LP[0] != lp && Links[leaving].LP[1] != lp) leaving = -1;
+    if (leaving >= 0) leave(x, leaving, lp);
+    seen.push_back(x);
+  }
+  // A train let go onto a single link counts as coming towards its far end, on the line or not.
+  for (const Seen& x : seen)
+    if (x.Where == Place::Line && x.Link >= 0 && !Links[x.Link].Double)
+      Coming[x.Link][x.End] = true;
+  Raw_ = seen;
+  return Refine(sim, std::move(seen));
+}
+
+/// What the stations will do by themselves, added to what was seen: trains running through a
+/// station that sends without asking count as beyond it, and trains that will stand at a
+/// station that lets them go on by themselves claim a track beyond.
+std::vector<Seen> SafetyCheck::Impl::Refine(const SimulationData& sim,
+                                            std::vector<Seen> seen) const {
+  for (Seen& x : seen) ClaimBeyond(sim, x);
+  return seen;
+}
+
+}  // namespace traklin
