@@ -1,14 +1,17 @@
 // Synthetic lines for the benchmarks and the trains that run on them.
 #include "bench_line.h"
 
+#include <filesystem>
 #include <map>
 #include <stdexcept>
 #include <utility>
 
 #include "area/area_queries.h"
 #include "area/area_reader.h"
+#include "area/date_time.h"
 #include "area/district_setup.h"
 #include "districtgen/district.h"
+#include "simulation/headless_run.h"
 #include "state/interlocking.h"
 #include "trains/station_messages.h"
 #include "trains/stops.h"
@@ -145,6 +148,17 @@ int RunningLine::MovingTrains() const {
   int n = 0;
   for (const TTrainData& t : Sim.State.Trains) n += t.SPEED > 0;
   return n;
+}
+
+void PrepareShippedDay(Simulation& sim, int number, bool automated) {
+  sim.Random.Seed(1);
+  RunOptions options;
+  options.District =
+      std::filesystem::path(TRAKLIN_RUNTIME_DIR) / "district" / std::to_string(number);
+  options.SettingsFile = std::filesystem::path(TRAKLIN_RUNTIME_DIR) / "config" / "Traklin.ini";
+  options.Start = ParseStartTime("2024-03-15 00:00");
+  PrepareRun(sim, options, nullptr);
+  if (automated) sim.State.AutoLPs.assign(sim.AreaData.Puts.size(), true);
 }
 
 }  // namespace traklin::bench

@@ -38,6 +38,11 @@ class QuietConsole : public ConsoleServices {
 /// base year, random generator seeded with 1. Throws std::runtime_error on failure.
 void LoadPreparedLine(Simulation& sim, int stations, ConsoleServices& console);
 
+/// Prepares shipped district `number` (build/district/N) as a headless run does: from
+/// 2024-03-15 00:00, seed 1, the build's Traklin.ini, every station worked by the automatic
+/// dispatcher when `automated`. Throws what the preparation throws.
+void PrepareShippedDay(Simulation& sim, int number, bool automated);
+
 /// The through routes of one station in the running direction: onto the main track and from
 /// it towards the next station (-1 when the station has none).
 struct ThroughRoutes {

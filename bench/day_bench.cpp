@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "bench_line.h"
 #include "simulation/headless_run.h"
 #include "simulation/shift_recorder.h"
 
@@ -15,24 +16,16 @@ namespace {
 // Recorded, the shift begins in a scratch folder (not timed) and its event log is written there,
 // as `run --record` does.
 void RunDay(benchmark::State& state, bool automated, bool recorded = false) {
-  const auto district =
-      std::filesystem::path(TRAKLIN_RUNTIME_DIR) / "district" / std::to_string(state.range(0));
   long steps = 0;
   for (auto _ : state) {
     state.PauseTiming();
     Simulation sim;
-    sim.Random.Seed(1);
-    RunOptions options;
-    options.District = district;
-    options.SettingsFile = std::filesystem::path(TRAKLIN_RUNTIME_DIR) / "config" / "Traklin.ini";
-    options.Start = ParseStartTime("2024-03-15 00:00");
     try {
-      PrepareRun(sim, options, nullptr);
+      bench::PrepareShippedDay(sim, static_cast<int>(state.range(0)), automated);
     } catch (const std::exception& e) {
       state.SkipWithError(e.what());
       return;
     }
-    if (automated) sim.State.AutoLPs.assign(sim.AreaData.Puts.size(), true);
     ShiftRecorder recorder;
     if (recorded) {
       try {

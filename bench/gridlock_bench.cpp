@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "bench_line.h"
 #include "dispatch/gridlock.h"
 #include "simulation/headless_run.h"
 
@@ -15,18 +16,12 @@ namespace {
 // have stood ten minutes, once a simulated minute, that is once in 120 steps).
 void GridlockLook(benchmark::State& state) {
   Simulation sim;
-  sim.Random.Seed(1);
-  RunOptions options;
-  options.District = std::filesystem::path(TRAKLIN_RUNTIME_DIR) / "district" / "2";
-  options.SettingsFile = std::filesystem::path(TRAKLIN_RUNTIME_DIR) / "config" / "Traklin.ini";
-  options.Start = ParseStartTime("2024-03-15 00:00");
   try {
-    PrepareRun(sim, options, nullptr);
+    bench::PrepareShippedDay(sim, 2, true);
   } catch (const std::exception& e) {
     state.SkipWithError(e.what());
     return;
   }
-  sim.State.AutoLPs.assign(sim.AreaData.Puts.size(), true);
   EventLog log(sim, nullptr, true);
   RunSimulation(sim, log, 1.0);
   GridlockDetector detector(kMinute, 0);

@@ -8,32 +8,15 @@
 #include <sstream>
 #include <string_view>
 
-#include "area/area_reader.h"
-#include "area/district_setup.h"
-#include "districtgen/district.h"
+#include "demo_district.h"
 #include "simulation/save_state.h"
-#include "simulation/simulation.h"
-#include "state/interlocking.h"
 
 namespace {
 
 // The demo district, generated once from its description: every group of a save has records
 // to index.
 traklin::Simulation& District() {
-  static traklin::Simulation* sim = [] {
-    auto* s = new traklin::Simulation;
-    std::ifstream in(std::string(TRAKLIN_SOURCE_DIR) + "/data/districts/1/line.json");
-    std::ostringstream json;
-    json << in.rdbuf();
-    const std::string bytes = traklin::districtgen::DataDatText(
-        traklin::districtgen::BuildDistrict(traklin::districtgen::ParseLineSpec(json.str())));
-    traklin::LoadAreaDataFromBytes(bytes, s->AreaData, s->MaxSpeedLimit, s->ReadDataError);
-    // As the shipped configuration has it (all block sections shown, view 0), as the seeds.
-    traklin::PrepareDistrict(s->AreaData, traklin::SetupOptions{});
-    s->Random.Seed(1);
-    traklin::StateInit(*s, traklin::DateParts{2024, 3, 15});
-    return s;
-  }();
+  static traklin::Simulation* sim = NewDemoDistrict();
   return *sim;
 }
 

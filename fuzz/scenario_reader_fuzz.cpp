@@ -8,13 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "area/area_reader.h"
-#include "area/district_setup.h"
+#include "demo_district.h"
 #include "dispatch/scenario.h"
 #include "dispatch/shift_file.h"
-#include "districtgen/district.h"
-#include "simulation/simulation.h"
-#include "state/interlocking.h"
 
 namespace {
 
@@ -30,16 +26,7 @@ struct QuietConsole : traklin::ConsoleServices {
 // desk, stations that take tasks, commits and through passages for the lines to name.
 traklin::Simulation& District() {
   static traklin::Simulation* sim = [] {
-    auto* s = new traklin::Simulation;
-    std::ifstream in(std::string(TRAKLIN_SOURCE_DIR) + "/data/districts/1/line.json");
-    std::ostringstream json;
-    json << in.rdbuf();
-    const std::string bytes = traklin::districtgen::DataDatText(
-        traklin::districtgen::BuildDistrict(traklin::districtgen::ParseLineSpec(json.str())));
-    traklin::LoadAreaDataFromBytes(bytes, s->AreaData, s->MaxSpeedLimit, s->ReadDataError);
-    traklin::PrepareDistrict(s->AreaData, traklin::SetupOptions{});
-    s->Random.Seed(1);
-    traklin::StateInit(*s, traklin::DateParts{2024, 3, 15});
+    traklin::Simulation* s = NewDemoDistrict();
     s->State.ClockTime += 6.0 / 24;
     static QuietConsole console;
     s->Console = &console;
