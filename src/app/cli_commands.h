@@ -22,6 +22,8 @@ struct Command {
 
 /// Exit code of every failure a subcommand reports (bad district, bad arguments, bad file).
 inline constexpr int kFailed = 2;
+/// Check mode found the incremental step different from a full one.
+inline constexpr int kCheckFailed = 4;
 /// Exit code of a replay whose event log differs from the recorded one.
 inline constexpr int kReplayDiffers = 3;
 

@@ -27,6 +27,7 @@ struct RunCommandArguments : RunArguments {
   std::string Record;
   std::string Replay;
   bool Autosave = false;
+  bool CheckIncremental = false;
 };
 
 /// The punctuality report: a table on standard output for "-", else CSV to the file with the
@@ -137,7 +138,15 @@ int Run(const RunCommandArguments& a) {
     recorder->Observe();
     hooks.After = [&recorder] { recorder->Observe(); };
   }
-  RunSummary summary = RunSimulation(sim, log, options.Span, progress, hooks);
+  sim.Changes.Check = a.CheckIncremental;
+  RunSummary summary;
+  try {
+    summary = RunSimulation(sim, log, options.Span, progress, hooks);
+  } catch (const CheckMismatch& e) {
+    if (progress) std::fprintf(stderr, "\r        \r");
+    std::cerr << "check: at " << FormatEventTime(sim.State.ClockTime) << ": " << e.what() << "\n";
+    return kCheckFailed;
+  }
   if (progress) std::fprintf(stderr, "\r        \r");
   if (!recording.End()) return kFailed;
   if (file.is_open()) {
@@ -321,6 +330,9 @@ Command AddRunCommand(CLI::App& app) {
       "shift.txt names its line). --replay prints the same and then whether the replayed log is "
       "the recorded one.");
   replay->excludes(run->get_option("--autosave"));
+  run->add_flag("--check-incremental", a->CheckIncremental,
+                "Check mode: every step also recomputes what the step skips as unchanged, and the "
+                "run stops at the first difference, naming it, with exit code 4");
   return {run, [a] { return Run(*a); }};
 }
 

@@ -159,6 +159,8 @@ RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,
       sim.SimulationStep(kStepLength);
       if (hooks.After) hooks.After();
       for (const Gridlock& g : gridlocks.Check(sim)) log.ReportGridlock(g.Trains, g.Stations);
+    } catch (const CheckMismatch&) {
+      throw;
     } catch (const std::exception& e) {
       log.Error(e.what());
     } catch (...) {

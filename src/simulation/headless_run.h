@@ -120,7 +120,8 @@ struct StepHooks {
 };
 
 /// Steps sim for `span` simulated days with log as its console. An error inside a step is
-/// logged and the run goes on with the next step, as the console does. After each step a
+/// logged and the run goes on with the next step, as the console does; a CheckMismatch of
+/// check mode is not, it ends the run. After each step a
 /// gridlock detector looks at the run (GridlockDetector, once a simulated minute) and each
 /// gridlock it finds is logged. `progress` (may be empty) is called now and then with the
 /// fraction done.

@@ -34,7 +34,7 @@ std::span<const Simulation::StepPass> Simulation::StepOrder() {
        [](Simulation& s, TDateTime d) { s.State.ClockTime = AdvanceClock(s.State.ClockTime, d); }},
       {"Faults", [](Simulation& s, TDateTime) { UpdateFaults(s); }},
       {"UpdateRoutes", [](Simulation& s, TDateTime) { UpdateRoutes(s); }},
-      {"UpdateSignals", [](Simulation& s, TDateTime) { UpdateSignals(s); }},
+      {"UpdateSignals", [](Simulation& s, TDateTime) { UpdateSignalsIncremental(s); }},
       {"AutoDispatcher",
        [](Simulation& s, TDateTime) {
          AutoDispatch(s, s.State.AutoLPs, s.AutoHolds, s.AutoMemo);

@@ -55,6 +55,8 @@ void SetRouteLamps(SimulationData& sim, int lp, int r, int mode);
 /// std::runtime_error("Неверный порядок секций маршрута " ...) when a route's section list
 /// disagrees with its recorded first and last sections.
 void UpdateRoutes(SimulationData& sim);
+/// Change point: a route of LP lp was ordered (UpdateRoutes looks at that LP again).
+void MarkRouteOrdered(SimulationData& sim, int lp);
 /// Whether a route is set towards signal g from the other side: some signal of another
 /// direction (not a block signal) leads to g's section or into g's graph peregon. False for
 /// g < 0.
@@ -70,6 +72,16 @@ bool OpposingRouteSet(const SimulationData& sim, int g, const std::vector<int>& 
 
 /// Once per step, after UpdateRoutes: stop and caution aspects of every signal.
 void UpdateSignals(SimulationData& sim);
+/// The same for the step: only the signals that read what was marked changed since the last
+/// update (every signal after a new or loaded state, and while a fault is in force). In check
+/// mode (sim.Changes.Check) it also recomputes every signal and throws
+/// CheckMismatch naming the first signal where the two differ.
+void UpdateSignalsIncremental(SimulationData& sim);
+/// Change points: the occupancy of section s changed; the route of signal g changed.
+void MarkSectionChanged(SimulationData& sim, int s);
+void MarkSignalChanged(SimulationData& sim, int g);
+/// Every signal is recomputed in the next update (after the state was changed by hand).
+void MarkAllSignalsChanged(SimulationData& sim);
 /// Sets the GREEN flag of the lamp of signal i.
 void UpdateSignalLamp(SimulationData& sim, int i);
 

@@ -14,11 +14,13 @@ int RandomGenerator::Draw(int n) {
   if (n < 1) return 0;
   // Rejection sampling keeps the draw uniform and identical across standard libraries.
   const std::uint64_t range = static_cast<std::uint64_t>(n);
-  const std::uint64_t limit = UINT64_MAX - UINT64_MAX % range;
-  std::uint64_t x;
-  do {
-    x = engine_();
-  } while (x >= limit);
+  std::uint64_t x = engine_();
+  // The limit lies above UINT64_MAX - range, so a draw below that is always kept and the
+  // limit's division is spared on all but the rarest draws.
+  if (x > UINT64_MAX - range) {
+    const std::uint64_t limit = UINT64_MAX - UINT64_MAX % range;
+    while (x >= limit) x = engine_();
+  }
   return static_cast<int>(x % range);
 }
 

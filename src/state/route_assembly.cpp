@@ -289,7 +289,10 @@ void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
       const int w = sim.AreaData.SlSects[s].Switch[h];
       if (w > 0) {
         ThrowSwitch(sim, lp, r, w);
-        if (SwitchReverse(sim, w) && prev >= 0) st.Semaphores[prev].SIDE_SWITCHES += 1;
+        if (SwitchReverse(sim, w) && prev >= 0) {
+          st.Semaphores[prev].SIDE_SWITCHES += 1;
+          MarkSignalChanged(sim, prev);
+        }
       }
       HalfRoute(x, h) = r;
       HalfLP(x, h) = lp;
@@ -303,6 +306,7 @@ void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
       if (prev >= 0 && st.Semaphores[prev].SECT_NEXT == 0) {
         st.Semaphores[prev].SECT_NEXT = sim.AreaData.Semaphores[g].Section;
         st.Semaphores[prev].DIR_NEXT = sim.AreaData.Semaphores[g].Direction;
+        MarkSignalChanged(sim, prev);
       }
       prev = g;
     }
@@ -341,6 +345,7 @@ void Release(SimulationData& sim, int lp, int r, const RouteView& v) {
       light.PREV_SECT_NEXT = light.SECT_NEXT;
       light.SECT_NEXT = 0;
       light.SIDE_SWITCHES = 0;
+      MarkSignalChanged(sim, g);
     }
     if (!ValidSection(sim, s) || s >= static_cast<int>(st.Sects.size())) continue;
     TSectionSchuntData& x = st.Sects[s];
@@ -366,6 +371,15 @@ void ExpireCommits(SimulationData& sim, int lp) {
     if (given != 0 && sim.State.ClockTime - given > kCommitLifetime)
       ToggleDepartCommit(sim, lp, dir);
   }
+}
+
+/// Check mode: an LP skipped as having no route ordered has none.
+void CheckNoRouteOrdered(const SimulationData& sim, int lp) {
+  const std::vector<TRouteControlData>& routes = sim.State.Routes[lp];
+  for (std::size_t r = 0; r < routes.size(); ++r)
+    if (routes[r].TASKED > 0)
+      throw CheckMismatch("incremental check: route " + std::to_string(r) + " of LP " +
+                               std::to_string(lp) + " is ordered but its LP was skipped");
 }
 
 /// The route the LP works on in this step: releases first, then the earliest order.
@@ -401,6 +415,7 @@ bool OrderRoute(SimulationData& sim, int lp, int r) {
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   if (ctl.TASKED != 0 || ctl.SCHUNTED) return false;
   ctl.TASKED = sim.State.ClockTime;
+  MarkRouteOrdered(sim, lp);
   return true;
 }
 
@@ -409,6 +424,7 @@ bool CancelRoute(SimulationData& sim, int lp, int r) {
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   if (ctl.TASKED != 0 || !ctl.SCHUNTED) return false;
   ctl.TASKED = sim.State.ClockTime;
+  MarkRouteOrdered(sim, lp);
   return true;
 }
 
@@ -417,6 +433,7 @@ bool ReverseRoute(SimulationData& sim, int lp, int r) {
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   if (ctl.TASKED == 0) return false;
   ctl.TASKED = sim.State.ClockTime;
+  MarkRouteOrdered(sim, lp);
   ctl.SCHUNTED = !ctl.SCHUNTED;
   return true;
 }
@@ -574,16 +591,35 @@ void SetRouteLamps(SimulationData& sim, int lp, int r, int mode) {
   }
 }
 
+void MarkRouteOrdered(SimulationData& sim, int lp) {
+  std::vector<std::uint8_t>& maybe = sim.Changes.Routes.MaybeTasked;
+  if (lp >= 0 && lp < static_cast<int>(maybe.size())) maybe[lp] = 1;
+}
+
 void UpdateRoutes(SimulationData& sim) {
   const TAreaData& area = sim.AreaData;
   const int lpCount = std::max(area.LPCount, static_cast<int>(area.TrainRoutes.size()));
+  TRouteChanges& changes = sim.Changes.Routes;
+  if (changes.RoutesData != sim.State.Routes.data() ||
+      changes.MaybeTasked.size() != static_cast<std::size_t>(lpCount)) {
+    // A new or replaced state: every LP is looked at once.
+    changes.MaybeTasked.assign(static_cast<std::size_t>(lpCount), 1);
+    changes.RoutesData = sim.State.Routes.data();
+  }
   for (int lp = 0; lp < lpCount; ++lp) {
     ExpireCommits(sim, lp);
     if (lp >= static_cast<int>(area.TrainRoutes.size()) ||
         lp >= static_cast<int>(sim.State.Routes.size()))
       continue;
+    if (!changes.MaybeTasked[lp]) {
+      if (sim.Changes.Check) CheckNoRouteOrdered(sim, lp);
+      continue;
+    }
     const int r = ChooseActiveRoute(sim, lp);
-    if (r < 0) continue;
+    if (r < 0) {
+      changes.MaybeTasked[lp] = 0;
+      continue;
+    }
     const RouteView v(area.TrainRoutes[lp].Routes[r], lp, r);
     if (!sim.State.Routes[lp][r].SCHUNTED)
       Assemble(sim, lp, r, v);

@@ -1,6 +1,8 @@
 // Signal aspects, the lamps of signals, and the lamps that show a section on the panel.
 #include <algorithm>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "area/area_queries.h"
 #include "state/faults.h"
@@ -62,6 +64,32 @@ bool SignalMustClose(SimulationData& sim, int i) {
 
 }  // namespace
 
+namespace {
+
+/// The caution aspects of signal i, from its route and the aspect of the signal it leads to.
+void UpdateSignalWarnings(SimulationData& sim, int i, int signals) {
+  const TSemaphoreData& sem = sim.AreaData.Semaphores[i];
+  TSemaphoreLightData& light = sim.State.Semaphores[i];
+  const int t = light.SECT_NEXT;
+  if (t == 0) {
+    light.NEXT_WARNING = true;
+    light.SIDE_WARNING = false;
+    return;
+  }
+  const bool stationSignal = sem.Kind == 1 || sem.Kind == 3;
+  if (stationSignal && ValidSection(sim, t) && sim.AreaData.SlSects[t].Spare != 0) {
+    // A long single-block peregon: the next signal is too far to be announced.
+    light.NEXT_WARNING = false;
+    light.SIDE_WARNING = false;
+    return;
+  }
+  const int n = SignalOfSection(sim.AreaData, t, light.DIR_NEXT);
+  light.NEXT_WARNING = n >= 0 && n < signals ? sim.State.Semaphores[n].CLOSED : true;
+  light.SIDE_WARNING = light.SIDE_SWITCHES > 0;
+}
+
+}  // namespace
+
 void UpdateSignals(SimulationData& sim) {
   const int signals = SignalCount(sim);
   for (int i = 0; i < signals; ++i) {
@@ -71,28 +99,214 @@ void UpdateSignals(SimulationData& sim) {
       UpdateSignalLamp(sim, i);
     }
   }
+  for (int i = 0; i < signals; ++i) UpdateSignalWarnings(sim, i, signals);
+}
 
-  for (int i = 0; i < signals; ++i) {
-    const TSemaphoreData& sem = sim.AreaData.Semaphores[i];
-    TSemaphoreLightData& light = sim.State.Semaphores[i];
-    const int t = light.SECT_NEXT;
-    if (t == 0) {
-      light.NEXT_WARNING = true;
-      light.SIDE_WARNING = false;
-      continue;
+namespace {
+
+void Link(std::vector<int>& head, std::vector<int>& link, int key, int i) {
+  link[i] = head[key];
+  head[key] = i;
+}
+
+void Unlink(std::vector<int>& head, std::vector<int>& link, int key, int i) {
+  for (int* p = &head[key]; *p >= 0; p = &link[*p]) {
+    if (*p == i) {
+      *p = link[i];
+      link[i] = -1;
+      return;
     }
-    const bool stationSignal = sem.Kind == 1 || sem.Kind == 3;
-    if (stationSignal && ValidSection(sim, t) && sim.AreaData.SlSects[t].Spare != 0) {
-      // A long single-block peregon: the next signal is too far to be announced.
-      light.NEXT_WARNING = false;
-      light.SIDE_WARNING = false;
-      continue;
-    }
-    const int n = SignalOfSection(sim.AreaData, t, light.DIR_NEXT);
-    light.NEXT_WARNING = n >= 0 && n < signals ? sim.State.Semaphores[n].CLOSED : true;
-    light.SIDE_WARNING = light.SIDE_SWITCHES > 0;
   }
 }
+
+template <typename F>
+void ForEachListed(const std::vector<int>& head, const std::vector<int>& link, int key, F f) {
+  for (int i = head[key]; i >= 0; i = link[i]) f(i);
+}
+
+int SectionSlots(const SimulationData& sim) {
+  return std::min(static_cast<int>(sim.AreaData.SlSects.size()),
+                  static_cast<int>(sim.State.Sects.size()));
+}
+
+/// Builds the lists for the state as it is and forgets the marks.
+void RebuildSignalLists(SimulationData& sim) {
+  TSignalChanges& c = sim.Changes.Signals;
+  const TAreaData& area = sim.AreaData;
+  const int sects = SectionSlots(sim);
+  const int signals = SignalCount(sim);
+  c.SectionMarked.assign(static_cast<std::size_t>(sects), 0);
+  c.Sections.clear();
+  c.Sections.reserve(static_cast<std::size_t>(sects));
+  c.SignalMarked.assign(static_cast<std::size_t>(signals), 0);
+  c.Signals.clear();
+  c.Signals.reserve(static_cast<std::size_t>(signals));
+  c.BeyondHead.assign(static_cast<std::size_t>(sects), -1);
+  c.BeyondLink.assign(static_cast<std::size_t>(signals), -1);
+  c.NextHead.assign(static_cast<std::size_t>(sects), -1);
+  c.NextLink.assign(static_cast<std::size_t>(signals), -1);
+  c.LinkedAt.assign(static_cast<std::size_t>(signals), 0);
+  c.OnHead.assign(static_cast<std::size_t>(signals), -1);
+  c.OnLink.clear();
+  c.OnSection.clear();
+  for (int i = 0; i < signals; ++i) {
+    const int s = area.Semaphores[i].Section;
+    if (s >= 1 && s < sects) {
+      const int u = area.SlSects[s].Straight[area.Semaphores[i].Direction & 1];
+      if (u >= 1 && u < sects) Link(c.BeyondHead, c.BeyondLink, u, i);
+    }
+    const int t = sim.State.Semaphores[i].SECT_NEXT;
+    if (t >= 1 && t < sects) {
+      Link(c.NextHead, c.NextLink, t, i);
+      c.LinkedAt[i] = t;
+    }
+  }
+  // The sections whose end signal a signal is (what a signal leading there announces).
+  for (int x = 1; x < sects; ++x) {
+    for (int d = 0; d < 2; ++d) {
+      const int n = SignalOfSection(area, x, d);
+      if (n < 0 || n >= signals) continue;
+      c.OnSection.push_back(x);
+      c.OnLink.push_back(c.OnHead[n]);
+      c.OnHead[n] = static_cast<int>(c.OnSection.size()) - 1;
+    }
+  }
+  c.SectsData = sim.State.Sects.data();
+  c.SignalsData = sim.State.Semaphores.data();
+  c.All = false;
+}
+
+void AddSignal(TSignalChanges& c, int i) {
+  if (c.SignalMarked[i]) return;
+  c.SignalMarked[i] = 1;
+  c.Signals.push_back(i);
+}
+
+bool ListsFit(const SimulationData& sim) {
+  const TSignalChanges& c = sim.Changes.Signals;
+  return !c.All && c.SectsData == sim.State.Sects.data() &&
+         c.SignalsData == sim.State.Semaphores.data() &&
+         static_cast<int>(c.SectionMarked.size()) == SectionSlots(sim) &&
+         static_cast<int>(c.SignalMarked.size()) == SignalCount(sim);
+}
+
+/// Recomputes the signals that read what was marked, in the order of a full pass.
+void UpdateMarkedSignals(SimulationData& sim) {
+  TSignalChanges& c = sim.Changes.Signals;
+  const int signals = SignalCount(sim);
+  for (int g : c.Signals) {
+    const int t = sim.State.Semaphores[g].SECT_NEXT;
+    const int now = t >= 1 && t < static_cast<int>(c.NextHead.size()) ? t : 0;
+    if (c.LinkedAt[g] == now) continue;
+    if (c.LinkedAt[g] > 0) Unlink(c.NextHead, c.NextLink, c.LinkedAt[g], g);
+    if (now > 0) Link(c.NextHead, c.NextLink, now, g);
+    c.LinkedAt[g] = now;
+  }
+  for (int x : c.Sections) {
+    ForEachListed(c.BeyondHead, c.BeyondLink, x, [&](int i) { AddSignal(c, i); });
+    ForEachListed(c.NextHead, c.NextLink, x, [&](int i) { AddSignal(c, i); });
+  }
+  // Signals sharing a lamp: the lamp follows the signals in index order, as in a full pass.
+  std::sort(c.Signals.begin(), c.Signals.end());
+  const std::size_t recomputed = c.Signals.size();
+  for (std::size_t k = 0; k < recomputed; ++k) {
+    const int i = c.Signals[k];
+    const bool closed = SignalMustClose(sim, i);
+    if (closed == sim.State.Semaphores[i].CLOSED) continue;
+    sim.State.Semaphores[i].CLOSED = closed;
+    UpdateSignalLamp(sim, i);
+    for (int e = c.OnHead[i]; e >= 0; e = c.OnLink[static_cast<std::size_t>(e)])
+      ForEachListed(c.NextHead, c.NextLink, c.OnSection[static_cast<std::size_t>(e)],
+                    [&](int j) { AddSignal(c, j); });
+  }
+  for (int i : c.Signals) {
+    UpdateSignalWarnings(sim, i, signals);
+    c.SignalMarked[i] = 0;
+  }
+  c.Signals.clear();
+  for (int x : c.Sections) c.SectionMarked[x] = 0;
+  c.Sections.clear();
+}
+
+std::string SignalName(const SimulationData& sim, int i) {
+  const TSemaphoreData& sem = sim.AreaData.Semaphores[i];
+  return std::to_string(i) + " (on section " + FormatHexNumber(sem.Section) + ")";
+}
+
+/// Check mode: the marked update beside a full pass over the same state.
+void CheckedUpdate(SimulationData& sim) {
+  const std::vector<TSemaphoreLightData> before = sim.State.Semaphores;
+  const std::vector<TLampControlData> lampsBefore = sim.State.Lamps;
+  UpdateMarkedSignals(sim);
+  const std::vector<TSemaphoreLightData> marked = sim.State.Semaphores;
+  const std::vector<TLampControlData> lampsMarked = sim.State.Lamps;
+  sim.State.Semaphores = before;
+  sim.State.Lamps = lampsBefore;
+  UpdateSignals(sim);
+  // The full pass wrote into the same buffers, so the lists still fit.
+  for (std::size_t i = 0; i < marked.size(); ++i) {
+    const TSemaphoreLightData& a = marked[i];
+    const TSemaphoreLightData& b = sim.State.Semaphores[i];
+    const char* field = a.CLOSED != b.CLOSED                 ? "CLOSED"
+                        : a.NEXT_WARNING != b.NEXT_WARNING   ? "NEXT_WARNING"
+                        : a.SIDE_WARNING != b.SIDE_WARNING   ? "SIDE_WARNING"
+                        : a.PREV_SECT_NEXT != b.PREV_SECT_NEXT ? "PREV_SECT_NEXT"
+                                                               : nullptr;
+    if (field != nullptr)
+      throw CheckMismatch("incremental check: signal " + SignalName(sim, static_cast<int>(i)) +
+                               " " + field + " is " + std::to_string(a.CLOSED) + "/" +
+                               std::to_string(a.NEXT_WARNING) + "/" + std::to_string(a.SIDE_WARNING) +
+                               ", a full pass gives " + std::to_string(b.CLOSED) + "/" +
+                               std::to_string(b.NEXT_WARNING) + "/" + std::to_string(b.SIDE_WARNING));
+  }
+  for (std::size_t l = 0; l < lampsMarked.size(); ++l)
+    if (lampsMarked[l].GREEN != sim.State.Lamps[l].GREEN)
+      throw CheckMismatch("incremental check: lamp " + std::to_string(l) + " GREEN is " +
+                               std::to_string(lampsMarked[l].GREEN) + ", a full pass gives " +
+                               std::to_string(sim.State.Lamps[l].GREEN));
+}
+
+}  // namespace
+
+void UpdateSignalsIncremental(SimulationData& sim) {
+  TSignalChanges& c = sim.Changes.Signals;
+  const bool faults = !sim.State.Faults.empty();
+  // A fault reads more than the lists know of; the pass after it ends sees everything again.
+  if (faults || c.FaultsSeen || !ListsFit(sim)) {
+    UpdateSignals(sim);
+    RebuildSignalLists(sim);
+    c.FaultsSeen = faults;
+    return;
+  }
+  if (sim.Changes.Check)
+    CheckedUpdate(sim);
+  else
+    UpdateMarkedSignals(sim);
+}
+
+void MarkSectionChanged(SimulationData& sim, int s) {
+  TSignalChanges& c = sim.Changes.Signals;
+  if (c.All) return;
+  if (s < 0 || s >= static_cast<int>(c.SectionMarked.size())) {
+    c.All = true;
+    return;
+  }
+  if (c.SectionMarked[s]) return;
+  c.SectionMarked[s] = 1;
+  c.Sections.push_back(s);
+}
+
+void MarkSignalChanged(SimulationData& sim, int g) {
+  TSignalChanges& c = sim.Changes.Signals;
+  if (c.All) return;
+  if (g < 0 || g >= static_cast<int>(c.SignalMarked.size())) {
+    c.All = true;
+    return;
+  }
+  AddSignal(c, g);
+}
+
+void MarkAllSignalsChanged(SimulationData& sim) { sim.Changes.Signals.All = true; }
 
 void UpdateSignalLamp(SimulationData& sim, int i) {
   const int signals = SignalCount(sim);

@@ -10,6 +10,7 @@
 #include "settings/settings.h"
 #include "state/console_services.h"
 #include "state/random.h"
+#include "state/step_changes.h"
 #include "state/state_data.h"
 
 namespace traklin {
@@ -37,6 +38,8 @@ struct SimulationData {
   TStateData State;
   TSettings Settings;
   RandomGenerator Random;
+  /// What the passes of the step must look at again in the next step.
+  TStepChanges Changes;
   /// The user's side; must be set before the first step.
   ConsoleServices* Console = nullptr;
   /// Called when trains were placed on or removed from the district (the train views refresh).

@@ -6,6 +6,7 @@
 
 #include "area/area_queries.h"
 #include "area/date_time.h"
+#include "state/interlocking.h"
 #include "trains/fault_trains.h"
 #include "trains/station_messages.h"
 #include "trains/throat_queries.h"
@@ -350,6 +351,7 @@ void LocoChange(SimulationData& sim, int i, int newLoco) {
       TSectionSchuntData& x = sim.State.Sects[s];
       (newDir == 0 ? x.TRN_EVEN : x.TRN_ODD) = i;
       (newDir == 0 ? x.TRN_ODD : x.TRN_EVEN) = -1;
+      MarkSectionChanged(sim, s);
     }
     u.SEMAPH_NEXT_IDX = sig;
     int d = newDir;

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,45 @@ bool FirstAttempt(std::vector<std::int64_t>& attempts, std::size_t plans, int pl
   if (attempts[plan] == stamp) return false;
   attempts[plan] = stamp;
   return true;
+}
+
+constexpr int kMinutesHHMM = 2400;
+
+/// The creation plans of minute hhmm, in their order (the index is made again when the
+/// district's plans are not those it was made for).
+std::span<const int> PlansOfMinute(SimulationData& sim, int hhmm) {
+  TPlanIndex& index = sim.Changes.Plans;
+  const TCreationPlansData& plans = sim.AreaData.CreationPlans;
+  if (index.PlansData != plans.data() || index.PlansCount != plans.size() ||
+      index.Start.empty()) {
+    index.Start.assign(kMinutesHHMM + 2, 0);
+    index.Plans.assign(plans.size(), -1);
+    for (const TCreationPlanData& plan : plans)
+      if (plan.Time >= 0 && plan.Time < kMinutesHHMM) ++index.Start[plan.Time + 1];
+    for (int m = 0; m <= kMinutesHHMM; ++m) index.Start[m + 1] += index.Start[m];
+    std::vector<int> next(index.Start.begin(), index.Start.end() - 1);
+    for (int k = 0; k < static_cast<int>(plans.size()); ++k)
+      if (plans[k].Time >= 0 && plans[k].Time < kMinutesHHMM) index.Plans[next[plans[k].Time]++] = k;
+    index.PlansData = plans.data();
+    index.PlansCount = plans.size();
+  }
+  if (hhmm < 0 || hhmm >= kMinutesHHMM) return {};
+  std::span<const int> found(index.Plans.data() + index.Start[hhmm],
+                             index.Plans.data() + index.Start[hhmm + 1]);
+  if (sim.Changes.Check) {
+    std::size_t n = 0;
+    for (int k = 0; k < static_cast<int>(plans.size()); ++k) {
+      if (plans[k].Time != hhmm) continue;
+      if (n >= found.size() || found[n] != k)
+        throw CheckMismatch("incremental check: creation plan " + std::to_string(k) +
+                                 " of minute " + std::to_string(hhmm) + " is not in the index");
+      ++n;
+    }
+    if (n != found.size())
+      throw CheckMismatch("incremental check: the index has plans of another minute at " +
+                               std::to_string(hhmm));
+  }
+  return found;
 }
 
 int TrainWithNumber(const SimulationData& sim, int number) {
@@ -485,7 +526,7 @@ void CreatePlannedTrains(SimulationData& sim) {
   const int hhmm = ClockHHMM(now);
   const std::int64_t stamp = MinuteStamp(now);
   const TCreationPlansData& plans = area.CreationPlans;
-  for (int k = 0; k < static_cast<int>(plans.size()); ++k) {
+  for (const int k : PlansOfMinute(sim, hhmm)) {
     const TCreationPlanData& plan = plans[k];
     if (plan.Time != hhmm || plan.Cars <= 0 || !PlanRunsOn(plan, now)) continue;
     if (!FirstAttempt(sim.State.PlanAttempts, plans.size(), k, stamp)) continue;
@@ -588,7 +629,7 @@ void CreateFreightTrains(SimulationData& sim) {
   const std::int64_t stamp = MinuteStamp(now);
 
   const TCreationPlansData& plans = area.CreationPlans;
-  for (int k = 0; k < static_cast<int>(plans.size()); ++k) {
+  for (const int k : PlansOfMinute(sim, hhmm)) {
     const TCreationPlanData& plan = plans[k];
     if (plan.Cars != 0 || plan.Time != hhmm) continue;
     if (!FirstAttempt(state.PlanAttempts, plans.size(), k, stamp)) continue;

@@ -141,6 +141,7 @@ void CloseSignalRoute(SimulationData& sim, int s, int dir) {
   if (st.SECT_NEXT == 0) return;
   st.PREV_SECT_NEXT = st.SECT_NEXT;
   st.SECT_NEXT = 0;
+  MarkSignalChanged(sim, g);
 }
 
 // A key point where the head leaves or enters a peregon. The graph draws a train that runs
@@ -604,6 +605,7 @@ void MarkOccupied(SimulationData& sim, int i) {
   const int s = t.HEAD.SECT_IDX;
   if (!ValidSectState(sim, s)) return;
   TrainOfHalf(sim.State.Sects[s], t.HEAD.DIR & 1) = i;
+  MarkSectionChanged(sim, s);
   // A train being made up shows its track occupied (red), as a released one does: the track is
   // taken and a route into it would be refused. Flashing yellow would read as a route being set.
   SetLampFlags(sim, s, true, false);
@@ -618,6 +620,7 @@ void ReleaseSectionAt(SimulationData& sim, int s) {
   if (!ValidSectState(sim, s)) return;
   sim.State.Sects[s].TRN_EVEN = -1;
   sim.State.Sects[s].TRN_ODD = -1;
+  MarkSectionChanged(sim, s);
   SetLampFlags(sim, s, false, false);
 }
 

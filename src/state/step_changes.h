@@ -1,0 +1,69 @@
+// What has changed since the passes of the step last looked, so that they look only there.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace traklin {
+
+/// Check mode found the incremental result of a pass different from the full one; the text
+/// names the pass, the object and both values.
+class CheckMismatch : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// The change points of the interlocking note here what a signal may read: a section whose
+/// occupancy changed, a signal whose route (the section it leads to, its direction, its side
+/// switches) changed. The step then recomputes only the signals that read them. Derived from
+/// the state, never saved; `All` asks for a pass over every signal (a new or loaded state, a
+/// fault).
+struct TSignalChanges {
+  bool All = true;
+  std::vector<std::uint8_t> SectionMarked;  ///< by section index
+  std::vector<int> Sections;                ///< the marked sections, each once
+  std::vector<std::uint8_t> SignalMarked;   ///< by signal index
+  std::vector<int> Signals;                 ///< the marked signals, each once
+  /// Signals by the section they read right beyond them (static, from the district).
+  std::vector<int> BeyondHead, BeyondLink;
+  /// Signals by the section their route leads to (SECT_NEXT): a list per section, kept as the
+  /// routes change; LinkedAt is the section a signal is listed under (0: none).
+  std::vector<int> NextHead, NextLink, LinkedAt;
+  /// By signal, the sections it ends (where a signal leading there reads its aspect): a list
+  /// of entries OnSection / OnLink per signal, starting at OnHead.
+  std::vector<int> OnHead, OnLink, OnSection;
+  /// The state the lists were built for: a state replaced as a whole is seen by its buffers.
+  const void* SectsData = nullptr;
+  const void* SignalsData = nullptr;
+  bool FaultsSeen = false;
+};
+
+/// The LPs that may have a route ordered: set whenever a route is ordered, cleared by the pass
+/// that finds none there. Derived, never saved; a state replaced as a whole is seen by its
+/// buffers.
+struct TRouteChanges {
+  std::vector<std::uint8_t> MaybeTasked;  ///< by LP index
+  const void* RoutesData = nullptr;
+};
+
+/// The creation plans by their minute of the day (hhmm), so that a step reads only the plans
+/// of its minute. Derived from the district.
+struct TPlanIndex {
+  std::vector<int> Start;  ///< by hhmm 0..2400: the first entry of Plans for that minute
+  std::vector<int> Plans;  ///< plan indices, by minute, each minute's in their order
+  const void* PlansData = nullptr;
+  std::size_t PlansCount = 0;
+};
+
+/// Everything the step keeps to skip what has not changed, and the check mode that proves it.
+struct TStepChanges {
+  TSignalChanges Signals;
+  TRouteChanges Routes;
+  TPlanIndex Plans;
+  /// Check mode: each pass that skips also does the full work beside it and throws
+  /// CheckMismatch at the first difference, naming it.
+  bool Check = false;
+};
+
+}  // namespace traklin
