@@ -21,6 +21,7 @@
 #include "area/date_time.h"
 #include "simulation/save_file.h"
 #include "state/faults.h"
+#include "state/interlocking.h"
 
 namespace traklin {
 namespace fs = std::filesystem;
@@ -758,6 +759,7 @@ SaveOutcome LoadStateFromText(SimulationData& sim, std::string_view bytes, SaveS
     return outcome;
   }
   sim.State = std::move(scratch);
+  ForgetStepChanges(sim);
   outcome.Ok = true;
   return outcome;
 }

@@ -80,8 +80,9 @@ void UpdateSignalsIncremental(SimulationData& sim);
 /// Change points: the occupancy of section s changed; the route of signal g changed.
 void MarkSectionChanged(SimulationData& sim, int s);
 void MarkSignalChanged(SimulationData& sim, int g);
-/// Every signal is recomputed in the next update (after the state was changed by hand).
-void MarkAllSignalsChanged(SimulationData& sim);
+/// The next step looks at everything again (a new state, or one changed by hand); the check
+/// mode stays as it was.
+void ForgetStepChanges(SimulationData& sim);
 /// Sets the GREEN flag of the lamp of signal i.
 void UpdateSignalLamp(SimulationData& sim, int i);
 

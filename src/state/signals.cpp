@@ -306,7 +306,11 @@ void MarkSignalChanged(SimulationData& sim, int g) {
   AddSignal(c, g);
 }
 
-void MarkAllSignalsChanged(SimulationData& sim) { sim.Changes.Signals.All = true; }
+void ForgetStepChanges(SimulationData& sim) {
+  const bool check = sim.Changes.Check;
+  sim.Changes = TStepChanges{};
+  sim.Changes.Check = check;
+}
 
 void UpdateSignalLamp(SimulationData& sim, int i) {
   const int signals = SignalCount(sim);

@@ -70,6 +70,7 @@ void StateInit(SimulationData& sim, const DateParts& today) {
   if (!sim.Random.ExplicitlySeeded()) sim.Random.SeedFromClock();
   st.NextRandomFreightTime = 0;
   st.ClockTime = StartClockTime(area.BaseYear, today.Month, today.Day);
+  ForgetStepChanges(sim);
 }
 
 }  // namespace traklin

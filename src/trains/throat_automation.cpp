@@ -408,7 +408,10 @@ ThroatView ThroatViewOf(const SimulationData& sim, int g) {
 
 void ThroatAutomation(SimulationData& sim) {
   PassLookups pass(sim);
+  // Without a train no untasked throat has one approaching or due to leave.
+  const bool noTrains = sim.State.Trains.empty();
   for (int g = 0; g < ThroatCount(sim); ++g) {
+    if (noTrains && sim.State.Gorls[g].TASKED == 0) continue;
     const ThroatView v = ThroatViewOf(sim, g);
     if (!v.Valid) continue;
     // Most throats have nothing to do on a step. The pure tests that tell so come before the

@@ -558,5 +558,26 @@ TEST(RestrictionTest, TrainAtLineSpeedKeepsTheLimitOverTheWholeStretchAndShowsIt
   EXPECT_EQ(f.Events, Texts{"09:30:00.0 fault limit 2 until -"});
 }
 
+TEST(FaultCheckModeTest, FaultsOfEveryKindInCheckModeGiveWhatAFullStepGives) {
+  // The step skips the signals and routes nothing has changed for; while a fault is in force
+  // and in the step after it ends, it looks at everything, and the check mode proves it.
+  for (const bool automated : {false, true}) {
+    SCOPED_TRACE(automated);
+    FaultLine f(930, automated);
+    f.Sim.Changes.Check = true;
+    f.Script(
+        "09:40 fault section 7 3 20m\n09:45 fault signal 6 НI 15m\n09:58 fault switch 7 4 10m\n"
+        "10:02 fault train 801 6m\n10:05 limit 2 40 20m\n10:15 clear fault section 7 3\n"
+        "10:30 permit 2001\n");
+    try {
+      f.RunTo(1130);
+    } catch (const CheckMismatch& e) {
+      FAIL() << f.Now() << ": " << e.what();
+    }
+    EXPECT_GE(f.Events.size(), 6u);
+    EXPECT_EQ(f.Line.Faults(), Texts{});
+  }
+}
+
 }  // namespace
 }  // namespace traklin::test

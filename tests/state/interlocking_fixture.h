@@ -107,8 +107,12 @@ class InterlockingTest : public ::testing::Test {
   void Occupy(int s) {
     if (sim.State.Trains.empty()) sim.State.Trains.emplace_back();
     sim.State.Sects[s].TRN_EVEN = sim.State.Sects[s].TRN_ODD = 0;
+    MarkSectionChanged(sim, s);
   }
-  void Vacate(int s) { sim.State.Sects[s].TRN_EVEN = sim.State.Sects[s].TRN_ODD = -1; }
+  void Vacate(int s) {
+    sim.State.Sects[s].TRN_EVEN = sim.State.Sects[s].TRN_ODD = -1;
+    MarkSectionChanged(sim, s);
+  }
 
   Simulation sim;
   RecordingConsole console;

@@ -1,0 +1,145 @@
+// The step's check mode: the signals, routes and plans it skips as unchanged are what a full
+// step computes, over seeded days of the shipped districts and a generated line, with and
+// without the automatic dispatcher; and a change made behind its back is named.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "area/object_names.h"
+#include "districtgen/description.h"
+#include "districtgen/district.h"
+#include "state/interlocking.h"
+#include "trains/shipped_district.h"
+
+namespace traklin {
+namespace {
+
+using test::ShippedDistrict;
+
+/// Runs the district in check mode for `hours`; the first difference fails the test with its
+/// name and the clock.
+void RunChecked(ShippedDistrict& d, bool automated, int hours) {
+  if (automated) d.Sim.State.AutoLPs.assign(d.Sim.AreaData.Puts.size(), true);
+  d.Sim.Changes.Check = true;
+  int created = 0;
+  d.Sim.OnTrainCreated = [&created](int, TrainSource) { ++created; };
+  const int steps = hours * 7200;
+  for (int n = 0; n < steps; ++n) {
+    try {
+      d.Sim.SimulationStep(kStepLength);
+    } catch (const CheckMismatch& e) {
+      FAIL() << FormatEventTime(d.Sim.State.ClockTime) << ": " << e.what();
+    }
+  }
+  EXPECT_GT(created, 0) << "the day ran no trains";
+}
+
+struct DayCase {
+  const char* Name;
+  int District;  ///< shipped district, 0: the generated line
+  bool Automated;
+  unsigned Seed;
+};
+
+class StepCheckDayTest : public ::testing::TestWithParam<DayCase> {};
+
+TEST_P(StepCheckDayTest, ADayInCheckModeFindsNoDifference) {
+  const DayCase& c = GetParam();
+  if (c.District > 0) {
+    ShippedDistrict d(c.District, c.Seed);
+    RunChecked(d, c.Automated, 24);
+  } else {
+    ShippedDistrict d(1, c.Seed);
+    d.Start(districtgen::DataDatText(districtgen::BuildDistrict(districtgen::SyntheticLine(12, 40, c.Seed))),
+            c.Seed);
+    RunChecked(d, c.Automated, 24);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Districts, StepCheckDayTest,
+                         ::testing::Values(DayCase{"District1", 1, false, 1},
+                                           DayCase{"District1Auto", 1, true, 2},
+                                           DayCase{"District2", 2, false, 3},
+                                           DayCase{"District2Auto", 2, true, 4},
+                                           DayCase{"Generated", 0, false, 5},
+                                           DayCase{"GeneratedAuto", 0, true, 6}),
+                         [](const ::testing::TestParamInfo<DayCase>& param) {
+                           return std::string(param.param.Name);
+                         });
+
+TEST(StepCheckTest, AnOccupancyChangedBehindTheStepsBackIsNamedInCheckMode) {
+  ShippedDistrict d(1, 1);
+  d.Sim.Changes.Check = true;
+  d.SetClock(800);
+  d.Steps(2);
+  // An open signal with a section beyond it: occupy that section without telling the step.
+  const TAreaData& area = d.Sim.AreaData;
+  int signal = -1, beyond = 0;
+  for (int i = 0; i < static_cast<int>(area.Semaphores.size()) && signal < 0; ++i) {
+    const int s = area.Semaphores[i].Section;
+    const int u = area.SlSects[s].Straight[area.Semaphores[i].Direction & 1];
+    if (u > 0 && !d.Sim.State.Semaphores[i].CLOSED) {
+      signal = i;
+      beyond = u;
+    }
+  }
+  ASSERT_GE(signal, 0) << "no open signal on the district";
+  d.Sim.State.Trains.emplace_back();
+  d.Sim.State.Sects[beyond].TRN_EVEN = 0;
+  try {
+    d.Sim.SimulationStep(kStepLength);
+    FAIL() << "the change was not found";
+  } catch (const CheckMismatch& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("incremental check: signal " + std::to_string(signal) +
+                                              " (on section ",
+                                          0),
+              0u)
+        << e.what();
+    EXPECT_NE(std::string(e.what()).find("CLOSED is 0/"), std::string::npos) << e.what();
+  }
+  // Told of it, the step closes the signal as a full one would.
+  ForgetStepChanges(d.Sim);
+  d.Sim.SimulationStep(kStepLength);
+  EXPECT_TRUE(d.Sim.State.Semaphores[signal].CLOSED);
+}
+
+TEST(StepCheckTest, WithoutCheckModeAMarkedChangeIsSeenAndAnUnmarkedOneWaitsForTheNextFullPass) {
+  ShippedDistrict d(1, 1);
+  d.SetClock(800);
+  d.Steps(2);
+  const TAreaData& area = d.Sim.AreaData;
+  int signal = -1, beyond = 0;
+  for (int i = 0; i < static_cast<int>(area.Semaphores.size()) && signal < 0; ++i) {
+    const int s = area.Semaphores[i].Section;
+    const int u = area.SlSects[s].Straight[area.Semaphores[i].Direction & 1];
+    if (u > 0 && !d.Sim.State.Semaphores[i].CLOSED) {
+      signal = i;
+      beyond = u;
+    }
+  }
+  ASSERT_GE(signal, 0);
+  d.Sim.State.Trains.emplace_back();
+  d.Sim.State.Sects[beyond].TRN_EVEN = 0;
+  d.Sim.SimulationStep(kStepLength);
+  EXPECT_FALSE(d.Sim.State.Semaphores[signal].CLOSED) << "an unmarked change is not looked at";
+  MarkSectionChanged(d.Sim, beyond);
+  d.Sim.SimulationStep(kStepLength);
+  EXPECT_TRUE(d.Sim.State.Semaphores[signal].CLOSED);
+  d.Sim.State.Sects[beyond].TRN_EVEN = -1;
+  MarkSectionChanged(d.Sim, beyond);
+  d.Sim.SimulationStep(kStepLength);
+  EXPECT_FALSE(d.Sim.State.Semaphores[signal].CLOSED);
+}
+
+TEST(StepCheckTest, ACopiedOrLoadedStateIsLookedAtWhole) {
+  ShippedDistrict d(2, 7);
+  d.Steps(7200);
+  // A copy's buffers are its own: its first step passes over every signal, and check mode
+  // agrees from then on.
+  Simulation copy = d.Sim;
+  copy.Changes.Check = true;
+  for (int n = 0; n < 600; ++n) ASSERT_NO_THROW(copy.SimulationStep(kStepLength));
+}
+
+}  // namespace
+}  // namespace traklin
