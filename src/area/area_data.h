@@ -331,6 +331,9 @@ struct TAreaIndex {
   std::array<std::vector<std::pair<int, int>>, 4> ScheduleNumbers;
   std::array<int, 4> ScheduleListSizes = {-1, -1, -1, -1};  ///< sizes of the lists indexed
   std::vector<std::vector<TChainRatingData>> ChainRatings;  ///< per LP, per chain
+  /// Per section: the first LP (in LP order) with a track on it and that track, or -1, -1.
+  std::vector<std::pair<int, int>> TrackOfSection;
+  std::size_t LPCount = 0;  ///< the LPs when TrackOfSection was made
 };
 
 struct TAreaData {

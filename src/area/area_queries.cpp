@@ -115,6 +115,18 @@ void BuildAreaIndex(TAreaData& area) {
           static_cast<int>(trains.size());
     }
 
+  index.TrackOfSection.assign(area.SlSects.size(), {-1, -1});
+  index.LPCount = area.Puts.size();
+  for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp) {
+    const TTracksData& tracks = area.Puts[lp].Tracks;
+    for (int t = 0; t < static_cast<int>(tracks.size()); ++t) {
+      const int s = tracks[t].Section;
+      if (s >= 0 && s < static_cast<int>(index.TrackOfSection.size()) &&
+          index.TrackOfSection[s].first < 0)
+        index.TrackOfSection[s] = {lp, t};
+    }
+  }
+
   index.ChainRatings.assign(area.TrainRoutes.size(), {});
   for (int lp = 0; lp < static_cast<int>(area.TrainRoutes.size()); ++lp)
     for (const TChainData& chain : area.TrainRoutes[lp].Chains) {

@@ -80,9 +80,27 @@ int FindTrackOfSection(const TAreaData& area, int& lp, int section, bool withinL
     }
     return -1;
   };
+  // The set-up's index answers while the district has the sections and LPs it was made for;
+  // a track it names is checked, so an index left from an edited district is not believed.
+  const std::vector<std::pair<int, int>>& index = area.Index.TrackOfSection;
+  std::pair<int, int> found{-2, -1};
+  if (index.size() == area.SlSects.size() && area.Index.LPCount == area.Puts.size() &&
+      section >= 0 && section < static_cast<int>(index.size())) {
+    found = index[section];
+    if (found.first >= 0 &&
+        (found.first >= static_cast<int>(area.Puts.size()) ||
+         found.second >= static_cast<int>(area.Puts[found.first].Tracks.size()) ||
+         area.Puts[found.first].Tracks[found.second].Section != section))
+      found = {-2, -1};
+  }
   if (withinLP) {
     if (lp < 0 || lp >= static_cast<int>(area.Puts.size())) return -1;
+    if (found.first == lp) return found.second;
     return searchLP(lp);
+  }
+  if (found.first >= -1) {
+    lp = found.first;
+    return found.second;
   }
   lp = -1;
   for (int i = 0; i < static_cast<int>(area.Puts.size()); ++i) {

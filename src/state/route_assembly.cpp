@@ -379,7 +379,7 @@ void CheckNoRouteOrdered(const SimulationData& sim, int lp) {
   for (std::size_t r = 0; r < routes.size(); ++r)
     if (routes[r].TASKED > 0)
       throw CheckMismatch("incremental check: route " + std::to_string(r) + " of LP " +
-                               std::to_string(lp) + " is ordered but its LP was skipped");
+                          std::to_string(lp) + " is ordered but its LP was skipped");
 }
 
 /// The route the LP works on in this step: releases first, then the earliest order.

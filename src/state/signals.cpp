@@ -247,23 +247,23 @@ void CheckedUpdate(SimulationData& sim) {
   for (std::size_t i = 0; i < marked.size(); ++i) {
     const TSemaphoreLightData& a = marked[i];
     const TSemaphoreLightData& b = sim.State.Semaphores[i];
-    const char* field = a.CLOSED != b.CLOSED                 ? "CLOSED"
-                        : a.NEXT_WARNING != b.NEXT_WARNING   ? "NEXT_WARNING"
-                        : a.SIDE_WARNING != b.SIDE_WARNING   ? "SIDE_WARNING"
+    const char* field = a.CLOSED != b.CLOSED                   ? "CLOSED"
+                        : a.NEXT_WARNING != b.NEXT_WARNING     ? "NEXT_WARNING"
+                        : a.SIDE_WARNING != b.SIDE_WARNING     ? "SIDE_WARNING"
                         : a.PREV_SECT_NEXT != b.PREV_SECT_NEXT ? "PREV_SECT_NEXT"
                                                                : nullptr;
     if (field != nullptr)
       throw CheckMismatch("incremental check: signal " + SignalName(sim, static_cast<int>(i)) +
-                               " " + field + " is " + std::to_string(a.CLOSED) + "/" +
-                               std::to_string(a.NEXT_WARNING) + "/" + std::to_string(a.SIDE_WARNING) +
-                               ", a full pass gives " + std::to_string(b.CLOSED) + "/" +
-                               std::to_string(b.NEXT_WARNING) + "/" + std::to_string(b.SIDE_WARNING));
+                          " " + field + " is " + std::to_string(a.CLOSED) + "/" +
+                          std::to_string(a.NEXT_WARNING) + "/" + std::to_string(a.SIDE_WARNING) +
+                          ", a full pass gives " + std::to_string(b.CLOSED) + "/" +
+                          std::to_string(b.NEXT_WARNING) + "/" + std::to_string(b.SIDE_WARNING));
   }
   for (std::size_t l = 0; l < lampsMarked.size(); ++l)
     if (lampsMarked[l].GREEN != sim.State.Lamps[l].GREEN)
       throw CheckMismatch("incremental check: lamp " + std::to_string(l) + " GREEN is " +
-                               std::to_string(lampsMarked[l].GREEN) + ", a full pass gives " +
-                               std::to_string(sim.State.Lamps[l].GREEN));
+                          std::to_string(lampsMarked[l].GREEN) + ", a full pass gives " +
+                          std::to_string(sim.State.Lamps[l].GREEN));
 }
 
 }  // namespace

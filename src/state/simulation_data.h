@@ -10,8 +10,8 @@
 #include "settings/settings.h"
 #include "state/console_services.h"
 #include "state/random.h"
-#include "state/step_changes.h"
 #include "state/state_data.h"
+#include "state/step_changes.h"
 
 namespace traklin {
 

@@ -411,7 +411,15 @@ void ThroatAutomation(SimulationData& sim) {
   // Without a train no untasked throat has one approaching or due to leave.
   const bool noTrains = sim.State.Trains.empty();
   for (int g = 0; g < ThroatCount(sim); ++g) {
-    if (noTrains && sim.State.Gorls[g].TASKED == 0) continue;
+    if (sim.State.Gorls[g].TASKED == 0) {
+      if (noTrains) continue;
+      // A throat that sends nothing has work only when a train approaches it: read from its
+      // record before the view is made.
+      const TGorlStanzData& th = sim.AreaData.GorlStanzs[g];
+      if (th.Side < 0 &&
+          ApproachingTrain(sim, th.EntrySection, (th.Flip & 1) ^ (th.Parity & 1) ^ 1) < 0)
+        continue;
+    }
     const ThroatView v = ThroatViewOf(sim, g);
     if (!v.Valid) continue;
     // Most throats have nothing to do on a step. The pure tests that tell so come before the

@@ -59,8 +59,7 @@ constexpr int kMinutesHHMM = 2400;
 std::span<const int> PlansOfMinute(SimulationData& sim, int hhmm) {
   TPlanIndex& index = sim.Changes.Plans;
   const TCreationPlansData& plans = sim.AreaData.CreationPlans;
-  if (index.PlansData != plans.data() || index.PlansCount != plans.size() ||
-      index.Start.empty()) {
+  if (index.PlansData != plans.data() || index.PlansCount != plans.size() || index.Start.empty()) {
     index.Start.assign(kMinutesHHMM + 2, 0);
     index.Plans.assign(plans.size(), -1);
     for (const TCreationPlanData& plan : plans)
@@ -68,7 +67,8 @@ std::span<const int> PlansOfMinute(SimulationData& sim, int hhmm) {
     for (int m = 0; m <= kMinutesHHMM; ++m) index.Start[m + 1] += index.Start[m];
     std::vector<int> next(index.Start.begin(), index.Start.end() - 1);
     for (int k = 0; k < static_cast<int>(plans.size()); ++k)
-      if (plans[k].Time >= 0 && plans[k].Time < kMinutesHHMM) index.Plans[next[plans[k].Time]++] = k;
+      if (plans[k].Time >= 0 && plans[k].Time < kMinutesHHMM)
+        index.Plans[next[plans[k].Time]++] = k;
     index.PlansData = plans.data();
     index.PlansCount = plans.size();
   }
@@ -81,12 +81,12 @@ std::span<const int> PlansOfMinute(SimulationData& sim, int hhmm) {
       if (plans[k].Time != hhmm) continue;
       if (n >= found.size() || found[n] != k)
         throw CheckMismatch("incremental check: creation plan " + std::to_string(k) +
-                                 " of minute " + std::to_string(hhmm) + " is not in the index");
+                            " of minute " + std::to_string(hhmm) + " is not in the index");
       ++n;
     }
     if (n != found.size())
       throw CheckMismatch("incremental check: the index has plans of another minute at " +
-                               std::to_string(hhmm));
+                          std::to_string(hhmm));
   }
   return found;
 }

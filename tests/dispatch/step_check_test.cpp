@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "area/object_names.h"
 #include "districtgen/description.h"
@@ -34,6 +35,17 @@ void RunChecked(ShippedDistrict& d, bool automated, int hours) {
   EXPECT_GT(created, 0) << "the day ran no trains";
 }
 
+/// The first open signal with a section right beyond it, and that section; -1, 0 when none.
+std::pair<int, int> OpenSignal(const Simulation& sim) {
+  const TAreaData& area = sim.AreaData;
+  for (int i = 0; i < static_cast<int>(area.Semaphores.size()); ++i) {
+    const int u =
+        area.SlSects[area.Semaphores[i].Section].Straight[area.Semaphores[i].Direction & 1];
+    if (u > 0 && !sim.State.Semaphores[i].CLOSED) return {i, u};
+  }
+  return {-1, 0};
+}
+
 struct DayCase {
   const char* Name;
   int District;  ///< shipped district, 0: the generated line
@@ -50,22 +62,19 @@ TEST_P(StepCheckDayTest, ADayInCheckModeFindsNoDifference) {
     RunChecked(d, c.Automated, 24);
   } else {
     ShippedDistrict d(1, c.Seed);
-    d.Start(districtgen::DataDatText(districtgen::BuildDistrict(districtgen::SyntheticLine(12, 40, c.Seed))),
+    d.Start(districtgen::DataDatText(
+                districtgen::BuildDistrict(districtgen::SyntheticLine(12, 40, c.Seed))),
             c.Seed);
     RunChecked(d, c.Automated, 24);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Districts, StepCheckDayTest,
-                         ::testing::Values(DayCase{"District1", 1, false, 1},
-                                           DayCase{"District1Auto", 1, true, 2},
-                                           DayCase{"District2", 2, false, 3},
-                                           DayCase{"District2Auto", 2, true, 4},
-                                           DayCase{"Generated", 0, false, 5},
-                                           DayCase{"GeneratedAuto", 0, true, 6}),
-                         [](const ::testing::TestParamInfo<DayCase>& param) {
-                           return std::string(param.param.Name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Districts, StepCheckDayTest,
+    ::testing::Values(DayCase{"District1", 1, false, 1}, DayCase{"District1Auto", 1, true, 2},
+                      DayCase{"District2", 2, false, 3}, DayCase{"District2Auto", 2, true, 4},
+                      DayCase{"Generated", 0, false, 5}, DayCase{"GeneratedAuto", 0, true, 6}),
+    [](const ::testing::TestParamInfo<DayCase>& param) { return std::string(param.param.Name); });
 
 TEST(StepCheckTest, AnOccupancyChangedBehindTheStepsBackIsNamedInCheckMode) {
   ShippedDistrict d(1, 1);
@@ -73,16 +82,7 @@ TEST(StepCheckTest, AnOccupancyChangedBehindTheStepsBackIsNamedInCheckMode) {
   d.SetClock(800);
   d.Steps(2);
   // An open signal with a section beyond it: occupy that section without telling the step.
-  const TAreaData& area = d.Sim.AreaData;
-  int signal = -1, beyond = 0;
-  for (int i = 0; i < static_cast<int>(area.Semaphores.size()) && signal < 0; ++i) {
-    const int s = area.Semaphores[i].Section;
-    const int u = area.SlSects[s].Straight[area.Semaphores[i].Direction & 1];
-    if (u > 0 && !d.Sim.State.Semaphores[i].CLOSED) {
-      signal = i;
-      beyond = u;
-    }
-  }
+  const auto [signal, beyond] = OpenSignal(d.Sim);
   ASSERT_GE(signal, 0) << "no open signal on the district";
   d.Sim.State.Trains.emplace_back();
   d.Sim.State.Sects[beyond].TRN_EVEN = 0;
@@ -90,9 +90,8 @@ TEST(StepCheckTest, AnOccupancyChangedBehindTheStepsBackIsNamedInCheckMode) {
     d.Sim.SimulationStep(kStepLength);
     FAIL() << "the change was not found";
   } catch (const CheckMismatch& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("incremental check: signal " + std::to_string(signal) +
-                                              " (on section ",
-                                          0),
+    EXPECT_EQ(std::string(e.what()).rfind(
+                  "incremental check: signal " + std::to_string(signal) + " (on section ", 0),
               0u)
         << e.what();
     EXPECT_NE(std::string(e.what()).find("CLOSED is 0/"), std::string::npos) << e.what();
@@ -107,16 +106,7 @@ TEST(StepCheckTest, WithoutCheckModeAMarkedChangeIsSeenAndAnUnmarkedOneWaitsForT
   ShippedDistrict d(1, 1);
   d.SetClock(800);
   d.Steps(2);
-  const TAreaData& area = d.Sim.AreaData;
-  int signal = -1, beyond = 0;
-  for (int i = 0; i < static_cast<int>(area.Semaphores.size()) && signal < 0; ++i) {
-    const int s = area.Semaphores[i].Section;
-    const int u = area.SlSects[s].Straight[area.Semaphores[i].Direction & 1];
-    if (u > 0 && !d.Sim.State.Semaphores[i].CLOSED) {
-      signal = i;
-      beyond = u;
-    }
-  }
+  const auto [signal, beyond] = OpenSignal(d.Sim);
   ASSERT_GE(signal, 0);
   d.Sim.State.Trains.emplace_back();
   d.Sim.State.Sects[beyond].TRN_EVEN = 0;
