@@ -328,11 +328,13 @@ Command AddRunCommand(CLI::App& app) {
       "be read or prepared prints the same text as `check` and exits 2; so does a bad "
       "argument or setting, and a shift that cannot be recorded or replayed (a damaged "
       "shift.txt names its line). --replay prints the same and then whether the replayed log is "
-      "the recorded one.");
+      "the recorded one. Check mode (--check-incremental) that finds a step different from a full "
+      "one prints \"check: at TIME: \" and the difference, and exits 4.");
   replay->excludes(run->get_option("--autosave"));
-  run->add_flag("--check-incremental", a->CheckIncremental,
-                "Check mode: every step also recomputes what the step skips as unchanged, and the "
-                "run stops at the first difference, naming it, with exit code 4");
+  replay->excludes(run->add_flag(
+      "--check-incremental", a->CheckIncremental,
+      "Check mode: every step also recomputes what the step skips as unchanged, and the run "
+      "stops at the first difference, naming it, with exit code 4"));
   return {run, [a] { return Run(*a); }};
 }
 

@@ -118,6 +118,15 @@ expect 0 '^events save: 0$' run "$tmp/d1" --start "2024-03-15 06:00" --for 25m -
 expect 0 '^events save: 2$' run "$tmp/d1" --start "2024-03-15 06:00" --for 25m --seed 1 --autosave
 [ -f "$tmp/d1/saves/last.sav" ] && [ -f "$tmp/d1/saves/1.sav" ] || fail "no autosaves"
 
+# Check mode: each step also computed in full finds no difference, and the event log is the
+# one of the same run without it.
+"$cli" run 2 --start "2024-03-15 06:00" --for 2h --seed 3 --auto --events "$tmp/plain.jsonl" \
+  > /dev/null 2>&1
+expect 0 '^steps: 14400$' run 2 --start "2024-03-15 06:00" --for 2h --seed 3 --auto \
+  --check-incremental --events "$tmp/checked.jsonl"
+cmp -s "$tmp/plain.jsonl" "$tmp/checked.jsonl" || fail "check mode changed the event log"
+expect 2 'excludes' run --replay "$tmp" --check-incremental
+
 # Punctuality reports and scenarios.
 expect 0 '^trains run: [0-9]+$' run 1 --start "2024-03-15 06:00" --for 3h --seed 1 --report -
 expect 0 '^on time \(within 9 min\): [0-9]+$' run 1 --start "2024-03-15 06:00" --for 3h --seed 1 \
