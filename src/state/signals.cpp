@@ -176,6 +176,18 @@ void RebuildSignalLists(SimulationData& sim) {
   c.All = false;
 }
 
+/// Notes index k once in `list`; one out of range asks for a pass over every signal.
+void Mark(TSignalChanges& c, std::vector<std::uint8_t>& marked, std::vector<int>& list, int k) {
+  if (c.All) return;
+  if (k < 0 || k >= static_cast<int>(marked.size())) {
+    c.All = true;
+    return;
+  }
+  if (marked[k]) return;
+  marked[k] = 1;
+  list.push_back(k);
+}
+
 void AddSignal(TSignalChanges& c, int i) {
   if (c.SignalMarked[i]) return;
   c.SignalMarked[i] = 1;
@@ -286,24 +298,12 @@ void UpdateSignalsIncremental(SimulationData& sim) {
 
 void MarkSectionChanged(SimulationData& sim, int s) {
   TSignalChanges& c = sim.Changes.Signals;
-  if (c.All) return;
-  if (s < 0 || s >= static_cast<int>(c.SectionMarked.size())) {
-    c.All = true;
-    return;
-  }
-  if (c.SectionMarked[s]) return;
-  c.SectionMarked[s] = 1;
-  c.Sections.push_back(s);
+  Mark(c, c.SectionMarked, c.Sections, s);
 }
 
 void MarkSignalChanged(SimulationData& sim, int g) {
   TSignalChanges& c = sim.Changes.Signals;
-  if (c.All) return;
-  if (g < 0 || g >= static_cast<int>(c.SignalMarked.size())) {
-    c.All = true;
-    return;
-  }
-  AddSignal(c, g);
+  Mark(c, c.SignalMarked, c.Signals, g);
 }
 
 void ForgetStepChanges(SimulationData& sim) {
