@@ -161,6 +161,14 @@ bool DueToLeave(const SimulationData& sim, const ThroatView& v, int t) {
 }
 
 /// Some train on the LP's tracks, on the half of the throat's direction, is due to leave.
+/// Some track of LP lp has a train on its half d.
+bool AnyTrainOnTracks(const SimulationData& sim, int lp, int d) {
+  if (lp < 0 || lp >= static_cast<int>(sim.AreaData.Puts.size())) return false;
+  for (const TTrackData& track : sim.AreaData.Puts[lp].Tracks)
+    if (TrainOnHalf(sim, track.Section, d) >= 0) return true;
+  return false;
+}
+
 bool AnyTrainDue(const SimulationData& sim, const ThroatView& v) {
   for (const TTrackData& track : sim.AreaData.Puts[v.LP].Tracks) {
     const int t = TrainOnHalf(sim, track.Section, v.Dir);
@@ -413,11 +421,11 @@ void ThroatAutomation(SimulationData& sim) {
   for (int g = 0; g < ThroatCount(sim); ++g) {
     if (sim.State.Gorls[g].TASKED == 0) {
       if (noTrains) continue;
-      // A throat that sends nothing has work only when a train approaches it: read from its
-      // record before the view is made.
+      // An untasked throat has work only when a train approaches it, or when it may send and
+      // a train stands on a track of its LP: read from its record before the view is made.
       const TGorlStanzData& th = sim.AreaData.GorlStanzs[g];
-      if (th.Side < 0 &&
-          ApproachingTrain(sim, th.EntrySection, (th.Flip & 1) ^ (th.Parity & 1) ^ 1) < 0)
+      if (ApproachingTrain(sim, th.EntrySection, (th.Flip & 1) ^ (th.Parity & 1) ^ 1) < 0 &&
+          (th.Side < 0 || !AnyTrainOnTracks(sim, ThroatLPIndex(sim.AreaData, g), th.Parity & 1)))
         continue;
     }
     const ThroatView v = ThroatViewOf(sim, g);
