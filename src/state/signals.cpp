@@ -62,10 +62,6 @@ bool SignalMustClose(SimulationData& sim, int i) {
   return u == 0 || SectionOccupied(sim, u);
 }
 
-}  // namespace
-
-namespace {
-
 /// The caution aspects of signal i, from its route and the aspect of the signal it leads to.
 void UpdateSignalWarnings(SimulationData& sim, int i, int signals) {
   const TSemaphoreData& sem = sim.AreaData.Semaphores[i];
@@ -189,9 +185,7 @@ void Mark(TSignalChanges& c, std::vector<std::uint8_t>& marked, std::vector<int>
 }
 
 void AddSignal(TSignalChanges& c, int i) {
-  if (c.SignalMarked[i]) return;
-  c.SignalMarked[i] = 1;
-  c.Signals.push_back(i);
+  Mark(c, c.SignalMarked, c.Signals, i);
 }
 
 bool ListsFit(const SimulationData& sim) {
