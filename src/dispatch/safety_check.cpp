@@ -155,15 +155,37 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
     const bool waits = (rank == 4 || rank == 5) && !Chooses[Runners[r].Steps.front().LP];
     if ((!waits && Place(s, r)) || !Runners[r].OnLine) continue;
     for (const Hop& h : Runners[r].Steps.front().Hops) ++s.Waiting[h.Link][h.End];
+    if (Runners[r].Owner < 0) {
+      Runners[r].Queued = true;
+      Runners[r].Behind = std::get<0>(entry) == 1 ? -1e300 : std::get<3>(entry);
+    }
   }
   s.Left = 0;
   for (const Runner& run : Runners) s.Left += run.Owner < 0 ? 1 : 0;
   BaseLeft = Solve(s);
 }
 
-bool SafetyCheck::Impl::Blocked(const State& s, const Step& st) const {
-  for (const Hop& h : st.Hops)
+/// A runner passing the links of step st would meet a train waiting the other way on a single
+/// link, or would have to overtake one waiting its way (on a double link too: the trains there
+/// queue at the signals before the station), other than runner r itself or one behind it.
+bool SafetyCheck::Impl::Blocked(const State& s, const Step& st, int r) const {
+  for (const Hop& h : st.Hops) {
     if (!Links[h.Link].Double && s.Waiting[h.Link][h.End ^ 1] > 0) return true;
+    if (s.Waiting[h.Link][h.End] == 0) continue;
+    const Runner& me = Runners[r];
+    const auto on = [&](const Runner& run, const Hop& hop) {
+      const std::vector<Hop>& hops = run.Steps.front().Hops;
+      return std::any_of(hops.begin(), hops.end(),
+                         [&](const Hop& o) { return o.Link == hop.Link && o.End == hop.End; });
+    };
+    const bool mine = me.Queued && s.At[r].At < 0 && on(me, h);
+    for (int q = 0; q < static_cast<int>(Runners.size()); ++q) {
+      const Runner& other = Runners[q];
+      if (q == r || !other.Queued || s.At[q].Gone || s.At[q].At >= 0) continue;
+      if (!on(other, h)) continue;
+      if (!mine || other.Behind < me.Behind) return true;
+    }
+  }
   return false;
 }
 
@@ -252,7 +274,7 @@ bool SafetyCheck::Impl::Finish(State& s, int r) const {
     if (Behind(s, r)) return false;
     for (int j = p.At + 1; j <= last; ++j) {
       const Step& st = run.Steps[j];
-      if (Blocked(s, st) || !(s.Free[st.LP] & st.Mask)) return false;
+      if (Blocked(s, st, r) || !(s.Free[st.LP] & st.Mask)) return false;
     }
   }
   Release(s, r);
@@ -351,6 +373,14 @@ bool SafetyCheck::Impl::Judge(SimulationData& sim, const SafetyMove& move) {
       if (x.Where == Place::Outside || x.LP != move.LP) return true;
       // A train comes the other way on the line: the two would meet.
       if (Comes(link, move.LP)) return false;
+      // Onto a double link that is full that way the train stays where it is for now.
+      if (Links[link].Double) {
+        const int end = Links[link].LP[0] == move.LP ? 1 : 0;
+        int used = 0;
+        for (const Seen& y : after)
+          if (y.Where == Place::Line && !y.Entering && y.Link == link && y.End == end) ++used;
+        if (used >= Capacity[link]) break;
+      }
       Leave(x, link, move.LP);
       break;
     }

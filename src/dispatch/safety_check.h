@@ -38,15 +38,19 @@ struct SafetyMove {
 /// needs no commit or has it, or a train that a station sending without asking will let go
 /// by itself once due) already counts as running on its link; a train waiting outside at an
 /// LP that puts trains out or takes them in without asking counts as waiting for a track
-/// there. A train running on a link holds a track at the LP it runs to (a reservation, given
-/// in the order: trains entering a station, trains on the line, trains waiting outside) and
-/// counts as having arrived there; one that got none waits on the link and keeps trains
-/// coming the other way off it.
+/// there. A double link holds, each way, as many trains as its line has block sections: a
+/// train let go onto it while that many run on it its way still stands on its track until
+/// one of them is in. A train running on a link holds a track at the LP it runs to (a
+/// reservation, given in the order: trains entering a station, trains on the line, trains
+/// waiting outside) and counts as having arrived there; one that got none waits on the link,
+/// keeps trains coming the other way off a single link, and keeps the trains behind it its way
+/// behind it.
 ///
 /// The check moves trains one at a time, each along the shortest way to the LP where it ends:
-/// a train finishes when every LP on its way has a free track that suits it and leads on, and
-/// no train waits on a single link of its way coming the other way (as it passes, it frees
-/// those tracks again; at the end it is disbanded, and its own track is free). Finishing never
+/// a train finishes when every LP on its way has a free track that suits it and leads on, no
+/// train waits on a single link of its way coming the other way, and none waits its way on a
+/// link of its way ahead of it (as it passes, it frees those tracks again; at the end it is
+/// disbanded, and its own track is free). Finishing never
 /// hurts another train, so every train that can finish does, in any order, until none is left
 /// or none more can. The result is the number of trains left.
 ///

@@ -60,6 +60,10 @@ struct Runner {
   /// its claim, a runner of its own that never moves and is dropped when the train moves on.
   int Claim = -1;
   int Owner = -1;  ///< of a claim: the runner it is for
+  /// A train that waits on its link for a track at the end (not a claim).
+  bool Queued = false;
+  /// Its place on the line: lower is nearer the end it runs to.
+  double Behind = 0;
 };
 
 /// Where a runner is: standing at Steps[At] on Track, or (At -1) before its first step.
@@ -95,6 +99,8 @@ struct SafetyCheck::Impl {
     bool Double = false;
   };
   std::vector<Link> Links;
+  /// Per link: the trains that fit on it one way (the block sections of its shortest line).
+  std::vector<int> Capacity;
   std::vector<int> LinkOfPeregon;            ///< per graph peregon
   std::vector<std::vector<int>> PeregonsOf;  ///< per link: its graph peregons
   /// Per single link, per end: a train runs on it towards that end (as last observed).
@@ -152,7 +158,7 @@ struct SafetyCheck::Impl {
             std::uint64_t& tried) const;
 
   // The moves of the check.
-  bool Blocked(const State& s, const Step& st) const;
+  bool Blocked(const State& s, const Step& st, int r) const;
   bool Judge(SimulationData& sim, const SafetyMove& move);
   bool Behind(const State& s, int r) const;
   void Release(State& s, int r) const;

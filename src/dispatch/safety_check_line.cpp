@@ -76,6 +76,14 @@ void SafetyCheck::Impl::Derive(const SimulationData& sim) {
     peregonsOf[found].push_back(p);
   }
 
+  Capacity.assign(Links.size(), 0);
+  for (int l = 0; l < static_cast<int>(Links.size()); ++l)
+    for (const int p : peregonsOf[l]) {
+      const TGraphPeregonData& per = area.GraphPeregons[p];
+      const int n = std::max(1, per.BlockLamps[1] - per.BlockLamps[0] + 1);
+      Capacity[l] = Capacity[l] == 0 ? n : std::min(Capacity[l], n);
+    }
+
   // Tracks, the sections they are, and the links each is reached from and leads to.
   Controlled.assign(lps, 0);
   Asks.assign(lps, 0);
@@ -391,7 +399,25 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
       }
     }
   }
+  // The trains on each double link, by the end they run to: a train let go onto one that
+  // holds as many as it has block sections stays where it is until the line ahead clears.
+  // (On a single link every train let go has a track at the far end, so the line clears.)
+  std::vector<std::array<int, 2>> onLink(Links.size(), {0, 0});
+  for (const TTrainData& t : trains) {
+    const int hp = t.HEAD.PEREGON_IDX;
+    if (t.HEAD.SECT_IDX == 0 || hp < 0 || hp >= peregons || LinkOfPeregon[hp] < 0) continue;
+    const int link = LinkOfPeregon[hp];
+    const int to = area.GraphPeregons[hp].LP[t.HEAD.DIR & 1] - 1;
+    ++onLink[link][Links[link].LP[1] == to ? 1 : 0];
+  }
   const auto leave = [&](Seen& x, int link, int lp) { Leave(x, link, lp); };
+  const auto room = [&](int link, int lp) {
+    if (!Links[link].Double) return true;
+    int& used = onLink[link][Links[link].LP[0] == lp ? 1 : 0];
+    if (used >= Capacity[link]) return false;
+    ++used;
+    return true;
+  };
   std::vector<Seen> seen;
   for (int i = 0; i < static_cast<int>(trains.size()); ++i) {
     const TTrainData& t = trains[i];
@@ -420,7 +446,8 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
       x.LP = Links[link].LP[x.End];
       // Let through the station it runs to: it counts as on the line beyond.
       x.Track = bound[i];
-      if (onward[i] >= 0 && onwardFrom[i] == x.LP && onward[i] != link) leave(x, onward[i], x.LP);
+      if (onward[i] >= 0 && onwardFrom[i] == x.LP && onward[i] != link && room(onward[i], x.LP))
+        leave(x, onward[i], x.LP);
       seen.push_back(x);
       continue;
     }
@@ -477,7 +504,7 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
     // Let go already: it counts as running on the link it leaves by.
     int leaving = onwardFrom[i] == lp ? onward[i] : -1;
     if (leaving >= 0 && Links[leaving].LP[0] != lp && Links[leaving].LP[1] != lp) leaving = -1;
-    if (leaving >= 0) leave(x, leaving, lp);
+    if (leaving >= 0 && room(leaving, lp)) leave(x, leaving, lp);
     seen.push_back(x);
   }
   // A train let go onto a single link counts as coming towards its far end, on the line or not.

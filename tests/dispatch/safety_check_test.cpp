@@ -8,6 +8,8 @@
 
 #include "dispatch/auto_line.h"
 #include "dispatch/safety_check.h"
+#include "state/interlocking.h"
+#include "trains/train_motion.h"
 
 namespace traklin::test {
 namespace {
@@ -174,6 +176,115 @@ TEST(SafetyCheckTest, TrainFromOutsideWaitsForTheTrackATrainOnItsWayNeedsThenCom
   ASSERT_TRUE(line.RunUntil(40, [&] { return line.Removed == Ops{"801 ГОР"}; }));
   EXPECT_TRUE(MayAdmit(line, 806, "ГОР", 3));
   ExpectNoFault(line);
+}
+
+// clang-format off
+/// Four stations, a double line of two blocks between the two in the middle, which ask the
+/// dispatcher, odd trains to the right:
+///
+///   ЛЕС (km 0)           ЛУГ (km 7)               КЛЮ (km 14)               ГОР (km 21)
+///       I ---.             .--- I ---.   =======   .--- I ---.                .--- I
+///       3 ---+--- 6 km, ---+         +--- 6 km, ---+         +--- 6 km, ------+--- 2
+///       2 ---+    2 blocks `--- 3 ---'  2 blocks   `--- 3 ---'    2 blocks    +--- 4
+///       4 ---'                          (double)                              `--- 6
+// clang-format on
+std::string DoubleLine(const std::string& trains) {
+  const std::string single = R"({"length": 6000, "blocks": 2})";
+  return R"({"number": 44, "outside_left": ["З1", "З2", "З3", "З4", "З5"],
+    "outside_right": ["В1", "В2", "В3", "В4", "В5"],
+    "stations": [
+      {"name": "Лесная", "mnem": "ЛЕС", "km": 0,
+       "tracks": [[1001, 3, 2], [3, 3, 2], [2, 3, 3], [4, 3, 3]]},
+      {"name": "Луговая", "mnem": "ЛУГ", "manip": "Луговая", "km": 7,
+       "tracks": [[1001, 3, 1], [3, 3, 1]]},
+      {"name": "Ключевая", "mnem": "КЛЮ", "manip": "Ключевая", "km": 14,
+       "tracks": [[1001, 3, 1], [3, 3, 1]]},
+      {"name": "Горная", "mnem": "ГОР", "km": 21,
+       "tracks": [[1001, 3, 2], [2, 3, 3], [4, 3, 3], [6, 3, 1]]}
+    ],
+    "peregons": [)" +
+         single + R"(, {"length": 6000, "blocks": 2, "double": true}, )" + single + R"(],
+    "trains": [)" +
+         trains + "]}";
+}
+
+/// Sets train i on block `block` (0 or 1) of graph peregon p, running to the peregon's end
+/// `to`, standing (as at a red signal).
+void StandOnBlock(AutoLine& line, int i, int p, int block, int to) {
+  const TGraphPeregonData& per = line.Sim.AreaData.GraphPeregons[p];
+  TTrainData& t = line.Sim.State.Trains[i];
+  const int s = per.EndSection[block];
+  for (TTrainEndPosData* end : {&t.HEAD, &t.TAIL}) {
+    end->SECT_IDX = s;
+    end->PEREGON_IDX = p;
+    end->LP_CODE = 0;
+    end->DIR = static_cast<std::uint8_t>(to);
+  }
+  // Ahead on the line, the nearer block to the end it runs to.
+  t.LOCO_POS = (to == 1 ? 1 : -1) * 1000.0 * (block == to ? 2 : 1);
+  MarkOccupied(line.Sim, i);
+}
+
+TEST(SafetyCheckTest, TrainLetGoOntoADoubleLineFullItsWayStillHoldsItsTrack) {
+  // 2001 and 2003 stand on both blocks of the double line towards КЛЮ, whose tracks hold
+  // 2002 and 2004 for ЛЕС. At ЛУГ, 2005 for ГОР has its way out set, and 2006 for ЛЕС stands
+  // on track 3. 2007 at ЛЕС for ГОР asks to leave.
+  AutoLine line(DoubleLine(R"(
+      {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2003, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2005, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2007, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2002, "freight": true, "from": "Горная", "to": "Лесная", "depart": "10:00"},
+      {"number": 2004, "freight": true, "from": "Горная", "to": "Лесная", "depart": "10:00"},
+      {"number": 2006, "freight": true, "from": "Горная", "to": "Лесная", "depart": "10:00"})"),
+                955);
+  const int lug = line.LP("ЛУГ"), klu = line.LP("КЛЮ");
+  // Put out where they were not formed: the station they stand at is this one.
+  const auto standAt = [&](int number, std::string_view at, int k) {
+    TTrainData& t = line.Sim.State.Trains[line.PutOut(number, at, k)];
+    t.HEAD.LP_CODE = t.TAIL.LP_CODE = line.Sim.AreaData.Puts[line.LP(at)].Code;
+  };
+  standAt(2002, "КЛЮ", 0);
+  standAt(2004, "КЛЮ", 1);
+  standAt(2005, "ЛУГ", 0);
+  standAt(2006, "ЛУГ", 1);
+  line.PutOut(2007, "ЛЕС", 0);
+  // The line of the double peregon that runs to КЛЮ, and its end at ЛУГ.
+  const TGraphPeregonsData& peregons = line.Sim.AreaData.GraphPeregons;
+  int p = -1, to = -1;
+  for (int q = 0; q < static_cast<int>(peregons.size()) && p < 0; ++q)
+    for (int e = 0; e < 2; ++e)
+      if (peregons[q].LP[e] - 1 == klu && peregons[q].LP[e ^ 1] - 1 == lug) {
+        p = q;
+        to = e;
+      }
+  ASSERT_GE(p, 0);
+  const int first = CreateTimetableTrain(line.Sim, 2001);
+  StandOnBlock(line, first, p, to, to);
+  const int second = CreateTimetableTrain(line.Sim, 2003);
+  StandOnBlock(line, second, p, to ^ 1, to);
+  // 2005's way out onto that line: the route from its track to the throat of the line.
+  const TAreaData& area = line.Sim.AreaData;
+  const int from = TrackSection(area, lug, 0);
+  int entry = -1;
+  for (const TGorlStanzData& g : area.GorlStanzs)
+    if (g.Peregon - 1 == p && FindLPIndex(area, g.Code) == lug) entry = g.EntrySection;
+  const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lug].Routes;
+  int out = -1;
+  for (int r = 0; r < static_cast<int>(routes.size()); ++r)
+    if (routes[r].FirstSection == from && routes[r].LastSection == entry) out = r;
+  ASSERT_GE(out, 0);
+  ASSERT_TRUE(OrderRoute(line.Sim, lug, out));
+  // 2005 cannot set out before 2001 and 2003 are in at КЛЮ, which waits for ЛУГ to take 2002
+  // or 2004, and 2006 for ЛЕС to be let out. Sent now, 2007 would have no track at ЛУГ and
+  // shut 2006 in: refused.
+  EXPECT_FALSE(MaySend(line, 2007, "ЛЕС", "ЛУГ"));
+  SafetyCheck check;
+  EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
+  // With one block free the way 2005 goes, it is gone from its track as far as the check
+  // sees, and 2007 may take that track.
+  line.Sim.State.Trains.erase(line.Sim.State.Trains.begin() + second);
+  EXPECT_TRUE(MaySend(line, 2007, "ЛЕС", "ЛУГ"));
 }
 
 }  // namespace
