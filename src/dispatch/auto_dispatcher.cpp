@@ -414,9 +414,16 @@ void GiveCommit(SimulationData& sim, Memo& m, const Throat& v, const std::vector
   // While the line is blocked a train asks on every step: the question that fails most
   // often and costs least comes first.
   if (train.REQUEST_TIME == 0 || train.REQUEST_TYPE != rqDepartPermit ||
-      train.REQUEST_LP_CODE != v.Code || !LeavesThrough(sim, v, t) || !LineSafe(sim, m, v))
+      train.REQUEST_LP_CODE != v.Code || !LeavesThrough(sim, v, t))
     return;
-  if (!SafeToSend(sim, m, v, t)) {
+  // A train on the line coming this way will arrive: the task waits for it. Held back only
+  // by what the far end means to do, a task for a train the check would not let go either is
+  // taken back, or the two ends would wait for each other for good.
+  const bool lineSafe = LineSafe(sim, m, v);
+  if (!lineSafe && m.PeregonDirs[v.Peregon][v.Arrival]) return;
+  const bool safe = SafeToSend(sim, m, v, t);
+  if (!lineSafe && safe) return;
+  if (!safe) {
     // The train the station chose cannot go for now, and its task keeps the throat from any
     // other: the task is taken back, and the station chooses again.
     CancelTask(sim, v.G);
@@ -590,14 +597,16 @@ void GiveSendTask(SimulationData& sim, Memo& m, const Throat& v,
     candidates.emplace_back(Priority(sim, t, v.LP), k, t);
   }
   std::sort(candidates.begin(), candidates.end());
+  if (candidates.empty() || ThroatRouteBusy(sim, v.LP, v.Entry)) return;
+  // The first in the order of service that leaves here and that the safety check lets go.
   int best = -1, track = -1;
   for (const auto& [priority, k, t] : candidates)
-    if (LeavesThrough(sim, v, t)) {
+    if (LeavesThrough(sim, v, t) && SafeToSend(sim, m, v, t)) {
       best = t;
       track = k;
       break;
     }
-  if (best < 0 || ThroatRouteBusy(sim, v.LP, v.Entry) || !SafeToSend(sim, m, v, best)) return;
+  if (best < 0) return;
   const TaskThroatSlots slots = ThroatSlotsOf(area, v.LP);
   for (int side = 0; side < 2; ++side)
     for (int n = 0; n < 2; ++n) {

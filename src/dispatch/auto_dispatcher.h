@@ -59,8 +59,11 @@ bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now);
 /// through stations where a track is free (counting the tracks that trains gone before it
 /// free). The move is refused when fewer trains could finish after it than before, or when a
 /// train sent onto a single line would find no track of its own at the far end. Among the
-/// moves that pass, the priorities below hold. A train the station chose that may not leave
-/// has its send task taken back, so that the station may choose another.
+/// moves that pass, the priorities below hold, and a train the check refuses gives way to the
+/// next in that order. A train the station chose that may not leave has its send task taken
+/// back, so that the station may choose another; so has one whose line the far end means to
+/// take, while nothing runs on it, if the check would not let it go either (or both ends
+/// would wait for each other for good).
 ///
 /// Priority at a controlled station, where at most one new order is given per step and only
 /// while none of its routes is being set: passenger trains before freight, then the earlier
