@@ -157,7 +157,7 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
     for (const Hop& h : Runners[r].Steps.front().Hops) ++s.Waiting[h.Link][h.End];
     if (Runners[r].Owner < 0) {
       Runners[r].Queued = true;
-      Runners[r].Behind = std::get<0>(entry) == 1 ? -1e300 : std::get<3>(entry);
+      Runners[r].QueuePos = std::get<0>(entry) == 1 ? -1e300 : std::get<3>(entry);
     }
   }
   s.Left = 0;
@@ -169,21 +169,21 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
 /// link, or would have to overtake one waiting its way (on a double link too: the trains there
 /// queue at the signals before the station), other than runner r itself or one behind it.
 bool SafetyCheck::Impl::Blocked(const State& s, const Step& st, int r) const {
+  const Runner& me = Runners[r];
+  // Whether the runner waits on the link of hop h, the way h goes.
+  const auto on = [](const Runner& run, const Hop& h) {
+    const std::vector<Hop>& hops = run.Steps.front().Hops;
+    return std::any_of(hops.begin(), hops.end(),
+                       [&](const Hop& o) { return o.Link == h.Link && o.End == h.End; });
+  };
   for (const Hop& h : st.Hops) {
     if (!Links[h.Link].Double && s.Waiting[h.Link][h.End ^ 1] > 0) return true;
     if (s.Waiting[h.Link][h.End] == 0) continue;
-    const Runner& me = Runners[r];
-    const auto on = [&](const Runner& run, const Hop& hop) {
-      const std::vector<Hop>& hops = run.Steps.front().Hops;
-      return std::any_of(hops.begin(), hops.end(),
-                         [&](const Hop& o) { return o.Link == hop.Link && o.End == hop.End; });
-    };
     const bool mine = me.Queued && s.At[r].At < 0 && on(me, h);
     for (int q = 0; q < static_cast<int>(Runners.size()); ++q) {
       const Runner& other = Runners[q];
-      if (q == r || !other.Queued || s.At[q].Gone || s.At[q].At >= 0) continue;
-      if (!on(other, h)) continue;
-      if (!mine || other.Behind < me.Behind) return true;
+      if (q == r || !other.Queued || s.At[q].Gone || s.At[q].At >= 0 || !on(other, h)) continue;
+      if (!mine || other.QueuePos < me.QueuePos) return true;
     }
   }
   return false;

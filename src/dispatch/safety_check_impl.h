@@ -62,8 +62,8 @@ struct Runner {
   int Owner = -1;  ///< of a claim: the runner it is for
   /// A train that waits on its link for a track at the end (not a claim).
   bool Queued = false;
-  /// Its place on the line: lower is nearer the end it runs to.
-  double Behind = 0;
+  /// Of a queued train, its place on the line: lower is nearer the end it runs to.
+  double QueuePos = 0;
 };
 
 /// Where a runner is: standing at Steps[At] on Track, or (At -1) before its first step.
