@@ -44,7 +44,9 @@ struct SafetyMove {
 /// reservation, given in the order: trains entering a station, trains on the line, trains
 /// waiting outside) and counts as having arrived there; one that got none waits on the link,
 /// keeps trains coming the other way off a single link, and keeps the trains behind it its way
-/// behind it.
+/// behind it. A station that takes trains in by itself chooses their tracks: there a train
+/// coming in holds a track only when it finds one whatever tracks the others coming in are
+/// given (each takes one of the tracks that suit it at most).
 ///
 /// The check moves trains one at a time, each along the shortest way to the LP where it ends:
 /// a train finishes when every LP on its way has a free track that suits it and leads on, no

@@ -287,5 +287,29 @@ TEST(SafetyCheckTest, TrainLetGoOntoADoubleLineFullItsWayStillHoldsItsTrack) {
   EXPECT_TRUE(MaySend(line, 2007, "ЛЕС", "ЛУГ"));
 }
 
+TEST(SafetyCheckTest, StationChoosingItsOwnTracksKeepsNoPromiseATrainComingTheOtherWayCouldTake) {
+  // РАЗ acts by itself and takes trains in on the track it chooses: I, for any train, or 3,
+  // for freight trains only. Passenger train 801 runs towards it from ЛЕС, promised I.
+  // Freight train 2002 sent from ГОР now could be given I, and 801 would find no track.
+  // With a second track for any train, either could take either.
+  for (const bool freightLoop : {true, false}) {
+    SCOPED_TRACE(freightLoop);
+    AutoLine line(Line(freightLoop ? "[1001, 3, 1], [3, 1, 1]" : kLoop, R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2002, "freight": true, "from": "Горная", "to": "Лесная", "depart": "10:30"})",
+                       R"("self_acting": true)"),
+                  950);
+    line.PutOut(801, "ЛЕС", 0);
+    line.PutOut(2002, "ГОР", 0);
+    ASSERT_TRUE(line.RunUntil(30, [&] { return OnLine(line, 801); }));
+    EXPECT_EQ(MaySend(line, 2002, "ГОР", "РАЗ"), !freightLoop);
+    line.RunFor(120);
+    ExpectNoFault(line);
+    Ops removed = line.Removed;
+    std::sort(removed.begin(), removed.end());
+    EXPECT_EQ(removed, (Ops{"2002 ЛЕС", "801 ГОР"}));
+  }
+}
+
 }  // namespace
 }  // namespace traklin::test
