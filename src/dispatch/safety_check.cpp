@@ -147,6 +147,15 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
     order.emplace_back(rank, link, hops.empty() ? 0 : hops.back().End, -ahead(r), r);
   }
   std::stable_sort(order.begin(), order.end());
+  // Runner r of this entry waits on its link for a track at the end.
+  const auto waitOnLink = [&](const std::tuple<int, int, int, double, int>& entry) {
+    const int r = std::get<4>(entry);
+    for (const Hop& h : Runners[r].Steps.front().Hops) ++s.Waiting[h.Link][h.End];
+    if (Runners[r].Owner < 0) {
+      Runners[r].Queued = true;
+      Runners[r].QueuePos = std::get<0>(entry) == 1 ? -1e300 : std::get<3>(entry);
+    }
+  };
   for (const auto& entry : order) {
     const int r = std::get<4>(entry);
     // A train on a double link waits there until it is taken in, where the dispatcher decides
@@ -154,42 +163,34 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
     const int rank = std::get<0>(entry);
     const bool waits = (rank == 4 || rank == 5) && !Chooses[Runners[r].Steps.front().LP];
     if ((!waits && Place(s, r)) || !Runners[r].OnLine) continue;
-    for (const Hop& h : Runners[r].Steps.front().Hops) ++s.Waiting[h.Link][h.End];
-    if (Runners[r].Owner < 0) {
-      Runners[r].Queued = true;
-      Runners[r].QueuePos = std::get<0>(entry) == 1 ? -1e300 : std::get<3>(entry);
-    }
+    waitOnLink(entry);
   }
   // A station that takes trains in by itself gives each the track it chooses, not the one
   // promised here: a train coming in keeps its promise only if it finds a track whatever the
   // station gives the others coming in, each of which takes one of its tracks at most.
   for (int lp = 0; lp < lps; ++lp) {
     if (!Chooses[lp]) continue;
-    std::vector<int> coming;
+    std::vector<const std::tuple<int, int, int, double, int>*> coming;
     std::uint64_t open = s.Free[lp];
     for (const auto& entry : order) {
       const int r = std::get<4>(entry);
       if (std::get<0>(entry) == 1 || Runners[r].Bound || !Runners[r].OnLine ||
           Runners[r].Steps.front().LP != lp)
         continue;
-      coming.push_back(r);
+      coming.push_back(&entry);
       if (s.At[r].At == 0) open |= Bit(s.At[r].Track);
     }
-    for (const int r : coming) {
+    for (const auto* entry : coming) {
+      const int r = std::get<4>(*entry);
       if (s.At[r].At != 0) continue;
       const std::uint64_t mine = Runners[r].Steps.front().Mask & open;
       int rivals = 0;
-      for (const int q : coming)
-        if (Runners[q].Steps.front().Mask & mine) ++rivals;
+      for (const auto* other : coming)
+        if (Runners[std::get<4>(*other)].Steps.front().Mask & mine) ++rivals;
       if (std::popcount(mine) >= rivals) continue;
       s.Free[lp] |= Bit(s.At[r].Track);
       s.At[r] = Pos{};
-      for (const Hop& h : Runners[r].Steps.front().Hops) ++s.Waiting[h.Link][h.End];
-      if (Runners[r].Owner < 0) {
-        Runners[r].Queued = true;
-        for (const auto& entry : order)
-          if (std::get<4>(entry) == r) Runners[r].QueuePos = std::get<3>(entry);
-      }
+      waitOnLink(*entry);
     }
   }
   s.Left = 0;
