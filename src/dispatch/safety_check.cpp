@@ -391,6 +391,39 @@ bool SafetyCheck::Allows(SimulationData& sim, const SafetyMove& move) {
   return pass;
 }
 
+/// Train t, put out or taken in at LP lp, would have a single-line stretch on its way that
+/// already has as many trains in the district to run on it as it has room for.
+bool SafetyCheck::Impl::Crowds(const SimulationData& sim, int t, int lp) const {
+  std::vector<char> mine(StretchRoom.size(), 0);
+  bool any = false;
+  for (const Step& st : Way(sim, t, lp, -1, 0).Steps)
+    for (const Hop& h : st.Hops)
+      if (const int id = StretchOf[h.Link]; id >= 0) {
+        mine[id] = 1;
+        any = true;
+      }
+  if (!any) return false;
+  std::vector<int> load(StretchRoom.size(), 0);
+  std::vector<char> seen(StretchRoom.size());
+  for (int r = 0; r < static_cast<int>(Runners.size()); ++r) {
+    const Runner& run = Runners[r];
+    if (run.Owner >= 0 || Base.At[r].Gone || sim.State.Trains[run.Train].HEAD.SECT_IDX == 0)
+      continue;
+    std::fill(seen.begin(), seen.end(), 0);
+    for (const Step& st : run.Steps)
+      for (const Hop& h : st.Hops) {
+        const int id = StretchOf[h.Link];
+        if (id >= 0 && mine[id] && !seen[id]) {
+          seen[id] = 1;
+          ++load[id];
+        }
+      }
+  }
+  for (std::size_t id = 0; id < StretchRoom.size(); ++id)
+    if (mine[id] && load[id] >= StretchRoom[id]) return true;
+  return false;
+}
+
 /// The line as it would be seen after the move, built as an observation of it would be:
 /// the move passes when it leaves no more trains than now, no train or claim loses the track
 /// it holds at the end of a single link, and a train let go onto a single link gets one.
@@ -429,6 +462,7 @@ bool SafetyCheck::Impl::Judge(SimulationData& sim, const SafetyMove& move) {
       break;
     case SafetyMove::Admit: {
       if (moved >= 0 || LinksAt[move.LP].empty()) return true;
+      if (Crowds(sim, move.Train, move.LP)) return false;
       Seen x;
       x.Train = move.Train;
       x.Where = Place::Track;

@@ -101,6 +101,10 @@ struct SafetyCheck::Impl {
   std::vector<Link> Links;
   /// Per link: the trains that fit on it one way (the block sections of its shortest line).
   std::vector<int> Capacity;
+  /// Per link: the single-line stretch it belongs to, -1 for a double link.
+  std::vector<int> StretchOf;
+  /// Per stretch: the tracks of its LPs less two at each (kept for crossings).
+  std::vector<int> StretchRoom;
   std::vector<int> LinkOfPeregon;            ///< per graph peregon
   std::vector<std::vector<int>> PeregonsOf;  ///< per link: its graph peregons
   /// Per single link, per end: a train runs on it towards that end (as last observed).
@@ -160,6 +164,7 @@ struct SafetyCheck::Impl {
   // The moves of the check.
   bool Blocked(const State& s, const Step& st, int r) const;
   bool Judge(SimulationData& sim, const SafetyMove& move);
+  bool Crowds(const SimulationData& sim, int train, int lp) const;
   bool Behind(const State& s, int r) const;
   void Release(State& s, int r) const;
   bool Finish(State& s, int r) const;

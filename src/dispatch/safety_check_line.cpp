@@ -189,6 +189,32 @@ void SafetyCheck::Impl::Derive(const SimulationData& sim) {
       }
     }
   }
+
+  // The single-line stretches: single links joined at their LPs. Each LP of a stretch keeps
+  // two of its tracks for two trains to cross at; the others are the stretch's room.
+  StretchOf.assign(Links.size(), -1);
+  StretchRoom.clear();
+  for (int l = 0; l < static_cast<int>(Links.size()); ++l) {
+    if (Links[l].Double || StretchOf[l] >= 0) continue;
+    const int id = static_cast<int>(StretchRoom.size());
+    StretchOf[l] = id;
+    std::vector<int> queue{l};
+    std::vector<char> counted(lps, 0);
+    int room = 0;
+    for (std::size_t q = 0; q < queue.size(); ++q)
+      for (const int at : Links[queue[q]].LP) {
+        if (at < 0 || at >= lps || counted[at]) continue;
+        counted[at] = 1;
+        room += std::max(std::popcount(AllTracks[at]) - 2, 0);
+        for (const int next : LinksAt[at])
+          if (!Links[next].Double && StretchOf[next] < 0) {
+            StretchOf[next] = id;
+            queue.push_back(next);
+          }
+      }
+    // However few its tracks, a stretch has room for a train on each of its links.
+    StretchRoom.push_back(std::max(room, static_cast<int>(queue.size())));
+  }
 }
 
 std::uint64_t SafetyCheck::Impl::TrackMask(const SimulationData& sim, int t, int lp, int in,

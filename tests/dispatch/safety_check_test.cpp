@@ -178,6 +178,34 @@ TEST(SafetyCheckTest, TrainFromOutsideWaitsForTheTrackATrainOnItsWayNeedsThenCom
   ExpectNoFault(line);
 }
 
+TEST(SafetyCheckTest, SingleLineHoldingAsManyTrainsAsItHasRoomAdmitsNoMoreUntilOneIsGone) {
+  // ЛЕС and ГОР keep two of their four tracks each, and the loop both of its two, for trains
+  // to cross at: the line has room for four trains that have to run on it. 801, 803 and 805
+  // wait at ЛЕС for ГОР and 802 at ГОР for ЛЕС; 806 waits outside to come in at ГОР.
+  for (const std::string& kind : {kKinds[0], kKinds[2]}) {
+    SCOPED_TRACE(kind);
+    AutoLine line(Line(kLoop, R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 803, "from": "Лесная", "to": "Горная", "depart": "12:00"},
+      {"number": 805, "from": "Лесная", "to": "Горная", "depart": "12:00"},
+      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 806, "from": "Горная", "to": "Лесная", "depart": "12:00"})",
+                       kind),
+                  950);
+    line.PutOut(801, "ЛЕС", 0);
+    line.PutOut(803, "ЛЕС", 1);
+    line.PutOut(805, "ЛЕС", 2);
+    line.PutOut(802, "ГОР", 0);
+    CreateTimetableTrain(line.Sim, 806);
+    // Track 6 of ГОР is free and suits 806, and every train could still finish with it in;
+    // but a fifth train would leave the line no track to cross at.
+    EXPECT_FALSE(MayAdmit(line, 806, "ГОР", 3));
+    ASSERT_TRUE(line.RunUntil(40, [&] { return line.Removed == Ops{"801 ГОР"}; }));
+    EXPECT_TRUE(MayAdmit(line, 806, "ГОР", 3));
+    ExpectNoFault(line);
+  }
+}
+
 // clang-format off
 /// Four stations, a double line of two blocks between the two in the middle, which ask the
 /// dispatcher, odd trains to the right:
