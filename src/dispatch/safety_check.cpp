@@ -407,8 +407,7 @@ bool SafetyCheck::Impl::Crowds(const SimulationData& sim, int t, int lp) const {
   std::vector<char> seen(StretchRoom.size());
   for (int r = 0; r < static_cast<int>(Runners.size()); ++r) {
     const Runner& run = Runners[r];
-    if (run.Owner >= 0 || Base.At[r].Gone || sim.State.Trains[run.Train].HEAD.SECT_IDX == 0)
-      continue;
+    if (run.Owner >= 0 || sim.State.Trains[run.Train].HEAD.SECT_IDX == 0) continue;
     std::fill(seen.begin(), seen.end(), 0);
     for (const Step& st : run.Steps)
       for (const Hop& h : st.Hops) {
