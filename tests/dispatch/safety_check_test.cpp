@@ -206,6 +206,24 @@ TEST(SafetyCheckTest, SingleLineHoldingAsManyTrainsAsItHasRoomAdmitsNoMoreUntilO
   }
 }
 
+TEST(SafetyCheckTest, PassengerTrainThatMayNotLeaveLetsTheFreightTrainBehindItGo) {
+  // РАЗ takes freight trains only, so passenger train 801 at ЛЕС has nowhere to stop on its
+  // way to ГОР and may not leave; freight train 2001, after it in the order of service, may.
+  // ЛЕС asks: a send task it gives 801 is taken back, until it chooses 2001.
+  AutoLine line(Line("[1001, 1, 1], [3, 1, 1]", R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:05"})"),
+                950);
+  line.PutOut(801, "ЛЕС", 0);
+  line.PutOut(2001, "ЛЕС", 1);
+  EXPECT_FALSE(MaySend(line, 801, "ЛЕС", "РАЗ"));
+  EXPECT_TRUE(MaySend(line, 2001, "ЛЕС", "РАЗ"));
+  ASSERT_TRUE(line.RunUntil(60, [&] { return line.Where(2001) == "ГОР"; }))
+      << ::testing::PrintToString(line.Operations);
+  EXPECT_EQ(line.Where(801), "ЛЕС");
+  ExpectNoFault(line);
+}
+
 // clang-format off
 /// Four stations, a double line of two blocks between the two in the middle, which ask the
 /// dispatcher, odd trains to the right:
