@@ -155,6 +155,7 @@ struct SafetyCheck::Impl {
   void Build(const SimulationData& sim, std::vector<struct Seen> seen);
   std::vector<struct Seen> Refine(const SimulationData& sim, std::vector<struct Seen> seen) const;
   bool PassesOn(const SimulationData& sim, int t, int lp, int link) const;
+  int FirstComing(const SimulationData& sim, int p, int lp) const;
   void Make(SimulationData& sim, std::vector<struct Seen> seen);
   std::uint64_t TrackMask(const SimulationData& sim, int t, int lp, int in, int out) const;
   Runner Way(const SimulationData& sim, int t, int lp, int in, int inEnd) const;

@@ -303,6 +303,27 @@ void SafetyCheck::Impl::ClaimBeyond(const SimulationData& sim, Seen& x) const {
   if (next >= 0 && next != x.Link && PassesOn(sim, x.Train, x.LP, next)) x.Claim = next;
 }
 
+/// The train on graph peregon p nearest to LP lp among those running towards it, or -1.
+int SafetyCheck::Impl::FirstComing(const SimulationData& sim, int p, int lp) const {
+  const TAreaData& area = sim.AreaData;
+  if (p < 0 || p >= static_cast<int>(area.GraphPeregons.size())) return -1;
+  int first = -1;
+  double ahead = 0;
+  for (int i = 0; i < static_cast<int>(sim.State.Trains.size()); ++i) {
+    const TTrainData& t = sim.State.Trains[i];
+    if (t.HEAD.SECT_IDX == 0 || t.HEAD.PEREGON_IDX != p ||
+        area.GraphPeregons[p].LP[t.HEAD.DIR & 1] - 1 != lp)
+      continue;
+    // The position along the line grows in the odd direction.
+    const double at = t.HEAD.DIR & 1 ? t.LOCO_POS : -t.LOCO_POS;
+    if (first < 0 || at > ahead) {
+      first = i;
+      ahead = at;
+    }
+  }
+  return first;
+}
+
 std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
   const TAreaData& area = sim.AreaData;
   const TTrainsData& trains = sim.State.Trains;
@@ -352,13 +373,16 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
         continue;
     }
     int t = TrainForTrack(sim, v.LP, s, v.Dir);
-    if (t < 0 && task.TRANSIT)
+    // No train there yet: the one coming in to that track, however far out it still is (a
+    // station that acts by itself sets its tasks for a train as soon as it is let go on).
+    if (t < 0)
       for (const int g : Throats[v.LP]) {
         const TGorlTaskData& in = sim.State.Gorls[g];
-        if (g >= throats || in.TASKED == 0 || in.SEND || !in.TRANSIT || in.TRACK != task.TRACK)
-          continue;
+        if (g >= throats || in.TASKED == 0 || in.SEND || in.TRACK != task.TRACK) continue;
         const ThroatView w = ThroatViewOf(sim, g);
-        if (w.Valid) t = ApproachingTrain(sim, w.Entry, w.Arrival);
+        if (!w.Valid) continue;
+        t = ApproachingTrain(sim, w.Entry, w.Arrival);
+        if (t < 0) t = FirstComing(sim, w.Peregon, v.LP);
       }
     if (t < 0 || t >= static_cast<int>(trains.size()) || comes(LinkOfPeregon[v.Peregon], v.LP))
       continue;

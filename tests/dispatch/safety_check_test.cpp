@@ -9,6 +9,7 @@
 #include "dispatch/auto_line.h"
 #include "dispatch/safety_check.h"
 #include "state/interlocking.h"
+#include "trains/throat_automation.h"
 #include "trains/train_motion.h"
 
 namespace traklin::test {
@@ -222,6 +223,40 @@ TEST(SafetyCheckTest, PassengerTrainThatMayNotLeaveLetsTheFreightTrainBehindItGo
       << ::testing::PrintToString(line.Operations);
   EXPECT_EQ(line.Where(801), "ЛЕС");
   ExpectNoFault(line);
+}
+
+TEST(SafetyCheckTest, TrainAStationHasLetGoOnBeforeItArrivesRunsTowardsTheNextStation) {
+  // РАЗ acts by itself, and has let 801, just gone from ЛЕС, go on to ГОР once it has
+  // stopped: a receive task and a send task on the same track. 802 at ГОР would meet 801
+  // between РАЗ and ГОР; without РАЗ's tasks it could go and cross 801 in the loop.
+  AutoLine line(Line(kLoop, R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "12:00"})",
+                     kKinds[2]),
+                950);
+  line.PutOut(801, "ЛЕС", 0);
+  line.PutOut(802, "ГОР", 0);
+  ASSERT_TRUE(line.RunUntil(30, [&] { return OnLine(line, 801); }));
+  EXPECT_TRUE(MaySend(line, 802, "ГОР", "РАЗ"));
+  const int raz = line.LP("РАЗ");
+  const int fromLes = PeregonBetween(line, "ЛЕС", "РАЗ");
+  const int toGor = PeregonBetween(line, "РАЗ", "ГОР");
+  int in = -1, out = -1;
+  for (int g = 0; g < static_cast<int>(line.Sim.AreaData.GorlStanzs.size()); ++g) {
+    const ThroatView v = ThroatViewOf(line.Sim, g);
+    if (v.Valid && v.LP == raz && v.Peregon == fromLes) in = g;
+    if (v.Valid && v.LP == raz && v.Peregon == toGor) out = g;
+  }
+  ASSERT_GE(in, 0);
+  ASSERT_GE(out, 0);
+  for (const int g : {in, out}) {
+    TGorlTaskData& task = line.Sim.State.Gorls[g];
+    task.TASKED = line.Sim.State.ClockTime;
+    task.SEND = g == out;
+    task.TRANSIT = false;
+    task.TRACK = 0;
+  }
+  EXPECT_FALSE(MaySend(line, 802, "ГОР", "РАЗ"));
 }
 
 // clang-format off
