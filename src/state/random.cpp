@@ -6,11 +6,11 @@
 namespace traklin {
 
 void RandomGenerator::SeedFromClock() {
-  engine_.seed(static_cast<std::uint64_t>(
+  engine_.Seed(static_cast<std::uint64_t>(
       std::chrono::high_resolution_clock::now().time_since_epoch().count()));
 }
 
-void RandomGenerator::Engine::seed(std::uint64_t s) {
+void RandomGenerator::Engine::Seed(std::uint64_t s) {
   state_[0] = s;
   for (int k = 1; k < kN; ++k)
     state_[k] = 6364136223846793005ULL * (state_[k - 1] ^ (state_[k - 1] >> 62)) +

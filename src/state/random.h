@@ -15,7 +15,7 @@ class RandomGenerator {
 
   /// An explicit seed; StateInit then keeps the sequence instead of reseeding from the clock.
   void Seed(std::uint64_t seed) {
-    engine_.seed(seed);
+    engine_.Seed(seed);
     explicitlySeeded_ = true;
   }
   void SeedFromClock();
@@ -30,7 +30,7 @@ class RandomGenerator {
   /// regenerated in loops the compiler can vectorize (a run draws hundreds of numbers a step).
   class Engine {
    public:
-    void seed(std::uint64_t s);
+    void Seed(std::uint64_t s);
     std::uint64_t operator()() {
       if (next_ >= kN) Regenerate();
       std::uint64_t y = state_[next_++];
