@@ -77,7 +77,8 @@ void UpdateSignals(SimulationData& sim);
 /// mode (sim.Changes.Check) it also recomputes every signal and throws
 /// CheckMismatch naming the first signal where the two differ.
 void UpdateSignalsIncremental(SimulationData& sim);
-/// Change points: the occupancy of section s changed; the route of signal g changed.
+/// Change points: the occupancy of section s changed (its signals and the throats that read it
+/// look again); the route of signal g changed.
 void MarkSectionChanged(SimulationData& sim, int s);
 void MarkSignalChanged(SimulationData& sim, int g);
 /// The next step looks at everything again (a new state, or one changed by hand); the check

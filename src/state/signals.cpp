@@ -293,6 +293,10 @@ void UpdateSignalsIncremental(SimulationData& sim) {
 void MarkSectionChanged(SimulationData& sim, int s) {
   TSignalChanges& c = sim.Changes.Signals;
   Mark(c, c.SectionMarked, c.Sections, s);
+  TThroatChanges& throats = sim.Changes.Throats;
+  if (s >= 0 && static_cast<std::size_t>(s) + 1 < throats.Start.size())
+    for (int k = throats.Start[s]; k < throats.Start[s + 1]; ++k)
+      throats.Quiet[static_cast<std::size_t>(throats.Readers[k])] = 0;
 }
 
 void MarkSignalChanged(SimulationData& sim, int g) {

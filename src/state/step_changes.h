@@ -56,11 +56,29 @@ struct TPlanIndex {
   std::size_t PlansCount = 0;
 };
 
+/// What the station automation reads of an untasked throat: the entry section and the one
+/// beyond it where a train would approach, and the tracks of its LP. A throat found quiet (no
+/// train on any of them) stays quiet until one of those sections changes occupancy, so the
+/// pass skips it without looking. Derived, never saved.
+struct TThroatChanges {
+  std::vector<std::uint8_t> Quiet;  ///< by throat: nothing there at its last look
+  /// By throat: the entry section and its half a train approaches on; the section beyond it
+  /// and its half (0: not looked at); the LP index (-1: none).
+  std::vector<int> Entry, EntryHalf, Outer, OuterHalf, LP;
+  /// By section: the throats that read it (entries Start[s] .. Start[s + 1] of Readers).
+  std::vector<int> Start, Readers;
+  /// The district the tables were made for and the state the flags were found in.
+  const void* ThroatsData = nullptr;
+  std::size_t ThroatCount = 0;
+  const void* SectsData = nullptr;
+};
+
 /// Everything the step keeps to skip what has not changed, and the check mode that proves it.
 struct TStepChanges {
   TSignalChanges Signals;
   TRouteChanges Routes;
   TPlanIndex Plans;
+  TThroatChanges Throats;
   /// Check mode: each pass that skips also does the full work beside it and throws
   /// CheckMismatch at the first difference, naming it.
   bool Check = false;

@@ -177,6 +177,70 @@ bool AnyTrainDue(const SimulationData& sim, const ThroatView& v) {
   return false;
 }
 
+/// Makes the tables of what untasked throats read, when the district or the state is not the
+/// one they were made for; every throat then looks once.
+void WatchThroats(const SimulationData& sim, TThroatChanges& w) {
+  const TAreaData& area = sim.AreaData;
+  const std::size_t sections = area.SlSects.size();
+  if (w.ThroatsData == area.GorlStanzs.data() && w.ThroatCount == area.GorlStanzs.size() &&
+      w.Start.size() == sections + 1 && w.SectsData == sim.State.Sects.data())
+    return;
+  const int count = static_cast<int>(area.GorlStanzs.size());
+  w.Quiet.assign(static_cast<std::size_t>(count), 0);
+  w.Entry.assign(static_cast<std::size_t>(count), 0);
+  w.EntryHalf.assign(static_cast<std::size_t>(count), 0);
+  w.Outer.assign(static_cast<std::size_t>(count), 0);
+  w.OuterHalf.assign(static_cast<std::size_t>(count), 0);
+  w.LP.assign(static_cast<std::size_t>(count), -1);
+  std::vector<std::pair<int, int>> reads;  // (section, throat)
+  for (int g = 0; g < count; ++g) {
+    const TGorlStanzData& th = area.GorlStanzs[g];
+    const int lp = ThroatLPIndex(area, g);
+    w.LP[g] = lp;
+    // As ApproachingTrain walks: the entry, and one section further out when the entry has
+    // no side branch that way.
+    const int e = th.EntrySection;
+    const int half = (th.Flip & 1) ^ (th.Parity & 1) ^ 1;
+    if (ValidSection(area, e)) {
+      w.Entry[g] = e;
+      w.EntryHalf[g] = half;
+      reads.emplace_back(e, g);
+      if (area.SlSects[e].Side[half ^ 1] == 0) {
+        int walk = half ^ 1;
+        const int n = NextSection(area, walk, e, false);
+        if (n > 0) {
+          w.Outer[g] = n;
+          w.OuterHalf[g] = walk ^ 1;
+          reads.emplace_back(n, g);
+        }
+      }
+    }
+    if (th.Side >= 0 && lp >= 0 && lp < static_cast<int>(area.Puts.size()))
+      for (const TTrackData& track : area.Puts[lp].Tracks) reads.emplace_back(track.Section, g);
+  }
+  w.Start.assign(sections + 1, 0);
+  for (const auto& [s, g] : reads)
+    if (s >= 0 && static_cast<std::size_t>(s) < sections)
+      ++w.Start[static_cast<std::size_t>(s) + 1];
+  for (std::size_t s = 0; s < sections; ++s) w.Start[s + 1] += w.Start[s];
+  w.Readers.assign(static_cast<std::size_t>(w.Start[sections]), 0);
+  std::vector<int> next(w.Start.begin(), w.Start.end() - 1);
+  for (const auto& [s, g] : reads)
+    if (s >= 0 && static_cast<std::size_t>(s) < sections)
+      w.Readers[static_cast<std::size_t>(next[static_cast<std::size_t>(s)]++)] = g;
+  w.ThroatsData = area.GorlStanzs.data();
+  w.ThroatCount = area.GorlStanzs.size();
+  w.SectsData = sim.State.Sects.data();
+}
+
+/// No train on any section the untasked throat g reads.
+bool ThroatQuiet(const SimulationData& sim, const TThroatChanges& w, int g) {
+  if (TrainOnHalf(sim, w.Entry[g], w.EntryHalf[g]) >= 0) return false;
+  if (w.Outer[g] > 0 && TrainOnHalf(sim, w.Outer[g], w.OuterHalf[g]) >= 0) return false;
+  const TGorlStanzData& th = sim.AreaData.GorlStanzs[g];
+  return th.Side < 0 || !AnyTrainOnTracks(sim, w.LP[g], th.Parity & 1);
+}
+
 /// The throat has a side value of at least 0 and some train is due to leave through it
 /// (AnyTrainDue): the caller has found so.
 void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v, PassLookups& pass) {
@@ -418,15 +482,25 @@ void ThroatAutomation(SimulationData& sim) {
   PassLookups pass(sim);
   // Without a train no untasked throat has one approaching or due to leave.
   const bool noTrains = sim.State.Trains.empty();
+  TThroatChanges& watch = sim.Changes.Throats;
+  WatchThroats(sim, watch);
   for (int g = 0; g < ThroatCount(sim); ++g) {
     if (sim.State.Gorls[g].TASKED == 0) {
       if (noTrains) continue;
+      if (watch.Quiet[g]) {
+        if (sim.Changes.Check && !ThroatQuiet(sim, watch, g))
+          throw CheckMismatch("incremental check: throat " + std::to_string(g) +
+                              " has a train on a section it reads but was skipped as quiet");
+        continue;
+      }
       // An untasked throat has work only when a train approaches it, or when it may send and
       // a train stands on a track of its LP: read from its record before the view is made.
       const TGorlStanzData& th = sim.AreaData.GorlStanzs[g];
       if (ApproachingTrain(sim, th.EntrySection, (th.Flip & 1) ^ (th.Parity & 1) ^ 1) < 0 &&
-          (th.Side < 0 || !AnyTrainOnTracks(sim, ThroatLPIndex(sim.AreaData, g), th.Parity & 1)))
+          (th.Side < 0 || !AnyTrainOnTracks(sim, watch.LP[g], th.Parity & 1))) {
+        watch.Quiet[g] = ThroatQuiet(sim, watch, g);
         continue;
+      }
     }
     const ThroatView v = ThroatViewOf(sim, g);
     if (!v.Valid) continue;

@@ -121,6 +121,44 @@ TEST(StepCheckTest, WithoutCheckModeAMarkedChangeIsSeenAndAnUnmarkedOneWaitsForT
   EXPECT_FALSE(d.Sim.State.Semaphores[signal].CLOSED);
 }
 
+TEST(StepCheckTest, ATrainPutOnAQuietThroatsTrackBehindTheStepsBackIsNamedInCheckMode) {
+  ShippedDistrict d(1, 1);
+  d.Sim.Changes.Check = true;
+  d.SetClock(800);
+  // A train not yet on the district: the throats look, and find nothing.
+  d.Sim.State.Trains.emplace_back();
+  d.Steps(2);
+  // A quiet throat that may send, and a free track of its LP with no route set into it (its
+  // signals stay closed, so only the station automation reads it).
+  const TThroatChanges& w = d.Sim.Changes.Throats;
+  int throat = -1, section = 0;
+  for (int g = 0; g < static_cast<int>(w.Quiet.size()) && throat < 0; ++g) {
+    if (!w.Quiet[g] || d.Sim.AreaData.GorlStanzs[g].Side < 0 || w.LP[g] < 0) continue;
+    for (const TTrackData& track : d.Sim.AreaData.Puts[w.LP[g]].Tracks) {
+      const TSectionSchuntData& x = d.Sim.State.Sects[track.Section];
+      if (x.TRN_EVEN < 0 && x.TRN_ODD < 0 && x.ROUTE_EVEN < 0 && x.ROUTE_ODD < 0) {
+        throat = g;
+        section = track.Section;
+        break;
+      }
+    }
+  }
+  ASSERT_GE(throat, 0) << "no quiet throat with a free track";
+  const int parity = d.Sim.AreaData.GorlStanzs[throat].Parity & 1;
+  (parity ? d.Sim.State.Sects[section].TRN_ODD : d.Sim.State.Sects[section].TRN_EVEN) = 0;
+  try {
+    d.Sim.SimulationStep(kStepLength);
+    FAIL() << "the change was not found";
+  } catch (const CheckMismatch& e) {
+    EXPECT_EQ(std::string(e.what()), "incremental check: throat " + std::to_string(throat) +
+                                         " has a train on a section it reads but was skipped "
+                                         "as quiet");
+  }
+  // Told of it, the throat looks again and finds the train.
+  MarkSectionChanged(d.Sim, section);
+  EXPECT_FALSE(d.Sim.Changes.Throats.Quiet[throat]);
+}
+
 TEST(StepCheckTest, ACopiedOrLoadedStateIsLookedAtWhole) {
   ShippedDistrict d(2, 7);
   d.Steps(7200);
