@@ -320,6 +320,15 @@ struct TChainRatingData {
   int Suitable = 0, Minus = 0, Routes = 0, Switches = 0;
 };
 
+/// The chain the best-route search picks between two sections of an LP.
+struct TBestChainData {
+  int From = 0, To = 0;  ///< start and end section
+  int Chain = -1;        ///< the chain, -1 when none of those joining them is valid
+  bool operator<(const TBestChainData& o) const {
+    return From != o.From ? From < o.From : To < o.To;
+  }
+};
+
 /// Lookups the set-up derives from the finished district (BuildAreaIndex), so that the
 /// simulation step need not search the same static data on every step. Empty until built.
 /// A table whose size no longer matches the data it was built from is not used: the queries
@@ -331,6 +340,8 @@ struct TAreaIndex {
   std::array<std::vector<std::pair<int, int>>, 4> ScheduleNumbers;
   std::array<int, 4> ScheduleListSizes = {-1, -1, -1, -1};  ///< sizes of the lists indexed
   std::vector<std::vector<TChainRatingData>> ChainRatings;  ///< per LP, per chain
+  /// Per LP: the best chain for every pair of sections some chain joins, sorted by the pair.
+  std::vector<std::vector<TBestChainData>> BestChains;
   /// Per section: the first LP (in LP order) with a track on it and that track, or -1, -1.
   std::vector<std::pair<int, int>> TrackOfSection;
   std::size_t LPCount = 0;  ///< the LPs when TrackOfSection was made

@@ -139,6 +139,22 @@ void BuildAreaIndex(TAreaData& area) {
       r.Switches = q.Switches;
       index.ChainRatings[lp].push_back(r);
     }
+
+  // Searched with the ratings above; the table is put in place once whole.
+  index.BestChains.clear();
+  std::vector<std::vector<TBestChainData>> best(area.TrainRoutes.size());
+  for (int lp = 0; lp < static_cast<int>(area.TrainRoutes.size()); ++lp) {
+    for (const TChainData& chain : area.TrainRoutes[lp].Chains)
+      best[lp].push_back({chain.StartSection, chain.EndSection, -1});
+    std::sort(best[lp].begin(), best[lp].end());
+    best[lp].erase(std::unique(best[lp].begin(), best[lp].end(),
+                               [](const TBestChainData& a, const TBestChainData& b) {
+                                 return !(a < b) && !(b < a);
+                               }),
+                   best[lp].end());
+    for (TBestChainData& b : best[lp]) b.Chain = FindBestRoute(area, lp, b.From, b.To);
+  }
+  index.BestChains = std::move(best);
 }
 
 ScheduleTrainEnds GetScheduleTrainEnds(const TAreaData& area, bool freight, int number) {

@@ -1,6 +1,8 @@
 // Switch entries of routes, route lookup by buttons and the best chain between two sections.
 #include "area/area_queries.h"
 
+#include <algorithm>
+
 namespace traklin {
 
 int RouteEntrySwitch(const TAreaData& area, int entry) {
@@ -87,6 +89,17 @@ bool RateChain(const TAreaData& area, int lp, const TChainData& chain, RouteQual
 }
 
 int FindBestRoute(const TAreaData& area, int lp, int from, int to, RouteQuality* rating) {
+  // The set-up's table answers while it was made for these LPs and chains.
+  const TAreaIndex& index = area.Index;
+  if (rating == nullptr && lp >= 0 && index.BestChains.size() == area.TrainRoutes.size() &&
+      lp < static_cast<int>(index.BestChains.size()) &&
+      index.ChainRatings.size() == area.TrainRoutes.size() &&
+      index.ChainRatings[lp].size() == area.TrainRoutes[lp].Chains.size()) {
+    const std::vector<TBestChainData>& table = index.BestChains[lp];
+    const TBestChainData key{from, to, -1};
+    const auto it = std::lower_bound(table.begin(), table.end(), key);
+    return it != table.end() && !(key < *it) ? it->Chain : -1;
+  }
   RouteQuality best = InitRouteQuality();
   int bestChain = -1;
   if (lp >= 0 && lp < static_cast<int>(area.TrainRoutes.size())) {

@@ -447,6 +447,18 @@ TEST(RouteQueryTest, FindBestRouteRatesEveryChainAndKeepsTheEarlierOnATie) {
                    FindBestRoute(b.a, -1, 1, 8)}),
                 (V{0, -1, -1}));
     }
+    // The set-up's table gives the same answers, and none for sections no chain joins.
+    BuildAreaIndex(b.a);
+    EXPECT_EQ(
+        (V{FindBestRoute(b.a, 0, 1, 9), FindBestRoute(b.a, 0, 9, 1), FindBestRoute(b.a, 1, 1, 9)}),
+        (V{r.best, -1, -1}))
+        << r.scenario;
+    if (r.best == -1) {
+      EXPECT_EQ(FindBestRoute(b.a, 0, 1, 8), 0);
+      // A chain added after the set-up: the table is no longer believed.
+      routes.Chains.push_back(Chain(1, 9, {2, 3}));
+      EXPECT_EQ(FindBestRoute(b.a, 0, 1, 9), 2);
+    }
   }
   // Without a kind-5 track of the chain's own parity any kind-5 track suits.
   AreaBuilder b(10);
