@@ -813,7 +813,8 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
       continue;
     }
     GiveCommit(sim, m, v, holds);
-    if (!m.TakesTasks[v.LP]) continue;
+    // With no train approaching and none on its tracks there is no task to give.
+    if (!m.TakesTasks[v.LP] || ThroatKnownQuiet(sim, g)) continue;
     GiveReceiveTask(sim, m, v);
     GiveSendTask(sim, m, v, holds);
   }

@@ -177,14 +177,27 @@ bool AnyTrainDue(const SimulationData& sim, const ThroatView& v) {
   return false;
 }
 
+/// No train on any section the untasked throat g reads.
+bool ThroatQuiet(const SimulationData& sim, const TThroatChanges& w, int g) {
+  if (TrainOnHalf(sim, w.Entry[g], w.EntryHalf[g]) >= 0) return false;
+  if (w.Outer[g] > 0 && TrainOnHalf(sim, w.Outer[g], w.OuterHalf[g]) >= 0) return false;
+  const TGorlStanzData& th = sim.AreaData.GorlStanzs[g];
+  return th.Side < 0 || !AnyTrainOnTracks(sim, w.LP[g], th.Parity & 1);
+}
+
+/// The tables of TThroatChanges were made for this district and state.
+bool WatchCurrent(const SimulationData& sim, const TThroatChanges& w) {
+  const TAreaData& area = sim.AreaData;
+  return w.ThroatsData == area.GorlStanzs.data() && w.ThroatCount == area.GorlStanzs.size() &&
+         w.Start.size() == area.SlSects.size() + 1 && w.SectsData == sim.State.Sects.data();
+}
+
 /// Makes the tables of what untasked throats read, when the district or the state is not the
 /// one they were made for; every throat then looks once.
 void WatchThroats(const SimulationData& sim, TThroatChanges& w) {
   const TAreaData& area = sim.AreaData;
   const std::size_t sections = area.SlSects.size();
-  if (w.ThroatsData == area.GorlStanzs.data() && w.ThroatCount == area.GorlStanzs.size() &&
-      w.Start.size() == sections + 1 && w.SectsData == sim.State.Sects.data())
-    return;
+  if (WatchCurrent(sim, w)) return;
   const int count = static_cast<int>(area.GorlStanzs.size());
   w.Quiet.assign(static_cast<std::size_t>(count), 0);
   w.Entry.assign(static_cast<std::size_t>(count), 0);
@@ -231,14 +244,6 @@ void WatchThroats(const SimulationData& sim, TThroatChanges& w) {
   w.ThroatsData = area.GorlStanzs.data();
   w.ThroatCount = area.GorlStanzs.size();
   w.SectsData = sim.State.Sects.data();
-}
-
-/// No train on any section the untasked throat g reads.
-bool ThroatQuiet(const SimulationData& sim, const TThroatChanges& w, int g) {
-  if (TrainOnHalf(sim, w.Entry[g], w.EntryHalf[g]) >= 0) return false;
-  if (w.Outer[g] > 0 && TrainOnHalf(sim, w.Outer[g], w.OuterHalf[g]) >= 0) return false;
-  const TGorlStanzData& th = sim.AreaData.GorlStanzs[g];
-  return th.Side < 0 || !AnyTrainOnTracks(sim, w.LP[g], th.Parity & 1);
 }
 
 /// The throat has a side value of at least 0 and some train is due to leave through it
@@ -478,6 +483,16 @@ ThroatView ThroatViewOf(const SimulationData& sim, int g) {
   return v;
 }
 
+bool ThroatKnownQuiet(const SimulationData& sim, int g) {
+  const TThroatChanges& w = sim.Changes.Throats;
+  if (g < 0 || g >= static_cast<int>(w.Quiet.size()) || !w.Quiet[g] || !WatchCurrent(sim, w))
+    return false;
+  if (sim.Changes.Check && !ThroatQuiet(sim, w, g))
+    throw CheckMismatch("incremental check: throat " + std::to_string(g) +
+                        " has a train on a section it reads but was skipped as quiet");
+  return true;
+}
+
 void ThroatAutomation(SimulationData& sim) {
   PassLookups pass(sim);
   // Without a train no untasked throat has one approaching or due to leave.
@@ -487,12 +502,7 @@ void ThroatAutomation(SimulationData& sim) {
   for (int g = 0; g < ThroatCount(sim); ++g) {
     if (sim.State.Gorls[g].TASKED == 0) {
       if (noTrains) continue;
-      if (watch.Quiet[g]) {
-        if (sim.Changes.Check && !ThroatQuiet(sim, watch, g))
-          throw CheckMismatch("incremental check: throat " + std::to_string(g) +
-                              " has a train on a section it reads but was skipped as quiet");
-        continue;
-      }
+      if (ThroatKnownQuiet(sim, g)) continue;
       // An untasked throat has work only when a train approaches it, or when it may send and
       // a train stands on a track of its LP: read from its record before the view is made.
       const TGorlStanzData& th = sim.AreaData.GorlStanzs[g];

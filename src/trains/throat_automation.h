@@ -25,6 +25,12 @@ ThroatView ThroatViewOf(const SimulationData& sim, int g);
 /// The section of track `track` of LP index lp, 0 when there is none.
 int TrackSection(const TAreaData& area, int lp, int track);
 
+/// Whether throat g is known to have no train on its entry section, on the section beyond it
+/// where an approaching train is looked for, or (when it may send) on a track of its LP: a
+/// look found none there and none of those sections has changed occupancy since. In check
+/// mode a throat known quiet with a train there throws CheckMismatch.
+bool ThroatKnownQuiet(const SimulationData& sim, int g);
+
 /// The stations' own decisions: take approaching trains in, send trains that are due, ask.
 void ThroatAutomation(SimulationData& sim);
 /// Carries out the active throat tasks by ordering their routes.
