@@ -578,7 +578,9 @@ void GiveReceiveTask(SimulationData& sim, Memo& m, const Throat& v) {
 /// so that the far end keeps its throat for the arriving train.
 void GiveSendTask(SimulationData& sim, Memo& m, const Throat& v,
                   const std::vector<AutoHold>& holds) {
-  if (v.Side < 0 || sim.State.Gorls[v.G].TASKED != 0 || m.PeregonDirs[v.Peregon][v.Arrival]) return;
+  if (v.Side < 0 || sim.State.Gorls[v.G].TASKED != 0 || m.PeregonDirs[v.Peregon][v.Arrival] ||
+      ThroatRouteBusy(sim, v.LP, v.Entry))
+    return;
   const TAreaData& area = sim.AreaData;
   const TDateTime limit = sim.State.ClockTime + kDepartLead;
   // The candidates in the order of service (on a tie the lower track); the costly question
@@ -597,7 +599,7 @@ void GiveSendTask(SimulationData& sim, Memo& m, const Throat& v,
     candidates.emplace_back(Priority(sim, t, v.LP), k, t);
   }
   std::sort(candidates.begin(), candidates.end());
-  if (candidates.empty() || ThroatRouteBusy(sim, v.LP, v.Entry)) return;
+  if (candidates.empty()) return;
   // The first in the order of service that leaves here and that the safety check lets go.
   int best = -1, track = -1;
   for (const auto& [priority, k, t] : candidates)
