@@ -104,7 +104,7 @@ struct AutoDispatchMemo::Tables {
   bool LeadingMade = false;
   const std::vector<int>& LeadingList(const SimulationData& sim) {
     if (!LeadingMade) {
-      Leading = LeadingSignals(sim);
+      LeadingSignals(sim, Leading);
       LeadingMade = true;
     }
     return Leading;
@@ -807,6 +807,7 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
   };
   for (int lp = 0; lp < static_cast<int>(m.Controlled.size()); ++lp)
     if (automated(lp) && m.Controlled[lp]) DispatchControlled(sim, m, lp, holds);
+  const bool watched = ThroatWatchCurrent(sim);
   for (int g = 0; g < ThroatCount(sim); ++g) {
     const Throat& v = m.Throats[g];
     if (!v.Valid || !automated(v.LP) || m.Controlled[v.LP]) continue;
@@ -816,7 +817,7 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
     }
     GiveCommit(sim, m, v, holds);
     // With no train approaching and none on its tracks there is no task to give.
-    if (!m.TakesTasks[v.LP] || ThroatKnownQuiet(sim, g)) continue;
+    if (!m.TakesTasks[v.LP] || (watched && ThroatKnownQuiet(sim, g))) continue;
     GiveReceiveTask(sim, m, v);
     GiveSendTask(sim, m, v, holds);
   }

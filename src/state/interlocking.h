@@ -64,6 +64,8 @@ bool OpposingRouteSet(const SimulationData& sim, int g);
 /// The signals other than block signals whose route leads somewhere (SECT_NEXT above 0), in
 /// index order: a pass that sets no route asks OpposingRouteSet many times over them.
 std::vector<int> LeadingSignals(const SimulationData& sim);
+/// The same list into `out`, whose storage is reused.
+void LeadingSignals(const SimulationData& sim, std::vector<int>& out);
 /// OpposingRouteSet over a list that LeadingSignals made since the signals last changed.
 bool OpposingRouteSet(const SimulationData& sim, int g, const std::vector<int>& leading);
 

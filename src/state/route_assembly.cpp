@@ -667,11 +667,16 @@ bool OpposingRouteSet(const SimulationData& sim, int g) {
 
 std::vector<int> LeadingSignals(const SimulationData& sim) {
   std::vector<int> leading;
+  LeadingSignals(sim, leading);
+  return leading;
+}
+
+void LeadingSignals(const SimulationData& sim, std::vector<int>& out) {
+  out.clear();
   const int signals = SignalCount(sim);
   for (int j = 0; j < signals; ++j)
     if (sim.State.Semaphores[j].SECT_NEXT > 0 && sim.AreaData.Semaphores[j].Kind != 2)
-      leading.push_back(j);
-  return leading;
+      out.push_back(j);
 }
 
 bool OpposingRouteSet(const SimulationData& sim, int g, const std::vector<int>& leading) {

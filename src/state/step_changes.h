@@ -1,6 +1,7 @@
 // What has changed since the passes of the step last looked, so that they look only there.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
@@ -71,6 +72,10 @@ struct TThroatChanges {
   const void* ThroatsData = nullptr;
   std::size_t ThroatCount = 0;
   const void* SectsData = nullptr;
+  /// Scratch of the stations' pass, kept so that its lookups allocate nothing once grown: the
+  /// signals that lead somewhere, and the directions run on each graph peregon.
+  std::vector<int> Leading;
+  std::vector<std::array<bool, 2>> Dirs;
 };
 
 /// Everything the step keeps to skip what has not changed, and the check mode that proves it.

@@ -38,11 +38,12 @@ bool WayOutClear(const SimulationData& sim, const ThroatView& v) {
 /// for: the pass sets no route and moves no train, so both hold for the whole pass.
 class PassLookups {
  public:
-  explicit PassLookups(const SimulationData& sim) : sim_(sim) {}
+  PassLookups(const SimulationData& sim, TThroatChanges& scratch)
+      : sim_(sim), leading_(scratch.Leading), dirs_(scratch.Dirs) {}
   /// LeadingSignals.
   const std::vector<int>& Leading() {
     if (!leadingMade_) {
-      leading_ = LeadingSignals(sim_);
+      LeadingSignals(sim_, leading_);
       leadingMade_ = true;
     }
     return leading_;
@@ -65,9 +66,9 @@ class PassLookups {
 
  private:
   const SimulationData& sim_;
-  std::vector<int> leading_;
+  std::vector<int>& leading_;
   bool leadingMade_ = false;
-  std::vector<std::array<bool, 2>> dirs_;
+  std::vector<std::array<bool, 2>>& dirs_;
   bool dirsMade_ = false;
 };
 
@@ -483,10 +484,13 @@ ThroatView ThroatViewOf(const SimulationData& sim, int g) {
   return v;
 }
 
+bool ThroatWatchCurrent(const SimulationData& sim) {
+  return WatchCurrent(sim, sim.Changes.Throats);
+}
+
 bool ThroatKnownQuiet(const SimulationData& sim, int g) {
   const TThroatChanges& w = sim.Changes.Throats;
-  if (g < 0 || g >= static_cast<int>(w.Quiet.size()) || !w.Quiet[g] || !WatchCurrent(sim, w))
-    return false;
+  if (g < 0 || g >= static_cast<int>(w.Quiet.size()) || !w.Quiet[g]) return false;
   if (sim.Changes.Check && !ThroatQuiet(sim, w, g))
     throw CheckMismatch("incremental check: throat " + std::to_string(g) +
                         " has a train on a section it reads but was skipped as quiet");
@@ -494,10 +498,10 @@ bool ThroatKnownQuiet(const SimulationData& sim, int g) {
 }
 
 void ThroatAutomation(SimulationData& sim) {
-  PassLookups pass(sim);
+  TThroatChanges& watch = sim.Changes.Throats;
+  PassLookups pass(sim, watch);
   // Without a train no untasked throat has one approaching or due to leave.
   const bool noTrains = sim.State.Trains.empty();
-  TThroatChanges& watch = sim.Changes.Throats;
   WatchThroats(sim, watch);
   for (int g = 0; g < ThroatCount(sim); ++g) {
     if (sim.State.Gorls[g].TASKED == 0) {

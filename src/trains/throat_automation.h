@@ -25,6 +25,9 @@ ThroatView ThroatViewOf(const SimulationData& sim, int g);
 /// The section of track `track` of LP index lp, 0 when there is none.
 int TrackSection(const TAreaData& area, int lp, int track);
 
+/// Whether the stations' pass made the throats' watch (TThroatChanges) for this district and
+/// state; ThroatKnownQuiet may be asked only then.
+bool ThroatWatchCurrent(const SimulationData& sim);
 /// Whether throat g is known to have no train on its entry section, on the section beyond it
 /// where an approaching train is looked for, or (when it may send) on a track of its LP: a
 /// look found none there and none of those sections has changed occupancy since. In check
