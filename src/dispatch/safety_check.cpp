@@ -118,7 +118,7 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
   for (int r = 0; r < static_cast<int>(Runners.size()); ++r) {
     if (s.At[r].At >= 0) continue;
     const Runner& run = Runners[r];
-    const std::vector<Hop>& hops = run.Steps.front().Hops;
+    const HopList& hops = run.Steps.front().Hops;
     const bool single = !hops.empty() && !Links[hops.back().Link].Double;
     const int link = hops.empty() ? -1 : hops.back().Link;
     int rank = 6;
@@ -205,7 +205,7 @@ bool SafetyCheck::Impl::Blocked(const State& s, const Step& st, int r) const {
   const Runner& me = Runners[r];
   // Whether the runner waits on the link of hop h, the way h goes.
   const auto on = [](const Runner& run, const Hop& h) {
-    const std::vector<Hop>& hops = run.Steps.front().Hops;
+    const HopList& hops = run.Steps.front().Hops;
     return std::any_of(hops.begin(), hops.end(),
                        [&](const Hop& o) { return o.Link == h.Link && o.End == h.End; });
   };
@@ -492,7 +492,7 @@ bool SafetyCheck::Impl::Judge(SimulationData& sim, const SafetyMove& move) {
     std::vector<std::pair<int, bool>> out;
     for (int r = 0; r < static_cast<int>(runners.size()); ++r) {
       const Runner& run = runners[r];
-      const std::vector<Hop>& hops = run.Steps.front().Hops;
+      const HopList& hops = run.Steps.front().Hops;
       if (run.OnLine && s.At[r].At < 0 && !s.At[r].Gone && !hops.empty() &&
           !Links[hops.back().Link].Double)
         out.emplace_back(run.Train, run.Owner >= 0);

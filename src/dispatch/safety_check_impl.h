@@ -26,11 +26,41 @@ struct Hop {
   int End = 0;
 };
 
+/// The links passed between two LPs of a way, in order: a few kept in place, so that the ways
+/// the check makes over and over allocate nothing on an ordinary line.
+class HopList {
+ public:
+  void push_back(const Hop& h) {
+    if (more_.empty() && count_ < kInPlace) {
+      inPlace_[count_++] = h;
+      return;
+    }
+    if (more_.empty()) more_.assign(inPlace_.begin(), inPlace_.begin() + count_);
+    more_.push_back(h);
+  }
+  void clear() {
+    count_ = 0;
+    more_.clear();
+  }
+  const Hop* begin() const { return more_.empty() ? inPlace_.data() : more_.data(); }
+  const Hop* end() const { return begin() + size(); }
+  std::size_t size() const { return more_.empty() ? count_ : more_.size(); }
+  bool empty() const { return size() == 0; }
+  const Hop& front() const { return *begin(); }
+  const Hop& back() const { return *(end() - 1); }
+
+ private:
+  static constexpr std::size_t kInPlace = 4;
+  std::array<Hop, kInPlace> inPlace_{};
+  std::size_t count_ = 0;
+  std::vector<Hop> more_;
+};
+
 /// An LP on a train's way: the links that lead there and the tracks that take the train
 /// (suit it, are reached from the link it comes by and lead on to the link it leaves by).
 struct Step {
   int LP = -1;
-  std::vector<Hop> Hops;
+  HopList Hops;
   std::uint64_t Mask = 0;
 };
 
@@ -110,6 +140,8 @@ struct SafetyCheck::Impl {
   std::vector<std::vector<int>> PeregonsOf;  ///< per link: its graph peregons
   /// Per single link, per end: a train runs on it towards that end (as last observed).
   std::vector<std::array<bool, 2>> Coming;
+  /// Per LP, as last observed: some route of it is ordered or set (scratch of Observe).
+  std::vector<char> RoutesActive;
   std::vector<std::vector<int>> LinksAt;  ///< per LP: its links (local index = position)
   std::vector<std::vector<std::uint32_t>>
       In;  ///< per LP, per track: local links it is reached from

@@ -240,7 +240,7 @@ Runner SafetyCheck::Impl::Way(const SimulationData& sim, int t, int lp, int in, 
   const int lps = static_cast<int>(LinksAt.size());
   const int dest = FindLPIndex(sim.AreaData, sim.State.Trains[t].ARRIVAL_LP_CODE);
   const bool known = dest >= 0 && dest < lps;
-  std::vector<Hop> hops;
+  HopList hops;
   if (in >= 0) hops.push_back({in, inEnd});
   int at = lp;
   int prev = in;
@@ -403,7 +403,17 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
     onward[t] = link;
     onwardFrom[t] = lp;
   };
-  for (int lp = 0; lp < lps && lp < static_cast<int>(sim.State.Routes.size()); ++lp) {
+  // Only the LPs with a route ordered or set have a train on a way in or out.
+  const int routed = std::min(lps, static_cast<int>(sim.State.Routes.size()));
+  RoutesActive.assign(static_cast<std::size_t>(std::max(routed, 0)), 0);
+  for (int lp = 0; lp < routed; ++lp)
+    for (const TRouteControlData& c : sim.State.Routes[lp])
+      if (c.TASKED != 0 || c.SCHUNTED) {
+        RoutesActive[lp] = 1;
+        break;
+      }
+  for (int lp = 0; lp < routed; ++lp) {
+    if (!RoutesActive[lp]) continue;
     const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
     const TLPRoutesControlData& control = sim.State.Routes[lp];
     const auto active = [&](int r) {
@@ -434,7 +444,8 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
     const int t = ApproachingTrain(sim, v.Entry, v.Arrival);
     if (t >= 0 && t < static_cast<int>(trains.size())) bound[t] = task.TRACK;
   }
-  for (int lp = 0; lp < lps && lp < static_cast<int>(sim.State.Routes.size()); ++lp) {
+  for (int lp = 0; lp < routed; ++lp) {
+    if (!RoutesActive[lp]) continue;
     const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
     const TLPRoutesControlData& control = sim.State.Routes[lp];
     for (int k = 0; k < static_cast<int>(In[lp].size()); ++k) {

@@ -8,6 +8,7 @@
 
 #include "dispatch/auto_line.h"
 #include "dispatch/safety_check.h"
+#include "dispatch/safety_check_impl.h"
 #include "state/interlocking.h"
 #include "trains/throat_automation.h"
 #include "trains/train_motion.h"
@@ -153,6 +154,31 @@ TEST(SafetyCheckTest, StationOfASingleTrackTakesOneTrainAtATime) {
         << ::testing::PrintToString(line.Visits);
     EXPECT_EQ(line.Removed, (Ops{"801 ГОР", "802 ЛЕС"}));
   }
+}
+
+TEST(SafetyCheckTest, HopListKeepsItsLinksInOrderBeyondThoseItHoldsInPlace) {
+  // A way through many LPs without tracks passes more links between two steps than the list
+  // keeps in place; a copy and a list cleared and used again keep theirs.
+  safety::HopList hops;
+  EXPECT_TRUE(hops.empty());
+  const auto links = [](const safety::HopList& list) {
+    std::vector<int> out;
+    for (const safety::Hop& h : list) out.push_back(h.Link * 10 + h.End);
+    return out;
+  };
+  for (int k = 1; k <= 7; ++k) {
+    hops.push_back({k, k & 1});
+    ASSERT_EQ(hops.size(), static_cast<std::size_t>(k));
+    EXPECT_EQ(hops.back().Link, k);
+  }
+  EXPECT_EQ(links(hops), (std::vector<int>{11, 20, 31, 40, 51, 60, 71}));
+  EXPECT_EQ(hops.front().Link, 1);
+  const safety::HopList copy = hops;
+  hops.clear();
+  EXPECT_TRUE(hops.empty());
+  hops.push_back({9, 0});
+  EXPECT_EQ(links(hops), (std::vector<int>{90}));
+  EXPECT_EQ(links(copy), (std::vector<int>{11, 20, 31, 40, 51, 60, 71}));
 }
 
 TEST(SafetyCheckTest, TrainFromOutsideWaitsForTheTrackATrainOnItsWayNeedsThenComesIn) {
