@@ -41,15 +41,7 @@ struct Throat : ThroatView {
 
 /// Finds where beyond its entry section a train approaching v would be looked for.
 void WatchApproach(const TAreaData& area, Throat& v) {
-  v.OutSection = 0;
-  if (!v.Valid || !ValidSection(area, v.Entry) ||
-      area.SlSects[v.Entry].Side[(v.Arrival & 1) ^ 1] != 0)
-    return;
-  int walk = (v.Arrival & 1) ^ 1;
-  const int n = NextSection(area, walk, v.Entry, false);
-  if (n <= 0) return;
-  v.OutSection = n;
-  v.OutHalf = walk ^ 1;
+  v.OutSection = v.Valid ? ApproachOuterSection(area, v.Entry, v.Arrival, v.OutHalf) : 0;
 }
 
 /// The train approaching v (ApproachingTrain), asked only when a train stands where the

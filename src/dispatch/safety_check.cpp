@@ -110,9 +110,7 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
     for (const Seen& y : Seen_)
       if (y.Train == Runners[r].Train) x = &y;
     if (x == nullptr || x->Where != Place::Line || x->Entering) return 0.0;
-    const TTrainData& t = sim.State.Trains[x->Train];
-    // The position along the line grows in the odd direction.
-    return t.HEAD.DIR & 1 ? t.LOCO_POS : -t.LOCO_POS;
+    return Progress(sim.State.Trains[x->Train]);
   };
   std::vector<std::tuple<int, int, int, double, int>> order;
   for (int r = 0; r < static_cast<int>(Runners.size()); ++r) {

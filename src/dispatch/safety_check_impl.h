@@ -114,6 +114,12 @@ inline std::uint64_t Bit(int k) {
   return std::uint64_t{1} << k;
 }
 
+/// How far along the line the train's head has come in its own direction (the position along
+/// the line grows in the odd direction): of two trains running one way, the one ahead has more.
+inline double Progress(const TTrainData& t) {
+  return t.HEAD.DIR & 1 ? t.LOCO_POS : -t.LOCO_POS;
+}
+
 }  // namespace safety
 
 // Only the check's source files include this header.

@@ -314,8 +314,7 @@ int SafetyCheck::Impl::FirstComing(const SimulationData& sim, int p, int lp) con
     if (t.HEAD.SECT_IDX == 0 || t.HEAD.PEREGON_IDX != p ||
         area.GraphPeregons[p].LP[t.HEAD.DIR & 1] - 1 != lp)
       continue;
-    // The position along the line grows in the odd direction.
-    const double at = t.HEAD.DIR & 1 ? t.LOCO_POS : -t.LOCO_POS;
+    const double at = Progress(t);
     if (first < 0 || at > ahead) {
       first = i;
       ahead = at;

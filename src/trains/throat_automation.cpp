@@ -211,23 +211,15 @@ void WatchThroats(const SimulationData& sim, TThroatChanges& w) {
     const TGorlStanzData& th = area.GorlStanzs[g];
     const int lp = ThroatLPIndex(area, g);
     w.LP[g] = lp;
-    // As ApproachingTrain walks: the entry, and one section further out when the entry has
-    // no side branch that way.
+    // As ApproachingTrain looks: the entry, and the section further out.
     const int e = th.EntrySection;
     const int half = (th.Flip & 1) ^ (th.Parity & 1) ^ 1;
     if (ValidSection(area, e)) {
       w.Entry[g] = e;
       w.EntryHalf[g] = half;
       reads.emplace_back(e, g);
-      if (area.SlSects[e].Side[half ^ 1] == 0) {
-        int walk = half ^ 1;
-        const int n = NextSection(area, walk, e, false);
-        if (n > 0) {
-          w.Outer[g] = n;
-          w.OuterHalf[g] = walk ^ 1;
-          reads.emplace_back(n, g);
-        }
-      }
+      w.Outer[g] = ApproachOuterSection(area, e, half, w.OuterHalf[g]);
+      if (w.Outer[g] > 0) reads.emplace_back(w.Outer[g], g);
     }
     if (th.Side >= 0 && lp >= 0 && lp < static_cast<int>(area.Puts.size()))
       for (const TTrackData& track : area.Puts[lp].Tracks) reads.emplace_back(track.Section, g);

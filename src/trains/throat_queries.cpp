@@ -201,18 +201,26 @@ bool ChainConflicts(const SimulationData& sim, int lp, int chain) {
   return false;
 }
 
+int ApproachOuterSection(const TAreaData& area, int e, int a, int& half) {
+  if (!ValidSection(area, e) || area.SlSects[e].Side[(a & 1) ^ 1] != 0) return 0;
+  // Walking away from the station; the direction may flip there.
+  int walk = (a & 1) ^ 1;
+  const int n = NextSection(area, walk, e, false);
+  if (n > 0) half = walk ^ 1;
+  return n;
+}
+
 int ApproachingTrain(const SimulationData& sim, int e, int a) {
   const TAreaData& area = sim.AreaData;
   if (!ValidSection(area, e)) return -1;
   int half = a & 1;
   int x = 0;
   int found = TrainOnHalf(sim, e, half);
-  if (found < 0 && area.SlSects[e].Side[half ^ 1] == 0) {
-    // One section further out, walking away from the station; the direction may flip there.
-    int walk = half ^ 1;
-    const int n = NextSection(area, walk, e, false);
+  if (found < 0) {
+    int outerHalf = 0;
+    const int n = ApproachOuterSection(area, e, half, outerHalf);
     if (n > 0) {
-      half = walk ^ 1;
+      half = outerHalf;
       found = TrainOnHalf(sim, n, half);
       // Asked for every throat on every step: the length is read only when a train is there.
       if (found >= 0) x = SectionLength(sim, e);

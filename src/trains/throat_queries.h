@@ -56,6 +56,10 @@ bool ChainConflicts(const SimulationData& sim, int lp, int chain);
 /// e has no side branch outwards, on the section beyond it; it counts only with its head
 /// within 4000 m. -1 when none.
 int ApproachingTrain(const SimulationData& sim, int e, int a);
+/// Where ApproachingTrain looks beyond entry section e for a train coming in in direction a:
+/// the section one further out, with the half there in `half`; 0 when e is no section, has a
+/// side branch outwards or nothing lies beyond it.
+int ApproachOuterSection(const TAreaData& area, int e, int a, int& half);
 /// The train for track section s of the LP that will leave in direction d: one standing on
 /// half d of s, else one on the set routes leading into s (walked back at most as many routes
 /// as the LP has), else the train approaching where that walk ends. -1 when none.
