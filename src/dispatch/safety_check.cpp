@@ -90,6 +90,7 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
     Runner run = x.Where == Place::Track ? Way(sim, x.Train, x.LP, -1, 0)
                                          : Way(sim, x.Train, x.LP, x.Link, x.End);
     run.OnLine = x.Where == Place::Line;
+    run.Entering = run.OnLine && x.Entering;
     of[n] = static_cast<int>(Runners.size());
     RunnerOf[x.Train] = of[n];
     Runners.push_back(std::move(run));
@@ -303,15 +304,56 @@ bool SafetyCheck::Impl::Finish(State& s, int r) const {
     if (!(run.Steps[last].Mask & Bit(p.Track))) return false;
   } else {
     if (Behind(s, r)) return false;
-    for (int j = p.At + 1; j <= last; ++j) {
+    std::array<Reseated, 4> moved;
+    int count = 0;
+    bool pass = true;
+    for (int j = p.At + 1; j <= last && pass; ++j) {
       const Step& st = run.Steps[j];
-      if (Blocked(s, st, r) || !(s.Free[st.LP] & st.Mask)) return false;
+      if (Blocked(s, st, r)) {
+        pass = false;
+      } else if (!(s.Free[st.LP] & st.Mask)) {
+        pass = count < static_cast<int>(moved.size()) && Reseat(s, r, st, moved[count]);
+        count += pass ? 1 : 0;
+      }
+    }
+    if (!pass) {
+      for (int n = count - 1; n >= 0; --n) {
+        const Reseated& m = moved[n];
+        s.Free[m.LP] = (s.Free[m.LP] | Bit(m.To)) & ~Bit(m.From);
+        s.At[m.Runner].Track = static_cast<std::int8_t>(m.From);
+      }
+      return false;
     }
   }
   Release(s, r);
   p.Gone = true;
   --s.Left;
   return true;
+}
+
+/// Runner r would pass step st, where no track that suits it is free: a train on its way in
+/// there that holds one of those tracks, given to it by no task or way in yet, takes another
+/// track that suits it and is free now instead (the dispatcher gives it the track when it takes
+/// it in). A station that takes trains in by itself chooses their tracks: nothing moves there.
+bool SafetyCheck::Impl::Reseat(State& s, int r, const Step& st, Reseated& m) const {
+  if (Chooses[st.LP]) return false;
+  for (int q = 0; q < static_cast<int>(Runners.size()); ++q) {
+    const Runner& other = Runners[q];
+    const Pos& o = s.At[q];
+    if (q == r || o.Gone || o.At != 0 || o.Track < 0 || other.Owner >= 0 || !other.OnLine ||
+        other.Bound || other.Entering || other.Steps.front().LP != st.LP ||
+        !(st.Mask & Bit(o.Track)))
+      continue;
+    // Only a track free now: one that trains moved before would free could come too late.
+    const std::uint64_t open = s.Free[st.LP] & Base.Free[st.LP] & other.Steps.front().Mask;
+    if (open == 0) continue;
+    const int k = std::countr_zero(open);
+    m = Reseated{q, o.Track, k, st.LP};
+    s.Free[st.LP] = (s.Free[st.LP] & ~Bit(k)) | Bit(o.Track);
+    s.At[q].Track = static_cast<std::int8_t>(k);
+    return true;
+  }
+  return false;
 }
 
 void SafetyCheck::Impl::FinishAll(State& s) const {

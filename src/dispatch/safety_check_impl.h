@@ -84,6 +84,7 @@ struct Runner {
   std::vector<Step> Steps;
   bool Finishes = false;  ///< its way ends where the train ends
   bool OnLine = false;    ///< it started on a link (it waits there until it has a track)
+  bool Entering = false;  ///< of one on a link: its head is in the station already
   bool Passenger = false;
   bool Bound = false;  ///< its track at its first step was given to it: it keeps that one
   /// A train that a station will let go on by itself holds a track at the next LP as well:
@@ -208,6 +209,11 @@ struct SafetyCheck::Impl {
   bool Behind(const State& s, int r) const;
   void Release(State& s, int r) const;
   bool Finish(State& s, int r) const;
+  /// A train on its way in moved to another free track at an LP, to be undone.
+  struct Reseated {
+    int Runner = -1, From = -1, To = -1, LP = -1;
+  };
+  bool Reseat(State& s, int r, const Step& st, Reseated& m) const;
   void FinishAll(State& s) const;
   void Drop(State& s, int r) const;
   void AddClaim(State& s, int r, int link, bool seat = true);

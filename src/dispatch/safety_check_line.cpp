@@ -372,6 +372,8 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
         continue;
     }
     int t = TrainForTrack(sim, v.LP, s, v.Dir);
+    // Still rolling in on the track, its way in already released behind it.
+    if (t < 0) t = TrainOnHalf(sim, s, v.Dir & 1);
     // No train there yet: the one coming in to that track, however far out it still is (a
     // station that acts by itself sets its tasks for a train as soon as it is let go on).
     if (t < 0)

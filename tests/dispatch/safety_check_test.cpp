@@ -418,5 +418,64 @@ TEST(SafetyCheckTest, StationChoosingItsOwnTracksKeepsNoPromiseATrainComingTheOt
   }
 }
 
+TEST(SafetyCheckTest,
+     TrainOnItsWayInGivesUpTheOnlyTrackAFreightTrainCanPassOnForAnotherThatSuitsIt) {
+  // РАЗ has track I for any train and 3 for passenger trains only. Passenger train 801 runs
+  // towards it from ЛЕС for ГОР, no track given to it yet; ГОР's four tracks hold freight
+  // trains for ЛЕС, each of which can pass РАЗ on I only. 801 can finish only once one of
+  // them has left ГОР, and that one only if 801 takes 3: then every train finishes.
+  for (const std::string& kind : {kKinds[0], kKinds[1]}) {
+    SCOPED_TRACE(kind);
+    AutoLine line(Line("[1001, 3, 1], [3, 2, 1]", R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2002, "freight": true, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 2004, "freight": true, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 2006, "freight": true, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 2008, "freight": true, "from": "Горная", "to": "Лесная", "depart": "12:00"})",
+                       kind),
+                  950);
+    for (int k = 0; k < 4; ++k) line.PutOut(2002 + 2 * k, "ГОР", k);
+    const int p = PeregonBetween(line, "ЛЕС", "РАЗ");
+    ASSERT_GE(p, 0);
+    const int to = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP("РАЗ") ? 1 : 0;
+    StandOnBlock(line, CreateTimetableTrain(line.Sim, 801), p, to, to);
+    SafetyCheck check;
+    EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
+  }
+}
+
+TEST(SafetyCheckTest, TrainStillRollingInOnTheTrackOfASendTaskCountsAsLetGo) {
+  // РАЗ acts by itself and has a send task towards ГОР for track I, where 801 for ГОР has come
+  // in: standing, or still rolling to its stop with its way in released behind it. Either way
+  // it is let go, and 802 at ГОР may not leave towards it. Without the task 802 may, to cross
+  // 801 on track 3.
+  for (const double speed : {0.0, 15.0}) {
+    for (const bool task : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << "speed " << speed << ", task " << task);
+      AutoLine line(Line(kLoop, R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:00"})",
+                         kKinds[2]),
+                    950);
+      const int raz = line.LP("РАЗ");
+      TTrainData& t = line.Sim.State.Trains[line.PutOut(801, "РАЗ", 0)];
+      t.HEAD.LP_CODE = t.TAIL.LP_CODE = line.Sim.AreaData.Puts[raz].Code;
+      t.SPEED = speed;
+      line.PutOut(802, "ГОР", 0);
+      const int toGor = PeregonBetween(line, "РАЗ", "ГОР");
+      for (int g = 0; task && g < static_cast<int>(line.Sim.AreaData.GorlStanzs.size()); ++g) {
+        const ThroatView v = ThroatViewOf(line.Sim, g);
+        if (!v.Valid || v.LP != raz || v.Peregon != toGor) continue;
+        TGorlTaskData& out = line.Sim.State.Gorls[g];
+        out.TASKED = line.Sim.State.ClockTime;
+        out.SEND = true;
+        out.TRANSIT = false;
+        out.TRACK = 0;
+      }
+      EXPECT_EQ(MaySend(line, 802, "ГОР", "РАЗ"), !task);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace traklin::test
