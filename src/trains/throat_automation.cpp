@@ -27,11 +27,37 @@ int ThroatCount(const SimulationData& sim) {
   return static_cast<int>(std::min(sim.AreaData.GorlStanzs.size(), sim.State.Gorls.size()));
 }
 
+/// The station at the far end of the throat's peregon has ordered a way out onto it that is
+/// not set yet. The line is then taken: a train sent this way meanwhile would keep that way
+/// out from ever being set, and the way out, waiting, would keep its station from taking the
+/// train in.
+bool FarWayOutOrdered(const SimulationData& sim, const ThroatView& v) {
+  const TAreaData& area = sim.AreaData;
+  for (int g = 0; g < ThroatCount(sim); ++g) {
+    const TGorlStanzData& th = area.GorlStanzs[g];
+    if (th.Peregon - 1 != v.Peregon) continue;
+    const int lp = FindLPIndex(area, th.Code);
+    if (lp < 0 || lp == v.LP || lp >= static_cast<int>(area.TrainRoutes.size()) ||
+        lp >= static_cast<int>(sim.State.Routes.size()))
+      continue;
+    const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
+    const TLPRoutesControlData& control = sim.State.Routes[lp];
+    const int n = static_cast<int>(std::min(routes.size(), control.size()));
+    for (int r = 0; r < n; ++r)
+      if (control[r].TASKED != 0 && !control[r].SCHUNTED &&
+          routes[r].LastSection == th.EntrySection)
+        return true;
+  }
+  return false;
+}
+
 /// The line beyond the throat is clear for a departure: no train on the peregon comes this
-/// way, and no route is set towards the throat's exit signal from the other side.
+/// way, no route is set towards the throat's exit signal from the other side, and the station
+/// there has ordered no way out onto it.
 bool WayOutClear(const SimulationData& sim, const ThroatView& v) {
   return !PeregonOccupiedDirections(sim, v.Peregon)[v.Arrival] &&
-         !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1));
+         !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1)) &&
+         !FarWayOutOrdered(sim, v);
 }
 
 /// What the stations' decisions ask over and over within one pass, found when first asked
@@ -76,7 +102,8 @@ class PassLookups {
 bool WayOutClear(const SimulationData& sim, const ThroatView& v, PassLookups& pass) {
   return !pass.Runs(v.Peregon, v.Arrival) &&
          !OpposingRouteSet(sim, SectionSemaphore(sim.AreaData, v.Entry, v.Arrival ^ 1),
-                           pass.Leading());
+                           pass.Leading()) &&
+         !FarWayOutOrdered(sim, v);
 }
 
 /// Some route of the chain holds a train: from its second section on for the first route,

@@ -227,8 +227,8 @@ TEST(AutoDispatcherCasesTest, TrainWaitsForItsCommitWhileTheLineIsGivenToTheOthe
   ExpectOperations(line, {
                              "09:56:02.0 ЛЕС commit odd (801)",
                              "09:56:02.0 ГОР cancel send I -> ЛЕС",
-                             "10:07:33.0 ГОР commit even (802)",
-                             "10:09:45.0 ЛЕС receive ГОР -> 4 (802)",
+                             "10:07:34.5 ГОР commit even (802)",
+                             "10:09:46.5 ЛЕС receive ГОР -> 4 (802)",
                          });
   EXPECT_EQ(line.Removed, (Ops{"801 ГОР", "802 ЛЕС"})) << Listing(line.Removed);
 }

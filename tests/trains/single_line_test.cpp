@@ -430,6 +430,36 @@ std::vector<Case> AllCases() {
 INSTANTIATE_TEST_SUITE_P(StationKinds, SingleLine, ::testing::ValuesIn(AllCases()),
                          [](const auto& param) { return CaseName(param.param); });
 
+// Бор and Сады both send without asking. In the step before Бор would order the first train's
+// way out towards Сады, Сады orders one towards Бор for the second train, not set yet (a
+// station works one route at a time). Бор sends nothing onto the line meanwhile: a train of
+// its there would keep Сады's way out from ever being set, and that way out, waiting, would
+// keep Сады from taking the train in. The two trains cross.
+TEST(SingleLineOrder, StationSendsNothingOntoALineTheFarEndHasOrderedAWayOutOnto) {
+  for (const bool mirrored : {false, true}) {
+    SCOPED_TRACE(mirrored ? "mirrored" : "as written");
+    const Case c{Kind::SendsUnasked, Kind::SendsUnasked, mirrored, Dispatcher::Desk};
+    const int trigger = TriggerStep(c);
+    ASSERT_LT(trigger, 40 * 120) << "Бор never sent the first train on";
+    LineRun run(c.B, c.C, c.Mirrored, c.By);
+    ASSERT_TRUE(run.RunUntil(40, [&] { return run.StepsDone == trigger - 1; }));
+    const int second = run.PutOutSecond(SecondNumber(mirrored));
+    const int out =
+        RouteBetween(run.Sim.AreaData, run.Sady, run.Sim.State.Trains[second].HEAD.SECT_IDX,
+                     run.EndTowards(run.Sady, run.Bor));
+    ASSERT_GE(out, 0);
+    ASSERT_TRUE(OrderRoute(run.Sim, run.Sady, out));
+    run.Step();
+    EXPECT_FALSE(run.BorExitOrdered());
+    const bool crossed = run.RunUntil(60, [&] {
+      return run.Visited(std::to_string(FirstNumber(mirrored)) + " САД") &&
+             run.Visited(std::to_string(SecondNumber(mirrored)) + " БОР");
+    });
+    EXPECT_TRUE(crossed) << ::testing::PrintToString(run.Visits);
+    EXPECT_EQ(run.Line.Faults(), Texts{});
+  }
+}
+
 // Approach locking. Both stations without a duty officer; the test is the dispatcher. Бор's
 // track I is short (400 m), so that 6311 can come within its braking distance of the
 // starting signal at its end before it is on the track. The dispatcher sets the way through
