@@ -36,7 +36,7 @@ bool FarWayOutOrdered(const SimulationData& sim, const ThroatView& v) {
   for (int g = 0; g < ThroatCount(sim); ++g) {
     const TGorlStanzData& th = area.GorlStanzs[g];
     if (th.Peregon - 1 != v.Peregon) continue;
-    const int lp = FindLPIndex(area, th.Code);
+    const int lp = ThroatLPIndex(area, g);
     if (lp < 0 || lp == v.LP || lp >= static_cast<int>(area.TrainRoutes.size()) ||
         lp >= static_cast<int>(sim.State.Routes.size()))
       continue;
