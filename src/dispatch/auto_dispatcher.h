@@ -83,7 +83,9 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
 /// when the move passes the safety check, no otherwise:
 ///  - "Разрешается отправление поезда …?" (a station that acts by itself, before it sends a
 ///    train) also needs the line safe, as for a departure commit (the far end's send tasks for
-///    trains that come later are then cancelled);
+///    trains that come later are then cancelled); a station that would send without asking
+///    (it sends without asking, or its line ahead is free) is judged the same, silently, so
+///    that none of its stations lets a train go without the dispatcher's leave;
 ///  - "Поезд … к отправлению готов. Отправить …?": the departure (and, where the throat needs
 ///    no commit, the line safe as above); a train with no way out is refused;
 ///  - "Выставляю поезд …" and "Принять поезд …": the train put on that track, which must be

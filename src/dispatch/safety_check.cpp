@@ -377,6 +377,13 @@ void SafetyCheck::Refresh() {
   impl_->Stale = true;
 }
 
+void SafetyCheck::Works(const std::vector<bool>& lps) {
+  Impl& m = *impl_;
+  if (std::equal(lps.begin(), lps.end(), m.Worked.begin(), m.Worked.end())) return;
+  m.Worked.assign(lps.begin(), lps.end());
+  m.BaseMade = false;
+}
+
 void SafetyCheck::Derive(const SimulationData& sim) {
   impl_->Derive(sim);
 }

@@ -82,6 +82,10 @@ class SafetyCheck {
   /// Forgets what the line looked like: the next question observes it again. Called whenever
   /// the state may have changed (a new step, an order given).
   void Refresh();
+  /// The LPs the automatic dispatcher works (lps[lp] true; a shorter vector leaves the rest
+  /// out): their stations let no train go without its leave, even those that send without
+  /// asking, so a train standing there holds no track beyond until it is let go.
+  void Works(const std::vector<bool>& lps);
   /// Whether the move keeps the line as able to finish its trains as it is now.
   bool Allows(SimulationData& sim, const SafetyMove& move);
   /// The trains of the district as the check sees them now, and how many of them the check

@@ -166,6 +166,8 @@ struct SafetyCheck::Impl {
   /// Per LP: it has no duty officer; it asks the dispatcher; it acts by itself (and chooses
   /// the train it sends itself); it sends without asking.
   std::vector<char> Controlled, Asks, Chooses, SendsFreely;
+  /// Per LP: the automatic dispatcher works it (its trains go only with its leave).
+  std::vector<char> Worked;
   /// The way out of a track through a throat, by throat and track section, as found so far.
   std::unordered_map<std::uint64_t, int> Chains;
 

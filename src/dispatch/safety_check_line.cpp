@@ -262,8 +262,10 @@ Runner SafetyCheck::Impl::Way(const SimulationData& sim, int t, int lp, int in, 
 
 /// The station lets train t, standing there, go on onto the link by itself, without asking
 /// anyone: it sends without asking, or it acts by itself and the line ahead of the train needs
-/// no leave. (A train running through asks unless the station sends without asking.)
+/// no leave. (A train running through asks unless the station sends without asking.) A
+/// station the automatic dispatcher works lets nothing go without its leave.
 bool SafetyCheck::Impl::PassesOn(const SimulationData& sim, int t, int lp, int link) const {
+  if (lp < static_cast<int>(Worked.size()) && Worked[lp]) return false;
   if (SendsFreely[lp]) return true;
   if (!Chooses[lp]) return false;
   for (const int g : Throats[lp]) {

@@ -52,24 +52,32 @@ std::span<const Simulation::StepPass> Simulation::StepOrder() {
   return kOrder;
 }
 
-void Simulation::SimulationStep(TDateTime delta) {
-  if (std::find(State.AutoLPs.begin(), State.AutoLPs.end(), true) == State.AutoLPs.end()) {
-    for (const StepPass& pass : StepOrder()) pass.Run(*this, delta);
-    return;
-  }
-  // The automatic dispatcher refuses what is unsafe at the stations it works. The hook lives
-  // only as long as the step, so a copy of the simulation never holds one that points at
-  // another.
-  AnswerStation = [this](int lp, int train, int track, int kind) {
-    return AutoAnswer(*this, State.AutoLPs, AutoHolds, AutoMemo, lp, train, track, kind);
+Simulation::AutoHooks::AutoHooks(Simulation& sim) : sim_(sim) {
+  const std::vector<bool>& lps = sim.State.AutoLPs;
+  if (std::find(lps.begin(), lps.end(), true) == lps.end()) return;
+  set_ = true;
+  // The automatic dispatcher refuses what is unsafe at the stations it works. The hooks live
+  // only as long as this, so a copy of the simulation never holds one that points at another.
+  sim.AnswerStation = [&sim](int lp, int train, int track, int kind) {
+    return AutoAnswer(sim, sim.State.AutoLPs, sim.AutoHolds, sim.AutoMemo, lp, train, track, kind);
   };
-  try {
-    for (const StepPass& pass : StepOrder()) pass.Run(*this, delta);
-  } catch (...) {
-    AnswerStation = nullptr;
-    throw;
-  }
-  AnswerStation = nullptr;
+  // A station that sends without asking is judged as if it had asked leave to send.
+  sim.MaySend = [&sim](int lp, int train) {
+    return AutoAnswer(sim, sim.State.AutoLPs, sim.AutoHolds, sim.AutoMemo, lp, train, -1,
+                      rqDepartPermit)
+        .value_or(true);
+  };
+}
+
+Simulation::AutoHooks::~AutoHooks() {
+  if (!set_) return;
+  sim_.AnswerStation = nullptr;
+  sim_.MaySend = nullptr;
+}
+
+void Simulation::SimulationStep(TDateTime delta) {
+  const AutoHooks hooks(*this);
+  for (const StepPass& pass : StepOrder()) pass.Run(*this, delta);
 }
 
 void Simulation::RunTick(const std::function<void()>& afterStep,

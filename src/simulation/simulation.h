@@ -33,6 +33,22 @@ class Simulation : public DispatchData {
   /// finally the autosave check.
   void SimulationStep(TDateTime delta);
 
+  /// While it lives, and the automatic dispatcher works some station, the dispatcher answers
+  /// the questions of the stations it works and judges the departures they would make without
+  /// asking (AnswerStation, MaySend). The step holds one; a test that runs the passes by
+  /// itself holds one around them.
+  class AutoHooks {
+   public:
+    explicit AutoHooks(Simulation& sim);
+    ~AutoHooks();
+    AutoHooks(const AutoHooks&) = delete;
+    AutoHooks& operator=(const AutoHooks&) = delete;
+
+   private:
+    Simulation& sim_;
+    bool set_ = false;
+  };
+
   /// StepsPerTick steps of half a second, calling beforeStep before each (the console plays
   /// a scenario's due lines there) and afterStep after each (it redraws the clock and processes
   /// pending events there). Either may be empty. StepsPerTick is read anew before each step,

@@ -56,6 +56,11 @@ struct SimulationData {
   /// leaves the question to the console. The automatic dispatcher answers here for the
   /// stations it works.
   std::function<std::optional<bool>(int lp, int train, int track, int kind)> AnswerStation;
+  /// Asked when a station that acts by itself is about to give train `train` at LP index `lp`
+  /// a send task without a question to the dispatcher (its line ahead is free, or it sends
+  /// without asking): false holds the train this step. The automatic dispatcher answers here
+  /// for the stations it works; unset, every such departure goes ahead.
+  std::function<bool(int lp, int train)> MaySend;
   /// Told of every fault set or ended and every permission asked for (the event log listens).
   std::function<void(const FaultEvent& event)> OnFaultEvent;
 };

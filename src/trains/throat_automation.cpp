@@ -143,9 +143,10 @@ bool LeavesThrough(SimulationData& sim, int g, const ThroatView& v, int t) {
 }
 
 /// A permission to send train t from track k: a value 2 above 0 lets a self-acting LP go
-/// ahead; otherwise it asks, unless the same question is still fresh (then no go-ahead).
+/// ahead, as does a free line ahead, unless sim.MaySend holds the train; otherwise it asks,
+/// unless the same question is still fresh (then no go-ahead).
 bool DepartPermitted(SimulationData& sim, const ThroatView& v, int t, int k, bool lineFree) {
-  if (lineFree || sim.AreaData.Puts[v.LP].Value2 > 0) return true;
+  if (lineFree || sim.AreaData.Puts[v.LP].Value2 > 0) return !sim.MaySend || sim.MaySend(v.LP, t);
   if (RequestIsFresh(sim, t, rqDepartPermit, v.Code, 0)) return false;
   return PostRequest(sim, v.LP, t, k, true, rqDepartPermit);
 }

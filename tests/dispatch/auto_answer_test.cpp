@@ -139,7 +139,8 @@ bool RunUntil2001AsksForItsCommit(ShippedDistrict& d) {
 
 TEST(AutoAnswerTest, CommitWaitsWhileTheFarEndIsAboutToSendATrainByItself) {
   // 2001 at Заречье asks for its commit towards Берёзовка, which sends its trains without
-  // asking anyone: a train there due to leave towards Заречье soon holds the commit back.
+  // asking anyone and is not worked by the automatic dispatcher: a train there due to leave
+  // towards Заречье soon holds the commit back.
   ShippedDistrict d(1, 1);
   ASSERT_TRUE(RunUntil2001AsksForItsCommit(d));
   const int zar = d.LP("Заречье"), ber = d.LP("Берёзовка");
@@ -156,6 +157,7 @@ TEST(AutoAnswerTest, CommitWaitsWhileTheFarEndIsAboutToSendATrainByItself) {
   (even ? x.TRN_ODD : x.TRN_EVEN) = w;
   const TDepartCommitData& commit = d.Sim.State.DepartCommits[zar];
   AutomateAll(d);
+  d.Sim.State.AutoLPs[ber] = false;
   for (const double minutes : {3.0, 12.0}) {
     d.Sim.State.Trains[w].DEPARTURE_TIME = d.Sim.State.ClockTime + minutes * kMinute;
     AutoDispatch(d.Sim, d.Sim.State.AutoLPs);
@@ -165,6 +167,34 @@ TEST(AutoAnswerTest, CommitWaitsWhileTheFarEndIsAboutToSendATrainByItself) {
   d.Sim.State.Trains[w].DEPARTURE_TIME = d.Sim.State.ClockTime + 30 * kMinute;
   AutoDispatch(d.Sim, d.Sim.State.AutoLPs);
   EXPECT_NE(commit.ODD + commit.EVEN, 0);
+}
+
+TEST(AutoAnswerTest, CommitGoesFirstWhereTheFarEndSendsByItselfOnlyWithTheDispatchersLeave) {
+  // The same line with Берёзовка worked too: it sends nothing without the dispatcher's leave,
+  // so 2001, which asked first, gets its commit, and Берёзовка's train due in three minutes
+  // is refused its leave while 2001 holds the line.
+  ShippedDistrict d(1, 1);
+  ASSERT_TRUE(RunUntil2001AsksForItsCommit(d));
+  const int zar = d.LP("Заречье"), ber = d.LP("Берёзовка");
+  const int t = TrainNumbered(d, 2001);
+  const int even = (d.Sim.State.Trains[t].HEAD.DIR & 1) ^ 1;
+  TTrainData waiting;
+  waiting.NUMBER = 3002;
+  waiting.LOAD_TYPE = 1;
+  waiting.ARRIVAL_LP_CODE = d.Sim.AreaData.Puts[zar].Code;
+  waiting.DEPARTURE_COMMISSION = true;
+  d.Sim.State.Trains.push_back(waiting);
+  const int w = static_cast<int>(d.Sim.State.Trains.size()) - 1;
+  TSectionSchuntData& x = d.Sim.State.Sects[d.Sim.AreaData.Puts[ber].Tracks[0].Section];
+  (even ? x.TRN_ODD : x.TRN_EVEN) = w;
+  d.Sim.State.Trains[w].DEPARTURE_TIME = d.Sim.State.ClockTime + 3 * kMinute;
+  AutomateAll(d);
+  AutoDispatchMemo memo;
+  AutoDispatch(d.Sim, d.Sim.State.AutoLPs, {}, memo);
+  const TDepartCommitData& commit = d.Sim.State.DepartCommits[zar];
+  EXPECT_NE(commit.ODD + commit.EVEN, 0);
+  EXPECT_EQ(AutoAnswer(d.Sim, d.Sim.State.AutoLPs, {}, memo, ber, w, -1, rqDepartPermit),
+            std::optional<bool>(false));
 }
 
 /// What a run leaves behind that the dispatcher's orders decide.

@@ -210,25 +210,29 @@ TEST(AutoDispatcherCasesTest, DependantTrainIsFormedFromItsParentAndSentBack) {
 TEST(AutoDispatcherCasesTest, TrainWaitsForItsCommitWhileTheLineIsGivenToTheOtherEnd) {
   // ЛЕС and ГОР, one single line between them, both send a train at 10:00 and both ask.
   AutoLine line(ThreeStations("", kTowardsEachOther), 930);
-  const auto asked = [&](int number) {
-    const std::string text = "Дайте разрешение на отправление поезду № " + std::to_string(number);
-    return std::count_if(line.Line.Console.Infos.begin(), line.Line.Console.Infos.end(),
-                         [&](const RecordingConsole::Box& box) { return box.Text == text; });
+  // The dispatcher answers ГОР's questions itself, so the console is only told of them.
+  const auto refused = [&](int number) {
+    const std::string text = "Поезд № " + std::to_string(number) + " к отправлению готов.";
+    const std::vector<RecordingConsole::Answered>& answers = line.Line.Console.Answers;
+    return std::count_if(answers.begin(), answers.end(), [&](const RecordingConsole::Answered& a) {
+      return a.Text.starts_with(text) && !a.Answer;
+    });
   };
   ASSERT_TRUE(line.RunUntil(60, [&] { return line.Where(801) == "ГОР"; }));
-  // 802 asked before 801 reached ГОР, but no commit for it was given so far.
-  EXPECT_GE(asked(802), 1);
+  // 802 was ready before 801 reached ГОР, but was refused, and no commit for it was given.
+  EXPECT_GE(refused(802), 1);
   for (const std::string& op : line.Operations)
     EXPECT_EQ(op.find("ГОР commit"), std::string::npos) << op;
   RunSafely(line, 30);
   // Both ask in the same step; ЛЕС, whose throat comes first, gets the line. ГОР's send task,
-  // which could only wait for a commit, gives the throat back for 801, and 802 has its commit
-  // once 801 is in.
+  // which could only wait for a commit, gives the throat back for 801, which the dispatcher
+  // takes in, and 802 has its commit once 801 is in.
   ExpectOperations(line, {
                              "09:56:02.0 ЛЕС commit odd (801)",
                              "09:56:02.0 ГОР cancel send I -> ЛЕС",
-                             "10:07:34.5 ГОР commit even (802)",
-                             "10:09:46.5 ЛЕС receive ГОР -> 4 (802)",
+                             "10:02:51.0 ГОР receive ЛЕС -> 6 (801)",
+                             "10:08:11.0 ГОР commit even (802)",
+                             "10:10:22.5 ЛЕС receive ГОР -> 4 (802)",
                          });
   EXPECT_EQ(line.Removed, (Ops{"801 ГОР", "802 ЛЕС"})) << Listing(line.Removed);
 }
@@ -291,7 +295,7 @@ TEST(AutoDispatcherCasesTest, PriorityAtAStationWithoutDutyOfficerDecidesWhoLeav
 
 TEST(AutoDispatcherCasesTest, HeldTrainGetsNoDepartureUntilItsHoldEndsThenLeaves) {
   // 801 is due at 10:00 and held until 10:10: at РАЗ (no duty officer) it gets no route, at
-  // ЛЕС (asks) no commit, until then.
+  // ЛЕС (asks) no send task or commit, until then.
   struct Case {
     const char* Train;
     const char* Station;
@@ -302,7 +306,9 @@ TEST(AutoDispatcherCasesTest, HeldTrainGetsNoDepartureUntilItsHoldEndsThenLeaves
       R"({"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"})";
   const Case cases[] = {
       {fromLoop.c_str(), "РАЗ", "10:10:00.0 РАЗ route 3 -> ГОР (801)"},
-      {fromEnd.c_str(), "ЛЕС", "10:10:00.0 ЛЕС commit odd (801)"},
+      // ЛЕС's question whether to send 801 is answered no while the hold lasts; it asks again
+      // once its last question has gone stale.
+      {fromEnd.c_str(), "ЛЕС", "10:14:14.5 ЛЕС commit odd (801)"},
   };
   for (const Case& c : cases) {
     AutoLine line(ThreeStations(kTwoLoops, c.Train), 930);

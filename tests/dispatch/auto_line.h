@@ -92,6 +92,7 @@ struct AutoLine {
   /// One step, its passes in their fixed order, noting the dispatcher's operations and the
   /// trains' entries into LPs.
   void Step() {
+    const Simulation::AutoHooks hooks(Sim);
     for (const Simulation::StepPass& pass : Simulation::StepOrder()) {
       if (std::string_view(pass.Name) != "AutoDispatcher") {
         pass.Run(Sim, kStepLength);

@@ -477,5 +477,45 @@ TEST(SafetyCheckTest, TrainStillRollingInOnTheTrackOfASendTaskCountsAsLetGo) {
   }
 }
 
+/// Line() with its two end stations acting by themselves and sending without asking.
+std::string LineOfEndsSendingWithoutAsking(const std::string& middle, const std::string& trains) {
+  std::string text = Line(middle, trains);
+  for (const std::string mnem : {R"("mnem": "ЛЕС",)", R"("mnem": "ГОР",)"})
+    text.replace(text.find(mnem), mnem.size(),
+                 mnem + R"( "self_acting": true, "send_without_asking": 1,)");
+  return text;
+}
+
+TEST(SafetyCheckTest,
+     TrainsAtStationsThatSendWithoutAskingHoldNoTrackBeyondOnceTheDispatcherWorksThem) {
+  // ЛЕС and ГОР send without asking, and РАЗ between them has a single track. Left to
+  // themselves they let 2001 go towards РАЗ, and 2002 the other way, as soon as they are due,
+  // so each counts as holding РАЗ's track or waiting for it on the line: the check finds the
+  // line locked. Worked by the automatic dispatcher, they let nothing go without its leave:
+  // both can finish, either may go first, and the line runs them both.
+  const std::string trains = R"(
+      {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2002, "freight": true, "from": "Горная", "to": "Лесная", "depart": "10:00"})";
+  for (const bool worked : {false, true}) {
+    SCOPED_TRACE(worked ? "worked" : "left to themselves");
+    AutoLine line(LineOfEndsSendingWithoutAsking(kSingleTrack, trains), 950);
+    line.PutOut(2001, "ЛЕС", 0);
+    line.PutOut(2002, "ГОР", 0);
+    SafetyCheck check;
+    if (worked) check.Works(line.Sim.State.AutoLPs);
+    EXPECT_EQ(check.TrainsLeft(line.Sim), worked ? 0 : 2);
+    if (!worked) continue;
+    SafetyMove move;
+    move.What = SafetyMove::Depart;
+    move.Train = line.Train(2002);
+    move.LP = line.LP("ГОР");
+    move.Peregon = PeregonBetween(line, "ГОР", "РАЗ");
+    EXPECT_TRUE(check.Allows(line.Sim, move));
+    line.RunFor(120);
+    ExpectNoFault(line);
+    EXPECT_EQ(line.Removed.size(), 2u) << ::testing::PrintToString(line.Visits);
+  }
+}
+
 }  // namespace
 }  // namespace traklin::test

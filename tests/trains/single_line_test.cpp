@@ -335,8 +335,10 @@ struct LineRun {
 // поездами в обоих направлениях!", "Поезд № 6311 столкнулся с поездом № 6312 и сошел на секции
 // 014h!"). Now the order is taken back the moment 6311 is on the line towards Сады; Сады
 // gives its throat back and takes 6311 in, and 6312 follows once 6311 has cleared the line.
+// Сады is left to itself here: a station the dispatcher works asks its leave first (below).
 TEST(SingleLineCollision, AWayOutOrderedWhileATrainComesTheOtherWayIsTakenBackAndTheTrainFollows) {
   LineRun run(Kind::Controlled, Kind::SendsUnasked, false, Dispatcher::Auto);
+  run.Sim.State.AutoLPs[run.Sady] = false;
   ASSERT_TRUE(run.RunUntil(20, [&] { return run.BorExitOrdered(); }));
   for (int k = 0; k < 3; ++k) run.Step();
   run.PutOutSecond(6312);
@@ -357,6 +359,30 @@ TEST(SingleLineCollision, AWayOutOrderedWhileATrainComesTheOtherWayIsTakenBackAn
   }));
   run.Step();
   EXPECT_FALSE(sadyExit(false) || sadyExit(true));
+  run.RunUntil(30, [&] { return run.Visited("6312 БОР"); });
+  EXPECT_EQ(run.Visits,
+            (Texts{"6311 АЛА", "6312 САД", "6311 БОР", "6311 САД", "6311 ДОЛ", "6312 БОР"}));
+  EXPECT_EQ(run.Line.Faults(), Texts{});
+}
+
+// The same moment with Сады worked by the automatic dispatcher too: Сады sends without asking
+// anyone, but not without the dispatcher's leave, and it gets none while Бор's way out holds
+// the line. It orders nothing until 6311 is in, and 6312 follows.
+TEST(SingleLineCollision, AStationWorkedByTheDispatcherOrdersNoWayOutWhileTheLineIsHeldForAnother) {
+  LineRun run(Kind::Controlled, Kind::SendsUnasked, false, Dispatcher::Auto);
+  ASSERT_TRUE(run.RunUntil(20, [&] { return run.BorExitOrdered(); }));
+  for (int k = 0; k < 3; ++k) run.Step();
+  run.PutOutSecond(6312);
+  const std::vector<int> exits = run.ExitsTowards(run.Sady, run.Bor);
+  const auto sadyExitOrdered = [&] {
+    for (const int r : exits)
+      if (RouteIsSet(run.Sim, run.Sady, r) || RouteIsPending(run.Sim, run.Sady, r)) return true;
+    return false;
+  };
+  ASSERT_TRUE(run.RunUntil(10, [&] {
+    EXPECT_FALSE(sadyExitOrdered()) << run.StepsDone;
+    return run.Visited("6311 САД");
+  }));
   run.RunUntil(30, [&] { return run.Visited("6312 БОР"); });
   EXPECT_EQ(run.Visits,
             (Texts{"6311 АЛА", "6312 САД", "6311 БОР", "6311 САД", "6311 ДОЛ", "6312 БОР"}));
