@@ -137,6 +137,23 @@ bool RunUntil2001AsksForItsCommit(ShippedDistrict& d) {
   return false;
 }
 
+/// Freight 3002 for Заречье, put on Берёзовка's first track facing Заречье, where 2001 asks
+/// for its commit towards Берёзовка; its index.
+int PutWaitingTrainAtBerezovka(ShippedDistrict& d) {
+  const int zar = d.LP("Заречье"), ber = d.LP("Берёзовка");
+  const int even = (d.Sim.State.Trains[TrainNumbered(d, 2001)].HEAD.DIR & 1) ^ 1;
+  TTrainData waiting;
+  waiting.NUMBER = 3002;
+  waiting.LOAD_TYPE = 1;
+  waiting.ARRIVAL_LP_CODE = d.Sim.AreaData.Puts[zar].Code;
+  waiting.DEPARTURE_COMMISSION = true;
+  d.Sim.State.Trains.push_back(waiting);
+  const int w = static_cast<int>(d.Sim.State.Trains.size()) - 1;
+  TSectionSchuntData& x = d.Sim.State.Sects[d.Sim.AreaData.Puts[ber].Tracks[0].Section];
+  (even ? x.TRN_ODD : x.TRN_EVEN) = w;
+  return w;
+}
+
 TEST(AutoAnswerTest, CommitWaitsWhileTheFarEndIsAboutToSendATrainByItself) {
   // 2001 at Заречье asks for its commit towards Берёзовка, which sends its trains without
   // asking anyone and is not worked by the automatic dispatcher: a train there due to leave
@@ -145,16 +162,7 @@ TEST(AutoAnswerTest, CommitWaitsWhileTheFarEndIsAboutToSendATrainByItself) {
   ASSERT_TRUE(RunUntil2001AsksForItsCommit(d));
   const int zar = d.LP("Заречье"), ber = d.LP("Берёзовка");
   ASSERT_GT(d.Sim.AreaData.Puts[ber].Value2, 0);
-  const int t = TrainNumbered(d, 2001);
-  const int even = (d.Sim.State.Trains[t].HEAD.DIR & 1) ^ 1;
-  TTrainData waiting;
-  waiting.NUMBER = 3002;
-  waiting.LOAD_TYPE = 1;
-  waiting.ARRIVAL_LP_CODE = d.Sim.AreaData.Puts[zar].Code;
-  d.Sim.State.Trains.push_back(waiting);
-  const int w = static_cast<int>(d.Sim.State.Trains.size()) - 1;
-  TSectionSchuntData& x = d.Sim.State.Sects[d.Sim.AreaData.Puts[ber].Tracks[0].Section];
-  (even ? x.TRN_ODD : x.TRN_EVEN) = w;
+  const int w = PutWaitingTrainAtBerezovka(d);
   const TDepartCommitData& commit = d.Sim.State.DepartCommits[zar];
   AutomateAll(d);
   d.Sim.State.AutoLPs[ber] = false;
@@ -176,17 +184,7 @@ TEST(AutoAnswerTest, CommitGoesFirstWhereTheFarEndSendsByItselfOnlyWithTheDispat
   ShippedDistrict d(1, 1);
   ASSERT_TRUE(RunUntil2001AsksForItsCommit(d));
   const int zar = d.LP("Заречье"), ber = d.LP("Берёзовка");
-  const int t = TrainNumbered(d, 2001);
-  const int even = (d.Sim.State.Trains[t].HEAD.DIR & 1) ^ 1;
-  TTrainData waiting;
-  waiting.NUMBER = 3002;
-  waiting.LOAD_TYPE = 1;
-  waiting.ARRIVAL_LP_CODE = d.Sim.AreaData.Puts[zar].Code;
-  waiting.DEPARTURE_COMMISSION = true;
-  d.Sim.State.Trains.push_back(waiting);
-  const int w = static_cast<int>(d.Sim.State.Trains.size()) - 1;
-  TSectionSchuntData& x = d.Sim.State.Sects[d.Sim.AreaData.Puts[ber].Tracks[0].Section];
-  (even ? x.TRN_ODD : x.TRN_EVEN) = w;
+  const int w = PutWaitingTrainAtBerezovka(d);
   d.Sim.State.Trains[w].DEPARTURE_TIME = d.Sim.State.ClockTime + 3 * kMinute;
   AutomateAll(d);
   AutoDispatchMemo memo;
