@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDate>
+#include <QDateEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -51,7 +53,9 @@ std::vector<fs::path> ShiftFolders(const fs::path& root) {
   return folders;
 }
 
-/// Answers every modal window as a dispatcher would: the set-time dialog with 06:00, each
+/// Answers every modal window as a dispatcher would: the set-time dialog with 15 March 2024,
+/// 06:00 (a fixed day: the traffic of a day depends on its date, and the test must not depend
+/// on the day it runs), each
 /// question (OK and Cancel) alternately yes and no, any other box with OK; keeps the texts.
 class Dispatcher {
  public:
@@ -68,6 +72,7 @@ class Dispatcher {
     QWidget* modal = QApplication::activeModalWidget();
     if (modal == nullptr || !modal->isVisible()) return;
     if (auto* d = qobject_cast<TfmSetTime*>(modal)) {
+      d->dpDate->setDate(QDate(2024, 3, 15));
       d->seHours->setValue(6), d->seMinutes->setValue(0), d->btOK->click();
       return;
     }
