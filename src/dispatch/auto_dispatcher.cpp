@@ -85,8 +85,6 @@ struct AutoDispatchMemo::Tables {
   std::vector<char> Controlled, Asks, TakesTasks;  ///< per LP
   std::vector<std::vector<int>> Tracks;            ///< per LP: the section of each track
   std::vector<std::vector<int>> CodeThroats;       ///< per LP: the throats of its code, in order
-  /// Per LP, of the current pass: the automatic dispatcher works it.
-  std::vector<bool> Worked;
   /// Ways between two sections of an LP (a chain, or a single route), as found so far.
   std::unordered_map<std::uint64_t, int> Ways;
 
@@ -110,10 +108,6 @@ struct AutoDispatchMemo::Tables {
 
   void Derive(const SimulationData& sim);
   void TakeStep(const SimulationData& sim);
-  void Work(const std::vector<bool>& lps) {
-    if (lps != Worked) Worked = lps;
-    Safety.Works(lps);
-  }
 };
 
 namespace {
@@ -336,8 +330,7 @@ bool LineSafe(SimulationData& sim, Memo& m, const Throat& v) {
     if ((far.Side >= 1 || far.SelfActing) && task.TASKED != 0 && task.SEND) return false;
     // A station it works sends nothing without its leave: the first to get it holds the line.
     if (far.SelfActing && far.Side >= 0 && sim.AreaData.Puts[far.LP].Value2 > 0 &&
-        !(far.LP < static_cast<int>(m.Worked.size()) && m.Worked[far.LP]) &&
-        TrainDueToLeave(sim, m, far))
+        !m.Safety.Worked(far.LP) && TrainDueToLeave(sim, m, far))
       return false;
   }
   // A station without throats sets its routes at the peregon's end section.
@@ -760,7 +753,7 @@ std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& aut
   Memo& m = memo.Get();
   m.Derive(sim);
   m.TakeStep(sim);
-  m.Work(autoLPs);
+  m.Safety.Works(autoLPs);
   if (kind == rqPut || kind == rqReceive) {
     // A track that a train on its way here was given stays its own.
     const int s = TrackSection(sim.AreaData, lp, track);
@@ -803,7 +796,7 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
   Memo& m = memo.Get();
   m.Derive(sim);
   m.TakeStep(sim);
-  m.Work(autoLPs);
+  m.Safety.Works(autoLPs);
   const auto automated = [&](int lp) {
     return lp >= 0 && lp < static_cast<int>(autoLPs.size()) && autoLPs[lp];
   };

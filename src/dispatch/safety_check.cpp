@@ -384,6 +384,11 @@ void SafetyCheck::Works(const std::vector<bool>& lps) {
   m.BaseMade = false;
 }
 
+bool SafetyCheck::Worked(int lp) const {
+  const std::vector<char>& worked = impl_->Worked;
+  return lp >= 0 && lp < static_cast<int>(worked.size()) && worked[lp];
+}
+
 void SafetyCheck::Derive(const SimulationData& sim) {
   impl_->Derive(sim);
 }
