@@ -35,31 +35,21 @@ void RandomGenerator::Engine::Regenerate() {
   }
   const std::uint64_t y = (mt[kN - 1] & kUpper) | (mt[0] & kLower);
   mt[kN - 1] = mt[kM - 1] ^ (y >> 1) ^ ((0 - (y & 1)) & kMatrix);
+  for (int k = 0; k < kN; ++k) {
+    std::uint64_t z = mt[k];
+    z ^= (z >> 29) & 0x5555555555555555ULL;
+    z ^= (z << 17) & 0x71D67FFFEDA60000ULL;
+    z ^= (z << 37) & 0xFFF7EEE000000000ULL;
+    out_[k] = z ^ (z >> 43);
+  }
   next_ = 0;
 }
 
-int RandomGenerator::Draw(int n) {
-  if (n < 1) return 0;
-  // Rejection sampling keeps the draw uniform and identical across standard libraries.
+int RandomGenerator::DrawBeyond(std::uint64_t x, int n) {
   const std::uint64_t range = static_cast<std::uint64_t>(n);
-  std::uint64_t x = engine_();
-  // The limit lies above UINT64_MAX - range, so a draw below that is always kept and the
-  // limit's division is spared on all but the rarest draws.
-  if (x > UINT64_MAX - range) {
-    const std::uint64_t limit = UINT64_MAX - UINT64_MAX % range;
-    while (x >= limit) x = engine_();
-  }
-  // The common ranges by constant, which the compiler turns into a multiplication.
-  switch (n) {
-    case 100:
-      return static_cast<int>(x % 100);
-    case 10:
-      return static_cast<int>(x % 10);
-    case 2:
-      return static_cast<int>(x % 2);
-    default:
-      return static_cast<int>(x % range);
-  }
+  const std::uint64_t limit = UINT64_MAX - UINT64_MAX % range;
+  while (x >= limit) x = engine_();
+  return static_cast<int>(x % range);
 }
 
 }  // namespace traklin
