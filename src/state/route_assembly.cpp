@@ -135,8 +135,9 @@ bool LocksAllHalves(const SimulationData& sim, const RouteView& v, int lp, int r
 /// A route towards the peregon of exit signal g from its other end holds a half already (being
 /// assembled, set or released). The opposing-signal check sees a route only once its signals
 /// lead somewhere, so two stations ordering exits onto one line within the few steps an
-/// assembly takes would both get them; the first to lock a half keeps the line.
-bool OpposingExitAssembling(const SimulationData& sim, int lp, int r, int g) {
+/// assembly takes would both get them; the first to lock a half keeps the line. Walks every
+/// route of the district: the check mode's reference for the indexed search below.
+bool OpposingExitAssemblingFull(const SimulationData& sim, int lp, int r, int g) {
   const TAreaData& area = sim.AreaData;
   if (g < 0 || g >= static_cast<int>(area.Semaphores.size())) return false;
   const TSemaphoreData& sg = area.Semaphores[g];
@@ -163,6 +164,85 @@ bool OpposingExitAssembling(const SimulationData& sim, int lp, int r, int g) {
     }
   }
   return false;
+}
+
+/// Makes the index of routes by the graph peregon their exit signal leads onto, once per
+/// district: the opposing-exit search then reads only the routes onto one peregon.
+void MakeExitIndex(const SimulationData& sim, TRouteChanges& c) {
+  const TAreaData& area = sim.AreaData;
+  if (c.ExitsData == area.TrainRoutes.data() && c.ExitsLPs == area.TrainRoutes.size() &&
+      c.ExitsSignals == area.Semaphores.size() && !c.ExitStart.empty())
+    return;
+  struct Exit {
+    int Next, LP, Route, Direction;
+  };
+  std::vector<Exit> exits;
+  int top = 0;
+  for (int l = 0; l < static_cast<int>(area.TrainRoutes.size()); ++l) {
+    const std::vector<TTrainRouteData>& routes = area.TrainRoutes[l].Routes;
+    for (int r2 = 0; r2 < static_cast<int>(routes.size()); ++r2) {
+      const RouteView v(routes[r2], l, r2);
+      if (v.Count() == 0) continue;
+      int g2 = -1;
+      try {
+        g2 = SectionSemaphore(area, v.Section(v.Last()), v.Half(v.Last()));
+      } catch (const std::runtime_error&) {
+        continue;
+      }
+      if (g2 < 0 || g2 >= static_cast<int>(area.Semaphores.size())) continue;
+      const TSemaphoreData& s2 = area.Semaphores[g2];
+      if (s2.Next <= 0) continue;
+      exits.push_back({s2.Next, l, r2, s2.Direction});
+      top = std::max(top, s2.Next);
+    }
+  }
+  std::stable_sort(exits.begin(), exits.end(),
+                   [](const Exit& a, const Exit& b) { return a.Next < b.Next; });
+  c.ExitStart.assign(static_cast<std::size_t>(top) + 2, 0);
+  for (const Exit& e : exits) ++c.ExitStart[static_cast<std::size_t>(e.Next) + 1];
+  for (std::size_t n = 1; n < c.ExitStart.size(); ++n) c.ExitStart[n] += c.ExitStart[n - 1];
+  c.ExitLP.clear();
+  c.ExitRoute.clear();
+  c.ExitDirection.clear();
+  for (const Exit& e : exits) {
+    c.ExitLP.push_back(e.LP);
+    c.ExitRoute.push_back(e.Route);
+    c.ExitDirection.push_back(e.Direction);
+  }
+  c.ExitsData = area.TrainRoutes.data();
+  c.ExitsLPs = area.TrainRoutes.size();
+  c.ExitsSignals = area.Semaphores.size();
+}
+
+/// OpposingExitAssemblingFull over the routes onto g's peregon alone.
+bool OpposingExitAssembling(SimulationData& sim, int lp, int r, int g) {
+  const TAreaData& area = sim.AreaData;
+  if (g < 0 || g >= static_cast<int>(area.Semaphores.size())) return false;
+  const TSemaphoreData& sg = area.Semaphores[g];
+  if (sg.Next <= 0) return false;
+  TRouteChanges& c = sim.Changes.Routes;
+  MakeExitIndex(sim, c);
+  bool found = false;
+  if (static_cast<std::size_t>(sg.Next) + 1 < c.ExitStart.size()) {
+    const std::size_t lps = std::min(area.TrainRoutes.size(), sim.State.Routes.size());
+    for (int k = c.ExitStart[sg.Next]; k < c.ExitStart[sg.Next + 1] && !found; ++k) {
+      const int l = c.ExitLP[k];
+      const int r2 = c.ExitRoute[k];
+      if (static_cast<std::size_t>(l) >= lps || c.ExitDirection[k] == sg.Direction ||
+          (l == lp && r2 == r))
+        continue;
+      const TLPRoutesControlData& control = sim.State.Routes[l];
+      if (static_cast<std::size_t>(r2) >= control.size() ||
+          (control[r2].TASKED == 0 && !control[r2].SCHUNTED))
+        continue;
+      found = LocksAnyHalf(sim, RouteView(area.TrainRoutes[l].Routes[r2], l, r2), l, r2);
+    }
+  }
+  if (sim.Changes.Check && found != OpposingExitAssemblingFull(sim, lp, r, g))
+    throw CheckMismatch("incremental check: the opposing exit of route " + std::to_string(r) +
+                        " of LP " + std::to_string(lp) + " found " + (found ? "set" : "none") +
+                        ", the full search the other");
+  return found;
 }
 
 /// A train on the graph peregon that exit signal g leads onto runs towards g's station: the
@@ -237,6 +317,20 @@ bool ApproachLocked(const SimulationData& sim, const RouteView& v) {
   return false;
 }
 
+/// OpposingRouteSet over the pass's list of signals that lead somewhere.
+bool OpposingRouteSetInPass(SimulationData& sim, int g) {
+  TRouteChanges& c = sim.Changes.Routes;
+  if (!c.LeadingMade) {
+    LeadingSignals(sim, c.Leading);
+    c.LeadingMade = true;
+  }
+  const bool found = OpposingRouteSet(sim, g, c.Leading);
+  if (sim.Changes.Check && found != OpposingRouteSet(sim, g))
+    throw CheckMismatch("incremental check: an opposing route towards signal " + std::to_string(g) +
+                        " found " + (found ? "set" : "none") + ", the full search the other");
+  return found;
+}
+
 void ThrowSwitch(SimulationData& sim, int lp, int r, int w) {
   const TLPRoutesData& table = sim.AreaData.TrainRoutes[lp];
   const TTrainRouteData& rt = table.Routes[r];
@@ -273,7 +367,7 @@ void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
       if (!LocksAnyHalf(sim, v, lp, r)) Withdraw(sim, lp, r);
       return;
     }
-    if (OpposingRouteSet(sim, exit)) return;
+    if (OpposingRouteSetInPass(sim, exit)) return;
     if (OpposingExitAssembling(sim, lp, r, exit)) return;
   }
 
@@ -304,6 +398,8 @@ void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
     if (g < 0 && i == v.Last()) g = FindSemaphoreAhead(sim.AreaData, e, s);
     if (g >= 0 && g < static_cast<int>(st.Semaphores.size())) {
       if (prev >= 0 && st.Semaphores[prev].SECT_NEXT == 0) {
+        TRouteChanges& c = sim.Changes.Routes;
+        if (c.LeadingMade && sim.AreaData.Semaphores[prev].Kind != 2) c.Leading.push_back(prev);
         st.Semaphores[prev].SECT_NEXT = sim.AreaData.Semaphores[g].Section;
         st.Semaphores[prev].DIR_NEXT = sim.AreaData.Semaphores[g].Direction;
         MarkSignalChanged(sim, prev);
@@ -606,6 +702,7 @@ void UpdateRoutes(SimulationData& sim) {
     changes.MaybeTasked.assign(static_cast<std::size_t>(lpCount), 1);
     changes.RoutesData = sim.State.Routes.data();
   }
+  changes.LeadingMade = false;
   for (int lp = 0; lp < lpCount; ++lp) {
     ExpireCommits(sim, lp);
     if (lp >= static_cast<int>(area.TrainRoutes.size()) ||

@@ -46,6 +46,17 @@ struct TSignalChanges {
 struct TRouteChanges {
   std::vector<std::uint8_t> MaybeTasked;  ///< by LP index
   const void* RoutesData = nullptr;
+  /// The routes whose exit signal leads onto a graph peregon, by its number (the signal's
+  /// Next): entries ExitStart[n] .. ExitStart[n + 1] of ExitLP, ExitRoute and ExitDirection
+  /// (the exit signal's direction). Static, from the district.
+  std::vector<int> ExitStart, ExitLP, ExitRoute, ExitDirection;
+  const void* ExitsData = nullptr;  ///< the district's route tables the index was made for
+  std::size_t ExitsLPs = 0, ExitsSignals = 0;
+  /// Within one pass of the routes: the signals that lead somewhere, made when first needed
+  /// and added to as the pass links signals (entries whose route is released since are
+  /// skipped where they are read).
+  std::vector<int> Leading;
+  bool LeadingMade = false;
 };
 
 /// The creation plans by their minute of the day (hhmm), so that a step reads only the plans
