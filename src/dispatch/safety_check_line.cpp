@@ -537,12 +537,14 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
       x.Track = bound[i];
       // The routes the head follows lead to a track it comes in on, or out onto a link.
       int r = t.HEAD.ROUTE_IDX;
+      int into = -1;  // the track they lead to
       const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
       for (int hop = 0; r >= 0 && r < static_cast<int>(routes.size()) && hop < kMaxChainRoutes;
            ++hop) {
         const int end = routes[r].LastSection;
         if (trackAt(end, lp) >= 0) {
-          if (onward[i] < 0) x.Track = trackAt(end, lp);
+          into = trackAt(end, lp);
+          if (onward[i] < 0) x.Track = into;
           break;
         }
         if (end > 0 && end < sections && ExitLink[end] >= 0) {
@@ -559,7 +561,12 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
             next = q;
         r = next;
       }
-      if (onward[i] >= 0 && onwardFrom[i] == lp) leave(x, onward[i], lp);
+      // Let go beyond, it runs on only while the link ahead has room for it, as one that
+      // stands on its track would; until then it comes in onto its track.
+      if (onward[i] >= 0 && onwardFrom[i] == lp && room(onward[i], lp))
+        leave(x, onward[i], lp);
+      else if (x.Track < 0)
+        x.Track = into;
       seen.push_back(x);
       continue;
     }

@@ -332,11 +332,11 @@ void StandOnBlock(AutoLine& line, int i, int p, int block, int to) {
   MarkOccupied(line.Sim, i);
 }
 
-TEST(SafetyCheckTest, TrainLetGoOntoADoubleLineFullItsWayStillHoldsItsTrack) {
-  // 2001 and 2003 stand on both blocks of the double line towards КЛЮ, whose tracks hold
-  // 2002 and 2004 for ЛЕС. At ЛУГ, 2005 for ГОР has its way out set, and 2006 for ЛЕС stands
-  // on track 3. 2007 at ЛЕС for ГОР asks to leave.
-  AutoLine line(DoubleLine(R"(
+/// The double line of DoubleLine full towards КЛЮ: 2001 and 2003 stand on both its blocks,
+/// КЛЮ's tracks hold 2002 and 2004 for ЛЕС, 2006 for ЛЕС stands on track 3 of ЛУГ and 2007
+/// at ЛЕС is for ГОР; 2005, for ГОР too, is left to the test. Returns the index of 2003.
+struct FullDoubleLine {
+  AutoLine Line{DoubleLine(R"(
       {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
       {"number": 2003, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
       {"number": 2005, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
@@ -344,44 +344,66 @@ TEST(SafetyCheckTest, TrainLetGoOntoADoubleLineFullItsWayStillHoldsItsTrack) {
       {"number": 2002, "freight": true, "from": "Горная", "to": "Лесная", "depart": "10:00"},
       {"number": 2004, "freight": true, "from": "Горная", "to": "Лесная", "depart": "10:00"},
       {"number": 2006, "freight": true, "from": "Горная", "to": "Лесная", "depart": "10:00"})"),
-                955);
-  const int lug = line.LP("ЛУГ"), klu = line.LP("КЛЮ");
-  // Put out where they were not formed: the station they stand at is this one.
-  const auto standAt = [&](int number, std::string_view at, int k) {
-    TTrainData& t = line.Sim.State.Trains[line.PutOut(number, at, k)];
-    t.HEAD.LP_CODE = t.TAIL.LP_CODE = line.Sim.AreaData.Puts[line.LP(at)].Code;
-  };
-  standAt(2002, "КЛЮ", 0);
-  standAt(2004, "КЛЮ", 1);
-  standAt(2005, "ЛУГ", 0);
-  standAt(2006, "ЛУГ", 1);
-  line.PutOut(2007, "ЛЕС", 0);
-  // The line of the double peregon that runs to КЛЮ, and its end at ЛУГ.
-  const TGraphPeregonsData& peregons = line.Sim.AreaData.GraphPeregons;
-  int p = -1, to = -1;
-  for (int q = 0; q < static_cast<int>(peregons.size()) && p < 0; ++q)
-    for (int e = 0; e < 2; ++e)
-      if (peregons[q].LP[e] - 1 == klu && peregons[q].LP[e ^ 1] - 1 == lug) {
-        p = q;
-        to = e;
-      }
-  ASSERT_GE(p, 0);
-  const int first = CreateTimetableTrain(line.Sim, 2001);
-  StandOnBlock(line, first, p, to, to);
-  const int second = CreateTimetableTrain(line.Sim, 2003);
-  StandOnBlock(line, second, p, to ^ 1, to);
-  // 2005's way out onto that line: the route from its track to the throat of the line.
-  const TAreaData& area = line.Sim.AreaData;
-  const int from = TrackSection(area, lug, 0);
-  int entry = -1;
-  for (const TGorlStanzData& g : area.GorlStanzs)
-    if (g.Peregon - 1 == p && FindLPIndex(area, g.Code) == lug) entry = g.EntrySection;
-  const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lug].Routes;
-  int out = -1;
-  for (int r = 0; r < static_cast<int>(routes.size()); ++r)
-    if (routes[r].FirstSection == from && routes[r].LastSection == entry) out = r;
+                955};
+  int Lug = Line.LP("ЛУГ");
+  int Second = -1;  ///< 2003
+
+  FullDoubleLine() {
+    StandAt(2002, "КЛЮ", 0);
+    StandAt(2004, "КЛЮ", 1);
+    StandAt(2006, "ЛУГ", 1);
+    Line.PutOut(2007, "ЛЕС", 0);
+    const int klu = Line.LP("КЛЮ");
+    // The line of the double peregon that runs to КЛЮ, and its end at ЛУГ.
+    const TGraphPeregonsData& peregons = Line.Sim.AreaData.GraphPeregons;
+    int p = -1, to = -1;
+    for (int q = 0; q < static_cast<int>(peregons.size()) && p < 0; ++q)
+      for (int e = 0; e < 2; ++e)
+        if (peregons[q].LP[e] - 1 == klu && peregons[q].LP[e ^ 1] - 1 == Lug) {
+          p = q;
+          to = e;
+        }
+    if (p < 0) throw std::runtime_error("no double line");
+    StandOnBlock(Line, CreateTimetableTrain(Line.Sim, 2001), p, to, to);
+    Second = CreateTimetableTrain(Line.Sim, 2003);
+    StandOnBlock(Line, Second, p, to ^ 1, to);
+    Double = p;
+  }
+
+  /// Puts the train out where it was not formed: the station it stands at is this one.
+  int StandAt(int number, std::string_view at, int k) {
+    const int i = Line.PutOut(number, at, k);
+    TTrainData& t = Line.Sim.State.Trains[i];
+    t.HEAD.LP_CODE = t.TAIL.LP_CODE = Line.Sim.AreaData.Puts[Line.LP(at)].Code;
+    return i;
+  }
+
+  /// The route of ЛУГ from section `from` to the throat onto graph peregon p, or from p's
+  /// throat to section `to` (the other one 0).
+  int Route(int from, int p, int to) const {
+    const TAreaData& area = Line.Sim.AreaData;
+    int entry = -1;
+    for (const TGorlStanzData& g : area.GorlStanzs)
+      if (g.Peregon - 1 == p && FindLPIndex(area, g.Code) == Lug) entry = g.EntrySection;
+    const std::vector<TTrainRouteData>& routes = area.TrainRoutes[Lug].Routes;
+    for (int r = 0; r < static_cast<int>(routes.size()); ++r)
+      if ((from != 0 && routes[r].FirstSection == from && routes[r].LastSection == entry) ||
+          (to != 0 && routes[r].FirstSection == entry && routes[r].LastSection == to))
+        return r;
+    return -1;
+  }
+
+  int Double = -1;  ///< the graph peregon of the double line
+};
+
+TEST(SafetyCheckTest, TrainLetGoOntoADoubleLineFullItsWayStillHoldsItsTrack) {
+  // At ЛУГ, 2005 for ГОР stands on track I with its way out set onto the full double line.
+  FullDoubleLine full;
+  AutoLine& line = full.Line;
+  full.StandAt(2005, "ЛУГ", 0);
+  const int out = full.Route(TrackSection(line.Sim.AreaData, full.Lug, 0), full.Double, 0);
   ASSERT_GE(out, 0);
-  ASSERT_TRUE(OrderRoute(line.Sim, lug, out));
+  ASSERT_TRUE(OrderRoute(line.Sim, full.Lug, out));
   // 2005 cannot set out before 2001 and 2003 are in at КЛЮ, which waits for ЛУГ to take 2002
   // or 2004, and 2006 for ЛЕС to be let out. Sent now, 2007 would have no track at ЛУГ and
   // shut 2006 in: refused.
@@ -390,7 +412,65 @@ TEST(SafetyCheckTest, TrainLetGoOntoADoubleLineFullItsWayStillHoldsItsTrack) {
   EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
   // With one block free the way 2005 goes, it is gone from its track as far as the check
   // sees, and 2007 may take that track.
-  line.Sim.State.Trains.erase(line.Sim.State.Trains.begin() + second);
+  line.Sim.State.Trains.erase(line.Sim.State.Trains.begin() + full.Second);
+  EXPECT_TRUE(MaySend(line, 2007, "ЛЕС", "ЛУГ"));
+}
+
+TEST(SafetyCheckTest, TrainComingInToGoOnOntoADoubleLineFullHoldsTheTrackItComesInOn) {
+  // 2005 for ГОР is coming in at ЛУГ from ЛЕС, its head in the throat and its tail still on
+  // the line, on its way in to track I; its way out of I onto the full double line is
+  // ordered. It will have to stop on I: 2007 sent from ЛЕС now would find no track there.
+  FullDoubleLine full;
+  AutoLine& line = full.Line;
+  const TAreaData& area = line.Sim.AreaData;
+  const int fromLes = PeregonBetween(line, "ЛЕС", "ЛУГ");
+  const int track = TrackSection(area, full.Lug, 0);
+  const int in = full.Route(0, fromLes, track);
+  ASSERT_GE(in, 0);
+  ASSERT_TRUE(OrderRoute(line.Sim, full.Lug, in));
+  for (int n = 0; n < 20 && !line.Sim.State.Routes[full.Lug][in].SCHUNTED; ++n)
+    UpdateRoutes(line.Sim);
+  ASSERT_TRUE(line.Sim.State.Routes[full.Lug][in].SCHUNTED);
+
+  const TTrainRouteData& route = area.TrainRoutes[full.Lug].Routes[in];
+  int sections = 0;
+  while (sections < kMaxRouteSections && route.Sections[sections] != 0) ++sections;
+  ASSERT_GE(sections, 2);
+  const int i = CreateTimetableTrain(line.Sim, 2005);
+  TTrainData& t = line.Sim.State.Trains[i];
+  const TGraphPeregonData& per = area.GraphPeregons[fromLes];
+  const int end = per.LP[1] - 1 == full.Lug ? 1 : 0;
+  t.HEAD.SECT_IDX = route.Sections[sections - 2];
+  t.HEAD.LP_CODE = area.Puts[full.Lug].Code;
+  t.HEAD.PEREGON_IDX = -1;
+  t.HEAD.DIR = static_cast<std::uint8_t>(RouteDirection(route));
+  t.HEAD.ROUTE_IDX = in;
+  t.TAIL.SECT_IDX = per.EndSection[end];
+  t.TAIL.LP_CODE = 0;
+  t.TAIL.PEREGON_IDX = fromLes;
+  t.TAIL.DIR = static_cast<std::uint8_t>(end);
+  t.SPEED = 5;
+  MarkOccupied(line.Sim, i);
+
+  // ЛУГ means to send it on from track I: a send task through the throat onto the double line.
+  int send = -1;
+  for (int g = 0; g < static_cast<int>(area.GorlStanzs.size()); ++g) {
+    const ThroatView v = ThroatViewOf(line.Sim, g);
+    if (v.Valid && v.LP == full.Lug && v.Peregon == full.Double) send = g;
+  }
+  ASSERT_GE(send, 0);
+  TGorlTaskData& task = line.Sim.State.Gorls[send];
+  task.TASKED = line.Sim.State.ClockTime;
+  task.SEND = true;
+  task.TRANSIT = false;
+  task.TRACK = 0;
+  EXPECT_FALSE(MaySend(line, 2007, "ЛЕС", "ЛУГ"));
+  SafetyCheck check;
+  EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
+  // With a block free, it runs on through ЛУГ, and track I is 2007's. (2005 comes after 2003
+  // in the list: its section names it by its new place.)
+  line.Sim.State.Trains.erase(line.Sim.State.Trains.begin() + full.Second);
+  MarkOccupied(line.Sim, line.Train(2005));
   EXPECT_TRUE(MaySend(line, 2007, "ЛЕС", "ЛУГ"));
 }
 
