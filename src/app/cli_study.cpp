@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -168,7 +169,15 @@ Command AddStudyCommand(CLI::App& app) {
   AddRunArguments(study, *a, {.Seed = false, .Script = true, .DistrictRequired = false});
   study->add_option("--seeds", a->Seeds, "The seeds A..B, one run each");
   study->add_option("--jobs", a->Jobs, "Runs at a time, each in a thread (default: the cores)")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Validator(
+          [](const std::string& text) -> std::string {
+            int n = 0;
+            const char* end = text.data() + text.size();
+            const auto [at, error] = std::from_chars(text.data(), end, n);
+            if (error == std::errc() && at == end && n >= 1) return {};
+            return "not a number of runs at a time, 1 or more: " + text;
+          },
+          "POSITIVE"));
   study
       ->add_option("--shard", a->Shard,
                    "Only the seeds whose position in the range (from 0) is I modulo N, I/N "

@@ -213,7 +213,8 @@ expect 2 '^DIR is required \(or --merge' study --seeds 1..4
 expect 2 'No district directory' study 99 --seeds 1..4
 expect 2 'not a span' study 1 --seeds 1..4 --for 5x
 expect 2 'auto-lp: no LP with code 99' study 1 --seeds 1..4 --auto-lp 99
-expect 2 'jobs' study 1 --seeds 1..4 --jobs 0
+expect 2 '^--jobs: not a number of runs at a time, 1 or more: 0$' study 1 --seeds 1..4 --jobs 0
+expect 2 '^--jobs: not a number of runs at a time, 1 or more: two$' study 1 --seeds 1..4 --jobs two
 expect 2 'bad.txt: line 4: unknown action: fly' study 1 --seeds 1..4 --script "$tmp/bad.txt"
 expect 2 'cannot write' study 1 --seeds 1..4 --csv /nonexistent/dir/s.csv
 expect 2 "none.csv: line 0: cannot read the file" study --merge "$tmp/none.csv"
