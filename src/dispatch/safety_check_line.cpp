@@ -355,6 +355,10 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
   const auto comes = [&](int link, int lp) { return Comes(link, lp); };
   std::vector<int> onward(trains.size(), -1);
   std::vector<int> onwardFrom(trains.size(), -1);
+  // A train leaving one LP whose way through the next is set as well: the link it goes on by
+  // from there.
+  std::vector<int> through(trains.size(), -1);
+  std::vector<int> throughFrom(trains.size(), -1);
   const int throats = static_cast<int>(std::min(area.GorlStanzs.size(), sim.State.Gorls.size()));
   for (int q = 0; q < throats; ++q) {
     const TGorlTaskData& task = sim.State.Gorls[q];
@@ -402,9 +406,19 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
     return -1;
   };
   const auto leaves = [&](int t, int lp, int link) {
-    if (t < 0 || onward[t] >= 0 || link < 0 || Comes(link, lp)) return;
-    onward[t] = link;
-    onwardFrom[t] = lp;
+    if (t < 0 || link < 0 || Comes(link, lp)) return;
+    if (onward[t] < 0) {
+      onward[t] = link;
+      onwardFrom[t] = lp;
+    } else if (onwardFrom[t] != lp && through[t] < 0) {
+      through[t] = link;
+      throughFrom[t] = lp;
+      // Found first at the LP beyond: the way out of the LP it is at now comes first.
+      if (FindLPIndex(area, trains[t].HEAD.LP_CODE) == lp) {
+        std::swap(onward[t], through[t]);
+        std::swap(onwardFrom[t], throughFrom[t]);
+      }
+    }
   };
   // Only the LPs with a route ordered or set have a train on a way in or out.
   const int routed = std::min(lps, static_cast<int>(sim.State.Routes.size()));
@@ -474,13 +488,20 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
     const int to = area.GraphPeregons[hp].LP[t.HEAD.DIR & 1] - 1;
     ++onLink[link][Links[link].LP[1] == to ? 1 : 0];
   }
-  const auto leave = [&](Seen& x, int link, int lp) { Leave(x, link, lp); };
   const auto room = [&](int link, int lp) {
     if (!Links[link].Double) return true;
     int& used = onLink[link][Links[link].LP[0] == lp ? 1 : 0];
     if (used >= Capacity[link]) return false;
     ++used;
     return true;
+  };
+  // Leaves lp by the link; where the way through the LP it then runs to is set too, it goes on
+  // through that one while the link beyond has room for it.
+  const auto leave = [&](Seen& x, int link, int lp) {
+    Leave(x, link, lp);
+    const int i = x.Train;
+    if (throughFrom[i] == x.LP && through[i] != x.Link && room(through[i], x.LP))
+      Leave(x, through[i], x.LP);
   };
   std::vector<Seen> seen;
   for (int i = 0; i < static_cast<int>(trains.size()); ++i) {
@@ -512,6 +533,8 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
       x.Track = bound[i];
       if (onward[i] >= 0 && onwardFrom[i] == x.LP && onward[i] != link && room(onward[i], x.LP))
         leave(x, onward[i], x.LP);
+      else if (throughFrom[i] == x.LP && through[i] != link && room(through[i], x.LP))
+        Leave(x, through[i], x.LP);
       seen.push_back(x);
       continue;
     }

@@ -28,11 +28,13 @@ using Ops = std::vector<std::string>;
 ///       4 ---'                                                  `--- 6
 ///
 /// `middle` lists РАЗ's tracks: "I and 3" is a loop, "I" a station of a single track; `kind`
-/// what runs it, besides the default of no duty officer. Tracks I and 3 of ЛЕС and I of ГОР
-/// take the trains formed there, 2 and 4 those that end there, 6 of ГОР any other.
+/// what runs it, besides the default of no duty officer; `peregon` both peregons. Tracks I and
+/// 3 of ЛЕС and I of ГОР take the trains formed there, 2 and 4 those that end there, 6 of ГОР
+/// any other.
 // clang-format on
 std::string Line(const std::string& middle, const std::string& trains,
-                 const std::string& kind = R"("controlled": true)") {
+                 const std::string& kind = R"("controlled": true)",
+                 const std::string& peregon = R"({"length": 6000, "blocks": 2})") {
   return R"({"number": 42, "outside_left": ["З1", "З2", "З3", "З4", "З5"],
     "outside_right": ["В1", "В2", "В3", "В4", "В5"],
     "stations": [
@@ -43,7 +45,8 @@ std::string Line(const std::string& middle, const std::string& trains,
       {"name": "Горная", "mnem": "ГОР", "km": 14,
        "tracks": [[1001, 3, 2], [2, 3, 3], [4, 3, 3], [6, 3, 1]]}
     ],
-    "peregons": [{"length": 6000, "blocks": 2}, {"length": 6000, "blocks": 2}],
+    "peregons": [)" +
+         peregon + ", " + peregon + R"(],
     "trains": [)" +
          trains + "]}";
 }
@@ -285,6 +288,32 @@ TEST(SafetyCheckTest, TrainAStationHasLetGoOnBeforeItArrivesRunsTowardsTheNextSt
   EXPECT_FALSE(MaySend(line, 802, "ГОР", "РАЗ"));
 }
 
+/// Orders route r of LP lp and assembles it (a half a step).
+void SetRoute(AutoLine& line, int lp, int r) {
+  ASSERT_TRUE(OrderRoute(line.Sim, lp, r));
+  for (int n = 0; n < 40 && !line.Sim.State.Routes[lp][r].SCHUNTED; ++n) UpdateRoutes(line.Sim);
+  ASSERT_TRUE(line.Sim.State.Routes[lp][r].SCHUNTED);
+}
+
+/// The route of LP lp in direction d that begins at section `from` or ends at section `to`
+/// (the other one 0).
+int RouteThrough(const AutoLine& line, int lp, int d, int from, int to) {
+  const std::vector<TTrainRouteData>& routes = line.Sim.AreaData.TrainRoutes[lp].Routes;
+  for (int r = 0; r < static_cast<int>(routes.size()); ++r)
+    if (RouteDirection(routes[r]) == d &&
+        ((from != 0 && routes[r].FirstSection == from) || (to != 0 && routes[r].LastSection == to)))
+      return r;
+  return -1;
+}
+
+/// The entry section of LP lp's throat onto graph peregon p.
+int EntryOnto(const AutoLine& line, int lp, int p) {
+  const TAreaData& area = line.Sim.AreaData;
+  for (const TGorlStanzData& g : area.GorlStanzs)
+    if (g.Peregon - 1 == p && FindLPIndex(area, g.Code) == lp) return g.EntrySection;
+  return -1;
+}
+
 // clang-format off
 /// Four stations, a double line of two blocks between the two in the middle, which ask the
 /// dispatcher, odd trains to the right:
@@ -381,11 +410,8 @@ struct FullDoubleLine {
   /// The route of ЛУГ from section `from` to the throat onto graph peregon p, or from p's
   /// throat to section `to` (the other one 0).
   int Route(int from, int p, int to) const {
-    const TAreaData& area = Line.Sim.AreaData;
-    int entry = -1;
-    for (const TGorlStanzData& g : area.GorlStanzs)
-      if (g.Peregon - 1 == p && FindLPIndex(area, g.Code) == Lug) entry = g.EntrySection;
-    const std::vector<TTrainRouteData>& routes = area.TrainRoutes[Lug].Routes;
+    const int entry = EntryOnto(Line, Lug, p);
+    const std::vector<TTrainRouteData>& routes = Line.Sim.AreaData.TrainRoutes[Lug].Routes;
     for (int r = 0; r < static_cast<int>(routes.size()); ++r)
       if ((from != 0 && routes[r].FirstSection == from && routes[r].LastSection == entry) ||
           (to != 0 && routes[r].FirstSection == entry && routes[r].LastSection == to))
@@ -522,6 +548,49 @@ TEST(SafetyCheckTest,
     SafetyCheck check;
     EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
   }
+}
+
+TEST(SafetyCheckTest, TrainLeavingOneStationWithItsWayThroughTheNextSetRunsBeyondBoth) {
+  // Peregons of 3 km, one block each. 801 sets out from ЛЕС, its head on the line and its tail
+  // still on track I; РАЗ has set its way through for it, in onto I and out towards ГОР. 802 at
+  // ГОР would meet 801 on the line between РАЗ and ГОР: refused. (Seen as stopping at РАЗ,
+  // 801 would have left 802 the loop's other track.)
+  AutoLine line(Line(kLoop, R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:00"})",
+                     kKinds[0], R"({"length": 3000, "blocks": 1})"),
+                955);
+  const TAreaData& area = line.Sim.AreaData;
+  const int les = line.LP("ЛЕС"), raz = line.LP("РАЗ");
+  const int first = PeregonBetween(line, "ЛЕС", "РАЗ");
+  const int i = line.PutOut(801, "ЛЕС", 0);
+  line.PutOut(802, "ГОР", 0);
+  EXPECT_TRUE(MaySend(line, 802, "ГОР", "РАЗ"));
+
+  const TGraphPeregonData& per = area.GraphPeregons[first];
+  const int to = per.LP[1] - 1 == raz ? 1 : 0;
+  const int out = RouteThrough(line, les, to, TrackSection(area, les, 0), 0);
+  const int trackI = TrackSection(area, raz, 0);
+  const int in = RouteThrough(line, raz, to, 0, trackI);
+  const int on = RouteThrough(line, raz, to, trackI, 0);
+  ASSERT_GE(out, 0);
+  ASSERT_GE(in, 0);
+  ASSERT_GE(on, 0);
+  SetRoute(line, les, out);
+  SetRoute(line, raz, in);
+  SetRoute(line, raz, on);
+  // Its head on the block, running to РАЗ; its tail where it stood.
+  TTrainData& t = line.Sim.State.Trains[i];
+  t.HEAD.SECT_IDX = per.EndSection[to ^ 1];
+  t.HEAD.LP_CODE = 0;
+  t.HEAD.PEREGON_IDX = first;
+  t.HEAD.DIR = static_cast<std::uint8_t>(to);
+  t.HEAD.SECT_POS = to == 1 ? 100 : SectionLength(line.Sim, t.HEAD.SECT_IDX) - 100;
+  t.SPEED = 5;
+  MarkOccupied(line.Sim, i);
+  EXPECT_FALSE(MaySend(line, 802, "ГОР", "РАЗ"));
+  SafetyCheck check;
+  EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
 }
 
 TEST(SafetyCheckTest, TrainStillRollingInOnTheTrackOfASendTaskCountsAsLetGo) {
