@@ -132,6 +132,19 @@ bool LocksAllHalves(const SimulationData& sim, const RouteView& v, int lp, int r
   return true;
 }
 
+/// The signal at the end of the route, -1 for none (or for a broken route: its own turn
+/// reports it).
+int ExitSignal(const TAreaData& area, const RouteView& v) {
+  if (v.Count() == 0) return -1;
+  int g = -1;
+  try {
+    g = SectionSemaphore(area, v.Section(v.Last()), v.Half(v.Last()));
+  } catch (const std::runtime_error&) {
+    return -1;
+  }
+  return g >= 0 && g < static_cast<int>(area.Semaphores.size()) ? g : -1;
+}
+
 /// A route towards the peregon of exit signal g from its other end holds a half already (being
 /// assembled, set or released). The opposing-signal check sees a route only once its signals
 /// lead somewhere, so two stations ordering exits onto one line within the few steps an
@@ -150,14 +163,8 @@ bool OpposingExitAssemblingFull(const SimulationData& sim, int lp, int r, int g)
     for (int r2 = 0; r2 < count; ++r2) {
       if ((control[r2].TASKED == 0 && !control[r2].SCHUNTED) || (l == lp && r2 == r)) continue;
       const RouteView v(routes[r2], l, r2);
-      if (v.Count() == 0) continue;
-      int g2 = -1;
-      try {
-        g2 = SectionSemaphore(area, v.Section(v.Last()), v.Half(v.Last()));
-      } catch (const std::runtime_error&) {
-        continue;  // its own turn reports the broken route
-      }
-      if (g2 < 0 || g2 >= static_cast<int>(area.Semaphores.size())) continue;
+      const int g2 = ExitSignal(area, v);
+      if (g2 < 0) continue;
       const TSemaphoreData& s2 = area.Semaphores[g2];
       if (s2.Next == sg.Next && s2.Direction != sg.Direction && LocksAnyHalf(sim, v, l, r2))
         return true;
@@ -181,15 +188,8 @@ void MakeExitIndex(const SimulationData& sim, TRouteChanges& c) {
   for (int l = 0; l < static_cast<int>(area.TrainRoutes.size()); ++l) {
     const std::vector<TTrainRouteData>& routes = area.TrainRoutes[l].Routes;
     for (int r2 = 0; r2 < static_cast<int>(routes.size()); ++r2) {
-      const RouteView v(routes[r2], l, r2);
-      if (v.Count() == 0) continue;
-      int g2 = -1;
-      try {
-        g2 = SectionSemaphore(area, v.Section(v.Last()), v.Half(v.Last()));
-      } catch (const std::runtime_error&) {
-        continue;
-      }
-      if (g2 < 0 || g2 >= static_cast<int>(area.Semaphores.size())) continue;
+      const int g2 = ExitSignal(area, RouteView(routes[r2], l, r2));
+      if (g2 < 0) continue;
       const TSemaphoreData& s2 = area.Semaphores[g2];
       if (s2.Next <= 0) continue;
       exits.push_back({s2.Next, l, r2, s2.Direction});
