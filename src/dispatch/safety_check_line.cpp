@@ -495,13 +495,16 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
     ++used;
     return true;
   };
-  // Leaves lp by the link; where the way through the LP it then runs to is set too, it goes on
-  // through that one while the link beyond has room for it.
-  const auto leave = [&](Seen& x, int link, int lp) {
-    Leave(x, link, lp);
+  // Where the way through the LP x runs to is set too, x goes on through it while the link
+  // beyond has room for it.
+  const auto goOn = [&](Seen& x) {
     const int i = x.Train;
     if (throughFrom[i] == x.LP && through[i] != x.Link && room(through[i], x.LP))
       Leave(x, through[i], x.LP);
+  };
+  const auto leave = [&](Seen& x, int link, int lp) {
+    Leave(x, link, lp);
+    goOn(x);
   };
   std::vector<Seen> seen;
   for (int i = 0; i < static_cast<int>(trains.size()); ++i) {
@@ -533,8 +536,8 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
       x.Track = bound[i];
       if (onward[i] >= 0 && onwardFrom[i] == x.LP && onward[i] != link && room(onward[i], x.LP))
         leave(x, onward[i], x.LP);
-      else if (throughFrom[i] == x.LP && through[i] != link && room(through[i], x.LP))
-        Leave(x, through[i], x.LP);
+      else
+        goOn(x);
       seen.push_back(x);
       continue;
     }
