@@ -64,7 +64,14 @@ int NextSection(const TAreaData& area, int& dir, int section, bool side);
 /// none (or, with withinLP, when lp is not an LP index).
 int FindTrackOfSection(const TAreaData& area, int& lp, int section, bool withinLP);
 /// Semaphore[dir] of the section; -1 for a section below 1, or anything out of range.
-int SectionSemaphore(const TAreaData& area, int section, int dir);
+/// Inline: asked for every section a train looks ahead over, at every step.
+inline int SectionSemaphore(const TAreaData& area, int section, int dir) {
+  if (section < 1 || section >= static_cast<int>(area.SlSects.size()) || (dir != 0 && dir != 1))
+    return -1;
+  const int signal = area.SlSects[section].Semaphore[dir];
+  if (signal < 0 || signal >= static_cast<int>(area.Semaphores.size())) return -1;
+  return signal;
+}
 /// The first signal for dir met walking straight on from the section (included); -1 when a
 /// section with a switch at its dir end or the end of track comes first. Parity flips are
 /// followed; a walk longer than the section table (a ring) gives -1.

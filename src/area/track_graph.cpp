@@ -113,13 +113,6 @@ int FindTrackOfSection(const TAreaData& area, int& lp, int section, bool withinL
   return -1;
 }
 
-int SectionSemaphore(const TAreaData& area, int section, int dir) {
-  if (!ValidSection(area, section) || !ValidDirection(dir)) return -1;
-  const int signal = area.SlSects[section].Semaphore[dir];
-  if (signal < 0 || signal >= static_cast<int>(area.Semaphores.size())) return -1;
-  return signal;
-}
-
 int FindSemaphoreAhead(const TAreaData& area, int dir, int section) {
   if (!ValidDirection(dir)) return -1;
   int d = dir;

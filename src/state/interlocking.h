@@ -36,10 +36,22 @@ bool ChainIsSet(const SimulationData& sim, int lp, int chain);
 bool RouteIsOccupied(SimulationData& sim, int lp, int r, bool withFirst);
 bool ChainIsOccupied(SimulationData& sim, int lp, int chain, bool withFirst);
 
+/// OccupyingTrain of a section in range whose occupancy is not plain (both halves taken, or
+/// a train beyond the list): it reports what it finds.
+int OccupyingTrainReported(SimulationData& sim, int s);
+
 /// The train occupying section s, or -1; reports inconsistent occupancy to the dispatcher.
 /// On inconsistent data the answer may be an index beyond the trains (reported): the section
 /// then counts as occupied, and callers must check the index before using it.
-int OccupyingTrain(SimulationData& sim, int s);
+inline int OccupyingTrain(SimulationData& sim, int s) {
+  if (s < 1 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
+  const TSectionSchuntData& x = sim.State.Sects[s];
+  const int trains = static_cast<int>(sim.State.Trains.size());
+  // The common answers, free or one train on one half, need no report.
+  if (x.TRN_EVEN < 0 && x.TRN_ODD < trains) return x.TRN_ODD;
+  if (x.TRN_ODD < 0 && x.TRN_EVEN < trains) return x.TRN_EVEN;
+  return OccupyingTrainReported(sim, s);
+}
 /// The train on half d of section s, or -1; the same caveat as OccupyingTrain.
 int OccupyingTrainDir(SimulationData& sim, int s, int d);
 /// Which directions graph peregon p (index) is occupied in: a train whose head is on it marks
@@ -97,6 +109,8 @@ struct TLampSet {
 TLampSet SectionLampSet(const SimulationData& sim, int s);
 /// Applies a lamp mode (see SetRouteLamps) to every lamp index > 0 of the set.
 void ApplyLampMode(SimulationData& sim, const std::array<int, 5>& lamps, int mode);
+/// The same for count lamp indices from first.
+void ApplyLampMode(SimulationData& sim, const int* first, std::size_t count, int mode);
 
 // ---------------------------------------------------------------------------
 // Departure commits and LP lamps

@@ -597,8 +597,7 @@ bool ChainIsOccupied(SimulationData& sim, int lp, int chain, bool withFirst) {
 // ---------------------------------------------------------------------------
 // Occupancy
 
-int OccupyingTrain(SimulationData& sim, int s) {
-  if (s < 1 || s >= static_cast<int>(sim.State.Sects.size())) return -1;
+int OccupyingTrainReported(SimulationData& sim, int s) {
   const TSectionSchuntData& x = sim.State.Sects[s];
   int a = x.TRN_EVEN;
   const int b = x.TRN_ODD;
@@ -650,8 +649,13 @@ int RouteAtSection(const SimulationData& sim, int lpCode, int s, int d, bool atS
 // ---------------------------------------------------------------------------
 // Route lamps and the route update
 
-void SetRouteLamps(SimulationData& sim, int lp, int r, int mode) {
-  if (!ValidRoute(sim, lp, r)) return;
+namespace {
+
+// The lamps of route r of LP lp in the order they are lit. Switches are skipped in mode 0
+// where another route through them keeps their lamps lit; out is given the lamps of the
+// switches and sections taken.
+template <typename Out>
+void WalkRouteLamps(const SimulationData& sim, int lp, int r, int mode, Out&& out) {
   const TAreaData& area = sim.AreaData;
   const TLPRoutesData& table = area.TrainRoutes[lp];
   const TTrainRouteData& rt = table.Routes[r];
@@ -671,7 +675,7 @@ void SetRouteLamps(SimulationData& sim, int lp, int r, int mode) {
     }
     std::array<int, 5> lamps{};
     GetSwitchLamps(area, w, rt.SwitchMinus[k] != 0, lamps);
-    ApplyLampMode(sim, lamps, mode);
+    out(lamps);
   }
 
   const bool endsAtTrack = rt.EndKind != 1 && rt.EndKind != 4;
@@ -680,11 +684,54 @@ void SetRouteLamps(SimulationData& sim, int lp, int r, int mode) {
     const int s = rt.Sections[i];
     if (!ValidSection(sim, s)) continue;
     const TSlSectData& sect = area.SlSects[s];
+    // A section without a switch: its lamps do not depend on the state.
     if (sect.Switch[0] > 0 || sect.Switch[1] > 0) continue;
     if (s == rt.FirstSection) continue;
     if (s == rt.LastSection && !endsAtTrack) continue;
-    ApplyLampMode(sim, SectionLampSet(sim, s).Lamps, mode);
+    out(SectionLampSet(sim, s).Lamps);
   }
+}
+
+void MakeLampIndex(const SimulationData& sim, TRouteChanges& c) {
+  const TAreaData& area = sim.AreaData;
+  if (c.LampsData == area.TrainRoutes.data() && c.LampsLPs == area.TrainRoutes.size() &&
+      !c.LampRouteBase.empty())
+    return;
+  c.LampRouteBase.clear();
+  c.LampStart.clear();
+  c.RouteLamps.clear();
+  for (int l = 0; l < static_cast<int>(area.TrainRoutes.size()); ++l) {
+    c.LampRouteBase.push_back(static_cast<int>(c.LampStart.size()));
+    for (int r = 0; r < static_cast<int>(area.TrainRoutes[l].Routes.size()); ++r) {
+      c.LampStart.push_back(static_cast<int>(c.RouteLamps.size()));
+      WalkRouteLamps(sim, l, r, 1, [&](const std::array<int, 5>& lamps) {
+        c.RouteLamps.insert(c.RouteLamps.end(), lamps.begin(), lamps.end());
+      });
+    }
+  }
+  c.LampRouteBase.push_back(static_cast<int>(c.LampStart.size()));
+  c.LampStart.push_back(static_cast<int>(c.RouteLamps.size()));
+  c.LampsData = area.TrainRoutes.data();
+  c.LampsLPs = area.TrainRoutes.size();
+}
+
+}  // namespace
+
+void SetRouteLamps(SimulationData& sim, int lp, int r, int mode) {
+  if (!ValidRoute(sim, lp, r)) return;
+  if (mode == 0) {
+    WalkRouteLamps(sim, lp, r, mode,
+                   [&](const std::array<int, 5>& lamps) { ApplyLampMode(sim, lamps, mode); });
+    return;
+  }
+  // Lighting and blinking read nothing of the state: the route's lamps are listed once.
+  TRouteChanges& c = sim.Changes.Routes;
+  MakeLampIndex(sim, c);
+  const int k = c.LampRouteBase[static_cast<std::size_t>(lp)] + r;
+  const int first = c.LampStart[static_cast<std::size_t>(k)];
+  ApplyLampMode(sim, c.RouteLamps.data() + first,
+                static_cast<std::size_t>(c.LampStart[static_cast<std::size_t>(k) + 1] - first),
+                mode);
 }
 
 void MarkRouteOrdered(SimulationData& sim, int lp) {

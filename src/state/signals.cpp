@@ -389,7 +389,12 @@ TLampSet SectionLampSet(const SimulationData& sim, int s) {
 }
 
 void ApplyLampMode(SimulationData& sim, const std::array<int, 5>& lamps, int mode) {
-  for (int lamp : lamps) {
+  ApplyLampMode(sim, lamps.data(), lamps.size(), mode);
+}
+
+void ApplyLampMode(SimulationData& sim, const int* first, std::size_t count, int mode) {
+  for (std::size_t k = 0; k < count; ++k) {
+    const int lamp = first[k];
     if (!ValidLamp(sim, lamp)) continue;
     TLampControlData& l = sim.State.Lamps[lamp];
     switch (mode) {

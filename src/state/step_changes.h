@@ -57,6 +57,13 @@ struct TRouteChanges {
   /// skipped where they are read).
   std::vector<int> Leading;
   bool LeadingMade = false;
+  /// The lamps a route lights when it is set, ordered or released (its switches in the
+  /// route's positions and its sections without a switch), all static: route r of LP l has
+  /// entries LampStart[LampRouteBase[l] + r] .. LampStart[LampRouteBase[l] + r + 1] of
+  /// RouteLamps. Made once per district, as the exit index.
+  std::vector<int> LampRouteBase, LampStart, RouteLamps;
+  const void* LampsData = nullptr;
+  std::size_t LampsLPs = 0;
 };
 
 /// The creation plans by their minute of the day (hhmm), so that a step reads only the plans

@@ -71,14 +71,6 @@ bool IsFreightNumber(const TAreaData& area, int n) {
          (n >= area.FreightNumbering[0] && n <= area.FreightNumbering[1]);
 }
 
-bool ValidTrain(const SimulationData& sim, int i) {
-  return i >= 0 && i < static_cast<int>(sim.State.Trains.size());
-}
-
-bool IsMoving(const SimulationData& sim, int i) {
-  return ValidTrain(sim, i) && sim.State.Trains[i].SPEED > 0;
-}
-
 void AppendTrainLog(SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return;
   TTrainData& t = sim.State.Trains[i];
@@ -149,31 +141,6 @@ void TrainListChanged(SimulationData& sim) {
 
 // ---------------------------------------------------------------------------
 
-long RoundHalfEven(double x) {
-  if (!std::isfinite(x)) return 0;
-  return std::lrint(x);
-}
-
-bool ValidSection(const TAreaData& area, int s) {
-  return s >= 1 && s < static_cast<int>(area.SlSects.size());
-}
-
-int SectionSwitch(const TAreaData& area, int s) {
-  if (!ValidSection(area, s)) return 0;
-  const TSlSectData& d = area.SlSects[s];
-  return d.Switch[1] > 0 ? d.Switch[1] : (d.Switch[0] > 0 ? d.Switch[0] : 0);
-}
-
-bool SwitchIsSide(const SimulationData& sim, int w) {
-  return w > 0 && w < static_cast<int>(sim.State.Switches.size()) && sim.State.Switches[w] == 1;
-}
-
-int SectionLength(const SimulationData& sim, int s) {
-  if (!ValidSection(sim.AreaData, s)) return 0;
-  const TSlSectData& d = sim.AreaData.SlSects[s];
-  return SwitchIsSide(sim, SectionSwitch(sim.AreaData, s)) ? d.SideLength : d.Length;
-}
-
 int NextSectionAhead(const SimulationData& sim, int& dir, int s) {
   if (!ValidSection(sim.AreaData, s) || (dir != 0 && dir != 1)) return 0;
   const TSlSectData& d = sim.AreaData.SlSects[s];
@@ -185,12 +152,6 @@ int NextSectionAhead(const SimulationData& sim, int& dir, int s) {
     return 0;
   }
   return ValidSection(sim.AreaData, n) ? n : 0;
-}
-
-int RoomToSectionEnd(const SimulationData& sim, int s, double pos, int dir) {
-  const long p = RoundHalfEven(pos);
-  const long room = dir == 0 ? SectionLength(sim, s) - p : p;
-  return room > 0 ? static_cast<int>(room) : 0;
 }
 
 int LPCode(const TAreaData& area, int lp) {

@@ -1,6 +1,7 @@
 // Train records: names, directions, number groups, the two logs and removal of a train.
 #pragma once
 
+#include <cmath>
 #include <string>
 
 #include "state/simulation_data.h"
@@ -24,8 +25,12 @@ bool IsGroup4000Number(int n);
 bool IsReversingNumber(int n);
 bool IsFreightNumber(const TAreaData& area, int n);
 
-bool ValidTrain(const SimulationData& sim, int i);
-bool IsMoving(const SimulationData& sim, int i);
+inline bool ValidTrain(const SimulationData& sim, int i) {
+  return i >= 0 && i < static_cast<int>(sim.State.Trains.size());
+}
+inline bool IsMoving(const SimulationData& sim, int i) {
+  return ValidTrain(sim, i) && sim.State.Trains[i].SPEED > 0;
+}
 
 /// Adds a speed-log entry (time, |SPEED|, SPEED_LIM); keeps about the last 6..12 minutes.
 void AppendTrainLog(SimulationData& sim, int i);
@@ -42,21 +47,42 @@ void TrainListChanged(SimulationData& sim);
 // ---------------------------------------------------------------------------
 // Small shared helpers of the train passes
 
+// The helpers below run for every train and section of every step: inline.
+
 /// Rounds to the nearest integer, halves to even.
-long RoundHalfEven(double x);
+inline long RoundHalfEven(double x) {
+  if (!std::isfinite(x)) return 0;
+  return std::lrint(x);
+}
 /// Whether s is a section number of the district (1 .. size - 1 of SlSects).
-bool ValidSection(const TAreaData& area, int s);
+inline bool ValidSection(const TAreaData& area, int s) {
+  return s >= 1 && s < static_cast<int>(area.SlSects.size());
+}
 /// The switch lying on the section (at either end), 0 for none.
-int SectionSwitch(const TAreaData& area, int s);
+inline int SectionSwitch(const TAreaData& area, int s) {
+  if (!ValidSection(area, s)) return 0;
+  const TSlSectData& d = area.SlSects[s];
+  return d.Switch[1] > 0 ? d.Switch[1] : (d.Switch[0] > 0 ? d.Switch[0] : 0);
+}
 /// Whether switch w lies reverse (diverging).
-bool SwitchIsSide(const SimulationData& sim, int w);
+inline bool SwitchIsSide(const SimulationData& sim, int w) {
+  return w > 0 && w < static_cast<int>(sim.State.Switches.size()) && sim.State.Switches[w] == 1;
+}
 /// Length in force: the side length when the section's switch lies reverse; 0 for bad s.
-int SectionLength(const SimulationData& sim, int s);
+inline int SectionLength(const SimulationData& sim, int s) {
+  if (!ValidSection(sim.AreaData, s)) return 0;
+  const TSlSectData& d = sim.AreaData.SlSects[s];
+  return SwitchIsSide(sim, SectionSwitch(sim.AreaData, s)) ? d.SideLength : d.Length;
+}
 /// The section after s in direction dir along the set switch; dir flips at parity flips.
 /// 0 at the end of track or on bad data.
 int NextSectionAhead(const SimulationData& sim, int& dir, int s);
 /// Distance from an end position to the end of its section in its direction (never negative).
-int RoomToSectionEnd(const SimulationData& sim, int s, double pos, int dir);
+inline int RoomToSectionEnd(const SimulationData& sim, int s, double pos, int dir) {
+  const long p = RoundHalfEven(pos);
+  const long room = dir == 0 ? SectionLength(sim, s) - p : p;
+  return room > 0 ? static_cast<int>(room) : 0;
+}
 /// The LP code of LP index lp, 0 for a bad index.
 int LPCode(const TAreaData& area, int lp);
 /// Line coordinate of the head standing at position pos of section s at a station with
