@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include "area/area_queries.h"
@@ -523,10 +524,18 @@ void ThroatAutomation(SimulationData& sim) {
   // Without a train no untasked throat has one approaching or due to leave.
   const bool noTrains = sim.State.Trains.empty();
   WatchThroats(sim, watch);
-  for (int g = 0; g < ThroatCount(sim); ++g) {
-    if (sim.State.Gorls[g].TASKED == 0) {
+  // Most throats of a line are quiet and untasked on most steps: the loop reads no more of
+  // them than these two arrays (the pass changes no array's size).
+  const int count = ThroatCount(sim);
+  const TGorlTaskData* const tasks = sim.State.Gorls.data();
+  const std::uint8_t* const quiet =
+      watch.Quiet.size() >= static_cast<std::size_t>(count) && !sim.Changes.Check
+          ? watch.Quiet.data()
+          : nullptr;
+  for (int g = 0; g < count; ++g) {
+    if (tasks[g].TASKED == 0) {
       if (noTrains) continue;
-      if (ThroatKnownQuiet(sim, g)) continue;
+      if (quiet != nullptr ? quiet[g] != 0 : ThroatKnownQuiet(sim, g)) continue;
       // An untasked throat has work only when a train approaches it, or when it may send and
       // a train stands on a track of its LP: read from its record before the view is made.
       const TGorlStanzData& th = sim.AreaData.GorlStanzs[g];
@@ -563,8 +572,10 @@ void ThroatAutomation(SimulationData& sim) {
 }
 
 void ExecuteThroatTasks(SimulationData& sim) {
-  for (int g = 0; g < ThroatCount(sim); ++g) {
-    if (sim.State.Gorls[g].TASKED == 0) continue;
+  const int count = ThroatCount(sim);
+  const TGorlTaskData* const tasks = sim.State.Gorls.data();
+  for (int g = 0; g < count; ++g) {
+    if (tasks[g].TASKED == 0) continue;
     const ThroatView v = ThroatViewOf(sim, g);
     if (!v.Valid) continue;
     const int s = TrackSection(sim.AreaData, v.LP, sim.State.Gorls[g].TRACK);
