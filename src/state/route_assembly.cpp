@@ -750,12 +750,16 @@ void UpdateRoutes(SimulationData& sim) {
     changes.RoutesData = sim.State.Routes.data();
   }
   changes.LeadingMade = false;
+  // The pass changes the size of none of these: the bounds and flags are read once.
+  const int commitLPs =
+      std::min(area.StationCount, static_cast<int>(sim.State.DepartCommits.size()));
+  const TDepartCommitData* const commits = sim.State.DepartCommits.data();
+  const int routeLPs = static_cast<int>(std::min(area.TrainRoutes.size(), sim.State.Routes.size()));
+  const std::uint8_t* const maybe = changes.MaybeTasked.data();
   for (int lp = 0; lp < lpCount; ++lp) {
-    ExpireCommits(sim, lp);
-    if (lp >= static_cast<int>(area.TrainRoutes.size()) ||
-        lp >= static_cast<int>(sim.State.Routes.size()))
-      continue;
-    if (!changes.MaybeTasked[lp]) {
+    if (lp < commitLPs && (commits[lp].EVEN != 0 || commits[lp].ODD != 0)) ExpireCommits(sim, lp);
+    if (lp >= routeLPs) continue;
+    if (!maybe[lp]) {
       if (sim.Changes.Check) CheckNoRouteOrdered(sim, lp);
       continue;
     }
