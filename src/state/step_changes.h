@@ -94,6 +94,18 @@ struct TThroatChanges {
   /// signals that lead somewhere, and the directions run on each graph peregon.
   std::vector<int> Leading;
   std::vector<std::array<bool, 2>> Dirs;
+  /// By train index: the timetable stop at an LP last found for the train, and what it was
+  /// found from (the LP code and the train's timetable fields). A train that waits is asked
+  /// for its next stop at every step; the answer changes only with these. Timetable (the
+  /// four lists' buffers) is the one the answers were found in.
+  struct TStopMemo {
+    int Code = 0, ScheduleIdx = -1, ScheduleNumber = 0, LoadType = 0;
+    int Stop = -1;   ///< the stop's index, -1 for none
+    int Entry = -1;  ///< the timetable train's index in its list, -1 for none
+    bool Valid = false;
+  };
+  std::vector<TStopMemo> Stops;
+  std::array<const void*, 4> Timetable{};
 };
 
 /// Everything the step keeps to skip what has not changed, and the check mode that proves it.

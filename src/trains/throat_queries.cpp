@@ -2,6 +2,8 @@
 #include "trains/throat_queries.h"
 
 #include <algorithm>
+#include <array>
+#include <string>
 
 #include "area/area_queries.h"
 #include "state/interlocking.h"
@@ -60,6 +62,49 @@ int StopAtLP(const SimulationData& sim, int i, int code, const TGraphTrainData**
   return stop >= 0 && stop < count ? stop : -1;
 }
 
+/// StopAtLP, remembered per train until the LP code or the train's timetable fields change.
+int StopAtLPRemembered(SimulationData& sim, int i, int code, const TGraphTrainData** entry) {
+  const TAreaData& area = sim.AreaData;
+  TThroatChanges& c = sim.Changes.Throats;
+  const std::array<const void*, 4> timetable{area.PassTrains[0].data(), area.PassTrains[1].data(),
+                                             area.GruzTrains[0].data(), area.GruzTrains[1].data()};
+  if (c.Timetable != timetable) {
+    c.Stops.clear();
+    c.Timetable = timetable;
+  }
+  const TTrainData& t = sim.State.Trains[i];
+  if (c.Stops.size() < sim.State.Trains.size()) c.Stops.resize(sim.State.Trains.size());
+  TThroatChanges::TStopMemo& m = c.Stops[static_cast<std::size_t>(i)];
+  if (!m.Valid || m.Code != code || m.ScheduleIdx != t.SCHEDULE_IDX ||
+      m.ScheduleNumber != t.SCHEDULE_NUMBER || m.LoadType != t.LOAD_TYPE) {
+    const TGraphTrainData* e = nullptr;
+    m.Stop = StopAtLP(sim, i, code, &e);
+    m.Entry = -1;
+    if (e != nullptr) {
+      const TGraphTrainsData& list =
+          GetScheduleTrains(area, t.SCHEDULE_NUMBER & 1, t.LOAD_TYPE < 100);
+      m.Entry = static_cast<int>(e - list.data());
+    }
+    m.Code = code;
+    m.ScheduleIdx = t.SCHEDULE_IDX;
+    m.ScheduleNumber = t.SCHEDULE_NUMBER;
+    m.LoadType = t.LOAD_TYPE;
+    m.Valid = true;
+  }
+  *entry = m.Entry < 0
+               ? nullptr
+               : &GetScheduleTrains(area, t.SCHEDULE_NUMBER & 1, t.LOAD_TYPE < 100)[m.Entry];
+  if (sim.Changes.Check) {
+    const TGraphTrainData* fresh = nullptr;
+    const int stop = StopAtLP(sim, i, code, &fresh);
+    if (stop != m.Stop || fresh != *entry)
+      throw CheckMismatch("incremental check: the stop of train " + std::to_string(i) + " at LP " +
+                          std::to_string(code) + " remembered as " + std::to_string(m.Stop) +
+                          ", found " + std::to_string(stop));
+  }
+  return m.Stop;
+}
+
 }  // namespace
 
 bool ThroatOfNextStop(SimulationData& sim, int& throat, int& dir, int lp, int i) {
@@ -70,7 +115,7 @@ bool ThroatOfNextStop(SimulationData& sim, int& throat, int& dir, int lp, int i)
   const int code = area.Puts[lp].Code;
 
   const TGraphTrainData* entry = nullptr;
-  const int stop = StopAtLP(sim, i, code, &entry);
+  const int stop = StopAtLPRemembered(sim, i, code, &entry);
   int nextLP = 0;
   bool eitherDir = false;
   if (stop < 0) {
