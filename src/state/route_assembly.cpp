@@ -319,12 +319,7 @@ bool ApproachLocked(const SimulationData& sim, const RouteView& v) {
 
 /// OpposingRouteSet over the pass's list of signals that lead somewhere.
 bool OpposingRouteSetInPass(SimulationData& sim, int g) {
-  TRouteChanges& c = sim.Changes.Routes;
-  if (!c.LeadingMade) {
-    LeadingSignals(sim, c.Leading);
-    c.LeadingMade = true;
-  }
-  const bool found = OpposingRouteSet(sim, g, c.Leading);
+  const bool found = OpposingRouteSet(sim, g, sim.Changes.Routes.Leading);
   if (sim.Changes.Check && found != OpposingRouteSet(sim, g))
     throw CheckMismatch("incremental check: an opposing route towards signal " + std::to_string(g) +
                         " found " + (found ? "set" : "none") + ", the full search the other");
@@ -399,7 +394,11 @@ void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
     if (g >= 0 && g < static_cast<int>(st.Semaphores.size())) {
       if (prev >= 0 && st.Semaphores[prev].SECT_NEXT == 0) {
         TRouteChanges& c = sim.Changes.Routes;
-        if (c.LeadingMade && sim.AreaData.Semaphores[prev].Kind != 2) c.Leading.push_back(prev);
+        if (sim.AreaData.Semaphores[prev].Kind != 2 &&
+            static_cast<std::size_t>(prev) < c.Listed.size() && !c.Listed[prev]) {
+          c.Listed[prev] = 1;
+          c.Leading.push_back(prev);
+        }
         st.Semaphores[prev].SECT_NEXT = sim.AreaData.Semaphores[g].Section;
         st.Semaphores[prev].DIR_NEXT = sim.AreaData.Semaphores[g].Direction;
         MarkSignalChanged(sim, prev);
@@ -739,6 +738,41 @@ void MarkRouteOrdered(SimulationData& sim, int lp) {
   if (lp >= 0 && lp < static_cast<int>(maybe.size())) maybe[lp] = 1;
 }
 
+namespace {
+
+/// Brings the kept list of signals that lead somewhere up to the state, for the pass.
+void RefreshLeading(SimulationData& sim) {
+  TRouteChanges& c = sim.Changes.Routes;
+  const TSignalChanges& marks = sim.Changes.Signals;
+  const int signals =
+      static_cast<int>(std::min(sim.AreaData.Semaphores.size(), sim.State.Semaphores.size()));
+  if (c.LeadingOf != sim.State.Semaphores.data() ||
+      c.Listed.size() != static_cast<std::size_t>(signals) || marks.All ||
+      marks.SignalsData != sim.State.Semaphores.data()) {
+    LeadingSignals(sim, c.Leading);
+    c.Listed.assign(static_cast<std::size_t>(signals), 0);
+    for (const int j : c.Leading) c.Listed[static_cast<std::size_t>(j)] = 1;
+    c.LeadingOf = sim.State.Semaphores.data();
+    return;
+  }
+  std::size_t kept = 0;
+  for (const int j : c.Leading) {
+    if (sim.State.Semaphores[j].SECT_NEXT > 0)
+      c.Leading[kept++] = j;
+    else
+      c.Listed[static_cast<std::size_t>(j)] = 0;
+  }
+  c.Leading.resize(kept);
+  for (const int j : marks.Signals)
+    if (j >= 0 && j < signals && !c.Listed[static_cast<std::size_t>(j)] &&
+        sim.State.Semaphores[j].SECT_NEXT > 0 && sim.AreaData.Semaphores[j].Kind != 2) {
+      c.Listed[static_cast<std::size_t>(j)] = 1;
+      c.Leading.push_back(j);
+    }
+}
+
+}  // namespace
+
 void UpdateRoutes(SimulationData& sim) {
   const TAreaData& area = sim.AreaData;
   const int lpCount = std::max(area.LPCount, static_cast<int>(area.TrainRoutes.size()));
@@ -749,7 +783,7 @@ void UpdateRoutes(SimulationData& sim) {
     changes.MaybeTasked.assign(static_cast<std::size_t>(lpCount), 1);
     changes.RoutesData = sim.State.Routes.data();
   }
-  changes.LeadingMade = false;
+  RefreshLeading(sim);
   // The pass changes the size of none of these: the bounds and flags are read once.
   const int commitLPs =
       std::min(area.StationCount, static_cast<int>(sim.State.DepartCommits.size()));

@@ -52,11 +52,14 @@ struct TRouteChanges {
   std::vector<int> ExitStart, ExitLP, ExitRoute, ExitDirection;
   const void* ExitsData = nullptr;  ///< the district's route tables the index was made for
   std::size_t ExitsLPs = 0, ExitsSignals = 0;
-  /// Within one pass of the routes: the signals that lead somewhere, made when first needed
-  /// and added to as the pass links signals (entries whose route is released since are
-  /// skipped where they are read).
+  /// The signals that lead somewhere, kept from pass to pass: each pass drops the entries
+  /// whose route has been released since and adds the signals it links, and those marked
+  /// changed since the signals were last updated (entries released within the pass are
+  /// skipped where they are read). Made afresh for a new state and when every signal is to be
+  /// looked at; Listed is by signal, LeadingOf the buffer of the signals' state.
   std::vector<int> Leading;
-  bool LeadingMade = false;
+  std::vector<std::uint8_t> Listed;
+  const void* LeadingOf = nullptr;
   /// The lamps a route lights when it is set, ordered or released (its switches in the
   /// route's positions and its sections without a switch), all static: route r of LP l has
   /// entries LampStart[LampRouteBase[l] + r] .. LampStart[LampRouteBase[l] + r + 1] of
