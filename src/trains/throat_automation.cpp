@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "area/area_queries.h"
@@ -533,14 +534,23 @@ void ThroatAutomation(SimulationData& sim) {
           ? watch.Quiet.data()
           : nullptr;
   for (int g = 0; g < count; ++g) {
+    // The train approaching an untasked throat, looked for once per pass (-2: not yet).
+    int approaching = -2;
     if (tasks[g].TASKED == 0) {
       if (noTrains) continue;
       if (quiet != nullptr ? quiet[g] != 0 : ThroatKnownQuiet(sim, g)) continue;
       // An untasked throat has work only when a train approaches it, or when it may send and
       // a train stands on a track of its LP: read from its record before the view is made.
+      // The tables know where it looks for a train coming in.
       const TGorlStanzData& th = sim.AreaData.GorlStanzs[g];
-      if (ApproachingTrain(sim, th.EntrySection, (th.Flip & 1) ^ (th.Parity & 1) ^ 1) < 0 &&
-          (th.Side < 0 || !AnyTrainOnTracks(sim, watch.LP[g], th.Parity & 1))) {
+      const int arrival = (th.Flip & 1) ^ (th.Parity & 1) ^ 1;
+      approaching = watch.Entry[g] > 0 ? ApproachingTrainVia(sim, watch.Entry[g], arrival,
+                                                             watch.Outer[g], watch.OuterHalf[g])
+                                       : -1;
+      if (sim.Changes.Check && approaching != ApproachingTrain(sim, th.EntrySection, arrival))
+        throw CheckMismatch("incremental check: the train approaching throat " + std::to_string(g) +
+                            " differs from a fresh look");
+      if (approaching < 0 && (th.Side < 0 || !AnyTrainOnTracks(sim, watch.LP[g], th.Parity & 1))) {
         watch.Quiet[g] = ThroatQuiet(sim, watch, g);
         continue;
       }
@@ -555,7 +565,8 @@ void ThroatAutomation(SimulationData& sim) {
     int t = -1;
     bool busy = false;
     if (task.TASKED == 0) {
-      t = ApproachingTrain(sim, v.Entry, v.Arrival);
+      // Nothing between the two looks changes the sections or the view's entry and arrival.
+      t = approaching >= -1 ? approaching : ApproachingTrain(sim, v.Entry, v.Arrival);
       busy = t < 0 ? v.Side >= 0 && AnyTrainDue(sim, v) : v.SelfActing;
     } else {
       busy = task.SEND && v.Side < 1 && !DepartCommitGiven(sim, v.LP, v.Dir);

@@ -256,20 +256,23 @@ int ApproachOuterSection(const TAreaData& area, int e, int a, int& half) {
 }
 
 int ApproachingTrain(const SimulationData& sim, int e, int a) {
-  const TAreaData& area = sim.AreaData;
-  if (!ValidSection(area, e)) return -1;
+  if (!ValidSection(sim.AreaData, e)) return -1;
+  // The walk outwards is the dearer part: it waits until no train is found on e itself.
+  if (TrainOnHalf(sim, e, a & 1) >= 0) return ApproachingTrainVia(sim, e, a, 0, 0);
+  int outerHalf = 0;
+  const int outer = ApproachOuterSection(sim.AreaData, e, a & 1, outerHalf);
+  return ApproachingTrainVia(sim, e, a, outer, outerHalf);
+}
+
+int ApproachingTrainVia(const SimulationData& sim, int e, int a, int outer, int outerHalf) {
   int half = a & 1;
   int x = 0;
   int found = TrainOnHalf(sim, e, half);
-  if (found < 0) {
-    int outerHalf = 0;
-    const int n = ApproachOuterSection(area, e, half, outerHalf);
-    if (n > 0) {
-      half = outerHalf;
-      found = TrainOnHalf(sim, n, half);
-      // Asked for every throat on every step: the length is read only when a train is there.
-      if (found >= 0) x = SectionLength(sim, e);
-    }
+  if (found < 0 && outer > 0) {
+    half = outerHalf;
+    found = TrainOnHalf(sim, outer, half);
+    // Asked for every throat on every step: the length is read only when a train is there.
+    if (found >= 0) x = SectionLength(sim, e);
   }
   if (found < 0) return -1;
   const TTrainData& t = sim.State.Trains[found];
