@@ -11,6 +11,8 @@
 #include "districtgen/district.h"
 #include "state/interlocking.h"
 #include "trains/shipped_district.h"
+#include "trains/throat_queries.h"
+#include "trains/train_records.h"
 
 namespace traklin {
 namespace {
@@ -157,6 +159,48 @@ TEST(StepCheckTest, ATrainPutOnAQuietThroatsTrackBehindTheStepsBackIsNamedInChec
   // Told of it, the throat looks again and finds the train.
   MarkSectionChanged(d.Sim, section);
   EXPECT_FALSE(d.Sim.Changes.Throats.Quiet[throat]);
+}
+
+// The throat a train leaves a station by is found from its timetable stop there, which the
+// step remembers per train: a train moved on in its timetable, or another train in its place
+// in the list, is looked up afresh. Each answer is the one a state that remembers nothing
+// gives, and check mode (which compares with a fresh search) finds no difference.
+TEST(StepCheckTest, ATrainsWayOutIsFoundAfreshWhenItsTimetableStopChanges) {
+  ShippedDistrict d(1, 1);
+  d.SetClock(1211);
+  Simulation& sim = d.Sim;
+  const int i = test::CreateTimetableTrain(sim, 803);
+  const int other = test::CreateTimetableTrain(sim, 806);
+  ASSERT_TRUE(i >= 0 && other >= 0);
+  sim.Changes.Check = true;
+  const int throats = static_cast<int>(sim.AreaData.GorlStanzs.size());
+  const int stops = static_cast<int>(ScheduleEntry(sim, i)->Stops.size());
+  // Asked at one LP after another, the train moving on in its timetable between the asks
+  // (and once swapped for the other train), as a waiting train is asked at every step.
+  int found = 0;
+  for (int lp = 0; lp < static_cast<int>(sim.AreaData.Puts.size()); ++lp) {
+    for (int k = 0; k <= stops; ++k) {
+      if (k < stops) {
+        sim.State.Trains[i].SCHEDULE_IDX = k;
+      } else {
+        std::swap(sim.State.Trains[i], sim.State.Trains[other]);
+      }
+      Simulation fresh = sim;
+      ForgetStepChanges(fresh);
+      for (int g = 0; g < throats; ++g) {
+        int throat = g, dir = sim.AreaData.GorlStanzs[g].Parity;
+        int throat2 = g, dir2 = dir;
+        bool remembered = false;
+        ASSERT_NO_THROW(remembered = ThroatOfNextStop(sim, throat, dir, lp, i))
+            << "LP " << lp << ", stop " << k << ", throat " << g;
+        EXPECT_EQ(remembered, ThroatOfNextStop(fresh, throat2, dir2, lp, i))
+            << "LP " << lp << ", stop " << k << ", throat " << g;
+        found += remembered;
+      }
+      if (k == stops) std::swap(sim.State.Trains[i], sim.State.Trains[other]);
+    }
+  }
+  EXPECT_GT(found, 0) << "the train leaves by no throat anywhere";
 }
 
 TEST(StepCheckTest, ACopiedOrLoadedStateIsLookedAtWhole) {
