@@ -237,6 +237,10 @@ Kinematics StepKinematics(double v, double target, double dt, double up, double 
 }
 
 int LookAhead(SimulationData& sim, int i, double v) {
+  return LookAhead(sim, i, v, Deceleration(sim, i));
+}
+
+int LookAhead(SimulationData& sim, int i, double v, double a) {
   const TAreaData& area = sim.AreaData;
   TTrainData& t = sim.State.Trains[i];
   int R = t.SPEED_LIM;
@@ -247,7 +251,6 @@ int LookAhead(SimulationData& sim, int i, double v) {
   // walk must go on beyond the flip instead of turning back behind the train.
   int dn = ValidSection(area, s) && area.SlSects[s].Flip[d] != 0 ? d ^ 1 : d;
   double x = RoomToSectionEnd(sim, s, t.HEAD.SECT_POS, d);
-  const double a = Deceleration(sim, i);
   const int sight = SightSpeed(sim, i);
   const int sig = t.SEMAPH_NEXT_IDX;
   const bool known = ValidSignal(sim, sig);
@@ -389,14 +392,15 @@ void MoveTrains(SimulationData& sim, TDateTime delta) {
       if (capped >= 0) t.SPEED_LIM = std::min(t.SPEED_LIM, capped);
     }
 
-    const int ahead = LookAhead(sim, i, t.SPEED * 3.6);
+    const double down = Deceleration(sim, i);
+    const int ahead = LookAhead(sim, i, t.SPEED * 3.6, down);
     const int maxSpeed = t.LOCO_IDX >= 0 && t.LOCO_IDX < static_cast<int>(area.Locos.size())
                              ? area.Locos[t.LOCO_IDX].MaxSpeed
                              : 0;
     const int permitted = std::max(0, std::min({ahead, t.SPEED_LIM, maxSpeed}));
 
-    const Kinematics k = StepKinematics(t.SPEED, 0.9 * permitted / 3.6, dt, Acceleration(sim, i),
-                                        Deceleration(sim, i));
+    const Kinematics k =
+        StepKinematics(t.SPEED, 0.9 * permitted / 3.6, dt, Acceleration(sim, i), down);
     t.SPEED = k.Speed;
     bool stopped = k.Speed == 0;
 

@@ -36,6 +36,8 @@ Kinematics StepKinematics(double v, double target, double dt, double up, double 
 /// The braking curve: the permitted speed (km/h) looking ahead of the head; may lower
 /// SPEED_LIM for a closed signal ahead. v is the current speed in km/h.
 int LookAhead(SimulationData& sim, int i, double v);
+/// LookAhead with the train's deceleration a already found (Deceleration(sim, i)).
+int LookAhead(SimulationData& sim, int i, double v, double a);
 
 // ---------------------------------------------------------------------------
 // Motion
