@@ -60,8 +60,9 @@ struct TRouteChanges {
   std::vector<int> Leading;
   std::vector<std::uint8_t> Listed;
   const void* LeadingOf = nullptr;
-  /// The lamps a route lights when it is set, ordered or released (its switches in the
-  /// route's positions and its sections without a switch), all static: route r of LP l has
+  /// The lamps of each route (its switches in the route's positions and its sections without
+  /// a switch), all static, through which a route's lamps are lit, blink and stop blinking
+  /// (putting them out looks at the other routes through each switch): route r of LP l has
   /// entries LampStart[LampRouteBase[l] + r] .. LampStart[LampRouteBase[l] + r + 1] of
   /// RouteLamps. Made once per district, as the exit index.
   std::vector<int> LampRouteBase, LampStart, RouteLamps;
