@@ -359,8 +359,11 @@ bool ChainBlockedByFault(const SimulationData& sim, int lp, int chain) {
 }
 
 int FindBestRouteNow(const SimulationData& sim, int lp, int from, int to) {
+  return FindBestRouteNow(sim, lp, from, to, FindBestRoute(sim.AreaData, lp, from, to));
+}
+
+int FindBestRouteNow(const SimulationData& sim, int lp, int from, int to, int best) {
   const TAreaData& area = sim.AreaData;
-  const int best = FindBestRoute(area, lp, from, to);
   if (sim.State.Faults.empty() || best < 0 || !ChainBlockedByFault(sim, lp, best)) return best;
   RouteQuality quality = InitRouteQuality();
   int chosen = -1;

@@ -81,6 +81,8 @@ bool ChainBlockedByFault(const SimulationData& sim, int lp, int chain);
 /// FindBestRoute that passes over the chains a fault blocks while another chain between the
 /// sections is not blocked.
 int FindBestRouteNow(const SimulationData& sim, int lp, int from, int to);
+/// The same, with best the district's best chain between the sections (FindBestRoute).
+int FindBestRouteNow(const SimulationData& sim, int lp, int from, int to, int best);
 /// The station tells the dispatcher, once per fault, that switch w will not throw for a route
 /// of LP lp.
 void ReportFailedSwitch(SimulationData& sim, int lp, int w);

@@ -110,6 +110,12 @@ struct TThroatChanges {
   };
   std::vector<TStopMemo> Stops;
   std::array<const void*, 4> Timetable{};
+  /// By throat: the district's best chain for its task as last found (the LP, the sections
+  /// from and to, the chain). A task waits for many steps with the same track and entry.
+  /// ChainsOf is the district's route tables they were found in.
+  std::vector<std::array<int, 4>> TaskChains;
+  const void* ChainsOf = nullptr;
+  std::size_t ChainsLPs = 0;
 };
 
 /// Everything the step keeps to skip what has not changed, and the check mode that proves it.

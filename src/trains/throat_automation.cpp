@@ -137,6 +137,26 @@ void FinishTask(SimulationData& sim, int g) {
   if (sim.OnTasksChanged) sim.OnTasksChanged();
 }
 
+/// FindBestRouteNow for the task of throat g: the district's best chain between the two
+/// sections is kept per throat, the faults are looked at afresh.
+int TaskChain(SimulationData& sim, int g, int lp, int from, int to) {
+  const TAreaData& area = sim.AreaData;
+  TThroatChanges& c = sim.Changes.Throats;
+  if (c.ChainsOf != area.TrainRoutes.data() || c.ChainsLPs != area.TrainRoutes.size() ||
+      c.TaskChains.size() != area.GorlStanzs.size()) {
+    c.TaskChains.assign(area.GorlStanzs.size(), {-1, 0, 0, -1});
+    c.ChainsOf = area.TrainRoutes.data();
+    c.ChainsLPs = area.TrainRoutes.size();
+  }
+  std::array<int, 4>& kept = c.TaskChains[static_cast<std::size_t>(g)];
+  if (kept[0] != lp || kept[1] != from || kept[2] != to)
+    kept = {lp, from, to, FindBestRoute(area, lp, from, to)};
+  if (sim.Changes.Check && kept[3] != FindBestRoute(area, lp, from, to))
+    throw CheckMismatch("incremental check: the best chain of throat " + std::to_string(g) +
+                        "'s task kept as " + std::to_string(kept[3]) + " differs from a search");
+  return FindBestRouteNow(sim, lp, from, to, kept[3]);
+}
+
 /// Whether the train may leave the LP through throat g in the throat's own direction.
 bool LeavesThrough(SimulationData& sim, int g, const ThroatView& v, int t) {
   int throat = g;
@@ -365,7 +385,7 @@ void ConsiderCommit(SimulationData& sim, int g, const ThroatView& v) {
   const int s = TrackSection(sim.AreaData, v.LP, track);
   if (s == 0) return;
   // The tests are pure up to the request; the cheap ones about the way out come first.
-  const int chain = FindBestRouteNow(sim, v.LP, s, v.Entry);
+  const int chain = TaskChain(sim, g, v.LP, s, v.Entry);
   if (chain < 0 || ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain) ||
       ChainHoldsTrain(sim, v.LP, chain))
     return;
@@ -394,7 +414,7 @@ void ExecuteReceive(SimulationData& sim, int g, const ThroatView& v, int s) {
       sim.State.Trains[standing].ARRIVAL_LP_CODE != sim.State.Trains[standing].HEAD.LP_CODE)
     return;
 
-  const int chain = FindBestRouteNow(sim, v.LP, v.Entry, s);
+  const int chain = TaskChain(sim, g, v.LP, v.Entry, s);
   if (chain < 0 || ChainIsPending(sim, v.LP, chain)) return;
   if (ChainIsSet(sim, v.LP, chain)) return FinishTask(sim, g);
   if (ChainHoldsTrain(sim, v.LP, chain) || ChainConflicts(sim, v.LP, chain)) return;
@@ -443,7 +463,7 @@ void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
   if (sim.State.Gorls[g].TRANSIT || v.Side < 0) return;
   // Every test before the commit is consumed is pure, so the cheap ones about the route come
   // first: a task that waits for a commit costs little on each step.
-  const int chain = FindBestRouteNow(sim, v.LP, s, v.Entry);
+  const int chain = TaskChain(sim, g, v.LP, s, v.Entry);
   if (chain < 0 || ChainIsPending(sim, v.LP, chain)) return;
   // A set chain finishes the task even when its train is no longer found standing: a train
   // may start once the first route of a longer chain is set, and the task must not stay
