@@ -740,12 +740,16 @@ void MarkRouteOrdered(SimulationData& sim, int lp) {
 
 namespace {
 
+int SignalCount(const SimulationData& sim) {
+  return std::min(static_cast<int>(sim.AreaData.Semaphores.size()),
+                  static_cast<int>(sim.State.Semaphores.size()));
+}
+
 /// Brings the kept list of signals that lead somewhere up to the state, for the pass.
 void RefreshLeading(SimulationData& sim) {
   TRouteChanges& c = sim.Changes.Routes;
   const TSignalChanges& marks = sim.Changes.Signals;
-  const int signals =
-      static_cast<int>(std::min(sim.AreaData.Semaphores.size(), sim.State.Semaphores.size()));
+  const int signals = SignalCount(sim);
   if (c.LeadingOf != sim.State.Semaphores.data() ||
       c.Listed.size() != static_cast<std::size_t>(signals) || marks.All ||
       marks.SignalsData != sim.State.Semaphores.data()) {
@@ -826,11 +830,6 @@ inline bool Opposes(const SimulationData& sim, const TSemaphoreData& sg, int j, 
   if (lj.SECT_NEXT == sg.Section) return true;
   const int k = SectionSemaphore(area, lj.SECT_NEXT, lj.DIR_NEXT);
   return k >= 0 && k < signals && area.Semaphores[k].Next > 0 && area.Semaphores[k].Next == sg.Next;
-}
-
-int SignalCount(const SimulationData& sim) {
-  return std::min(static_cast<int>(sim.AreaData.Semaphores.size()),
-                  static_cast<int>(sim.State.Semaphores.size()));
 }
 
 }  // namespace

@@ -73,27 +73,21 @@ int StopAtLPRemembered(SimulationData& sim, int i, int code, const TGraphTrainDa
     c.Timetable = timetable;
   }
   const TTrainData& t = sim.State.Trains[i];
+  const TGraphTrainsData& list = GetScheduleTrains(area, t.SCHEDULE_NUMBER & 1, t.LOAD_TYPE < 100);
   if (c.Stops.size() < sim.State.Trains.size()) c.Stops.resize(sim.State.Trains.size());
   TThroatChanges::TStopMemo& m = c.Stops[static_cast<std::size_t>(i)];
   if (!m.Valid || m.Code != code || m.ScheduleIdx != t.SCHEDULE_IDX ||
       m.ScheduleNumber != t.SCHEDULE_NUMBER || m.LoadType != t.LOAD_TYPE) {
     const TGraphTrainData* e = nullptr;
     m.Stop = StopAtLP(sim, i, code, &e);
-    m.Entry = -1;
-    if (e != nullptr) {
-      const TGraphTrainsData& list =
-          GetScheduleTrains(area, t.SCHEDULE_NUMBER & 1, t.LOAD_TYPE < 100);
-      m.Entry = static_cast<int>(e - list.data());
-    }
+    m.Entry = e != nullptr ? static_cast<int>(e - list.data()) : -1;
     m.Code = code;
     m.ScheduleIdx = t.SCHEDULE_IDX;
     m.ScheduleNumber = t.SCHEDULE_NUMBER;
     m.LoadType = t.LOAD_TYPE;
     m.Valid = true;
   }
-  *entry = m.Entry < 0
-               ? nullptr
-               : &GetScheduleTrains(area, t.SCHEDULE_NUMBER & 1, t.LOAD_TYPE < 100)[m.Entry];
+  *entry = m.Entry < 0 ? nullptr : &list[static_cast<std::size_t>(m.Entry)];
   if (sim.Changes.Check) {
     const TGraphTrainData* fresh = nullptr;
     const int stop = StopAtLP(sim, i, code, &fresh);
