@@ -23,18 +23,17 @@ void RandomGenerator::Engine::Regenerate() {
   constexpr std::uint64_t kUpper = 0xFFFFFFFF80000000ULL, kLower = 0x7FFFFFFFULL;
   constexpr std::uint64_t kMatrix = 0xB5026F5AA96619E9ULL;
   std::uint64_t* mt = state_.data();
-  // Three runs without a branch in their bodies: each word reads only words the run has not
-  // yet written, or words an earlier run has.
-  for (int k = 0; k < kN - kM; ++k) {
-    const std::uint64_t y = (mt[k] & kUpper) | (mt[k + 1] & kLower);
-    mt[k] = mt[k + kM] ^ (y >> 1) ^ ((0 - (y & 1)) & kMatrix);
-  }
-  for (int k = kN - kM; k < kN - 1; ++k) {
-    const std::uint64_t y = (mt[k] & kUpper) | (mt[k + 1] & kLower);
-    mt[k] = mt[k + kM - kN] ^ (y >> 1) ^ ((0 - (y & 1)) & kMatrix);
-  }
-  const std::uint64_t y = (mt[kN - 1] & kUpper) | (mt[0] & kLower);
-  mt[kN - 1] = mt[kM - 1] ^ (y >> 1) ^ ((0 - (y & 1)) & kMatrix);
+  const auto twist = [&](int k, int next, int far) {
+    const std::uint64_t y = (mt[k] & kUpper) | (mt[next] & kLower);
+    mt[k] = mt[far] ^ (y >> 1) ^ ((0 - (y & 1)) & kMatrix);
+  };
+  // Runs without a branch in their bodies: each word reads only words the run has not yet
+  // written, or words an earlier run has. The runs have even lengths, so the compiler
+  // vectorizes them without a scalar tail.
+  for (int k = 0; k < kN - kM; ++k) twist(k, k + 1, k + kM);
+  for (int k = kN - kM; k < kN - 2; ++k) twist(k, k + 1, k + kM - kN);
+  twist(kN - 2, kN - 1, kM - 2);
+  twist(kN - 1, 0, kM - 1);
   for (int k = 0; k < kN; ++k) {
     std::uint64_t z = mt[k];
     z ^= (z >> 29) & 0x5555555555555555ULL;
