@@ -165,24 +165,6 @@ bool PostRequest(SimulationData& sim, int lp, int i, int track, bool performable
   return false;
 }
 
-bool RequestIsFresh(SimulationData& sim, int i, int kind, int lpCode, int performable) {
-  if (!ValidTrain(sim, i)) return false;
-  const TTrainData& t = sim.State.Trains[i];
-  bool fresh = t.REQUEST_TIME != 0;
-  const bool same =
-      t.REQUEST_TYPE == kind &&
-      (performable == 0 || t.REQUEST_PERFORMABLE == 0 || performable == t.REQUEST_PERFORMABLE) &&
-      t.REQUEST_LP_CODE == lpCode;
-  int pauseMin = 1;
-  if (same)
-    pauseMin = kind == rqPut ? sim.Settings.ReapplyPutRequestPauseMin
-                             : sim.Settings.ReapplySameRequestPauseMin;
-  if (fresh && (sim.Random.Draw(100) < 25 || t.REQUEST_LP_CODE != lpCode) &&
-      t.REQUEST_TIME + pauseMin * kMinute < sim.State.ClockTime)
-    fresh = false;
-  return fresh;
-}
-
 void HeldTrainRequest(SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return;
   TTrainData& t = sim.State.Trains[i];

@@ -3,7 +3,9 @@
 
 #include <string>
 
+#include "area/date_time.h"
 #include "state/simulation_data.h"
+#include "trains/train_records.h"
 
 namespace traklin {
 
@@ -41,8 +43,27 @@ bool LPIsPost(const TAreaData& area, int lp);
 /// (StationAnswered).
 bool PostRequest(SimulationData& sim, int lp, int i, int track, bool performable, int kind);
 /// Whether the train's last request still holds back a new one of this kind from this LP.
-/// performable: +1, -1 or 0 for any.
-bool RequestIsFresh(SimulationData& sim, int i, int kind, int lpCode, int performable);
+/// performable: +1, -1 or 0 for any. A request on record costs a draw: after its pause it
+/// lapses with probability 1/4 at each look, or at once when it came from another LP.
+inline bool RequestIsFresh(SimulationData& sim, int i, int kind, int lpCode, int performable) {
+  if (!ValidTrain(sim, i)) return false;
+  const TTrainData& t = sim.State.Trains[i];
+  if (t.REQUEST_TIME == 0) return false;
+  const bool same =
+      t.REQUEST_TYPE == kind &&
+      (performable == 0 || t.REQUEST_PERFORMABLE == 0 || performable == t.REQUEST_PERFORMABLE) &&
+      t.REQUEST_LP_CODE == lpCode;
+  int pauseMin = 1;
+  if (same)
+    pauseMin = kind == rqPut ? sim.Settings.ReapplyPutRequestPauseMin
+                             : sim.Settings.ReapplySameRequestPauseMin;
+  const bool paused = t.REQUEST_TIME + pauseMin * kMinute < sim.State.ClockTime;
+  const bool otherLP = t.REQUEST_LP_CODE != lpCode;
+  // Waiting trains look every step and the draw goes either way at random: the outcome is
+  // combined without a branch on it.
+  const bool lapses = sim.Random.Draw(100) < 25;
+  return !((lapses | otherLP) & paused);
+}
 /// A train held at a closed signal calls for attention.
 void HeldTrainRequest(SimulationData& sim, int i);
 /// The head enters LP lpCode (or the train is created there): timetable check, next stop.
