@@ -1,6 +1,8 @@
 // TStateData: the whole changing state of a run, and the train records it holds.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -46,7 +48,58 @@ struct TTrainLogEntry {
 
   bool operator==(const TTrainLogEntry&) const = default;
 };
-using TTrainLogData = std::vector<TTrainLogEntry>;
+
+/// A train's speed log, oldest entry first. Entries are added and dropped only through the
+/// members below; a caller may change an entry's flags and speeds through back(), never its
+/// time. The log knows the time of its last entry and whether its times never decrease, so
+/// the step's trim looks at as few entries as it can.
+class TTrainLogData {
+ public:
+  using value_type = TTrainLogEntry;
+  using const_iterator = std::vector<TTrainLogEntry>::const_iterator;
+  using const_reverse_iterator = std::vector<TTrainLogEntry>::const_reverse_iterator;
+
+  bool empty() const { return entries_.empty(); }
+  std::size_t size() const { return entries_.size(); }
+  const TTrainLogEntry& operator[](std::size_t k) const { return entries_[k]; }
+  const TTrainLogEntry& front() const { return entries_.front(); }
+  const TTrainLogEntry& back() const { return entries_.back(); }
+  TTrainLogEntry& back() { return entries_.back(); }
+  const_iterator begin() const { return entries_.begin(); }
+  const_iterator end() const { return entries_.end(); }
+  const_reverse_iterator rbegin() const { return entries_.rbegin(); }
+  const_reverse_iterator rend() const { return entries_.rend(); }
+
+  void push_back(const TTrainLogEntry& e) {
+    // A time not at or after the last one (a clock set back, a NaN from a file) ends the
+    // ordering until the log is emptied.
+    if (!entries_.empty() && !(e.TS >= entries_.back().TS)) ordered_ = false;
+    entries_.push_back(e);
+  }
+  void clear() {
+    entries_.clear();
+    ordered_ = true;
+  }
+  /// Drops the entries from the front up to the first one whose time lies within keep of the
+  /// last entry's; the rest are kept even if older.
+  void DropOlderThan(TDateTime keep) {
+    if (entries_.empty()) return;
+    const TDateTime last = entries_.back().TS;
+    const auto older = [&](const TTrainLogEntry& e) { return last - e.TS > keep; };
+    auto first = entries_.begin();
+    if (ordered_)
+      first = std::partition_point(entries_.begin(), entries_.end(), older);
+    else
+      while (first != entries_.end() && older(*first)) ++first;
+    entries_.erase(entries_.begin(), first);
+  }
+
+  bool operator==(const TTrainLogData& o) const { return entries_ == o.entries_; }
+
+ private:
+  std::vector<TTrainLogEntry> entries_;
+  bool ordered_ = true;
+};
 
 /// One train. Field names are the save-file keys.
 struct TTrainData {

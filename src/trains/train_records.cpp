@@ -75,12 +75,8 @@ void AppendTrainLog(SimulationData& sim, int i) {
   if (!ValidTrain(sim, i)) return;
   TTrainData& t = sim.State.Trains[i];
   TTrainLogData& log = t.LOG;
-  if (!log.empty() && log.back().TS - log.front().TS > kSpeedLogSpan) {
-    const TDateTime last = log.back().TS;
-    std::size_t first = 0;
-    while (first < log.size() && last - log[first].TS > kSpeedLogKeep) ++first;
-    log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(first));
-  }
+  if (!log.empty() && log.back().TS - log.front().TS > kSpeedLogSpan)
+    log.DropOlderThan(kSpeedLogKeep);
   TTrainLogEntry e;
   e.TS = sim.State.ClockTime;
   e.SPEED = std::fabs(t.SPEED);

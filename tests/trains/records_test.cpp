@@ -1,10 +1,13 @@
 // Train names, directions, number groups, the two logs and the removal of a train.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <stdexcept>
 #include <tuple>
+#include <vector>
 
+#include "area/date_time.h"
 #include "trains/harness.h"
 #include "trains/train_records.h"
 
@@ -88,6 +91,37 @@ TEST(TrainLogs, SpeedLogOfExactlyTwelveMinutesIsKeptOneStepMoreIsCutToSixMinutes
   ASSERT_EQ(log.size(), 14u);
   EXPECT_DOUBLE_EQ(log.front().TS, start + 13 * step);
   EXPECT_DOUBLE_EQ(log.back().TS, start + 26 * step);
+}
+
+// A clock set back leaves the log out of order: the trim still drops only the entries before
+// the first recent one, as it does in order. Times in minutes, never on a limit.
+TEST(TrainLogs, SpeedLogAfterTheClockWasSetBackIsCutAtTheFirstRecentEntry) {
+  TestLine line;
+  const int i = line.Add({});
+  const double start = 45000.0;
+  const auto append = [&](const std::vector<double>& minutes, double from) {
+    for (const double m : minutes) {
+      line.Sim.State.ClockTime = from + m * kMinute;
+      AppendTrainLog(line.Sim, i);
+    }
+  };
+  const auto kept = [&](double from) {
+    std::vector<double> m;
+    for (const TTrainLogEntry& e : line.Train(i).LOG)
+      m.push_back(std::round((e.TS - from) / kMinute * 2) / 2);
+    return m;
+  };
+  append({0, 1, 2, 3, 4, 5, 6, 7}, start);
+  append({0.5, 1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 9.5, 10.5, 11.5, 12.5, 13.5}, start);
+  // At 13.5 the last entry (12.5) lay 12.5 minutes after the first: cut from the front to 7,
+  // the first within 6 minutes of 12.5; the older ones after it stay.
+  EXPECT_EQ(kept(start), (std::vector<double>{7, 0.5, 1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 9.5,
+                                              10.5, 11.5, 12.5, 13.5}));
+
+  // Emptied, the log is in order again and cut alike.
+  line.Train(i).LOG.clear();
+  append({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12.5, 13.5}, start + 1);
+  EXPECT_EQ(kept(start + 1), (std::vector<double>{7, 8, 9, 10, 11, 12.5, 13.5}));
 }
 
 TEST(TrainLogs, PositionLogBeyondTwoDaysKeepsItsLength) {
