@@ -425,9 +425,9 @@ bool SafetyCheck::Allows(SimulationData& sim, const SafetyMove& move) {
   if (m.Stale || !m.BaseMade) {
     // A verdict also rests on the directions run on the single links, which the trains'
     // places as the check sees them do not always tell.
-    const std::vector<std::array<bool, 2>> coming = m.Coming;
+    m.ComingBefore = m.Coming;
     std::vector<Seen> seen = m.Observe(sim);
-    if (!m.BaseMade || !SameSeen(seen, m.Seen_) || coming != m.Coming ||
+    if (!m.BaseMade || !SameSeen(seen, m.Seen_) || m.ComingBefore != m.Coming ||
         m.RunnerOf.size() != sim.State.Trains.size())
       m.Make(sim, std::move(seen));
     m.Stale = false;

@@ -181,6 +181,14 @@ struct SafetyCheck::Impl {
   bool BaseMade = false;
   bool Stale = true;  ///< the line must be observed again before the next answer
   std::unordered_map<std::uint64_t, bool> Verdicts;
+  /// Observe's working lists, kept from look to look so that a look allocates nothing once
+  /// they have grown.
+  struct ObserveLists {
+    std::vector<std::array<bool, 2>> Dirs;
+    std::vector<int> Onward, OnwardFrom, Through, ThroughFrom, Bound;
+    std::vector<std::array<int, 2>> OnLink;
+  } Lists;
+  std::vector<std::array<bool, 2>> ComingBefore;  ///< Coming before the last look
 
   void Derive(const SimulationData& sim);
   int LocalLink(int lp, int link) const {

@@ -332,7 +332,8 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
   const int peregons = static_cast<int>(area.GraphPeregons.size());
   const int sections = static_cast<int>(SectionLP.size());
   // The directions run on each peregon.
-  std::vector<std::array<bool, 2>> dirs(peregons, {false, false});
+  std::vector<std::array<bool, 2>>& dirs = Lists.Dirs;
+  dirs.assign(static_cast<std::size_t>(peregons), {false, false});
   for (const TTrainData& t : trains) {
     const int head = t.HEAD.PEREGON_IDX, tail = t.TAIL.PEREGON_IDX;
     if (head >= 0 && head < peregons) dirs[head][t.HEAD.DIR & 1] = true;
@@ -353,12 +354,16 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
         if (dirs[p][e] && !Links[l].Double) Coming[l][end] = true;
       }
   const auto comes = [&](int link, int lp) { return Comes(link, lp); };
-  std::vector<int> onward(trains.size(), -1);
-  std::vector<int> onwardFrom(trains.size(), -1);
+  std::vector<int>& onward = Lists.Onward;
+  std::vector<int>& onwardFrom = Lists.OnwardFrom;
+  onward.assign(trains.size(), -1);
+  onwardFrom.assign(trains.size(), -1);
   // A train leaving one LP whose way through the next is set as well: the link it goes on by
   // from there.
-  std::vector<int> through(trains.size(), -1);
-  std::vector<int> throughFrom(trains.size(), -1);
+  std::vector<int>& through = Lists.Through;
+  std::vector<int>& throughFrom = Lists.ThroughFrom;
+  through.assign(trains.size(), -1);
+  throughFrom.assign(trains.size(), -1);
   const int throats = static_cast<int>(std::min(area.GorlStanzs.size(), sim.State.Gorls.size()));
   for (int q = 0; q < throats; ++q) {
     const TGorlTaskData& task = sim.State.Gorls[q];
@@ -452,7 +457,8 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
     }
   }
   // Trains given a track to come in on (a receive task, or a way in pending or set).
-  std::vector<int> bound(trains.size(), -1);
+  std::vector<int>& bound = Lists.Bound;
+  bound.assign(trains.size(), -1);
   for (int q = 0; q < throats; ++q) {
     const TGorlTaskData& task = sim.State.Gorls[q];
     if (task.TASKED == 0 || task.SEND) continue;
@@ -480,7 +486,8 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
   // The trains on each double link, by the end they run to: a train let go onto one that
   // holds as many as it has block sections stays where it is until the line ahead clears.
   // (On a single link every train let go has a track at the far end, so the line clears.)
-  std::vector<std::array<int, 2>> onLink(Links.size(), {0, 0});
+  std::vector<std::array<int, 2>>& onLink = Lists.OnLink;
+  onLink.assign(Links.size(), {0, 0});
   for (const TTrainData& t : trains) {
     const int hp = t.HEAD.PEREGON_IDX;
     if (t.HEAD.SECT_IDX == 0 || hp < 0 || hp >= peregons || LinkOfPeregon[hp] < 0) continue;
@@ -507,6 +514,7 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
     goOn(x);
   };
   std::vector<Seen> seen;
+  seen.reserve(trains.size());
   for (int i = 0; i < static_cast<int>(trains.size()); ++i) {
     const TTrainData& t = trains[i];
     Seen x;
@@ -581,10 +589,11 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
           break;
         }
         int next = -1;
-        for (const int q : end > 0 && end < sections ? Starting[end] : std::vector<int>{})
-          if (q < static_cast<int>(sim.State.Routes[lp].size()) &&
-              (sim.State.Routes[lp][q].TASKED != 0 || sim.State.Routes[lp][q].SCHUNTED))
-            next = q;
+        if (end > 0 && end < sections)
+          for (const int q : Starting[end])
+            if (q < static_cast<int>(sim.State.Routes[lp].size()) &&
+                (sim.State.Routes[lp][q].TASKED != 0 || sim.State.Routes[lp][q].SCHUNTED))
+              next = q;
         r = next;
       }
       // Let go beyond, it runs on only while the link ahead has room for it, as one that
