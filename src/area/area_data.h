@@ -344,8 +344,14 @@ struct TAreaIndex {
   std::vector<std::vector<TBestChainData>> BestChains;
   /// Per section: the first LP (in LP order) with a track on it and that track, or -1, -1.
   std::vector<std::pair<int, int>> TrackOfSection;
-  std::size_t LPCount = 0;  ///< the LPs when TrackOfSection was made
+  std::size_t LPCount = 0;  ///< the LPs when TrackOfSection and LPOfCode were made
+  /// Per LP code 0 .. size - 1: the last LP with that code, -1 = none. Empty when some code
+  /// lies outside 0 .. kMaxIndexedLPCode.
+  std::vector<int> LPOfCode;
 };
+/// LP codes up to this are looked up in TAreaIndex::LPOfCode; a district with a larger one is
+/// searched.
+inline constexpr int kMaxIndexedLPCode = 65535;
 
 struct TAreaData {
   int AreaNumber = 0;

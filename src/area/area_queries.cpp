@@ -7,6 +7,12 @@
 namespace traklin {
 
 int FindLPIndex(const TAreaData& area, int lpCode) {
+  const std::vector<int>& index = area.Index.LPOfCode;
+  if (!index.empty() && area.Index.LPCount == area.Puts.size()) {
+    if (lpCode < 0 || lpCode >= static_cast<int>(index.size())) return -1;
+    const int lp = index[static_cast<std::size_t>(lpCode)];
+    if (lp < 0 || area.Puts[static_cast<std::size_t>(lp)].Code == lpCode) return lp;
+  }
   for (int i = static_cast<int>(area.Puts.size()) - 1; i >= 0; --i) {
     if (area.Puts[i].Code == lpCode) return i;
   }
@@ -114,6 +120,19 @@ void BuildAreaIndex(TAreaData& area) {
       index.ScheduleListSizes[ScheduleListIndex(dir, freight != 0)] =
           static_cast<int>(trains.size());
     }
+
+  index.LPOfCode.clear();
+  int maxCode = -1;
+  bool indexable = true;
+  for (const TPutData& put : area.Puts) {
+    indexable = indexable && put.Code >= 0 && put.Code <= kMaxIndexedLPCode;
+    maxCode = std::max(maxCode, put.Code);
+  }
+  if (indexable && maxCode >= 0) {
+    index.LPOfCode.assign(static_cast<std::size_t>(maxCode) + 1, -1);
+    for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp)
+      index.LPOfCode[static_cast<std::size_t>(area.Puts[lp].Code)] = lp;
+  }
 
   index.TrackOfSection.assign(area.SlSects.size(), {-1, -1});
   index.LPCount = area.Puts.size();

@@ -15,7 +15,8 @@ namespace traklin {
 // ---------------------------------------------------------------------------
 // Lookups by code or number
 
-/// LP index of an LP code, searching all LPs from the last to the first.
+/// LP index of an LP code: the last LP with that code, -1 for none. Looked up in the set-up's
+/// index when it was built for these LPs, else searched from the last LP to the first.
 int FindLPIndex(const TAreaData& area, int lpCode);
 /// FindLPIndex of the code of throat g (a valid throat index), from the set-up's index.
 int ThroatLPIndex(const TAreaData& area, int g);

@@ -197,6 +197,28 @@ TEST(SectionLampTest, SwitchSectionLamps) {
             (V{0, 0, 0, 0}));
 }
 
+// LPs 0 .. 3 with codes 7, 3, 7, 12: the last LP of a code is found, with the set-up's index
+// or without it, and after the LPs change the lookup searches them again.
+TEST(SectionLookupTest, LPOfACodeIsTheLastWithItIndexedOrSearched) {
+  AreaBuilder b(2);
+  for (const int code : {7, 3, 7, 12}) b.AddLP(code);
+  const std::initializer_list<int> codes = {7, 3, 12, 0, 5, 13, -1, 70000};
+  const V expected = {2, 1, 3, -1, -1, -1, -1, -1};
+  const auto lookup = [&](int code) { return FindLPIndex(b.a, code); };
+  EXPECT_EQ(Each<int>(codes, lookup), expected) << "searched";
+  BuildAreaIndex(b.a);
+  ASSERT_EQ(b.a.Index.LPOfCode.size(), 13u);
+  EXPECT_EQ(Each<int>(codes, lookup), expected) << "indexed";
+  // A new LP is not in the index: the LPs are searched.
+  b.AddLP(5);
+  EXPECT_EQ(Each<int>({5, 7, 13}, lookup), (V{4, 2, -1})) << "LP added";
+  // A code beyond the indexed range leaves the district unindexed.
+  b.a.Puts[4].Code = 90000;
+  BuildAreaIndex(b.a);
+  EXPECT_TRUE(b.a.Index.LPOfCode.empty());
+  EXPECT_EQ(Each<int>({90000, 7, 5}, lookup), (V{4, 2, -1})) << "large code";
+}
+
 TEST(SectionLookupTest, TracksAndSignalsOfSections) {
   AreaBuilder b = TrackLampDistrict();
   const int lp2 = b.AddLP(41);
