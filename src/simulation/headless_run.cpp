@@ -83,13 +83,15 @@ EventLog::EventLog(Simulation& sim, std::ostream* out, bool answer)
   sim_.OnTrainCreated = [this](int i, TrainSource source) {
     ++created_;
     alive_.emplace(sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME);
-    Emit("created", CreatedEventLine(sim_, i, source));
+    Emit("created", [&] { return CreatedEventLine(sim_, i, source); });
   };
-  sim_.OnFaultEvent = [this](const FaultEvent& e) { Emit(e.Event, FaultEventLine(sim_, e)); };
+  sim_.OnFaultEvent = [this](const FaultEvent& e) {
+    Emit(e.Event, [&] { return FaultEventLine(sim_, e); });
+  };
   sim_.OnTrainRemoving = [this](int i) {
     if (alive_.erase({sim_.State.Trains[i].NUMBER, sim_.State.Trains[i].CREATE_TIME}) == 0) return;
     ++removed_;
-    Emit("removed", RemovedEventLine(sim_, i));
+    Emit("removed", [&] { return RemovedEventLine(sim_, i); });
   };
 }
 
@@ -100,27 +102,25 @@ EventLog::~EventLog() {
   sim_.OnFaultEvent = nullptr;
 }
 
-void EventLog::Emit(const std::string& event, const std::string& line) {
-  ++counts_[event];
-  if (out_) *out_ << line << '\n';
-}
-
 void EventLog::NotifyDispatcher(const std::string& text) {
-  Emit("notify", NotifyEventLine(sim_.State.ClockTime, text));
+  Emit("notify", [&] { return NotifyEventLine(sim_.State.ClockTime, text); });
 }
 
 void EventLog::InformDispatcher(const std::string& caption, const std::string& text, int ring) {
-  Emit("inform", InformEventLine(sim_.State.ClockTime, caption, text, ring));
+  Emit("inform", [&] { return InformEventLine(sim_.State.ClockTime, caption, text, ring); });
 }
 
 bool EventLog::AskDispatcher(const std::string& caption, const std::string& text, int ring) {
-  Emit("ask", AskEventLine(sim_.State.ClockTime, caption, text, ring, Answer, AnswerBy));
+  Emit("ask",
+       [&] { return AskEventLine(sim_.State.ClockTime, caption, text, ring, Answer, AnswerBy); });
   return Answer;
 }
 
 void EventLog::StationAnswered(const std::string& caption, const std::string& text, int ring,
                                bool answer) {
-  Emit("ask", AskEventLine(sim_.State.ClockTime, caption, text, ring, answer, AnswerSource::Auto));
+  Emit("ask", [&] {
+    return AskEventLine(sim_.State.ClockTime, caption, text, ring, answer, AnswerSource::Auto);
+  });
 }
 
 bool EventLog::SaveLastState(bool) {
@@ -131,16 +131,16 @@ bool EventLog::SaveLastState(bool) {
   } catch (const std::exception&) {
     ok = false;
   }
-  Emit("save", SaveEventLine(sim_.State.ClockTime, ok));
+  Emit("save", [&] { return SaveEventLine(sim_.State.ClockTime, ok); });
   return ok;
 }
 
 void EventLog::Error(const std::string& text) {
-  Emit("error", ErrorEventLine(sim_.State.ClockTime, text));
+  Emit("error", [&] { return ErrorEventLine(sim_.State.ClockTime, text); });
 }
 
 void EventLog::ReportGridlock(const std::vector<int>& trains, const std::vector<int>& stations) {
-  Emit("gridlock", GridlockEventLine(sim_.State.ClockTime, trains, stations));
+  Emit("gridlock", [&] { return GridlockEventLine(sim_.State.ClockTime, trains, stations); });
 }
 
 RunSummary RunSimulation(Simulation& sim, EventLog& log, TDateTime span,

@@ -88,8 +88,13 @@ class EventLog : public ConsoleServices {
   long Removed() const { return removed_; }
 
  private:
-  /// Counts the event and writes its line (the JSON text of the whole object).
-  void Emit(const std::string& event, const std::string& line);
+  /// Counts the event and writes its line (the JSON text of the whole object), which `line`
+  /// makes only when there is somewhere to write it.
+  template <typename MakeLine>
+  void Emit(const std::string& event, const MakeLine& line) {
+    ++counts_[event];
+    if (out_) *out_ << line() << '\n';
+  }
 
   Simulation& sim_;
   std::ostream* out_;
