@@ -68,7 +68,9 @@ int StopAtLPRemembered(SimulationData& sim, int i, int code, const TGraphTrainDa
   TThroatChanges& c = sim.Changes.Throats;
   const std::array<const void*, 4> timetable{area.PassTrains[0].data(), area.PassTrains[1].data(),
                                              area.GruzTrains[0].data(), area.GruzTrains[1].data()};
-  if (c.Timetable != timetable) {
+  // Four compares, not the library's memcmp call: this runs for every waiting train.
+  if (c.Timetable[0] != timetable[0] || c.Timetable[1] != timetable[1] ||
+      c.Timetable[2] != timetable[2] || c.Timetable[3] != timetable[3]) {
     c.Stops.clear();
     c.Timetable = timetable;
   }
