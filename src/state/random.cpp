@@ -18,6 +18,11 @@ void RandomGenerator::Engine::Seed(std::uint64_t s) {
   next_ = kN;
 }
 
+// On x86-64 the loader picks a copy built for AVX2 where the processor has it: four words at a
+// time instead of two. The numbers are the same.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("avx2", "default")))
+#endif
 void RandomGenerator::Engine::Regenerate() {
   constexpr int kM = 156;
   constexpr std::uint64_t kUpper = 0xFFFFFFFF80000000ULL, kLower = 0x7FFFFFFFULL;
