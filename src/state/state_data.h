@@ -51,8 +51,8 @@ struct TTrainLogEntry {
 
 /// A train's speed log, oldest entry first. Entries are added and dropped only through the
 /// members below; a caller may change an entry's flags and speeds through back(), never its
-/// time. The log knows the time of its last entry and whether its times never decrease, so
-/// the step's trim looks at as few entries as it can.
+/// time. The log knows whether its times never decrease: then the step's trim finds its cut
+/// by halving instead of walking the entries.
 class TTrainLogData {
  public:
   using value_type = TTrainLogEntry;

@@ -43,8 +43,9 @@ bool LPIsPost(const TAreaData& area, int lp);
 /// (StationAnswered).
 bool PostRequest(SimulationData& sim, int lp, int i, int track, bool performable, int kind);
 /// Whether the train's last request still holds back a new one of this kind from this LP.
-/// performable: +1, -1 or 0 for any. A request on record costs a draw: after its pause it
-/// lapses with probability 1/4 at each look, or at once when it came from another LP.
+/// performable: +1, -1 or 0 for any. A request on record costs a draw at each look. Once its
+/// pause is over (a minute unless it is the same request) it lapses with probability 1/4, and
+/// surely when it came from another LP.
 inline bool RequestIsFresh(SimulationData& sim, int i, int kind, int lpCode, int performable) {
   if (!ValidTrain(sim, i)) return false;
   const TTrainData& t = sim.State.Trains[i];
