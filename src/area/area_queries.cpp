@@ -98,6 +98,21 @@ int FindScheduleTrain(const TAreaData& area, int dir, bool freight, int number) 
 
 void BuildAreaIndex(TAreaData& area) {
   TAreaIndex& index = area.Index;
+  // First, so that the lookups below read the codes as they are now, not a table of before.
+  index.LPOfCode.clear();
+  int maxCode = -1;
+  bool indexable = true;
+  for (const TPutData& put : area.Puts) {
+    indexable = indexable && put.Code >= 0 && put.Code <= kMaxIndexedLPCode;
+    maxCode = std::max(maxCode, put.Code);
+  }
+  if (indexable && maxCode >= 0) {
+    index.LPOfCode.assign(static_cast<std::size_t>(maxCode) + 1, -1);
+    for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp)
+      index.LPOfCode[static_cast<std::size_t>(area.Puts[lp].Code)] = lp;
+  }
+
+  index.LPCount = area.Puts.size();
   index.ThroatLP.clear();
   for (const TGorlStanzData& throat : area.GorlStanzs)
     index.ThroatLP.push_back(FindLPIndex(area, throat.Code));
@@ -121,21 +136,7 @@ void BuildAreaIndex(TAreaData& area) {
           static_cast<int>(trains.size());
     }
 
-  index.LPOfCode.clear();
-  int maxCode = -1;
-  bool indexable = true;
-  for (const TPutData& put : area.Puts) {
-    indexable = indexable && put.Code >= 0 && put.Code <= kMaxIndexedLPCode;
-    maxCode = std::max(maxCode, put.Code);
-  }
-  if (indexable && maxCode >= 0) {
-    index.LPOfCode.assign(static_cast<std::size_t>(maxCode) + 1, -1);
-    for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp)
-      index.LPOfCode[static_cast<std::size_t>(area.Puts[lp].Code)] = lp;
-  }
-
   index.TrackOfSection.assign(area.SlSects.size(), {-1, -1});
-  index.LPCount = area.Puts.size();
   for (int lp = 0; lp < static_cast<int>(area.Puts.size()); ++lp) {
     const TTracksData& tracks = area.Puts[lp].Tracks;
     for (int t = 0; t < static_cast<int>(tracks.size()); ++t) {

@@ -209,6 +209,14 @@ TEST(SectionLookupTest, LPOfACodeIsTheLastWithItIndexedOrSearched) {
   BuildAreaIndex(b.a);
   ASSERT_EQ(b.a.Index.LPOfCode.size(), 13u);
   EXPECT_EQ(Each<int>(codes, lookup), expected) << "indexed";
+  // Built again after a code changed, the throats' LPs are found by the new codes.
+  const int g = b.AddThroat(4, 0, 0);
+  b.a.Puts[1].Code = 4;
+  BuildAreaIndex(b.a);
+  EXPECT_EQ(b.a.Index.ThroatLP[static_cast<std::size_t>(g)], 1);
+  EXPECT_EQ(Each<int>({3, 4}, lookup), (V{-1, 1})) << "code changed";
+  b.a.Puts[1].Code = 3;
+  BuildAreaIndex(b.a);
   // A new LP is not in the index: the LPs are searched.
   b.AddLP(5);
   EXPECT_EQ(Each<int>({5, 7, 13}, lookup), (V{4, 2, -1})) << "LP added";
