@@ -55,6 +55,11 @@ bool SafetyCheck::Impl::Seat(State& s, int r, int lp, std::array<int, kMaxTracks
 }
 
 void SafetyCheck::Impl::Make(SimulationData& sim, std::vector<Seen> seen) {
+  // The runners about to be replaced are the only ones that point into the kept ways.
+  if (FoundWays.size() > kMaxFoundWays) {
+    Runners.clear();
+    FoundWays.clear();
+  }
   Build(sim, std::move(seen));
   BaseMade = true;
   Verdicts.clear();
@@ -262,7 +267,7 @@ void SafetyCheck::Impl::AddClaim(State& s, int r, int link, bool seat) {
     return;
   Runner c;
   c.Train = owner.Train;
-  c.Steps.push_back(owner.Steps[1]);
+  c.Steps = owner.Steps.subspan(1, 1);
   c.OnLine = true;
   c.Owner = r;
   Runners[r].Claim = static_cast<int>(Runners.size());

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstddef>
+#include <span>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
@@ -78,10 +80,35 @@ struct Seen {
   int Claim = -1;         ///< the link a station will let it go on by itself, without asking
 };
 
-/// A train as the check moves it: its way, fixed for one check.
+/// A train's way from an LP, as found once and kept (see SafetyCheck::Impl::FoundWays).
+struct FoundWay {
+  std::vector<Step> Steps;
+  bool Finishes = false;
+};
+
+/// What a way depends on besides the district: where it starts (the LP; the link it comes
+/// by, -1 for none, and the end of it) and what of the train never changes on its way (the
+/// tracks that suit it and the LP it runs to).
+struct WayKey {
+  int Number = 0, LoadType = 0, Creation = 0, Arrival = 0;
+  int LP = -1, In = -1, InEnd = 0;
+  bool operator==(const WayKey&) const = default;
+};
+
+struct WayKeyHash {
+  std::size_t operator()(const WayKey& k) const {
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (const int v : {k.Number, k.LoadType, k.Creation, k.Arrival, k.LP, k.In, k.InEnd})
+      h = (h ^ static_cast<std::uint32_t>(v)) * 0x100000001b3ull;
+    return static_cast<std::size_t>(h ^ (h >> 29));
+  }
+};
+
+/// A train as the check moves it: its way, fixed for one check. The steps are those of a way
+/// the check keeps (FoundWays), or of its owner's way for a claim.
 struct Runner {
   int Train = -1;
-  std::vector<Step> Steps;
+  std::span<const Step> Steps;
   bool Finishes = false;  ///< its way ends where the train ends
   bool OnLine = false;    ///< it started on a link (it waits there until it has a track)
   bool Entering = false;  ///< of one on a link: its head is in the station already
@@ -181,6 +208,13 @@ struct SafetyCheck::Impl {
   bool BaseMade = false;
   bool Stale = true;  ///< the line must be observed again before the next answer
   std::unordered_map<std::uint64_t, bool> Verdicts;
+  /// The ways found so far. The check builds the same ways look after look; a way depends only
+  /// on the district and its WayKey. The runners' steps point into these (an unordered map
+  /// keeps its entries in place as it grows), so the map is emptied only where no runner is
+  /// left that points into it: with a new district, and before the line is built again once
+  /// it holds more than kMaxFoundWays.
+  mutable std::unordered_map<WayKey, FoundWay, WayKeyHash> FoundWays;
+  static constexpr std::size_t kMaxFoundWays = 4096;
   /// Observe's working lists, kept from look to look so that a look allocates nothing once
   /// they have grown.
   struct ObserveLists {
@@ -208,6 +242,7 @@ struct SafetyCheck::Impl {
   void Make(SimulationData& sim, std::vector<struct Seen> seen);
   std::uint64_t TrackMask(const SimulationData& sim, int t, int lp, int in, int out) const;
   Runner Way(const SimulationData& sim, int t, int lp, int in, int inEnd) const;
+  FoundWay FindWay(const SimulationData& sim, int t, int lp, int in, int inEnd) const;
   bool Place(State& s, int r) const;
   bool Seat(State& s, int r, int lp, std::array<int, kMaxTracks>& holder,
             std::uint64_t& tried) const;

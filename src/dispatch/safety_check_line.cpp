@@ -42,8 +42,11 @@ void SafetyCheck::Impl::Derive(const SimulationData& sim) {
   Built = true;
   BaseMade = false;
   Seen_.clear();
+  Raw_.clear();
+  Runners.clear();
   Verdicts.clear();
   Chains.clear();
+  FoundWays.clear();
   const int lps = static_cast<int>(area.Puts.size());
   const int peregons = static_cast<int>(area.GraphPeregons.size());
   const auto validLP = [&](int lp) { return lp >= 0 && lp < lps; };
@@ -234,9 +237,42 @@ std::uint64_t SafetyCheck::Impl::TrackMask(const SimulationData& sim, int t, int
 /// The way of train t from LP lp, come by link `in` (-1: it starts there) towards end inEnd:
 /// a step at every LP with tracks, and at the last.
 Runner SafetyCheck::Impl::Way(const SimulationData& sim, int t, int lp, int in, int inEnd) const {
+  const TTrainData& train = sim.State.Trains[t];
   Runner run;
   run.Train = t;
-  run.Passenger = sim.State.Trains[t].LOAD_TYPE >= 100;
+  run.Passenger = train.LOAD_TYPE >= 100;
+  const WayKey key{.Number = train.NUMBER,
+                   .LoadType = train.LOAD_TYPE,
+                   .Creation = train.CREATION_LP_CODE,
+                   .Arrival = train.ARRIVAL_LP_CODE,
+                   .LP = lp,
+                   .In = in,
+                   .InEnd = in >= 0 ? inEnd : 0};
+  const auto [at, fresh] = FoundWays.try_emplace(key);
+  if (fresh) {
+    at->second = FindWay(sim, t, lp, in, inEnd);
+  } else if (sim.Changes.Check) {
+    const FoundWay now = FindWay(sim, t, lp, in, inEnd);
+    const auto same = [](const Step& a, const Step& b) {
+      return a.LP == b.LP && a.Mask == b.Mask &&
+             std::equal(
+                 a.Hops.begin(), a.Hops.end(), b.Hops.begin(), b.Hops.end(),
+                 [](const Hop& x, const Hop& y) { return x.Link == y.Link && x.End == y.End; });
+    };
+    if (now.Finishes != at->second.Finishes ||
+        !std::equal(now.Steps.begin(), now.Steps.end(), at->second.Steps.begin(),
+                    at->second.Steps.end(), same))
+      throw CheckMismatch("safety check: the kept way of train " + std::to_string(train.NUMBER) +
+                          " from LP " + std::to_string(lp) + " differs from the way found now");
+  }
+  run.Steps = at->second.Steps;
+  run.Finishes = at->second.Finishes;
+  return run;
+}
+
+FoundWay SafetyCheck::Impl::FindWay(const SimulationData& sim, int t, int lp, int in,
+                                    int inEnd) const {
+  FoundWay way;
   const int lps = static_cast<int>(LinksAt.size());
   const int dest = FindLPIndex(sim.AreaData, sim.State.Trains[t].ARRIVAL_LP_CODE);
   const bool known = dest >= 0 && dest < lps;
@@ -247,7 +283,7 @@ Runner SafetyCheck::Impl::Way(const SimulationData& sim, int t, int lp, int in, 
   for (int guard = 0; guard <= lps; ++guard) {
     const int next = known && at != dest ? NextLink[dest][at] : -1;
     if (AllTracks[at] != 0 || next < 0) {
-      run.Steps.push_back({at, hops, TrackMask(sim, t, at, prev, next)});
+      way.Steps.push_back({at, hops, TrackMask(sim, t, at, prev, next)});
       hops.clear();
     }
     if (next < 0) break;
@@ -256,8 +292,8 @@ Runner SafetyCheck::Impl::Way(const SimulationData& sim, int t, int lp, int in, 
     prev = next;
     at = Links[next].LP[end];
   }
-  run.Finishes = known && !run.Steps.empty() && run.Steps.back().LP == dest;
-  return run;
+  way.Finishes = known && !way.Steps.empty() && way.Steps.back().LP == dest;
+  return way;
 }
 
 /// The station lets train t, standing there, go on onto the link by itself, without asking

@@ -159,6 +159,24 @@ TEST(SafetyCheckTest, StationOfASingleTrackTakesOneTrainAtATime) {
   }
 }
 
+TEST(SafetyCheckTest, OneCheckFindsTheNewWayOfATrainSentElsewhereAfterItsWayWasFound) {
+  AutoLine line(Line(kLoop, R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:00"})"),
+                950);
+  line.PutOut(801, "ЛЕС", 0);
+  line.PutOut(802, "ГОР", 0);
+  SafetyCheck check;
+  ASSERT_EQ(check.TrainsLeft(line.Sim), 0);
+  TTrainData& train = line.Sim.State.Trains[line.Train(801)];
+  const int arrival = train.ARRIVAL_LP_CODE;
+  // Sent to an LP the district does not have, it cannot finish; sent back, it can again.
+  train.ARRIVAL_LP_CODE = 99999;
+  EXPECT_EQ(check.TrainsLeft(line.Sim), 1);
+  train.ARRIVAL_LP_CODE = arrival;
+  EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
+}
+
 TEST(SafetyCheckTest, HopListKeepsItsLinksInOrderBeyondThoseItHoldsInPlace) {
   // A way through many LPs without tracks passes more links between two steps than the list
   // keeps in place; a copy and a list cleared and used again keep theirs.
