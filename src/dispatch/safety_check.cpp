@@ -401,8 +401,7 @@ void SafetyCheck::Derive(const SimulationData& sim) {
 int SafetyCheck::TrainsLeft(SimulationData& sim) {
   Impl& m = *impl_;
   m.Derive(sim);
-  std::vector<Seen> seen = m.Observe(sim);
-  m.Make(sim, std::move(seen));
+  m.Make(sim, m.Observe(sim));
   return m.BaseLeft;
 }
 
@@ -431,10 +430,10 @@ bool SafetyCheck::Allows(SimulationData& sim, const SafetyMove& move) {
     // A verdict also rests on the directions run on the single links, which the trains'
     // places as the check sees them do not always tell.
     m.ComingBefore = m.Coming;
-    std::vector<Seen> seen = m.Observe(sim);
+    const std::vector<Seen>& seen = m.Observe(sim);
     if (!m.BaseMade || !SameSeen(seen, m.Seen_) || m.ComingBefore != m.Coming ||
         m.RunnerOf.size() != sim.State.Trains.size())
-      m.Make(sim, std::move(seen));
+      m.Make(sim, seen);
     m.Stale = false;
   }
   const std::uint64_t key = (static_cast<std::uint64_t>(move.What) << 62) ^

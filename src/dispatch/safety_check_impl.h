@@ -221,6 +221,7 @@ struct SafetyCheck::Impl {
     std::vector<std::array<bool, 2>> Dirs;
     std::vector<int> Onward, OnwardFrom, Through, ThroughFrom, Bound;
     std::vector<std::array<int, 2>> OnLink;
+    std::vector<struct Seen> Looked;
   } Lists;
   std::vector<std::array<bool, 2>> ComingBefore;  ///< Coming before the last look
 
@@ -231,7 +232,8 @@ struct SafetyCheck::Impl {
       if (at[j] == link) return j;
     return -1;
   }
-  std::vector<struct Seen> Observe(SimulationData& sim);
+  /// The line as it is now (Refine applied), in Lists.Looked; Raw_ as seen.
+  const std::vector<struct Seen>& Observe(SimulationData& sim);
   bool Comes(int link, int lp) const;
   void Leave(struct Seen& x, int link, int lp) const;
   void ClaimBeyond(const SimulationData& sim, struct Seen& x) const;

@@ -361,7 +361,7 @@ int SafetyCheck::Impl::FirstComing(const SimulationData& sim, int p, int lp) con
   return first;
 }
 
-std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
+const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
   const TAreaData& area = sim.AreaData;
   const TTrainsData& trains = sim.State.Trains;
   const int lps = static_cast<int>(LinksAt.size());
@@ -463,13 +463,15 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
   };
   // Only the LPs with a route ordered or set have a train on a way in or out.
   const int routed = std::min(lps, static_cast<int>(sim.State.Routes.size()));
+  // Only a filter, so a time of -0 may mark an LP (its routes are then looked at in vain): the
+  // test of the bits needs no branch, and the look at every route of every LP is the cost.
   RoutesActive.assign(static_cast<std::size_t>(std::max(routed, 0)), 0);
-  for (int lp = 0; lp < routed; ++lp)
+  for (int lp = 0; lp < routed; ++lp) {
+    std::uint64_t any = 0;
     for (const TRouteControlData& c : sim.State.Routes[lp])
-      if (c.TASKED != 0 || c.SCHUNTED) {
-        RoutesActive[lp] = 1;
-        break;
-      }
+      any |= std::bit_cast<std::uint64_t>(c.TASKED) | static_cast<std::uint64_t>(c.SCHUNTED);
+    RoutesActive[lp] = any != 0;
+  }
   for (int lp = 0; lp < routed; ++lp) {
     if (!RoutesActive[lp]) continue;
     const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lp].Routes;
@@ -549,8 +551,8 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
     Leave(x, link, lp);
     goOn(x);
   };
-  std::vector<Seen> seen;
-  seen.reserve(trains.size());
+  std::vector<Seen>& seen = Lists.Looked;
+  seen.clear();
   for (int i = 0; i < static_cast<int>(trains.size()); ++i) {
     const TTrainData& t = trains[i];
     Seen x;
@@ -654,7 +656,8 @@ std::vector<Seen> SafetyCheck::Impl::Observe(SimulationData& sim) {
     if (x.Where == Place::Line && x.Link >= 0 && !Links[x.Link].Double)
       Coming[x.Link][x.End] = true;
   Raw_ = seen;
-  return Refine(sim, std::move(seen));
+  for (Seen& x : seen) ClaimBeyond(sim, x);
+  return seen;
 }
 
 /// What the stations will do by themselves, added to what was seen: trains running through a
