@@ -79,6 +79,22 @@ struct TPlanIndex {
   std::size_t PlansCount = 0;
 };
 
+/// What the station passes need to know of one throat. Throats of an unknown LP, without a graph
+/// peregon or without an entry section are not Valid and are skipped.
+struct ThroatView {
+  bool Valid = false;
+  int LP = -1;  ///< LP index
+  int Code = 0;
+  int Dir = 0;      ///< d: its parity, the direction trains leave in
+  int Arrival = 0;  ///< a: the direction of a train coming in at the entry section
+  int Peregon = -1;
+  int Entry = 0;  ///< entry section
+  int Side = 0;
+  bool SelfActing = false;
+
+  bool operator==(const ThroatView&) const = default;
+};
+
 /// What the station automation reads of an untasked throat: the entry section and the one
 /// beyond it where a train would approach, and the tracks of its LP. A throat found quiet (no
 /// train on any of them) stays quiet until one of those sections changes occupancy, so the
@@ -88,6 +104,8 @@ struct TThroatChanges {
   /// By throat: the entry section and its half a train approaches on; the section beyond it
   /// and its half (0: not looked at); the LP index (-1: none).
   std::vector<int> Entry, EntryHalf, Outer, OuterHalf, LP;
+  /// By throat: its view, asked for many times a step (it reads only the district).
+  std::vector<ThroatView> Views;
   /// By section: the throats that read it (entries Start[s] .. Start[s + 1] of Readers).
   std::vector<int> Start, Readers;
   /// The district the tables were made for and the state the flags were found in.

@@ -21,6 +21,9 @@ namespace traklin {
 
 namespace {
 
+/// The view of throat g as the district gives it.
+ThroatView MakeThroatView(const TAreaData& area, int g);
+
 // A train is sent when it is due within this time; a transit when within the longer one.
 constexpr TDateTime kSendLead = 5 * kMinute;
 constexpr TDateTime kTransitLead = 9 * kMinute;
@@ -256,11 +259,13 @@ void WatchThroats(const SimulationData& sim, TThroatChanges& w) {
   w.Outer.assign(static_cast<std::size_t>(count), 0);
   w.OuterHalf.assign(static_cast<std::size_t>(count), 0);
   w.LP.assign(static_cast<std::size_t>(count), -1);
+  w.Views.resize(static_cast<std::size_t>(count));
   std::vector<std::pair<int, int>> reads;  // (section, throat)
   for (int g = 0; g < count; ++g) {
     const TGorlStanzData& th = area.GorlStanzs[g];
     const int lp = ThroatLPIndex(area, g);
     w.LP[g] = lp;
+    w.Views[g] = MakeThroatView(area, g);
     // As ApproachingTrain looks: the entry, and the section further out.
     const int e = th.EntrySection;
     const int half = (th.Flip & 1) ^ (th.Parity & 1) ^ 1;
@@ -499,16 +504,9 @@ void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
 
 }  // namespace
 
-int TrackSection(const TAreaData& area, int lp, int track) {
-  if (lp < 0 || lp >= static_cast<int>(area.Puts.size()) || track < 0 ||
-      track >= static_cast<int>(area.Puts[lp].Tracks.size()))
-    return 0;
-  const int s = area.Puts[lp].Tracks[track].Section;
-  return ValidSection(area, s) ? s : 0;
-}
+namespace {
 
-ThroatView ThroatViewOf(const SimulationData& sim, int g) {
-  const TAreaData& area = sim.AreaData;
+ThroatView MakeThroatView(const TAreaData& area, int g) {
   ThroatView v;
   const TGorlStanzData& th = area.GorlStanzs[g];
   v.LP = ThroatLPIndex(area, g);
@@ -524,6 +522,19 @@ ThroatView ThroatViewOf(const SimulationData& sim, int g) {
   v.Side = th.Side;
   v.SelfActing = !LPAsksDispatcher(area, v.LP);
   return v;
+}
+
+}  // namespace
+
+ThroatView ThroatViewOf(const SimulationData& sim, int g) {
+  const TThroatChanges& w = sim.Changes.Throats;
+  if (WatchCurrent(sim, w) && g >= 0 && g < static_cast<int>(w.Views.size())) {
+    if (sim.Changes.Check && !(w.Views[g] == MakeThroatView(sim.AreaData, g)))
+      throw CheckMismatch("incremental check: the kept view of throat " + std::to_string(g) +
+                          " differs from the district's");
+    return w.Views[g];
+  }
+  return MakeThroatView(sim.AreaData, g);
 }
 
 bool ThroatWatchCurrent(const SimulationData& sim) {

@@ -5,25 +5,21 @@
 
 namespace traklin {
 
-/// What the station passes need to know of one throat. Throats of an unknown LP, without a graph
-/// peregon or without an entry section are not Valid and are skipped.
-struct ThroatView {
-  bool Valid = false;
-  int LP = -1;  ///< LP index
-  int Code = 0;
-  int Dir = 0;      ///< d: its parity, the direction trains leave in
-  int Arrival = 0;  ///< a: the direction of a train coming in at the entry section
-  int Peregon = -1;
-  int Entry = 0;  ///< entry section
-  int Side = 0;
-  bool SelfActing = false;
-};
+// ThroatView, what the station passes need to know of one throat, lives with the throats'
+// watch tables (state/step_changes.h), which keep one per throat.
 
 /// The view of throat g (a valid index into GorlStanzs).
 ThroatView ThroatViewOf(const SimulationData& sim, int g);
 
-/// The section of track `track` of LP index lp, 0 when there is none.
-int TrackSection(const TAreaData& area, int lp, int track);
+/// The section of track `track` of LP index lp, 0 when there is none. Inline: the passes ask
+/// it for every track of a station many times a step.
+inline int TrackSection(const TAreaData& area, int lp, int track) {
+  if (lp < 0 || lp >= static_cast<int>(area.Puts.size()) || track < 0 ||
+      track >= static_cast<int>(area.Puts[lp].Tracks.size()))
+    return 0;
+  const int s = area.Puts[lp].Tracks[track].Section;
+  return s >= 1 && s < static_cast<int>(area.SlSects.size()) ? s : 0;
+}
 
 /// Whether the stations' pass made the throats' watch (TThroatChanges) for this district and
 /// state; ThroatKnownQuiet may be asked only then.
