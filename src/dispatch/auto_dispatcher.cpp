@@ -105,6 +105,13 @@ struct AutoDispatchMemo::Tables {
   std::vector<std::tuple<std::tuple<bool, TDateTime, int>, int, int>> Candidates;
   /// Whether a commitment keeps every train able to finish.
   SafetyCheck Safety;
+  /// Per LP: the dispatcher works it, as the step was given it (the flags read once).
+  std::vector<char> Automated;
+  void ReadAutomated(const std::vector<bool>& autoLPs) {
+    Automated.resize(autoLPs.size());
+    for (std::size_t lp = 0; lp < autoLPs.size(); ++lp) Automated[lp] = autoLPs[lp];
+    Safety.Works(Automated);
+  }
 
   void Derive(const SimulationData& sim);
   void TakeStep(const SimulationData& sim);
@@ -753,7 +760,7 @@ std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& aut
   Memo& m = memo.Get();
   m.Derive(sim);
   m.TakeStep(sim);
-  m.Safety.Works(autoLPs);
+  m.ReadAutomated(autoLPs);
   if (kind == rqPut || kind == rqReceive) {
     // A track that a train on its way here was given stays its own.
     const int s = TrackSection(sim.AreaData, lp, track);
@@ -796,14 +803,17 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
   Memo& m = memo.Get();
   m.Derive(sim);
   m.TakeStep(sim);
-  m.Safety.Works(autoLPs);
+  m.ReadAutomated(autoLPs);
+  const std::vector<char>& automatedLPs = m.Automated;
   const auto automated = [&](int lp) {
-    return lp >= 0 && lp < static_cast<int>(autoLPs.size()) && autoLPs[lp];
+    return lp >= 0 && lp < static_cast<int>(automatedLPs.size()) && automatedLPs[lp];
   };
   for (int lp = 0; lp < static_cast<int>(m.Controlled.size()); ++lp)
     if (automated(lp) && m.Controlled[lp]) DispatchControlled(sim, m, lp, holds);
   const bool watched = ThroatWatchCurrent(sim);
-  for (int g = 0; g < ThroatCount(sim); ++g) {
+  // The dispatcher's orders add and remove no throat.
+  const int throats = ThroatCount(sim);
+  for (int g = 0; g < throats; ++g) {
     const Throat& v = m.Throats[g];
     if (!v.Valid || !automated(v.LP) || m.Controlled[v.LP]) continue;
     if (!m.Asks[v.LP]) {

@@ -383,9 +383,15 @@ void SafetyCheck::Refresh() {
 }
 
 void SafetyCheck::Works(const std::vector<bool>& lps) {
+  Works(std::vector<char>(lps.begin(), lps.end()));
+}
+
+void SafetyCheck::Works(const std::vector<char>& lps) {
   Impl& m = *impl_;
-  if (std::equal(lps.begin(), lps.end(), m.Worked.begin(), m.Worked.end())) return;
-  m.Worked.assign(lps.begin(), lps.end());
+  const auto same = [](char a, char b) { return (a != 0) == (b != 0); };
+  if (std::equal(lps.begin(), lps.end(), m.Worked.begin(), m.Worked.end(), same)) return;
+  m.Worked.resize(lps.size());
+  std::transform(lps.begin(), lps.end(), m.Worked.begin(), [](char a) { return a != 0; });
   m.BaseMade = false;
 }
 

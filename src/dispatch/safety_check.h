@@ -86,6 +86,8 @@ class SafetyCheck {
   /// out): their stations let no train go without its leave, even those that send without
   /// asking, so a train standing there holds no track beyond until it is let go.
   void Works(const std::vector<bool>& lps);
+  /// The same from flags (lps[lp] non-zero).
+  void Works(const std::vector<char>& lps);
   /// Whether the automatic dispatcher works LP lp, as last told by Works.
   bool Worked(int lp) const;
   /// Whether the move keeps the line as able to finish its trains as it is now.
