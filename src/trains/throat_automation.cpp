@@ -524,16 +524,21 @@ ThroatView MakeThroatView(const TAreaData& area, int g) {
   return v;
 }
 
+/// A view of throat g kept in the watch tables; in check mode one that differs from the
+/// district's throws CheckMismatch.
+const ThroatView& KeptView(const SimulationData& sim, int g, const ThroatView& v) {
+  if (sim.Changes.Check && !(v == MakeThroatView(sim.AreaData, g)))
+    throw CheckMismatch("incremental check: the kept view of throat " + std::to_string(g) +
+                        " differs from the district's");
+  return v;
+}
+
 }  // namespace
 
 ThroatView ThroatViewOf(const SimulationData& sim, int g) {
   const TThroatChanges& w = sim.Changes.Throats;
-  if (WatchCurrent(sim, w) && g >= 0 && g < static_cast<int>(w.Views.size())) {
-    if (sim.Changes.Check && !(w.Views[g] == MakeThroatView(sim.AreaData, g)))
-      throw CheckMismatch("incremental check: the kept view of throat " + std::to_string(g) +
-                          " differs from the district's");
-    return w.Views[g];
-  }
+  if (WatchCurrent(sim, w) && g >= 0 && g < static_cast<int>(w.Views.size()))
+    return KeptView(sim, g, w.Views[static_cast<std::size_t>(g)]);
   return MakeThroatView(sim.AreaData, g);
 }
 
@@ -586,7 +591,8 @@ void ThroatAutomation(SimulationData& sim) {
         continue;
       }
     }
-    const ThroatView v = ThroatViewOf(sim, g);
+    // The watch tables were made for this district at the top of the pass.
+    const ThroatView v = KeptView(sim, g, watch.Views[static_cast<std::size_t>(g)]);
     if (!v.Valid) continue;
     // Most throats have nothing to do on a step. The pure tests that tell so come before the
     // route search: an untasked throat without an approaching train and without a train due

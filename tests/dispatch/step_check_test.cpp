@@ -11,6 +11,7 @@
 #include "districtgen/district.h"
 #include "state/interlocking.h"
 #include "trains/shipped_district.h"
+#include "trains/throat_automation.h"
 #include "trains/throat_queries.h"
 #include "trains/train_records.h"
 
@@ -159,6 +160,28 @@ TEST(StepCheckTest, ATrainPutOnAQuietThroatsTrackBehindTheStepsBackIsNamedInChec
   // Told of it, the throat looks again and finds the train.
   MarkSectionChanged(d.Sim, section);
   EXPECT_FALSE(d.Sim.Changes.Throats.Quiet[throat]);
+}
+
+// The stations' pass keeps each throat's view with its watch tables: a throat record changed
+// in place, which no district read does, is named in check mode; without it the kept view
+// stands until the tables are made again.
+TEST(StepCheckTest, AThroatRecordChangedInPlaceIsNamedInCheckMode) {
+  ShippedDistrict d(1, 1);
+  d.SetClock(800);
+  d.Steps(2);
+  const int g = 0;
+  const ThroatView kept = ThroatViewOf(d.Sim, g);
+  ASSERT_TRUE(kept.Valid);
+  d.Sim.AreaData.GorlStanzs[g].Side = kept.Side == 0 ? 1 : 0;
+  EXPECT_EQ(ThroatViewOf(d.Sim, g), kept);
+  d.Sim.Changes.Check = true;
+  try {
+    ThroatViewOf(d.Sim, g);
+    FAIL() << "the change was not found";
+  } catch (const CheckMismatch& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "incremental check: the kept view of throat 0 differs from the district's");
+  }
 }
 
 // The throat a train leaves a station by is found from its timetable stop there, which the
