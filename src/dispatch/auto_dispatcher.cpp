@@ -108,8 +108,7 @@ struct AutoDispatchMemo::Tables {
   /// Per LP: the dispatcher works it, as the step was given it (the flags read once).
   std::vector<char> Automated;
   void ReadAutomated(const std::vector<bool>& autoLPs) {
-    Automated.resize(autoLPs.size());
-    for (std::size_t lp = 0; lp < autoLPs.size(); ++lp) Automated[lp] = autoLPs[lp];
+    Automated.assign(autoLPs.begin(), autoLPs.end());
     Safety.Works(Automated);
   }
 

@@ -546,10 +546,8 @@ bool ThroatWatchCurrent(const SimulationData& sim) {
   return WatchCurrent(sim, sim.Changes.Throats);
 }
 
-bool ThroatKnownQuiet(const SimulationData& sim, int g) {
-  const TThroatChanges& w = sim.Changes.Throats;
-  if (g < 0 || g >= static_cast<int>(w.Quiet.size()) || !w.Quiet[g]) return false;
-  if (sim.Changes.Check && !ThroatQuiet(sim, w, g))
+bool ThroatQuietChecked(const SimulationData& sim, int g) {
+  if (!ThroatQuiet(sim, sim.Changes.Throats, g))
     throw CheckMismatch("incremental check: throat " + std::to_string(g) +
                         " has a train on a section it reads but was skipped as quiet");
   return true;

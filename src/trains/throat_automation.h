@@ -24,11 +24,20 @@ inline int TrackSection(const TAreaData& area, int lp, int track) {
 /// Whether the stations' pass made the throats' watch (TThroatChanges) for this district and
 /// state; ThroatKnownQuiet may be asked only then.
 bool ThroatWatchCurrent(const SimulationData& sim);
+/// Check mode's half of ThroatKnownQuiet for a throat flagged quiet: throws CheckMismatch when
+/// a look finds a train there, else true.
+bool ThroatQuietChecked(const SimulationData& sim, int g);
 /// Whether throat g is known to have no train on its entry section, on the section beyond it
 /// where an approaching train is looked for, or (when it may send) on a track of its LP: a
 /// look found none there and none of those sections has changed occupancy since. In check
 /// mode a throat known quiet with a train there throws CheckMismatch.
-bool ThroatKnownQuiet(const SimulationData& sim, int g);
+/// Inline: the automatic dispatcher asks it for every throat it works on every step.
+inline bool ThroatKnownQuiet(const SimulationData& sim, int g) {
+  const TThroatChanges& w = sim.Changes.Throats;
+  if (g < 0 || g >= static_cast<int>(w.Quiet.size()) || !w.Quiet[static_cast<std::size_t>(g)])
+    return false;
+  return !sim.Changes.Check || ThroatQuietChecked(sim, g);
+}
 
 /// The stations' own decisions: take approaching trains in, send trains that are due, ask.
 void ThroatAutomation(SimulationData& sim);
