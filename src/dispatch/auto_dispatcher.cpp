@@ -577,9 +577,7 @@ void GiveReceiveTask(SimulationData& sim, Memo& m, const Throat& v) {
 /// so that the far end keeps its throat for the arriving train.
 void GiveSendTask(SimulationData& sim, Memo& m, const Throat& v,
                   const std::vector<AutoHold>& holds) {
-  if (v.Side < 0 || sim.State.Gorls[v.G].TASKED != 0 || m.PeregonDirs[v.Peregon][v.Arrival] ||
-      ThroatRouteBusy(sim, v.LP, v.Entry))
-    return;
+  if (v.Side < 0 || sim.State.Gorls[v.G].TASKED != 0 || m.PeregonDirs[v.Peregon][v.Arrival]) return;
   const TAreaData& area = sim.AreaData;
   const TDateTime limit = sim.State.ClockTime + kDepartLead;
   // The candidates in the order of service (on a tie the lower track); the costly question
@@ -595,10 +593,13 @@ void GiveSendTask(SimulationData& sim, Memo& m, const Throat& v,
     if (train.DEPARTURE_SCHEDULED || train.ARRIVAL_LP_CODE == v.Code || train.PLACE_TIME != 0 ||
         (train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit)))
       continue;
-    candidates.emplace_back(Priority(sim, t, v.LP), k, t);
+    candidates.emplace_back(std::tuple<bool, TDateTime, int>{}, k, t);
   }
+  // Most throats have no train to send on most steps: the walk over the LP's routes comes
+  // after the look at its tracks.
+  if (candidates.empty() || ThroatRouteBusy(sim, v.LP, v.Entry)) return;
+  for (auto& [priority, k, t] : candidates) priority = Priority(sim, t, v.LP);
   std::sort(candidates.begin(), candidates.end());
-  if (candidates.empty()) return;
   // The first in the order of service that leaves here and that the safety check lets go.
   int best = -1, track = -1;
   for (const auto& [priority, k, t] : candidates)
