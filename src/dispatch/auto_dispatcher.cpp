@@ -50,7 +50,12 @@ int Approaching(const SimulationData& sim, const Throat& v) {
   if (TrainOnHalf(sim, v.Entry, v.Arrival & 1) < 0 &&
       (v.OutSection <= 0 || TrainOnHalf(sim, v.OutSection, v.OutHalf) < 0))
     return -1;
-  return ApproachingTrain(sim, v.Entry, v.Arrival);
+  // The section beyond the entry was found when the district was walked.
+  const int t = ApproachingTrainVia(sim, v.Entry, v.Arrival, v.OutSection, v.OutHalf);
+  if (sim.Changes.Check && t != ApproachingTrain(sim, v.Entry, v.Arrival))
+    throw CheckMismatch("incremental check: the train approaching throat " + std::to_string(v.G) +
+                        " differs from a fresh look");
+  return t;
 }
 
 Throat ThroatAt(const SimulationData& sim, int g) {
@@ -107,9 +112,21 @@ struct AutoDispatchMemo::Tables {
   SafetyCheck Safety;
   /// Per LP: the dispatcher works it, as the step was given it (the flags read once).
   std::vector<char> Automated;
+  bool AutomatedTold = false;  ///< Safety was told of Automated
   void ReadAutomated(const std::vector<bool>& autoLPs) {
-    Automated.assign(autoLPs.begin(), autoLPs.end());
+    // Read bit by bit, and told to the check only when changed: the flags are the same on
+    // almost every step.
+    bool same = AutomatedTold && Automated.size() == autoLPs.size();
+    Automated.resize(autoLPs.size());
+    auto bit = autoLPs.begin();
+    for (char& flag : Automated) {
+      const char now = *bit++ ? 1 : 0;
+      same = same && flag == now;
+      flag = now;
+    }
+    if (same) return;
     Safety.Works(Automated);
+    AutomatedTold = true;
   }
 
   void Derive(const SimulationData& sim);
