@@ -78,7 +78,14 @@ bool OpposingRouteSet(const SimulationData& sim, int g);
 std::vector<int> LeadingSignals(const SimulationData& sim);
 /// The same list into `out`, whose storage is reused.
 void LeadingSignals(const SimulationData& sim, std::vector<int>& out);
-/// OpposingRouteSet over a list that LeadingSignals made since the signals last changed.
+/// The list of signals that lead somewhere as the routes' pass keeps it, when it holds for the
+/// state as it is: since that pass every signal given a route is in it (some in it may have
+/// been released since, which OpposingRouteSet reads again). nullptr when the state was
+/// replaced or changed by hand since (ForgetStepChanges), or the pass has not run on it. In
+/// check mode a signal leading somewhere that the list lacks throws CheckMismatch.
+const std::vector<int>* KeptLeadingSignals(const SimulationData& sim);
+/// OpposingRouteSet over a list that LeadingSignals made since the signals last changed, or
+/// the list KeptLeadingSignals gives.
 bool OpposingRouteSet(const SimulationData& sim, int g, const std::vector<int>& leading);
 
 // ---------------------------------------------------------------------------

@@ -745,14 +745,22 @@ int SignalCount(const SimulationData& sim) {
                   static_cast<int>(sim.State.Semaphores.size()));
 }
 
+/// The kept list of signals that lead somewhere was made for this state, and no change by
+/// hand has been announced since.
+bool LeadingKept(const SimulationData& sim) {
+  const TRouteChanges& c = sim.Changes.Routes;
+  const TSignalChanges& marks = sim.Changes.Signals;
+  return c.LeadingOf == sim.State.Semaphores.data() &&
+         c.Listed.size() == static_cast<std::size_t>(SignalCount(sim)) && !marks.All &&
+         marks.SignalsData == sim.State.Semaphores.data();
+}
+
 /// Brings the kept list of signals that lead somewhere up to the state, for the pass.
 void RefreshLeading(SimulationData& sim) {
   TRouteChanges& c = sim.Changes.Routes;
   const TSignalChanges& marks = sim.Changes.Signals;
   const int signals = SignalCount(sim);
-  if (c.LeadingOf != sim.State.Semaphores.data() ||
-      c.Listed.size() != static_cast<std::size_t>(signals) || marks.All ||
-      marks.SignalsData != sim.State.Semaphores.data()) {
+  if (!LeadingKept(sim)) {
     LeadingSignals(sim, c.Leading);
     c.Listed.assign(static_cast<std::size_t>(signals), 0);
     for (const int j : c.Leading) c.Listed[static_cast<std::size_t>(j)] = 1;
@@ -858,6 +866,17 @@ void LeadingSignals(const SimulationData& sim, std::vector<int>& out) {
   for (int j = 0; j < signals; ++j)
     if (sim.State.Semaphores[j].SECT_NEXT > 0 && sim.AreaData.Semaphores[j].Kind != 2)
       out.push_back(j);
+}
+
+const std::vector<int>* KeptLeadingSignals(const SimulationData& sim) {
+  if (!LeadingKept(sim)) return nullptr;
+  const TRouteChanges& c = sim.Changes.Routes;
+  if (sim.Changes.Check)
+    for (const int j : LeadingSignals(sim))
+      if (!c.Listed[static_cast<std::size_t>(j)])
+        throw CheckMismatch("incremental check: signal " + std::to_string(j) +
+                            " leads somewhere but is not in the kept list");
+  return &c.Leading;
 }
 
 bool OpposingRouteSet(const SimulationData& sim, int g, const std::vector<int>& leading) {

@@ -74,10 +74,13 @@ class PassLookups {
   /// LeadingSignals.
   const std::vector<int>& Leading() {
     if (!leadingMade_) {
-      LeadingSignals(sim_, leading_);
+      // The routes' pass of this step keeps the list; a fresh one only when it does not hold.
+      const std::vector<int>* kept = KeptLeadingSignals(sim_);
+      if (kept == nullptr) LeadingSignals(sim_, leading_);
+      list_ = kept != nullptr ? kept : &leading_;
       leadingMade_ = true;
     }
-    return leading_;
+    return *list_;
   }
   /// PeregonOccupiedDirections(p)[dir] for a valid graph peregon p.
   bool Runs(int p, int dir) {
@@ -98,6 +101,7 @@ class PassLookups {
  private:
   const SimulationData& sim_;
   std::vector<int>& leading_;
+  const std::vector<int>* list_ = nullptr;
   bool leadingMade_ = false;
   std::vector<std::array<bool, 2>>& dirs_;
   bool dirsMade_ = false;

@@ -184,6 +184,32 @@ TEST(StepCheckTest, AThroatRecordChangedInPlaceIsNamedInCheckMode) {
   }
 }
 
+// The stations' pass reads the routes' pass's list of signals that lead somewhere: a route
+// given by hand behind the step's back is named in check mode, and once announced the list is
+// no longer taken until the routes' pass has made it again.
+TEST(StepCheckTest, ASignalGivenARouteBehindTheStepsBackIsNamedInCheckMode) {
+  ShippedDistrict d(1, 1);
+  d.SetClock(800);
+  d.Steps(2);
+  ASSERT_NE(KeptLeadingSignals(d.Sim), nullptr);
+  int signal = -1;
+  for (int j = 0; j < static_cast<int>(d.Sim.AreaData.Semaphores.size()) && signal < 0; ++j)
+    if (d.Sim.AreaData.Semaphores[j].Kind != 2 && d.Sim.State.Semaphores[j].SECT_NEXT == 0)
+      signal = j;
+  ASSERT_GE(signal, 0);
+  d.Sim.State.Semaphores[signal].SECT_NEXT = d.Sim.AreaData.Semaphores[signal].Section;
+  d.Sim.Changes.Check = true;
+  try {
+    KeptLeadingSignals(d.Sim);
+    FAIL() << "the change was not found";
+  } catch (const CheckMismatch& e) {
+    EXPECT_EQ(std::string(e.what()), "incremental check: signal " + std::to_string(signal) +
+                                         " leads somewhere but is not in the kept list");
+  }
+  ForgetStepChanges(d.Sim);
+  EXPECT_EQ(KeptLeadingSignals(d.Sim), nullptr);
+}
+
 // The throat a train leaves a station by is found from its timetable stop there, which the
 // step remembers per train: a train moved on in its timetable, or another train in its place
 // in the list, is looked up afresh. Each answer is the one a state that remembers nothing
