@@ -6,13 +6,7 @@
 
 namespace traklin {
 
-int FindLPIndex(const TAreaData& area, int lpCode) {
-  const std::vector<int>& index = area.Index.LPOfCode;
-  if (!index.empty() && area.Index.LPCount == area.Puts.size()) {
-    if (lpCode < 0 || lpCode >= static_cast<int>(index.size())) return -1;
-    const int lp = index[static_cast<std::size_t>(lpCode)];
-    if (lp < 0 || area.Puts[static_cast<std::size_t>(lp)].Code == lpCode) return lp;
-  }
+int SearchLPIndex(const TAreaData& area, int lpCode) {
   for (int i = static_cast<int>(area.Puts.size()) - 1; i >= 0; --i) {
     if (area.Puts[i].Code == lpCode) return i;
   }

@@ -15,9 +15,20 @@ namespace traklin {
 // ---------------------------------------------------------------------------
 // Lookups by code or number
 
+/// FindLPIndex by a search from the last LP to the first.
+int SearchLPIndex(const TAreaData& area, int lpCode);
 /// LP index of an LP code: the last LP with that code, -1 for none. Looked up in the set-up's
-/// index when it was built for these LPs, else searched from the last LP to the first.
-int FindLPIndex(const TAreaData& area, int lpCode);
+/// index when it was built for these LPs, else searched from the last LP to the first. Inline:
+/// the passes ask it for every train many times a step.
+inline int FindLPIndex(const TAreaData& area, int lpCode) {
+  const std::vector<int>& index = area.Index.LPOfCode;
+  if (!index.empty() && area.Index.LPCount == area.Puts.size()) {
+    if (lpCode < 0 || lpCode >= static_cast<int>(index.size())) return -1;
+    const int lp = index[static_cast<std::size_t>(lpCode)];
+    if (lp < 0 || area.Puts[static_cast<std::size_t>(lp)].Code == lpCode) return lp;
+  }
+  return SearchLPIndex(area, lpCode);
+}
 /// FindLPIndex of the code of throat g (a valid throat index), from the set-up's index.
 int ThroatLPIndex(const TAreaData& area, int g);
 /// Fills area.Index from the finished district; the set-up calls it last.
