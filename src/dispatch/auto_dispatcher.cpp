@@ -127,7 +127,12 @@ struct AutoDispatchMemo::Tables {
     if (same) return;
     Safety.Works(Automated);
     AutomatedTold = true;
+    WorkedMade = false;
   }
+  /// The throats the dispatcher looks at on each step: valid ones of the LPs it works that have
+  /// a duty officer, made again when the district or those LPs change.
+  std::vector<int> Worked;
+  bool WorkedMade = false;
 
   void Derive(const SimulationData& sim);
   void TakeStep(const SimulationData& sim);
@@ -166,6 +171,7 @@ void AutoDispatchMemo::Tables::Derive(const SimulationData& sim) {
   Source = source;
   SourceSizes = sizes;
   Built = true;
+  WorkedMade = false;
   const int throats = static_cast<int>(area.GorlStanzs.size());
   const int lps = static_cast<int>(area.Puts.size());
   const int peregons = static_cast<int>(area.GraphPeregons.size());
@@ -828,11 +834,19 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
   for (int lp = 0; lp < static_cast<int>(m.Controlled.size()); ++lp)
     if (automated(lp) && m.Controlled[lp]) DispatchControlled(sim, m, lp, holds);
   const bool watched = ThroatWatchCurrent(sim);
+  if (!m.WorkedMade) {
+    m.Worked.clear();
+    for (int g = 0; g < static_cast<int>(m.Throats.size()); ++g) {
+      const Throat& v = m.Throats[g];
+      if (v.Valid && automated(v.LP) && !m.Controlled[v.LP]) m.Worked.push_back(g);
+    }
+    m.WorkedMade = true;
+  }
   // The dispatcher's orders add and remove no throat.
   const int throats = ThroatCount(sim);
-  for (int g = 0; g < throats; ++g) {
+  for (const int g : m.Worked) {
+    if (g >= throats) break;
     const Throat& v = m.Throats[g];
-    if (!v.Valid || !automated(v.LP) || m.Controlled[v.LP]) continue;
     if (!m.Asks[v.LP]) {
       FreeThroat(sim, m, v);
       continue;

@@ -53,7 +53,9 @@ struct Run2001 {
   bool ReachedOzyornaya = false;
 };
 
-Run2001 RunTrain2001(std::initializer_list<const char*> automated) {
+/// With `later`, the stations in it are automatic instead from step `switchAt` on.
+Run2001 RunTrain2001(std::initializer_list<const char*> automated,
+                     std::initializer_list<const char*> later = {}, int switchAt = -1) {
   ShippedDistrict d(1, 1);
   Automate(d, automated);
   d.SetClock(500);
@@ -65,6 +67,7 @@ Run2001 RunTrain2001(std::initializer_list<const char*> automated) {
   };
   const TDepartCommitData& commit = d.Sim.State.DepartCommits[zar];
   for (int step = 0; step < 90 * 120; ++step) {
+    if (step == switchAt) Automate(d, later);
     // The station spends a commit in the step it is given: it is looked for right after the
     // dispatcher's pass.
     for (const Simulation::StepPass& pass : Simulation::StepOrder()) {
@@ -147,6 +150,14 @@ TEST(AutoDispatcherTest, CommitWaitsWhileATrainComesTheOtherWay) {
   d.Sim.State.Trains.pop_back();
   AutoDispatch(d.Sim, d.Sim.State.AutoLPs);
   EXPECT_NE(d.Sim.State.Trains[t].HEAD.DIR ? commit.ODD : commit.EVEN, 0);
+}
+
+TEST(AutoDispatcherTest, StationsSwitchedToAutomaticMidRunAreWorkedFromThen) {
+  // Only Озёрная is automatic for the first ten seconds; then the three stations are, and the
+  // dispatcher brings 2001 through as when they were automatic from the start.
+  const Run2001 run = RunTrain2001({"Озёрная"}, {"Заречье", "Сосновка", "Озёрная"}, 20);
+  EXPECT_EQ(run.Operations, (std::vector<std::string>{"commit ЗАР", "route СОС", "task ОЗЁ"}));
+  EXPECT_TRUE(run.ReachedOzyornaya);
 }
 
 TEST(AutoDispatcherTest, SendTaskWaitingForItsCommitGivesWayToAnArrivingTrain) {
