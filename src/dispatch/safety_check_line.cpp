@@ -248,9 +248,9 @@ Runner SafetyCheck::Impl::Way(const SimulationData& sim, int t, int lp, int in, 
                    .LP = lp,
                    .In = in,
                    .InEnd = in >= 0 ? inEnd : 0};
-  const auto [at, fresh] = FoundWays.try_emplace(key);
-  if (fresh) {
-    at->second = FindWay(sim, t, lp, in, inEnd);
+  auto at = FoundWays.find(key);
+  if (at == FoundWays.end()) {
+    at = FoundWays.emplace(key, FindWay(sim, t, lp, in, inEnd)).first;
   } else if (sim.Changes.Check) {
     const FoundWay now = FindWay(sim, t, lp, in, inEnd);
     const auto same = [](const Step& a, const Step& b) {
@@ -262,8 +262,9 @@ Runner SafetyCheck::Impl::Way(const SimulationData& sim, int t, int lp, int in, 
     if (now.Finishes != at->second.Finishes ||
         !std::equal(now.Steps.begin(), now.Steps.end(), at->second.Steps.begin(),
                     at->second.Steps.end(), same))
-      throw CheckMismatch("safety check: the kept way of train " + std::to_string(train.NUMBER) +
-                          " from LP " + std::to_string(lp) + " differs from the way found now");
+      throw CheckMismatch("incremental check: the safety check's kept way of train " +
+                          std::to_string(train.NUMBER) + " from LP " + std::to_string(lp) +
+                          " differs from the way found now");
   }
   run.Steps = at->second.Steps;
   run.Finishes = at->second.Finishes;
