@@ -51,11 +51,7 @@ int Approaching(const SimulationData& sim, const Throat& v) {
       (v.OutSection <= 0 || TrainOnHalf(sim, v.OutSection, v.OutHalf) < 0))
     return -1;
   // The section beyond the entry was found when the district was walked.
-  const int t = ApproachingTrainVia(sim, v.Entry, v.Arrival, v.OutSection, v.OutHalf);
-  if (sim.Changes.Check && t != ApproachingTrain(sim, v.Entry, v.Arrival))
-    throw CheckMismatch("incremental check: the train approaching throat " + std::to_string(v.G) +
-                        " differs from a fresh look");
-  return t;
+  return ThroatApproachingTrainVia(sim, v.G, v.Entry, v.Arrival, v.OutSection, v.OutHalf);
 }
 
 Throat ThroatAt(const SimulationData& sim, int g) {

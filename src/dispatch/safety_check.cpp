@@ -548,7 +548,7 @@ bool SafetyCheck::Impl::Judge(SimulationData& sim, const SafetyMove& move) {
   const std::vector<std::array<bool, 2>> coming = Coming;
   if (move.What == SafetyMove::Depart && after[moved].Link >= 0 && !Links[after[moved].Link].Double)
     Coming[after[moved].Link][after[moved].End] = true;
-  after = Refine(sim, std::move(after));
+  Refine(sim, after);
   // Trains and claims that wait on a single link for a track at its end, by train and claim.
   const auto waiting = [&](const std::vector<Runner>& runners, const State& s) {
     std::vector<std::pair<int, bool>> out;

@@ -238,7 +238,7 @@ struct SafetyCheck::Impl {
   void Leave(struct Seen& x, int link, int lp) const;
   void ClaimBeyond(const SimulationData& sim, struct Seen& x) const;
   void Build(const SimulationData& sim, std::vector<struct Seen> seen);
-  std::vector<struct Seen> Refine(const SimulationData& sim, std::vector<struct Seen> seen) const;
+  void Refine(const SimulationData& sim, std::vector<struct Seen>& seen) const;
   bool PassesOn(const SimulationData& sim, int t, int lp, int link) const;
   int FirstComing(const SimulationData& sim, int p, int lp) const;
   void Make(SimulationData& sim, std::vector<struct Seen> seen);

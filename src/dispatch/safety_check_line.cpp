@@ -657,17 +657,15 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
     if (x.Where == Place::Line && x.Link >= 0 && !Links[x.Link].Double)
       Coming[x.Link][x.End] = true;
   Raw_ = seen;
-  for (Seen& x : seen) ClaimBeyond(sim, x);
+  Refine(sim, seen);
   return seen;
 }
 
 /// What the stations will do by themselves, added to what was seen: trains running through a
 /// station that sends without asking count as beyond it, and trains that will stand at a
 /// station that lets them go on by themselves claim a track beyond.
-std::vector<Seen> SafetyCheck::Impl::Refine(const SimulationData& sim,
-                                            std::vector<Seen> seen) const {
+void SafetyCheck::Impl::Refine(const SimulationData& sim, std::vector<Seen>& seen) const {
   for (Seen& x : seen) ClaimBeyond(sim, x);
-  return seen;
 }
 
 }  // namespace traklin

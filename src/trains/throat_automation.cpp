@@ -582,12 +582,10 @@ void ThroatAutomation(SimulationData& sim) {
       // The tables know where it looks for a train coming in.
       const TGorlStanzData& th = sim.AreaData.GorlStanzs[g];
       const int arrival = (th.Flip & 1) ^ (th.Parity & 1) ^ 1;
-      approaching = watch.Entry[g] > 0 ? ApproachingTrainVia(sim, watch.Entry[g], arrival,
-                                                             watch.Outer[g], watch.OuterHalf[g])
-                                       : -1;
-      if (sim.Changes.Check && approaching != ApproachingTrain(sim, th.EntrySection, arrival))
-        throw CheckMismatch("incremental check: the train approaching throat " + std::to_string(g) +
-                            " differs from a fresh look");
+      approaching = watch.Entry[g] > 0
+                        ? ThroatApproachingTrainVia(sim, g, watch.Entry[g], arrival, watch.Outer[g],
+                                                    watch.OuterHalf[g])
+                        : -1;
       if (approaching < 0 && (th.Side < 0 || !AnyTrainOnTracks(sim, watch.LP[g], th.Parity & 1))) {
         watch.Quiet[g] = ThroatQuiet(sim, watch, g);
         continue;

@@ -277,6 +277,15 @@ int ApproachingTrainVia(const SimulationData& sim, int e, int a, int outer, int 
   return distance <= kApproachLimit ? found : -1;
 }
 
+int ThroatApproachingTrainVia(const SimulationData& sim, int g, int e, int a, int outer,
+                              int outerHalf) {
+  const int t = ApproachingTrainVia(sim, e, a, outer, outerHalf);
+  if (sim.Changes.Check && t != ApproachingTrain(sim, e, a))
+    throw CheckMismatch("incremental check: the train approaching throat " + std::to_string(g) +
+                        " differs from a fresh look");
+  return t;
+}
+
 int TrainForTrack(const SimulationData& sim, int lp, int s, int d, bool* standing) {
   if (standing != nullptr) *standing = false;
   const TAreaData& area = sim.AreaData;

@@ -63,6 +63,10 @@ int ApproachOuterSection(const TAreaData& area, int e, int a, int& half);
 /// ApproachingTrain with the section beyond e already found by ApproachOuterSection (outer 0:
 /// none) and e a valid section.
 int ApproachingTrainVia(const SimulationData& sim, int e, int a, int outer, int outerHalf);
+/// ApproachingTrainVia for throat g, whose entry is e: in check mode a fresh ApproachingTrain
+/// that differs throws CheckMismatch naming the throat.
+int ThroatApproachingTrainVia(const SimulationData& sim, int g, int e, int a, int outer,
+                              int outerHalf);
 /// The train for track section s of the LP that will leave in direction d: one standing on
 /// half d of s, else one on the set routes leading into s (walked back at most as many routes
 /// as the LP has), else the train approaching where that walk ends. -1 when none.
