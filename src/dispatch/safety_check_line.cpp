@@ -552,8 +552,10 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
     Leave(x, link, lp);
     goOn(x);
   };
+  // At most one entry per train, written in place: the list keeps its room from look to look.
   std::vector<Seen>& seen = Lists.Looked;
-  seen.clear();
+  seen.resize(trains.size());
+  std::size_t looked = 0;
   for (int i = 0; i < static_cast<int>(trains.size()); ++i) {
     const TTrainData& t = trains[i];
     Seen x;
@@ -567,7 +569,7 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
         continue;
       x.Where = Place::Outside;
       x.LP = lp;
-      seen.push_back(x);
+      seen[looked++] = x;
       continue;
     }
     const int hp = t.HEAD.PEREGON_IDX;
@@ -585,7 +587,7 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
         leave(x, onward[i], x.LP);
       else
         goOn(x);
-      seen.push_back(x);
+      seen[looked++] = x;
       continue;
     }
     int lp = FindLPIndex(area, t.HEAD.LP_CODE);
@@ -641,7 +643,7 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
         leave(x, onward[i], lp);
       else if (x.Track < 0)
         x.Track = into;
-      seen.push_back(x);
+      seen[looked++] = x;
       continue;
     }
     x.Where = Place::Track;
@@ -650,8 +652,9 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
     int leaving = onwardFrom[i] == lp ? onward[i] : -1;
     if (leaving >= 0 && Links[leaving].LP[0] != lp && Links[leaving].LP[1] != lp) leaving = -1;
     if (leaving >= 0 && room(leaving, lp)) leave(x, leaving, lp);
-    seen.push_back(x);
+    seen[looked++] = x;
   }
+  seen.resize(looked);
   // A train let go onto a single link counts as coming towards its far end, on the line or not.
   for (const Seen& x : seen)
     if (x.Where == Place::Line && x.Link >= 0 && !Links[x.Link].Double)

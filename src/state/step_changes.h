@@ -77,6 +77,11 @@ struct TPlanIndex {
   std::vector<int> Plans;  ///< plan indices, by minute, each minute's in their order
   const void* PlansData = nullptr;
   std::size_t PlansCount = 0;
+  /// The clock last decoded for the plans, and its minute: hhmm, and day × 1440 + minute.
+  bool MinuteDecoded = false;
+  double MinuteClock = 0;
+  int MinuteHHMM = 0;
+  std::int64_t MinuteStamp = 0;
 };
 
 /// What the station passes need to know of one throat. Throats of an unknown LP, without a graph

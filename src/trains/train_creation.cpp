@@ -31,15 +31,28 @@ constexpr int kDefaultFreightLoco = 2;
 constexpr int kLightLocoLoad = 3;
 const char* const kBadRandomCount = "Неправильное количество случайных грузовых";
 
-int ClockHHMM(TDateTime t) {
-  const TimeParts p = DecodeTime(t);
-  return p.Hour * 100 + p.Minute;
-}
+// The minute a plan is tried in: its time of day (hhmm) and day number × 1440 + minute of the
+// day. Both creation passes ask at every step; the clock is decoded once per step.
+struct PlanMinute {
+  int HHMM = 0;
+  std::int64_t Stamp = 0;
+};
 
-// Day number × 1440 + minute of the day: the minute a plan is tried in.
-std::int64_t MinuteStamp(TDateTime t) {
+PlanMinute MinuteOf(SimulationData& sim, TDateTime t) {
+  TPlanIndex& index = sim.Changes.Plans;
+  if (index.MinuteDecoded && index.MinuteClock == t && !sim.Changes.Check)
+    return {index.MinuteHHMM, index.MinuteStamp};
   const TimeParts p = DecodeTime(t);
-  return static_cast<std::int64_t>(std::floor(t)) * 1440 + p.Hour * 60 + p.Minute;
+  const PlanMinute m{p.Hour * 100 + p.Minute,
+                     static_cast<std::int64_t>(std::floor(t)) * 1440 + p.Hour * 60 + p.Minute};
+  if (sim.Changes.Check && index.MinuteDecoded && index.MinuteClock == t &&
+      (index.MinuteHHMM != m.HHMM || index.MinuteStamp != m.Stamp))
+    throw CheckMismatch("incremental check: the kept minute of the clock differs from the clock");
+  index.MinuteDecoded = true;
+  index.MinuteClock = t;
+  index.MinuteHHMM = m.HHMM;
+  index.MinuteStamp = m.Stamp;
+  return m;
 }
 
 // True only on the first call for that plan in that minute. Without it a plan would fire on
@@ -523,8 +536,9 @@ bool PlanRunsOn(const TCreationPlanData& plan, TDateTime date) {
 void CreatePlannedTrains(SimulationData& sim) {
   const TAreaData& area = sim.AreaData;
   const TDateTime now = sim.State.ClockTime;
-  const int hhmm = ClockHHMM(now);
-  const std::int64_t stamp = MinuteStamp(now);
+  const PlanMinute minute = MinuteOf(sim, now);
+  const int hhmm = minute.HHMM;
+  const std::int64_t stamp = minute.Stamp;
   const TCreationPlansData& plans = area.CreationPlans;
   for (const int k : PlansOfMinute(sim, hhmm)) {
     const TCreationPlanData& plan = plans[k];
@@ -625,8 +639,9 @@ void CreateFreightTrains(SimulationData& sim) {
   const TAreaData& area = sim.AreaData;
   TStateData& state = sim.State;
   const TDateTime now = state.ClockTime;
-  const int hhmm = ClockHHMM(now);
-  const std::int64_t stamp = MinuteStamp(now);
+  const PlanMinute minute = MinuteOf(sim, now);
+  const int hhmm = minute.HHMM;
+  const std::int64_t stamp = minute.Stamp;
 
   const TCreationPlansData& plans = area.CreationPlans;
   for (const int k : PlansOfMinute(sim, hhmm)) {
