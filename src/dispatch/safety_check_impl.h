@@ -168,7 +168,7 @@ struct SafetyCheck::Impl {
   /// Per link: the single-line stretch it belongs to, -1 for a double link.
   std::vector<int> StretchOf;
   /// Per stretch: the trains it has room for, the tracks of its LPs less two at each (kept for
-  /// crossings), at least one per link.
+  /// crossings; one at an end of the line), at least one per link.
   std::vector<int> StretchRoom;
   std::vector<int> LinkOfPeregon;            ///< per graph peregon
   std::vector<std::vector<int>> PeregonsOf;  ///< per link: its graph peregons

@@ -227,9 +227,10 @@ TEST(SafetyCheckTest, TrainFromOutsideWaitsForTheTrackATrainOnItsWayNeedsThenCom
 }
 
 TEST(SafetyCheckTest, SingleLineHoldingAsManyTrainsAsItHasRoomAdmitsNoMoreUntilOneIsGone) {
-  // ЛЕС and ГОР keep two of their four tracks each, and the loop both of its two, for trains
-  // to cross at: the line has room for four trains that have to run on it. 801, 803 and 805
-  // wait at ЛЕС for ГОР and 802 at ГОР for ЛЕС; 806 waits outside to come in at ГОР.
+  // The loop keeps both of its two tracks for trains to cross at; ЛЕС and ГОР, the ends of the
+  // line, are reached from it by one side only and keep one of their four each: the line has
+  // room for six trains that have to run on it. 801, 803 and 805 wait at ЛЕС for ГОР, 802, 804
+  // and 808 at ГОР for ЛЕС; 806 waits outside to come in at ГОР.
   for (const std::string& kind : {kKinds[0], kKinds[2]}) {
     SCOPED_TRACE(kind);
     AutoLine line(Line(kLoop, R"(
@@ -237,6 +238,8 @@ TEST(SafetyCheckTest, SingleLineHoldingAsManyTrainsAsItHasRoomAdmitsNoMoreUntilO
       {"number": 803, "from": "Лесная", "to": "Горная", "depart": "12:00"},
       {"number": 805, "from": "Лесная", "to": "Горная", "depart": "12:00"},
       {"number": 802, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 804, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 808, "from": "Горная", "to": "Лесная", "depart": "12:00"},
       {"number": 806, "from": "Горная", "to": "Лесная", "depart": "12:00"})",
                        kind),
                   950);
@@ -244,12 +247,18 @@ TEST(SafetyCheckTest, SingleLineHoldingAsManyTrainsAsItHasRoomAdmitsNoMoreUntilO
     line.PutOut(803, "ЛЕС", 1);
     line.PutOut(805, "ЛЕС", 2);
     line.PutOut(802, "ГОР", 0);
+    line.PutOut(804, "ГОР", 1);
+    line.PutOut(808, "ГОР", 2);
     CreateTimetableTrain(line.Sim, 806);
-    // Track 6 of ГОР is free and suits 806, and every train could still finish with it in;
-    // but a fifth train would leave the line no track to cross at.
+    // Track 6 of ГОР is free and suits 806, and every train could still finish with it in,
+    // one at a time; but a seventh train would leave the line no track to cross at.
     EXPECT_FALSE(MayAdmit(line, 806, "ГОР", 3));
-    ASSERT_TRUE(line.RunUntil(40, [&] { return line.Removed == Ops{"801 ГОР"}; }));
-    EXPECT_TRUE(MayAdmit(line, 806, "ГОР", 3));
+    const auto gone = [&] {
+      return std::find(line.Removed.begin(), line.Removed.end(), "801 ГОР") != line.Removed.end();
+    };
+    ASSERT_TRUE(line.RunUntil(60, gone)) << ::testing::PrintToString(line.Operations);
+    EXPECT_EQ(line.Where(806), "");
+    EXPECT_TRUE(MayAdmit(line, 806, "ГОР", 3)) << ::testing::PrintToString(line.Removed);
     ExpectNoFault(line);
   }
 }
