@@ -454,7 +454,8 @@ bool SafetyCheck::Allows(SimulationData& sim, const SafetyMove& move) {
 }
 
 /// Train t, put out or taken in at LP lp, would have a single-line stretch on its way that
-/// already has as many trains in the district to run on it as it has room for.
+/// already has as many trains in the district to run on it as it has room for (a train
+/// rolling in where it ends runs on it no more).
 bool SafetyCheck::Impl::Crowds(const SimulationData& sim, int t, int lp) const {
   std::vector<char> mine(StretchRoom.size(), 0);
   bool any = false;
@@ -470,6 +471,8 @@ bool SafetyCheck::Impl::Crowds(const SimulationData& sim, int t, int lp) const {
   for (int r = 0; r < static_cast<int>(Runners.size()); ++r) {
     const Runner& run = Runners[r];
     if (run.Owner >= 0 || sim.State.Trains[run.Train].HEAD.SECT_IDX == 0) continue;
+    // Its head in the LP where it ends, it has no more to run on any stretch.
+    if (run.Entering && run.Finishes && run.Steps.size() == 1) continue;
     std::fill(seen.begin(), seen.end(), 0);
     for (const Step& st : run.Steps)
       for (const Hop& h : st.Hops) {

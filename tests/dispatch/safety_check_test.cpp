@@ -263,6 +263,37 @@ TEST(SafetyCheckTest, SingleLineHoldingAsManyTrainsAsItHasRoomAdmitsNoMoreUntilO
   }
 }
 
+TEST(SafetyCheckTest, TrainRollingInWhereItEndsLeavesItsRoomOnTheLineToATrainFromOutside) {
+  // As above, the line has room for six trains. 801 runs to ГОР, where it ends; 803, 805 and
+  // 807 wait at ЛЕС, 804 and 808 at ГОР on tracks I and 2. 806 waits outside for ГОР, where
+  // tracks 4 and 6 are free, one of them for 801.
+  AutoLine line(Line(kLoop, R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 803, "from": "Лесная", "to": "Горная", "depart": "12:00"},
+      {"number": 805, "from": "Лесная", "to": "Горная", "depart": "12:00"},
+      {"number": 807, "from": "Лесная", "to": "Горная", "depart": "12:00"},
+      {"number": 804, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 808, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 806, "from": "Горная", "to": "Лесная", "depart": "12:00"})"),
+                950);
+  line.PutOut(801, "ЛЕС", 0);
+  line.PutOut(803, "ЛЕС", 1);
+  line.PutOut(805, "ЛЕС", 2);
+  line.PutOut(804, "ГОР", 0);
+  line.PutOut(808, "ГОР", 1);
+  ASSERT_TRUE(line.RunUntil(30, [&] { return OnLine(line, 801); }));
+  line.PutOut(807, "ЛЕС", 3);
+  CreateTimetableTrain(line.Sim, 806);
+  const auto admitted = [&] {
+    return MayAdmit(line, 806, "ГОР", 2) || MayAdmit(line, 806, "ГОР", 3);
+  };
+  EXPECT_FALSE(admitted());
+  // Its head in ГОР's throat, 801 has no more to run on the line: its room is 806's.
+  ASSERT_TRUE(line.RunUntil(30, [&] { return line.Where(801) == "ГОР"; }));
+  EXPECT_TRUE(admitted()) << ::testing::PrintToString(line.Operations);
+  ExpectNoFault(line);
+}
+
 TEST(SafetyCheckTest, PassengerTrainThatMayNotLeaveLetsTheFreightTrainBehindItGo) {
   // РАЗ takes freight trains only, so passenger train 801 at ЛЕС has nowhere to stop on its
   // way to ГОР and may not leave; freight train 2001, after it in the order of service, may.
