@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,18 @@ const std::string kSingleTrack = "[1001, 3, 1]";
 const std::string kKinds[] = {R"("controlled": true)", R"("manip": "Разъезд")",
                               R"("self_acting": true)",
                               R"("self_acting": true, "send_without_asking": 1)"};
+
+/// Timetable trains for Line(): odd numbers run from ЛЕС to ГОР, even ones back; the first
+/// leaves at 10:00, the others at 12:00.
+std::string Trains(std::initializer_list<int> numbers) {
+  std::string out;
+  for (const int n : numbers)
+    out += std::string(out.empty() ? "" : ",") + R"({"number": )" + std::to_string(n) +
+           (n % 2 ? R"(, "from": "Лесная", "to": "Горная")"
+                  : R"(, "from": "Горная", "to": "Лесная")") +
+           R"(, "depart": ")" + (out.empty() ? "10:00" : "12:00") + R"("})";
+  return out;
+}
 
 /// The graph peregon between two stations.
 int PeregonBetween(const AutoLine& line, const std::string& a, const std::string& b) {
@@ -205,13 +218,7 @@ TEST(SafetyCheckTest, HopListKeepsItsLinksInOrderBeyondThoseItHoldsInPlace) {
 TEST(SafetyCheckTest, TrainFromOutsideWaitsForTheTrackATrainOnItsWayNeedsThenComesIn) {
   // 801 runs to ГОР through the single-track РАЗ; ГОР's tracks I, 2 and 4 hold trains that
   // wait to leave for ЛЕС later. 806 waits outside to come in at ГОР for ЛЕС.
-  AutoLine line(Line(kSingleTrack, R"(
-      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
-      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "12:00"},
-      {"number": 804, "from": "Горная", "to": "Лесная", "depart": "12:00"},
-      {"number": 806, "from": "Горная", "to": "Лесная", "depart": "12:00"},
-      {"number": 808, "from": "Горная", "to": "Лесная", "depart": "12:00"})"),
-                950);
+  AutoLine line(Line(kSingleTrack, Trains({801, 802, 804, 806, 808})), 950);
   line.PutOut(801, "ЛЕС", 0);
   line.PutOut(802, "ГОР", 1);
   line.PutOut(804, "ГОР", 2);
@@ -233,16 +240,7 @@ TEST(SafetyCheckTest, SingleLineHoldingAsManyTrainsAsItHasRoomAdmitsNoMoreUntilO
   // and 808 at ГОР for ЛЕС; 806 waits outside to come in at ГОР.
   for (const std::string& kind : {kKinds[0], kKinds[2]}) {
     SCOPED_TRACE(kind);
-    AutoLine line(Line(kLoop, R"(
-      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
-      {"number": 803, "from": "Лесная", "to": "Горная", "depart": "12:00"},
-      {"number": 805, "from": "Лесная", "to": "Горная", "depart": "12:00"},
-      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "12:00"},
-      {"number": 804, "from": "Горная", "to": "Лесная", "depart": "12:00"},
-      {"number": 808, "from": "Горная", "to": "Лесная", "depart": "12:00"},
-      {"number": 806, "from": "Горная", "to": "Лесная", "depart": "12:00"})",
-                       kind),
-                  950);
+    AutoLine line(Line(kLoop, Trains({801, 803, 805, 802, 804, 808, 806}), kind), 950);
     line.PutOut(801, "ЛЕС", 0);
     line.PutOut(803, "ЛЕС", 1);
     line.PutOut(805, "ЛЕС", 2);
@@ -267,15 +265,7 @@ TEST(SafetyCheckTest, TrainRollingInWhereItEndsLeavesItsRoomOnTheLineToATrainFro
   // As above, the line has room for six trains. 801 runs to ГОР, where it ends; 803, 805 and
   // 807 wait at ЛЕС, 804 and 808 at ГОР on tracks I and 2. 806 waits outside for ГОР, where
   // tracks 4 and 6 are free, one of them for 801.
-  AutoLine line(Line(kLoop, R"(
-      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
-      {"number": 803, "from": "Лесная", "to": "Горная", "depart": "12:00"},
-      {"number": 805, "from": "Лесная", "to": "Горная", "depart": "12:00"},
-      {"number": 807, "from": "Лесная", "to": "Горная", "depart": "12:00"},
-      {"number": 804, "from": "Горная", "to": "Лесная", "depart": "12:00"},
-      {"number": 808, "from": "Горная", "to": "Лесная", "depart": "12:00"},
-      {"number": 806, "from": "Горная", "to": "Лесная", "depart": "12:00"})"),
-                950);
+  AutoLine line(Line(kLoop, Trains({801, 803, 805, 807, 804, 808, 806})), 950);
   line.PutOut(801, "ЛЕС", 0);
   line.PutOut(803, "ЛЕС", 1);
   line.PutOut(805, "ЛЕС", 2);
