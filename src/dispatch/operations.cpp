@@ -71,6 +71,7 @@ bool Invert(SimulationData& sim, int lp, int r) {
   if (ctl.SCHUNTED && !HoldsAnyHalf(sim, lp, r)) {
     ctl.SCHUNTED = false;
     ctl.TASKED = 0;
+    ++sim.Changes.Interlocking;
     SetRouteLamps(sim, lp, r, 2);
   }
   return true;

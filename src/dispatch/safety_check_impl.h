@@ -66,6 +66,17 @@ struct Step {
   std::uint64_t Mask = 0;
 };
 
+/// What a look at the line reads of a train (see SafetyCheck::Impl::SameInputs).
+struct TrainInput {
+  std::int32_t Number, Head, Tail, HeadPeregon, TailPeregon, LP, Route, Arrival, Stop, Schedule,
+      Load, Dirs;
+  /// Moving, placed, let go, empty; from 16 up: the head within each approach limit.
+  std::uint32_t Bits;
+  /// The head's place in its section, where that has too many limits for Bits.
+  std::int32_t Position;
+  bool operator==(const TrainInput&) const = default;
+};
+
 /// Where the check found a train.
 enum class Place : std::uint8_t { Track, Line, Outside };
 
@@ -222,8 +233,20 @@ struct SafetyCheck::Impl {
     std::vector<int> Onward, OnwardFrom, Through, ThroughFrom, Bound;
     std::vector<std::array<int, 2>> OnLink;
     std::vector<struct Seen> Looked;
+    std::vector<int> First;
+    std::vector<double> Ahead;
   } Lists;
   std::vector<std::array<bool, 2>> ComingBefore;  ///< Coming before the last look
+  /// What a look at the line read at the last look: the interlocking's count of changes, the
+  /// throats' tasks, the departure commits, the train nearest to the end of each graph peregon
+  /// it runs to (Inputs), and what it reads of each train (TrainInputs). While all stays the
+  /// same a look would find what it found before.
+  std::vector<std::int32_t> Inputs;
+  std::vector<TrainInput> TrainInputs;  ///< per train
+  bool InputsKept = false;              ///< the inputs belong to the line in Seen_, Raw_ and Coming
+  /// Per section and half: the distances from a train's head to the section's end at which
+  /// some look for an approaching train changes its answer about that train.
+  std::vector<std::array<std::vector<int>, 2>> ApproachSteps;
 
   void Derive(const SimulationData& sim);
   int LocalLink(int lp, int link) const {
@@ -234,6 +257,9 @@ struct SafetyCheck::Impl {
   }
   /// The line as it is now (Refine applied), in Lists.Looked; Raw_ as seen.
   const std::vector<struct Seen>& Observe(SimulationData& sim);
+  /// Reads what Observe reads into Inputs and TrainInputs: true when it is what was read at the
+  /// last look (and no fault is in force, which Observe reads besides).
+  bool SameInputs(const SimulationData& sim);
   bool Comes(int link, int lp) const;
   void Leave(struct Seen& x, int link, int lp) const;
   void ClaimBeyond(const SimulationData& sim, struct Seen& x) const;

@@ -222,6 +222,24 @@ void SafetyCheck::Impl::Derive(const SimulationData& sim) {
     // However few its tracks, a stretch has room for a train on each of its links.
     StretchRoom.push_back(std::max(room, static_cast<int>(queue.size())));
   }
+
+  // Where a look for a train approaching an entry section finds one on the section beyond, it
+  // takes the train only with its head near enough: the answer changes as the head passes the
+  // limit less the entry's length (either length of a section with a switch).
+  ApproachSteps.assign(static_cast<std::size_t>(std::max(sections, 0)), {});
+  for (int e = 1; e < sections; ++e)
+    for (int a = 0; a < 2; ++a) {
+      int half = 0;
+      const int outer = ApproachOuterSection(area, e, a, half);
+      if (outer <= 0 || outer >= sections) continue;
+      std::vector<int>& steps = ApproachSteps[outer][half & 1];
+      const TSlSectData& d = area.SlSects[e];
+      for (const int length : {d.Length, d.SideLength})
+        if ((length == d.Length || length != 0) &&
+            std::find(steps.begin(), steps.end(), kApproachLimit - length) == steps.end())
+          steps.push_back(kApproachLimit - length);
+    }
+  InputsKept = false;
 }
 
 std::uint64_t SafetyCheck::Impl::TrackMask(const SimulationData& sim, int t, int lp, int in,
@@ -666,6 +684,99 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
   Raw_ = seen;
   Refine(sim, seen);
   return seen;
+}
+
+bool SafetyCheck::Impl::SameInputs(const SimulationData& sim) {
+  const TAreaData& area = sim.AreaData;
+  const TStateData& state = sim.State;
+  // Written over what the last look read, noting on the way whether anything differs.
+  bool same = InputsKept && state.Faults.empty() && TrainInputs.size() == state.Trains.size();
+  TrainInputs.resize(state.Trains.size());
+  const int peregons = static_cast<int>(area.GraphPeregons.size());
+  const int sections = static_cast<int>(ApproachSteps.size());
+  // Per graph peregon and the LP its trains run to: the one nearest to that LP (FirstComing).
+  std::vector<int>& first = Lists.First;
+  first.assign(static_cast<std::size_t>(2 * peregons), -1);
+  std::vector<double>& ahead = Lists.Ahead;
+  ahead.assign(first.size(), 0);
+  for (int i = 0; i < static_cast<int>(state.Trains.size()); ++i) {
+    const TTrainData& t = state.Trains[i];
+    const TTrainEndPosData& head = t.HEAD;
+    TrainInput x{t.NUMBER,
+                 head.SECT_IDX,
+                 t.TAIL.SECT_IDX,
+                 head.PEREGON_IDX,
+                 t.TAIL.PEREGON_IDX,
+                 head.LP_CODE,
+                 head.ROUTE_IDX,
+                 t.ARRIVAL_LP_CODE,
+                 t.SCHEDULE_IDX,
+                 t.SCHEDULE_NUMBER,
+                 t.LOAD_TYPE,
+                 head.DIR | t.TAIL.DIR << 8,
+                 (t.SPEED > 0 ? 1u : 0u) | (t.PLACE_TIME != 0 ? 2u : 0u) |
+                     (t.DEPARTURE_COMMISSION ? 4u : 0u) |
+                     (t.CARS == 0 && t.LEN == 0 && t.WEIGHT == 0 ? 8u : 0u),
+                 0};
+    const int s = head.SECT_IDX;
+    if (s > 0 && s < sections) {
+      // The distances from the head to either end of its section, against the limits at
+      // which a look for an approaching train takes it or not.
+      const long h = RoundHalfEven(head.SECT_POS);
+      const long rest = SectionLength(sim, s) - h;
+      const std::vector<int>& up = ApproachSteps[s][1];
+      const std::vector<int>& down = ApproachSteps[s][0];
+      if (up.size() + down.size() > 26) {
+        x.Position = static_cast<std::int32_t>(h);
+      } else {
+        std::uint32_t bit = 16;
+        const auto add = [&](bool on) {
+          if (on) x.Bits |= bit;
+          bit <<= 1;
+        };
+        add(h <= kApproachLimit);
+        add(rest <= kApproachLimit);
+        for (const int limit : up) add(h <= limit);
+        for (const int limit : down) add(rest <= limit);
+      }
+    }
+    TrainInput& kept = TrainInputs[static_cast<std::size_t>(i)];
+    same = same && kept == x;
+    kept = x;
+    const int p = head.PEREGON_IDX;
+    if (s != 0 && p >= 0 && p < peregons) {
+      const auto& ends = area.GraphPeregons[p].LP;
+      const std::size_t k =
+          2 * static_cast<std::size_t>(p) + (ends[0] == ends[1] ? 0 : head.DIR & 1);
+      const double at = Progress(t);
+      if (first[k] < 0 || at > ahead[k]) {
+        first[k] = i;
+        ahead[k] = at;
+      }
+    }
+  }
+  std::vector<std::int32_t>& in = Inputs;
+  std::size_t n = 0;
+  const std::size_t size = 3 + first.size() + 2 * state.Gorls.size() + state.DepartCommits.size();
+  same = same && in.size() == size;
+  in.resize(size);
+  const auto put = [&](std::int32_t v) {
+    same = same && in[n] == v;
+    in[n++] = v;
+  };
+  const std::uint64_t changes = sim.Changes.Interlocking;
+  put(static_cast<std::int32_t>(changes));
+  put(static_cast<std::int32_t>(changes >> 32));
+  put(static_cast<std::int32_t>(state.Gorls.size()));
+  for (const int k : first) put(k);
+  for (const TGorlTaskData& task : state.Gorls) {
+    put((task.TASKED != 0 ? 1 : 0) | (task.SEND ? 2 : 0));
+    put(task.TRACK);
+  }
+  for (const TDepartCommitData& c : state.DepartCommits)
+    put((c.EVEN != 0 ? 1 : 0) | (c.ODD != 0 ? 2 : 0));
+  InputsKept = true;
+  return same;
 }
 
 /// What the stations will do by themselves, added to what was seen: trains running through a

@@ -259,6 +259,7 @@ bool TrainComesTowards(const SimulationData& sim, int g) {
 void Withdraw(SimulationData& sim, int lp, int r) {
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   ctl.TASKED = 0;
+  ++sim.Changes.Interlocking;
   SetRouteLamps(sim, lp, r, 2);
 }
 
@@ -332,8 +333,10 @@ void ThrowSwitch(SimulationData& sim, int lp, int r, int w) {
   const int entries = std::min(table.SwitchCount, kMaxRouteSwitches);
   for (int k = 0; k < entries; ++k) {
     if (rt.SwitchNumber[k] != w) continue;
-    if (w < static_cast<int>(sim.State.Switches.size()))
+    if (w < static_cast<int>(sim.State.Switches.size())) {
       sim.State.Switches[w] = rt.SwitchMinus[k] ? 1 : 0;
+      ++sim.Changes.Interlocking;
+    }
     return;
   }
   Notify(sim, "Стрелка " + std::to_string(w) + " не в маршруте " + std::to_string(r));
@@ -385,6 +388,7 @@ void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
       }
       HalfRoute(x, h) = r;
       HalfLP(x, h) = lp;
+      ++sim.Changes.Interlocking;
       return;
     }
     // Every needed half of s is locked: link the signals met so far.
@@ -410,6 +414,7 @@ void Assemble(SimulationData& sim, int lp, int r, const RouteView& v) {
   ctl.SCHUNTED = true;
   SetRouteLamps(sim, lp, r, 1);
   ctl.TASKED = 0;
+  ++sim.Changes.Interlocking;
 }
 
 void Release(SimulationData& sim, int lp, int r, const RouteView& v) {
@@ -424,6 +429,7 @@ void Release(SimulationData& sim, int lp, int r, const RouteView& v) {
     } else {
       ctl.SCHUNTED = false;
     }
+    ++sim.Changes.Interlocking;
     return;
   }
   if (RouteIsOccupied(sim, lp, r, true)) return;
@@ -447,6 +453,7 @@ void Release(SimulationData& sim, int lp, int r, const RouteView& v) {
     for (int h = 0; h < 2; ++h) {
       if (HalfRoute(x, h) == r && HalfLP(x, h) == lp) {
         HalfRoute(x, h) = -1;
+        ++sim.Changes.Interlocking;
         return;
       }
     }
@@ -455,6 +462,7 @@ void Release(SimulationData& sim, int lp, int r, const RouteView& v) {
   ctl.SCHUNTED = false;
   SetRouteLamps(sim, lp, r, 2);
   ctl.TASKED = 0;
+  ++sim.Changes.Interlocking;
 }
 
 void ExpireCommits(SimulationData& sim, int lp) {
@@ -510,6 +518,7 @@ bool OrderRoute(SimulationData& sim, int lp, int r) {
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   if (ctl.TASKED != 0 || ctl.SCHUNTED) return false;
   ctl.TASKED = sim.State.ClockTime;
+  ++sim.Changes.Interlocking;
   MarkRouteOrdered(sim, lp);
   return true;
 }
@@ -519,6 +528,7 @@ bool CancelRoute(SimulationData& sim, int lp, int r) {
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   if (ctl.TASKED != 0 || !ctl.SCHUNTED) return false;
   ctl.TASKED = sim.State.ClockTime;
+  ++sim.Changes.Interlocking;
   MarkRouteOrdered(sim, lp);
   return true;
 }
@@ -528,6 +538,7 @@ bool ReverseRoute(SimulationData& sim, int lp, int r) {
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   if (ctl.TASKED == 0) return false;
   ctl.TASKED = sim.State.ClockTime;
+  ++sim.Changes.Interlocking;
   MarkRouteOrdered(sim, lp);
   ctl.SCHUNTED = !ctl.SCHUNTED;
   return true;

@@ -291,6 +291,7 @@ void UpdateSignalsIncremental(SimulationData& sim) {
 }
 
 void MarkSectionChanged(SimulationData& sim, int s) {
+  ++sim.Changes.Interlocking;
   TSignalChanges& c = sim.Changes.Signals;
   Mark(c, c.SectionMarked, c.Sections, s);
   TThroatChanges& throats = sim.Changes.Throats;
@@ -306,8 +307,10 @@ void MarkSignalChanged(SimulationData& sim, int g) {
 
 void ForgetStepChanges(SimulationData& sim) {
   const bool check = sim.Changes.Check;
+  const std::uint64_t count = sim.Changes.Interlocking;
   sim.Changes = TStepChanges{};
   sim.Changes.Check = check;
+  sim.Changes.Interlocking = count + 1;
 }
 
 void UpdateSignalLamp(SimulationData& sim, int i) {

@@ -150,6 +150,10 @@ struct TStepChanges {
   /// Check mode: each pass that skips also does the full work beside it and throws
   /// CheckMismatch at the first difference, naming it.
   bool Check = false;
+  /// Counts the changes of a section's occupancy or route lock, of a switch and of a route's
+  /// state, and every ForgetStepChanges: a look that reads only those and the trains' own
+  /// records finds what it found before while the count stays. Never goes back.
+  std::uint64_t Interlocking = 0;
 };
 
 }  // namespace traklin

@@ -15,9 +15,6 @@ namespace traklin {
 
 namespace {
 
-// An approaching train counts with its head at most this far from the entry section.
-constexpr int kApproachLimit = 4000;  // m
-
 bool ValidLP(const TAreaData& area, int lp) {
   return lp >= 0 && lp < static_cast<int>(area.Puts.size());
 }

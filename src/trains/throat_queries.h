@@ -52,9 +52,11 @@ bool ThroatRouteBusy(const SimulationData& sim, int lp, int s);
 bool RouteConflicts(const SimulationData& sim, int lp, int r);
 /// Whether any route of the chain conflicts (see RouteConflicts).
 bool ChainConflicts(const SimulationData& sim, int lp, int chain);
+/// How far from the far end of an entry section the head of a train approaching it may be, m.
+constexpr int kApproachLimit = 4000;
 /// The train approaching entry section e in arrival direction a: on half a of e, or, when
 /// e has no side branch outwards, on the section beyond it; it counts only with its head
-/// within 4000 m. -1 when none.
+/// within kApproachLimit. -1 when none.
 int ApproachingTrain(const SimulationData& sim, int e, int a);
 /// Where ApproachingTrain looks beyond entry section e for a train coming in in direction a:
 /// the section one further out, with the half there in `half`; 0 when e is no section, has a

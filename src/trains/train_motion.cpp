@@ -126,6 +126,7 @@ void ClearLock(SimulationData& sim, int s, int half, int lp, int r) {
   TSectionSchuntData& x = sim.State.Sects[s];
   if (half == 0 && x.ROUTE_EVEN == r && x.LP_EVEN == lp) x.ROUTE_EVEN = -1;
   if (half == 1 && x.ROUTE_ODD == r && x.LP_ODD == lp) x.ROUTE_ODD = -1;
+  ++sim.Changes.Interlocking;
 }
 
 void RouteLampsOffWhenFree(SimulationData& sim, int s) {

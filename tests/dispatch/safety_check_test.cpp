@@ -714,5 +714,118 @@ TEST(SafetyCheckTest,
   }
 }
 
+/// A check kept from look to look, as the automatic dispatcher keeps its own: each question
+/// comes after the step's refresh.
+struct KeptCheck {
+  SafetyCheck Check;
+  bool MaySend(AutoLine& line, int number, const std::string& from, const std::string& to) {
+    Check.Refresh();
+    SafetyMove move;
+    move.What = SafetyMove::Depart;
+    move.Train = line.Train(number);
+    move.LP = line.LP(from);
+    move.Peregon = PeregonBetween(line, from, to);
+    return Check.Allows(line.Sim, move);
+  }
+};
+
+/// РАЗ with a single track; 801 stands on ЛЕС's track I for ГОР, 802 on ГОР's for ЛЕС.
+struct SingleTrackMeeting {
+  AutoLine Line{::traklin::test::Line(kSingleTrack, Trains({801, 802})), 950};
+  int Les = Line.LP("ЛЕС");
+  /// ЛЕС's way out from track I towards РАЗ.
+  int WayOut = -1;
+  SingleTrackMeeting() {
+    Line.PutOut(801, "ЛЕС", 0);
+    Line.PutOut(802, "ГОР", 0);
+    const TAreaData& area = Line.Sim.AreaData;
+    const TGraphPeregonData& per = area.GraphPeregons[PeregonBetween(Line, "ЛЕС", "РАЗ")];
+    const int to = per.LP[1] - 1 == Line.LP("РАЗ") ? 1 : 0;
+    WayOut = RouteThrough(Line, Les, to, TrackSection(area, Les, 0), 0);
+  }
+};
+
+TEST(SafetyCheckTest, KeptCheckSeesAWayOutOrderedSinceItsLastLookAtTheLine) {
+  // Until ЛЕС orders 801's way out, 802 may leave ГОР for РАЗ's only track, on every look
+  // (the second finds nothing changed). Once the way is ordered, 801 counts as on its way
+  // there too, and 802 is held.
+  SingleTrackMeeting m;
+  ASSERT_GE(m.WayOut, 0);
+  KeptCheck kept;
+  EXPECT_TRUE(kept.MaySend(m.Line, 802, "ГОР", "РАЗ"));
+  EXPECT_TRUE(kept.MaySend(m.Line, 802, "ГОР", "РАЗ"));
+  ASSERT_TRUE(OrderRoute(m.Line.Sim, m.Les, m.WayOut));
+  EXPECT_FALSE(kept.MaySend(m.Line, 802, "ГОР", "РАЗ"));
+}
+
+TEST(SafetyCheckTest, WayOutOrderedBehindTheInterlockingsBackIsNamedInCheckMode) {
+  SingleTrackMeeting m;
+  ASSERT_GE(m.WayOut, 0);
+  m.Line.Sim.Changes.Check = true;
+  KeptCheck kept;
+  EXPECT_TRUE(kept.MaySend(m.Line, 802, "ГОР", "РАЗ"));
+  // The route's record changed in place: the interlocking's count of changes does not see it.
+  m.Line.Sim.State.Routes[m.Les][m.WayOut].TASKED = m.Line.Sim.State.ClockTime;
+  try {
+    kept.MaySend(m.Line, 802, "ГОР", "РАЗ");
+    FAIL() << "the change was not found";
+  } catch (const CheckMismatch& e) {
+    EXPECT_STREQ(e.what(),
+                 "incremental check: the safety check's look at the line differs from the last "
+                 "one, though nothing it reads has changed");
+  }
+  // Told of it, the check looks again and holds 802.
+  ForgetStepChanges(m.Line.Sim);
+  EXPECT_FALSE(kept.MaySend(m.Line, 802, "ГОР", "РАЗ"));
+}
+
+TEST(SafetyCheckTest, KeptCheckSeesATrainRunUpToTheApproachLimitOfAStationWithATaskForIt) {
+  // РАЗ, asking the dispatcher, has a task to take in a train from ЛЕС, and 801 runs on the block
+  // before РАЗ's entry. As its head passes the approach limit, nothing the interlocking counts
+  // changes, yet the task is for 801 from then on. Check mode compares each look with a fresh one.
+  AutoLine line(Line(kSingleTrack, Trains({801, 802}), kKinds[1]), 950);
+  Simulation& sim = line.Sim;
+  const TAreaData& area = sim.AreaData;
+  const int les = line.LP("ЛЕС"), raz = line.LP("РАЗ");
+  const int i = line.PutOut(801, "ЛЕС", 0);
+  line.PutOut(802, "ГОР", 0);
+  const int p = PeregonBetween(line, "ЛЕС", "РАЗ");
+  int g = 0;
+  while (g < static_cast<int>(area.GorlStanzs.size()) &&
+         (ThroatViewOf(sim, g).LP != raz || ThroatViewOf(sim, g).Peregon != p))
+    ++g;
+  ASSERT_LT(g, static_cast<int>(area.GorlStanzs.size()));
+  const ThroatView v = ThroatViewOf(sim, g);
+  int half = 0;
+  const int outer = ApproachOuterSection(area, v.Entry, v.Arrival, half);
+  ASSERT_GT(outer, 0);
+  ReleaseSectionAt(sim, TrackSection(area, les, 0));
+  TTrainData& t = sim.State.Trains[i];
+  for (TTrainEndPosData* end : {&t.HEAD, &t.TAIL}) {
+    end->SECT_IDX = outer;
+    end->PEREGON_IDX = p;
+    end->LP_CODE = 0;
+    end->DIR = static_cast<std::uint8_t>(half);
+  }
+  t.SPEED = 10;
+  MarkOccupied(sim, i);
+  TGorlTaskData& task = sim.State.Gorls[g];
+  task.TASKED = sim.State.ClockTime;
+  task.SEND = false;
+  task.TRACK = 0;
+  sim.Changes.Check = true;
+  const int length = SectionLength(sim, outer);
+  const int room = kApproachLimit - SectionLength(sim, v.Entry);
+  ASSERT_GT(room, 1);
+  ASSERT_LT(room, length - 1);
+  KeptCheck kept;
+  for (const int beyond : {1, -1}) {
+    SCOPED_TRACE(beyond > 0 ? "beyond the limit" : "within it");
+    t.HEAD.SECT_POS = half == 1 ? room + beyond : length - room - beyond;
+    EXPECT_EQ(ApproachingTrain(sim, v.Entry, v.Arrival), beyond > 0 ? -1 : i);
+    EXPECT_NO_THROW(kept.MaySend(line, 802, "ГОР", "РАЗ"));
+  }
+}
+
 }  // namespace
 }  // namespace traklin::test
