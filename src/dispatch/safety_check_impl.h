@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <span>
 #include <tuple>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -76,6 +77,8 @@ struct TrainInput {
   std::int32_t Position;
   bool operator==(const TrainInput&) const = default;
 };
+// Compared as bytes: no padding.
+static_assert(std::has_unique_object_representations_v<TrainInput>);
 
 /// Where the check found a train.
 enum class Place : std::uint8_t { Track, Line, Outside };
@@ -247,6 +250,9 @@ struct SafetyCheck::Impl {
   /// Per section and half: the distances from a train's head to the section's end at which
   /// some look for an approaching train changes its answer about that train.
   std::vector<std::array<std::vector<int>, 2>> ApproachSteps;
+  /// Per section: a head there may be too far for some look (it has steps, or is longer
+  /// than the limit).
+  std::vector<char> ApproachRead;
 
   void Derive(const SimulationData& sim);
   int LocalLink(int lp, int link) const {

@@ -1,5 +1,6 @@
 // The safety check's view of the line: derived once from the district, observed at each look.
 #include <algorithm>
+#include <cstring>
 #include <tuple>
 
 #include "area/area_queries.h"
@@ -239,6 +240,12 @@ void SafetyCheck::Impl::Derive(const SimulationData& sim) {
             std::find(steps.begin(), steps.end(), kApproachLimit - length) == steps.end())
           steps.push_back(kApproachLimit - length);
     }
+  // A head on a section as long as the limit at most, with no limit of its own, is near
+  // enough wherever it is.
+  ApproachRead.assign(ApproachSteps.size(), 0);
+  for (int s = 1; s < sections; ++s)
+    ApproachRead[s] = !ApproachSteps[s][0].empty() || !ApproachSteps[s][1].empty() ||
+                      std::max(area.SlSects[s].Length, area.SlSects[s].SideLength) > kApproachLimit;
   InputsKept = false;
 }
 
@@ -719,7 +726,7 @@ bool SafetyCheck::Impl::SameInputs(const SimulationData& sim) {
                      (t.CARS == 0 && t.LEN == 0 && t.WEIGHT == 0 ? 8u : 0u),
                  0};
     const int s = head.SECT_IDX;
-    if (s > 0 && s < sections) {
+    if (s > 0 && s < sections && ApproachRead[s]) {
       // The distances from the head to either end of its section, against the limits at
       // which a look for an approaching train takes it or not.
       const long h = RoundHalfEven(head.SECT_POS);
@@ -741,7 +748,7 @@ bool SafetyCheck::Impl::SameInputs(const SimulationData& sim) {
       }
     }
     TrainInput& kept = TrainInputs[static_cast<std::size_t>(i)];
-    same = same && kept == x;
+    same &= std::memcmp(&kept, &x, sizeof x) == 0;
     kept = x;
     const int p = head.PEREGON_IDX;
     if (s != 0 && p >= 0 && p < peregons) {
@@ -760,8 +767,9 @@ bool SafetyCheck::Impl::SameInputs(const SimulationData& sim) {
   const std::size_t size = 3 + first.size() + 2 * state.Gorls.size() + state.DepartCommits.size();
   same = same && in.size() == size;
   in.resize(size);
+  std::int32_t differs = 0;
   const auto put = [&](std::int32_t v) {
-    same = same && in[n] == v;
+    differs |= in[n] ^ v;
     in[n++] = v;
   };
   const std::uint64_t changes = sim.Changes.Interlocking;
@@ -776,7 +784,7 @@ bool SafetyCheck::Impl::SameInputs(const SimulationData& sim) {
   for (const TDepartCommitData& c : state.DepartCommits)
     put((c.EVEN != 0 ? 1 : 0) | (c.ODD != 0 ? 2 : 0));
   InputsKept = true;
-  return same;
+  return same && differs == 0;
 }
 
 /// What the stations will do by themselves, added to what was seen: trains running through a
