@@ -275,8 +275,7 @@ bool WayFree(const SimulationData& sim, const Throat& v, int way) {
   if (v.SingleRoutes)
     return !RouteIsPending(sim, v.LP, way) && !RouteIsSet(sim, v.LP, way) &&
            !RouteConflicts(sim, v.LP, way) && !RoutesHoldTrain(sim, v.LP, &way, 1);
-  return !ChainIsPending(sim, v.LP, way) && !ChainIsSet(sim, v.LP, way) &&
-         !ChainConflicts(sim, v.LP, way) &&
+  return !ChainPendingOrSet(sim, v.LP, way) && !ChainConflicts(sim, v.LP, way) &&
          !RoutesHoldTrain(sim, v.LP, sim.AreaData.TrainRoutes[v.LP].Chains[way].Routes,
                           kMaxChainRoutes);
 }

@@ -444,9 +444,7 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
       const auto [at, fresh] = Chains.try_emplace(
           (static_cast<std::uint64_t>(q) << 32) | static_cast<std::uint32_t>(s), -1);
       if (fresh) at->second = FindBestRoute(area, v.LP, s, v.Entry);
-      if (at->second < 0 ||
-          !(ChainIsPending(sim, v.LP, at->second) || ChainIsSet(sim, v.LP, at->second)))
-        continue;
+      if (at->second < 0 || !ChainPendingOrSet(sim, v.LP, at->second)) continue;
     }
     int t = TrainForTrack(sim, v.LP, s, v.Dir);
     // Still rolling in on the track, its way in already released behind it.

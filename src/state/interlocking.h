@@ -32,6 +32,17 @@ bool RouteIsPending(const SimulationData& sim, int lp, int r);
 bool RouteIsSet(const SimulationData& sim, int lp, int r);
 bool ChainIsPending(const SimulationData& sim, int lp, int chain);
 bool ChainIsSet(const SimulationData& sim, int lp, int chain);
+/// Both of the above in one pass over the chain's routes.
+struct ChainStatus {
+  bool Pending = false;  ///< ChainIsPending
+  bool Set = false;      ///< ChainIsSet
+};
+ChainStatus ChainState(const SimulationData& sim, int lp, int chain);
+/// Some route of the chain is pending, or all are set.
+inline bool ChainPendingOrSet(const SimulationData& sim, int lp, int chain) {
+  const ChainStatus status = ChainState(sim, lp, chain);
+  return status.Pending || status.Set;
+}
 /// Some section of the route from position 1 on (from 0 when withFirst) is occupied.
 bool RouteIsOccupied(SimulationData& sim, int lp, int r, bool withFirst);
 bool ChainIsOccupied(SimulationData& sim, int lp, int chain, bool withFirst);

@@ -572,19 +572,34 @@ bool RouteIsSet(const SimulationData& sim, int lp, int r) {
 }
 
 bool ChainIsPending(const SimulationData& sim, int lp, int chain) {
-  const TChainData* c = FindChain(sim, lp, chain);
-  if (c == nullptr) return false;
-  for (int k = 0; k < kMaxChainRoutes && c->Routes[k] >= 0; ++k)
-    if (RouteIsPending(sim, lp, c->Routes[k])) return true;
-  return false;
+  return ChainState(sim, lp, chain).Pending;
 }
 
 bool ChainIsSet(const SimulationData& sim, int lp, int chain) {
+  return ChainState(sim, lp, chain).Set;
+}
+
+ChainStatus ChainState(const SimulationData& sim, int lp, int chain) {
+  ChainStatus status;
   const TChainData* c = FindChain(sim, lp, chain);
-  if (c == nullptr) return false;
-  for (int k = 0; k < kMaxChainRoutes && c->Routes[k] >= 0; ++k)
-    if (!RouteIsSet(sim, lp, c->Routes[k])) return false;
-  return true;
+  if (c == nullptr) return status;
+  status.Set = true;
+  // A route the tables or the state lack is neither pending nor set.
+  const int count = lp < static_cast<int>(sim.State.Routes.size())
+                        ? static_cast<int>(std::min(sim.AreaData.TrainRoutes[lp].Routes.size(),
+                                                    sim.State.Routes[lp].size()))
+                        : 0;
+  for (int k = 0; k < kMaxChainRoutes && c->Routes[k] >= 0; ++k) {
+    const int r = c->Routes[k];
+    if (r >= count) {
+      status.Set = false;
+      continue;
+    }
+    const TRouteControlData& ctl = sim.State.Routes[lp][r];
+    status.Pending |= ctl.TASKED != 0;
+    status.Set &= ctl.TASKED == 0 && ctl.SCHUNTED;
+  }
+  return status;
 }
 
 bool RouteIsOccupied(SimulationData& sim, int lp, int r, bool withFirst) {

@@ -312,8 +312,8 @@ void ConsiderDeparture(SimulationData& sim, int g, const ThroatView& v, PassLook
   // A conflicting way out gives no task, but the station still asks.
   if (chain >= 0 && ChainConflicts(sim, v.LP, chain)) chain = -1;
   const TTrainData& train = sim.State.Trains[t];
-  if (chain >= 0 && (ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain) ||
-                     train.PLACE_TIME != 0 || !train.DEPARTURE_COMMISSION))
+  if (chain >= 0 &&
+      (ChainPendingOrSet(sim, v.LP, chain) || train.PLACE_TIME != 0 || !train.DEPARTURE_COMMISSION))
     return;
   if (!DueToLeave(sim, v, t)) return;
   bool go = false;
@@ -337,9 +337,7 @@ void ConsiderTransit(SimulationData& sim, int g, const ThroatView& v, int t, int
   if (!onward.Valid || ThroatRouteBusy(sim, v.LP, onward.Entry) || !WayOutClear(sim, onward, pass))
     return;
   const int out = FindBestRouteNow(sim, v.LP, TrackSection(sim.AreaData, v.LP, k), onward.Entry);
-  if (out < 0 || ChainConflicts(sim, v.LP, out) || ChainIsPending(sim, v.LP, out) ||
-      ChainIsSet(sim, v.LP, out))
-    return;
+  if (out < 0 || ChainConflicts(sim, v.LP, out) || ChainPendingOrSet(sim, v.LP, out)) return;
   // Asked under the same freshness rule as a departure, so a declined or unanswered
   // question is not repeated on every step.
   if (!DepartPermitted(sim, v, t, k, false)) return;
@@ -379,7 +377,7 @@ void ConsiderReception(SimulationData& sim, int g, const ThroatView& v, int t, P
         chain = c;
       }
   if (k < 0 || ChainConflicts(sim, v.LP, chain) || ReceiveTaskOfTrack(sim, v.LP, k) >= 0 ||
-      ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain))
+      ChainPendingOrSet(sim, v.LP, chain))
     return;
   SetTask(sim, g, false, false, k);
   if (q >= 0 && dir == (v.Dir ^ 1)) ConsiderTransit(sim, g, v, t, k, q, pass);
@@ -395,9 +393,7 @@ void ConsiderCommit(SimulationData& sim, int g, const ThroatView& v) {
   if (s == 0) return;
   // The tests are pure up to the request; the cheap ones about the way out come first.
   const int chain = TaskChain(sim, g, v.LP, s, v.Entry);
-  if (chain < 0 || ChainIsPending(sim, v.LP, chain) || ChainIsSet(sim, v.LP, chain) ||
-      ChainHoldsTrain(sim, v.LP, chain))
-    return;
+  if (chain < 0 || ChainPendingOrSet(sim, v.LP, chain) || ChainHoldsTrain(sim, v.LP, chain)) return;
   bool standing = false;
   const int t = TrainForTrack(sim, v.LP, s, v.Dir, &standing);
   if (t < 0) return;
@@ -424,8 +420,9 @@ void ExecuteReceive(SimulationData& sim, int g, const ThroatView& v, int s) {
     return;
 
   const int chain = TaskChain(sim, g, v.LP, v.Entry, s);
-  if (chain < 0 || ChainIsPending(sim, v.LP, chain)) return;
-  if (ChainIsSet(sim, v.LP, chain)) return FinishTask(sim, g);
+  const ChainStatus state = ChainState(sim, v.LP, chain);
+  if (chain < 0 || state.Pending) return;
+  if (state.Set) return FinishTask(sim, g);
   if (ChainHoldsTrain(sim, v.LP, chain) || ChainConflicts(sim, v.LP, chain)) return;
 
   const int t = ApproachingTrain(sim, v.Entry, v.Arrival);
@@ -473,11 +470,12 @@ void ExecuteSend(SimulationData& sim, int g, const ThroatView& v, int s) {
   // Every test before the commit is consumed is pure, so the cheap ones about the route come
   // first: a task that waits for a commit costs little on each step.
   const int chain = TaskChain(sim, g, v.LP, s, v.Entry);
-  if (chain < 0 || ChainIsPending(sim, v.LP, chain)) return;
+  const ChainStatus state = ChainState(sim, v.LP, chain);
+  if (chain < 0 || state.Pending) return;
   // A set chain finishes the task even when its train is no longer found standing: a train
   // may start once the first route of a longer chain is set, and the task must not stay
   // behind it for good, holding the throat.
-  if (ChainIsSet(sim, v.LP, chain)) return FinishTask(sim, g);
+  if (state.Set) return FinishTask(sim, g);
   // A station that acts by itself gives the throat back to a train coming in the other way:
   // it takes a train in only through a throat without a task, and it could not send before
   // that train is in. Its automation sends the train again once the line is clear.
