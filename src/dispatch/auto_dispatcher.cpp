@@ -290,9 +290,7 @@ bool AnyRoutePending(const SimulationData& sim, int lp) {
 
 /// Train t leaves the LP through throat v in the throat's own direction.
 bool LeavesThrough(SimulationData& sim, const Throat& v, int t) {
-  int throat = v.G;
-  int dir = v.Dir;
-  return ThroatOfNextStop(sim, throat, dir, v.LP, t) && dir == v.Dir;
+  return LeavesThroughThroat(sim, v.G, v.LP, v.Dir, t);
 }
 
 /// Some throat of the LP's code holds a receive task for the track (ReceiveTaskOfTrack >= 0).

@@ -133,6 +133,16 @@ struct TThroatChanges {
   };
   std::vector<TStopMemo> Stops;
   std::array<const void*, 4> Timetable{};
+  /// By throat: whether the train last asked about leaves through it towards its next stop,
+  /// and what that was found from (the LP and direction asked with, the train's timetable
+  /// fields and the LP it runs to). Found in Timetable, for the throats at LeavesOf.
+  struct TLeaveMemo {
+    int LP = -1, Dir = 0, ScheduleIdx = 0, ScheduleNumber = 0, LoadType = 0, Arrival = 0;
+    bool Leaves = false;
+    bool Valid = false;
+  };
+  std::vector<TLeaveMemo> Leaves;
+  const void* LeavesOf = nullptr;
   /// By throat: the district's best chain for its task as last found (the LP, the sections
   /// from and to, the chain). A task waits for many steps with the same track and entry.
   /// ChainsOf is the district's route tables they were found in.

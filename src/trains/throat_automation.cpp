@@ -166,9 +166,7 @@ int TaskChain(SimulationData& sim, int g, int lp, int from, int to) {
 
 /// Whether the train may leave the LP through throat g in the throat's own direction.
 bool LeavesThrough(SimulationData& sim, int g, const ThroatView& v, int t) {
-  int throat = g;
-  int dir = v.Dir;
-  return ThroatOfNextStop(sim, throat, dir, v.LP, t) && dir == v.Dir;
+  return LeavesThroughThroat(sim, g, v.LP, v.Dir, t);
 }
 
 /// A permission to send train t from track k: a value 2 above 0 lets a self-acting LP go

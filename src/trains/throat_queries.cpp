@@ -59,8 +59,8 @@ int StopAtLP(const SimulationData& sim, int i, int code, const TGraphTrainData**
   return stop >= 0 && stop < count ? stop : -1;
 }
 
-/// StopAtLP, remembered per train until the LP code or the train's timetable fields change.
-int StopAtLPRemembered(SimulationData& sim, int i, int code, const TGraphTrainData** entry) {
+/// Forgets what was found in the timetable when its lists are not those it was found in.
+void KeepTimetable(SimulationData& sim) {
   const TAreaData& area = sim.AreaData;
   TThroatChanges& c = sim.Changes.Throats;
   const std::array<const void*, 4> timetable{area.PassTrains[0].data(), area.PassTrains[1].data(),
@@ -69,8 +69,16 @@ int StopAtLPRemembered(SimulationData& sim, int i, int code, const TGraphTrainDa
   if (c.Timetable[0] != timetable[0] || c.Timetable[1] != timetable[1] ||
       c.Timetable[2] != timetable[2] || c.Timetable[3] != timetable[3]) {
     c.Stops.clear();
+    c.Leaves.clear();
     c.Timetable = timetable;
   }
+}
+
+/// StopAtLP, remembered per train until the LP code or the train's timetable fields change.
+int StopAtLPRemembered(SimulationData& sim, int i, int code, const TGraphTrainData** entry) {
+  const TAreaData& area = sim.AreaData;
+  TThroatChanges& c = sim.Changes.Throats;
+  KeepTimetable(sim);
   const TTrainData& t = sim.State.Trains[i];
   const TGraphTrainsData& list = GetScheduleTrains(area, t.SCHEDULE_NUMBER & 1, t.LOAD_TYPE < 100);
   if (c.Stops.size() < sim.State.Trains.size()) c.Stops.resize(sim.State.Trains.size());
@@ -145,6 +153,38 @@ bool ThroatOfNextStop(SimulationData& sim, int& throat, int& dir, int lp, int i)
   }
   if (throat >= 0 && throat < throatCount) dir = area.GorlStanzs[throat].Parity;
   return found;
+}
+
+bool LeavesThroughThroat(SimulationData& sim, int g, int lp, int dir, int i) {
+  const auto fresh = [&] {
+    int throat = g;
+    int d = dir;
+    return ThroatOfNextStop(sim, throat, d, lp, i) && d == dir;
+  };
+  const TAreaData& area = sim.AreaData;
+  if (!ValidTrain(sim, i) || g < 0 || g >= static_cast<int>(area.GorlStanzs.size())) return fresh();
+  KeepTimetable(sim);
+  TThroatChanges& c = sim.Changes.Throats;
+  if (c.LeavesOf != area.GorlStanzs.data() || c.Leaves.size() != area.GorlStanzs.size()) {
+    c.Leaves.assign(area.GorlStanzs.size(), {});
+    c.LeavesOf = area.GorlStanzs.data();
+  }
+  const TTrainData& t = sim.State.Trains[i];
+  const TThroatChanges::TLeaveMemo& m = c.Leaves[static_cast<std::size_t>(g)];
+  if (!m.Valid || m.LP != lp || m.Dir != dir || m.ScheduleIdx != t.SCHEDULE_IDX ||
+      m.ScheduleNumber != t.SCHEDULE_NUMBER || m.LoadType != t.LOAD_TYPE ||
+      m.Arrival != t.ARRIVAL_LP_CODE) {
+    const bool leaves = fresh();
+    c.Leaves[static_cast<std::size_t>(g)] = {
+        lp, dir, t.SCHEDULE_IDX, t.SCHEDULE_NUMBER, t.LOAD_TYPE, t.ARRIVAL_LP_CODE, leaves, true};
+    return leaves;
+  }
+  if (sim.Changes.Check && fresh() != m.Leaves) {
+    throw CheckMismatch("incremental check: whether train " + std::to_string(t.NUMBER) +
+                        " leaves through throat " + std::to_string(g) + " remembered as " +
+                        (m.Leaves ? "yes" : "no") + ", found the other");
+  }
+  return m.Leaves;
 }
 
 int ReceiveTaskOfTrack(const SimulationData& sim, int lp, int track) {

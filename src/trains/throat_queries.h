@@ -16,6 +16,11 @@ namespace traklin {
 /// random one backwards. A found throat is returned in throat; whenever the throat is valid,
 /// dir becomes its parity. Returns whether a throat qualified.
 bool ThroatOfNextStop(SimulationData& sim, int& throat, int& dir, int lp, int i);
+/// Whether train i leaves LP lp through throat g in direction dir towards its next stop
+/// (ThroatOfNextStop with that throat, finding that direction): remembered per throat until
+/// the question or the train's timetable fields change. In check mode a fresh answer that
+/// differs throws CheckMismatch.
+bool LeavesThroughThroat(SimulationData& sim, int g, int lp, int dir, int i);
 /// The last throat of the LP whose active receive task names the track; -1 when none.
 int ReceiveTaskOfTrack(const SimulationData& sim, int lp, int track);
 /// Whether an active throat task of the train's LP (its head's LP, or on a peregon the LP it

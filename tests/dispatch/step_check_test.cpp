@@ -3,6 +3,8 @@
 // without the automatic dispatcher; and a change made behind its back is named.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <string>
 #include <utility>
 
@@ -212,8 +214,9 @@ TEST(StepCheckTest, ASignalGivenARouteBehindTheStepsBackIsNamedInCheckMode) {
 
 // The throat a train leaves a station by is found from its timetable stop there, which the
 // step remembers per train: a train moved on in its timetable, or another train in its place
-// in the list, is looked up afresh. Each answer is the one a state that remembers nothing
-// gives, and check mode (which compares with a fresh search) finds no difference.
+// in the list, is looked up afresh, and so is whether it leaves through a throat. Each answer
+// is the one a state that remembers nothing gives, and check mode (which compares with a fresh
+// search) finds no difference.
 TEST(StepCheckTest, ATrainsWayOutIsFoundAfreshWhenItsTimetableStopChanges) {
   ShippedDistrict d(1, 1);
   d.SetClock(1211);
@@ -237,7 +240,8 @@ TEST(StepCheckTest, ATrainsWayOutIsFoundAfreshWhenItsTimetableStopChanges) {
       Simulation fresh = sim;
       ForgetStepChanges(fresh);
       for (int g = 0; g < throats; ++g) {
-        int throat = g, dir = sim.AreaData.GorlStanzs[g].Parity;
+        const int parity = sim.AreaData.GorlStanzs[g].Parity;
+        int throat = g, dir = parity;
         int throat2 = g, dir2 = dir;
         bool remembered = false;
         ASSERT_NO_THROW(remembered = ThroatOfNextStop(sim, throat, dir, lp, i))
@@ -245,11 +249,83 @@ TEST(StepCheckTest, ATrainsWayOutIsFoundAfreshWhenItsTimetableStopChanges) {
         EXPECT_EQ(remembered, ThroatOfNextStop(fresh, throat2, dir2, lp, i))
             << "LP " << lp << ", stop " << k << ", throat " << g;
         found += remembered;
+        // Whether it leaves through the throat, asked twice: found, then remembered.
+        for (int ask = 0; ask < 2; ++ask) {
+          bool leaves = false;
+          ASSERT_NO_THROW(leaves = LeavesThroughThroat(sim, g, lp, parity, i))
+              << "LP " << lp << ", stop " << k << ", throat " << g;
+          EXPECT_EQ(leaves, remembered && dir2 == parity)
+              << "LP " << lp << ", stop " << k << ", throat " << g << ", ask " << ask;
+        }
       }
       if (k == stops) std::swap(sim.State.Trains[i], sim.State.Trains[other]);
     }
   }
   EXPECT_GT(found, 0) << "the train leaves by no throat anywhere";
+}
+
+// Whether a train leaves through a throat is remembered per throat: asked again with one thing
+// it rests on changed (the LP, the direction, the train's place in its timetable, its
+// timetable train, its load, the LP it runs to), the answer is the one found afresh, also
+// where it differs from the last. Check mode is off, so a stale answer would be returned.
+TEST(StepCheckTest, WhetherATrainLeavesThroughAThroatIsFoundAgainWhenWhatItRestsOnChanges) {
+  ShippedDistrict d(1, 1);
+  d.SetClock(1211);
+  Simulation& sim = d.Sim;
+  const int i = test::CreateTimetableTrain(sim, 803);
+  const int other = test::CreateTimetableTrain(sim, 806);
+  ASSERT_TRUE(i >= 0 && other >= 0);
+  const TAreaData& area = sim.AreaData;
+  const int throats = static_cast<int>(area.GorlStanzs.size());
+  const int lps = static_cast<int>(area.Puts.size());
+  const int stops = static_cast<int>(ScheduleEntry(sim, i)->Stops.size());
+  TTrainData& t = sim.State.Trains[i];
+  const TTrainData kept = t;
+  const TTrainData& second = sim.State.Trains[other];
+  // Per kind of change: how often it turned the fresh answer; and the answers that were wrong.
+  std::map<std::string, int> turned;
+  int wrong = 0;
+  for (int g = 0; g < throats; ++g) {
+    const int parity = area.GorlStanzs[g].Parity;
+    for (int at = 0; at < lps; ++at)
+      for (int to = 0; to < lps; ++to) {
+        // The train at LP `at`, running to LP `to`. Asks once with each change made (the
+        // first ask of a kind comes after another change).
+        TTrainData base = kept;
+        base.ARRIVAL_LP_CODE = area.Puts[to].Code;
+        const auto series = [&](const std::string& what, int count, auto change) {
+          bool last = false;
+          for (int n = 0; n < count; ++n) {
+            t = base;
+            int lp = at, dir = parity;
+            change(n, lp, dir);
+            int throat = g, found = dir;
+            const bool fresh = ThroatOfNextStop(sim, throat, found, lp, i) && found == dir;
+            if (LeavesThroughThroat(sim, g, lp, dir, i) != fresh) ++wrong;
+            if (n > 0 && fresh != last) ++turned[what];
+            last = fresh;
+          }
+        };
+        series("direction", 4, [](int n, int&, int& dir) { dir = n & 1; });
+        series("timetable place", stops, [&](int n, int&, int&) { t.SCHEDULE_IDX = n; });
+        series("timetable train", 4, [&](int n, int&, int&) {
+          if (n & 1) t.SCHEDULE_NUMBER = second.SCHEDULE_NUMBER;
+        });
+        series("load", 4, [&](int n, int&, int&) {
+          if (n & 1) t.LOAD_TYPE = t.LOAD_TYPE < 100 ? 100 : 0;
+        });
+        if (to == 0) {
+          series("LP it runs to", lps,
+                 [&](int n, int&, int&) { t.ARRIVAL_LP_CODE = area.Puts[n].Code; });
+          if (at == 0) series("LP", lps, [](int n, int& lp, int&) { lp = n; });
+        }
+      }
+  }
+  t = kept;
+  EXPECT_EQ(wrong, 0);
+  for (const char* what :
+       {"LP", "direction", "timetable place", "timetable train", "load", "LP it runs to"})
+    EXPECT_GT(turned[what], 0) << "no change of " << what << " turned the answer";
 }
 
 TEST(StepCheckTest, ACopiedOrLoadedStateIsLookedAtWhole) {
