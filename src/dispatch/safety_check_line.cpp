@@ -234,11 +234,13 @@ void SafetyCheck::Impl::Derive(const SimulationData& sim) {
       const int outer = ApproachOuterSection(area, e, a, half);
       if (outer <= 0 || outer >= sections) continue;
       std::vector<int>& steps = ApproachSteps[outer][half & 1];
-      const TSlSectData& d = area.SlSects[e];
-      for (const int length : {d.Length, d.SideLength})
-        if ((length == d.Length || length != 0) &&
-            std::find(steps.begin(), steps.end(), kApproachLimit - length) == steps.end())
+      const auto add = [&steps](int length) {
+        if (std::find(steps.begin(), steps.end(), kApproachLimit - length) == steps.end())
           steps.push_back(kApproachLimit - length);
+      };
+      const TSlSectData& d = area.SlSects[e];
+      add(d.Length);
+      if (d.SideLength != 0) add(d.SideLength);
     }
   // A head on a section as long as the limit at most, with no limit of its own, is near
   // enough wherever it is.
