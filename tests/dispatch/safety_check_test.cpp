@@ -83,15 +83,21 @@ int PeregonBetween(const AutoLine& line, const std::string& a, const std::string
   return -1;
 }
 
-/// Whether a fresh check lets train `number` leave station `from` towards `to`.
-bool MaySend(AutoLine& line, int number, const std::string& from, const std::string& to) {
-  SafetyCheck check;
+/// Train `number` leaving station `from` towards `to`.
+SafetyMove Departure(const AutoLine& line, int number, const std::string& from,
+                     const std::string& to) {
   SafetyMove move;
   move.What = SafetyMove::Depart;
   move.Train = line.Train(number);
   move.LP = line.LP(from);
   move.Peregon = PeregonBetween(line, from, to);
-  return check.Allows(line.Sim, move);
+  return move;
+}
+
+/// Whether a fresh check lets train `number` leave station `from` towards `to`.
+bool MaySend(AutoLine& line, int number, const std::string& from, const std::string& to) {
+  SafetyCheck check;
+  return check.Allows(line.Sim, Departure(line, number, from, to));
 }
 
 /// Whether a fresh check lets train `number`, still outside, in at `at` on track index k.
@@ -720,12 +726,7 @@ struct KeptCheck {
   SafetyCheck Check;
   bool MaySend(AutoLine& line, int number, const std::string& from, const std::string& to) {
     Check.Refresh();
-    SafetyMove move;
-    move.What = SafetyMove::Depart;
-    move.Train = line.Train(number);
-    move.LP = line.LP(from);
-    move.Peregon = PeregonBetween(line, from, to);
-    return Check.Allows(line.Sim, move);
+    return Check.Allows(line.Sim, Departure(line, number, from, to));
   }
 };
 

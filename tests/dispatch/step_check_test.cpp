@@ -212,17 +212,27 @@ TEST(StepCheckTest, ASignalGivenARouteBehindTheStepsBackIsNamedInCheckMode) {
   EXPECT_EQ(KeptLeadingSignals(d.Sim), nullptr);
 }
 
+/// District 1 at 12:11 with timetable trains 803 and 806 made (I and Other).
+struct TwoTimetableTrains {
+  ShippedDistrict D{1, 1};
+  Simulation& Sim = D.Sim;
+  int I = -1, Other = -1;
+  TwoTimetableTrains() {
+    D.SetClock(1211);
+    I = test::CreateTimetableTrain(Sim, 803);
+    Other = test::CreateTimetableTrain(Sim, 806);
+  }
+};
+
 // The throat a train leaves a station by is found from its timetable stop there, which the
 // step remembers per train: a train moved on in its timetable, or another train in its place
 // in the list, is looked up afresh, and so is whether it leaves through a throat. Each answer
 // is the one a state that remembers nothing gives, and check mode (which compares with a fresh
 // search) finds no difference.
 TEST(StepCheckTest, ATrainsWayOutIsFoundAfreshWhenItsTimetableStopChanges) {
-  ShippedDistrict d(1, 1);
-  d.SetClock(1211);
-  Simulation& sim = d.Sim;
-  const int i = test::CreateTimetableTrain(sim, 803);
-  const int other = test::CreateTimetableTrain(sim, 806);
+  TwoTimetableTrains two;
+  Simulation& sim = two.Sim;
+  const int i = two.I, other = two.Other;
   ASSERT_TRUE(i >= 0 && other >= 0);
   sim.Changes.Check = true;
   const int throats = static_cast<int>(sim.AreaData.GorlStanzs.size());
@@ -269,11 +279,9 @@ TEST(StepCheckTest, ATrainsWayOutIsFoundAfreshWhenItsTimetableStopChanges) {
 // timetable train, its load, the LP it runs to), the answer is the one found afresh, also
 // where it differs from the last. Check mode is off, so a stale answer would be returned.
 TEST(StepCheckTest, WhetherATrainLeavesThroughAThroatIsFoundAgainWhenWhatItRestsOnChanges) {
-  ShippedDistrict d(1, 1);
-  d.SetClock(1211);
-  Simulation& sim = d.Sim;
-  const int i = test::CreateTimetableTrain(sim, 803);
-  const int other = test::CreateTimetableTrain(sim, 806);
+  TwoTimetableTrains two;
+  Simulation& sim = two.Sim;
+  const int i = two.I, other = two.Other;
   ASSERT_TRUE(i >= 0 && other >= 0);
   const TAreaData& area = sim.AreaData;
   const int throats = static_cast<int>(area.GorlStanzs.size());
