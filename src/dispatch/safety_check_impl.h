@@ -75,7 +75,6 @@ struct TrainInput {
   std::uint32_t Bits;
   /// The head's place in its section, where that has too many limits for Bits.
   std::int32_t Position;
-  bool operator==(const TrainInput&) const = default;
 };
 // Compared as bytes: no padding.
 static_assert(std::has_unique_object_representations_v<TrainInput>);

@@ -78,7 +78,8 @@ void SetRouteLamps(SimulationData& sim, int lp, int r, int mode);
 /// std::runtime_error("Неверный порядок секций маршрута " ...) when a route's section list
 /// disagrees with its recorded first and last sections.
 void UpdateRoutes(SimulationData& sim);
-/// Change point: a route of LP lp was ordered (UpdateRoutes looks at that LP again).
+/// Change point: a route of LP lp was ordered (UpdateRoutes looks at that LP again; the
+/// interlocking's count of changes goes up).
 void MarkRouteOrdered(SimulationData& sim, int lp);
 /// Whether a route is set towards signal g from the other side: some signal of another
 /// direction (not a block signal) leads to g's section or into g's graph peregon. False for

@@ -518,7 +518,6 @@ bool OrderRoute(SimulationData& sim, int lp, int r) {
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   if (ctl.TASKED != 0 || ctl.SCHUNTED) return false;
   ctl.TASKED = sim.State.ClockTime;
-  ++sim.Changes.Interlocking;
   MarkRouteOrdered(sim, lp);
   return true;
 }
@@ -528,7 +527,6 @@ bool CancelRoute(SimulationData& sim, int lp, int r) {
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   if (ctl.TASKED != 0 || !ctl.SCHUNTED) return false;
   ctl.TASKED = sim.State.ClockTime;
-  ++sim.Changes.Interlocking;
   MarkRouteOrdered(sim, lp);
   return true;
 }
@@ -538,7 +536,6 @@ bool ReverseRoute(SimulationData& sim, int lp, int r) {
   TRouteControlData& ctl = sim.State.Routes[lp][r];
   if (ctl.TASKED == 0) return false;
   ctl.TASKED = sim.State.ClockTime;
-  ++sim.Changes.Interlocking;
   MarkRouteOrdered(sim, lp);
   ctl.SCHUNTED = !ctl.SCHUNTED;
   return true;
@@ -760,6 +757,7 @@ void SetRouteLamps(SimulationData& sim, int lp, int r, int mode) {
 }
 
 void MarkRouteOrdered(SimulationData& sim, int lp) {
+  ++sim.Changes.Interlocking;
   std::vector<std::uint8_t>& maybe = sim.Changes.Routes.MaybeTasked;
   if (lp >= 0 && lp < static_cast<int>(maybe.size())) maybe[lp] = 1;
 }
