@@ -413,6 +413,35 @@ bool ClaimLine(SimulationData& sim, Memo& m, const Throat& v, int t) {
 // ---------------------------------------------------------------------------
 // Stations with a duty officer
 
+/// The far end of v's peregon holds a send task that still waits for its commit.
+bool FarEndWaits(SimulationData& sim, Memo& m, const Throat& v) {
+  for (const int h : m.PeregonThroats[v.Peregon]) {
+    if (h >= ThroatCount(sim)) break;
+    const Throat& far = m.Throats[h];
+    const TGorlTaskData& task = sim.State.Gorls[h];
+    if (far.Valid && far.Peregon == v.Peregon && far.LP != v.LP && task.TASKED != 0 && task.SEND &&
+        !(far.Side < 1 && DepartCommitGiven(sim, far.LP, far.Dir)))
+      return true;
+  }
+  return false;
+}
+
+/// Some train at the LP of v other than t is due to leave through v and may go now.
+bool OtherCanGo(SimulationData& sim, Memo& m, const Throat& v, int t,
+                const std::vector<AutoHold>& holds) {
+  const TDateTime limit = sim.State.ClockTime + kDepartLead;
+  for (const int s : m.Tracks[v.LP]) {
+    const int u = s != 0 ? TrainOnHalf(sim, s, v.Dir) : -1;
+    if (u < 0 || u == t || IsMoving(sim, u)) continue;
+    const TTrainData& train = sim.State.Trains[u];
+    if (IsHeld(holds, train.NUMBER, sim.State.ClockTime) || train.ARRIVAL_LP_CODE == v.Code ||
+        train.PLACE_TIME != 0 || (train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit)))
+      continue;
+    if (LeavesThrough(sim, v, u) && SafeToSend(sim, m, v, u)) return true;
+  }
+  return false;
+}
+
 /// The commit a station asked for while a send task stands for its train.
 void GiveCommit(SimulationData& sim, Memo& m, const Throat& v, const std::vector<AutoHold>& holds) {
   const TGorlTaskData& task = sim.State.Gorls[v.G];
@@ -438,9 +467,13 @@ void GiveCommit(SimulationData& sim, Memo& m, const Throat& v, const std::vector
   if (!lineSafe && m.PeregonDirs[v.Peregon][v.Arrival]) return;
   const bool safe = SafeToSend(sim, m, v, t);
   if (!lineSafe && safe) return;
+  // The train the station chose cannot go for now: it keeps its task, and so its place in
+  // the turn, while no other train here could go instead and either the line is its own or
+  // the far end holds no task that waits for a commit too (the two would wait for each other).
+  if (!safe && (lineSafe || !FarEndWaits(sim, m, v)) && !OtherCanGo(sim, m, v, t, holds)) return;
   if (!safe) {
-    // The train the station chose cannot go for now, and its task keeps the throat from any
-    // other: the task is taken back, and the station chooses again.
+    // Another train could go in its stead, or both ends would wait: the task, which keeps the
+    // throat from any other, is taken back, and the station chooses again.
     CancelTask(sim, v.G);
     m.Safety.Refresh();
     return;
@@ -793,8 +826,9 @@ std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& aut
   for (int g = 0; g < ThroatCount(sim); ++g) {
     const Throat& v = m.Throats[g];
     if (!v.Valid || v.LP != lp || v.Side < 0 || !LeavesThrough(sim, v, train)) continue;
-    // A throat that needs a commit is judged again, in full, when the commit is asked for.
-    if (kind == rqDepartReady && v.Side < 1) return SafeToSend(sim, m, v, train);
+    // Where the throat needs a commit, the commit is judged in full on every step once the
+    // send task stands: the train takes its task at once rather than asking again later.
+    if (kind == rqDepartReady && v.Side < 1) return true;
     return LineSafe(sim, m, v) && SafeToSend(sim, m, v, train) && ClaimLine(sim, m, v, train);
   }
   // No way out that the train could take.

@@ -60,10 +60,13 @@ bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now);
 /// free). The move is refused when fewer trains could finish after it than before, or when a
 /// train sent onto a single line would find no track of its own at the far end. Among the
 /// moves that pass, the priorities below hold, and a train the check refuses gives way to the
-/// next in that order. A train the station chose that may not leave has its send task taken
-/// back, so that the station may choose another; so has one whose line the far end means to
-/// take, while nothing runs on it, if the check would not let it go either (or both ends
-/// would wait for each other for good).
+/// next in that order. A train the station chose that may not leave keeps its send task, and
+/// gets its commit on the first step that it may, while no other train there could leave
+/// through that throat now; where one could, the task is taken back, so that the station may
+/// choose again (a station asks again only some minutes after a refusal, so a task taken back
+/// costs that wait). A task whose line the far end means to take, while nothing runs on it, is
+/// kept only while the far end's own task does not wait for a commit too (or both ends would
+/// wait for each other for good); a send task gives its throat back to a train coming in.
 ///
 /// Priority at a controlled station, where at most one new order is given per step and only
 /// while none of its routes is being set: passenger trains before freight, then the earlier
@@ -86,8 +89,9 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
 ///    trains that come later are then cancelled); a station that would send without asking
 ///    (it sends without asking, or its line ahead is free) is judged the same, silently, so
 ///    that none of its stations lets a train go without the dispatcher's leave;
-///  - "Поезд … к отправлению готов. Отправить …?": the departure (and, where the throat needs
-///    no commit, the line safe as above); a train with no way out is refused;
+///  - "Поезд … к отправлению готов. Отправить …?": where the throat needs a commit, yes (the
+///    commit is judged on every step once the send task stands); elsewhere the departure and
+///    the line safe as above; a train with no way out is refused;
 ///  - "Выставляю поезд …" and "Принять поезд …": the train put on that track, which must be
 ///    free and not given to a train on its way;
 ///  - "Путь … не подходит для поезда …": no, the train gets a track that suits it;

@@ -207,34 +207,108 @@ TEST(AutoDispatcherCasesTest, DependantTrainIsFormedFromItsParentAndSentBack) {
   EXPECT_EQ(line.Removed, (Ops{"6001 БЕР", "6002 ЛЕС"})) << Listing(line.Removed);
 }
 
+/// How many of the questions whether to send train `number` ("Поезд № … к отправлению
+/// готов.") the dispatcher answered with `answer`; it answers them itself, and the console is
+/// only told.
+long DepartureAnswers(const AutoLine& line, int number, bool answer) {
+  const std::string text = "Поезд № " + std::to_string(number) + " к отправлению готов.";
+  const std::vector<RecordingConsole::Answered>& answers = line.Line.Console.Answers;
+  return std::count_if(answers.begin(), answers.end(), [&](const RecordingConsole::Answered& a) {
+    return a.Text.starts_with(text) && a.Answer == answer;
+  });
+}
+
+/// The station's duty officer told the dispatcher `text`.
+bool Reported(const AutoLine& line, const std::string& station, const std::string& text) {
+  const std::vector<RecordingConsole::Box>& infos = line.Line.Console.Infos;
+  return std::any_of(infos.begin(), infos.end(), [&](const RecordingConsole::Box& box) {
+    return box.Caption == "ДСП " + station && box.Text == text;
+  });
+}
+
 TEST(AutoDispatcherCasesTest, TrainWaitsForItsCommitWhileTheLineIsGivenToTheOtherEnd) {
   // ЛЕС and ГОР, one single line between them, both send a train at 10:00 and both ask.
   AutoLine line(ThreeStations("", kTowardsEachOther), 930);
-  // The dispatcher answers ГОР's questions itself, so the console is only told of them.
-  const auto refused = [&](int number) {
-    const std::string text = "Поезд № " + std::to_string(number) + " к отправлению готов.";
-    const std::vector<RecordingConsole::Answered>& answers = line.Line.Console.Answers;
-    return std::count_if(answers.begin(), answers.end(), [&](const RecordingConsole::Answered& a) {
-      return a.Text.starts_with(text) && !a.Answer;
-    });
-  };
   ASSERT_TRUE(line.RunUntil(60, [&] { return line.Where(801) == "ГОР"; }));
-  // 802 was ready before 801 reached ГОР, but was refused, and no commit for it was given.
-  EXPECT_GE(refused(802), 1);
+  // 802 was ready before 801 reached ГОР; ГОР may send it, so its question is answered yes
+  // (the commit is judged on its own), but no commit for it was given while the line was ЛЕС's.
+  EXPECT_GE(DepartureAnswers(line, 802, true), 1);
+  EXPECT_EQ(DepartureAnswers(line, 802, false), 0);
   for (const std::string& op : line.Operations)
     EXPECT_EQ(op.find("ГОР commit"), std::string::npos) << op;
+  // The dispatcher gives ГОР's throat to 801 as it comes in: a receive task takes the place of
+  // 802's send task, which waits for its commit, in one pass (so neither shows among the
+  // operations), and ГОР reports the train taken in.
+  EXPECT_TRUE(Reported(line, "ГОР", "Принимается поезд № 801"));
   RunSafely(line, 30);
-  // Both ask in the same step; ЛЕС, whose throat comes first, gets the line. ГОР's send task,
-  // which could only wait for a commit, gives the throat back for 801, which the dispatcher
-  // takes in, and 802 has its commit once 801 is in.
+  // Both ask in the same step; ЛЕС, whose throat comes first, gets the line, and ГОР's send
+  // task, which could only wait for a commit, is taken back. ГОР asks again while 801 runs and
+  // gets its task, which 801's reception takes over; 802 asks once more and has its commit
+  // once 801 is in.
   ExpectOperations(line, {
                              "09:56:02.0 ЛЕС commit odd (801)",
                              "09:56:02.0 ГОР cancel send I -> ЛЕС",
-                             "10:02:51.0 ГОР receive ЛЕС -> 6 (801)",
-                             "10:08:11.0 ГОР commit even (802)",
-                             "10:10:22.5 ЛЕС receive ГОР -> 4 (802)",
+                             "10:07:34.5 ГОР commit even (802)",
+                             "10:09:46.5 ЛЕС receive ГОР -> 4 (802)",
                          });
   EXPECT_EQ(line.Removed, (Ops{"801 ГОР", "802 ЛЕС"})) << Listing(line.Removed);
+}
+
+// A train that may not leave yet because the far end has no track for it keeps its send task:
+// it leaves in the very step the track is let go, and the station does not ask again.
+TEST(AutoDispatcherCasesTest, TrainWaitingForATrackAtTheFarEndKeepsItsTaskAndLeavesOnceItIsFree) {
+  // РАЗ has its main track only, and freight 2001, which leaves ЛЕС before 801, changes its
+  // locomotive there: the track is 2001's until 2001 is let go.
+  const std::string oneTrack = R"("name": "Разъезд", "mnem": "РАЗ", "controlled": true,
+    "tracks": [[1001, 3, 1]])";
+  AutoLine line(ThreeStations(oneTrack, kFreightThenPassenger), 930);
+  RunSafely(line, 60);
+  // 801's commit comes with 2001's way out of РАЗ; its task was never taken back.
+  ExpectOperations(line, {
+                             "09:56:17.5 ЛЕС commit odd (2001)",
+                             "10:04:11.0 РАЗ route ЛЕС -> I (2001)",
+                             "10:08:58.5 РАЗ route I -> ГОР (2001)",
+                             "10:08:58.5 ЛЕС commit odd (801)",
+                             "10:12:01.5 РАЗ route ЛЕС -> I (801)",
+                             "10:13:17.5 ГОР receive РАЗ -> 6 (2001)",
+                             "10:14:29.0 РАЗ route I -> ГОР (801)",
+                             "10:17:46.0 ГОР receive РАЗ -> 4 (801)",
+                         });
+  EXPECT_EQ(DepartureAnswers(line, 801, true), 1);
+  EXPECT_EQ(DepartureAnswers(line, 801, false), 0);
+  EXPECT_EQ(line.Visits, (Ops{"2001 ЛЕС", "801 ЛЕС", "2001 РАЗ", "801 РАЗ", "2001 ГОР", "801 ГОР"}))
+      << Listing(line.Visits);
+}
+
+// The station chose a train that may not leave, while another one there could: the task is
+// taken back, and the station sends the other first.
+TEST(AutoDispatcherCasesTest, RefusedTrainGivesUpItsTaskToAnotherThatCouldLeave) {
+  // 805 ends at РАЗ and stands on its main track; the loop 3 there takes freight trains only.
+  // At ЛЕС passenger 801 and freight 2001 are both due: only 2001 finds a track at РАЗ.
+  const std::string freightLoop = R"("name": "Разъезд", "mnem": "РАЗ", "controlled": true,
+    "tracks": [[1001, 3, 1], [3, 1, 1]])";
+  AutoLine line(ThreeStations(freightLoop, R"(
+      {"number": 805, "from": "Лесная", "to": "Разъезд", "depart": "09:50", "final_dwell": 20},
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"})"),
+                920);
+  RunSafely(line, 80);
+  // 801, chosen first, is refused and its task taken back; 2001 goes at once and passes 805
+  // on the loop. 801 has its commit once 805 is gone from РАЗ.
+  ExpectOperations(line, {
+                             "09:46:03.5 ЛЕС commit odd (805)",
+                             "09:52:35.0 РАЗ route ЛЕС -> I (805)",
+                             "10:05:04.0 ЛЕС cancel send 3 -> РАЗ",
+                             "10:06:06.0 ЛЕС commit odd (2001)",
+                             "10:10:05.5 РАЗ route ЛЕС -> 3 (2001)",
+                             "10:10:08.0 РАЗ route 3 -> ГОР (2001)",
+                             "10:16:02.5 ЛЕС commit odd (801)",
+                             "10:18:02.5 ГОР receive РАЗ -> 6 (2001)",
+                             "10:18:36.5 РАЗ route ЛЕС -> I (801)",
+                             "10:19:19.0 РАЗ route I -> ГОР (801)",
+                             "10:24:04.5 ГОР receive РАЗ -> 4 (801)",
+                         });
+  EXPECT_EQ(line.Removed, (Ops{"805 РАЗ", "801 ГОР"})) << Listing(line.Removed);
 }
 
 /// A train for the priority and hold cases: number, freight, departure from РАЗ.
