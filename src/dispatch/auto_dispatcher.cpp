@@ -413,7 +413,8 @@ bool ClaimLine(SimulationData& sim, Memo& m, const Throat& v, int t) {
 // ---------------------------------------------------------------------------
 // Stations with a duty officer
 
-/// The far end of v's peregon holds a send task that still waits for its commit.
+/// The far end of v's peregon holds a send task that is not let go yet: its throat needs a
+/// commit that is not given, or needs none (the task then goes by itself).
 bool FarEndWaits(SimulationData& sim, Memo& m, const Throat& v) {
   for (const int h : m.PeregonThroats[v.Peregon]) {
     if (h >= ThroatCount(sim)) break;
