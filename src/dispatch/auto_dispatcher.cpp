@@ -303,6 +303,15 @@ bool ReceiveTaskOn(const SimulationData& sim, const Memo& m, int lp, int track) 
   return false;
 }
 
+/// Train t stands at the LP of throat v, placed, does not end there, and is due before `limit`
+/// (or has no departure time).
+bool StandsDue(const SimulationData& sim, const Throat& v, int t, TDateTime limit) {
+  if (IsMoving(sim, t)) return false;
+  const TTrainData& train = sim.State.Trains[t];
+  return train.ARRIVAL_LP_CODE != v.Code && train.PLACE_TIME == 0 &&
+         (train.DEPARTURE_TIME == 0 || train.DEPARTURE_TIME < limit);
+}
+
 /// A train stands at the LP of throat v, due to leave through v soon: within the time a
 /// station looks ahead when it sends a train by itself, and the time a train let go now may
 /// still take to set out (until it is on the line, only its route shows it, and a route set
@@ -311,10 +320,8 @@ bool TrainDueToLeave(SimulationData& sim, const Memo& m, const Throat& v) {
   const TDateTime limit = sim.State.ClockTime + kDepartLead + kSetOutMargin;
   for (const int s : m.Tracks[v.LP]) {
     const int t = s != 0 ? TrainOnHalf(sim, s, v.Dir) : -1;
-    if (t < 0 || IsMoving(sim, t)) continue;
-    const TTrainData& train = sim.State.Trains[t];
-    if (train.ARRIVAL_LP_CODE != v.Code && train.PLACE_TIME == 0 && train.DEPARTURE_TIME != 0 &&
-        train.DEPARTURE_TIME < limit && LeavesThrough(sim, v, t))
+    if (t >= 0 && sim.State.Trains[t].DEPARTURE_TIME != 0 && StandsDue(sim, v, t, limit) &&
+        LeavesThrough(sim, v, t))
       return true;
   }
   return false;
@@ -433,10 +440,8 @@ bool OtherCanGo(SimulationData& sim, Memo& m, const Throat& v, int t,
   const TDateTime limit = sim.State.ClockTime + kDepartLead;
   for (const int s : m.Tracks[v.LP]) {
     const int u = s != 0 ? TrainOnHalf(sim, s, v.Dir) : -1;
-    if (u < 0 || u == t || IsMoving(sim, u)) continue;
-    const TTrainData& train = sim.State.Trains[u];
-    if (IsHeld(holds, train.NUMBER, sim.State.ClockTime) || train.ARRIVAL_LP_CODE == v.Code ||
-        train.PLACE_TIME != 0 || (train.DEPARTURE_TIME != 0 && !(train.DEPARTURE_TIME < limit)))
+    if (u < 0 || u == t || !StandsDue(sim, v, u, limit) ||
+        IsHeld(holds, sim.State.Trains[u].NUMBER, sim.State.ClockTime))
       continue;
     if (LeavesThrough(sim, v, u) && SafeToSend(sim, m, v, u)) return true;
   }
