@@ -311,6 +311,35 @@ TEST(AutoDispatcherCasesTest, RefusedTrainGivesUpItsTaskToAnotherThatCouldLeave)
   EXPECT_EQ(line.Removed, (Ops{"805 РАЗ", "801 ГОР"})) << Listing(line.Removed);
 }
 
+// A station that acts by itself gives a train stopping there its send task as the train comes
+// in, and its commit only once the train is nearly due. A train at the other end of the line
+// that may not leave meanwhile gives its task back rather than keep it: the two ends' tasks
+// would wait for each other.
+TEST(AutoDispatcherCasesTest, TrainThatMayNotLeaveGivesUpItsTaskWhileTheFarEndsTaskAwaitsACommit) {
+  // ОЗЕ acts by itself and has its main track only. 801 stops there five minutes (10:06 to
+  // 10:11): its send task on to ГОР stands from 10:02, its commit from 10:06. 802 is due at
+  // ГОР at 10:09; while 801 holds ОЗЕ's track it may not leave.
+  const std::string selfActing = R"("name": "Озёрная", "mnem": "ОЗЕ", "self_acting": true,
+    "tracks": [[1001, 3, 1]])";
+  AutoLine line(ThreeStations(selfActing, R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00",
+       "stops": {"Озёрная": 5}},
+      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:09"})"),
+                930);
+  RunSafely(line, 70);
+  // 802's first task is taken back. The next one stands once ОЗЕ has let 801 go, and 801's
+  // reception at ГОР takes its place in one pass; 802 has its commit once 801 is in.
+  ExpectOperations(line, {
+                             "09:56:07.5 ЛЕС commit odd (801)",
+                             "10:05:02.0 ГОР cancel send I -> ОЗЕ",
+                             "10:17:58.5 ГОР commit even (802)",
+                             "10:24:54.5 ЛЕС receive ОЗЕ -> 4 (802)",
+                         });
+  EXPECT_EQ(line.Visits, (Ops{"801 ЛЕС", "802 ГОР", "801 ОЗЕ", "801 ГОР", "802 ОЗЕ", "802 ЛЕС"}))
+      << Listing(line.Visits);
+  EXPECT_EQ(line.Removed, (Ops{"801 ГОР", "802 ЛЕС"})) << Listing(line.Removed);
+}
+
 /// A train for the priority and hold cases: number, freight, departure from РАЗ.
 struct Leaving {
   int Number;
