@@ -393,11 +393,9 @@ std::tuple<bool, TDateTime, int> Priority(SimulationData& sim, int t, int lp) {
   return {train.LOAD_TYPE < 100, planned != 0 ? planned : sim.State.ClockTime, train.NUMBER};
 }
 
-/// Whether train t may take the line beyond v against the send tasks at the far end: a task
-/// for a train that comes first holds it; the tasks of the others are cancelled, since a
-/// throat that holds a send task cannot take the arriving train in.
-bool ClaimLine(SimulationData& sim, Memo& m, const Throat& v, int t) {
-  std::vector<int> yielding;
+/// A send task at the far end of v's peregon holds the line against train t: one for a train
+/// that comes before t in the order of service and that may go.
+bool LineHeldFor(SimulationData& sim, Memo& m, const Throat& v, int t) {
   for (const int h : m.PeregonThroats[v.Peregon]) {
     if (h >= ThroatCount(sim)) break;
     const TGorlTaskData& task = sim.State.Gorls[h];
@@ -409,11 +407,27 @@ bool ClaimLine(SimulationData& sim, Memo& m, const Throat& v, int t) {
     // A train that this station could not take in holds nothing.
     if (other >= 0 && Priority(sim, other, far.LP) < Priority(sim, t, v.LP) &&
         SafeToSend(sim, m, far, other))
-      return false;
-    yielding.push_back(h);
+      return true;
   }
-  for (const int h : yielding) CancelTask(sim, h);
-  if (!yielding.empty()) m.Safety.Refresh();
+  return false;
+}
+
+/// Whether train t may take the line beyond v against the send tasks at the far end: a task
+/// for a train that comes first holds it; the tasks of the others are cancelled, since a
+/// throat that holds a send task cannot take the arriving train in.
+bool ClaimLine(SimulationData& sim, Memo& m, const Throat& v, int t) {
+  if (LineHeldFor(sim, m, v, t)) return false;
+  bool yielded = false;
+  for (const int h : m.PeregonThroats[v.Peregon]) {
+    if (h >= ThroatCount(sim)) break;
+    const TGorlTaskData& task = sim.State.Gorls[h];
+    const Throat& far = m.Throats[h];
+    if (task.TASKED == 0 || !task.SEND || !far.Valid || far.Peregon != v.Peregon || far.LP == v.LP)
+      continue;
+    CancelTask(sim, h);
+    yielded = true;
+  }
+  if (yielded) m.Safety.Refresh();
   return true;
 }
 
@@ -799,6 +813,85 @@ void DispatchControlled(SimulationData& sim, Memo& m, int lp, const std::vector<
   }
 }
 
+// ---------------------------------------------------------------------------
+// Questions refused
+
+/// The throat through which train t would leave LP lp (the first of the LP's that it leaves
+/// through); null when none.
+const Throat* WayOut(SimulationData& sim, const Memo& m, int lp, int t) {
+  for (int g = 0; g < ThroatCount(sim); ++g) {
+    const Throat& v = m.Throats[g];
+    if (v.Valid && v.LP == lp && v.Side >= 0 && LeavesThrough(sim, v, t)) return &v;
+  }
+  return nullptr;
+}
+
+/// Train t, waiting outside the district at LP lp, would be put out or taken in whichever track
+/// the station offers: every free track there that suits it may be given to it.
+bool AdmitWouldPass(SimulationData& sim, Memo& m, int lp, int t) {
+  bool any = false;
+  const std::vector<int>& tracks = m.Tracks[lp];
+  for (int k = 0; k < static_cast<int>(tracks.size()); ++k) {
+    const int s = tracks[k];
+    if (s == 0 || TrainOnHalf(sim, s, 0) >= 0 || TrainOnHalf(sim, s, 1) >= 0 ||
+        !TrackSuits(sim, lp, k, t))
+      continue;
+    SafetyMove move;
+    move.What = SafetyMove::Admit;
+    move.Train = t;
+    move.LP = lp;
+    move.Track = k;
+    if (ReceiveTaskOn(sim, m, lp, k) || ThroatRouteBusy(sim, lp, s) || !m.Safety.Allows(sim, move))
+      return false;
+    any = true;
+  }
+  return any;
+}
+
+/// A question about train t that a station the dispatcher works put and had refused, still on
+/// record in the train: the station asks it again only once its pause is over. When the move
+/// it asked for would now pass as the answer judges it (on a departure, short of the far end's
+/// tasks it would cancel), the record's time is cleared, so that the station asks again on
+/// its next look rather than at the pause's end. A record that would not pass is judged again
+/// only as the safety check's verdicts and the line change.
+void ReopenRefused(SimulationData& sim, Memo& m, int t, const std::vector<AutoHold>& holds) {
+  TTrainData& train = sim.State.Trains[t];
+  const int kind = train.REQUEST_TYPE;
+  const int pause = kind == rqPut ? sim.Settings.ReapplyPutRequestPauseMin
+                                  : sim.Settings.ReapplySameRequestPauseMin;
+  // Past its pause the record lapses by itself within a few steps.
+  if (train.REQUEST_TIME + pause * kMinute < sim.State.ClockTime) return;
+  const int lp = FindLPIndex(sim.AreaData, train.REQUEST_LP_CODE);
+  if (lp < 0 || lp >= static_cast<int>(m.Automated.size()) || !m.Automated[lp] ||
+      train.HEAD.LP_CODE != train.REQUEST_LP_CODE)
+    return;
+  bool passes = false;
+  if (kind == rqPut || kind == rqReceive) {
+    // A train put on its track has had its yes.
+    if (train.HEAD.SECT_IDX != 0 || train.PLACE_TIME != 0) return;
+    passes = AdmitWouldPass(sim, m, lp, t);
+  } else {
+    if (IsMoving(sim, t) || IsHeld(holds, train.NUMBER, sim.State.ClockTime)) return;
+    const Throat* v = WayOut(sim, m, lp, t);
+    // A task through the throat is the station's answer already taken.
+    if (v == nullptr || sim.State.Gorls[v->G].TASKED != 0) return;
+    passes = LineSafe(sim, m, *v) && SafeToSend(sim, m, *v, t) && !LineHeldFor(sim, m, *v, t);
+  }
+  if (passes) train.REQUEST_TIME = 0;
+}
+
+/// ReopenRefused for every train whose last request is a question the dispatcher judges.
+void ReopenRefused(SimulationData& sim, Memo& m, const std::vector<AutoHold>& holds) {
+  for (int t = 0; t < static_cast<int>(sim.State.Trains.size()); ++t) {
+    const TTrainData& train = sim.State.Trains[t];
+    // Only a question (performable) is answered; a report of the same kind is not.
+    if (train.REQUEST_TIME == 0 || train.REQUEST_PERFORMABLE != 1) continue;
+    const int kind = train.REQUEST_TYPE;
+    if (kind == rqPut || kind == rqReceive || kind == rqDepartPermit)
+      ReopenRefused(sim, m, t, holds);
+  }
+}
+
 }  // namespace
 
 std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& autoLPs,
@@ -829,16 +922,13 @@ std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& aut
     return m.Safety.Allows(sim, move);
   }
   if (IsHeld(holds, sim.State.Trains[train].NUMBER, sim.State.ClockTime)) return false;
-  for (int g = 0; g < ThroatCount(sim); ++g) {
-    const Throat& v = m.Throats[g];
-    if (!v.Valid || v.LP != lp || v.Side < 0 || !LeavesThrough(sim, v, train)) continue;
-    // Where the throat needs a commit, the commit is judged in full on every step once the
-    // send task stands: the train takes its task at once rather than asking again later.
-    if (kind == rqDepartReady && v.Side < 1) return true;
-    return LineSafe(sim, m, v) && SafeToSend(sim, m, v, train) && ClaimLine(sim, m, v, train);
-  }
+  const Throat* v = WayOut(sim, m, lp, train);
   // No way out that the train could take.
-  return false;
+  if (v == nullptr) return false;
+  // Where the throat needs a commit, the commit is judged in full on every step once the
+  // send task stands: the train takes its task at once rather than asking again later.
+  if (kind == rqDepartReady && v->Side < 1) return true;
+  return LineSafe(sim, m, *v) && SafeToSend(sim, m, *v, train) && ClaimLine(sim, m, *v, train);
 }
 
 bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now) {
@@ -890,6 +980,7 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
     GiveReceiveTask(sim, m, v);
     GiveSendTask(sim, m, v, holds);
   }
+  ReopenRefused(sim, m, holds);
 }
 
 }  // namespace traklin

@@ -49,7 +49,11 @@ bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now);
 ///    track that suits the train and that a chain reaches (the district's own track rules);
 ///  - at a station without a duty officer, the reception route for an approaching train and
 ///    the departure route for a train that stands or is being received and is due within five
-///    minutes, never towards a train coming the other way on the line ahead.
+///    minutes, never towards a train coming the other way on the line ahead;
+///  - for a question it refused ("Принять поезд …", "Выставляю поезд …", "Разрешается
+///    отправление поезда …?"), which the station asks again only some minutes later, a prompt
+///    repeat once the move would pass (as AutoAnswer judges it, on any track the station could
+///    offer): the train's request record loses its time, and the station asks on its next look.
 ///
 /// No gridlock: before every commitment (a departure commit, a route out of a station, a send
 /// task or transit, a reception track, a yes to a station's question about a departure, a

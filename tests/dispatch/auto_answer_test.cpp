@@ -82,6 +82,45 @@ TEST(AutoAnswerTest, TrainIsLetInOnlyWithAnEndItCanReach) {
             std::optional<bool>(true));
 }
 
+TEST(AutoAnswerTest, RefusedPutOutIsAskedAgainOnlyOnceTheTrainCouldBeLetIn) {
+  // 801 waits outside at Заречье; its "Выставляю поезд …" was refused a minute ago. Each case
+  // sets what the record and the line say, runs the dispatcher's pass, and tells whether the
+  // station may ask again at once (the record's time cleared) or waits out its pause.
+  struct Case {
+    const char* Name;
+    bool BoundForKedrovaya;  ///< else bound nowhere: it could never finish
+    int Performable;  ///< 1 a question, -1 a report ("Жду освобождения пути …")
+    bool Automated;   ///< Заречье worked by the dispatcher
+    int PausedMin;    ///< minutes since the refusal
+    bool AsksAgain;
+  };
+  const Case cases[] = {
+      {"could finish now", true, 1, true, 1, true},
+      {"still could not finish", false, 1, true, 1, false},
+      {"a report, not a question", true, -1, true, 1, false},
+      {"station left to the human", true, 1, false, 1, false},
+      {"pause over, lapses by itself", true, 1, true, 7, false},
+  };
+  for (const Case& c : cases) {
+    ShippedDistrict d(1, 1);
+    d.SetClock(500);
+    const int zar = d.LP("Заречье");
+    d.Sim.State.AutoLPs.assign(d.Sim.AreaData.Puts.size(), true);
+    d.Sim.State.AutoLPs[zar] = c.Automated;
+    TTrainData t = TrainHeadingFor(-1, 0, 801);
+    t.HEAD.LP_CODE = d.Sim.AreaData.Puts[zar].Code;
+    if (c.BoundForKedrovaya) t.ARRIVAL_LP_CODE = d.Sim.AreaData.Puts[d.LP("Кедровая")].Code;
+    const TDateTime refused = d.Sim.State.ClockTime - c.PausedMin * kMinute;
+    t.REQUEST_TIME = refused;
+    t.REQUEST_TYPE = rqPut;
+    t.REQUEST_LP_CODE = t.HEAD.LP_CODE;
+    t.REQUEST_PERFORMABLE = c.Performable;
+    d.Sim.State.Trains.push_back(t);
+    AutoDispatch(d.Sim, d.Sim.State.AutoLPs);
+    EXPECT_EQ(d.Sim.State.Trains[0].REQUEST_TIME, c.AsksAgain ? 0 : refused) << c.Name;
+  }
+}
+
 TEST(AutoAnswerTest, QuestionsItDoesNotJudgeAreLeftToTheConsole) {
   ShippedDistrict d(1, 1);
   d.Sim.State.Trains.push_back(TTrainData{});

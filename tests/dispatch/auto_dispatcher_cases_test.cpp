@@ -1,6 +1,6 @@
 // The automatic dispatcher on small lines: a crossing, an overtaking, a change of locomotive,
 // a dependant train, a commit that must wait, priority and holds, each with the exact
-// operations it issued.
+// operations it issued; a refused departure asked again once the line is clear.
 //
 // The expected operations are what a run with seed 1 gives. When a change of the dispatcher
 // alters them for the better, run the suite, check the new sequence in the failure message
@@ -457,6 +457,57 @@ TEST(AutoDispatcherCasesTest, BusyLineRunsEveryTrainThroughSafely) {
     EXPECT_EQ(line.Removed.size(), 22u) << Listing(line.Removed);
     EXPECT_TRUE(line.Sim.State.Trains.empty());
   }
+}
+
+/// An answer given for a station, and when.
+struct TimedAnswer {
+  TDateTime Time;
+  std::string Text;
+  bool Answer;
+};
+
+/// Runs the line on for `minutes`, noting each answer given for a station whose text starts
+/// with `text`, and the time `number` first entered station `mnem` (0: never).
+std::vector<TimedAnswer> RunNotingAnswers(AutoLine& line, int minutes, const std::string& text,
+                                          int number, const std::string& mnem, TDateTime& entered) {
+  std::vector<TimedAnswer> out;
+  const std::vector<RecordingConsole::Answered>& answers = line.Line.Console.Answers;
+  entered = 0;
+  for (int n = 0; n < minutes * 120; ++n) {
+    const std::size_t before = answers.size();
+    line.Step();
+    for (std::size_t k = before; k < answers.size(); ++k)
+      if (answers[k].Text.starts_with(text))
+        out.push_back({line.Sim.State.ClockTime, answers[k].Text, answers[k].Answer});
+    if (entered == 0 && line.Where(number) == mnem) entered = line.Sim.State.ClockTime;
+  }
+  return out;
+}
+
+TEST(AutoDispatcherCasesTest, RefusedDepartureIsAskedAgainOnceTheLineIsClearNotAfterThePause) {
+  // БЕР acts by itself and asks leave to send 811 towards ГОР, which holds its commit for 802
+  // coming the other way: refused. 802 runs through БЕР on to ЛЕС; once it is in at БЕР the
+  // line to ГОР is clear, and БЕР asks again at once instead of after its pause.
+  const std::string acts = R"("name": "Берёзово", "mnem": "БЕР", "self_acting": true,
+    "tracks": [[1001, 3, 1], [3, 3, 1], [5, 3, 1]])";
+  AutoLine line(ThreeStations(acts, R"(
+      {"number": 811, "from": "Берёзово", "to": "Горная", "depart": "09:52"},
+      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "09:50"})"),
+                930);
+  line.PutOut(811, "БЕР", 1);
+  TDateTime entered = 0;
+  const std::vector<TimedAnswer> answers =
+      RunNotingAnswers(line, 50, "Разрешается отправление поезда № 811", 802, "БЕР", entered);
+  ExpectSafe(line);
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_FALSE(answers[0].Answer);
+  EXPECT_TRUE(answers[1].Answer);
+  const TDateTime pause = line.Sim.Settings.ReapplySameRequestPauseMin * kMinute;
+  EXPECT_LT(answers[1].Time, answers[0].Time + pause);
+  ASSERT_NE(entered, 0);
+  EXPECT_GT(answers[1].Time, entered);
+  EXPECT_LT(answers[1].Time, entered + kMinute) << FormatEventTime(entered);
+  EXPECT_EQ(line.Removed, (Ops{"811 ГОР", "802 ЛЕС"})) << Listing(line.Removed);
 }
 
 }  // namespace
