@@ -393,15 +393,24 @@ std::tuple<bool, TDateTime, int> Priority(SimulationData& sim, int t, int lp) {
   return {train.LOAD_TYPE < 100, planned != 0 ? planned : sim.State.ClockTime, train.NUMBER};
 }
 
+/// Throat h of v's peregon, at its far end, when it holds a send task onto it; null otherwise.
+const Throat* FarSendTask(const SimulationData& sim, const Memo& m, const Throat& v, int h) {
+  const TGorlTaskData& task = sim.State.Gorls[h];
+  const Throat& far = m.Throats[h];
+  if (task.TASKED == 0 || !task.SEND || !far.Valid || far.Peregon != v.Peregon || far.LP == v.LP)
+    return nullptr;
+  return &far;
+}
+
 /// A send task at the far end of v's peregon holds the line against train t: one for a train
 /// that comes before t in the order of service and that may go.
 bool LineHeldFor(SimulationData& sim, Memo& m, const Throat& v, int t) {
   for (const int h : m.PeregonThroats[v.Peregon]) {
     if (h >= ThroatCount(sim)) break;
+    const Throat* found = FarSendTask(sim, m, v, h);
+    if (found == nullptr) continue;
+    const Throat& far = *found;
     const TGorlTaskData& task = sim.State.Gorls[h];
-    if (task.TASKED == 0 || !task.SEND) continue;
-    const Throat& far = m.Throats[h];
-    if (!far.Valid || far.Peregon != v.Peregon || far.LP == v.LP) continue;
     const int s = TrackSection(sim.AreaData, far.LP, task.TRACK);
     const int other = s != 0 ? TrainForTrack(sim, far.LP, s, far.Dir) : -1;
     // A train that this station could not take in holds nothing.
@@ -420,10 +429,7 @@ bool ClaimLine(SimulationData& sim, Memo& m, const Throat& v, int t) {
   bool yielded = false;
   for (const int h : m.PeregonThroats[v.Peregon]) {
     if (h >= ThroatCount(sim)) break;
-    const TGorlTaskData& task = sim.State.Gorls[h];
-    const Throat& far = m.Throats[h];
-    if (task.TASKED == 0 || !task.SEND || !far.Valid || far.Peregon != v.Peregon || far.LP == v.LP)
-      continue;
+    if (FarSendTask(sim, m, v, h) == nullptr) continue;
     CancelTask(sim, h);
     yielded = true;
   }
@@ -826,6 +832,20 @@ const Throat* WayOut(SimulationData& sim, const Memo& m, int lp, int t) {
   return nullptr;
 }
 
+/// Train t may be put out or taken in at LP lp onto `track` (-1: none named): a track that a
+/// train on its way here was given stays its own, and the move must pass the safety check.
+bool AdmitTo(SimulationData& sim, Memo& m, int lp, int t, int track) {
+  const int s = TrackSection(sim.AreaData, lp, track);
+  if (track >= 0 && (s == 0 || ReceiveTaskOn(sim, m, lp, track) || ThroatRouteBusy(sim, lp, s)))
+    return false;
+  SafetyMove move;
+  move.What = SafetyMove::Admit;
+  move.Train = t;
+  move.LP = lp;
+  move.Track = track;
+  return m.Safety.Allows(sim, move);
+}
+
 /// Train t, waiting outside the district at LP lp, would be put out or taken in whichever track
 /// the station offers: every free track there that suits it may be given to it.
 bool AdmitWouldPass(SimulationData& sim, Memo& m, int lp, int t) {
@@ -836,13 +856,7 @@ bool AdmitWouldPass(SimulationData& sim, Memo& m, int lp, int t) {
     if (s == 0 || TrainOnHalf(sim, s, 0) >= 0 || TrainOnHalf(sim, s, 1) >= 0 ||
         !TrackSuits(sim, lp, k, t))
       continue;
-    SafetyMove move;
-    move.What = SafetyMove::Admit;
-    move.Train = t;
-    move.LP = lp;
-    move.Track = k;
-    if (ReceiveTaskOn(sim, m, lp, k) || ThroatRouteBusy(sim, lp, s) || !m.Safety.Allows(sim, move))
-      return false;
+    if (!AdmitTo(sim, m, lp, t, k)) return false;
     any = true;
   }
   return any;
@@ -853,7 +867,7 @@ bool AdmitWouldPass(SimulationData& sim, Memo& m, int lp, int t) {
 /// it asked for would now pass as the answer judges it (on a departure, short of the far end's
 /// tasks it would cancel), the record's time is cleared, so that the station asks again on
 /// its next look rather than at the pause's end. A record that would not pass is judged again
-/// only as the safety check's verdicts and the line change.
+/// on every step of its pause (the safety check keeps its verdicts while the line is as it was).
 void ReopenRefused(SimulationData& sim, Memo& m, int t, const std::vector<AutoHold>& holds) {
   TTrainData& train = sim.State.Trains[t];
   const int kind = train.REQUEST_TYPE;
@@ -909,18 +923,7 @@ std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& aut
   m.Derive(sim);
   m.TakeStep(sim);
   m.ReadAutomated(autoLPs);
-  if (kind == rqPut || kind == rqReceive) {
-    // A track that a train on its way here was given stays its own.
-    const int s = TrackSection(sim.AreaData, lp, track);
-    if (track >= 0 && (s == 0 || ReceiveTaskOn(sim, m, lp, track) || ThroatRouteBusy(sim, lp, s)))
-      return false;
-    SafetyMove move;
-    move.What = SafetyMove::Admit;
-    move.Train = train;
-    move.LP = lp;
-    move.Track = track;
-    return m.Safety.Allows(sim, move);
-  }
+  if (kind == rqPut || kind == rqReceive) return AdmitTo(sim, m, lp, train, track);
   if (IsHeld(holds, sim.State.Trains[train].NUMBER, sim.State.ClockTime)) return false;
   const Throat* v = WayOut(sim, m, lp, train);
   // No way out that the train could take.
