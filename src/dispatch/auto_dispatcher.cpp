@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <tuple>
 #include <unordered_map>
@@ -125,7 +126,7 @@ struct AutoDispatchMemo::Tables {
     AutomatedTold = true;
     WorkedMade = false;
   }
-  /// The throats the dispatcher looks at on each step: valid ones of the LPs it works that have
+  /// The throats the dispatcher looks at: valid ones of the LPs it works that have
   /// a duty officer, made again when the district or those LPs change.
   std::vector<int> Worked;
   bool WorkedMade = false;
@@ -867,7 +868,7 @@ bool AdmitWouldPass(SimulationData& sim, Memo& m, int lp, int t) {
 /// it asked for would now pass as the answer judges it (on a departure, short of the far end's
 /// tasks it would cancel), the record's time is cleared, so that the station asks again on
 /// its next look rather than at the pause's end. A record that would not pass is judged again
-/// on every step of its pause (the safety check keeps its verdicts while the line is as it was).
+/// at every look in its pause (the safety check keeps its verdicts while the line is as it was).
 void ReopenRefused(SimulationData& sim, Memo& m, int t, const std::vector<AutoHold>& holds) {
   TTrainData& train = sim.State.Trains[t];
   const int kind = train.REQUEST_TYPE;
@@ -928,10 +929,15 @@ std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& aut
   const Throat* v = WayOut(sim, m, lp, train);
   // No way out that the train could take.
   if (v == nullptr) return false;
-  // Where the throat needs a commit, the commit is judged in full on every step once the
+  // Where the throat needs a commit, the commit is judged in full at every look once the
   // send task stands: the train takes its task at once rather than asking again later.
   if (kind == rqDepartReady && v->Side < 1) return true;
   return LineSafe(sim, m, *v) && SafeToSend(sim, m, *v, train) && ClaimLine(sim, m, *v, train);
+}
+
+bool AutoDispatcherLooks(TDateTime now) {
+  // The clock counts half seconds; one that is off their grid still alternates.
+  return std::llround(now / (0.5 * kSecond)) % 2 == 0;
 }
 
 bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now) {

@@ -38,7 +38,7 @@ class AutoDispatchMemo {
 /// Whether train `number` is held at `now`.
 bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now);
 
-/// One pass of the step for the stations switched to automatic (autoLPs[lp] true for LP
+/// One look at the line for the stations switched to automatic (autoLPs[lp] true for LP
 /// index lp; a shorter or empty vector leaves the rest to the dispatcher). It acts only
 /// through the operations a dispatcher has, never on the state directly:
 ///  - a departure commit for a station that asked for one ("Дайте разрешение на отправление
@@ -65,24 +65,32 @@ bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now);
 /// train sent onto a single line would find no track of its own at the far end. Among the
 /// moves that pass, the priorities below hold, and a train the check refuses gives way to the
 /// next in that order. A train the station chose that may not leave keeps its send task, and
-/// gets its commit on the first step that it may, while no other train there could leave
+/// gets its commit at the first look at which it may, while no other train there could leave
 /// through that throat now; where one could, the task is taken back, so that the station may
 /// choose again (a station asks again only some minutes after a refusal, so a task taken back
 /// costs that wait). A task whose line the far end means to take, while nothing runs on it, is
 /// kept only while the far end's own task does not wait for a commit too (or both ends would
 /// wait for each other for good); a send task gives its throat back to a train coming in.
 ///
-/// Priority at a controlled station, where at most one new order is given per step and only
+/// Priority at a controlled station, where at most one new order is given per look and only
 /// while none of its routes is being set: passenger trains before freight, then the earlier
 /// timetable time at the station (now for a train without one), then the lower train number,
 /// then the lower throat index; a departure the safety check refuses gives way to the next.
 /// A train held by `holds` gets no departure route, send task or commit until its hold ends;
 /// it is still taken in.
+///
+/// The simulation's step calls it on the steps where AutoDispatcherLooks.
 void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
                   const std::vector<AutoHold>& holds = {});
 /// The same pass with what an earlier step derived (the simulation's step keeps one memo).
 void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
                   const std::vector<AutoHold>& holds, AutoDispatchMemo& memo);
+
+/// Whether the step that ends at `now` is one in which the automatic dispatcher looks at the line
+/// (AutoDispatch): once a simulated second, on the whole seconds, so every other step. Nothing
+/// it orders wants half a second, and the look is most of what a step of an automated district
+/// costs. The time alone decides, so a run from a save or a replay looks on the same steps.
+bool AutoDispatcherLooks(TDateTime now);
 
 /// The automatic dispatcher's answer to a question that a station puts about train `train`
 /// (index) at LP index `lp` (`track` the track named, -1 none; `kind` a request kind), for
@@ -94,7 +102,7 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
 ///    (it sends without asking, or its line ahead is free) is judged the same, silently, so
 ///    that none of its stations lets a train go without the dispatcher's leave;
 ///  - "Поезд … к отправлению готов. Отправить …?": where the throat needs a commit, yes (the
-///    commit is judged on every step once the send task stands); elsewhere the departure and
+///    commit is judged at every look once the send task stands); elsewhere the departure and
 ///    the line safe as above; a train with no way out is refused;
 ///  - "Выставляю поезд …" and "Принять поезд …": the train put on that track, which must be
 ///    free and not given to a train on its way;

@@ -28,7 +28,8 @@ std::span<const Simulation::StepPass> Simulation::StepOrder() {
   // before signals (a signal opens on a route set in this step), the stations' own
   // decisions before the tasks they write, creation before departure, motion last, and the
   // autosave sees the finished step. The automatic dispatcher acts on the signals of this
-  // step, as a dispatcher at the desk would, before the stations take its orders.
+  // step, as a dispatcher at the desk would, before the stations take its orders; it looks
+  // once a simulated second, while the stations' questions are answered as they are asked.
   static constexpr std::array<StepPass, 13> kOrder{{
       {"Clock",
        [](Simulation& s, TDateTime d) { s.State.ClockTime = AdvanceClock(s.State.ClockTime, d); }},
@@ -37,7 +38,8 @@ std::span<const Simulation::StepPass> Simulation::StepOrder() {
       {"UpdateSignals", [](Simulation& s, TDateTime) { UpdateSignalsIncremental(s); }},
       {"AutoDispatcher",
        [](Simulation& s, TDateTime) {
-         AutoDispatch(s, s.State.AutoLPs, s.AutoHolds, s.AutoMemo);
+         if (AutoDispatcherLooks(s.State.ClockTime))
+           AutoDispatch(s, s.State.AutoLPs, s.AutoHolds, s.AutoMemo);
          AutoPermits(s, s.State.AutoLPs);
        }},
       {"ThroatAutomation", [](Simulation& s, TDateTime) { ThroatAutomation(s); }},

@@ -103,12 +103,12 @@ TEST(AutoDispatcherCasesTest, CrossingOnASingleLineOneTrainWaitsInTheLoopTheOthe
   ExpectOperations(line, {
                              "09:56:02.0 ЛЕС commit odd (801)",
                              "09:56:06.0 ГОР commit even (802)",
-                             "10:02:10.5 РАЗ route ГОР -> 5 (802)",
+                             "10:02:11.0 РАЗ route ГОР -> 5 (802)",
                              "10:05:21.0 РАЗ route ЛЕС -> 3 (801)",
-                             "10:05:50.5 РАЗ route 3 -> ГОР (801)",
-                             "10:08:34.5 РАЗ route 5 -> ЛЕС (802)",
-                             "10:10:39.5 ГОР receive РАЗ -> 6 (801)",
-                             "10:11:21.5 ЛЕС receive РАЗ -> 4 (802)",
+                             "10:05:51.0 РАЗ route 3 -> ГОР (801)",
+                             "10:08:35.0 РАЗ route 5 -> ЛЕС (802)",
+                             "10:10:40.0 ГОР receive РАЗ -> 6 (801)",
+                             "10:11:22.0 ЛЕС receive РАЗ -> 4 (802)",
                          });
   EXPECT_EQ(line.Visits, (Ops{"801 ЛЕС", "802 ГОР", "802 РАЗ", "801 РАЗ", "801 ГОР", "802 ЛЕС"}));
   EXPECT_EQ(line.Removed, (Ops{"801 ГОР", "802 ЛЕС"}));
@@ -131,14 +131,14 @@ TEST(AutoDispatcherCasesTest, PassengerTrainOvertakesAFreightTrainStandingInALoo
   // 2001 is taken into loop 5; 801 comes in on loop 3 and is sent on at once, and 2001
   // follows only when 801 has cleared the line.
   ExpectOperations(line, {
-                             "09:56:17.5 ЛЕС commit odd (2001)",
-                             "10:04:11.0 РАЗ route ЛЕС -> 5 (2001)",
-                             "10:05:23.5 ЛЕС commit odd (801)",
-                             "10:08:39.5 РАЗ route ЛЕС -> 3 (801)",
-                             "10:08:43.0 РАЗ route 3 -> ГОР (801)",
-                             "10:15:28.0 ГОР receive РАЗ -> 6 (801)",
-                             "10:16:20.0 РАЗ route 5 -> ГОР (2001)",
-                             "10:20:20.0 ГОР receive РАЗ -> 4 (2001)",
+                             "09:56:18.0 ЛЕС commit odd (2001)",
+                             "10:03:53.0 РАЗ route ЛЕС -> 5 (2001)",
+                             "10:05:06.0 ЛЕС commit odd (801)",
+                             "10:08:22.0 РАЗ route ЛЕС -> 3 (801)",
+                             "10:08:26.0 РАЗ route 3 -> ГОР (801)",
+                             "10:15:08.0 ГОР receive РАЗ -> 6 (801)",
+                             "10:15:59.0 РАЗ route 5 -> ГОР (2001)",
+                             "10:20:05.0 ГОР receive РАЗ -> 4 (2001)",
                          });
   EXPECT_EQ(line.Visits,
             (Ops{"2001 ЛЕС", "801 ЛЕС", "2001 РАЗ", "801 РАЗ", "801 ГОР", "2001 ГОР"}));
@@ -183,8 +183,8 @@ TEST(AutoDispatcherCasesTest, TrainChangingItsLocomotiveIsTakenInAndSentOnAfterI
   RunSafely(line, 30);
   ExpectOperations(line, {
                              "09:56:09.0 ЛЕС commit odd (801)",
-                             "10:02:33.5 БЕР receive ЛЕС -> I (801)",
-                             "10:14:46.5 БЕР commit odd (801)",
+                             "10:02:34.0 БЕР receive ЛЕС -> I (801)",
+                             "10:14:47.0 БЕР commit odd (801)",
                              "10:20:52.0 ГОР receive БЕР -> 6 (801)",
                          });
   EXPECT_EQ(line.Removed, (Ops{"801 ГОР"}));
@@ -200,9 +200,9 @@ TEST(AutoDispatcherCasesTest, DependantTrainIsFormedFromItsParentAndSentBack) {
   RunSafely(line, 80);
   ExpectOperations(line, {
                              "09:56:09.0 ЛЕС commit odd (6001)",
-                             "10:02:33.5 БЕР receive ЛЕС -> I (6001)",
+                             "10:02:34.0 БЕР receive ЛЕС -> I (6001)",
                              "10:21:03.0 БЕР commit even (6002)",
-                             "10:27:04.5 ЛЕС receive БЕР -> 4 (6002)",
+                             "10:27:05.0 ЛЕС receive БЕР -> 4 (6002)",
                          });
   EXPECT_EQ(line.Removed, (Ops{"6001 БЕР", "6002 ЛЕС"})) << Listing(line.Removed);
 }
@@ -248,8 +248,8 @@ TEST(AutoDispatcherCasesTest, TrainWaitsForItsCommitWhileTheLineIsGivenToTheOthe
   ExpectOperations(line, {
                              "09:56:02.0 ЛЕС commit odd (801)",
                              "09:56:02.0 ГОР cancel send I -> ЛЕС",
-                             "10:07:34.5 ГОР commit even (802)",
-                             "10:09:46.5 ЛЕС receive ГОР -> 4 (802)",
+                             "10:07:35.0 ГОР commit even (802)",
+                             "10:09:51.0 ЛЕС receive ГОР -> 4 (802)",
                          });
   EXPECT_EQ(line.Removed, (Ops{"801 ГОР", "802 ЛЕС"})) << Listing(line.Removed);
 }
@@ -265,14 +265,14 @@ TEST(AutoDispatcherCasesTest, TrainWaitingForATrackAtTheFarEndKeepsItsTaskAndLea
   RunSafely(line, 60);
   // 801's commit comes with 2001's way out of РАЗ; its task was never taken back.
   ExpectOperations(line, {
-                             "09:56:17.5 ЛЕС commit odd (2001)",
-                             "10:04:11.0 РАЗ route ЛЕС -> I (2001)",
-                             "10:08:58.5 РАЗ route I -> ГОР (2001)",
-                             "10:08:58.5 ЛЕС commit odd (801)",
-                             "10:12:01.5 РАЗ route ЛЕС -> I (801)",
-                             "10:13:17.5 ГОР receive РАЗ -> 6 (2001)",
-                             "10:14:29.0 РАЗ route I -> ГОР (801)",
-                             "10:17:46.0 ГОР receive РАЗ -> 4 (801)",
+                             "09:56:18.0 ЛЕС commit odd (2001)",
+                             "10:03:53.0 РАЗ route ЛЕС -> I (2001)",
+                             "10:08:41.0 РАЗ route I -> ГОР (2001)",
+                             "10:08:41.0 ЛЕС commit odd (801)",
+                             "10:11:52.0 РАЗ route ЛЕС -> I (801)",
+                             "10:13:08.0 ГОР receive РАЗ -> 6 (2001)",
+                             "10:14:19.0 РАЗ route I -> ГОР (801)",
+                             "10:17:36.0 ГОР receive РАЗ -> 4 (801)",
                          });
   EXPECT_EQ(DepartureAnswers(line, 801, true), 1);
   EXPECT_EQ(DepartureAnswers(line, 801, false), 0);
@@ -296,17 +296,17 @@ TEST(AutoDispatcherCasesTest, RefusedTrainGivesUpItsTaskToAnotherThatCouldLeave)
   // 801, chosen first, is refused and its task taken back; 2001 goes at once and passes 805
   // on the loop. 801 has its commit once 805 is gone from РАЗ.
   ExpectOperations(line, {
-                             "09:46:03.5 ЛЕС commit odd (805)",
-                             "09:52:35.0 РАЗ route ЛЕС -> I (805)",
-                             "10:05:04.0 ЛЕС cancel send 3 -> РАЗ",
-                             "10:06:06.0 ЛЕС commit odd (2001)",
-                             "10:10:05.5 РАЗ route ЛЕС -> 3 (2001)",
+                             "09:46:04.0 ЛЕС commit odd (805)",
+                             "09:52:29.0 РАЗ route ЛЕС -> I (805)",
+                             "10:05:07.0 ЛЕС cancel send 3 -> РАЗ",
+                             "10:06:09.0 ЛЕС commit odd (2001)",
+                             "10:10:05.0 РАЗ route ЛЕС -> 3 (2001)",
                              "10:10:08.0 РАЗ route 3 -> ГОР (2001)",
-                             "10:16:02.5 ЛЕС commit odd (801)",
-                             "10:18:02.5 ГОР receive РАЗ -> 6 (2001)",
-                             "10:18:36.5 РАЗ route ЛЕС -> I (801)",
+                             "10:16:02.0 ЛЕС commit odd (801)",
+                             "10:18:02.0 ГОР receive РАЗ -> 6 (2001)",
+                             "10:18:36.0 РАЗ route ЛЕС -> I (801)",
                              "10:19:19.0 РАЗ route I -> ГОР (801)",
-                             "10:24:04.5 ГОР receive РАЗ -> 4 (801)",
+                             "10:24:04.0 ГОР receive РАЗ -> 4 (801)",
                          });
   EXPECT_EQ(line.Removed, (Ops{"805 РАЗ", "801 ГОР"})) << Listing(line.Removed);
 }
@@ -330,10 +330,10 @@ TEST(AutoDispatcherCasesTest, TrainThatMayNotLeaveGivesUpItsTaskWhileTheFarEndsT
   // 802's first task is taken back. The next one stands once ОЗЕ has let 801 go, and 801's
   // reception at ГОР takes its place in one pass; 802 has its commit once 801 is in.
   ExpectOperations(line, {
-                             "09:56:07.5 ЛЕС commit odd (801)",
+                             "09:56:08.0 ЛЕС commit odd (801)",
                              "10:05:02.0 ГОР cancel send I -> ОЗЕ",
-                             "10:17:58.5 ГОР commit even (802)",
-                             "10:24:54.5 ЛЕС receive ОЗЕ -> 4 (802)",
+                             "10:17:58.0 ГОР commit even (802)",
+                             "10:24:54.0 ЛЕС receive ОЗЕ -> 4 (802)",
                          });
   EXPECT_EQ(line.Visits, (Ops{"801 ЛЕС", "802 ГОР", "801 ОЗЕ", "801 ГОР", "802 ОЗЕ", "802 ЛЕС"}))
       << Listing(line.Visits);
@@ -382,7 +382,7 @@ TEST(AutoDispatcherCasesTest, PriorityAtAStationWithoutDutyOfficerDecidesWhoLeav
       const std::string first = line.Operations.front();
       EXPECT_NE(first.find("-> ГОР (" + std::to_string(c.First) + ")"), std::string::npos)
           << c.Why << (swapped ? ", tracks swapped: " : ": ") << first;
-      EXPECT_EQ(first.substr(0, 10), "09:58:00.5") << c.Why;
+      EXPECT_EQ(first.substr(0, 10), "09:58:01.0") << c.Why;
       // The other one follows once the line is clear.
       const int second = c.First == c.A.Number ? c.B.Number : c.A.Number;
       RunSafely(line, 30);
@@ -411,7 +411,7 @@ TEST(AutoDispatcherCasesTest, HeldTrainGetsNoDepartureUntilItsHoldEndsThenLeaves
       {fromLoop.c_str(), "РАЗ", "10:10:00.0 РАЗ route 3 -> ГОР (801)"},
       // ЛЕС's question whether to send 801 is answered no while the hold lasts; it asks again
       // once its last question has gone stale.
-      {fromEnd.c_str(), "ЛЕС", "10:14:14.5 ЛЕС commit odd (801)"},
+      {fromEnd.c_str(), "ЛЕС", "10:14:15.0 ЛЕС commit odd (801)"},
   };
   for (const Case& c : cases) {
     AutoLine line(ThreeStations(kTwoLoops, c.Train), 930);

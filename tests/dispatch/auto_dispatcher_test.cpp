@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <string_view>
 
+#include "area/date_time.h"
 #include "dispatch/auto_dispatcher.h"
+#include "state/clock.h"
 #include "trains/op_task.h"
 #include "trains/shipped_district.h"
 
@@ -85,6 +87,30 @@ Run2001 RunTrain2001(std::initializer_list<const char*> automated,
   }
   EXPECT_TRUE(d.Faults().empty()) << d.Faults().front();
   return run;
+}
+
+TEST(AutoDispatcherTest, LooksEveryOtherStepOnTheWholeSeconds) {
+  const TDateTime day = EncodeDate(2024, 3, 15);
+  const struct {
+    double Seconds;
+    bool Looks;
+  } cases[] = {{0, true},        {0.5, false},  {1, true},
+               {36000.5, false}, {86399, true}, {86399.5, false}};
+  for (const auto& c : cases)
+    EXPECT_EQ(AutoDispatcherLooks(day + c.Seconds * kSecond), c.Looks) << c.Seconds;
+  // A clock off the grid of half seconds (a save made elsewhere), and dates far on, still give
+  // every other step.
+  for (const TDateTime start : {day + 0.3 * kSecond, EncodeDate(2099, 12, 31) + 0.25 * kSecond}) {
+    TDateTime t = start;
+    int looks = 0;
+    for (int n = 0; n < 100; ++n) {
+      const bool before = AutoDispatcherLooks(t);
+      t = AdvanceClock(t, kStepLength);
+      EXPECT_NE(AutoDispatcherLooks(t), before) << FormatEventTime(t);
+      looks += AutoDispatcherLooks(t) ? 1 : 0;
+    }
+    EXPECT_EQ(looks, 50);
+  }
 }
 
 TEST(AutoDispatcherTest, TrainRunsThroughACommitAControlledStationAndAReceiveTask) {
