@@ -88,8 +88,8 @@ void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
 
 /// Whether the step that ends at `now` is one in which the automatic dispatcher looks at the line
 /// (AutoDispatch): once a simulated second, on the whole seconds, so every other step. Nothing
-/// it orders wants half a second, and the look is most of what a step of an automated district
-/// costs. The time alone decides, so a run from a save or a replay looks on the same steps.
+/// it orders wants half a second, and its look is among the dearest passes of a step. The time
+/// alone decides, so a run from a save or a replay looks on the same steps.
 bool AutoDispatcherLooks(TDateTime now);
 
 /// The automatic dispatcher's answer to a question that a station puts about train `train`
