@@ -10,6 +10,7 @@
 
 #include "area/area_queries.h"
 #include "dispatch/safety_check.h"
+#include "state/clock.h"
 #include "state/faults.h"
 #include "state/interlocking.h"
 #include "trains/op_task.h"
@@ -872,10 +873,8 @@ bool AdmitWouldPass(SimulationData& sim, Memo& m, int lp, int t) {
 void ReopenRefused(SimulationData& sim, Memo& m, int t, const std::vector<AutoHold>& holds) {
   TTrainData& train = sim.State.Trains[t];
   const int kind = train.REQUEST_TYPE;
-  const int pause = kind == rqPut ? sim.Settings.ReapplyPutRequestPauseMin
-                                  : sim.Settings.ReapplySameRequestPauseMin;
   // Past its pause the record lapses by itself within a few steps.
-  if (train.REQUEST_TIME + pause * kMinute < sim.State.ClockTime) return;
+  if (train.REQUEST_TIME + SameRequestPauseMin(sim, kind) * kMinute < sim.State.ClockTime) return;
   const int lp = FindLPIndex(sim.AreaData, train.REQUEST_LP_CODE);
   if (lp < 0 || lp >= static_cast<int>(m.Automated.size()) || !m.Automated[lp] ||
       train.HEAD.LP_CODE != train.REQUEST_LP_CODE)
@@ -936,8 +935,8 @@ std::optional<bool> AutoAnswer(SimulationData& sim, const std::vector<bool>& aut
 }
 
 bool AutoDispatcherLooks(TDateTime now) {
-  // The clock counts half seconds; one that is off their grid still alternates.
-  return std::llround(now / (0.5 * kSecond)) % 2 == 0;
+  // A clock off the grid of steps still alternates.
+  return std::llround(now / kStepLength) % 2 == 0;
 }
 
 bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now) {

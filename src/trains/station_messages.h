@@ -42,6 +42,11 @@ bool LPIsPost(const TAreaData& area, int lp);
 /// that sim.AnswerStation answers is not asked: the console is told it with that answer
 /// (StationAnswered).
 bool PostRequest(SimulationData& sim, int lp, int i, int track, bool performable, int kind);
+/// The minutes a station waits before it puts the same request of this kind again.
+inline int SameRequestPauseMin(const SimulationData& sim, int kind) {
+  return kind == rqPut ? sim.Settings.ReapplyPutRequestPauseMin
+                       : sim.Settings.ReapplySameRequestPauseMin;
+}
 /// Whether the train's last request still holds back a new one of this kind from this LP.
 /// performable: +1, -1 or 0 for any. A request on record costs a draw at each look. Once its
 /// pause is over (a minute unless it is the same request) it lapses with probability 1/4, and
@@ -54,10 +59,7 @@ inline bool RequestIsFresh(SimulationData& sim, int i, int kind, int lpCode, int
       t.REQUEST_TYPE == kind &&
       (performable == 0 || t.REQUEST_PERFORMABLE == 0 || performable == t.REQUEST_PERFORMABLE) &&
       t.REQUEST_LP_CODE == lpCode;
-  int pauseMin = 1;
-  if (same)
-    pauseMin = kind == rqPut ? sim.Settings.ReapplyPutRequestPauseMin
-                             : sim.Settings.ReapplySameRequestPauseMin;
+  const int pauseMin = same ? SameRequestPauseMin(sim, kind) : 1;
   const bool paused = t.REQUEST_TIME + pauseMin * kMinute < sim.State.ClockTime;
   const bool otherLP = t.REQUEST_LP_CODE != lpCode;
   // Waiting trains look every step and the draw goes either way at random: the outcome is
