@@ -196,9 +196,9 @@ void SafetyCheck::Impl::Derive(const SimulationData& sim) {
 
   // The single-line stretches: single links joined at their LPs. Each LP of a stretch keeps
   // two of its tracks for two trains to cross at, which may come to it from both sides at
-  // once; the others are the stretch's room. The LP at an end of the line is reached from the
-  // line by one side only, and keeps one: for the train that comes in from the line while
-  // another waits there to go.
+  // once; the others are the stretch's room. The LP at an end of the stretch (an end of the
+  // line, or where a double line goes on) is reached from the stretch by one side only, and
+  // keeps one: for the train that comes in from the stretch while another waits there to go.
   StretchOf.assign(Links.size(), -1);
   StretchRoom.clear();
   for (int l = 0; l < static_cast<int>(Links.size()); ++l) {
@@ -212,7 +212,8 @@ void SafetyCheck::Impl::Derive(const SimulationData& sim) {
       for (const int at : Links[queue[q]].LP) {
         if (at < 0 || at >= lps || counted[at]) continue;
         counted[at] = 1;
-        const int kept = LinksAt[at].size() == 1 ? 1 : 2;
+        const auto single = [&](int link) { return !Links[link].Double; };
+        const int kept = std::count_if(LinksAt[at].begin(), LinksAt[at].end(), single) == 1 ? 1 : 2;
         room += std::max(std::popcount(AllTracks[at]) - kept, 0);
         for (const int next : LinksAt[at])
           if (!Links[next].Double && StretchOf[next] < 0) {

@@ -29,13 +29,14 @@ using Ops = std::vector<std::string>;
 ///       4 ---'                                                  `--- 6
 ///
 /// `middle` lists РАЗ's tracks: "I and 3" is a loop, "I" a station of a single track; `kind`
-/// what runs it, besides the default of no duty officer; `peregon` both peregons. Tracks I and
-/// 3 of ЛЕС and I of ГОР take the trains formed there, 2 and 4 those that end there, 6 of ГОР
-/// any other.
+/// what runs it, besides the default of no duty officer; `peregon` both peregons (`beyond`, when
+/// given, the one from РАЗ to ГОР). Tracks I and 3 of ЛЕС and I of ГОР take the trains formed
+/// there, 2 and 4 those that end there, 6 of ГОР any other.
 // clang-format on
 std::string Line(const std::string& middle, const std::string& trains,
                  const std::string& kind = R"("controlled": true)",
-                 const std::string& peregon = R"({"length": 6000, "blocks": 2})") {
+                 const std::string& peregon = R"({"length": 6000, "blocks": 2})",
+                 const std::string& beyond = "") {
   return R"({"number": 42, "outside_left": ["З1", "З2", "З3", "З4", "З5"],
     "outside_right": ["В1", "В2", "В3", "В4", "В5"],
     "stations": [
@@ -47,7 +48,7 @@ std::string Line(const std::string& middle, const std::string& trains,
        "tracks": [[1001, 3, 2], [2, 3, 3], [4, 3, 3], [6, 3, 1]]}
     ],
     "peregons": [)" +
-         peregon + ", " + peregon + R"(],
+         peregon + ", " + (beyond.empty() ? peregon : beyond) + R"(],
     "trains": [)" +
          trains + "]}";
 }
@@ -263,6 +264,30 @@ TEST(SafetyCheckTest, SingleLineHoldingAsManyTrainsAsItHasRoomAdmitsNoMoreUntilO
     ASSERT_TRUE(line.RunUntil(60, gone)) << ::testing::PrintToString(line.Operations);
     EXPECT_EQ(line.Where(806), "");
     EXPECT_TRUE(MayAdmit(line, 806, "ГОР", 3)) << ::testing::PrintToString(line.Removed);
+    ExpectNoFault(line);
+  }
+}
+
+TEST(SafetyCheckTest, StationWhereADoubleLineGoesOnKeepsOneTrackForTheSingleLine) {
+  // The single line runs from ЛЕС to РАЗ; a double line goes on to ГОР. Both ЛЕС, the end of
+  // the line, and РАЗ, where the double line begins, are reached from the single line by one
+  // side only and keep one track each: the single line has room for three trains of ЛЕС's four
+  // tracks and one of РАЗ's two, four in all. 801, 803 and 805 wait at ЛЕС for ГОР; 806 waits
+  // outside to come in at ГОР for ЛЕС. (A station without a duty officer meets no double line.)
+  for (const std::string& kind : {kKinds[1], kKinds[2], kKinds[3]}) {
+    SCOPED_TRACE(kind);
+    AutoLine line(
+        Line(kLoop, Trains({801, 803, 805, 807, 806}), kind, R"({"length": 6000, "blocks": 2})",
+             R"({"length": 6000, "blocks": 2, "double": true})"),
+        950);
+    line.PutOut(801, "ЛЕС", 0);
+    line.PutOut(803, "ЛЕС", 1);
+    line.PutOut(805, "ЛЕС", 2);
+    CreateTimetableTrain(line.Sim, 806);
+    EXPECT_TRUE(MayAdmit(line, 806, "ГОР", 3));
+    // A fourth train that has to run on the single line fills it: 806 would be the fifth.
+    line.PutOut(807, "ЛЕС", 3);
+    EXPECT_FALSE(MayAdmit(line, 806, "ГОР", 3));
     ExpectNoFault(line);
   }
 }
