@@ -201,6 +201,7 @@ void SafetyCheck::Impl::Derive(const SimulationData& sim) {
   // keeps one: for the train that comes in from the stretch while another waits there to go.
   StretchOf.assign(Links.size(), -1);
   StretchRoom.clear();
+  const auto single = [&](int link) { return !Links[link].Double; };
   for (int l = 0; l < static_cast<int>(Links.size()); ++l) {
     if (Links[l].Double || StretchOf[l] >= 0) continue;
     const int id = static_cast<int>(StretchRoom.size());
@@ -212,7 +213,6 @@ void SafetyCheck::Impl::Derive(const SimulationData& sim) {
       for (const int at : Links[queue[q]].LP) {
         if (at < 0 || at >= lps || counted[at]) continue;
         counted[at] = 1;
-        const auto single = [&](int link) { return !Links[link].Double; };
         const int kept = std::count_if(LinksAt[at].begin(), LinksAt[at].end(), single) == 1 ? 1 : 2;
         room += std::max(std::popcount(AllTracks[at]) - kept, 0);
         for (const int next : LinksAt[at])
