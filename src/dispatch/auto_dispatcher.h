@@ -82,7 +82,7 @@ bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now);
 /// The simulation's step calls it on the steps where AutoDispatcherLooks.
 void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
                   const std::vector<AutoHold>& holds = {});
-/// The same pass with what an earlier step derived (the simulation's step keeps one memo).
+/// The same look with what an earlier look derived (the simulation keeps one memo).
 void AutoDispatch(SimulationData& sim, const std::vector<bool>& autoLPs,
                   const std::vector<AutoHold>& holds, AutoDispatchMemo& memo);
 
