@@ -171,7 +171,9 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
   }
   // A station that takes trains in by itself gives each the track it chooses, not the one
   // promised here: a train coming in keeps its promise only if it finds a track whatever the
-  // station gives the others coming in, each of which takes one of its tracks at most.
+  // station gives the others coming in, each of which takes one of its tracks at most. A track
+  // the promise is taken back from is no free track either: the station gives it to one of
+  // those coming in, and which one is not known here.
   for (int lp = 0; lp < lps; ++lp) {
     if (!Chooses[lp]) continue;
     std::vector<const std::tuple<int, int, int, double, int>*> coming;
@@ -192,7 +194,6 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
       for (const auto* other : coming)
         if (Runners[std::get<4>(*other)].Steps.front().Mask & mine) ++rivals;
       if (std::popcount(mine) >= rivals) continue;
-      s.Free[lp] |= Bit(s.At[r].Track);
       s.At[r] = Pos{};
       waitOnLink(*entry);
     }

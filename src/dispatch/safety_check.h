@@ -48,7 +48,8 @@ struct SafetyMove {
 /// other way off a single link, and keeps the trains behind it its way behind it. A station
 /// that takes trains in by itself chooses their tracks: there a train coming in holds a track
 /// only when it finds one whatever tracks the others coming in are given (each takes one of the
-/// tracks that suit it at most).
+/// tracks that suit it at most), and a track that none of them holds for that reason is not
+/// free for any other train either (the station gives it to one of them).
 ///
 /// The check moves trains one at a time, each along the shortest way to the LP where it ends:
 /// a train finishes when every LP on its way has a free track that suits it and leads on, no

@@ -629,6 +629,45 @@ TEST(SafetyCheckTest,
   }
 }
 
+TEST(SafetyCheckTest,
+     StationChoosingItsOwnTracksKeepsTheTrackTwoTrainsComingInContendForFromOthers) {
+  // Double lines on both sides of РАЗ, which acts by itself. Freight train 2001 for ГОР stands
+  // on its track I; ГОР's four tracks hold 2002 to 2008 for ЛЕС. 2003 runs towards РАЗ from ЛЕС
+  // for ГОР, 2010 from ГОР for ЛЕС, and РАЗ takes whichever it chooses onto its free track 3.
+  // If it takes 2003, both of its tracks hold trains for ГОР, which has no track until a train
+  // for ЛЕС has passed РАЗ: nothing can move again. So the check must not count on track 3 for
+  // 2010 or the trains at ГОР. With a third track at РАЗ, either choice leaves one free.
+  const std::string twoDouble = R"({"length": 6000, "blocks": 2, "double": true})";
+  for (const bool third : {false, true}) {
+    SCOPED_TRACE(third);
+    AutoLine line(Line(third ? kLoop + ", [5, 3, 1]" : kLoop, R"(
+      {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2003, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2002, "freight": true, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 2004, "freight": true, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 2006, "freight": true, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 2008, "freight": true, "from": "Горная", "to": "Лесная", "depart": "12:00"},
+      {"number": 2010, "freight": true, "from": "Горная", "to": "Лесная", "depart": "10:00"})",
+                       R"("self_acting": true)", twoDouble),
+                  950);
+    const int x = line.PutOut(2001, "РАЗ", 0);
+    TTrainData& standing = line.Sim.State.Trains[x];
+    standing.HEAD.LP_CODE = standing.TAIL.LP_CODE = line.Sim.AreaData.Puts[line.LP("РАЗ")].Code;
+    for (int k = 0; k < 4; ++k) line.PutOut(2002 + 2 * k, "ГОР", k);
+    for (const auto& [number, from] : {std::pair{2003, "ЛЕС"}, std::pair{2010, "ГОР"}}) {
+      const int p = PeregonBetween(line, from, "РАЗ");
+      ASSERT_GE(p, 0);
+      const int to = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP("РАЗ") ? 1 : 0;
+      StandOnBlock(line, CreateTimetableTrain(line.Sim, number), p, to, to);
+    }
+    SafetyCheck check;
+    if (third)
+      EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
+    else
+      EXPECT_GT(check.TrainsLeft(line.Sim), 0);
+  }
+}
+
 TEST(SafetyCheckTest, TrainLeavingOneStationWithItsWayThroughTheNextSetRunsBeyondBoth) {
   // Peregons of 3 km, one block each. 801 sets out from ЛЕС, its head on the line and its tail
   // still on track I; РАЗ has set its way through for it, in onto I and out towards ГОР. 802 at
