@@ -469,12 +469,16 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
     onwardFrom[t] = v.LP;
   }
   // Trains for which a way out is pending or set: they leave by its link. The train on the way
-  // out, or on the track it starts from, else the one coming in to go on through.
+  // out, or on the track it starts from, else the one coming in to go on through. Beyond the
+  // track a train running the other way is one coming in through the same throat sections (on a
+  // way in that shares them), not the one this way out is for.
   const auto onRoute = [&](int lp, int r) {
     const TTrainRouteData& route = area.TrainRoutes[lp].Routes[r];
+    const int way = RouteDirection(route);
     for (int n = 0; n < kMaxRouteSections && route.Sections[n] != 0; ++n)
       for (const int d : {0, 1})
-        if (const int t = TrainOnHalf(sim, route.Sections[n], d); t >= 0) return t;
+        if (const int t = TrainOnHalf(sim, route.Sections[n], d); t >= 0 && (n == 0 || d == way))
+          return t;
     return -1;
   };
   const auto leaves = [&](int t, int lp, int link) {

@@ -711,6 +711,53 @@ TEST(SafetyCheckTest, TrainLeavingOneStationWithItsWayThroughTheNextSetRunsBeyon
   EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
 }
 
+TEST(SafetyCheckTest, TrainComingInThroughTheThroatOfAWayOutOrderedTheOtherWayStillComesIn) {
+  // A double line from ЛЕС to РАЗ, a single one on to ГОР; РАЗ's track 3 takes freight trains
+  // only. A way out from 3 towards ЛЕС is ordered, waiting for the throat that 801, coming in
+  // from ЛЕС onto track I on its way to ГОР, is passing. 801 is no train of that way out: it
+  // holds I, and passenger train 802 sent from ГОР now would find no track at РАЗ and stand on
+  // the single line in front of 801. (Taken for the train of the way out, 801 was seen running
+  // back to ЛЕС, leaving I to 802.)
+  AutoLine line(Line("[1001, 3, 1], [3, 1, 1]", R"(
+      {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:00"})",
+                     kKinds[1], R"({"length": 6000, "blocks": 2, "double": true})",
+                     R"({"length": 6000, "blocks": 2})"),
+                955);
+  const TAreaData& area = line.Sim.AreaData;
+  const int raz = line.LP("РАЗ");
+  const int first = PeregonBetween(line, "ЛЕС", "РАЗ");
+  ASSERT_GE(first, 0);
+  const int east = area.GraphPeregons[first].LP[1] - 1 == raz ? 1 : 0;
+  const int in = RouteThrough(line, raz, east, 0, TrackSection(area, raz, 0));
+  const int out = RouteThrough(line, raz, east ^ 1, TrackSection(area, raz, 1), 0);
+  ASSERT_GE(in, 0);
+  ASSERT_GE(out, 0);
+  // A section of the throat that both ways pass.
+  const TTrainRouteData& a = area.TrainRoutes[raz].Routes[in];
+  const TTrainRouteData& b = area.TrainRoutes[raz].Routes[out];
+  int shared = 0;
+  for (int n = 0; n < kMaxRouteSections && a.Sections[n] != 0 && shared == 0; ++n)
+    for (int m = 1; m < kMaxRouteSections && b.Sections[m] != 0; ++m)
+      if (a.Sections[n] == b.Sections[m]) shared = a.Sections[n];
+  ASSERT_NE(shared, 0);
+  line.PutOut(802, "ГОР", 0);
+  SetRoute(line, raz, in);
+  line.Sim.State.Routes[raz][out].TASKED = 1;
+  // 801: its tail on the double line's block at РАЗ, its head in the throat on its way in.
+  const int i = CreateTimetableTrain(line.Sim, 801);
+  StandOnBlock(line, i, first, east, east);
+  TTrainData& t = line.Sim.State.Trains[i];
+  t.HEAD.SECT_IDX = shared;
+  t.HEAD.PEREGON_IDX = -1;
+  t.HEAD.LP_CODE = area.Puts[raz].Code;
+  t.HEAD.ROUTE_IDX = in;
+  t.HEAD.SECT_POS = 10;
+  t.SPEED = 5;
+  MarkOccupied(line.Sim, i);
+  EXPECT_FALSE(MaySend(line, 802, "ГОР", "РАЗ"));
+}
+
 TEST(SafetyCheckTest, TrainStillRollingInOnTheTrackOfASendTaskCountsAsLetGo) {
   // РАЗ acts by itself and has a send task towards ГОР for track I, where 801 for ГОР has come
   // in: standing, or still rolling to its stop with its way in released behind it. Either way
