@@ -2,6 +2,7 @@
 #include "dispatch/safety_check.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <tuple>
 
 #include "area/area_queries.h"
@@ -464,38 +465,52 @@ bool SafetyCheck::Allows(SimulationData& sim, const SafetyMove& move) {
   return pass;
 }
 
+/// Calls visit(hop, n) for the hops of a way in order, n counting the links passed before,
+/// up to the first hop that reaches an LP where only double links meet.
+template <typename Visit>
+void SafetyCheck::Impl::WalkToBuffer(std::span<const Step> steps, Visit&& visit) const {
+  int n = 0;
+  for (const Step& st : steps)
+    for (const Hop& h : st.Hops) {
+      visit(h, n++);
+      const int reached = Links[h.Link].LP[h.End & 1];
+      if (reached >= 0 && reached < static_cast<int>(Buffer.size()) && Buffer[reached]) return;
+    }
+}
+
 /// Train t, put out or taken in at LP lp, would have a single-line stretch on its way that
-/// already has as many trains in the district to run on it as it has room for (a train
-/// rolling in where it ends runs on it no more).
+/// already has as many trains in the district near it as it has room for: trains that still
+/// have to run on it (a train rolling in where it ends runs on it no more) and will come to it
+/// within as many links as it has of when t would.
 bool SafetyCheck::Impl::Crowds(const SimulationData& sim, int t, int lp) const {
-  std::vector<char> mine(StretchRoom.size(), 0);
+  const std::size_t stretches = StretchRoom.size();
+  // Per stretch: the links t passes before it comes to it, -1 when it does not.
+  std::vector<int> mine(stretches, -1);
   bool any = false;
-  for (const Step& st : Way(sim, t, lp, -1, 0).Steps)
-    for (const Hop& h : st.Hops)
-      if (const int id = StretchOf[h.Link]; id >= 0) {
-        mine[id] = 1;
-        any = true;
-      }
+  WalkToBuffer(Way(sim, t, lp, -1, 0).Steps, [&](const Hop& h, int n) {
+    if (const int id = StretchOf[h.Link]; id >= 0 && mine[id] < 0) {
+      mine[id] = n;
+      any = true;
+    }
+  });
   if (!any) return false;
-  std::vector<int> load(StretchRoom.size(), 0);
-  std::vector<char> seen(StretchRoom.size());
+  std::vector<int> load(stretches, 0);
+  std::vector<char> seen(stretches);
   for (int r = 0; r < static_cast<int>(Runners.size()); ++r) {
     const Runner& run = Runners[r];
     if (run.Owner >= 0 || sim.State.Trains[run.Train].HEAD.SECT_IDX == 0) continue;
     // Its head in the LP where it ends, it has no more to run on any stretch.
     if (run.Entering && run.Finishes && run.Steps.size() == 1) continue;
     std::fill(seen.begin(), seen.end(), 0);
-    for (const Step& st : run.Steps)
-      for (const Hop& h : st.Hops) {
-        const int id = StretchOf[h.Link];
-        if (id >= 0 && mine[id] && !seen[id]) {
-          seen[id] = 1;
-          ++load[id];
-        }
-      }
+    WalkToBuffer(run.Steps, [&](const Hop& h, int n) {
+      const int id = StretchOf[h.Link];
+      if (id < 0 || mine[id] < 0 || seen[id]) return;
+      seen[id] = 1;
+      if (std::abs(n - mine[id]) <= StretchLinks[id]) ++load[id];
+    });
   }
-  for (std::size_t id = 0; id < StretchRoom.size(); ++id)
-    if (mine[id] && load[id] >= StretchRoom[id]) return true;
+  for (std::size_t id = 0; id < stretches; ++id)
+    if (mine[id] >= 0 && load[id] >= StretchRoom[id]) return true;
   return false;
 }
 

@@ -60,13 +60,17 @@ struct SafetyMove {
 /// or none more can. The result is the number of trains left.
 ///
 /// A train is put out or taken in only while each single-line stretch on its way (single
-/// links joined at their LPs) has fewer trains in the district that still have to run on it
-/// (one whose head is in the LP where it ends has not) than it has room for: the tracks of its
+/// links joined at their LPs) has fewer trains near it than it has room for: the tracks of its
 /// LPs less two at each, kept for two trains to cross at (less one at an end of the stretch,
 /// which trains reach from the stretch by one side only: an end of the line, or an LP where a
-/// double line goes on), and never less than one train per link. A line crowded beyond that
-/// could still finish its trains, but every crossing would wait for a track: the trains wait
-/// outside instead.
+/// double line goes on), and never less than one train per link. The trains near it are those
+/// in the district that still have to run on it (one whose head is in the LP where it ends has
+/// not) and will come to it within as many links as it has of when the train coming in would:
+/// a train farther off than that will have left it by then, or come to it only after. A way is
+/// followed only up to an LP where only double links meet: a train can wait there outside every
+/// stretch, so neither the train coming in nor another is counted on the stretches beyond. A
+/// line crowded beyond that could still finish its trains, but every crossing would wait for a
+/// track: the trains wait outside instead.
 ///
 /// A move passes when, after it, no more trains are left than before it (so on a line where
 /// all can finish, all still can), and a departure onto a single link gets a track at the far

@@ -183,6 +183,10 @@ struct SafetyCheck::Impl {
   /// Per stretch: the trains it has room for, the tracks of its LPs less two at each (kept for
   /// crossings; one at an end of the line), at least one per link.
   std::vector<int> StretchRoom;
+  std::vector<int> StretchLinks;  ///< per stretch: its links
+  /// Per LP: only double links meet there, so a train on its way from one stretch to another
+  /// can wait there, outside either.
+  std::vector<char> Buffer;
   std::vector<int> LinkOfPeregon;            ///< per graph peregon
   std::vector<std::vector<int>> PeregonsOf;  ///< per link: its graph peregons
   /// Per single link, per end: a train runs on it towards that end (as last observed).
@@ -284,6 +288,8 @@ struct SafetyCheck::Impl {
   bool Blocked(const State& s, const Step& st, int r) const;
   bool Judge(SimulationData& sim, const SafetyMove& move);
   bool Crowds(const SimulationData& sim, int train, int lp) const;
+  template <typename Visit>
+  void WalkToBuffer(std::span<const Step> steps, Visit&& visit) const;
   bool Behind(const State& s, int r) const;
   void Release(State& s, int r) const;
   bool Finish(State& s, int r) const;

@@ -201,6 +201,7 @@ void SafetyCheck::Impl::Derive(const SimulationData& sim) {
   // keeps one: for the train that comes in from the stretch while another waits there to go.
   StretchOf.assign(Links.size(), -1);
   StretchRoom.clear();
+  StretchLinks.clear();
   const auto single = [&](int link) { return !Links[link].Double; };
   for (int l = 0; l < static_cast<int>(Links.size()); ++l) {
     if (Links[l].Double || StretchOf[l] >= 0) continue;
@@ -223,7 +224,12 @@ void SafetyCheck::Impl::Derive(const SimulationData& sim) {
       }
     // However few its tracks, a stretch has room for a train on each of its links.
     StretchRoom.push_back(std::max(room, static_cast<int>(queue.size())));
+    StretchLinks.push_back(static_cast<int>(queue.size()));
   }
+  Buffer.assign(static_cast<std::size_t>(lps), 0);
+  for (int lp = 0; lp < lps; ++lp)
+    Buffer[lp] =
+        !LinksAt[lp].empty() && std::none_of(LinksAt[lp].begin(), LinksAt[lp].end(), single);
 
   // Where a look for a train approaching an entry section finds one on the section beyond, it
   // takes the train only with its head near enough: the answer changes as the head passes the

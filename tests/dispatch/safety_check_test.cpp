@@ -292,6 +292,89 @@ TEST(SafetyCheckTest, StationWhereADoubleLineGoesOnKeepsOneTrackForTheSingleLine
   }
 }
 
+// clang-format off
+/// Five stations, double and single lines by turns or as `doubles` says, odd trains to the
+/// right, every station automated:
+///
+///   ЛЕС ====== РАЗ ------ ГОР ====== ДАЛ ------ КОН      (doubles "1010")
+///   3 tracks   4 tracks   3 tracks   2 tracks   4 tracks
+///
+/// Each peregon is 6 km of two blocks. ЛЕС, ДАЛ and КОН form trains, ЛЕС and КОН on all
+/// tracks but one, which takes the trains that end there; РАЗ, ГОР and track I of ДАЛ take
+/// trains that pass.
+// clang-format on
+std::string FiveStations(const std::string& doubles, const std::string& trains) {
+  std::string peregons;
+  for (const char c : doubles)
+    peregons += std::string(peregons.empty() ? "" : ", ") + R"({"length": 6000, "blocks": 2)" +
+                (c == '1' ? R"(, "double": true})" : "}");
+  return R"({"number": 45, "outside_left": ["З1", "З2", "З3", "З4", "З5"],
+    "outside_right": ["В1", "В2", "В3", "В4", "В5"],
+    "stations": [
+      {"name": "Лесная", "mnem": "ЛЕС", "manip": "Лесная", "km": 0,
+       "tracks": [[1001, 3, 2], [3, 3, 2], [2, 3, 3]]},
+      {"name": "Разъезд", "mnem": "РАЗ", "manip": "Разъезд", "km": 7,
+       "tracks": [[1001, 3, 1], [1002, 3, 1], [3, 3, 1], [4, 3, 1]]},
+      {"name": "Горная", "mnem": "ГОР", "manip": "Горная", "km": 14,
+       "tracks": [[1001, 3, 1], [1002, 3, 1], [3, 3, 1]]},
+      {"name": "Дальняя", "mnem": "ДАЛ", "manip": "Дальняя", "km": 21,
+       "tracks": [[1001, 3, 1], [3, 3, 2]]},
+      {"name": "Конечная", "mnem": "КОН", "manip": "Конечная", "km": 28,
+       "tracks": [[1001, 3, 2], [2, 3, 2], [4, 3, 2], [6, 3, 3]]}
+    ],
+    "peregons": [)" +
+         peregons + R"(],
+    "trains": [)" +
+         trains + "]}";
+}
+
+TEST(SafetyCheckTest, TrainsThatWillHaveLeftAStretchBeforeATrainComingInReachesItDoNotCrowdIt) {
+  // ДАЛ–КОН has room for four trains: ДАЛ and КОН, its ends, keep one track of their two
+  // and four. 802, 804, 806 and 808 fill КОН, all bound for ЛЕС. 801 from ЛЕС would come to
+  // ДАЛ–КОН three links on, when they have run through it; 803 from ДАЛ would come to it
+  // at once and find it full. РАЗ–ГОР, which all of them still have to run on, has room for
+  // five.
+  const std::string trains = R"(
+      {"number": 801, "from": "Лесная", "to": "Конечная", "depart": "10:00"},
+      {"number": 803, "from": "Дальняя", "to": "Конечная", "depart": "10:00"},
+      {"number": 802, "from": "Конечная", "to": "Лесная", "depart": "12:00"},
+      {"number": 804, "from": "Конечная", "to": "Лесная", "depart": "12:00"},
+      {"number": 806, "from": "Конечная", "to": "Лесная", "depart": "12:00"},
+      {"number": 808, "from": "Конечная", "to": "Лесная", "depart": "12:00"})";
+  for (const int standing : {3, 4}) {
+    SCOPED_TRACE(standing);
+    AutoLine line(FiveStations("1010", trains), 950);
+    for (int k = 0; k < standing; ++k) line.PutOut(802 + 2 * k, "КОН", k);
+    CreateTimetableTrain(line.Sim, 801);
+    CreateTimetableTrain(line.Sim, 803);
+    EXPECT_TRUE(MayAdmit(line, 801, "ЛЕС", 0));
+    EXPECT_EQ(MayAdmit(line, 803, "ДАЛ", 1), standing < 4);
+    ExpectNoFault(line);
+  }
+}
+
+TEST(SafetyCheckTest,
+     TrainComingInThatCanWaitWhereOnlyDoubleLinesMeetIsNotHeldBackByAStretchBeyond) {
+  // Double links up to ГОР: ГОР–ДАЛ–КОН is one stretch of two links, with room for five
+  // trains (two of ГОР's three tracks, none of ДАЛ's two, which it keeps for crossings, three
+  // of КОН's four). 802 to 808 fill КОН and 810 stands at ДАЛ, all bound for ЛЕС: the stretch
+  // is full, and all five would come to it with 801 from ЛЕС, two links on. But 801 may wait
+  // at РАЗ, where only double lines meet, outside the stretch.
+  AutoLine line(FiveStations("1100", R"(
+      {"number": 801, "from": "Лесная", "to": "Конечная", "depart": "10:00"},
+      {"number": 802, "from": "Конечная", "to": "Лесная", "depart": "12:00"},
+      {"number": 804, "from": "Конечная", "to": "Лесная", "depart": "12:00"},
+      {"number": 806, "from": "Конечная", "to": "Лесная", "depart": "12:00"},
+      {"number": 808, "from": "Конечная", "to": "Лесная", "depart": "12:00"},
+      {"number": 810, "from": "Дальняя", "to": "Лесная", "depart": "12:00"})"),
+                950);
+  for (int k = 0; k < 4; ++k) line.PutOut(802 + 2 * k, "КОН", k);
+  line.PutOut(810, "ДАЛ", 1);
+  CreateTimetableTrain(line.Sim, 801);
+  EXPECT_TRUE(MayAdmit(line, 801, "ЛЕС", 0));
+  ExpectNoFault(line);
+}
+
 TEST(SafetyCheckTest, TrainRollingInWhereItEndsLeavesItsRoomOnTheLineToATrainFromOutside) {
   // As above, the line has room for six trains. 801 runs to ГОР, where it ends; 803, 805 and
   // 807 wait at ЛЕС, 804 and 808 at ГОР on tracks I and 2. 806 waits outside for ГОР, where
