@@ -88,6 +88,7 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
   }
   s.Waiting.assign(Links.size(), {0, 0});
   s.At.clear();
+  s.Joint.clear();
   // Every train first: those on tracks hold them; the others are given tracks below.
   std::vector<int> of(Seen_.size(), -1);
   for (int n = 0; n < static_cast<int>(Seen_.size()); ++n) {
@@ -174,7 +175,10 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
   // promised here: a train coming in keeps its promise only if it finds a track whatever the
   // station gives the others coming in, each of which takes one of its tracks at most. A track
   // the promise is taken back from is no free track either: the station gives it to one of
-  // those coming in, and which one is not known here.
+  // those coming in, and which one is not known here. For the same reason the trains that keep
+  // their promises hold every free track that suits one of them together, until all of them
+  // have gone on, where those tracks suit different trains: which of them the station leaves
+  // free is not known either.
   for (int lp = 0; lp < lps; ++lp) {
     if (!Chooses[lp]) continue;
     std::vector<const std::tuple<int, int, int, double, int>*> coming;
@@ -187,6 +191,7 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
       coming.push_back(&entry);
       if (s.At[r].At == 0) open |= Bit(s.At[r].Track);
     }
+    std::uint64_t takenBack = 0;
     for (const auto* entry : coming) {
       const int r = std::get<4>(*entry);
       if (s.At[r].At != 0) continue;
@@ -195,9 +200,35 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
       for (const auto* other : coming)
         if (Runners[std::get<4>(*other)].Steps.front().Mask & mine) ++rivals;
       if (std::popcount(mine) >= rivals) continue;
+      takenBack |= Bit(s.At[r].Track);
       s.At[r] = Pos{};
       waitOnLink(*entry);
     }
+    JointHold hold;
+    hold.LP = lp;
+    for (const auto* entry : coming) {
+      const int r = std::get<4>(*entry);
+      if (s.At[r].At == 0) hold.Tracks |= Runners[r].Steps.front().Mask & open & ~takenBack;
+    }
+    // Where every train passing the station can use all of those tracks or none, it does not
+    // matter which of them are left free.
+    bool alike = true;
+    for (int r = 0; r < static_cast<int>(Runners.size()) && alike; ++r)
+      for (const Step& st : Runners[r].Steps)
+        if (st.LP == lp) {
+          const std::uint64_t suits = st.Mask & hold.Tracks;
+          if (suits != 0 && suits != hold.Tracks) alike = false;
+        }
+    if (alike) continue;
+    for (const auto* entry : coming) {
+      const int r = std::get<4>(*entry);
+      if (s.At[r].At != 0) continue;
+      ++hold.Count;
+      Runners[r].Joint = static_cast<int>(s.Joint.size());
+    }
+    if (hold.Count == 0) continue;
+    s.Free[lp] &= ~hold.Tracks;
+    s.Joint.push_back(hold);
   }
   s.Left = 0;
   for (const Runner& run : Runners) s.Left += run.Owner < 0 ? 1 : 0;
@@ -232,7 +263,10 @@ bool SafetyCheck::Impl::Blocked(const State& s, const Step& st, int r) const {
 void SafetyCheck::Impl::Release(State& s, int r) const {
   Pos& p = s.At[r];
   const Runner& run = Runners[r];
-  if (p.At >= 0) {
+  if (p.At == 0 && run.Joint >= 0) {
+    JointHold& hold = s.Joint[run.Joint];
+    if (--hold.Count == 0) s.Free[hold.LP] |= hold.Tracks;
+  } else if (p.At >= 0) {
     s.Free[run.Steps[p.At].LP] |= Bit(p.Track);
   } else if (run.OnLine) {
     for (const Hop& h : run.Steps.front().Hops) --s.Waiting[h.Link][h.End];

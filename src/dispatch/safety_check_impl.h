@@ -135,6 +135,9 @@ struct Runner {
   bool Queued = false;
   /// Of a queued train, its place on the line: lower is nearer the end it runs to.
   double QueuePos = 0;
+  /// Of a train coming in to a station that takes trains in by itself: the JointHold its
+  /// track is part of, -1 for none.
+  int Joint = -1;
 };
 
 /// Where a runner is: standing at Steps[At] on Track, or (At -1) before its first step.
@@ -144,10 +147,20 @@ struct Pos {
   bool Gone = false;
 };
 
+/// Tracks of a station that takes trains in by itself, held by the trains coming in there
+/// together: the station gives each of them one, and which one is not known. They are free
+/// again once all of those trains have gone on.
+struct JointHold {
+  int LP = -1;
+  std::uint64_t Tracks = 0;
+  int Count = 0;  ///< the trains that hold them and have not gone on yet
+};
+
 struct State {
   std::vector<std::uint64_t> Free;                   ///< per LP: tracks free
   std::vector<std::array<std::int16_t, 2>> Waiting;  ///< per link: trains waiting towards an end
   std::vector<Pos> At;                               ///< per runner
+  std::vector<JointHold> Joint;
   int Left = 0;
 };
 

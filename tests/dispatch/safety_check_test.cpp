@@ -751,6 +751,40 @@ TEST(SafetyCheckTest,
   }
 }
 
+TEST(SafetyCheckTest, StationChoosingItsOwnTracksMayLeaveFreeTheOneNoTrainWaitingCanUse) {
+  // A double line from ЛЕС to РАЗ, which acts by itself, and a single line on to ГОР, whose four
+  // tracks hold freight trains 2002 to 2008 for ЛЕС. Freight train 2001 and passenger train
+  // 801 run towards РАЗ for ГОР. Of РАЗ's three free tracks, I takes any train,
+  // 3 freight trains only and 5 passenger trains only. Given I and 5, the two leave 3 free for
+  // the freight trains from ГОР; but РАЗ may give I to 801 and 3 to 2001: then nothing can move
+  // again. Where all three take any train, it does not matter which one is left free.
+  std::string trains = R"({"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"})";
+  for (const int n : {2001, 2002, 2004, 2006, 2008})
+    trains += std::string(", ") + R"({"number": )" + std::to_string(n) +
+              (n % 2 ? R"(, "freight": true, "from": "Лесная", "to": "Горная")"
+                     : R"(, "freight": true, "from": "Горная", "to": "Лесная")") +
+              R"(, "depart": "10:00"})";
+  for (const bool alike : {false, true}) {
+    SCOPED_TRACE(alike);
+    AutoLine line(
+        Line(alike ? "[1001, 3, 1], [3, 3, 1], [5, 3, 1]" : "[1001, 3, 1], [3, 1, 1], [5, 2, 1]",
+             trains, R"("self_acting": true)", R"({"length": 6000, "blocks": 2, "double": true})",
+             R"({"length": 6000, "blocks": 2})"),
+        950);
+    for (int k = 0; k < 4; ++k) line.PutOut(2002 + 2 * k, "ГОР", k);
+    const int p = PeregonBetween(line, "ЛЕС", "РАЗ");
+    ASSERT_GE(p, 0);
+    const int to = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP("РАЗ") ? 1 : 0;
+    StandOnBlock(line, CreateTimetableTrain(line.Sim, 2001), p, 1 - to, to);
+    StandOnBlock(line, CreateTimetableTrain(line.Sim, 801), p, to, to);
+    SafetyCheck check;
+    if (alike)
+      EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
+    else
+      EXPECT_GT(check.TrainsLeft(line.Sim), 0);
+  }
+}
+
 TEST(SafetyCheckTest, TrainLeavingOneStationWithItsWayThroughTheNextSetRunsBeyondBoth) {
   // Peregons of 3 km, one block each. 801 sets out from ЛЕС, its head on the line and its tail
   // still on track I; РАЗ has set its way through for it, in onto I and out towards ГОР. 802 at
