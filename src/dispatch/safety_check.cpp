@@ -179,6 +179,14 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
   // their promises hold every free track that suits one of them together, until all of them
   // have gone on, where those tracks suit different trains: which of them the station leaves
   // free is not known either.
+  // A track taken back goes to one of the trains that lost their promises: each of them, in
+  // turn, stands on it (a train standing at a station acts otherwise than one waiting on the
+  // line), and the line is as able to finish its trains as the worst of those.
+  struct Given {
+    int Track = -1;
+    std::vector<int> To;  ///< the runners that may be given it
+  };
+  std::vector<Given> given;
   for (int lp = 0; lp < lps; ++lp) {
     if (!Chooses[lp]) continue;
     std::vector<const std::tuple<int, int, int, double, int>*> coming;
@@ -192,6 +200,7 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
       if (s.At[r].At == 0) open |= Bit(s.At[r].Track);
     }
     std::uint64_t takenBack = 0;
+    std::vector<int> lost;
     for (const auto* entry : coming) {
       const int r = std::get<4>(*entry);
       if (s.At[r].At != 0) continue;
@@ -203,6 +212,14 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
       takenBack |= Bit(s.At[r].Track);
       s.At[r] = Pos{};
       waitOnLink(*entry);
+      lost.push_back(r);
+    }
+    if (std::popcount(takenBack) == 1) {
+      Given g;
+      g.Track = std::countr_zero(takenBack);
+      for (const int r : lost)
+        if (Runners[r].Steps.front().Mask & takenBack) g.To.push_back(r);
+      if (!g.To.empty()) given.push_back(std::move(g));
     }
     JointHold hold;
     hold.LP = lp;
@@ -233,6 +250,20 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
   s.Left = 0;
   for (const Runner& run : Runners) s.Left += run.Owner < 0 ? 1 : 0;
   BaseLeft = Solve(s);
+  std::size_t ways = 1;
+  for (const Given& g : given) ways *= g.To.size();
+  if (given.empty() || ways > kMaxGivenWays) return;
+  for (std::size_t n = 0; n < ways; ++n) {
+    State t = s;
+    std::size_t rest = n;
+    for (const Given& g : given) {
+      const int r = g.To[rest % g.To.size()];
+      rest /= g.To.size();
+      for (const Hop& h : Runners[r].Steps.front().Hops) --t.Waiting[h.Link][h.End];
+      t.At[r] = Pos{0, static_cast<std::int8_t>(g.Track), false};
+    }
+    BaseLeft = std::max(BaseLeft, Solve(t));
+  }
 }
 
 /// A runner passing the links of step st would meet a train waiting the other way on a single

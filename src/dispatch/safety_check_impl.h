@@ -245,6 +245,9 @@ struct SafetyCheck::Impl {
   /// it holds more than kMaxFoundWays.
   mutable std::unordered_map<WayKey, FoundWay, WayKeyHash> FoundWays;
   static constexpr std::size_t kMaxFoundWays = 4096;
+  /// At most this many ways of giving the tracks taken back at stations choosing their own
+  /// tracks are tried, one line at a time; beyond it the check tries none.
+  static constexpr std::size_t kMaxGivenWays = 16;
   /// Observe's working lists, kept from look to look so that a look allocates nothing once
   /// they have grown.
   struct ObserveLists {

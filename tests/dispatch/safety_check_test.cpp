@@ -785,6 +785,54 @@ TEST(SafetyCheckTest, StationChoosingItsOwnTracksMayLeaveFreeTheOneNoTrainWaitin
   }
 }
 
+TEST(SafetyCheckTest, TrackTwoTrainsComingInContendForIsCountedAsGivenToEitherOfThem) {
+  // A double line from ЛЕС to РАЗ, which acts by itself, and a single line on to ГОР. Freight
+  // train 2001 for ГОР stands on РАЗ's track I; passenger trains 801 and 803 for ГОР run towards
+  // РАЗ, whose track 3 either may be given. 802 and 804 for ЛЕС stand at ГОР, whose free track
+  // 4 takes freight trains only, or (`any`) any train. Whichever of 801 and 803 stands on track
+  // 3, РАЗ sends it before 2001, and it finds no track at ГОР; nor can 802 or 804 come to РАЗ:
+  // nothing can move again. Where ГОР's track 4 takes any train, the passenger train ends there
+  // and the line moves on.
+  for (const bool any : {false, true}) {
+    SCOPED_TRACE(any);
+    AutoLine line(std::string(R"({"number": 46, "outside_left": ["З1", "З2", "З3", "З4", "З5"],
+          "outside_right": ["В1", "В2", "В3", "В4", "В5"],
+          "stations": [
+            {"name": "Лесная", "mnem": "ЛЕС", "km": 0,
+             "tracks": [[1001, 3, 2], [3, 3, 2], [2, 3, 3], [4, 3, 3]]},
+            {"name": "Разъезд", "mnem": "РАЗ", "self_acting": true, "km": 7,
+             "tracks": [[1001, 3, 1], [3, 3, 1]]},
+            {"name": "Горная", "mnem": "ГОР", "km": 14,
+             "tracks": [[1001, 3, 2], [2, 3, 3], [4, )") +
+                      (any ? "3" : "1") + R"(, 3]]}
+          ],
+          "peregons": [{"length": 6000, "blocks": 2, "double": true},
+                       {"length": 6000, "blocks": 2}],
+          "trains": [
+            {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+            {"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+            {"number": 803, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+            {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:00"},
+            {"number": 804, "from": "Горная", "to": "Лесная", "depart": "10:00"}]})",
+                  950);
+    const int x = line.PutOut(2001, "РАЗ", 0);
+    TTrainData& standing = line.Sim.State.Trains[x];
+    standing.HEAD.LP_CODE = standing.TAIL.LP_CODE = line.Sim.AreaData.Puts[line.LP("РАЗ")].Code;
+    line.PutOut(802, "ГОР", 0);
+    line.PutOut(804, "ГОР", 1);
+    const int p = PeregonBetween(line, "ЛЕС", "РАЗ");
+    ASSERT_GE(p, 0);
+    const int to = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP("РАЗ") ? 1 : 0;
+    StandOnBlock(line, CreateTimetableTrain(line.Sim, 801), p, to, to);
+    StandOnBlock(line, CreateTimetableTrain(line.Sim, 803), p, 1 - to, to);
+    SafetyCheck check;
+    if (any)
+      EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
+    else
+      EXPECT_GT(check.TrainsLeft(line.Sim), 0);
+  }
+}
+
 TEST(SafetyCheckTest, TrainLeavingOneStationWithItsWayThroughTheNextSetRunsBeyondBoth) {
   // Peregons of 3 km, one block each. 801 sets out from ЛЕС, its head on the line and its tail
   // still on track I; РАЗ has set its way through for it, in onto I and out towards ГОР. 802 at
