@@ -712,6 +712,38 @@ TEST(SafetyCheckTest,
   }
 }
 
+/// Freight trains for Line(): odd numbers run from ЛЕС to ГОР, even ones back.
+std::string FreightTrains(std::initializer_list<int> numbers) {
+  std::string out;
+  for (const int n : numbers)
+    out += std::string(out.empty() ? "" : ", ") + R"({"number": )" + std::to_string(n) +
+           (n % 2 ? R"(, "freight": true, "from": "Лесная", "to": "Горная")"
+                  : R"(, "freight": true, "from": "Горная", "to": "Лесная")") +
+           R"(, "depart": "10:00"})";
+  return out;
+}
+
+/// Train `number`, created now, runs towards РАЗ from station `from` on the block nearest to
+/// РАЗ, or on the one before it.
+void ComingToTheMiddle(AutoLine& line, int number, const std::string& from, bool nearest) {
+  const int p = PeregonBetween(line, from, "РАЗ");
+  ASSERT_GE(p, 0);
+  const int to = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP("РАЗ") ? 1 : 0;
+  StandOnBlock(line, CreateTimetableTrain(line.Sim, number), p, nearest ? to : 1 - to, to);
+}
+
+/// Train `number` stands on РАЗ's track I as a train that has come in there.
+void StandingInTheMiddle(AutoLine& line, int number) {
+  TTrainData& standing = line.Sim.State.Trains[line.PutOut(number, "РАЗ", 0)];
+  standing.HEAD.LP_CODE = standing.TAIL.LP_CODE = line.Sim.AreaData.Puts[line.LP("РАЗ")].Code;
+}
+
+/// Whether a fresh check brings every train of the line to its end.
+bool AllFinish(AutoLine& line) {
+  SafetyCheck check;
+  return check.TrainsLeft(line.Sim) == 0;
+}
+
 TEST(SafetyCheckTest,
      StationChoosingItsOwnTracksKeepsTheTrackTwoTrainsComingInContendForFromOthers) {
   // Double lines on both sides of РАЗ, which acts by itself. Freight train 2001 for ГОР stands
@@ -721,33 +753,17 @@ TEST(SafetyCheckTest,
   // for ЛЕС has passed РАЗ: nothing can move again. So the check must not count on track 3 for
   // 2010 or the trains at ГОР. With a third track at РАЗ, either choice leaves one free.
   const std::string twoDouble = R"({"length": 6000, "blocks": 2, "double": true})";
-  // Freight trains, odd ones from ЛЕС to ГОР, even ones back.
-  std::string trains;
-  for (const int n : {2001, 2003, 2002, 2004, 2006, 2008, 2010})
-    trains += std::string(trains.empty() ? "" : ", ") + R"({"number": )" + std::to_string(n) +
-              (n % 2 ? R"(, "freight": true, "from": "Лесная", "to": "Горная")"
-                     : R"(, "freight": true, "from": "Горная", "to": "Лесная")") +
-              R"(, "depart": "10:00"})";
+  const std::string trains = FreightTrains({2001, 2003, 2002, 2004, 2006, 2008, 2010});
   for (const bool third : {false, true}) {
     SCOPED_TRACE(third);
     AutoLine line(
         Line(third ? kLoop + ", [5, 3, 1]" : kLoop, trains, R"("self_acting": true)", twoDouble),
         950);
-    const int x = line.PutOut(2001, "РАЗ", 0);
-    TTrainData& standing = line.Sim.State.Trains[x];
-    standing.HEAD.LP_CODE = standing.TAIL.LP_CODE = line.Sim.AreaData.Puts[line.LP("РАЗ")].Code;
+    StandingInTheMiddle(line, 2001);
     for (int k = 0; k < 4; ++k) line.PutOut(2002 + 2 * k, "ГОР", k);
-    for (const auto& [number, from] : {std::pair{2003, "ЛЕС"}, std::pair{2010, "ГОР"}}) {
-      const int p = PeregonBetween(line, from, "РАЗ");
-      ASSERT_GE(p, 0);
-      const int to = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP("РАЗ") ? 1 : 0;
-      StandOnBlock(line, CreateTimetableTrain(line.Sim, number), p, to, to);
-    }
-    SafetyCheck check;
-    if (third)
-      EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
-    else
-      EXPECT_GT(check.TrainsLeft(line.Sim), 0);
+    ComingToTheMiddle(line, 2003, "ЛЕС", true);
+    ComingToTheMiddle(line, 2010, "ГОР", true);
+    EXPECT_EQ(AllFinish(line), third);
   }
 }
 
@@ -758,12 +774,9 @@ TEST(SafetyCheckTest, StationChoosingItsOwnTracksMayLeaveFreeTheOneNoTrainWaitin
   // 3 freight trains only and 5 passenger trains only. Given I and 5, the two leave 3 free for
   // the freight trains from ГОР; but РАЗ may give I to 801 and 3 to 2001: then nothing can move
   // again. Where all three take any train, it does not matter which one is left free.
-  std::string trains = R"({"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"})";
-  for (const int n : {2001, 2002, 2004, 2006, 2008})
-    trains += std::string(", ") + R"({"number": )" + std::to_string(n) +
-              (n % 2 ? R"(, "freight": true, "from": "Лесная", "to": "Горная")"
-                     : R"(, "freight": true, "from": "Горная", "to": "Лесная")") +
-              R"(, "depart": "10:00"})";
+  const std::string trains =
+      R"({"number": 801, "from": "Лесная", "to": "Горная", "depart": "10:00"}, )" +
+      FreightTrains({2001, 2002, 2004, 2006, 2008});
   for (const bool alike : {false, true}) {
     SCOPED_TRACE(alike);
     AutoLine line(
@@ -772,16 +785,9 @@ TEST(SafetyCheckTest, StationChoosingItsOwnTracksMayLeaveFreeTheOneNoTrainWaitin
              R"({"length": 6000, "blocks": 2})"),
         950);
     for (int k = 0; k < 4; ++k) line.PutOut(2002 + 2 * k, "ГОР", k);
-    const int p = PeregonBetween(line, "ЛЕС", "РАЗ");
-    ASSERT_GE(p, 0);
-    const int to = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP("РАЗ") ? 1 : 0;
-    StandOnBlock(line, CreateTimetableTrain(line.Sim, 2001), p, 1 - to, to);
-    StandOnBlock(line, CreateTimetableTrain(line.Sim, 801), p, to, to);
-    SafetyCheck check;
-    if (alike)
-      EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
-    else
-      EXPECT_GT(check.TrainsLeft(line.Sim), 0);
+    ComingToTheMiddle(line, 2001, "ЛЕС", false);
+    ComingToTheMiddle(line, 801, "ЛЕС", true);
+    EXPECT_EQ(AllFinish(line), alike);
   }
 }
 
@@ -815,21 +821,12 @@ TEST(SafetyCheckTest, TrackTwoTrainsComingInContendForIsCountedAsGivenToEitherOf
             {"number": 802, "from": "Горная", "to": "Лесная", "depart": "10:00"},
             {"number": 804, "from": "Горная", "to": "Лесная", "depart": "10:00"}]})",
                   950);
-    const int x = line.PutOut(2001, "РАЗ", 0);
-    TTrainData& standing = line.Sim.State.Trains[x];
-    standing.HEAD.LP_CODE = standing.TAIL.LP_CODE = line.Sim.AreaData.Puts[line.LP("РАЗ")].Code;
+    StandingInTheMiddle(line, 2001);
     line.PutOut(802, "ГОР", 0);
     line.PutOut(804, "ГОР", 1);
-    const int p = PeregonBetween(line, "ЛЕС", "РАЗ");
-    ASSERT_GE(p, 0);
-    const int to = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP("РАЗ") ? 1 : 0;
-    StandOnBlock(line, CreateTimetableTrain(line.Sim, 801), p, to, to);
-    StandOnBlock(line, CreateTimetableTrain(line.Sim, 803), p, 1 - to, to);
-    SafetyCheck check;
-    if (any)
-      EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
-    else
-      EXPECT_GT(check.TrainsLeft(line.Sim), 0);
+    ComingToTheMiddle(line, 801, "ЛЕС", true);
+    ComingToTheMiddle(line, 803, "ЛЕС", false);
+    EXPECT_EQ(AllFinish(line), any);
   }
 }
 
