@@ -175,17 +175,12 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
   // promised here: a train coming in keeps its promise only if it finds a track whatever the
   // station gives the others coming in, each of which takes one of its tracks at most. A track
   // the promise is taken back from is no free track either: the station gives it to one of
-  // those coming in, and which one is not known here. For the same reason the trains that keep
-  // their promises hold every free track that suits one of them together, until all of them
-  // have gone on, where those tracks suit different trains: which of them the station leaves
-  // free is not known either.
-  // A track taken back goes to one of the trains that lost their promises: each of them, in
-  // turn, stands on it (a train standing at a station acts otherwise than one waiting on the
-  // line), and the line is as able to finish its trains as the worst of those.
-  struct Given {
-    int Track = -1;
-    std::vector<int> To;  ///< the runners that may be given it
-  };
+  // those coming in, and which one is not known here: each of them in turn stands on it (a
+  // train standing at a station acts otherwise than one waiting on the line), and the line is
+  // as able to finish its trains as the worst of those. For the same reason the trains that
+  // keep their promises hold every free track that suits one of them together, until all of
+  // them have gone on, where those tracks suit different trains: which of them the station
+  // leaves free is not known either.
   std::vector<Given> given;
   for (int lp = 0; lp < lps; ++lp) {
     if (!Chooses[lp]) continue;
@@ -199,6 +194,7 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
       coming.push_back(&entry);
       if (s.At[r].At == 0) open |= Bit(s.At[r].Track);
     }
+    if (coming.empty()) continue;
     std::uint64_t takenBack = 0;
     std::vector<int> lost;
     for (const auto* entry : coming) {
@@ -227,16 +223,7 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
       const int r = std::get<4>(*entry);
       if (s.At[r].At == 0) hold.Tracks |= Runners[r].Steps.front().Mask & open & ~takenBack;
     }
-    // Where every train passing the station can use all of those tracks or none, it does not
-    // matter which of them are left free.
-    bool alike = true;
-    for (int r = 0; r < static_cast<int>(Runners.size()) && alike; ++r)
-      for (const Step& st : Runners[r].Steps)
-        if (st.LP == lp) {
-          const std::uint64_t suits = st.Mask & hold.Tracks;
-          if (suits != 0 && suits != hold.Tracks) alike = false;
-        }
-    if (alike) continue;
+    if (hold.Tracks == 0 || Alike(lp, hold.Tracks)) continue;
     for (const auto* entry : coming) {
       const int r = std::get<4>(*entry);
       if (s.At[r].At != 0) continue;
@@ -249,10 +236,25 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
   }
   s.Left = 0;
   for (const Runner& run : Runners) s.Left += run.Owner < 0 ? 1 : 0;
-  BaseLeft = Solve(s);
+  BaseLeft = std::max(Solve(s), SolveGiven(s, given));
+}
+
+/// Every train passing LP lp can use all of these tracks or none: which of them are left free
+/// does not matter.
+bool SafetyCheck::Impl::Alike(int lp, std::uint64_t tracks) const {
+  for (const Runner& run : Runners)
+    for (const Step& st : run.Steps)
+      if (st.LP == lp && (st.Mask & tracks) != 0 && (st.Mask & tracks) != tracks) return false;
+  return true;
+}
+
+/// The most trains left over the ways of giving each track taken back to one of its runners
+/// (0 when there are none, or too many ways to try).
+int SafetyCheck::Impl::SolveGiven(const State& s, const std::vector<Given>& given) const {
   std::size_t ways = 1;
   for (const Given& g : given) ways *= g.To.size();
-  if (given.empty() || ways > kMaxGivenWays) return;
+  if (given.empty() || ways > kMaxGivenWays) return 0;
+  int worst = 0;
   for (std::size_t n = 0; n < ways; ++n) {
     State t = s;
     std::size_t rest = n;
@@ -262,8 +264,9 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
       for (const Hop& h : Runners[r].Steps.front().Hops) --t.Waiting[h.Link][h.End];
       t.At[r] = Pos{0, static_cast<std::int8_t>(g.Track), false};
     }
-    BaseLeft = std::max(BaseLeft, Solve(t));
+    worst = std::max(worst, Solve(t));
   }
+  return worst;
 }
 
 /// A runner passing the links of step st would meet a train waiting the other way on a single
@@ -538,8 +541,7 @@ void SafetyCheck::Impl::WalkToBuffer(std::span<const Step> steps, Visit&& visit)
   for (const Step& st : steps)
     for (const Hop& h : st.Hops) {
       visit(h, n++);
-      const int reached = Links[h.Link].LP[h.End & 1];
-      if (reached >= 0 && reached < static_cast<int>(Buffer.size()) && Buffer[reached]) return;
+      if (Buffer[Links[h.Link].LP[h.End & 1]]) return;
     }
 }
 

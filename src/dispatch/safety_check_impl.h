@@ -156,6 +156,13 @@ struct JointHold {
   int Count = 0;  ///< the trains that hold them and have not gone on yet
 };
 
+/// A track that a station choosing its own tracks gives to one of the trains coming in, and
+/// those it may give it to (runners).
+struct Given {
+  int Track = -1;
+  std::vector<int> To;
+};
+
 struct State {
   std::vector<std::uint64_t> Free;                   ///< per LP: tracks free
   std::vector<std::array<std::int16_t, 2>> Waiting;  ///< per link: trains waiting towards an end
@@ -306,6 +313,8 @@ struct SafetyCheck::Impl {
   bool Crowds(const SimulationData& sim, int train, int lp) const;
   template <typename Visit>
   void WalkToBuffer(std::span<const Step> steps, Visit&& visit) const;
+  bool Alike(int lp, std::uint64_t tracks) const;
+  int SolveGiven(const State& s, const std::vector<Given>& given) const;
   bool Behind(const State& s, int r) const;
   void Release(State& s, int r) const;
   bool Finish(State& s, int r) const;
