@@ -18,6 +18,7 @@
 #include "trains/stops.h"
 #include "trains/throat_automation.h"
 #include "trains/throat_queries.h"
+#include "trains/train_creation.h"
 #include "trains/train_motion.h"
 #include "trains/train_records.h"
 
@@ -868,8 +869,10 @@ bool AdmitWouldPass(SimulationData& sim, Memo& m, int lp, int t) {
 /// record in the train: the station asks it again only once its pause is over. When the move
 /// it asked for would now pass as the answer judges it (on a departure, short of the far end's
 /// tasks it would cancel), the record's time is cleared, so that the station asks again on
-/// its next look rather than at the pause's end. A record that would not pass is judged again
-/// at every look in its pause (the safety check keeps its verdicts while the line is as it was).
+/// its next look rather than at the pause's end. So too for a train the station could not put
+/// out or take in for want of a track ("Жду освобождения пути …"), once it would find one. A record
+/// that would not pass is judged again at every look in its pause (the safety check keeps its
+/// verdicts while the line is as it was).
 void ReopenRefused(SimulationData& sim, Memo& m, int t, const std::vector<AutoHold>& holds) {
   TTrainData& train = sim.State.Trains[t];
   const int kind = train.REQUEST_TYPE;
@@ -883,6 +886,8 @@ void ReopenRefused(SimulationData& sim, Memo& m, int t, const std::vector<AutoHo
   if (kind == rqPut || kind == rqReceive) {
     // A train put on its track has had its yes.
     if (train.HEAD.SECT_IDX != 0 || train.PLACE_TIME != 0) return;
+    // A station that found no track tries again only after its pause, though one is free now.
+    if (train.REQUEST_PERFORMABLE != 1 && !CanPutOutOrReceive(sim, t, lp)) return;
     passes = AdmitWouldPass(sim, m, lp, t);
   } else {
     if (IsMoving(sim, t) || IsHeld(holds, train.NUMBER, sim.State.ClockTime)) return;
@@ -898,9 +903,11 @@ void ReopenRefused(SimulationData& sim, Memo& m, int t, const std::vector<AutoHo
 void ReopenRefused(SimulationData& sim, Memo& m, const std::vector<AutoHold>& holds) {
   for (int t = 0; t < static_cast<int>(sim.State.Trains.size()); ++t) {
     const TTrainData& train = sim.State.Trains[t];
-    // Only a question (performable) is answered; a report of the same kind is not.
-    if (train.REQUEST_TIME == 0 || train.REQUEST_PERFORMABLE != 1) continue;
+    if (train.REQUEST_TIME == 0) continue;
     const int kind = train.REQUEST_TYPE;
+    // Only a question (performable) is answered; of the reports, only a station's waiting for
+    // a track to put out or take in a train is followed, since a free track ends it.
+    if (train.REQUEST_PERFORMABLE != 1 && kind != rqPut && kind != rqReceive) continue;
     if (kind == rqPut || kind == rqReceive || kind == rqDepartPermit)
       ReopenRefused(sim, m, t, holds);
   }

@@ -53,7 +53,9 @@ bool IsHeld(const std::vector<AutoHold>& holds, int number, TDateTime now);
 ///  - for a question it refused ("Принять поезд …", "Выставляю поезд …", "Разрешается
 ///    отправление поезда …?"), which the station asks again only some minutes later, a prompt
 ///    repeat once the move would pass (as AutoAnswer judges it, on any track the station could
-///    offer): the train's request record loses its time, and the station asks on its next look.
+///    offer): the train's request record loses its time, and the station asks on its next look;
+///    the same for a train a station could not put out or take in for want of a track ("Жду
+///    освобождения пути …"), once the station would find one and the move would pass.
 ///
 /// No gridlock: before every commitment (a departure commit, a route out of a station, a send
 /// task or transit, a reception track, a yes to a station's question about a departure, a

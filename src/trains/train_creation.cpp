@@ -530,6 +530,14 @@ bool PlanRunsOn(const TCreationPlanData& plan, TDateTime date) {
   }
 }
 
+bool CanPutOutOrReceive(SimulationData& sim, int i, int lp) {
+  if (!ValidTrain(sim, i) || lp < 0 || lp >= static_cast<int>(sim.AreaData.Puts.size()))
+    return false;
+  const TTrainData& t = sim.State.Trains[i];
+  if (t.CARS == 0 && t.LEN == 0 && t.WEIGHT == 0) return false;
+  return !CandidateTracks(sim, i, lp, EntrySectionFor(sim, i, lp)).empty();
+}
+
 void CreatePlannedTrains(SimulationData& sim) {
   const TAreaData& area = sim.AreaData;
   const TDateTime now = sim.State.ClockTime;

@@ -25,5 +25,9 @@ int CreateFreight(SimulationData& sim, const TCreationPlanData& plan, int schedu
 /// put out or received (asking the dispatcher where the LP wants it); dependant trains are
 /// formed from their arrived parents.
 void ServeWaitingTrains(SimulationData& sim);
+/// Whether the station at LP index lp would find a track now for train i, waiting outside to
+/// be put out or taken in there: a free track that suits it, takes it and leads to the throat
+/// it leaves by (as when the train is served). False for a train formed from another's cars.
+bool CanPutOutOrReceive(SimulationData& sim, int i, int lp);
 
 }  // namespace traklin

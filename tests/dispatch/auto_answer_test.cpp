@@ -83,23 +83,29 @@ TEST(AutoAnswerTest, TrainIsLetInOnlyWithAnEndItCanReach) {
 }
 
 TEST(AutoAnswerTest, RefusedPutOutIsAskedAgainOnlyOnceTheTrainCouldBeLetIn) {
-  // 801 waits outside at Заречье; its "Выставляю поезд …" was refused a minute ago. Each case
-  // sets what the record and the line say, runs the dispatcher's pass, and tells whether the
-  // station may ask again at once (the record's time cleared) or waits out its pause.
+  // 801 waits outside at Заречье; its "Выставляю поезд …" was refused a minute ago, or the
+  // station found no track for it ("Жду освобождения пути …"). Each case sets what the record
+  // and the line say, runs the dispatcher's pass, and tells whether the station may ask again
+  // at once (the record's time cleared) or waits out its pause.
   struct Case {
     const char* Name;
     bool BoundForKedrovaya;  ///< else bound nowhere: it could never finish
     int Performable;  ///< 1 a question, -1 a report ("Жду освобождения пути …")
     bool Automated;   ///< Заречье worked by the dispatcher
     int PausedMin;    ///< minutes since the refusal
+    int Length;       ///< the train's length in metres; 0 for a train not made up yet
     bool AsksAgain;
   };
   const Case cases[] = {
-      {"could finish now", true, 1, true, 1, true},
-      {"still could not finish", false, 1, true, 1, false},
-      {"a report, not a question", true, -1, true, 1, false},
-      {"station left to the human", true, 1, false, 1, false},
-      {"pause over, lapses by itself", true, 1, true, 7, false},
+      {"could finish now", true, 1, true, 1, 0, true},
+      {"still could not finish", false, 1, true, 1, 0, false},
+      {"station left to the human", true, 1, false, 1, 0, false},
+      {"pause over, lapses by itself", true, 1, true, 7, 0, false},
+      {"waited for a track, one takes it now", true, -1, true, 1, 600, true},
+      {"waited for a track, none is long enough", true, -1, true, 1, 90000, false},
+      {"waited for a track, could not finish", false, -1, true, 1, 600, false},
+      {"waited for a track, not made up yet", true, -1, true, 1, 0, false},
+      {"waited for a track, station left to the human", true, -1, false, 1, 600, false},
   };
   for (const Case& c : cases) {
     ShippedDistrict d(1, 1);
@@ -110,6 +116,13 @@ TEST(AutoAnswerTest, RefusedPutOutIsAskedAgainOnlyOnceTheTrainCouldBeLetIn) {
     TTrainData t = TrainHeadingFor(-1, 0, 801);
     t.HEAD.LP_CODE = d.Sim.AreaData.Puts[zar].Code;
     if (c.BoundForKedrovaya) t.ARRIVAL_LP_CODE = d.Sim.AreaData.Puts[d.LP("Кедровая")].Code;
+    if (c.Length > 0) {
+      // Made up, it leaves Заречье towards Кедровая, in the odd direction.
+      t.HEAD.DIR = t.TAIL.DIR = 1;
+      t.LEN = c.Length;
+      t.CARS = c.Length / 15;
+      t.WEIGHT = 3000;
+    }
     const TDateTime refused = d.Sim.State.ClockTime - c.PausedMin * kMinute;
     t.REQUEST_TIME = refused;
     t.REQUEST_TYPE = rqPut;

@@ -298,15 +298,15 @@ TEST(AutoDispatcherCasesTest, RefusedTrainGivesUpItsTaskToAnotherThatCouldLeave)
   ExpectOperations(line, {
                              "09:46:04.0 ЛЕС commit odd (805)",
                              "09:52:29.0 РАЗ route ЛЕС -> I (805)",
-                             "10:05:07.0 ЛЕС cancel send 3 -> РАЗ",
-                             "10:06:09.0 ЛЕС commit odd (2001)",
-                             "10:10:05.0 РАЗ route ЛЕС -> 3 (2001)",
-                             "10:10:08.0 РАЗ route 3 -> ГОР (2001)",
-                             "10:16:02.0 ЛЕС commit odd (801)",
-                             "10:18:02.0 ГОР receive РАЗ -> 6 (2001)",
-                             "10:18:36.0 РАЗ route ЛЕС -> I (801)",
-                             "10:19:19.0 РАЗ route I -> ГОР (801)",
-                             "10:24:04.0 ГОР receive РАЗ -> 4 (801)",
+                             "10:04:24.0 ЛЕС cancel send 3 -> РАЗ",
+                             "10:05:27.0 ЛЕС commit odd (2001)",
+                             "10:09:18.0 РАЗ route ЛЕС -> 3 (2001)",
+                             "10:09:21.0 РАЗ route 3 -> ГОР (2001)",
+                             "10:16:07.0 ЛЕС commit odd (801)",
+                             "10:17:15.0 ГОР receive РАЗ -> 6 (2001)",
+                             "10:18:56.0 РАЗ route ЛЕС -> I (801)",
+                             "10:18:59.0 РАЗ route I -> ГОР (801)",
+                             "10:24:23.0 ГОР receive РАЗ -> 4 (801)",
                          });
   EXPECT_EQ(line.Removed, (Ops{"805 РАЗ", "801 ГОР"})) << Listing(line.Removed);
 }
