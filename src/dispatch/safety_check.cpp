@@ -488,8 +488,9 @@ bool SameSeen(const std::vector<Seen>& a, const std::vector<Seen>& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t n = 0; n < a.size(); ++n)
     if (std::tie(a[n].Train, a[n].Where, a[n].LP, a[n].Track, a[n].Link, a[n].End, a[n].Entering,
-                 a[n].Claim) != std::tie(b[n].Train, b[n].Where, b[n].LP, b[n].Track, b[n].Link,
-                                         b[n].End, b[n].Entering, b[n].Claim))
+                 a[n].Claim, a[n].LetGo) != std::tie(b[n].Train, b[n].Where, b[n].LP, b[n].Track,
+                                                     b[n].Link, b[n].End, b[n].Entering, b[n].Claim,
+                                                     b[n].LetGo))
       return false;
   return true;
 }
@@ -606,7 +607,10 @@ bool SafetyCheck::Impl::Judge(SimulationData& sim, const SafetyMove& move) {
         int used = 0;
         for (const Seen& y : after)
           if (y.Where == Place::Line && !y.Entering && y.Link == link && y.End == end) ++used;
-        if (used >= Capacity[link]) break;
+        if (used >= Capacity[link]) {
+          x.LetGo = link;
+          break;
+        }
       }
       Leave(x, link, move.LP);
       break;

@@ -373,6 +373,16 @@ void SafetyCheck::Impl::ClaimBeyond(const SimulationData& sim, Seen& x) const {
   const TTrainData& t = sim.State.Trains[x.Train];
   const int dest = FindLPIndex(sim.AreaData, t.ARRIVAL_LP_CODE);
   x.Claim = -1;
+  // Let go onto a full double line towards a station that takes trains in by itself: once the
+  // line ahead clears, the train sets out and is taken in there before any train that has not.
+  if (x.Where == Place::Track && x.LetGo >= 0 && x.LP >= 0) {
+    const Link& l = Links[x.LetGo];
+    const int far = l.LP[0] == x.LP ? l.LP[1] : l.LP[0];
+    if (far >= 0 && far < lps && Chooses[far]) {
+      x.Claim = x.LetGo;
+      return;
+    }
+  }
   if (dest < 0 || dest >= lps || x.LP < 0 || x.LP == dest ||
       (x.Where != Place::Outside && !t.DEPARTURE_COMMISSION))
     return;
@@ -691,7 +701,12 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
     // Let go already: it counts as running on the link it leaves by.
     int leaving = onwardFrom[i] == lp ? onward[i] : -1;
     if (leaving >= 0 && Links[leaving].LP[0] != lp && Links[leaving].LP[1] != lp) leaving = -1;
-    if (leaving >= 0 && room(leaving, lp)) leave(x, leaving, lp);
+    if (leaving >= 0) {
+      if (room(leaving, lp))
+        leave(x, leaving, lp);
+      else
+        x.LetGo = leaving;
+    }
     seen[looked++] = x;
   }
   seen.resize(looked);

@@ -604,6 +604,53 @@ TEST(SafetyCheckTest, TrainLetGoOntoADoubleLineFullItsWayStillHoldsItsTrack) {
   EXPECT_TRUE(MaySend(line, 2007, "ЛЕС", "ЛУГ"));
 }
 
+TEST(SafetyCheckTest,
+     TrainLetGoOntoAFullDoubleLineHoldsATrackBeyondWhereTheStationTakesItInItself) {
+  // КЛЮ acts by itself and has three tracks. 2001 and 2003 for ГОР fill the double line from
+  // ЛУГ; 2005 for ГОР stands on track I of ЛУГ, its way out set onto that line. КЛЮ takes
+  // each in as it comes, 2005 as soon as the line ahead of it clears: 2002 sent from ГОР now
+  // would find no track at КЛЮ and shut 2001 and 2003 in there, so it is refused.
+  std::string text = DoubleLine(R"(
+      {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2003, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2005, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
+      {"number": 2002, "freight": true, "from": "Горная", "to": "Лесная", "depart": "10:00"})");
+  const std::string asking = R"("mnem": "КЛЮ", "manip": "Ключевая", "km": 14,
+       "tracks": [[1001, 3, 1], [3, 3, 1]]})";
+  const std::size_t at = text.find(asking);
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, asking.size(), R"("mnem": "КЛЮ", "km": 14, "self_acting": true,
+       "tracks": [[1001, 3, 1], [3, 3, 1], [5, 3, 1]]})");
+  AutoLine line(text, 955);
+  const TAreaData& area = line.Sim.AreaData;
+  const int lug = line.LP("ЛУГ");
+  const int p = PeregonBetween(line, "ЛУГ", "КЛЮ");
+  ASSERT_GE(p, 0);
+  const int to = area.GraphPeregons[p].LP[1] - 1 == line.LP("КЛЮ") ? 1 : 0;
+  StandOnBlock(line, CreateTimetableTrain(line.Sim, 2001), p, to, to);
+  StandOnBlock(line, CreateTimetableTrain(line.Sim, 2003), p, to ^ 1, to);
+  const int i = line.PutOut(2005, "ЛУГ", 0);
+  line.Sim.State.Trains[i].HEAD.LP_CODE = line.Sim.State.Trains[i].TAIL.LP_CODE =
+      area.Puts[lug].Code;
+  line.PutOut(2002, "ГОР", 0);
+  SafetyCheck check;
+  EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
+  EXPECT_TRUE(MaySend(line, 2002, "ГОР", "КЛЮ"));
+
+  // 2005's way out of track I onto the double line, ordered.
+  const int entry = EntryOnto(line, lug, p);
+  int way = -1;
+  const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lug].Routes;
+  for (int r = 0; r < static_cast<int>(routes.size()); ++r)
+    if (routes[r].FirstSection == TrackSection(area, lug, 0) && routes[r].LastSection == entry)
+      way = r;
+  ASSERT_GE(way, 0);
+  ASSERT_TRUE(OrderRoute(line.Sim, lug, way));
+  EXPECT_FALSE(MaySend(line, 2002, "ГОР", "КЛЮ"));
+  SafetyCheck again;
+  EXPECT_EQ(again.TrainsLeft(line.Sim), 0);
+}
+
 TEST(SafetyCheckTest, TrainComingInToGoOnOntoADoubleLineFullHoldsTheTrackItComesInOn) {
   // 2005 for ГОР is coming in at ЛУГ from ЛЕС, its head in the throat and its tail still on
   // the line, on its way in to track I; its way out of I onto the full double line is
