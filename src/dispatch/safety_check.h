@@ -40,11 +40,13 @@ struct SafetyMove {
 /// LP that puts trains out or takes them in without asking counts as waiting for a track
 /// there. A double link holds, each way, as many trains as its line has block sections: a
 /// train let go onto it while that many run on it its way still stands on its track (or
-/// comes in onto it) until one of them is in. A train running on a link holds a track at the
-/// LP it runs to (a reservation, given in the order: trains entering a station, trains on the
-/// line, trains waiting outside) and counts as having arrived there (where the dispatcher gives
-/// the tracks, one not yet given its track takes another that is free now when a train passing
-/// there needs the one it holds); one that got none waits on the link, keeps trains coming the
+/// comes in onto it) until one of them is in; where the station at the far end takes trains in
+/// by itself, it holds a track there too, since it sets out and is taken in as soon as the line
+/// ahead clears. A train running on a link holds a track at the LP it runs to (a reservation,
+/// given in the order: trains entering a station, trains on the line, trains waiting outside)
+/// and counts as having arrived there (where the dispatcher gives the tracks, one not yet given
+/// its track takes another that is free now when a train passing there needs the one it
+/// holds); one that got none waits on the link, keeps trains coming the
 /// other way off a single link, and keeps the trains behind it its way behind it. A station
 /// that takes trains in by itself chooses their tracks: there a train coming in holds a track
 /// only when it finds one whatever tracks the others coming in are given (each takes one of the
