@@ -486,7 +486,10 @@ int EntryOnto(const AutoLine& line, int lp, int p) {
 ///       2 ---+    2 blocks `--- 3 ---'  2 blocks   `--- 3 ---'    2 blocks    +--- 4
 ///       4 ---'                          (double)                              `--- 6
 // clang-format on
-std::string DoubleLine(const std::string& trains) {
+/// `klu` gives КЛЮ's members after its name and mnemonic.
+std::string DoubleLine(const std::string& trains,
+                       const std::string& klu = R"("manip": "Ключевая", "km": 14,
+       "tracks": [[1001, 3, 1], [3, 3, 1]])") {
   const std::string single = R"({"length": 6000, "blocks": 2})";
   return R"({"number": 44, "outside_left": ["З1", "З2", "З3", "З4", "З5"],
     "outside_right": ["В1", "В2", "В3", "В4", "В5"],
@@ -495,8 +498,8 @@ std::string DoubleLine(const std::string& trains) {
        "tracks": [[1001, 3, 2], [3, 3, 2], [2, 3, 3], [4, 3, 3]]},
       {"name": "Луговая", "mnem": "ЛУГ", "manip": "Луговая", "km": 7,
        "tracks": [[1001, 3, 1], [3, 3, 1]]},
-      {"name": "Ключевая", "mnem": "КЛЮ", "manip": "Ключевая", "km": 14,
-       "tracks": [[1001, 3, 1], [3, 3, 1]]},
+      {"name": "Ключевая", "mnem": "КЛЮ", )" +
+         klu + R"(},
       {"name": "Горная", "mnem": "ГОР", "km": 21,
        "tracks": [[1001, 3, 2], [2, 3, 3], [4, 3, 3], [6, 3, 1]]}
     ],
@@ -521,6 +524,27 @@ void StandOnBlock(AutoLine& line, int i, int p, int block, int to) {
   // Ahead on the line, the nearer block to the end it runs to.
   t.LOCO_POS = (to == 1 ? 1 : -1) * 1000.0 * (block == to ? 2 : 1);
   MarkOccupied(line.Sim, i);
+}
+
+/// Puts train `number` out at station `at` on track index k as if it had not been formed
+/// there: the station it stands at is that one.
+int StandAt(AutoLine& line, int number, std::string_view at, int k) {
+  const int i = line.PutOut(number, at, k);
+  TTrainData& t = line.Sim.State.Trains[i];
+  t.HEAD.LP_CODE = t.TAIL.LP_CODE = line.Sim.AreaData.Puts[line.LP(at)].Code;
+  return i;
+}
+
+/// The route of LP lp from section `from` to the throat onto graph peregon p, or from p's
+/// throat to section `to` (the other one 0); -1 when none.
+int ThroatRoute(const AutoLine& line, int lp, int from, int p, int to) {
+  const int entry = EntryOnto(line, lp, p);
+  const std::vector<TTrainRouteData>& routes = line.Sim.AreaData.TrainRoutes[lp].Routes;
+  for (int r = 0; r < static_cast<int>(routes.size()); ++r)
+    if ((from != 0 && routes[r].FirstSection == from && routes[r].LastSection == entry) ||
+        (to != 0 && routes[r].FirstSection == entry && routes[r].LastSection == to))
+      return r;
+  return -1;
 }
 
 /// The double line of DoubleLine full towards КЛЮ: 2001 and 2003 stand on both its blocks,
@@ -563,23 +587,12 @@ struct FullDoubleLine {
 
   /// Puts the train out where it was not formed: the station it stands at is this one.
   int StandAt(int number, std::string_view at, int k) {
-    const int i = Line.PutOut(number, at, k);
-    TTrainData& t = Line.Sim.State.Trains[i];
-    t.HEAD.LP_CODE = t.TAIL.LP_CODE = Line.Sim.AreaData.Puts[Line.LP(at)].Code;
-    return i;
+    return traklin::test::StandAt(Line, number, at, k);
   }
 
   /// The route of ЛУГ from section `from` to the throat onto graph peregon p, or from p's
   /// throat to section `to` (the other one 0).
-  int Route(int from, int p, int to) const {
-    const int entry = EntryOnto(Line, Lug, p);
-    const std::vector<TTrainRouteData>& routes = Line.Sim.AreaData.TrainRoutes[Lug].Routes;
-    for (int r = 0; r < static_cast<int>(routes.size()); ++r)
-      if ((from != 0 && routes[r].FirstSection == from && routes[r].LastSection == entry) ||
-          (to != 0 && routes[r].FirstSection == entry && routes[r].LastSection == to))
-        return r;
-    return -1;
-  }
+  int Route(int from, int p, int to) const { return ThroatRoute(Line, Lug, from, p, to); }
 
   int Double = -1;  ///< the graph peregon of the double line
 };
@@ -610,18 +623,14 @@ TEST(SafetyCheckTest,
   // ЛУГ; 2005 for ГОР stands on track I of ЛУГ, its way out set onto that line. КЛЮ takes
   // each in as it comes, 2005 as soon as the line ahead of it clears: 2002 sent from ГОР now
   // would find no track at КЛЮ and shut 2001 and 2003 in there, so it is refused.
-  std::string text = DoubleLine(R"(
+  AutoLine line(DoubleLine(R"(
       {"number": 2001, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
       {"number": 2003, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
       {"number": 2005, "freight": true, "from": "Лесная", "to": "Горная", "depart": "10:00"},
-      {"number": 2002, "freight": true, "from": "Горная", "to": "Лесная", "depart": "10:00"})");
-  const std::string asking = R"("mnem": "КЛЮ", "manip": "Ключевая", "km": 14,
-       "tracks": [[1001, 3, 1], [3, 3, 1]]})";
-  const std::size_t at = text.find(asking);
-  ASSERT_NE(at, std::string::npos);
-  text.replace(at, asking.size(), R"("mnem": "КЛЮ", "km": 14, "self_acting": true,
-       "tracks": [[1001, 3, 1], [3, 3, 1], [5, 3, 1]]})");
-  AutoLine line(text, 955);
+      {"number": 2002, "freight": true, "from": "Горная", "to": "Лесная", "depart": "10:00"})",
+                           R"("km": 14, "self_acting": true,
+       "tracks": [[1001, 3, 1], [3, 3, 1], [5, 3, 1]])"),
+                955);
   const TAreaData& area = line.Sim.AreaData;
   const int lug = line.LP("ЛУГ");
   const int p = PeregonBetween(line, "ЛУГ", "КЛЮ");
@@ -629,21 +638,14 @@ TEST(SafetyCheckTest,
   const int to = area.GraphPeregons[p].LP[1] - 1 == line.LP("КЛЮ") ? 1 : 0;
   StandOnBlock(line, CreateTimetableTrain(line.Sim, 2001), p, to, to);
   StandOnBlock(line, CreateTimetableTrain(line.Sim, 2003), p, to ^ 1, to);
-  const int i = line.PutOut(2005, "ЛУГ", 0);
-  line.Sim.State.Trains[i].HEAD.LP_CODE = line.Sim.State.Trains[i].TAIL.LP_CODE =
-      area.Puts[lug].Code;
+  StandAt(line, 2005, "ЛУГ", 0);
   line.PutOut(2002, "ГОР", 0);
   SafetyCheck check;
   EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
   EXPECT_TRUE(MaySend(line, 2002, "ГОР", "КЛЮ"));
 
   // 2005's way out of track I onto the double line, ordered.
-  const int entry = EntryOnto(line, lug, p);
-  int way = -1;
-  const std::vector<TTrainRouteData>& routes = area.TrainRoutes[lug].Routes;
-  for (int r = 0; r < static_cast<int>(routes.size()); ++r)
-    if (routes[r].FirstSection == TrackSection(area, lug, 0) && routes[r].LastSection == entry)
-      way = r;
+  const int way = ThroatRoute(line, lug, TrackSection(area, lug, 0), p, 0);
   ASSERT_GE(way, 0);
   ASSERT_TRUE(OrderRoute(line.Sim, lug, way));
   EXPECT_FALSE(MaySend(line, 2002, "ГОР", "КЛЮ"));
