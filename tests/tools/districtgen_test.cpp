@@ -333,6 +333,7 @@ TEST(LineSpec, DescriptionsItCannotReadOrLayOutAreRefusedWithTheReason) {
       {[](LineSpec& l) { l.Trains[0].Number = 1801; }, "train 1801: the number does not match the train kind"},
       {[](LineSpec& l) { l.Trains[0].Loco = 1; }, "train 801: the first locomotive must be 2 or more"},
       {[](LineSpec& l) { l.Peregons[0].Blocks = 0; }, "a peregon has 1..12 block sections"},
+      {[](LineSpec& l) { l.Trains[0].To = 9; }, "train 801: unknown station"},
       // clang-format on
   };
   for (const auto& [spoil, message] : spoiled) {
@@ -354,6 +355,47 @@ TEST(LineSpec, DescriptionsItCannotReadOrLayOutAreRefusedWithTheReason) {
   };
   for (const auto& [train, message] : unreadable)
     EXPECT_EQ(Refusal([&] { ParseLineSpec(head + train + "]}"); }), message);
+}
+
+TEST(LineSpec, TrainsThatCouldNeverBePutOutAreNotedAndTheLineIsStillBuilt) {
+  EXPECT_TRUE(FormingNotes(ShippedLine(1)).empty());
+  EXPECT_TRUE(FormingNotes(ShippedLine(2)).empty());
+  EXPECT_TRUE(FormingNotes(SyntheticLine(20, 80, 3)).empty());
+  // District 1: 801, 803 and 805 start at Заречье, whose only track of mode 2 is its main
+  // track (kind 3); 2001 and 2005 (freight) start there too, 6001 and 6003 (reversing) as well.
+  const std::string freight = "\"Заречье\" has no track it may be formed on (mode 2, kind 3 or 1)";
+  const std::string passenger =
+      "\"Заречье\" has no track it may be formed on (mode 2, kind 3 or 2)";
+  const std::pair<std::function<void(LineSpec&)>, std::vector<std::string>> cases[] = {
+      {[](LineSpec& l) { l.Stations[0].Tracks[0].Mode = 1; },
+       {"801: " + passenger, "803: " + passenger, "805: " + passenger, "6001: " + passenger,
+        "6003: " + passenger, "2001: " + freight, "2005: " + freight}},
+      // A freight track takes the freight trains; a reversing train also takes a track of kind 4.
+      {[](LineSpec& l) { l.Stations[0].Tracks[0].Kind = 1; },
+       {"801: " + passenger, "803: " + passenger, "805: " + passenger, "6001: " + passenger,
+        "6003: " + passenger}},
+      {[](LineSpec& l) { l.Stations[0].Tracks[0].Kind = 4; },
+       {"801: " + passenger, "803: " + passenger, "805: " + passenger, "2001: " + freight,
+        "2005: " + freight}},
+      // A train without a plan is never made, and a dependant one takes its parent's track.
+      {[](LineSpec& l) {
+         l.Stations[0].Tracks[0].Mode = 1;
+         for (TrainSpec& t : l.Trains) t.Plan = t.Plan && t.Number != 801 && !t.Freight;
+         l.Trains[6].Parent = 5001;
+       },
+       {"803: " + passenger, "805: " + passenger, "6003: " + passenger}},
+      {[](LineSpec& l) { l.Stations[4].Controlled = true; },
+       {"804: \"Дубки\" is controlled, and has no duty officer to put it out",
+        "2004: \"Дубки\" is controlled, and has no duty officer to put it out"}},
+  };
+  for (const auto& [spoil, expected] : cases) {
+    LineSpec line = ShippedLine(1);
+    spoil(line);
+    std::vector<std::string> wanted;
+    for (const std::string& e : expected)
+      wanted.push_back("note: train " + e + "; it will wait there");
+    EXPECT_EQ(FormingNotes(line), wanted);
+  }
 }
 
 TEST(Assets, RingsDifferPicturesAreCompleteAndTheConfigurationIsNeverOverwritten) {

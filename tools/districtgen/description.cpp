@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "area/area_queries.h"
+#include "trains/train_records.h"
 
 namespace traklin::districtgen {
 
@@ -201,6 +202,7 @@ void ValidateLineSpec(const LineSpec& line) {
     const std::string who = fmt::format("train {}", t.Number);
     if (t.Number < 1 || t.Number > 9999) fail(who + ": bad number");
     if (!numbers.insert(t.Number).second) fail(who + ": number used twice");
+    if (t.From < 0 || t.From >= n || t.To < 0 || t.To >= n) fail(who + ": unknown station");
     if (t.From == t.To) fail(who + ": starts where it ends");
     if ((t.Number % 2 == 1) != (t.To > t.From))
       fail(who + ": odd numbers run to the right, even ones to the left");
@@ -247,6 +249,33 @@ std::string CapacityNote(const LineSpec& line, int asked) {
       "note: the line takes about {} trains a day (a pair needs {} min on its longest "
       "single-line peregon, {} m); writing {} of the {} asked",
       capacity, PairMinutes(line), LongestSingleLine(line), capacity, asked);
+}
+
+std::vector<std::string> FormingNotes(const LineSpec& line) {
+  std::vector<std::string> notes;
+  const int n = static_cast<int>(line.Stations.size());
+  for (const TrainSpec& t : line.Trains) {
+    // A dependant train is formed on its parent's track; a train without a plan is not made.
+    if (!t.Plan || t.Parent != 0 || t.From < 0 || t.From >= n) continue;
+    const StationSpec& from = line.Stations[t.From];
+    if (from.Controlled) {
+      notes.push_back(fmt::format(
+          "note: train {}: \"{}\" is controlled, and has no duty officer to put it out; it will "
+          "wait there",
+          t.Number, from.Name));
+      continue;
+    }
+    const bool any4 = IsReversingNumber(t.Number) || IsGroup4000Number(t.Number);
+    const int own = t.Freight ? 1 : 2;
+    if (std::ranges::none_of(from.Tracks, [&](const TrackSpec& k) {
+          return k.Mode == 2 && (k.Kind == 3 || k.Kind == own || (k.Kind == 4 && any4));
+        }))
+      notes.push_back(fmt::format(
+          "note: train {}: \"{}\" has no track it may be formed on (mode 2, kind 3 or {}); it "
+          "will wait there",
+          t.Number, from.Name, own));
+  }
+  return notes;
 }
 
 // A synthetic line. Stations have two to four tracks; the two ends and the stations that drew

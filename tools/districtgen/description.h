@@ -113,4 +113,10 @@ LineSpec SyntheticLine(int stations, int trainsPerDay, unsigned seed);
 /// takes them all).
 std::string CapacityNote(const LineSpec& line, int asked);
 
+/// The notes to print for trains whose creation plan starts them where they can never be put
+/// out or taken in: at a controlled station (no duty officer puts a train out there), or at a
+/// station without a track of mode 2 whose kind takes the train. Such a line is still written:
+/// its trains may be placed by other means.
+std::vector<std::string> FormingNotes(const LineSpec& line);
+
 }  // namespace traklin::districtgen

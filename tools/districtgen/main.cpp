@@ -59,7 +59,10 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
   try {
     if (*district) {
-      const auto built = dg::BuildDistrict(ReadSpec(description));
+      const dg::LineSpec line = ReadSpec(description);
+      for (const std::string& note : dg::FormingNotes(line))
+        std::cerr << "traklin-districtgen: " << note << "\n";
+      const auto built = dg::BuildDistrict(line);
       dg::WriteDistrict(built, out);
       if (!preview.empty()) dg::PaintPult(built).save(QString::fromStdString(preview), "PNG");
     } else if (*synthetic) {
