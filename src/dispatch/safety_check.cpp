@@ -297,13 +297,56 @@ bool SafetyCheck::Impl::Blocked(const State& s, const Step& st, int r) const {
 void SafetyCheck::Impl::Release(State& s, int r) const {
   Pos& p = s.At[r];
   const Runner& run = Runners[r];
+  int freed = -1;
   if (p.At == 0 && run.Joint >= 0) {
     JointHold& hold = s.Joint[run.Joint];
-    if (--hold.Count == 0) s.Free[hold.LP] |= hold.Tracks;
+    if (--hold.Count == 0) {
+      s.Free[hold.LP] |= hold.Tracks;
+      freed = hold.LP;
+    }
   } else if (p.At >= 0) {
-    s.Free[run.Steps[p.At].LP] |= Bit(p.Track);
+    freed = run.Steps[p.At].LP;
+    s.Free[freed] |= Bit(p.Track);
   } else if (run.OnLine) {
     for (const Hop& h : run.Steps.front().Hops) --s.Waiting[h.Link][h.End];
+  }
+  if (freed >= 0 && Chooses[freed]) TakeIn(s, freed);
+}
+
+/// A station that takes trains in by itself does so as soon as it has a track: a train waiting
+/// on a link towards LP lp, the first there on its link, takes a track that suits it the moment
+/// one is free, before any train that still stands elsewhere could come for it.
+void SafetyCheck::Impl::TakeIn(State& s, int lp) const {
+  const auto last = [&](int q) { return Runners[q].Steps.front().Hops.back(); };
+  for (;;) {
+    int first = -1;
+    std::uint64_t open = 0;
+    for (int q = 0; q < static_cast<int>(Runners.size()); ++q) {
+      const Runner& run = Runners[q];
+      const Pos& o = s.At[q];
+      if (run.Owner >= 0 || !run.Queued || o.Gone || o.At >= 0 || run.Steps.front().LP != lp ||
+          run.Steps.front().Hops.empty())
+        continue;
+      // Behind another waiting on the same link, it cannot pass it.
+      bool behind = false;
+      for (int b = 0; b < static_cast<int>(Runners.size()) && !behind; ++b) {
+        const Runner& other = Runners[b];
+        behind = b != q && other.Owner < 0 && other.Queued && !s.At[b].Gone && s.At[b].At < 0 &&
+                 other.Steps.front().LP == lp && !other.Steps.front().Hops.empty() &&
+                 last(b).Link == last(q).Link && last(b).End == last(q).End &&
+                 other.QueuePos < run.QueuePos;
+      }
+      const std::uint64_t mine = s.Free[lp] & run.Steps.front().Mask;
+      if (behind || mine == 0) continue;
+      first = q;
+      open = mine;
+      break;
+    }
+    if (first < 0) return;
+    for (const Hop& h : Runners[first].Steps.front().Hops) --s.Waiting[h.Link][h.End];
+    const int k = std::countr_zero(open);
+    s.Free[lp] &= ~Bit(k);
+    s.At[first] = Pos{0, static_cast<std::int8_t>(k), false};
   }
 }
 

@@ -57,7 +57,9 @@ struct SafetyMove {
 /// give them are few. Where the free tracks that suit those that do hold one do not suit the
 /// same trains (a track for freight trains only, say), which of them the station leaves free is
 /// not known either: those trains hold all of those tracks together, until all of them have
-/// gone on.
+/// gone on. A train that waits on a link for a track at such a station, the first there on its
+/// link, takes a track that suits it there the moment a train moved by the check frees one,
+/// before any train standing elsewhere could come for it.
 ///
 /// The check moves trains one at a time, each along the shortest way to the LP where it ends:
 /// a train finishes when every LP on its way has a free track that suits it and leads on, no

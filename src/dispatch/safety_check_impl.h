@@ -320,6 +320,7 @@ struct SafetyCheck::Impl {
   int SolveGiven(const State& s, const std::vector<Given>& given) const;
   bool Behind(const State& s, int r) const;
   void Release(State& s, int r) const;
+  void TakeIn(State& s, int lp) const;
   bool Finish(State& s, int r) const;
   /// A train on its way in moved to another free track at an LP, to be undone.
   struct Reseated {

@@ -653,6 +653,64 @@ TEST(SafetyCheckTest,
   EXPECT_EQ(again.TrainsLeft(line.Sim), 0);
 }
 
+//   ЛЕС ---- ЛУГ ==== КЛЮ ---- ГОР ---- ДАЛ
+//                    acts by itself
+// Two tracks at ЛУГ, КЛЮ and ГОР, single lines but for ЛУГ–КЛЮ.
+std::string BeyondTheDoubleLine(const std::string& trains) {
+  const std::string single = R"({"length": 6000, "blocks": 2})";
+  const std::string two = R"("tracks": [[1001, 3, 1], [3, 3, 1]])";
+  return R"({"number": 45, "outside_left": ["З1", "З2", "З3", "З4", "З5"],
+    "outside_right": ["В1", "В2", "В3", "В4", "В5"],
+    "stations": [
+      {"name": "Лесная", "mnem": "ЛЕС", "km": 0,
+       "tracks": [[1001, 3, 2], [3, 3, 2], [2, 3, 3], [4, 3, 3]]},
+      {"name": "Луговая", "mnem": "ЛУГ", "km": 7, )" +
+         two + R"(},
+      {"name": "Ключевая", "mnem": "КЛЮ", "km": 14, "self_acting": true, )" +
+         two + R"(},
+      {"name": "Горная", "mnem": "ГОР", "km": 21, )" +
+         two + R"(},
+      {"name": "Дальняя", "mnem": "ДАЛ", "km": 28,
+       "tracks": [[1001, 3, 2], [2, 3, 3], [4, 3, 3], [6, 3, 1]]}
+    ],
+    "peregons": [)" +
+         single + R"(, {"length": 6000, "blocks": 2, "double": true}, )" + single + ", " + single +
+         R"(],
+    "trains": [)" +
+         trains + "]}";
+}
+
+TEST(SafetyCheckTest, StationTakingTrainsInByItselfGivesATrackFreedToTheTrainAtItsSignalFirst) {
+  // At КЛЮ 2001 stands for ДАЛ and 2002 for ЛЕС; 2003 for ДАЛ waits on the double line from
+  // ЛУГ for a track at КЛЮ; 2004 for ЛЕС stands at ГОР, whose other track is free. Once 2002
+  // has gone, КЛЮ takes 2003 in on its track at once, and 2004 can get past only after 2001
+  // has gone on to ГОР's free track. 2006 sent from ДАЛ now would take that track and shut
+  // 2001 and 2003 in at КЛЮ, 2004 and 2006 at ГОР: it is refused.
+  const std::string trains = R"(
+      {"number": 2001, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
+      {"number": 2003, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
+      {"number": 2002, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"},
+      {"number": 2004, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"},
+      {"number": 2006, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"})";
+  for (const bool waiting : {true, false}) {
+    SCOPED_TRACE(waiting ? "2003 waits at КЛЮ's signal" : "2003 not there");
+    AutoLine line(BeyondTheDoubleLine(trains), 955);
+    StandAt(line, 2001, "КЛЮ", 0);
+    StandAt(line, 2002, "КЛЮ", 1);
+    StandAt(line, 2004, "ГОР", 0);
+    line.PutOut(2006, "ДАЛ", 0);
+    if (waiting) {
+      const int p = PeregonBetween(line, "ЛУГ", "КЛЮ");
+      ASSERT_GE(p, 0);
+      const int to = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP("КЛЮ") ? 1 : 0;
+      StandOnBlock(line, CreateTimetableTrain(line.Sim, 2003), p, to, to);
+    }
+    SafetyCheck check;
+    EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
+    EXPECT_EQ(MaySend(line, 2006, "ДАЛ", "ГОР"), !waiting);
+  }
+}
+
 TEST(SafetyCheckTest, TrainComingInToGoOnOntoADoubleLineFullHoldsTheTrackItComesInOn) {
   // 2005 for ГОР is coming in at ЛУГ from ЛЕС, its head in the throat and its tail still on
   // the line, on its way in to track I; its way out of I onto the full double line is
