@@ -60,9 +60,9 @@ int main(int argc, char** argv) {
   try {
     if (*district) {
       const dg::LineSpec line = ReadSpec(description);
+      const auto built = dg::BuildDistrict(line);
       for (const std::string& note : dg::FormingNotes(line))
         std::cerr << "traklin-districtgen: " << note << "\n";
-      const auto built = dg::BuildDistrict(line);
       dg::WriteDistrict(built, out);
       if (!preview.empty()) dg::PaintPult(built).save(QString::fromStdString(preview), "PNG");
     } else if (*synthetic) {
