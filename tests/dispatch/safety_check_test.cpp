@@ -526,6 +526,16 @@ void StandOnBlock(AutoLine& line, int i, int p, int block, int to) {
   MarkOccupied(line.Sim, i);
 }
 
+/// Train `number`, created now, runs from station `from` towards `to` on the block of the
+/// peregon between them nearest to `to`, or on the one before it.
+void Coming(AutoLine& line, int number, const std::string& from, const std::string& to,
+            bool nearest = true) {
+  const int p = PeregonBetween(line, from, to);
+  ASSERT_GE(p, 0);
+  const int end = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP(to) ? 1 : 0;
+  StandOnBlock(line, CreateTimetableTrain(line.Sim, number), p, nearest ? end : 1 - end, end);
+}
+
 /// Puts train `number` out at station `at` on track index k as if it had not been formed
 /// there: the station it stands at is that one.
 int StandAt(AutoLine& line, int number, std::string_view at, int k) {
@@ -635,9 +645,8 @@ TEST(SafetyCheckTest,
   const int lug = line.LP("ЛУГ");
   const int p = PeregonBetween(line, "ЛУГ", "КЛЮ");
   ASSERT_GE(p, 0);
-  const int to = area.GraphPeregons[p].LP[1] - 1 == line.LP("КЛЮ") ? 1 : 0;
-  StandOnBlock(line, CreateTimetableTrain(line.Sim, 2001), p, to, to);
-  StandOnBlock(line, CreateTimetableTrain(line.Sim, 2003), p, to ^ 1, to);
+  Coming(line, 2001, "ЛУГ", "КЛЮ");
+  Coming(line, 2003, "ЛУГ", "КЛЮ", false);
   StandAt(line, 2005, "ЛУГ", 0);
   line.PutOut(2002, "ГОР", 0);
   SafetyCheck check;
@@ -699,12 +708,7 @@ TEST(SafetyCheckTest, StationTakingTrainsInByItselfGivesATrackFreedToTheTrainAtI
     StandAt(line, 2002, "КЛЮ", 1);
     StandAt(line, 2004, "ГОР", 0);
     line.PutOut(2006, "ДАЛ", 0);
-    if (waiting) {
-      const int p = PeregonBetween(line, "ЛУГ", "КЛЮ");
-      ASSERT_GE(p, 0);
-      const int to = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP("КЛЮ") ? 1 : 0;
-      StandOnBlock(line, CreateTimetableTrain(line.Sim, 2003), p, to, to);
-    }
+    if (waiting) Coming(line, 2003, "ЛУГ", "КЛЮ");
     SafetyCheck check;
     EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
     EXPECT_EQ(MaySend(line, 2006, "ДАЛ", "ГОР"), !waiting);
@@ -810,10 +814,7 @@ TEST(SafetyCheckTest,
                        kind),
                   950);
     for (int k = 0; k < 4; ++k) line.PutOut(2002 + 2 * k, "ГОР", k);
-    const int p = PeregonBetween(line, "ЛЕС", "РАЗ");
-    ASSERT_GE(p, 0);
-    const int to = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP("РАЗ") ? 1 : 0;
-    StandOnBlock(line, CreateTimetableTrain(line.Sim, 801), p, to, to);
+    Coming(line, 801, "ЛЕС", "РАЗ");
     SafetyCheck check;
     EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
   }
@@ -833,10 +834,7 @@ std::string FreightTrains(std::initializer_list<int> numbers) {
 /// Train `number`, created now, runs towards РАЗ from station `from` on the block nearest to
 /// РАЗ, or on the one before it.
 void ComingToTheMiddle(AutoLine& line, int number, const std::string& from, bool nearest) {
-  const int p = PeregonBetween(line, from, "РАЗ");
-  ASSERT_GE(p, 0);
-  const int to = line.Sim.AreaData.GraphPeregons[p].LP[1] - 1 == line.LP("РАЗ") ? 1 : 0;
-  StandOnBlock(line, CreateTimetableTrain(line.Sim, number), p, nearest ? to : 1 - to, to);
+  Coming(line, number, from, "РАЗ", nearest);
 }
 
 /// Train `number` stands on РАЗ's track I as a train that has come in there.
