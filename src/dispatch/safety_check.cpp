@@ -317,30 +317,17 @@ void SafetyCheck::Impl::Release(State& s, int r) const {
 /// on a link towards LP lp, the first there on its link, takes a track that suits it the moment
 /// one is free, before any train that still stands elsewhere could come for it.
 void SafetyCheck::Impl::TakeIn(State& s, int lp) const {
-  const auto last = [&](int q) { return Runners[q].Steps.front().Hops.back(); };
   for (;;) {
     int first = -1;
     std::uint64_t open = 0;
-    for (int q = 0; q < static_cast<int>(Runners.size()); ++q) {
+    for (int q = 0; q < static_cast<int>(Runners.size()) && first < 0; ++q) {
       const Runner& run = Runners[q];
       const Pos& o = s.At[q];
-      if (run.Owner >= 0 || !run.Queued || o.Gone || o.At >= 0 || run.Steps.front().LP != lp ||
-          run.Steps.front().Hops.empty())
+      if (run.Owner >= 0 || !run.Queued || o.Gone || o.At >= 0 || run.Steps.front().LP != lp)
         continue;
-      // Behind another waiting on the same link, it cannot pass it.
-      bool behind = false;
-      for (int b = 0; b < static_cast<int>(Runners.size()) && !behind; ++b) {
-        const Runner& other = Runners[b];
-        behind = b != q && other.Owner < 0 && other.Queued && !s.At[b].Gone && s.At[b].At < 0 &&
-                 other.Steps.front().LP == lp && !other.Steps.front().Hops.empty() &&
-                 last(b).Link == last(q).Link && last(b).End == last(q).End &&
-                 other.QueuePos < run.QueuePos;
-      }
-      const std::uint64_t mine = s.Free[lp] & run.Steps.front().Mask;
-      if (behind || mine == 0) continue;
-      first = q;
-      open = mine;
-      break;
+      // Behind another waiting on its link, it cannot pass it.
+      open = s.Free[lp] & run.Steps.front().Mask;
+      if (open != 0 && !Blocked(s, run.Steps.front(), q)) first = q;
     }
     if (first < 0) return;
     for (const Hop& h : Runners[first].Steps.front().Hops) --s.Waiting[h.Link][h.End];

@@ -831,12 +831,6 @@ std::string FreightTrains(std::initializer_list<int> numbers) {
   return out;
 }
 
-/// Train `number`, created now, runs towards РАЗ from station `from` on the block nearest to
-/// РАЗ, or on the one before it.
-void ComingToTheMiddle(AutoLine& line, int number, const std::string& from, bool nearest) {
-  Coming(line, number, from, "РАЗ", nearest);
-}
-
 /// Train `number` stands on РАЗ's track I as a train that has come in there.
 void StandingInTheMiddle(AutoLine& line, int number) {
   TTrainData& standing = line.Sim.State.Trains[line.PutOut(number, "РАЗ", 0)];
@@ -866,8 +860,8 @@ TEST(SafetyCheckTest,
         950);
     StandingInTheMiddle(line, 2001);
     for (int k = 0; k < 4; ++k) line.PutOut(2002 + 2 * k, "ГОР", k);
-    ComingToTheMiddle(line, 2003, "ЛЕС", true);
-    ComingToTheMiddle(line, 2010, "ГОР", true);
+    Coming(line, 2003, "ЛЕС", "РАЗ", true);
+    Coming(line, 2010, "ГОР", "РАЗ", true);
     EXPECT_EQ(AllFinish(line), third);
   }
 }
@@ -890,8 +884,8 @@ TEST(SafetyCheckTest, StationChoosingItsOwnTracksMayLeaveFreeTheOneNoTrainWaitin
              R"({"length": 6000, "blocks": 2})"),
         950);
     for (int k = 0; k < 4; ++k) line.PutOut(2002 + 2 * k, "ГОР", k);
-    ComingToTheMiddle(line, 2001, "ЛЕС", false);
-    ComingToTheMiddle(line, 801, "ЛЕС", true);
+    Coming(line, 2001, "ЛЕС", "РАЗ", false);
+    Coming(line, 801, "ЛЕС", "РАЗ", true);
     EXPECT_EQ(AllFinish(line), alike);
   }
 }
@@ -929,8 +923,8 @@ TEST(SafetyCheckTest, TrackTwoTrainsComingInContendForIsCountedAsGivenToEitherOf
     StandingInTheMiddle(line, 2001);
     line.PutOut(802, "ГОР", 0);
     line.PutOut(804, "ГОР", 1);
-    ComingToTheMiddle(line, 801, "ЛЕС", true);
-    ComingToTheMiddle(line, 803, "ЛЕС", false);
+    Coming(line, 801, "ЛЕС", "РАЗ", true);
+    Coming(line, 803, "ЛЕС", "РАЗ", false);
     EXPECT_EQ(AllFinish(line), any);
   }
 }
