@@ -213,8 +213,15 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
     if (std::popcount(takenBack) == 1) {
       Given g;
       g.Track = std::countr_zero(takenBack);
-      for (const int r : lost)
-        if (Runners[r].Steps.front().Mask & takenBack) g.To.push_back(r);
+      // The trains it was taken back from, and every other coming in that it suits and that
+      // is not behind another on its link: whichever comes first may get it.
+      for (const auto* entry : coming) {
+        const int r = std::get<4>(*entry);
+        const Step& first = Runners[r].Steps.front();
+        if (s.At[r].At == 0 || !(first.Mask & takenBack)) continue;
+        if (std::find(lost.begin(), lost.end(), r) != lost.end() || !Blocked(s, first, r))
+          g.To.push_back(r);
+      }
       if (!g.To.empty()) given.push_back(std::move(g));
     }
     JointHold hold;
@@ -236,7 +243,8 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
   }
   s.Left = 0;
   for (const Runner& run : Runners) s.Left += run.Owner < 0 ? 1 : 0;
-  BaseLeft = std::max(Solve(s), SolveGiven(s, given));
+  const std::optional<int> worst = SolveGiven(s, given);
+  BaseLeft = worst ? *worst : Solve(s);
 }
 
 /// Every train passing LP lp can use all of these tracks or none: which of them are left free
@@ -248,12 +256,13 @@ bool SafetyCheck::Impl::Alike(int lp, std::uint64_t tracks) const {
   return true;
 }
 
-/// The most trains left over the ways of giving each track taken back to one of its runners
-/// (0 when there are none, or too many ways to try).
-int SafetyCheck::Impl::SolveGiven(const State& s, const std::vector<Given>& given) const {
+/// The most trains left over the ways of giving each track taken back to one of its runners;
+/// none when no track was taken back, or there are too many ways to try.
+std::optional<int> SafetyCheck::Impl::SolveGiven(const State& s,
+                                                 const std::vector<Given>& given) const {
   std::size_t ways = 1;
   for (const Given& g : given) ways *= g.To.size();
-  if (given.empty() || ways > kMaxGivenWays) return 0;
+  if (given.empty() || ways > kMaxGivenWays) return std::nullopt;
   int worst = 0;
   for (std::size_t n = 0; n < ways; ++n) {
     State t = s;
@@ -315,7 +324,9 @@ void SafetyCheck::Impl::Release(State& s, int r) const {
 
 /// A station that takes trains in by itself does so as soon as it has a track: a train waiting
 /// on a link towards LP lp, the first there on its link, takes a track that suits it the moment
-/// one is free, before any train that still stands elsewhere could come for it.
+/// one is free, before any train that still stands elsewhere could come for it. The claim of a
+/// train let go towards lp takes one too: the train sets out as soon as it may, and comes in
+/// after the trains that wait on the line (they come first among the runners).
 void SafetyCheck::Impl::TakeIn(State& s, int lp) const {
   for (;;) {
     int first = -1;
@@ -323,7 +334,7 @@ void SafetyCheck::Impl::TakeIn(State& s, int lp) const {
     for (int q = 0; q < static_cast<int>(Runners.size()) && first < 0; ++q) {
       const Runner& run = Runners[q];
       const Pos& o = s.At[q];
-      if (run.Owner >= 0 || !run.Queued || o.Gone || o.At >= 0 || run.Steps.front().LP != lp)
+      if ((run.Owner < 0 && !run.Queued) || o.Gone || o.At >= 0 || run.Steps.front().LP != lp)
         continue;
       // Behind another waiting on its link, it cannot pass it.
       open = s.Free[lp] & run.Steps.front().Mask;

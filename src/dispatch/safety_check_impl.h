@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <tuple>
 #include <type_traits>
@@ -317,7 +318,7 @@ struct SafetyCheck::Impl {
   template <typename Visit>
   void WalkToBuffer(std::span<const Step> steps, Visit&& visit) const;
   bool Alike(int lp, std::uint64_t tracks) const;
-  int SolveGiven(const State& s, const std::vector<Given>& given) const;
+  std::optional<int> SolveGiven(const State& s, const std::vector<Given>& given) const;
   bool Behind(const State& s, int r) const;
   void Release(State& s, int r) const;
   void TakeIn(State& s, int lp) const;

@@ -664,8 +664,8 @@ TEST(SafetyCheckTest,
 
 //   ЛЕС ---- ЛУГ ==== КЛЮ ---- ГОР ---- ДАЛ
 //                    acts by itself
-// Two tracks at ЛУГ, КЛЮ and ГОР, single lines but for ЛУГ–КЛЮ.
-std::string BeyondTheDoubleLine(const std::string& trains) {
+// Two tracks at ЛУГ, КЛЮ and ГОР, single lines but for ЛУГ–КЛЮ (`blocks` block sections).
+std::string BeyondTheDoubleLine(const std::string& trains, int blocks = 2) {
   const std::string single = R"({"length": 6000, "blocks": 2})";
   const std::string two = R"("tracks": [[1001, 3, 1], [3, 3, 1]])";
   return R"({"number": 45, "outside_left": ["З1", "З2", "З3", "З4", "З5"],
@@ -683,7 +683,8 @@ std::string BeyondTheDoubleLine(const std::string& trains) {
        "tracks": [[1001, 3, 2], [2, 3, 3], [4, 3, 3], [6, 3, 1]]}
     ],
     "peregons": [)" +
-         single + R"(, {"length": 6000, "blocks": 2, "double": true}, )" + single + ", " + single +
+         single + R"(, {"length": 6000, "blocks": )" + std::to_string(blocks) +
+         R"(, "double": true}, )" + single + ", " + single +
          R"(],
     "trains": [)" +
          trains + "]}";
@@ -712,6 +713,41 @@ TEST(SafetyCheckTest, StationTakingTrainsInByItselfGivesATrackFreedToTheTrainAtI
     SafetyCheck check;
     EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
     EXPECT_EQ(MaySend(line, 2006, "ДАЛ", "ГОР"), !waiting);
+  }
+}
+
+TEST(SafetyCheckTest, StationTakingTrainsInByItselfGivesATrackFreedToATrainLetGoOntoTheFullLine) {
+  // The double line ЛУГ–КЛЮ has one block, and 2003 for ДАЛ fills it; КЛЮ will take it in on
+  // its free track. 2011 ends at КЛЮ on the other; 2004 for ЛЕС stands at ГОР, whose other
+  // track is free. 2005 for ДАЛ stands at ЛУГ. Let go onto the full line, it sets out as soon
+  // as 2003 is in, and КЛЮ takes it in on 2011's track once that is gone: 2006 sent from ДАЛ
+  // now would shut 2003 and 2005 in at КЛЮ, 2004 and 2006 at ГОР, so it is refused. Not let
+  // go, 2005 waits at ЛУГ, and 2004 and 2006 can get past it there.
+  const std::string trains = R"(
+      {"number": 2003, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
+      {"number": 2005, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
+      {"number": 2011, "freight": true, "from": "Лесная", "to": "Ключевая", "depart": "10:00"},
+      {"number": 2004, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"},
+      {"number": 2006, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"})";
+  for (const bool letGo : {true, false}) {
+    SCOPED_TRACE(letGo ? "2005 let go" : "2005 not let go");
+    AutoLine line(BeyondTheDoubleLine(trains, 1), 955);
+    const int lug = line.LP("ЛУГ");
+    StandAt(line, 2011, "КЛЮ", 0);
+    StandAt(line, 2004, "ГОР", 0);
+    StandAt(line, 2005, "ЛУГ", 0);
+    Coming(line, 2003, "ЛУГ", "КЛЮ");
+    line.PutOut(2006, "ДАЛ", 0);
+    if (letGo) {
+      const int p = PeregonBetween(line, "ЛУГ", "КЛЮ");
+      ASSERT_GE(p, 0);
+      const int way = ThroatRoute(line, lug, TrackSection(line.Sim.AreaData, lug, 0), p, 0);
+      ASSERT_GE(way, 0);
+      ASSERT_TRUE(OrderRoute(line.Sim, lug, way));
+    }
+    SafetyCheck check;
+    EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
+    EXPECT_EQ(MaySend(line, 2006, "ДАЛ", "ГОР"), !letGo);
   }
 }
 

@@ -1,6 +1,7 @@
 // Synthetic lines: where their trains start and end, the tracks they are formed on, the traffic
 // their longest single-line peregon takes, and a headless run that puts their trains out, runs
-// them and disbands them at their destinations, with and without the automatic dispatcher.
+// them and disbands them at their destinations, with and without the automatic dispatcher; and
+// the random lines kept in bench/lines, run on the seeds that once locked them up.
 #include <gtest/gtest.h>
 
 #include <fmt/format.h>
@@ -9,6 +10,7 @@
 #include <climits>
 #include <cstddef>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -115,23 +117,24 @@ TEST(SyntheticLine, TheSameArgumentsGiveTheSameBytesAndAnotherSeedAnotherLine) {
   EXPECT_FALSE(text(60, 11) == once);
 }
 
-// A run of a synthetic line written into a folder of the test's own, as traklin-cli runs it.
+// A run of a line written into a folder of the test's own, as traklin-cli runs it.
 struct LineRun {
-  long Created = 0, Removed = 0, AtDestination = 0, PutOut = 0;
+  long Created = 0, Removed = 0, AtDestination = 0, PutOut = 0, Gridlocks = 0;
   std::string Incidents;  // the texts of collisions, derailments and red signals passed
 };
 
-LineRun RunLine(const Asked& a, double hours, bool automatic) {
-  const fs::path dir = fs::path(::testing::TempDir()) /
-                       fmt::format("districtgen-synthetic-{}-{}-{}", a.Stations, a.Seed, automatic);
+LineRun RunLine(const LineSpec& line, const std::string& name, unsigned seed, double hours,
+                bool automatic) {
+  const fs::path dir =
+      fs::path(::testing::TempDir()) / fmt::format("districtgen-{}-{}-{}", name, seed, automatic);
   fs::remove_all(dir);
-  WriteDistrict(BuildDistrict(SyntheticLine(a.Stations, a.Trains, a.Seed)), dir / "district");
+  WriteDistrict(BuildDistrict(line), dir / "district");
   RunOptions options;
   options.District = dir / "district";
   options.SettingsFile = dir / "Traklin.ini";  // missing: the defaults
   options.Start = ParseStartTime("2024-03-15 00:00");
   Simulation sim;
-  sim.Random.Seed(a.Seed);
+  sim.Random.Seed(seed);
   PrepareRun(sim, options, nullptr);
   sim.State.AutoLPs.assign(sim.AreaData.Puts.size(), automatic);
   std::ostringstream events;
@@ -147,10 +150,11 @@ LineRun RunLine(const Asked& a, double hours, bool automatic) {
   run.Created = log.Created();
   run.Removed = log.Removed();
   std::istringstream lines(events.str());
-  for (std::string line; std::getline(lines, line);) {
-    run.PutOut += line.find(R"("text":"Выставляется поезд № )") != std::string::npos;
+  for (std::string text; std::getline(lines, text);) {
+    run.PutOut += text.find(R"("text":"Выставляется поезд № )") != std::string::npos;
+    run.Gridlocks += text.find(R"("event":"gridlock")") != std::string::npos;
     for (const char* incident : {"столкнулся", "сошел", "красный", "обоих направлениях"})
-      if (line.find(incident) != std::string::npos) run.Incidents += line + "\n";
+      if (text.find(incident) != std::string::npos) run.Incidents += text + "\n";
   }
   fs::remove_all(dir);
   return run;
@@ -170,12 +174,40 @@ TEST(SyntheticLineRun, PutsTrainsOutRunsThemAndDisbandsThemAtTheirDestinations) 
   for (const auto& c : cases) {
     SCOPED_TRACE(fmt::format("{} stations, seed {}, {} h{}", c.line.Stations, c.line.Seed, c.hours,
                              c.automatic ? ", automatic" : ""));
-    const LineRun run = RunLine(c.line, c.hours, c.automatic);
+    const Asked& a = c.line;
+    const LineRun run =
+        RunLine(SyntheticLine(a.Stations, a.Trains, a.Seed),
+                fmt::format("synthetic-{}", a.Stations), a.Seed, c.hours, c.automatic);
     // Trains are formed from about 20 minutes before their departures, spread over the day.
     EXPECT_GT(run.Created, 0);
     EXPECT_GE(run.PutOut, run.Created * 9 / 10);
     EXPECT_GE(run.Removed, run.Created / 2);
     EXPECT_EQ(run.AtDestination, run.Removed);
+    EXPECT_EQ(run.Incidents, "");
+  }
+}
+
+TEST(KeptLinesRun, LinesThatOnceLockedUpRunTheirDaysWithoutAGridlock) {
+  // Random lines where a station that takes trains in by itself stands beyond a double line;
+  // the automatic dispatcher once let a train go that locked each of them up on this seed.
+  const struct {
+    const char* file;
+    unsigned seed;
+    double days;
+  } cases[] = {
+      {"random-361.json", 4, 2},
+      {"random-23.json", 5, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(fmt::format("{}, seed {}", c.file, c.seed));
+    std::ifstream in(fs::path(TRAKLIN_SOURCE_DIR) / "bench" / "lines" / c.file);
+    ASSERT_TRUE(in) << "cannot read " << c.file;
+    std::stringstream text;
+    text << in.rdbuf();
+    const LineRun run = RunLine(ParseLineSpec(text.str()), fs::path(c.file).stem().string(), c.seed,
+                                c.days * 24, true);
+    EXPECT_GT(run.Removed, run.Created * 9 / 10);
+    EXPECT_EQ(run.Gridlocks, 0);
     EXPECT_EQ(run.Incidents, "");
   }
 }
