@@ -690,55 +690,52 @@ std::string BeyondTheDoubleLine(const std::string& trains, int blocks = 2) {
          trains + "]}";
 }
 
-TEST(SafetyCheckTest, StationTakingTrainsInByItselfGivesATrackFreedToTheTrainAtItsSignalFirst) {
-  // At КЛЮ 2001 stands for ДАЛ and 2002 for ЛЕС; 2003 for ДАЛ waits on the double line from
-  // ЛУГ for a track at КЛЮ; 2004 for ЛЕС stands at ГОР, whose other track is free. Once 2002
-  // has gone, КЛЮ takes 2003 in on its track at once, and 2004 can get past only after 2001
-  // has gone on to ГОР's free track. 2006 sent from ДАЛ now would take that track and shut
-  // 2001 and 2003 in at КЛЮ, 2004 and 2006 at ГОР: it is refused.
+TEST(SafetyCheckTest, StationTakingTrainsInByItselfGivesATrackFreedToTheTrainThatComesFirst) {
+  // In every case 2004 for ЛЕС stands at ГОР, whose other track is free, and 2006 for ЛЕС, at
+  // ДАЛ, would take that track: it is refused where that shuts two trains for ДАЛ in at КЛЮ.
+  // - At КЛЮ 2001 stands for ДАЛ and 2002 for ЛЕС; 2003 for ДАЛ waits on the double line from
+  //   ЛУГ. Once 2002 has gone, КЛЮ takes 2003 in on its track at once, and 2004 can get past
+  //   only after 2001 has gone on to ГОР's free track.
+  // - The double line has one block, and 2003 fills it; КЛЮ will take it in on its free track.
+  //   2011 ends at КЛЮ on the other. 2005 for ДАЛ, at ЛУГ, let go onto the full line, sets out
+  //   as soon as 2003 is in, and КЛЮ takes it in on 2011's track once that is gone. Not let go,
+  //   it waits at ЛУГ, and 2004 and 2006 can get past it there.
   const std::string trains = R"(
       {"number": 2001, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
       {"number": 2003, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
+      {"number": 2005, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
+      {"number": 2011, "freight": true, "from": "Лесная", "to": "Ключевая", "depart": "10:00"},
       {"number": 2002, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"},
       {"number": 2004, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"},
       {"number": 2006, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"})";
-  for (const bool waiting : {true, false}) {
-    SCOPED_TRACE(waiting ? "2003 waits at КЛЮ's signal" : "2003 not there");
-    AutoLine line(BeyondTheDoubleLine(trains), 955);
-    StandAt(line, 2001, "КЛЮ", 0);
-    StandAt(line, 2002, "КЛЮ", 1);
+  enum Case { Waits, NotThere, LetGo, NotLetGo };
+  const struct {
+    Case what;
+    const char* name;
+    bool allowed;
+  } cases[] = {
+      {Waits, "2003 waits at КЛЮ's signal", false},
+      {NotThere, "2003 not there", true},
+      {LetGo, "2005 let go behind 2003", false},
+      {NotLetGo, "2005 not let go", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool behind = c.what == LetGo || c.what == NotLetGo;
+    AutoLine line(BeyondTheDoubleLine(trains, behind ? 1 : 2), 955);
+    if (behind) {
+      StandAt(line, 2011, "КЛЮ", 0);
+      StandAt(line, 2005, "ЛУГ", 0);
+    } else {
+      StandAt(line, 2001, "КЛЮ", 0);
+      StandAt(line, 2002, "КЛЮ", 1);
+    }
     StandAt(line, 2004, "ГОР", 0);
+    if (c.what != NotThere) Coming(line, 2003, "ЛУГ", "КЛЮ");
     line.PutOut(2006, "ДАЛ", 0);
-    if (waiting) Coming(line, 2003, "ЛУГ", "КЛЮ");
-    SafetyCheck check;
-    EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
-    EXPECT_EQ(MaySend(line, 2006, "ДАЛ", "ГОР"), !waiting);
-  }
-}
-
-TEST(SafetyCheckTest, StationTakingTrainsInByItselfGivesATrackFreedToATrainLetGoOntoTheFullLine) {
-  // The double line ЛУГ–КЛЮ has one block, and 2003 for ДАЛ fills it; КЛЮ will take it in on
-  // its free track. 2011 ends at КЛЮ on the other; 2004 for ЛЕС stands at ГОР, whose other
-  // track is free. 2005 for ДАЛ stands at ЛУГ. Let go onto the full line, it sets out as soon
-  // as 2003 is in, and КЛЮ takes it in on 2011's track once that is gone: 2006 sent from ДАЛ
-  // now would shut 2003 and 2005 in at КЛЮ, 2004 and 2006 at ГОР, so it is refused. Not let
-  // go, 2005 waits at ЛУГ, and 2004 and 2006 can get past it there.
-  const std::string trains = R"(
-      {"number": 2003, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
-      {"number": 2005, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
-      {"number": 2011, "freight": true, "from": "Лесная", "to": "Ключевая", "depart": "10:00"},
-      {"number": 2004, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"},
-      {"number": 2006, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"})";
-  for (const bool letGo : {true, false}) {
-    SCOPED_TRACE(letGo ? "2005 let go" : "2005 not let go");
-    AutoLine line(BeyondTheDoubleLine(trains, 1), 955);
-    const int lug = line.LP("ЛУГ");
-    StandAt(line, 2011, "КЛЮ", 0);
-    StandAt(line, 2004, "ГОР", 0);
-    StandAt(line, 2005, "ЛУГ", 0);
-    Coming(line, 2003, "ЛУГ", "КЛЮ");
-    line.PutOut(2006, "ДАЛ", 0);
-    if (letGo) {
+    if (c.what == LetGo) {
+      // 2005's way out of track I of ЛУГ onto the double line, ordered.
+      const int lug = line.LP("ЛУГ");
       const int p = PeregonBetween(line, "ЛУГ", "КЛЮ");
       ASSERT_GE(p, 0);
       const int way = ThroatRoute(line, lug, TrackSection(line.Sim.AreaData, lug, 0), p, 0);
@@ -747,7 +744,27 @@ TEST(SafetyCheckTest, StationTakingTrainsInByItselfGivesATrackFreedToATrainLetGo
     }
     SafetyCheck check;
     EXPECT_EQ(check.TrainsLeft(line.Sim), 0);
-    EXPECT_EQ(MaySend(line, 2006, "ДАЛ", "ГОР"), !letGo);
+    EXPECT_EQ(MaySend(line, 2006, "ДАЛ", "ГОР"), c.allowed);
+  }
+}
+
+TEST(SafetyCheckTest, TrackTrainsFromBothSidesContendForAtAStationTakingThemInItselfMayGoToEither) {
+  // 2001 for ДАЛ stands on one track of КЛЮ; 2003 for ДАЛ comes on the double line from ЛУГ,
+  // 2002 for ЛЕС on the single line from ГОР, and КЛЮ gives its other track to the one that
+  // comes first. 2003 first: 2002 waits on the single line, and 2001 and 2003 can never leave
+  // for ГОР. The check sees trains left over; without 2001 or 2003, none.
+  const std::string trains = R"(
+      {"number": 2001, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
+      {"number": 2003, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
+      {"number": 2002, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"})";
+  for (const char* absent : {"", "2001", "2003"}) {
+    SCOPED_TRACE(*absent ? std::string("without ") + absent : "all three");
+    AutoLine line(BeyondTheDoubleLine(trains), 955);
+    if (std::string(absent) != "2001") StandAt(line, 2001, "КЛЮ", 0);
+    if (std::string(absent) != "2003") Coming(line, 2003, "ЛУГ", "КЛЮ");
+    Coming(line, 2002, "ГОР", "КЛЮ");
+    SafetyCheck check;
+    EXPECT_EQ(check.TrainsLeft(line.Sim) > 0, *absent == 0);
   }
 }
 
