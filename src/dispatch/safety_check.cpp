@@ -213,13 +213,15 @@ void SafetyCheck::Impl::Build(const SimulationData& sim, std::vector<Seen> seen)
     if (std::popcount(takenBack) == 1) {
       Given g;
       g.Track = std::countr_zero(takenBack);
-      // The trains it was taken back from, and every other coming in that it suits and that
-      // is not behind another on its link: whichever comes first may get it.
+      // Every train coming in that it suits may get it: the trains it was taken back from,
+      // those that hold another track (the station may give them this one instead), and those
+      // waiting that are not behind another on their link.
       for (const auto* entry : coming) {
         const int r = std::get<4>(*entry);
         const Step& first = Runners[r].Steps.front();
-        if (s.At[r].At == 0 || !(first.Mask & takenBack)) continue;
-        if (std::find(lost.begin(), lost.end(), r) != lost.end() || !Blocked(s, first, r))
+        if (!(first.Mask & takenBack)) continue;
+        if (s.At[r].At == 0 || std::find(lost.begin(), lost.end(), r) != lost.end() ||
+            !Blocked(s, first, r))
           g.To.push_back(r);
       }
       if (!g.To.empty()) given.push_back(std::move(g));
@@ -267,13 +269,22 @@ std::optional<int> SafetyCheck::Impl::SolveGiven(const State& s,
   for (std::size_t n = 0; n < ways; ++n) {
     State t = s;
     std::size_t rest = n;
+    bool tried = true;
     for (const Given& g : given) {
       const int r = g.To[rest % g.To.size()];
       rest /= g.To.size();
-      for (const Hop& h : Runners[r].Steps.front().Hops) --t.Waiting[h.Link][h.End];
-      t.At[r] = Pos{0, static_cast<std::int8_t>(g.Track), false};
+      Pos& p = t.At[r];
+      if (p.At == 0) {
+        // Given this track instead of the one it holds, which is free again; one that holds
+        // tracks together with others is not moved.
+        if (Runners[r].Joint >= 0) tried = false;
+        t.Free[Runners[r].Steps.front().LP] |= Bit(p.Track);
+      } else {
+        for (const Hop& h : Runners[r].Steps.front().Hops) --t.Waiting[h.Link][h.End];
+      }
+      p = Pos{0, static_cast<std::int8_t>(g.Track), false};
     }
-    worst = std::max(worst, Solve(t));
+    if (tried) worst = std::max(worst, Solve(t));
   }
   return worst;
 }
@@ -302,8 +313,9 @@ bool SafetyCheck::Impl::Blocked(const State& s, const Step& st, int r) const {
   return false;
 }
 
-/// Runner r leaves where it is: its track is free again, or it no longer waits on its link.
-void SafetyCheck::Impl::Release(State& s, int r) const {
+/// Runner r leaves where it is: its track is free again, or it no longer waits on its link. A
+/// station that takes trains in by itself takes in a train waiting for the track (`takeIn`).
+void SafetyCheck::Impl::Release(State& s, int r, bool takeIn) const {
   Pos& p = s.At[r];
   const Runner& run = Runners[r];
   int freed = -1;
@@ -319,32 +331,38 @@ void SafetyCheck::Impl::Release(State& s, int r) const {
   } else if (run.OnLine) {
     for (const Hop& h : run.Steps.front().Hops) --s.Waiting[h.Link][h.End];
   }
-  if (freed >= 0 && Chooses[freed]) TakeIn(s, freed);
+  if (takeIn && freed >= 0 && Chooses[freed]) TakeIn(s, freed);
 }
 
 /// A station that takes trains in by itself does so as soon as it has a track: a train waiting
-/// on a link towards LP lp, the first there on its link, takes a track that suits it the moment
-/// one is free, before any train that still stands elsewhere could come for it. The claim of a
-/// train let go towards lp takes one too: the train sets out as soon as it may, and comes in
-/// after the trains that wait on the line (they come first among the runners).
+/// on a link towards LP lp, the first there on its link, or the claim of a train let go towards
+/// lp (it sets out as soon as it may), takes a track that suits it the moment one is free,
+/// before any train that still stands elsewhere could come for it. Which of several takes it is
+/// the station's choice: the first of them in the runners' order, or with TakeLast the last.
 void SafetyCheck::Impl::TakeIn(State& s, int lp) const {
   for (;;) {
-    int first = -1;
+    int chosen = -1, able = 0;
     std::uint64_t open = 0;
-    for (int q = 0; q < static_cast<int>(Runners.size()) && first < 0; ++q) {
+    for (int q = 0; q < static_cast<int>(Runners.size()); ++q) {
       const Runner& run = Runners[q];
       const Pos& o = s.At[q];
       if ((run.Owner < 0 && !run.Queued) || o.Gone || o.At >= 0 || run.Steps.front().LP != lp)
         continue;
       // Behind another waiting on its link, it cannot pass it.
-      open = s.Free[lp] & run.Steps.front().Mask;
-      if (open != 0 && !Blocked(s, run.Steps.front(), q)) first = q;
+      const std::uint64_t mine = s.Free[lp] & run.Steps.front().Mask;
+      if (mine == 0 || Blocked(s, run.Steps.front(), q)) continue;
+      ++able;
+      if (chosen < 0 || TakeLast) {
+        chosen = q;
+        open = mine;
+      }
     }
-    if (first < 0) return;
-    for (const Hop& h : Runners[first].Steps.front().Hops) --s.Waiting[h.Link][h.End];
+    if (chosen < 0) return;
+    if (able > 1) Contended = true;
+    for (const Hop& h : Runners[chosen].Steps.front().Hops) --s.Waiting[h.Link][h.End];
     const int k = std::countr_zero(open);
     s.Free[lp] &= ~Bit(k);
-    s.At[first] = Pos{0, static_cast<std::int8_t>(k), false};
+    s.At[chosen] = Pos{0, static_cast<std::int8_t>(k), false};
   }
 }
 
@@ -389,11 +407,12 @@ void SafetyCheck::Impl::AddClaim(State& s, int r, int link, bool seat) {
     for (const Hop& h : Runners[q].Steps.front().Hops) ++s.Waiting[h.Link][h.End];
 }
 
-/// The claim of runner r is dropped: its track is free again, or it no longer waits.
+/// The claim of runner r is dropped as r sets out: its track is free again for r to pass on
+/// (no other train is taken in on it first), or it no longer waits.
 void SafetyCheck::Impl::Drop(State& s, int r) const {
   const int c = Runners[r].Claim;
   if (c < 0 || s.At[c].Gone) return;
-  Release(s, c);
+  Release(s, c, false);
   s.At[c].Gone = true;
 }
 
@@ -405,6 +424,9 @@ bool SafetyCheck::Impl::Moves(State& s, int r) const {
   State trial = s;
   Drop(trial, r);
   if (!Finish(trial, r)) return false;
+  // Once it has passed, the track it claimed is free for a train waiting there.
+  const int lp = Runners[run.Claim].Steps.front().LP;
+  if (Chooses[lp]) TakeIn(trial, lp);
   s = std::move(trial);
   return true;
 }
@@ -481,8 +503,17 @@ void SafetyCheck::Impl::FinishAll(State& s) const {
 }
 
 int SafetyCheck::Impl::Solve(const State& s) const {
+  Contended = false;
+  TakeLast = false;
   State left = s;
   FinishAll(left);
+  if (left.Left > 0 || !Contended) return left.Left;
+  // Which of the trains that could take a freed track in gets it is the station's choice: the
+  // line must finish its trains whether the first of them or the last does.
+  TakeLast = true;
+  left = s;
+  FinishAll(left);
+  TakeLast = false;
   return left.Left;
 }
 

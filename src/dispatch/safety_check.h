@@ -52,17 +52,19 @@ struct SafetyMove {
 /// only when it finds one whatever tracks the others coming in are given (each takes one of the
 /// tracks that suit it at most), and a track that none of them holds for that reason is not
 /// free for any other train either: the station gives it to one of the trains coming in that it
-/// suits, the first on its link, and the check counts it as given to each of those in turn (a
-/// train standing at the station acts otherwise than one waiting on the line) and keeps the
-/// worst, where a station has one such track and the ways to give them are few (else the track
-/// is given to none). Where the free tracks that suit those that do hold one do not suit the
-/// same trains (a track for freight trains only, say), which of them the station leaves free is
-/// not known either: those trains hold all of those tracks together, until all of them have
-/// gone on. A train that waits on a link for a track at such a station, the first there on its
-/// link, takes a track that suits it there the moment a train moved by the check frees one,
-/// before any train standing elsewhere could come for it; so does the track held there for a
-/// train that is let go towards it but stands where it is for now, after the trains waiting on
-/// the line.
+/// suits (one waiting, the first on its link, or one that holds another track there, which is
+/// then free), and the check counts it as given to each of those in turn (a train standing at
+/// the station acts otherwise than one waiting on the line) and keeps the worst, where a station
+/// has one such track and the ways to give them are few (else the track is given to none). Where
+/// the free tracks that suit those that do hold one do not suit the same trains (a track for
+/// freight trains only, say), which of them the station leaves free is not known either: those
+/// trains hold all of those tracks together, until all of them have gone on. A train that waits on
+/// a link for a track at such a station, the first there on its link, takes a track that suits it
+/// there the moment a train moved by the check frees one, before any train standing elsewhere could
+/// come for it; so does the track held there for a train that is let go towards it but stands where
+/// it is for now (that train passes on that track itself). Where more than one could take the
+/// track, the line must finish its trains whether the first of them or the last in the check's
+/// order does.
 ///
 /// The check moves trains one at a time, each along the shortest way to the LP where it ends:
 /// a train finishes when every LP on its way has a free track that suits it and leads on, no

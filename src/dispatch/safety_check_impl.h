@@ -320,8 +320,11 @@ struct SafetyCheck::Impl {
   bool Alike(int lp, std::uint64_t tracks) const;
   std::optional<int> SolveGiven(const State& s, const std::vector<Given>& given) const;
   bool Behind(const State& s, int r) const;
-  void Release(State& s, int r) const;
+  void Release(State& s, int r, bool takeIn = true) const;
   void TakeIn(State& s, int lp) const;
+  /// TakeIn's choice while Solve runs: the last of the trains that could take a freed track in,
+  /// not the first; and whether it had more than one to choose from.
+  mutable bool TakeLast = false, Contended = false;
   bool Finish(State& s, int r) const;
   /// A train on its way in moved to another free track at an LP, to be undone.
   struct Reseated {

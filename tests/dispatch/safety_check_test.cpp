@@ -664,10 +664,14 @@ TEST(SafetyCheckTest,
 
 //   ЛЕС ---- ЛУГ ==== КЛЮ ---- ГОР ---- ДАЛ
 //                    acts by itself
-// Two tracks at ЛУГ, КЛЮ and ГОР, single lines but for ЛУГ–КЛЮ (`blocks` block sections).
-std::string BeyondTheDoubleLine(const std::string& trains, int blocks = 2) {
+// Two tracks at ЛУГ, КЛЮ and ГОР, single lines but for ЛУГ–КЛЮ (`blocks` block sections);
+// `third`, a third track at КЛЮ.
+std::string BeyondTheDoubleLine(const std::string& trains, int blocks = 2,
+                                const std::string& third = "") {
   const std::string single = R"({"length": 6000, "blocks": 2})";
   const std::string two = R"("tracks": [[1001, 3, 1], [3, 3, 1]])";
+  const std::string klu =
+      third.empty() ? two : R"("tracks": [[1001, 3, 1], [3, 3, 1], )" + third + "]";
   return R"({"number": 45, "outside_left": ["З1", "З2", "З3", "З4", "З5"],
     "outside_right": ["В1", "В2", "В3", "В4", "В5"],
     "stations": [
@@ -676,7 +680,7 @@ std::string BeyondTheDoubleLine(const std::string& trains, int blocks = 2) {
       {"name": "Луговая", "mnem": "ЛУГ", "km": 7, )" +
          two + R"(},
       {"name": "Ключевая", "mnem": "КЛЮ", "km": 14, "self_acting": true, )" +
-         two + R"(},
+         klu + R"(},
       {"name": "Горная", "mnem": "ГОР", "km": 21, )" +
          two + R"(},
       {"name": "Дальняя", "mnem": "ДАЛ", "km": 28,
@@ -765,6 +769,63 @@ TEST(SafetyCheckTest, TrackTrainsFromBothSidesContendForAtAStationTakingThemInIt
     Coming(line, 2002, "ГОР", "КЛЮ");
     SafetyCheck check;
     EXPECT_EQ(check.TrainsLeft(line.Sim) > 0, *absent == 0);
+  }
+}
+
+TEST(SafetyCheckTest, TrackFreedWhereTrainsWaitOnBothSidesMayGoToEitherOfThem) {
+  // 2001 for ДАЛ stands on КЛЮ's track 3, 2011 ends on its track I. 2003 for ДАЛ waits on the
+  // double line from ЛУГ, 2002 for ЛЕС on the single line from ГОР. When 2011 is gone, КЛЮ
+  // takes one of them in: 2002, and the line moves on; 2003, and 2001 and 2003 can never leave
+  // past 2002. The check sees trains left over, whichever of 2002 and 2003 it finds first;
+  // without 2001, none.
+  const std::string trains = R"(
+      {"number": 2001, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
+      {"number": 2003, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
+      {"number": 2011, "freight": true, "from": "Лесная", "to": "Ключевая", "depart": "10:00"},
+      {"number": 2002, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"})";
+  const struct {
+    const char* name;
+    bool eastFirst, with2001;
+  } cases[] = {
+      {"2003 found first", true, true},
+      {"2002 found first", false, true},
+      {"without 2001", true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    AutoLine line(BeyondTheDoubleLine(trains), 955);
+    StandAt(line, 2011, "КЛЮ", 0);
+    if (c.with2001) StandAt(line, 2001, "КЛЮ", 1);
+    if (c.eastFirst) Coming(line, 2003, "ЛУГ", "КЛЮ");
+    Coming(line, 2002, "ГОР", "КЛЮ");
+    if (!c.eastFirst) Coming(line, 2003, "ЛУГ", "КЛЮ");
+    SafetyCheck check;
+    EXPECT_EQ(check.TrainsLeft(line.Sim) > 0, c.with2001);
+  }
+}
+
+TEST(SafetyCheckTest, TrainComingInThatHoldsATrackMayBeGivenTheOneAnotherNeedsInstead) {
+  // КЛЮ has a third track, 5, for passenger trains only; 2011 ends on track 3. Passenger 801
+  // and freight 2003 for ДАЛ come in on the double line from ЛУГ, 801 ahead: 2003 can only have
+  // track I, and 801 can have I or 5. КЛЮ may give 801 track I: then 2003 waits for track 3,
+  // takes it once 2011 is gone, and with 2002 and 2004 for ЛЕС on both tracks of ГОР nothing
+  // can move again. With one of them at ГОР, it can.
+  const std::string trains = R"(
+      {"number": 801, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
+      {"number": 2003, "freight": true, "from": "Лесная", "to": "Дальняя", "depart": "10:00"},
+      {"number": 2011, "freight": true, "from": "Лесная", "to": "Ключевая", "depart": "10:00"},
+      {"number": 2002, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"},
+      {"number": 2004, "freight": true, "from": "Дальняя", "to": "Лесная", "depart": "10:00"})";
+  for (const bool full : {true, false}) {
+    SCOPED_TRACE(full ? "ГОР full" : "a track free at ГОР");
+    AutoLine line(BeyondTheDoubleLine(trains, 2, "[5, 2, 1]"), 955);
+    StandAt(line, 2011, "КЛЮ", 1);
+    StandAt(line, 2002, "ГОР", 0);
+    if (full) StandAt(line, 2004, "ГОР", 1);
+    Coming(line, 801, "ЛУГ", "КЛЮ");
+    Coming(line, 2003, "ЛУГ", "КЛЮ", false);
+    SafetyCheck check;
+    EXPECT_EQ(check.TrainsLeft(line.Sim) > 0, full);
   }
 }
 
