@@ -92,8 +92,9 @@ struct Seen {
   int End = 0;            ///< on Place::Line: the end of the link it runs to
   bool Entering = false;  ///< on Place::Line: its head is in the station already
   int Claim = -1;         ///< the link a station will let it go on by itself, without asking
-  /// On Place::Track: the double link it is let go onto, which holds as many trains its way as
-  /// it has block sections: it sets out as soon as the line ahead clears.
+  /// On Place::Track (or on Place::Line, to be let through the LP it runs to): the double link
+  /// it is let go onto, which holds as many trains its way as it has block sections: it sets
+  /// out as soon as the line ahead clears.
   int LetGo = -1;
 };
 

@@ -375,7 +375,7 @@ void SafetyCheck::Impl::ClaimBeyond(const SimulationData& sim, Seen& x) const {
   x.Claim = -1;
   // Let go onto a full double line towards a station that takes trains in by itself: once the
   // line ahead clears, the train sets out and is taken in there before any train that has not.
-  if (x.Where == Place::Track && x.LetGo >= 0 && x.LP >= 0) {
+  if (x.Where != Place::Outside && x.LetGo >= 0 && x.LP >= 0) {
     const Link& l = Links[x.LetGo];
     const int far = l.LP[0] == x.LP ? l.LP[1] : l.LP[0];
     if (far >= 0 && far < lps && Chooses[far]) {
@@ -637,6 +637,10 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
         leave(x, onward[i], x.LP);
       else
         goOn(x);
+      // Let go beyond onto a double line full its way: it sets out once the line ahead clears.
+      if (x.Where == Place::Line && x.Link == link && onward[i] >= 0 && onwardFrom[i] == x.LP &&
+          onward[i] != link && Links[onward[i]].Double)
+        x.LetGo = onward[i];
       seen[looked++] = x;
       continue;
     }
@@ -689,10 +693,12 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
       }
       // Let go beyond, it runs on only while the link ahead has room for it, as one that
       // stands on its track would; until then it comes in onto its track.
-      if (onward[i] >= 0 && onwardFrom[i] == lp && room(onward[i], lp))
+      if (onward[i] >= 0 && onwardFrom[i] == lp && room(onward[i], lp)) {
         leave(x, onward[i], lp);
-      else if (x.Track < 0)
-        x.Track = into;
+      } else {
+        if (x.Track < 0) x.Track = into;
+        if (onward[i] >= 0 && onwardFrom[i] == lp && Links[onward[i]].Double) x.LetGo = onward[i];
+      }
       seen[looked++] = x;
       continue;
     }

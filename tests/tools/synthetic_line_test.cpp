@@ -196,7 +196,7 @@ TEST(KeptLinesRun, LinesThatOnceLockedUpRunTheirDaysWithoutAGridlock) {
     double days;
   } cases[] = {
       {"random-361.json", 4, 2}, {"random-23.json", 5, 3},  {"random-619.json", 1, 2},
-      {"random-619.json", 4, 7}, {"random-628.json", 3, 2},
+      {"random-619.json", 4, 7}, {"random-628.json", 3, 2}, {"random-1049.json", 3, 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(fmt::format("{}, seed {}", c.file, c.seed));
