@@ -633,14 +633,14 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
       x.LP = Links[link].LP[x.End];
       // Let through the station it runs to: it counts as on the line beyond.
       x.Track = bound[i];
-      if (onward[i] >= 0 && onwardFrom[i] == x.LP && onward[i] != link && room(onward[i], x.LP))
+      const bool beyond = onward[i] >= 0 && onwardFrom[i] == x.LP && onward[i] != link;
+      if (beyond && room(onward[i], x.LP)) {
         leave(x, onward[i], x.LP);
-      else
+      } else {
         goOn(x);
-      // Let go beyond onto a double line full its way: it sets out once the line ahead clears.
-      if (x.Where == Place::Line && x.Link == link && onward[i] >= 0 && onwardFrom[i] == x.LP &&
-          onward[i] != link && Links[onward[i]].Double)
-        x.LetGo = onward[i];
+        // Let go beyond onto a double line full its way: it sets out once the line ahead clears.
+        if (beyond && x.Link == link && Links[onward[i]].Double) x.LetGo = onward[i];
+      }
       seen[looked++] = x;
       continue;
     }
@@ -693,11 +693,12 @@ const std::vector<Seen>& SafetyCheck::Impl::Observe(SimulationData& sim) {
       }
       // Let go beyond, it runs on only while the link ahead has room for it, as one that
       // stands on its track would; until then it comes in onto its track.
-      if (onward[i] >= 0 && onwardFrom[i] == lp && room(onward[i], lp)) {
+      const bool beyond = onward[i] >= 0 && onwardFrom[i] == lp;
+      if (beyond && room(onward[i], lp)) {
         leave(x, onward[i], lp);
       } else {
         if (x.Track < 0) x.Track = into;
-        if (onward[i] >= 0 && onwardFrom[i] == lp && Links[onward[i]].Double) x.LetGo = onward[i];
+        if (beyond && Links[onward[i]].Double) x.LetGo = onward[i];
       }
       seen[looked++] = x;
       continue;
